@@ -1,0 +1,284 @@
+// KvArchive: the one persistence mechanism of the runtime.
+//
+// A single class writes and reads: every serializable class has one Serialize that
+// calls the archive's per-type Serialize for each field, and the archive writes the
+// field or reads it back depending on its mode. File layout:
+//
+//   'K' 'A' 'V' ('E' little-endian | 'B' big-endian)
+//   u32 archive version (1710), string licensee name, string licensee project name,
+//   u32 licensee version (1000)
+//   table block (archives 1600 and later):
+//     u16 class-table flag (1)
+//     [flag != 0] u32 non-empty bucket count, then per bucket in ascending order:
+//                 u32 bucket index (0..127), u32 entry count, entries (string, u16)
+//     u32 name count, then each name as a string
+//     u32 object count
+//   object stream, beginning with the root object (index 0)
+//
+// string = u32 length + bytes (no terminator); bool = u32 (1 true); name = u32 index
+// into the name table; object reference = u32 index (0xFFFFFFFF null), followed at
+// the first reference by the class name (name), the instance size (u32) and the
+// object's own fields. Archives below 1700 prefix every string and count with a u16
+// and carry class versions in-line; archives below 1600 have no table block and
+// carry class names as strings.
+//
+// Loading treats the bytes as hostile: every length, count and index is checked
+// against the bytes left and the tables; the first failure makes the archive not
+// valid (IsValid false, with GetError/GetErrorOffset saying what and where), after
+// which every read does nothing. Loaded objects are tracked until someone owns them:
+// see SerializeOwnedObject and FinishLoading.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "kv/Array.h"
+#include "kv/ArchiveStore.h"
+#include "kv/Name.h"
+#include "kv/Object.h"
+#include "kv/String.h"
+#include "kv/StringMap.h"
+
+inline constexpr uint32_t kKvNullObjectIndex = 0xFFFFFFFFu;
+
+// One entry of an archive's name table.
+struct KvArchiveNameEntry {
+  KvString text;
+  KvName name;  // the null name when saving; the interned text after loading
+};
+
+using KvClassVersionTable = KvStringMap<uint16_t, 128>;
+
+struct KvArchiveTables {
+  KvArray<KvObject*> objects;         // index -> object, in order of first reference
+  KvArray<KvArchiveNameEntry> names;  // in order of first use
+  uint32_t objectCount = 0;           // the object count of the table block
+  KvClassVersionTable classVersions;  // class name -> class version
+};
+
+// What went wrong with an archive; kNone while it is valid.
+enum class KvArchiveError : uint32_t {
+  kNone = 0,
+  kCannotOpen,          // the store could not be opened
+  kNotAnArchive,        // too short, or wrong magic
+  kUnsupportedVersion,  // archive version above the runtime's
+  kTruncated,           // the data ends before a value it announces
+  kCorrupt,             // a count, index or object that breaks the format
+  kWriteFailed,         // the store refused bytes while saving
+};
+
+class KvArchive {
+ public:
+  // Modes: 0 or 1 load; 2 (counting pass of a save), 3 or 4 save.
+  static constexpr uint32_t kModeLoad = 0;
+  static constexpr uint32_t kModeCount = 2;
+  static constexpr uint32_t kModeSave = 4;
+  // Deepest nesting of objects first written inside other objects that a load
+  // accepts; deeper input is rejected instead of exhausting the stack.
+  static constexpr uint32_t kMaxObjectDepth = 1024;
+
+  // Takes ownership of `store` (released by Close).
+  KvArchive(KvArchiveStore* store, uint32_t mode, uint32_t byteOrder);
+  KvArchive(const KvArchive&) = delete;
+  KvArchive& operator=(const KvArchive&) = delete;
+  ~KvArchive();
+
+  static void* operator new(std::size_t size) { return KvAllocate(static_cast<uint32_t>(size)); }
+  static void operator delete(void* pointer, std::size_t size) { KvFree(pointer, static_cast<uint32_t>(size)); }
+
+  // Saving: writes the header. Loading: reads the header and the table block.
+  // Test IsValid afterwards.
+  bool Open();
+  // Loading: destroys every loaded object that nothing owns. Then releases the
+  // tables, the licensee texts and the store.
+  void Close();
+
+  bool IsValid() const { return valid_; }
+  bool IsSaving() const { return mode_ >= 2 && mode_ <= 4; }
+  bool IsLoading() const { return mode_ <= 1; }
+  uint32_t GetMode() const { return mode_; }
+  uint32_t GetByteOrder() const { return byteOrder_; }
+  uint32_t GetArchiveVersion() const { return archiveVersion_; }
+  const char* GetLicenseeName() const { return licenseeName_.View(); }
+  const char* GetLicenseeProjectName() const { return licenseeProjectName_.View(); }
+  uint32_t GetLicenseeVersion() const { return licenseeVersion_; }
+  KvArchiveTables* GetTables() { return tables_; }
+  KvArchiveStore* GetStore() { return store_; }
+
+  // ---- Values -------------------------------------------------------------------
+  void Serialize(uint8_t& value);
+  void Serialize(uint16_t& value);
+  void Serialize(uint32_t& value);
+  void Serialize(int32_t& value);
+  void Serialize(float& value);
+  void Serialize(bool& value);
+  void Serialize(KvString& value);
+  void Serialize(KvName& value);
+  // Bytes as they are, no byte-order change.
+  void SerializeRaw(void* bytes, uint32_t count);
+  // A block of floats (each in the file's byte order).
+  void SerializeFloats(float* values, uint32_t count);
+  void SerializeUInt32s(uint32_t* values, uint32_t count);
+
+  // The count of an array or list: the legacy u16 prefix of old archives, then the
+  // u32 count. When loading, a count that cannot fit in the bytes left (at
+  // `minElementBytes` per element) makes the archive not valid; returns IsValid.
+  bool SerializeCount(uint32_t& count, uint32_t minElementBytes = 1);
+
+  // Arrays of values the archive knows (numbers, bools, strings, names).
+  template <typename T>
+  void Serialize(KvArray<T>& array) {
+    SerializeArray(array, [this](T& element) { Serialize(element); }, MinBytes<T>());
+  }
+  // Arrays of anything: `element(T&)` serializes one element. Loading replaces the
+  // contents with exactly the loaded count of default-constructed elements, each
+  // then read by `element`.
+  template <typename T, typename ElementFn>
+  void SerializeArray(KvArray<T>& array, ElementFn&& element, uint32_t minElementBytes = 1) {
+    uint32_t count = array.Size();
+    if (!SerializeCount(count, minElementBytes)) return;
+    if (IsLoading()) {
+      KvArray<T> loaded;
+      loaded.Resize(count);
+      for (uint32_t i = 0; i < count && valid_; ++i) element(loaded[i]);
+      array.Swap(loaded);
+    } else {
+      for (uint32_t i = 0; i < count; ++i) element(array[i]);
+    }
+  }
+
+  // ---- Object references -----------------------------------------------------------
+  // A reference that does not own its target (a parent joint, a material's texture).
+  // When loading, the object must be of kind T or the archive becomes not valid.
+  template <typename T>
+  void SerializeObject(T*& object) {
+    KvObject* base = object;
+    SerializeObjectReference(base, T::StaticClass(), false);
+    object = static_cast<T*>(base);
+  }
+  // A reference that owns its target (list members, joints of a skeleton, the root).
+  // When loading, an object claimed by two owners makes the archive not valid.
+  template <typename T>
+  void SerializeOwnedObject(T*& object) {
+    KvObject* base = object;
+    SerializeObjectReference(base, T::StaticClass(), true);
+    object = static_cast<T*>(base);
+  }
+  // The untyped form: `expected` null accepts any class.
+  void SerializeObjectReference(KvObject*& object, const KvClass* expected, bool owning);
+
+  // Loading: after the root is read, fails the archive when a loaded object is
+  // owned by nothing (such an object would be destroyed by Close while something
+  // still points at it). Returns IsValid.
+  bool FinishLoading();
+  // Loads the root object (owned by the caller); null when the archive is not
+  // valid afterwards (the partial graph is destroyed). Runs FinishLoading.
+  KvObject* LoadRoot(const KvClass* expected);
+
+  // Records (saving) or looks up the class version of `className`; see the file
+  // layout. Archives below 1700 read it in-line.
+  uint16_t SerializeClassVersion(const char* className, bool useExplicitVersion = false,
+                                 uint16_t explicitVersion = 0);
+
+  // ---- Tables ---------------------------------------------------------------------
+  uint32_t IndexOfObject(const KvObject* object) const;
+  // Null is not registered (0xFFFFFFFF); index 0xFFFFFFFF finds or appends;
+  // any other index stores there, growing the table with nulls.
+  uint32_t RegisterObject(KvObject* object, uint32_t index);
+  KvObject* ObjectAt(uint32_t index) const;
+  uint32_t AddName(const char* text, uint32_t length);
+  KvName NameAt(uint32_t index) const;
+  // Copies the class-version and name tables of `other`, takes its object count and
+  // writes the table block.
+  void CopyTablesFrom(KvArchive& other);
+  // Loading only: `callback(progress)` whenever progress grew by `threshold`.
+  void SetProgressCallback(void (*callback)(float), float threshold);
+
+  // ---- Errors and position ------------------------------------------------------------
+  // Makes the archive not valid, keeping the first error and its offset.
+  void Fail(KvArchiveError error, const char* detail);
+  KvArchiveError GetError() const { return error_; }
+  const char* GetErrorDetail() const { return errorDetail_.View(); }
+  // Byte offset in the file where the first error was found.
+  uint32_t GetErrorOffset() const { return errorOffset_; }
+  // Bytes read or written so far; bytes left to read.
+  uint32_t Position() const { return position_; }
+  uint32_t BytesLeft() const { return totalSize_ > position_ ? totalSize_ - position_ : 0; }
+  // Loaded objects with no owner were found by FinishLoading or dropped by a type
+  // check; classes the runtime does not know leave the rest of the stream unread.
+  uint32_t GetUnknownClassCount() const { return unknownClassCount_; }
+
+ private:
+  template <typename T>
+  static constexpr uint32_t MinBytes() {
+    if constexpr (sizeof(T) == 1 && !std::is_same_v<T, bool>) return 1;
+    else if constexpr (sizeof(T) == 2) return 2;
+    else return 4;
+  }
+
+  bool ReadBytes(void* bytes, uint32_t count);
+  void WriteBytes(const void* bytes, uint32_t count);
+  // A multi-byte value in the file's byte order.
+  void SerializeOrdered(void* value, uint32_t size);
+  void CountProgress(uint32_t bytes);
+  void SkipLegacyPrefix();
+  bool ReadTableBlock();
+  void WriteTableBlock();
+  void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
+  void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning);
+  uint32_t FindNameIndex(const char* text, uint32_t length) const;
+
+  KvArchiveStore* store_;
+  uint32_t mode_;
+  uint32_t byteOrder_;
+  bool valid_ = false;
+  bool swap_ = false;
+  uint32_t archiveVersion_ = 0;
+  KvString licenseeName_;
+  KvString licenseeProjectName_;
+  uint32_t licenseeVersion_ = 0;
+  KvArchiveTables* tables_ = nullptr;
+  void (*progressCallback_)(float) = nullptr;
+  float progressThreshold_ = 0.0f;
+  int32_t bytesProcessed_ = 0;
+  float totalBytes_ = 0.0f;
+  float progress_ = 0.0f;
+  float lastReportedProgress_ = 0.0f;
+
+  // Loading bookkeeping beyond the format: per object index, whether the object is
+  // being read, owned, or only referenced; byte position and the first error.
+  enum ObjectState : uint8_t { kAbsent = 0, kReading, kUnowned, kOwned };
+  KvArray<uint8_t> objectStates_;
+  KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;  // text -> name-table index while saving
+  uint32_t depth_ = 0;
+  uint32_t position_ = 0;
+  uint32_t totalSize_ = 0;
+  bool hasTableBlock_ = false;
+  uint32_t unknownClassCount_ = 0;
+  KvArchiveError error_ = KvArchiveError::kNone;
+  KvString errorDetail_;
+  uint32_t errorOffset_ = 0;
+};
+
+// One line of text for an archive error ("truncated at byte 120: ...").
+KvString KvDescribeArchiveError(const KvArchive& archive);
+
+// How a save went: the result of KvSaveObject.
+struct KvSaveResult {
+  bool opened = false;   // the file archive opened (the two-pass protocol ran)
+  bool written = false;  // every byte reached the file and it was closed cleanly
+};
+
+// Saves `root` to `path` in two passes: a counting archive over a null store
+// collects class versions, names and objects; the file archive then writes the
+// header, the table block and the object stream (little-endian, version 1710).
+// Returns false when `root` is null or the file cannot be opened.
+bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), float interval,
+                  KvSaveResult* result = nullptr);
+
+// The registry of archives that runtime shut-down closes and releases.
+void KvArchiveRegistryStartup();
+void KvArchiveRegistryShutdown();
+// Enters an archive (allocated with new) so that shut-down closes and deletes it.
+void KvArchiveRegistryAdd(KvArchive* archive);

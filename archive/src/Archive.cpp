@@ -1,0 +1,725 @@
+#include "kv/Archive.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "kv/Version.h"
+
+namespace {
+
+constexpr bool kMachineIsLittleEndian = std::endian::native == std::endian::little;
+
+// Smallest number of bytes one first-written object takes in the object stream:
+// its index, its class name and its instance size.
+constexpr uint32_t kMinObjectBytes = 12;
+
+void ReverseBytes(uint8_t* bytes, uint32_t size) {
+  for (uint32_t i = 0; i < size / 2; ++i) {
+    const uint8_t b = bytes[i];
+    bytes[i] = bytes[size - 1 - i];
+    bytes[size - 1 - i] = b;
+  }
+}
+
+KvArray<KvArchive*>* g_archiveRegistry = nullptr;
+
+}  // namespace
+
+KvArchive::KvArchive(KvArchiveStore* store, uint32_t mode, uint32_t byteOrder)
+    : store_(store), mode_(mode), byteOrder_(byteOrder) {}
+
+KvArchive::~KvArchive() { Close(); }
+
+// ---- Errors ----------------------------------------------------------------------
+
+void KvArchive::Fail(KvArchiveError error, const char* detail) {
+  if (error_ == KvArchiveError::kNone) {
+    error_ = error;
+    errorDetail_ = KvString(detail);
+    errorOffset_ = position_;
+  }
+  valid_ = false;
+}
+
+KvString KvDescribeArchiveError(const KvArchive& archive) {
+  char line[640];
+  const char* detail = archive.GetErrorDetail();
+  switch (archive.GetError()) {
+    case KvArchiveError::kNone:
+      std::snprintf(line, sizeof line, "valid");
+      break;
+    case KvArchiveError::kCannotOpen:
+      std::snprintf(line, sizeof line, "cannot be opened: %s", detail);
+      break;
+    case KvArchiveError::kNotAnArchive:
+      std::snprintf(line, sizeof line, "not a KVR archive: %s", detail);
+      break;
+    case KvArchiveError::kUnsupportedVersion:
+      std::snprintf(line, sizeof line, "unsupported archive version: %s", detail);
+      break;
+    case KvArchiveError::kTruncated:
+      std::snprintf(line, sizeof line, "truncated at byte %u: %s", archive.GetErrorOffset(), detail);
+      break;
+    case KvArchiveError::kCorrupt:
+      std::snprintf(line, sizeof line, "corrupt at byte %u: %s", archive.GetErrorOffset(), detail);
+      break;
+    case KvArchiveError::kWriteFailed:
+      std::snprintf(line, sizeof line, "write failed at byte %u: %s", archive.GetErrorOffset(), detail);
+      break;
+  }
+  return KvString(line);
+}
+
+// ---- Raw transfer ------------------------------------------------------------------
+
+bool KvArchive::ReadBytes(void* bytes, uint32_t count) {
+  if (!valid_) return false;
+  if (count > BytesLeft()) {
+    Fail(KvArchiveError::kTruncated, "the file ends inside a value");
+    return false;
+  }
+  if (count > 0 && !store_->Read(bytes, count)) {
+    Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
+    return false;
+  }
+  position_ += count;
+  return true;
+}
+
+void KvArchive::WriteBytes(const void* bytes, uint32_t count) {
+  if (!valid_) return;
+  if (count > 0 && !store_->Write(bytes, count)) {
+    Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
+    return;
+  }
+  position_ += count;
+}
+
+void KvArchive::CountProgress(uint32_t bytes) {
+  if (progressCallback_ == nullptr) return;
+  bytesProcessed_ += static_cast<int32_t>(bytes);
+  progress_ = static_cast<float>(bytesProcessed_) / totalBytes_;
+  if (progress_ - lastReportedProgress_ >= progressThreshold_) {
+    progressCallback_(progress_);
+    lastReportedProgress_ = progress_;
+  }
+}
+
+void KvArchive::SerializeOrdered(void* value, uint32_t size) {
+  if (!valid_) return;
+  if (IsLoading()) {
+    uint8_t bytes[8];
+    if (!ReadBytes(bytes, size)) return;
+    if (swap_) ReverseBytes(bytes, size);
+    std::memcpy(value, bytes, size);
+    CountProgress(size);
+  } else {
+    uint8_t bytes[8];
+    std::memcpy(bytes, value, size);
+    if (swap_) ReverseBytes(bytes, size);  // the caller's value is never altered
+    WriteBytes(bytes, size);
+  }
+}
+
+// ---- Values --------------------------------------------------------------------------
+
+void KvArchive::Serialize(uint8_t& value) { SerializeOrdered(&value, 1); }
+void KvArchive::Serialize(uint16_t& value) { SerializeOrdered(&value, 2); }
+void KvArchive::Serialize(uint32_t& value) { SerializeOrdered(&value, 4); }
+void KvArchive::Serialize(int32_t& value) { SerializeOrdered(&value, 4); }
+void KvArchive::Serialize(float& value) { SerializeOrdered(&value, 4); }
+
+void KvArchive::Serialize(bool& value) {
+  uint32_t word = value ? 1 : 0;
+  if (IsLoading()) {
+    if (!valid_) return;
+    if (!ReadBytes(&word, 4)) return;
+    if (swap_) ReverseBytes(reinterpret_cast<uint8_t*>(&word), 4);
+    // Counted like a u8, as the format's progress rule says.
+    CountProgress(1);
+    value = word == 1;
+  } else {
+    SerializeOrdered(&word, 4);
+  }
+}
+
+void KvArchive::SkipLegacyPrefix() {
+  if (IsLoading() && archiveVersion_ < kKvArchiveVersionClassTable) {
+    uint16_t ignored = 0;
+    Serialize(ignored);
+  }
+}
+
+void KvArchive::Serialize(KvString& value) {
+  if (!valid_) return;
+  SkipLegacyPrefix();
+  uint32_t length = value.Length();
+  Serialize(length);
+  if (IsLoading()) {
+    if (!valid_) return;
+    if (length > BytesLeft()) {
+      Fail(KvArchiveError::kTruncated, "a string is longer than the bytes left");
+      return;
+    }
+    KvString loaded;
+    if (length > 0) {
+      auto* bytes = static_cast<char*>(KvAllocate(length));
+      if (ReadBytes(bytes, length)) loaded.Assign(bytes, length);
+      KvFree(bytes, length);
+    }
+    value.Swap(loaded);
+  } else {
+    WriteBytes(value.Data(), length);
+  }
+}
+
+void KvArchive::Serialize(KvName& value) {
+  if (!valid_) return;
+  if (IsSaving()) {
+    SerializeClassVersion("KvName", true, 1);
+    const KvString& text = value.GetAsString();
+    uint32_t index = AddName(text.View(), text.Length());
+    Serialize(index);
+    return;
+  }
+  value.AttachTo(nullptr);  // release the current attachment
+  const uint16_t version = SerializeClassVersion("KvName", true, 1);
+  if (!valid_) return;
+  if (version != 0) {
+    uint32_t index = 0;
+    Serialize(index);
+    if (!valid_) return;
+    if (index >= tables_->names.Size()) {
+      Fail(KvArchiveError::kCorrupt, "a name index lies beyond the name table");
+      return;
+    }
+    value = tables_->names[index].name;
+  } else {
+    KvString text;
+    Serialize(text);
+    if (valid_) value.SetName(text.View());
+  }
+}
+
+void KvArchive::SerializeRaw(void* bytes, uint32_t count) {
+  if (!valid_) return;
+  if (IsLoading()) {
+    ReadBytes(bytes, count);
+  } else {
+    WriteBytes(bytes, count);
+  }
+}
+
+void KvArchive::SerializeFloats(float* values, uint32_t count) {
+  for (uint32_t i = 0; i < count && valid_; ++i) Serialize(values[i]);
+}
+
+void KvArchive::SerializeUInt32s(uint32_t* values, uint32_t count) {
+  for (uint32_t i = 0; i < count && valid_; ++i) Serialize(values[i]);
+}
+
+bool KvArchive::SerializeCount(uint32_t& count, uint32_t minElementBytes) {
+  if (!valid_) return false;
+  SkipLegacyPrefix();
+  Serialize(count);
+  if (IsLoading() && valid_ && minElementBytes > 0 && count > BytesLeft() / minElementBytes) {
+    Fail(KvArchiveError::kCorrupt, "a count is larger than the bytes left can hold");
+  }
+  return valid_;
+}
+
+// ---- Class versions --------------------------------------------------------------------
+
+uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplicitVersion,
+                                          uint16_t explicitVersion) {
+  if (tables_ == nullptr) return 0;
+  if (IsLoading() && archiveVersion_ < kKvArchiveVersionClassTable) {
+    uint16_t version = 0;
+    Serialize(version);
+    return version;
+  }
+  const uint32_t length = static_cast<uint32_t>(std::strlen(className));
+  if (IsSaving()) {
+    uint16_t* recorded = tables_->classVersions.Find(className, length);
+    if (recorded != nullptr) return *recorded;
+    uint16_t version = explicitVersion;
+    if (!useExplicitVersion) {
+      KvClass* cls = KvFindClass(KvName(className));
+      version = cls != nullptr ? cls->GetVersion() : 0;
+    }
+    tables_->classVersions.Insert(className, length, version);
+    return version;
+  }
+  const uint16_t* found = tables_->classVersions.Find(className, length);
+  return found != nullptr ? *found : 0;
+}
+
+// ---- Tables ------------------------------------------------------------------------------
+
+uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
+  if (tables_ == nullptr || object == nullptr) return kKvNullObjectIndex;
+  const KvArray<KvObject*>& objects = tables_->objects;
+  for (uint32_t i = 0; i < objects.Size(); ++i) {
+    if (objects[i] == object) return i;
+  }
+  return kKvNullObjectIndex;
+}
+
+uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
+  if (object == nullptr || tables_ == nullptr) return kKvNullObjectIndex;
+  KvArray<KvObject*>& objects = tables_->objects;
+  if (index == kKvNullObjectIndex) {
+    const uint32_t found = IndexOfObject(object);
+    if (found != kKvNullObjectIndex) return found;
+    objects.PushBack(object);
+    return objects.Size() - 1;
+  }
+  while (objects.Size() <= index) objects.PushBack(nullptr);
+  objects[index] = object;
+  return index;
+}
+
+KvObject* KvArchive::ObjectAt(uint32_t index) const {
+  if (tables_ == nullptr || index >= tables_->objects.Size()) return nullptr;
+  return tables_->objects[index];
+}
+
+uint32_t KvArchive::FindNameIndex(const char* text, uint32_t length) const {
+  if (nameIndex_ == nullptr) return kKvNullObjectIndex;
+  const uint32_t* found = nameIndex_->Find(text, length);
+  return found != nullptr ? *found : kKvNullObjectIndex;
+}
+
+uint32_t KvArchive::AddName(const char* text, uint32_t length) {
+  if (tables_ == nullptr) return 0;
+  // The index gives the same answer as a search of the table in index order: every
+  // text occurs once in the table.
+  const uint32_t found = FindNameIndex(text, length);
+  if (found != kKvNullObjectIndex) return found;
+  KvArchiveNameEntry entry{KvString(text, length), KvName()};
+  tables_->names.PushBack(entry);
+  const uint32_t index = tables_->names.Size() - 1;
+  if (nameIndex_ != nullptr) nameIndex_->Insert(text, length, index);
+  return index;
+}
+
+KvName KvArchive::NameAt(uint32_t index) const {
+  if (tables_ == nullptr || index >= tables_->names.Size()) return KvName();
+  return tables_->names[index].name;
+}
+
+void KvArchive::CopyTablesFrom(KvArchive& other) {
+  if (tables_ == nullptr || other.tables_ == nullptr) return;
+  for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
+    tables_->classVersions.Bucket(b) = other.tables_->classVersions.Bucket(b);
+  }
+  tables_->names = other.tables_->names;
+  if (nameIndex_ != nullptr) {
+    nameIndex_->Clear();
+    for (uint32_t i = 0; i < tables_->names.Size(); ++i) {
+      const KvString& text = tables_->names[i].text;
+      nameIndex_->Insert(text.View(), text.Length(), i);
+    }
+  }
+  tables_->objectCount = other.tables_->objects.Size();
+  WriteTableBlock();
+}
+
+void KvArchive::SetProgressCallback(void (*callback)(float), float threshold) {
+  if (!IsLoading()) return;
+  progressCallback_ = callback;
+  progressThreshold_ = threshold;
+}
+
+// ---- Open and close --------------------------------------------------------------------
+
+bool KvArchive::Open() {
+  void* memory = KvAllocate(static_cast<uint32_t>(sizeof(KvArchiveTables)));
+  tables_ = ::new (memory) KvArchiveTables();
+  if (IsSaving()) {
+    void* indexMemory = KvAllocate(static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
+    nameIndex_ = ::new (indexMemory) KvStringMap<uint32_t, 1024>();
+    archiveVersion_ = kKvRuntimeVersion;
+    licenseeName_ = KvString(kKvLicenseeName);
+    licenseeProjectName_ = KvString(kKvLicenseeProjectName);
+    licenseeVersion_ = kKvLicenseeVersion;
+    store_->OpenForWriting();
+    if (!store_->IsValid()) {
+      Fail(KvArchiveError::kCannotOpen, "the store cannot be opened for writing");
+      return false;
+    }
+    valid_ = true;
+    if (byteOrder_ != 0) byteOrder_ = 1;
+    swap_ = (byteOrder_ == 1) == kMachineIsLittleEndian;
+    const uint8_t magic[4] = {'K', 'A', 'V', static_cast<uint8_t>(byteOrder_ == 0 ? 'E' : 'B')};
+    WriteBytes(magic, 4);
+    Serialize(archiveVersion_);
+    Serialize(licenseeName_);
+    Serialize(licenseeProjectName_);
+    Serialize(licenseeVersion_);
+    if (valid_ && !store_->IsValid()) Fail(KvArchiveError::kWriteFailed, "the store became unusable");
+    return valid_;
+  }
+
+  store_->OpenForReading();
+  if (!store_->IsValid()) {
+    Fail(KvArchiveError::kCannotOpen, "the store cannot be opened for reading");
+    return false;
+  }
+  valid_ = true;
+  totalSize_ = store_->Size();
+  totalBytes_ = static_cast<float>(totalSize_);
+  uint8_t magic[4] = {0, 0, 0, 0};
+  if (totalSize_ <= 4) {
+    Fail(KvArchiveError::kNotAnArchive, "the file is 4 bytes long or shorter");
+  } else if (ReadBytes(magic, 4)) {
+    if (magic[0] != 'K' || magic[1] != 'A' || magic[2] != 'V' || (magic[3] != 'E' && magic[3] != 'B')) {
+      Fail(KvArchiveError::kNotAnArchive, "the file does not start with KAVE or KAVB");
+    }
+  }
+  if (valid_) {
+    byteOrder_ = magic[3] == 'E' ? 0 : 1;
+    swap_ = (byteOrder_ == 1) == kMachineIsLittleEndian;
+    Serialize(archiveVersion_);
+    if (valid_ && archiveVersion_ > kKvRuntimeVersion) {
+      char detail[96];
+      std::snprintf(detail, sizeof detail, "version %u is newer than %u", archiveVersion_, kKvRuntimeVersion);
+      Fail(KvArchiveError::kUnsupportedVersion, detail);
+    }
+  }
+  if (valid_) {
+    Serialize(licenseeName_);
+    Serialize(licenseeProjectName_);
+    Serialize(licenseeVersion_);
+  }
+  if (valid_ && archiveVersion_ >= kKvArchiveVersionTableBlock) {
+    hasTableBlock_ = true;
+    ReadTableBlock();
+  }
+  if (!valid_) {
+    store_->Close();
+    totalBytes_ = 0.0f;
+    return false;
+  }
+  return true;
+}
+
+bool KvArchive::ReadTableBlock() {
+  uint16_t hasClassTable = 0;
+  Serialize(hasClassTable);
+  if (hasClassTable != 0) {
+    uint32_t bucketCount = 0;
+    Serialize(bucketCount);
+    if (valid_ && bucketCount > KvClassVersionTable::kBucketCount) {
+      Fail(KvArchiveError::kCorrupt, "the class table has more than 128 buckets");
+    }
+    for (uint32_t b = 0; b < bucketCount && valid_; ++b) {
+      uint32_t bucket = 0;
+      uint32_t entryCount = 0;
+      Serialize(bucket);
+      if (valid_ && bucket >= KvClassVersionTable::kBucketCount) {
+        Fail(KvArchiveError::kCorrupt, "a class table bucket index is 128 or more");
+        break;
+      }
+      Serialize(entryCount);
+      if (valid_ && entryCount > BytesLeft() / 6) {
+        Fail(KvArchiveError::kCorrupt, "a class table bucket holds more entries than the bytes left");
+        break;
+      }
+      for (uint32_t e = 0; e < entryCount && valid_; ++e) {
+        KvString className;
+        uint16_t version = 0;
+        Serialize(className);
+        Serialize(version);
+        if (valid_) tables_->classVersions.AppendToBucket(bucket, className, version);
+      }
+    }
+    tables_->classVersions.ResetCounters();
+  }
+
+  uint32_t nameCount = 0;
+  SerializeCount(nameCount, 4);
+  if (valid_) tables_->names.Reserve(nameCount);
+  for (uint32_t i = 0; i < nameCount && valid_; ++i) {
+    SkipLegacyPrefix();
+    KvArchiveNameEntry entry{KvString(), KvName()};
+    Serialize(entry.text);
+    if (!valid_) break;
+    entry.name.SetName(entry.text.View());
+    tables_->names.PushBack(entry);
+  }
+
+  Serialize(tables_->objectCount);
+  if (valid_ && tables_->objectCount > BytesLeft() / kMinObjectBytes) {
+    Fail(KvArchiveError::kCorrupt, "the object count is larger than the object stream can hold");
+  }
+  if (valid_) {
+    tables_->objects.Reserve(tables_->objectCount);
+    objectStates_.Reserve(tables_->objectCount);
+  }
+  return valid_;
+}
+
+void KvArchive::WriteTableBlock() {
+  uint16_t hasClassTable = 1;
+  Serialize(hasClassTable);
+  uint32_t bucketCount = 0;
+  for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
+    if (!tables_->classVersions.Bucket(b).Empty()) ++bucketCount;
+  }
+  Serialize(bucketCount);
+  for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
+    auto& bucket = tables_->classVersions.Bucket(b);
+    if (bucket.Empty()) continue;
+    uint32_t index = b;
+    uint32_t entryCount = bucket.Size();
+    Serialize(index);
+    Serialize(entryCount);
+    for (auto& entry : bucket) {
+      Serialize(entry.key);
+      Serialize(entry.value);
+    }
+  }
+  uint32_t nameCount = tables_->names.Size();
+  Serialize(nameCount);
+  for (KvArchiveNameEntry& entry : tables_->names) Serialize(entry.text);
+  Serialize(tables_->objectCount);
+}
+
+void KvArchive::Close() {
+  if (tables_ != nullptr) {
+    if (IsLoading()) {
+      // Objects that nothing took ownership of die with the archive.
+      for (uint32_t i = 0; i < tables_->objects.Size(); ++i) {
+        const bool owned = i < objectStates_.Size() && objectStates_[i] == kOwned;
+        if (!owned && tables_->objects[i] != nullptr) delete tables_->objects[i];
+        tables_->objects[i] = nullptr;
+      }
+    }
+    tables_->~KvArchiveTables();
+    KvFree(tables_, static_cast<uint32_t>(sizeof(KvArchiveTables)));
+    tables_ = nullptr;
+  }
+  if (nameIndex_ != nullptr) {
+    nameIndex_->~KvStringMap();
+    KvFree(nameIndex_, static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
+    nameIndex_ = nullptr;
+  }
+  objectStates_.Clear();
+  licenseeName_.Clear();
+  licenseeProjectName_.Clear();
+  errorDetail_.Clear();
+  if (store_ != nullptr) {
+    const uint32_t size = store_->InstanceSize();
+    store_->Close();
+    store_->Destroy();
+    KvFree(store_, size);
+    store_ = nullptr;
+  }
+  valid_ = false;
+}
+
+// ---- Object references -------------------------------------------------------------------
+
+void KvArchive::SerializeObjectReference(KvObject*& object, const KvClass* expected, bool owning) {
+  if (!valid_ || tables_ == nullptr) return;
+  if (IsLoading()) {
+    LoadObjectReference(object, expected, owning);
+    return;
+  }
+  if (object == nullptr) {
+    uint32_t nullIndex = kKvNullObjectIndex;
+    Serialize(nullIndex);
+    return;
+  }
+  uint32_t index = IndexOfObject(object);
+  const bool firstReference = index == kKvNullObjectIndex;
+  if (firstReference) index = RegisterObject(object, kKvNullObjectIndex);
+  Serialize(index);
+  if (!firstReference) return;
+  KvClass* cls = object->ClassOf();
+  KvName className = cls->GetName();
+  Serialize(className);
+  uint32_t size = cls->GetSize();
+  Serialize(size);
+  object->Serialize(*this);
+}
+
+void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning) {
+  uint32_t index = kKvNullObjectIndex;
+  Serialize(index);
+  if (!valid_) return;
+  if (index == kKvNullObjectIndex) {
+    object = nullptr;
+    return;
+  }
+  char detail[160];
+  KvObject* found = ObjectAt(index);
+  if (found != nullptr) {
+    if (expected != nullptr && !found->IsKindOf(expected)) {
+      std::snprintf(detail, sizeof detail, "object %u is a %s where a %s is expected", index,
+                    found->ClassOf()->GetName().GetAsCString(), expected->GetName().GetAsCString());
+      Fail(KvArchiveError::kCorrupt, detail);
+      return;
+    }
+    Claim(index, object, found, owning);
+    return;
+  }
+
+  // A first reference: the object itself follows.
+  const bool indexPlausible = hasTableBlock_ ? index < tables_->objectCount
+                                             : index <= tables_->objects.Size() + BytesLeft() / kMinObjectBytes;
+  if (!indexPlausible) {
+    std::snprintf(detail, sizeof detail, "object index %u lies beyond the object count", index);
+    Fail(KvArchiveError::kCorrupt, detail);
+    return;
+  }
+  if (index < objectStates_.Size() && objectStates_[index] == kReading) {
+    std::snprintf(detail, sizeof detail, "object %u refers to itself while it is being read", index);
+    Fail(KvArchiveError::kCorrupt, detail);
+    return;
+  }
+  if (depth_ >= kMaxObjectDepth) {
+    Fail(KvArchiveError::kCorrupt, "objects are nested too deeply");
+    return;
+  }
+
+  KvName className;
+  if (archiveVersion_ < kKvArchiveVersionTableBlock) {
+    KvString text;
+    Serialize(text);
+    className.SetName(text.View());
+  } else {
+    Serialize(className);
+  }
+  uint32_t instanceSize = 0;
+  Serialize(instanceSize);
+  if (!valid_) return;
+
+  KvClass* cls = KvFindClass(className);
+  if (cls == nullptr || !cls->HasFactory()) {
+    // The object's fields cannot be skipped: its size on disk is not stored.
+    ++unknownClassCount_;
+    return;
+  }
+  KvObject* created = cls->CreateObject();
+  if (created == nullptr) return;
+
+  while (objectStates_.Size() <= index) objectStates_.PushBack(kAbsent);
+  objectStates_[index] = kReading;
+  ++depth_;
+  created->Serialize(*this);
+  --depth_;
+  RegisterObject(created, index);
+  objectStates_[index] = kUnowned;
+
+  if (expected != nullptr && !created->IsKindOf(expected)) {
+    std::snprintf(detail, sizeof detail, "object %u is a %s where a %s is expected", index,
+                  cls->GetName().GetAsCString(), expected->GetName().GetAsCString());
+    Fail(KvArchiveError::kCorrupt, detail);
+    return;  // the archive destroys it at Close
+  }
+  Claim(index, object, created, owning);
+}
+
+void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning) {
+  while (objectStates_.Size() <= index) objectStates_.PushBack(kAbsent);
+  if (owning) {
+    if (objectStates_[index] == kOwned) {
+      char detail[96];
+      std::snprintf(detail, sizeof detail, "object %u has two owners", index);
+      Fail(KvArchiveError::kCorrupt, detail);
+      return;
+    }
+    objectStates_[index] = kOwned;
+  } else if (objectStates_[index] == kAbsent) {
+    objectStates_[index] = kUnowned;
+  }
+  object = found;
+}
+
+bool KvArchive::FinishLoading() {
+  if (!valid_ || !IsLoading() || tables_ == nullptr) return valid_;
+  for (uint32_t i = 0; i < tables_->objects.Size(); ++i) {
+    if (tables_->objects[i] == nullptr) continue;
+    if (i >= objectStates_.Size() || objectStates_[i] != kOwned) {
+      char detail[96];
+      std::snprintf(detail, sizeof detail, "object %u is referenced but owned by nothing", i);
+      Fail(KvArchiveError::kCorrupt, detail);
+      break;
+    }
+  }
+  return valid_;
+}
+
+KvObject* KvArchive::LoadRoot(const KvClass* expected) {
+  KvObject* root = nullptr;
+  SerializeObjectReference(root, expected, true);
+  if (root == nullptr && valid_) Fail(KvArchiveError::kCorrupt, "the archive holds no root object");
+  FinishLoading();
+  if (!valid_ && root != nullptr) {
+    const uint32_t index = IndexOfObject(root);
+    if (index != kKvNullObjectIndex) tables_->objects[index] = nullptr;
+    delete root;
+    root = nullptr;
+  }
+  return root;
+}
+
+// ---- Saving protocol -------------------------------------------------------------------------
+
+bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), float interval,
+                  KvSaveResult* result) {
+  if (result != nullptr) *result = KvSaveResult{};
+  if (root == nullptr) return false;
+
+  KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
+  counting.Open();
+  counting.SerializeObjectReference(root, nullptr, false);
+
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path);
+  KvArchive file(store, KvArchive::kModeSave, 0);
+  file.Open();
+  if (!file.IsValid()) {
+    file.Close();
+    counting.Close();
+    return false;
+  }
+  file.CopyTablesFrom(counting);
+  file.SetProgressCallback(progress, interval);
+  file.SerializeObjectReference(root, nullptr, false);
+  bool written = file.IsValid();
+  written = store->Close() && !store->HasWriteError() && written;
+  file.Close();
+  counting.Close();
+  if (result != nullptr) {
+    result->opened = true;
+    result->written = written;
+  }
+  return true;
+}
+
+// ---- Archive registry -----------------------------------------------------------------------
+
+void KvArchiveRegistryStartup() {
+  if (g_archiveRegistry != nullptr) return;
+  void* memory = KvAllocate(static_cast<uint32_t>(sizeof(KvArray<KvArchive*>)));
+  g_archiveRegistry = ::new (memory) KvArray<KvArchive*>();
+}
+
+void KvArchiveRegistryShutdown() {
+  if (g_archiveRegistry == nullptr) return;
+  for (KvArchive* archive : *g_archiveRegistry) {
+    archive->Close();
+    delete archive;
+  }
+  g_archiveRegistry->~KvArray<KvArchive*>();
+  KvFree(g_archiveRegistry, static_cast<uint32_t>(sizeof(KvArray<KvArchive*>)));
+  g_archiveRegistry = nullptr;
+}
+
+void KvArchiveRegistryAdd(KvArchive* archive) {
+  if (g_archiveRegistry != nullptr && archive != nullptr) g_archiveRegistry->PushBack(archive);
+}

@@ -1,0 +1,42 @@
+#include "kv/Runtime.h"
+
+#include "kv/Archive.h"
+#include "kv/Name.h"
+#include "kv/Object.h"
+
+namespace {
+
+uint32_t g_users = 0;
+
+// The runtime classes, in their fixed registration order; each only if its static
+// class pointer is still null (StaticClass tests it).
+void RegisterRuntimeClasses() {
+  KvObject::StaticClass();
+  KvRefObject::StaticClass();
+  KvRefString::StaticClass();
+  KvNamedObject::StaticClass();
+}
+
+}  // namespace
+
+void KvRuntimeStartup(const KvMemoryConfig& config) {
+  if (g_users++ > 0) return;
+  KvMemoryStartup(config);
+  KvClassRegistryStartup();
+  KvNameStartup();
+  RegisterRuntimeClasses();
+  KvArchiveRegistryStartup();
+}
+
+void KvRuntimeStartupDefault() { KvRuntimeStartup(KvMemoryConfig{}); }
+
+void KvRuntimeShutdown() {
+  if (g_users == 0) return;
+  if (--g_users > 0) return;
+  KvArchiveRegistryShutdown();
+  KvNameShutdown();
+  KvClassRegistryShutdown();
+  KvMemoryShutdown();
+}
+
+uint32_t KvRuntimeUserCount() { return g_users; }
