@@ -1,0 +1,95 @@
+// Interned names: sharing, reference counts, cleaning, removal and shut-down.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kv/Name.h"
+#include "kv/Object.h"
+#include "kv/Runtime.h"
+
+namespace {
+
+class NamesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KvRuntimeStartupDefault(); }
+  void TearDown() override { KvRuntimeShutdown(); }
+};
+
+TEST_F(NamesTest, SameTextSharesOneEntryAndCountsReferences) {
+  auto* a = new KvName("Hip");
+  KvName b("Hip");
+  EXPECT_EQ(a->GetNode(), b.GetNode());
+  EXPECT_EQ(b.GetRefCount(), 2u);
+  delete a;
+  EXPECT_EQ(b.GetRefCount(), 1u);
+  EXPECT_NE(KvGetNameTable().Find("Hip", 3), nullptr) << "still interned";
+
+  KvName copy(b);
+  KvName assigned;
+  assigned = b;
+  EXPECT_EQ(b.GetRefCount(), 3u);
+  assigned = assigned;
+  EXPECT_EQ(b.GetRefCount(), 3u) << "self-assignment changes nothing";
+}
+
+TEST_F(NamesTest, LastReleaseRemovesTheEntryFromTableAndList) {
+  const uint32_t listCount = KvGetNameList()->Count();
+  const uint32_t inserts = KvGetNameTable().InsertCount();
+  {
+    KvName temporary("Knee");
+    EXPECT_EQ(KvGetNameList()->Count(), listCount + 1);
+  }
+  EXPECT_EQ(KvGetNameTable().Find("Knee", 4), nullptr);
+  EXPECT_EQ(KvGetNameList()->Count(), listCount);
+  KvName again("Knee");
+  EXPECT_EQ(again.GetRefCount(), 1u);
+  EXPECT_EQ(KvGetNameTable().InsertCount(), inserts + 2);
+}
+
+TEST_F(NamesTest, CleaningReplacesBarsAndDoubleQuotes) {
+  KvName barred("a|b");
+  EXPECT_STREQ(barred.GetAsCString(), "a_b");
+  EXPECT_TRUE(barred == KvName("a_b"));
+  EXPECT_FALSE(barred == "a|b") << "text comparison does not clean";
+  EXPECT_TRUE(barred == "a_b");
+  EXPECT_STREQ(KvName("say \"hi\"").GetAsCString(), "say 'hi'");
+  EXPECT_FALSE(barred == static_cast<const char*>(nullptr));
+}
+
+TEST_F(NamesTest, OverlongTextIsTruncatedToTheLimit) {
+  const std::string longText(700, 'x');
+  KvName name(longText.c_str());
+  EXPECT_EQ(name.GetAsString().Length(), kKvNameMaxLength - 1);
+  EXPECT_TRUE(name == KvName(std::string(kKvNameMaxLength - 1, 'x').c_str()));
+}
+
+TEST_F(NamesTest, DefaultNameIsTheNullName) {
+  KvName name;
+  EXPECT_STREQ(name.GetAsCString(), "");
+  EXPECT_TRUE(name == KvNullName());
+  EXPECT_TRUE(name == KvName(""));
+  EXPECT_STREQ(KvDefaultName().GetAsCString(), "Default");
+  EXPECT_STREQ(KvNewActorName().GetAsCString(), "NewActor");
+}
+
+TEST_F(NamesTest, EntriesAreRegisteredRefStrings) {
+  KvName name("Spine");
+  KvRefString* entry = name.GetNode()->value;
+  EXPECT_EQ(entry->ClassOf(), KvRefString::StaticClass());
+  EXPECT_TRUE(entry->IsKindOf(KvRefObject::StaticClass()));
+  EXPECT_EQ(entry->refCount, 1u);
+}
+
+TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
+  KvRuntimeStartupDefault();
+  auto* survivor = new KvName("Survivor");
+  KvRuntimeShutdown();
+  EXPECT_EQ(KvGetNameList(), nullptr);
+  EXPECT_FALSE(KvNameSystemRunning());
+  delete survivor;  // must not touch the freed entry (the sanitizer would see it)
+
+  KvName beforeStartup;  // constructed while the name system is down
+  EXPECT_EQ(beforeStartup.GetNode(), nullptr);
+}
+
+}  // namespace
