@@ -35,6 +35,7 @@
 
 #include "kv/Array.h"
 #include "kv/ArchiveStore.h"
+#include "kv/List.h"
 #include "kv/Name.h"
 #include "kv/Object.h"
 #include "kv/String.h"
@@ -145,6 +146,21 @@ class KvArchive {
       array.Swap(loaded);
     } else {
       for (uint32_t i = 0; i < count; ++i) element(array[i]);
+    }
+  }
+
+  // Lists: the count (as SerializeCount), then each element in list order. Loading
+  // first empties the list, then appends one default value per element and lets
+  // `element(T&)` read it.
+  template <typename T, typename ElementFn>
+  void SerializeList(KvList<T>& list, ElementFn&& element, uint32_t minElementBytes = 1) {
+    uint32_t count = list.Count();
+    if (!SerializeCount(count, minElementBytes)) return;
+    if (IsLoading()) {
+      list.Clear();
+      for (uint32_t i = 0; i < count && valid_; ++i) element(list.PushBack(T())->value);
+    } else {
+      for (T& value : list) element(value);
     }
   }
 

@@ -1,0 +1,320 @@
+// Loading: hand-built archives of every accepted shape, and hostile input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "ArchiveFixtures.h"
+#include "kv/Runtime.h"
+
+namespace {
+
+using namespace archive_test;
+
+class ArchiveLoad : public ::testing::Test {
+ protected:
+  void SetUp() override { KvRuntimeStartupDefault(); }
+  void TearDown() override { KvRuntimeShutdown(); }
+
+  static uint32_t Size() { return ArNode::StaticClass()->GetSize(); }
+
+  // A current (1710) archive holding one ArNode "n" with value 5 and no children,
+  // in the given byte order, with its class table and names.
+  static Bytes SingleNode(bool big) {
+    Bytes b = CurrentHeader(big);
+    b.u16(1).u32(4);
+    b.u32(7).u32(1).str("KvName").u16(1);
+    b.u32(30).u32(1).str("ArNode").u16(2);
+    b.u32(34).u32(1).str("KvNamedObject").u16(0);
+    b.u32(125).u32(1).str("KvObject").u16(0);
+    b.u32(2).str("ArNode").str("n");
+    b.u32(1);
+    b.u32(0).u32(0).u32(Size());
+    b.u32(1).u32(5).f32(2.0f).str("txt").u32(1).u32(0x01020304).u32(0xFFFFFFFF).u32(0);
+    return b;
+  }
+};
+
+TEST_F(ArchiveLoad, HandBuiltBigEndianArchive) {
+  Bytes b = SingleNode(true);
+  std::string error;
+  auto* node = static_cast<ArNode*>(LoadFromBytes(b.data, &error));
+  ASSERT_NE(node, nullptr) << error;
+  EXPECT_EQ(node->value, 5u);
+  EXPECT_EQ(node->weight, 2.0f);
+  EXPECT_TRUE(node->label == "txt") << "strings are never reordered";
+  EXPECT_EQ(node->numbers[0], 0x01020304u);
+  EXPECT_STREQ(node->GetName().GetAsCString(), "n");
+  delete node;
+}
+
+TEST_F(ArchiveLoad, Version1650CarriesLegacyPrefixesAndInlineClassVersions) {
+  Bytes b;
+  b.raw("KAVE").u32(1650).legacyStr("Licensee").legacyStr("Project").u32(1000);
+  b.u16(0);  // no class table: versions are in-line
+  b.u16(0).u32(2);  // name table count with its prefix
+  b.u16(0).legacyStr("ArNode");
+  b.u16(0).legacyStr("old");
+  b.u32(1);  // object count
+  b.u32(0);
+  b.u16(1).u32(0);  // class name: in-line KvName version 1, then the name index
+  b.u32(Size());
+  b.u16(0);          // KvObject version
+  b.u16(0);          // KvNamedObject version
+  b.u16(1).u32(1);   // the node's name
+  b.u16(3);          // ArNode version, as this old file recorded it
+  b.u32(9).f32(0.5f).legacyStr("L").u16(0).u32(2).u32(10).u32(20);
+  b.u32(0xFFFFFFFF);
+  b.u16(0).u32(0);
+
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[b.data.size()]);
+  std::memcpy(copy.get(), b.data.data(), b.data.size());
+  KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(b.data.size())), 0, 0);
+  ASSERT_TRUE(archive.Open());
+  EXPECT_EQ(archive.GetArchiveVersion(), 1650u);
+  EXPECT_STREQ(archive.GetLicenseeName(), "Licensee");
+  auto* node = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass()));
+  ASSERT_NE(node, nullptr) << KvDescribeArchiveError(archive).View();
+  EXPECT_EQ(archive.BytesLeft(), 0u) << "every byte consumed";
+  EXPECT_EQ(node->loadedVersion, 3);
+  EXPECT_STREQ(node->GetName().GetAsCString(), "old");
+  EXPECT_EQ(node->value, 9u);
+  EXPECT_TRUE(node->label == "L");
+  ASSERT_EQ(node->numbers.Size(), 2u);
+  EXPECT_EQ(node->numbers[1], 20u);
+  archive.Close();
+  delete node;
+}
+
+TEST_F(ArchiveLoad, Version1500HasNoTableBlockAndStringClassNames) {
+  Bytes b;
+  b.raw("KAVE").u32(1500).legacyStr("L").legacyStr("P").u32(1000);
+  b.u32(0).legacyStr("ArNode").u32(Size());  // class names travel as strings
+  b.u16(0).u16(0);                           // KvObject, KvNamedObject versions
+  b.u16(0).legacyStr("ancient");             // KvName version 0: the name is a string
+  b.u16(1);                                  // ArNode version
+  b.u32(4).f32(1.0f).legacyStr("").u16(0).u32(0).u32(0xFFFFFFFF);
+  b.u16(0).u32(1);                           // one child, written in full
+  b.u32(1).legacyStr("ArNode").u32(Size());
+  b.u16(0).u16(0).u16(0).legacyStr("kid").u16(1);
+  b.u32(6).f32(0.0f).legacyStr("").u16(0).u32(0).u32(0xFFFFFFFF).u16(0).u32(0);
+
+  std::string error;
+  auto* node = static_cast<ArNode*>(LoadFromBytes(b.data, &error));
+  ASSERT_NE(node, nullptr) << error;
+  EXPECT_STREQ(node->GetName().GetAsCString(), "ancient");
+  EXPECT_EQ(node->loadedVersion, 1);
+  ASSERT_EQ(node->children.Size(), 1u);
+  EXPECT_STREQ(node->children[0]->GetName().GetAsCString(), "kid");
+  EXPECT_EQ(node->children[0]->value, 6u);
+  delete node;
+}
+
+TEST_F(ArchiveLoad, ClassVersionsComeFromTheFilesTable) {
+  Bytes b = SingleNode(false);
+  KvArchive archive(KvArchiveStoreMemory::Create(b.data.data(), static_cast<uint32_t>(b.data.size())), 0, 0);
+  ASSERT_TRUE(archive.Open());
+  EXPECT_EQ(archive.SerializeClassVersion("ArNode"), 2);
+  EXPECT_EQ(archive.SerializeClassVersion("KvName"), 1);
+  EXPECT_EQ(archive.SerializeClassVersion("KvSkeleton"), 0) << "absent from the file";
+  EXPECT_EQ(archive.GetTables()->objectCount, 1u);
+  EXPECT_EQ(archive.NameAt(1), KvName("n"));
+  archive.Close();
+}
+
+TEST_F(ArchiveLoad, ProgressIsReportedInThresholdSteps) {
+  Bytes b = SingleNode(false);
+  static std::vector<float> reports;
+  reports.clear();
+  KvArchive archive(KvArchiveStoreMemory::Create(b.data.data(), static_cast<uint32_t>(b.data.size())), 0, 0);
+  archive.SetProgressCallback([](float p) { reports.push_back(p); }, 0.25f);
+  ASSERT_TRUE(archive.Open());
+  KvObject* root = archive.LoadRoot(nullptr);
+  ASSERT_NE(root, nullptr);
+  archive.Close();
+  delete root;
+  ASSERT_GE(reports.size(), 2u);
+  for (size_t i = 1; i < reports.size(); ++i) EXPECT_GE(reports[i] - reports[i - 1], 0.25f);
+  EXPECT_LE(reports.back(), 1.0f) << "string bytes are not counted";
+}
+
+TEST_F(ArchiveLoad, UnknownClassLeavesTheReferenceNull) {
+  Bytes b = CurrentHeader(false);
+  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
+  b.u32(1).str("NoSuchClass").u32(1).u32(0).u32(0).u32(16);
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[b.data.size()]);
+  std::memcpy(copy.get(), b.data.data(), b.data.size());
+  KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(b.data.size())), 0, 0);
+  ASSERT_TRUE(archive.Open());
+  KvObject* object = nullptr;
+  archive.SerializeObjectReference(object, nullptr, true);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(archive.GetUnknownClassCount(), 1u);
+  archive.Close();
+}
+
+// ---- Hostile input ----------------------------------------------------------------
+
+TEST_F(ArchiveLoad, EveryTruncationFailsCleanly) {
+  auto* root = new ArNode("root");
+  root->label = KvString("label");
+  root->children.PushBack(new ArNode("child"));
+  root->shared = root->children[0];
+  const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
+  delete root;
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<long>(length));
+    std::string error;
+    KvObject* loaded = LoadFromBytes(prefix, &error);
+    EXPECT_EQ(loaded, nullptr) << "prefix of " << length << " bytes";
+    EXPECT_FALSE(error.empty());
+    delete loaded;
+  }
+  KvObject* whole = LoadFromBytes(bytes);
+  EXPECT_NE(whole, nullptr);
+  delete whole;
+}
+
+struct Corruption {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  const char* expectedError;  // a fragment of the description
+};
+
+// Offsets in SingleNode(false): a 58-byte header, the class table (flag, bucket
+// count, four buckets of 89 bytes), the name table (count, "ArNode", "n"), the
+// object count, then the 47-byte object stream.
+constexpr size_t kHeaderEnd = 58;
+constexpr size_t kNameCount = kHeaderEnd + 2 + 4 + 89;
+constexpr size_t kObjectCount = kNameCount + 4 + 10 + 5;
+constexpr size_t kStream = kObjectCount + 4;
+
+// The table block of SingleNode with another object count, then `stream`.
+std::vector<uint8_t> WithStream(const std::vector<uint8_t>& good, uint32_t objectCount, const Bytes& stream) {
+  std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(kStream));
+  std::memcpy(&bytes[kObjectCount], &objectCount, 4);
+  bytes.insert(bytes.end(), stream.data.begin(), stream.data.end());
+  return bytes;
+}
+
+TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
+  const std::vector<uint8_t> good = SingleNode(false).data;
+  ASSERT_EQ(good.size(), kStream + 47);
+  auto patched = [&](size_t offset, uint32_t value) {
+    std::vector<uint8_t> bytes = good;
+    std::memcpy(&bytes[offset], &value, 4);
+    return bytes;
+  };
+  std::vector<uint8_t> badMagic = good;
+  badMagic[0] = 'X';
+  std::vector<uint8_t> badOrder = good;
+  badOrder[3] = 'L';
+  // A node with no name, no data and no shared pointer, then its child list.
+  auto node = [&](Bytes& b, uint32_t index) {
+    b.u32(index).u32(0).u32(Size()).u32(1).u32(0).f32(0).u32(0).u32(0).u32(0xFFFFFFFF);
+  };
+  Bytes cycle;  // the root's child list refers to the root while it is read
+  node(cycle, 0);
+  cycle.u32(1).u32(0);
+  Bytes twoOwners;  // the root's child list owns one object twice
+  node(twoOwners, 0);
+  twoOwners.u32(2);
+  node(twoOwners, 1);
+  twoOwners.u32(0).u32(1);
+
+  const Corruption cases[] = {
+      {"empty file", {}, "not a KVR archive"},
+      {"four bytes with a good magic", {'K', 'A', 'V', 'E'}, "not a KVR archive"},
+      {"bad magic", badMagic, "not a KVR archive"},
+      {"fourth magic byte neither E nor B", badOrder, "not a KVR archive"},
+      {"version 1711", patched(4, 1711), "unsupported archive version"},
+      {"licensee name longer than the file", patched(8, 0x7FFFFFFF), "truncated"},
+      {"more than 128 class buckets", patched(kHeaderEnd + 2, 129), "corrupt"},
+      {"bucket index 128", patched(kHeaderEnd + 6, 128), "corrupt"},
+      {"huge bucket entry count", patched(kHeaderEnd + 10, 0x10000000), "corrupt"},
+      {"huge name count", patched(kNameCount, 0x40000000), "corrupt"},
+      {"huge object count", patched(kObjectCount, 0xFFFFFFF0), "corrupt"},
+      {"root index beyond the object count", patched(kStream, 5), "corrupt"},
+      {"class name index beyond the name table", patched(kStream + 4, 99), "corrupt"},
+      {"own name index beyond the name table", patched(kStream + 12, 1000), "corrupt"},
+      {"string longer than the bytes left", patched(kStream + 24, 0x00FFFFFF), "truncated"},
+      {"array count larger than the bytes left", patched(kStream + 31, 0x20000000), "corrupt"},
+      {"shared index far beyond the object count", patched(kStream + 39, 0x7FFFFFFF), "corrupt"},
+      {"object that refers to itself while being read", WithStream(good, 1, cycle), "refers to itself"},
+      {"object owned twice", WithStream(good, 2, twoOwners), "two owners"},
+  };
+  for (const Corruption& c : cases) {
+    std::string error;
+    KvObject* loaded = LoadFromBytes(c.bytes, &error);
+    EXPECT_EQ(loaded, nullptr) << c.name;
+    EXPECT_NE(error.find(c.expectedError), std::string::npos) << c.name << ": " << error;
+    delete loaded;
+  }
+}
+
+TEST_F(ArchiveLoad, TrailingBytesAfterTheRootAreIgnored) {
+  std::vector<uint8_t> bytes = SingleNode(false).data;
+  bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
+  KvObject* loaded = LoadFromBytes(bytes);
+  EXPECT_NE(loaded, nullptr);
+  delete loaded;
+}
+
+TEST_F(ArchiveLoad, AnObjectOfTheWrongKindIsRefused) {
+  Bytes b = CurrentHeader(false);
+  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);  // names are table indexes
+  b.u32(2).str("ArNode").str("ArOther");
+  b.u32(2);
+  b.u32(0).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0);
+  b.u32(1).u32(1).u32(8);  // the shared pointer meets an ArOther
+  b.u32(0);
+  ArOther::StaticClass();
+  std::string error;
+  KvObject* loaded = LoadFromBytes(b.data, &error);
+  EXPECT_EQ(loaded, nullptr);
+  EXPECT_NE(error.find("ArOther where a ArNode is expected"), std::string::npos) << error;
+}
+
+TEST_F(ArchiveLoad, AnObjectOwnedByNothingFailsTheLoad) {
+  // The shared (non-owning) pointer carries an object that no child list claims.
+  Bytes b = CurrentHeader(false);
+  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
+  b.u32(1).str("ArNode").u32(2);
+  b.u32(0).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0);
+  b.u32(1).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0);
+  b.u32(0);
+  std::string error;
+  KvObject* loaded = LoadFromBytes(b.data, &error);
+  EXPECT_EQ(loaded, nullptr);
+  EXPECT_NE(error.find("owned by nothing"), std::string::npos) << error;
+}
+
+TEST_F(ArchiveLoad, DeepNestingIsRefusedWithoutExhaustingTheStack) {
+  // Each node's shared pointer carries the next node in full, 5000 deep.
+  Bytes b = CurrentHeader(false);
+  const uint32_t depth = 5000;
+  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
+  b.u32(1).str("ArNode").u32(depth);
+  for (uint32_t i = 0; i < depth; ++i) b.u32(i).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0);
+  std::string error;
+  EXPECT_EQ(LoadFromBytes(b.data, &error), nullptr);
+  EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+}
+
+TEST_F(ArchiveLoad, ReadsOnAnInvalidArchiveLeaveValuesAlone) {
+  std::vector<uint8_t> bytes = {'N', 'O', 'P', 'E', 0, 0, 0, 0};
+  KvArchive archive(KvArchiveStoreMemory::Create(bytes.data(), 8), 0, 0);
+  EXPECT_FALSE(archive.Open());
+  uint32_t value = 42;
+  KvString text("keep");
+  KvName name("keep");
+  archive.Serialize(value);
+  archive.Serialize(text);
+  archive.Serialize(name);
+  EXPECT_EQ(value, 42u);
+  EXPECT_TRUE(text == "keep");
+  EXPECT_STREQ(name.GetAsCString(), "keep");
+  archive.Close();
+}
+
+}  // namespace
