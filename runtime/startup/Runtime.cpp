@@ -1,6 +1,7 @@
 #include "kv/Runtime.h"
 
 #include "kv/Archive.h"
+#include "kv/LinkFunctions.h"
 #include "kv/Name.h"
 #include "kv/Object.h"
 
@@ -25,6 +26,7 @@ void KvRuntimeStartup(const KvMemoryConfig& config) {
   KvClassRegistryStartup();
   KvNameStartup();
   RegisterRuntimeClasses();
+  StartupLinkFunctions();
   KvArchiveRegistryStartup();
 }
 
@@ -34,6 +36,7 @@ void KvRuntimeShutdown() {
   if (g_users == 0) return;
   if (--g_users > 0) return;
   KvArchiveRegistryShutdown();
+  ShutdownLinkFunctions();
   KvNameShutdown();
   KvClassRegistryShutdown();
   KvMemoryShutdown();
