@@ -74,27 +74,66 @@ KvString KvDescribeArchiveError(const KvArchive& archive) {
 
 // ---- Raw transfer ------------------------------------------------------------------
 
+bool KvArchive::Refill() {
+  const uint32_t toRead = totalSize_ - storeRead_ < kBufferSize ? totalSize_ - storeRead_ : kBufferSize;
+  if (toRead == 0 || !store_->Read(buffer_, toRead)) {
+    Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
+    return false;
+  }
+  storeRead_ += toRead;
+  bufferFill_ = toRead;
+  bufferPos_ = 0;
+  return true;
+}
+
 bool KvArchive::ReadBytes(void* bytes, uint32_t count) {
   if (!valid_) return false;
   if (count > BytesLeft()) {
     Fail(KvArchiveError::kTruncated, "the file ends inside a value");
     return false;
   }
-  if (count > 0 && !store_->Read(bytes, count)) {
-    Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
-    return false;
+  auto* out = static_cast<uint8_t*>(bytes);
+  uint32_t left = count;
+  while (left > 0) {
+    if (bufferPos_ == bufferFill_) {
+      if (left >= kBufferSize) {  // large blocks go straight from the store
+        if (!store_->Read(out, left)) {
+          Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
+          return false;
+        }
+        storeRead_ += left;
+        break;
+      }
+      if (!Refill()) return false;
+    }
+    const uint32_t available = bufferFill_ - bufferPos_;
+    const uint32_t take = left < available ? left : available;
+    std::memcpy(out, buffer_ + bufferPos_, take);
+    bufferPos_ += take;
+    out += take;
+    left -= take;
   }
   position_ += count;
   return true;
 }
 
+void KvArchive::Flush() {
+  if (!IsSaving() || bufferFill_ == 0 || store_ == nullptr) return;
+  const uint32_t pending = bufferFill_;
+  bufferFill_ = 0;
+  if (valid_ && !store_->Write(buffer_, pending)) Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
+}
+
 void KvArchive::WriteBytes(const void* bytes, uint32_t count) {
-  if (!valid_) return;
-  if (count > 0 && !store_->Write(bytes, count)) {
-    Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
-    return;
+  if (!valid_ || count == 0) return;
+  if (bufferFill_ + count > kBufferSize) Flush();
+  if (count >= kBufferSize) {
+    if (valid_ && !store_->Write(bytes, count)) Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
+  } else {
+    std::memcpy(buffer_ + bufferFill_, bytes, count);
+    bufferFill_ += count;
   }
-  position_ += count;
+  if (valid_) position_ += count;
 }
 
 void KvArchive::CountProgress(uint32_t bytes) {
@@ -126,10 +165,6 @@ void KvArchive::SerializeOrdered(void* value, uint32_t size) {
 // ---- Values --------------------------------------------------------------------------
 
 void KvArchive::Serialize(uint8_t& value) { SerializeOrdered(&value, 1); }
-void KvArchive::Serialize(uint16_t& value) { SerializeOrdered(&value, 2); }
-void KvArchive::Serialize(uint32_t& value) { SerializeOrdered(&value, 4); }
-void KvArchive::Serialize(int32_t& value) { SerializeOrdered(&value, 4); }
-void KvArchive::Serialize(float& value) { SerializeOrdered(&value, 4); }
 
 void KvArchive::Serialize(bool& value) {
   uint32_t word = value ? 1 : 0;
@@ -258,9 +293,60 @@ uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplici
 
 // ---- Tables ------------------------------------------------------------------------------
 
+namespace {
+
+uint32_t PointerHash(const KvObject* object, uint32_t mask) {
+  const uint64_t bits = reinterpret_cast<uintptr_t>(object) >> 3;
+  return static_cast<uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+
+}  // namespace
+
+void KvArchive::IndexPointer(const KvObject* object, uint32_t index) {
+  if (pointerCount_ + 1 > pointerCapacity_ / 2) {
+    const uint32_t grown = pointerCapacity_ == 0 ? 64 : pointerCapacity_ * 2;
+    auto* slots = static_cast<PointerSlot*>(KvAllocate(grown * static_cast<uint32_t>(sizeof(PointerSlot))));
+    for (uint32_t i = 0; i < grown; ++i) slots[i] = PointerSlot{nullptr, 0};
+    for (uint32_t i = 0; i < pointerCapacity_; ++i) {
+      if (pointerSlots_[i].key == nullptr) continue;
+      uint32_t at = PointerHash(pointerSlots_[i].key, grown - 1);
+      while (slots[at].key != nullptr) at = (at + 1) & (grown - 1);
+      slots[at] = pointerSlots_[i];
+    }
+    KvFree(pointerSlots_, pointerCapacity_ * static_cast<uint32_t>(sizeof(PointerSlot)));
+    pointerSlots_ = slots;
+    pointerCapacity_ = grown;
+  }
+  uint32_t at = PointerHash(object, pointerCapacity_ - 1);
+  while (pointerSlots_[at].key != nullptr && pointerSlots_[at].key != object) at = (at + 1) & (pointerCapacity_ - 1);
+  if (pointerSlots_[at].key == nullptr) {
+    ++pointerCount_;
+    pointerSlots_[at] = PointerSlot{object, index};
+  } else if (index < pointerSlots_[at].index) {
+    pointerSlots_[at].index = index;  // the first index in table order is the answer
+  }
+}
+
+uint32_t KvArchive::FindPointer(const KvObject* object) const {
+  if (pointerSlots_ == nullptr) return kKvNullObjectIndex;
+  uint32_t at = PointerHash(object, pointerCapacity_ - 1);
+  while (pointerSlots_[at].key != nullptr) {
+    if (pointerSlots_[at].key == object) return pointerSlots_[at].index;
+    at = (at + 1) & (pointerCapacity_ - 1);
+  }
+  return kKvNullObjectIndex;
+}
+
 uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
   if (tables_ == nullptr || object == nullptr) return kKvNullObjectIndex;
   const KvArray<KvObject*>& objects = tables_->objects;
+  if (IsSaving()) {
+    // Saving only ever appends, so the index answers exactly what a search of the
+    // table in index order would.
+    const uint32_t found = FindPointer(object);
+    if (found == kKvNullObjectIndex) return found;
+    if (found < objects.Size() && objects[found] == object) return found;
+  }
   for (uint32_t i = 0; i < objects.Size(); ++i) {
     if (objects[i] == object) return i;
   }
@@ -274,10 +360,12 @@ uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
     const uint32_t found = IndexOfObject(object);
     if (found != kKvNullObjectIndex) return found;
     objects.PushBack(object);
-    return objects.Size() - 1;
+    index = objects.Size() - 1;
+  } else {
+    while (objects.Size() <= index) objects.PushBack(nullptr);
+    objects[index] = object;
   }
-  while (objects.Size() <= index) objects.PushBack(nullptr);
-  objects[index] = object;
+  if (IsSaving()) IndexPointer(object, index);
   return index;
 }
 
@@ -338,6 +426,7 @@ void KvArchive::SetProgressCallback(void (*callback)(float), float threshold) {
 bool KvArchive::Open() {
   void* memory = KvAllocate(static_cast<uint32_t>(sizeof(KvArchiveTables)));
   tables_ = ::new (memory) KvArchiveTables();
+  buffer_ = static_cast<uint8_t*>(KvAllocate(kBufferSize));
   if (IsSaving()) {
     void* indexMemory = KvAllocate(static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
     nameIndex_ = ::new (indexMemory) KvStringMap<uint32_t, 1024>();
@@ -359,6 +448,7 @@ bool KvArchive::Open() {
     Serialize(licenseeName_);
     Serialize(licenseeProjectName_);
     Serialize(licenseeVersion_);
+    Flush();
     if (valid_ && !store_->IsValid()) Fail(KvArchiveError::kWriteFailed, "the store became unusable");
     return valid_;
   }
@@ -489,6 +579,17 @@ void KvArchive::WriteTableBlock() {
 }
 
 void KvArchive::Close() {
+  Flush();
+  if (buffer_ != nullptr) {
+    KvFree(buffer_, kBufferSize);
+    buffer_ = nullptr;
+  }
+  bufferFill_ = bufferPos_ = 0;
+  if (pointerSlots_ != nullptr) {
+    KvFree(pointerSlots_, pointerCapacity_ * static_cast<uint32_t>(sizeof(PointerSlot)));
+    pointerSlots_ = nullptr;
+    pointerCapacity_ = pointerCount_ = 0;
+  }
   if (tables_ != nullptr) {
     if (IsLoading()) {
       // Objects that nothing took ownership of die with the archive.
@@ -690,6 +791,7 @@ bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), flo
   file.CopyTablesFrom(counting);
   file.SetProgressCallback(progress, interval);
   file.SerializeObjectReference(root, nullptr, false);
+  file.Flush();
   bool written = file.IsValid();
   written = store->Close() && !store->HasWriteError() && written;
   file.Close();

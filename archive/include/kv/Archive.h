@@ -31,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "kv/Array.h"
@@ -109,10 +110,18 @@ class KvArchive {
 
   // ---- Values -------------------------------------------------------------------
   void Serialize(uint8_t& value);
-  void Serialize(uint16_t& value);
-  void Serialize(uint32_t& value);
-  void Serialize(int32_t& value);
-  void Serialize(float& value);
+  void Serialize(uint16_t& value) {
+    if (!FastOrdered(&value, 2)) SerializeOrdered(&value, 2);
+  }
+  void Serialize(uint32_t& value) {
+    if (!FastOrdered(&value, 4)) SerializeOrdered(&value, 4);
+  }
+  void Serialize(int32_t& value) {
+    if (!FastOrdered(&value, 4)) SerializeOrdered(&value, 4);
+  }
+  void Serialize(float& value) {
+    if (!FastOrdered(&value, 4)) SerializeOrdered(&value, 4);
+  }
   void Serialize(bool& value);
   void Serialize(KvString& value);
   void Serialize(KvName& value);
@@ -212,6 +221,9 @@ class KvArchive {
   void SetProgressCallback(void (*callback)(float), float threshold);
 
   // ---- Errors and position ------------------------------------------------------------
+  // Saving: hands the buffered bytes to the store (Close does it too).
+  void Flush();
+
   // Makes the archive not valid, keeping the first error and its offset.
   void Fail(KvArchiveError error, const char* detail);
   KvArchiveError GetError() const { return error_; }
@@ -233,6 +245,22 @@ class KvArchive {
     else return 4;
   }
 
+  // The common case of a value that moves within the buffer in the machine's own
+  // byte order with no progress callback; false when the general path must run.
+  bool FastOrdered(void* value, uint32_t size) {
+    if (!valid_ || swap_) return false;
+    if (IsLoading()) {
+      if (progressCallback_ != nullptr || bufferFill_ - bufferPos_ < size) return false;
+      std::memcpy(value, buffer_ + bufferPos_, size);
+      bufferPos_ += size;
+    } else {
+      if (kBufferSize - bufferFill_ < size) return false;
+      std::memcpy(buffer_ + bufferFill_, value, size);
+      bufferFill_ += size;
+    }
+    position_ += size;
+    return true;
+  }
   bool ReadBytes(void* bytes, uint32_t count);
   void WriteBytes(const void* bytes, uint32_t count);
   // A multi-byte value in the file's byte order.
@@ -244,6 +272,9 @@ class KvArchive {
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
   void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning);
   uint32_t FindNameIndex(const char* text, uint32_t length) const;
+  bool Refill();
+  void IndexPointer(const KvObject* object, uint32_t index);
+  uint32_t FindPointer(const KvObject* object) const;
 
   KvArchiveStore* store_;
   uint32_t mode_;
@@ -267,6 +298,20 @@ class KvArchive {
   enum ObjectState : uint8_t { kAbsent = 0, kReading, kUnowned, kOwned };
   KvArray<uint8_t> objectStates_;
   KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;  // text -> name-table index while saving
+  // Object pointer -> object-table index while saving (open addressing).
+  struct PointerSlot {
+    const KvObject* key;
+    uint32_t index;
+  };
+  PointerSlot* pointerSlots_ = nullptr;
+  uint32_t pointerCapacity_ = 0;
+  uint32_t pointerCount_ = 0;
+  // Bytes move through one buffer: pending writes, or read-ahead of the store.
+  static constexpr uint32_t kBufferSize = 1u << 16;
+  uint8_t* buffer_ = nullptr;
+  uint32_t bufferFill_ = 0;
+  uint32_t bufferPos_ = 0;
+  uint32_t storeRead_ = 0;
   uint32_t depth_ = 0;
   uint32_t position_ = 0;
   uint32_t totalSize_ = 0;
