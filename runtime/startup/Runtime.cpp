@@ -1,6 +1,7 @@
 #include "kv/Runtime.h"
 
 #include "kv/Archive.h"
+#include "kv/FaceGraph.h"
 #include "kv/LinkFunctions.h"
 #include "kv/Name.h"
 #include "kv/Object.h"
@@ -16,6 +17,17 @@ void RegisterRuntimeClasses() {
   KvRefObject::StaticClass();
   KvRefString::StaticClass();
   KvNamedObject::StaticClass();
+  KvBone::StaticClass();
+  KvFaceGraphNode::StaticClass();
+  KvFaceGraphNodeUserProperty::StaticClass();
+  KvFaceGraphNodeLink::StaticClass();
+  KvBonePoseNode::StaticClass();
+  KvCombinerNode::StaticClass();
+  KvCurrentTimeNode::StaticClass();
+  KvDeltaNode::StaticClass();
+  KvGenericTargetNode::StaticClass();
+  KvMorphTargetNode::StaticClass();
+  KvFaceGraph::StaticClass();
 }
 
 }  // namespace

@@ -1,0 +1,426 @@
+// Face graphs: node defaults and operations, link-up, and the stored form, from
+// round trips and from hand-built streams of older graphs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ArchiveBytes.h"
+#include "kv/FaceGraph.h"
+#include "kv/LinkFunctions.h"
+#include "kv/Runtime.h"
+
+namespace {
+
+using kvtest::StreamBuilder;
+
+class FaceGraphTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KvRuntimeStartupDefault(); }
+  void TearDown() override { KvRuntimeShutdown(); }
+};
+
+template <typename T>
+T* MakeNode(const char* name, float minValue = 0.0f, float maxValue = 1.0f) {
+  T* node = new T;
+  node->SetName(KvName(name));
+  node->SetRange(minValue, maxValue);
+  return node;
+}
+
+TEST_F(FaceGraphTest, NodesStartWithTheirClassDefaults) {
+  struct Row {
+    KvFaceGraphNode* node;
+    uint32_t flags;
+  };
+  KvBonePoseNode bonePose;
+  KvCombinerNode combiner;
+  KvCurrentTimeNode currentTime;
+  KvDeltaNode delta;
+  KvGenericTargetNode generic;
+  KvMorphTargetNode morph;
+  for (const Row& row : {Row{&bonePose, 0}, Row{&combiner, 1}, Row{&currentTime, 1}, Row{&delta, 1},
+                         Row{&generic, 0}, Row{&morph, 1}}) {
+    SCOPED_TRACE(row.node->ClassOf()->GetName().GetAsCString());
+    EXPECT_EQ(row.node->GetFlags(), row.flags);
+    EXPECT_EQ(row.node->GetMinValue(), 0.0f);
+    EXPECT_EQ(row.node->GetMaxValue(), 1.0f);
+    EXPECT_EQ(row.node->GetInputOperation(), 0u);
+    EXPECT_TRUE(row.node->GetName() == KvName());
+  }
+  ASSERT_EQ(morph.GetUserProperties().Size(), 1u);
+  const KvFaceGraphNodeUserProperty& property = morph.GetUserProperties()[0];
+  EXPECT_STREQ(property.GetName().GetAsCString(), "Morph Target Name");
+  EXPECT_EQ(property.GetKind(), 3u);
+  EXPECT_STREQ(property.GetStringValue().View(), "Target");
+  EXPECT_TRUE(generic.GetUserProperties().Empty());
+
+  KvBone bone;
+  EXPECT_EQ(bone.rotation[0], 1.0f);
+  EXPECT_EQ(bone.scale[0], 0.0f);
+  KvFaceGraphNodeLink link;
+  EXPECT_EQ(link.linkFnType, -1);
+  EXPECT_EQ(KvFindClass(KvName("KvFaceGraphNode"))->CreateObject(), nullptr) << "the node base is abstract";
+}
+
+TEST_F(FaceGraphTest, UserPropertiesAreUniqueByNameAndOnlyKindThreeTakesStrings) {
+  KvCombinerNode node;
+  KvFaceGraphNodeUserProperty text(KvName("Label"), 3);
+  ASSERT_EQ(text.GetStrings().Size(), 1u);
+  EXPECT_EQ(text.GetStrings()[0].Length(), 0u);
+  text.SetStringValue(KvString("brow"));
+  EXPECT_EQ(text.GetStrings().Size(), 1u) << "replaces element 0";
+  KvFaceGraphNodeUserProperty number(KvName("Weight"), 1);
+  number.SetStringValue(KvString("ignored"));
+  EXPECT_TRUE(number.GetStrings().Empty());
+
+  EXPECT_TRUE(node.AddUserProperty(text));
+  EXPECT_TRUE(node.AddUserProperty(number));
+  EXPECT_FALSE(node.AddUserProperty(KvFaceGraphNodeUserProperty(KvName("Label"), 0)));
+  EXPECT_EQ(node.FindUserProperty(KvName("Weight")), 1);
+  EXPECT_EQ(node.FindUserProperty(KvName("weight")), -1);
+  EXPECT_STREQ(node.GetUserProperties()[0].GetStringValue().View(), "brow");
+}
+
+TEST_F(FaceGraphTest, DeltaTakesOneLinkAndCurrentTimeNone) {
+  KvCombinerNode input;
+  input.SetRange(-0.5f, 2.0f);
+  KvDeltaNode delta;
+  EXPECT_TRUE(delta.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
+  EXPECT_EQ(delta.GetMaxValue(), 2.5f);
+  EXPECT_EQ(delta.GetMinValue(), -2.5f);
+  EXPECT_FALSE(delta.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
+  EXPECT_EQ(delta.GetInputLinks().Size(), 1u);
+
+  KvDeltaNode unresolved;
+  unresolved.SetRange(0.25f, 0.75f);
+  KvFaceGraphNodeLink byName;
+  byName.inputName = KvName("Elsewhere");
+  EXPECT_TRUE(unresolved.AddInputLink(byName));
+  EXPECT_EQ(unresolved.GetMinValue(), 0.25f) << "no input node, no range change";
+  EXPECT_EQ(unresolved.GetMaxValue(), 0.75f);
+
+  KvCurrentTimeNode time;
+  EXPECT_FALSE(time.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
+  EXPECT_FALSE(time.AddInputLink(KvFaceGraphNodeLink()));
+  EXPECT_TRUE(time.GetInputLinks().Empty());
+
+  KvCombinerNode combiner;
+  EXPECT_TRUE(combiner.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
+  EXPECT_TRUE(combiner.AddInputLink(KvFaceGraphNodeLink(&delta, KvName("negate"))));
+  EXPECT_EQ(combiner.GetInputLinks().Size(), 2u);
+  EXPECT_EQ(combiner.GetInputLinks()[0].parameters.Size(), 2u) << "a new link carries the defaults";
+}
+
+TEST_F(FaceGraphTest, CloneAndCopyDataCarryRangeMatchingPropertiesAndBones) {
+  KvMorphTargetNode source;
+  source.SetName(KvName("Blink"));
+  source.SetRange(-1.0f, 3.0f);
+  source.SetInputOperation(2);
+  source.GetUserProperties()[0].SetStringValue(KvString("EyesShut"));
+  source.AddUserProperty(KvFaceGraphNodeUserProperty(KvName("Extra"), 1));
+  source.AddInputLink(KvFaceGraphNodeLink(&source, KvName("linear")));
+
+  KvFaceGraphNode* clone = source.Clone();
+  ASSERT_NE(clone, nullptr);
+  EXPECT_EQ(clone->ClassOf(), KvMorphTargetNode::StaticClass());
+  EXPECT_TRUE(clone->GetName() == source.GetName());
+  EXPECT_EQ(clone->GetMinValue(), -1.0f);
+  EXPECT_EQ(clone->GetMaxValue(), 3.0f);
+  EXPECT_EQ(clone->GetInputOperation(), 2u);
+  ASSERT_EQ(clone->GetUserProperties().Size(), 1u) << "only properties the target already has are taken";
+  EXPECT_STREQ(clone->GetUserProperties()[0].GetStringValue().View(), "EyesShut");
+  EXPECT_TRUE(clone->GetInputLinks().Empty()) << "links are not node data";
+  delete clone;
+
+  KvBonePoseNode pose;
+  pose.bones.PushBack(KvBone(KvName("jaw")));
+  pose.bones[0].position[1] = 4.0f;
+  KvBonePoseNode poseTarget;
+  KvCombinerNode combinerTarget;
+  pose.CopyDataInto(&poseTarget);
+  pose.CopyDataInto(&combinerTarget);
+  pose.CopyDataInto(nullptr);
+  ASSERT_EQ(poseTarget.bones.Size(), 1u);
+  EXPECT_EQ(poseTarget.bones[0].position[1], 4.0f);
+  EXPECT_STREQ(poseTarget.bones[0].GetName().GetAsCString(), "jaw");
+}
+
+// A graph with every node class, links through live, withdrawn and unknown
+// functions, a link to a missing node and two nodes of one name.
+KvFaceGraph* BuildGraph() {
+  auto* graph = new KvFaceGraph;
+  auto* jaw = MakeNode<KvBonePoseNode>("JawOpen", 0.0f, 2.0f);
+  jaw->bones.PushBack(KvBone(KvName("jaw")));
+  jaw->bones[0].position[0] = 1.5f;
+  jaw->bones[0].rotation[2] = 0.5f;
+  jaw->bones[0].scale[1] = 2.0f;
+  auto* time = MakeNode<KvCurrentTimeNode>("Time");
+  auto* delta = MakeNode<KvDeltaNode>("JawSpeed");
+  auto* mix = MakeNode<KvCombinerNode>("Mix");
+  mix->SetInputOperation(3);
+  auto* smile = MakeNode<KvMorphTargetNode>("Smile");
+  smile->GetUserProperties()[0].SetStringValue(KvString("smile_shape"));
+  KvFaceGraphNodeUserProperty tags(KvName("Tags"), 2);
+  tags.SetValue(0, 7);
+  tags.SetValue(1, 9);
+  smile->AddUserProperty(tags);
+  auto* twin = MakeNode<KvGenericTargetNode>("Mix");  // same name as the combiner
+
+  delta->AddInputLink(KvFaceGraphNodeLink(jaw, KvName("linear")));
+  KvFaceGraphNodeLink clamped(jaw, KvName("clamped linear"));
+  clamped.parameters[0] = 0.25f;
+  mix->AddInputLink(clamped);
+  mix->AddInputLink(KvFaceGraphNodeLink(delta, KvName("custom")));
+  KvFaceGraphNodeLink unknownFn(time, KvName("wobble"));
+  unknownFn.parameters.PushBack(6.0f);
+  mix->AddInputLink(unknownFn);
+  smile->AddInputLink(KvFaceGraphNodeLink(mix, KvName("corrective")));
+  KvFaceGraphNodeLink missing;
+  missing.inputName = KvName("NoSuchNode");
+  missing.linkFnName = KvName("negate");
+  smile->AddInputLink(missing);
+
+  for (KvFaceGraphNode* node : {static_cast<KvFaceGraphNode*>(jaw), static_cast<KvFaceGraphNode*>(time),
+                                static_cast<KvFaceGraphNode*>(delta), static_cast<KvFaceGraphNode*>(mix),
+                                static_cast<KvFaceGraphNode*>(smile), static_cast<KvFaceGraphNode*>(twin)}) {
+    graph->AddNode(node);
+  }
+  return graph;
+}
+
+TEST_F(FaceGraphTest, RoundTripInBothByteOrdersRebuildsLinksOutputsAndGroups) {
+  KvFaceGraph* original = BuildGraph();
+  for (uint32_t byteOrder : {0u, 1u}) {
+    SCOPED_TRACE(byteOrder);
+    const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original, byteOrder);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes[3], byteOrder == 0 ? 'E' : 'B');
+    std::string error;
+    KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(bytes, &error);
+    ASSERT_NE(graph, nullptr) << error;
+    ASSERT_EQ(graph->GetNumNodes(), 6u);
+
+    auto* jaw = KvCast<KvBonePoseNode>(graph->GetNode(0));
+    KvFaceGraphNode* time = graph->GetNode(1);
+    KvFaceGraphNode* delta = graph->GetNode(2);
+    KvFaceGraphNode* mix = graph->GetNode(3);
+    KvFaceGraphNode* smile = graph->GetNode(4);
+    KvFaceGraphNode* twin = graph->GetNode(5);
+    ASSERT_NE(jaw, nullptr);
+    EXPECT_EQ(time->ClassOf(), KvCurrentTimeNode::StaticClass());
+    EXPECT_EQ(twin->ClassOf(), KvGenericTargetNode::StaticClass());
+    EXPECT_EQ(jaw->GetMaxValue(), 2.0f);
+    EXPECT_EQ(delta->GetMinValue(), -2.0f);
+    EXPECT_EQ(mix->GetInputOperation(), 3u);
+    ASSERT_EQ(jaw->bones.Size(), 1u);
+    EXPECT_EQ(jaw->bones[0].position[0], 1.5f);
+    EXPECT_EQ(jaw->bones[0].rotation[2], 0.5f);
+    EXPECT_EQ(jaw->bones[0].scale[1], 2.0f);
+
+    // Links: inputs resolved by name, types from the function table.
+    ASSERT_EQ(mix->GetInputLinks().Size(), 3u);
+    const KvFaceGraphNodeLink& clamped = mix->GetInputLinks()[0];
+    EXPECT_EQ(clamped.inputNode, jaw);
+    EXPECT_EQ(clamped.linkFnType, 10);
+    ASSERT_EQ(clamped.parameters.Size(), 4u);
+    EXPECT_EQ(clamped.parameters[0], 0.25f);
+    EXPECT_EQ(clamped.parameters[3], 1.0f);
+    const KvFaceGraphNodeLink& withdrawn = mix->GetInputLinks()[1];
+    EXPECT_EQ(withdrawn.linkFnType, 0);
+    EXPECT_TRUE(withdrawn.parameters.Empty());
+    const KvFaceGraphNodeLink& unknownFn = mix->GetInputLinks()[2];
+    EXPECT_EQ(unknownFn.linkFnType, -1);
+    ASSERT_EQ(unknownFn.parameters.Size(), 1u) << "an unknown function keeps its parameters";
+    EXPECT_EQ(unknownFn.inputNode, time);
+
+    ASSERT_EQ(smile->GetInputLinks().Size(), 2u);
+    EXPECT_EQ(smile->GetInputLinks()[0].inputNode, mix) << "a shared name reaches the first node";
+    EXPECT_EQ(smile->GetInputLinks()[1].inputNode, nullptr);
+    EXPECT_TRUE(smile->GetInputLinks()[1].inputName == KvName()) << "a missing input falls back to the default";
+    EXPECT_EQ(graph->FindNode(KvName("Mix")), mix);
+    EXPECT_EQ(graph->FindNode(KvName("NoSuchNode")), nullptr);
+
+    ASSERT_EQ(jaw->GetOutputs().Size(), 2u);
+    EXPECT_EQ(jaw->GetOutputs()[0], delta);
+    EXPECT_EQ(jaw->GetOutputs()[1], mix);
+    EXPECT_EQ(mix->GetOutputs().Size(), 1u);
+    EXPECT_TRUE(twin->GetOutputs().Empty());
+
+    ASSERT_EQ(smile->GetUserProperties().Size(), 2u);
+    EXPECT_STREQ(smile->GetUserProperties()[0].GetStringValue().View(), "smile_shape");
+    EXPECT_EQ(smile->GetUserProperties()[1].GetKind(), 2u);
+    EXPECT_EQ(smile->GetUserProperties()[1].GetValue(1), 9u);
+
+    const KvArray<KvFaceGraphTypeGroup>& groups = graph->GetTypeGroups();
+    ASSERT_EQ(groups.Size(), 6u);
+    const KvClass* order[] = {KvBonePoseNode::StaticClass(),  KvCurrentTimeNode::StaticClass(),
+                              KvDeltaNode::StaticClass(),     KvCombinerNode::StaticClass(),
+                              KvMorphTargetNode::StaticClass(), KvGenericTargetNode::StaticClass()};
+    for (uint32_t i = 0; i < groups.Size(); ++i) {
+      EXPECT_EQ(groups[i].nodeClass, order[i]);
+      ASSERT_EQ(groups[i].nodes.Size(), 1u);
+      EXPECT_EQ(groups[i].nodes[0], graph->GetNode(i));
+    }
+    delete graph;
+  }
+  delete original;
+}
+
+TEST_F(FaceGraphTest, EmptyGraphWritesAnEmptyNodeArrayAndNoGroups) {
+  KvFaceGraph empty;
+  const std::vector<uint8_t> bytes = kvtest::SaveToBytes(&empty);
+  ASSERT_GE(bytes.size(), 8u);
+  const std::vector<uint8_t> tail(bytes.end() - 8, bytes.end());
+  EXPECT_EQ(tail, std::vector<uint8_t>(8, 0)) << "node count 0, type-group count 0, nothing after";
+  KvFaceGraph* loaded = kvtest::Load<KvFaceGraph>(bytes);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->GetNumNodes(), 0u);
+  EXPECT_EQ(loaded->GetNameIndex(), nullptr) << "no nodes, no index";
+  delete loaded;
+}
+
+// A graph of class version 0: nodes without user properties or output counts, and
+// an old parameter block whose trailing object is read and destroyed.
+std::vector<uint8_t> VersionZeroGraph(bool legacyArchive) {
+  StreamBuilder s(legacyArchive);
+  s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(2);
+  s.Object(1, "KvCombinerNode").NamedPart("Jaw").Version("KvFaceGraphNode", 0);
+  s.F32(-1.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0);
+  s.Object(2, "KvGenericTargetNode").NamedPart("Smile").Version("KvFaceGraphNode", 0);
+  s.F32(0.0f).F32(1.0f).U32(1).Count(1);
+  s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("Jaw").Name("linear");
+  s.Version("KvLinkFnParameters", 0).Count(2).F32(2.0f).F32(0.5f);
+  s.Object(3, "KvBone").NamedPart("Old").Version("KvBone", 0);
+  for (int i = 0; i < 10; ++i) s.F32(0.0f);
+  s.Version("KvGenericTargetNode", 0);
+  return s.Finish(4);
+}
+
+TEST_F(FaceGraphTest, VersionZeroGraphLinksUpAndDropsOldParameterObjects) {
+  for (bool legacyArchive : {false, true}) {
+    SCOPED_TRACE(legacyArchive ? "archive 1699" : "archive 1710");
+    std::string error;
+    KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(VersionZeroGraph(legacyArchive), &error);
+    ASSERT_NE(graph, nullptr) << error;
+    ASSERT_EQ(graph->GetNumNodes(), 2u);
+    KvFaceGraphNode* jaw = graph->GetNode(0);
+    KvFaceGraphNode* smile = graph->GetNode(1);
+    EXPECT_EQ(jaw->GetMinValue(), -1.0f);
+    EXPECT_EQ(smile->GetInputOperation(), 1u);
+    ASSERT_EQ(smile->GetInputLinks().Size(), 1u);
+    const KvFaceGraphNodeLink& link = smile->GetInputLinks()[0];
+    EXPECT_EQ(link.inputNode, jaw);
+    EXPECT_EQ(link.linkFnType, 1);
+    ASSERT_EQ(link.parameters.Size(), 2u);
+    EXPECT_EQ(link.parameters[1], 0.5f);
+    ASSERT_EQ(jaw->GetOutputs().Size(), 1u);
+    EXPECT_EQ(jaw->GetOutputs()[0], smile);
+    ASSERT_EQ(graph->GetTypeGroups().Size(), 2u);
+    EXPECT_EQ(graph->GetTypeGroups()[0].nodeClass, KvCombinerNode::StaticClass());
+    EXPECT_EQ(graph->GetTypeGroups()[1].nodes[0], smile);
+    delete graph;
+  }
+}
+
+TEST_F(FaceGraphTest, VersionOneGraphFillsReservedGroupsInClassOrder) {
+  StreamBuilder s;
+  s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(3);
+  const char* classes[] = {"KvDeltaNode", "KvCombinerNode", "KvDeltaNode"};
+  const char* names[] = {"A", "B", "C"};
+  for (uint32_t i = 0; i < 3; ++i) {
+    s.Object(i + 1, classes[i]).NamedPart(names[i]).Version("KvFaceGraphNode", 2);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(i == 1 ? 7 : 0).Version(classes[i], 0);
+  }
+  s.U32(3).U32(2).U32(1).U32(0);  // three groups: the third stays without a class
+  KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(s.Finish(4));
+  ASSERT_NE(graph, nullptr);
+  const KvArray<KvFaceGraphTypeGroup>& groups = graph->GetTypeGroups();
+  ASSERT_EQ(groups.Size(), 3u);
+  EXPECT_EQ(groups[0].nodeClass, KvDeltaNode::StaticClass());
+  EXPECT_EQ(groups[0].nodes.Size(), 2u);
+  EXPECT_EQ(groups[0].nodes.Capacity(), 2u) << "the stored count reserved the storage";
+  EXPECT_EQ(groups[1].nodeClass, KvCombinerNode::StaticClass());
+  EXPECT_EQ(groups[2].nodeClass, nullptr);
+  EXPECT_EQ(graph->GetNode(1)->GetOutputs().Capacity(), 7u) << "outputs reserved to the stored count";
+  EXPECT_TRUE(graph->GetNode(1)->GetOutputs().Empty());
+  delete graph;
+}
+
+TEST_F(FaceGraphTest, RejectsHostileGraphs) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Case> cases;
+  {
+    StreamBuilder s;  // a node claiming four billion outputs
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(1);
+    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 2);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(0xFFFFFFF0u).Version("KvCombinerNode", 0).U32(0);
+    cases.push_back({"huge output count", s.Finish(2)});
+  }
+  {
+    StreamBuilder s;  // a type group larger than the graph
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(0).U32(1).U32(1000000);
+    cases.push_back({"group larger than the graph", s.Finish(1)});
+  }
+  {
+    StreamBuilder s;  // the same node owned twice by the node array
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(2);
+    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 2);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(0).Version("KvCombinerNode", 0);
+    s.U32(1).U32(0);
+    cases.push_back({"node owned twice", s.Finish(2)});
+  }
+  {
+    StreamBuilder s;  // a null node
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(1).NullObject().U32(0);
+    cases.push_back({"null node", s.Finish(1)});
+  }
+  {
+    StreamBuilder s;  // an old parameter object that is a node of the graph itself
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1);
+    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 0);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(1);
+    s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
+    s.Version("KvLinkFnParameters", 0).Count(0).U32(0);
+    s.Version("KvCombinerNode", 0);
+    cases.push_back({"old parameter object is the enclosing graph", s.Finish(2)});
+  }
+  {
+    StreamBuilder s;  // an old parameter object that brings a graph of its own
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1);
+    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 0);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(1);
+    s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
+    s.Version("KvLinkFnParameters", 0).Count(0);
+    s.Object(2, "KvFaceGraph").ObjectPart().Count(1);
+    s.Object(3, "KvCombinerNode").NamedPart("B").Version("KvFaceGraphNode", 0);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0);
+    s.Version("KvCombinerNode", 0);
+    cases.push_back({"old parameter object with objects inside", s.Finish(4)});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(c.bytes, &error);
+    EXPECT_EQ(graph, nullptr);
+    EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+    delete graph;
+  }
+}
+
+TEST_F(FaceGraphTest, EveryTruncationOfASavedGraphFailsCleanly) {
+  KvFaceGraph* original = BuildGraph();
+  const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original);
+  delete original;
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<long>(length));
+    KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(prefix);
+    EXPECT_EQ(graph, nullptr) << "prefix of " << length << " bytes";
+    delete graph;
+  }
+}
+
+}  // namespace
