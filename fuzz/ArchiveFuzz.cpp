@@ -1,0 +1,34 @@
+// Loads arbitrary bytes as an archive: any input must be refused or loaded without
+// a crash, an over-read, a leak or a hang.
+//
+//   cmake --preset fuzz && cmake --build --preset fuzz --target kv_fuzz_archive
+//   build/fuzz/bin/kv_fuzz_archive -max_total_time=60
+#include <cstddef>
+#include <cstdint>
+
+#include "kv/Archive.h"
+#include "kv/Runtime.h"
+#if defined(KV_FUZZ_WITH_SCENE)
+#include "kv/Scene.h"
+#endif
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 24)) return 0;
+  KvRuntimeStartupDefault();
+#if defined(KV_FUZZ_WITH_SCENE)
+  RegisterSceneClasses();
+#endif
+  {
+    KvArchive archive(KvArchiveStoreMemory::Create(data, static_cast<uint32_t>(size)), KvArchive::kModeLoad, 0);
+    if (archive.Open()) {
+      KvObject* root = archive.LoadRoot(nullptr);
+      delete root;
+    }
+    archive.Close();
+  }
+#if defined(KV_FUZZ_WITH_SCENE)
+  ShutDownSceneClasses();
+#endif
+  KvRuntimeShutdown();
+  return 0;
+}
