@@ -1,10 +1,12 @@
 #include "kv/Runtime.h"
 
+#include "kv/Anim.h"
 #include "kv/Archive.h"
 #include "kv/FaceGraph.h"
 #include "kv/LinkFunctions.h"
 #include "kv/Name.h"
 #include "kv/Object.h"
+#include "kv/PhonemeMap.h"
 
 namespace {
 
@@ -28,6 +30,10 @@ void RegisterRuntimeClasses() {
   KvGenericTargetNode::StaticClass();
   KvMorphTargetNode::StaticClass();
   KvFaceGraph::StaticClass();
+  KvAnimCurve::StaticClass();
+  KvAnimGroup::StaticClass();
+  KvAnimSet::StaticClass();
+  KvAnim::StaticClass();
 }
 
 }  // namespace

@@ -113,10 +113,10 @@ StreamBuilder& StreamBuilder::Version(const std::string& className, uint16_t ver
   versions_.emplace_back(className, version);
   return *this;
 }
-StreamBuilder& StreamBuilder::Object(uint32_t index, const std::string& className) {
+StreamBuilder& StreamBuilder::Object(uint32_t index, const std::string& className, uint32_t instanceSize) {
   U32(index);
   Name(className);
-  return U32(64);  // instance size: stored, never used by readers
+  return U32(instanceSize);  // stored, never used by readers
 }
 
 std::vector<uint8_t> StreamBuilder::Finish(uint32_t objectCount) const {

@@ -47,7 +47,7 @@ class StreamBuilder {
   // A class-version record: recorded in the table (1710) or written in-line (1699).
   StreamBuilder& Version(const std::string& className, uint16_t version);
   // The first reference to an object: index, class name, instance size.
-  StreamBuilder& Object(uint32_t index, const std::string& className);
+  StreamBuilder& Object(uint32_t index, const std::string& className, uint32_t instanceSize = 64);
   StreamBuilder& NullObject() { return U32(0xFFFFFFFFu); }
   // KvObject and KvNamedObject parts.
   StreamBuilder& ObjectPart() { return Version("KvObject", 0); }
