@@ -1,0 +1,330 @@
+#include "kv/Mesh.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "kv/Archive.h"
+#include "kv/Material.h"
+#include "kv/Morph.h"
+#include "kv/Skeleton.h"
+
+KV_IMPLEMENT_CLASS(KvSurface, 0, KvObject)
+KV_IMPLEMENT_CLASS(KvMesh, 0, KvNamedObject)
+
+namespace {
+
+// Bytes one element takes in the object stream. Frozen by the archive layout.
+constexpr uint32_t kVertexBytes = 56;
+constexpr uint32_t kTexCoordBytes = 8;
+constexpr uint32_t kTriangleBytes = 24;
+constexpr uint32_t kInfluenceBytes = 20;  // joint reference, weight, position offset
+constexpr uint32_t kReferenceBytes = 4;
+
+template <typename T>
+T* AllocateDefaults(uint32_t count) {
+  if (count == 0) return nullptr;
+  auto* storage = static_cast<T*>(KvAllocate(static_cast<uint32_t>(count * sizeof(T))));
+  for (uint32_t i = 0; i < count; ++i) new (storage + i) T();
+  return storage;
+}
+
+template <typename T>
+void FreeStorage(T*& storage, uint32_t capacity) {
+  if (storage != nullptr) KvFree(storage, static_cast<uint32_t>(capacity * sizeof(T)));
+  storage = nullptr;
+}
+
+// Face normal e2 x e1 of the triangle p0 p1 p2, not normalised.
+KvVec3 FaceNormal(const KvVec3& p0, const KvVec3& p1, const KvVec3& p2) {
+  const KvVec3 e1{p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
+  const KvVec3 e2{p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
+  return KvVec3{e2.y * e1.z - e2.z * e1.y, e2.z * e1.x - e1.z * e2.x, e1.y * e2.x - e2.y * e1.x};
+}
+
+void AddTo(KvVec3& target, const KvVec3& value) {
+  target.x += value.x;
+  target.y += value.y;
+  target.z += value.z;
+}
+
+// A capacity read from an archive must be one the rest of the archive could fill:
+// this bounds what a hostile file can make a load allocate by the file's own size.
+bool CheckCapacity(KvArchive& archive, uint32_t capacity, uint32_t elementBytes, const char* what) {
+  if (!archive.IsValid()) return false;
+  if (capacity > archive.BytesLeft() / elementBytes) {
+    archive.Fail(KvArchiveError::kCorrupt, what);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+KvBoundingBox KvBoundingBox::FromVertices(const KvVertex* vertices, uint32_t count) {
+  KvBoundingBox box;
+  if (count == 0) return box;
+  box.MakeEmpty();
+  for (uint32_t i = 0; i < count; ++i) box.Expand(vertices[i].position);
+  return box;
+}
+
+// ---- KvSurface ------------------------------------------------------------------------
+
+KvSurface::~KvSurface() { FreeStorage(triangles, triangleCapacity); }
+
+void KvSurface::SetNumTriangles(uint32_t count) {
+  FreeStorage(triangles, triangleCapacity);
+  triangleCapacity = count;
+  triangleCount = 0;
+  triangles = AllocateDefaults<KvTriangle>(count);
+}
+
+bool KvSurface::AddTriangle(const KvTriangle& triangle) {
+  if (triangleCount == triangleCapacity) return false;
+  triangles[triangleCount++] = triangle;
+  return true;
+}
+
+KvTriangle* KvSurface::GetTriangle(uint32_t index) { return index < triangleCount ? &triangles[index] : nullptr; }
+
+void KvSurface::ComputeNormals() {
+  if (mesh == nullptr) return;
+  for (uint32_t t = 0; t < triangleCount; ++t) {
+    const KvTriangle& triangle = triangles[t];
+    KvVertex* v0 = mesh->GetVertex(triangle.vertices[0]);
+    KvVertex* v1 = mesh->GetVertex(triangle.vertices[1]);
+    KvVertex* v2 = mesh->GetVertex(triangle.vertices[2]);
+    // A triangle that names a vertex the mesh lacks adds nothing.
+    if (v0 == nullptr || v1 == nullptr || v2 == nullptr) continue;
+    const KvVec3 n = FaceNormal(v0->position, v1->position, v2->position);
+    AddTo(v0->normal, n);
+    AddTo(v1->normal, n);
+    AddTo(v2->normal, n);
+  }
+}
+
+void KvSurface::Serialize(KvArchive& archive) {
+  KvObject::Serialize(archive);
+  archive.SerializeClassVersion("KvSurface");
+  uint32_t capacity = triangleCapacity;
+  archive.Serialize(capacity);
+  if (archive.IsLoading()) {
+    if (!CheckCapacity(archive, capacity, kTriangleBytes, "a surface's triangle capacity exceeds the bytes left"))
+      return;
+    SetNumTriangles(capacity);
+  }
+  uint32_t count = triangleCount;
+  archive.Serialize(count);
+  if (archive.IsLoading() && archive.IsValid() && count > capacity) {
+    archive.Fail(KvArchiveError::kCorrupt, "a surface's triangle count exceeds its capacity");
+    return;
+  }
+  for (uint32_t t = 0; t < count && archive.IsValid(); ++t) {
+    archive.SerializeUInt32s(triangles[t].vertices, 3);
+    archive.SerializeUInt32s(triangles[t].texCoords, 3);
+  }
+  if (archive.IsLoading()) triangleCount = archive.IsValid() ? count : 0;
+  archive.SerializeObject(material);
+}
+
+// ---- KvMesh --------------------------------------------------------------------------
+
+KvMesh::~KvMesh() {
+  FreeStorage(vertices, vertexCapacity);
+  FreeStorage(texCoords, texCoordCapacity);
+  for (KvSurface* surface : surfaces) delete surface;
+  delete morphController;
+}
+
+void KvMesh::SetNumVertices(uint32_t count) {
+  FreeStorage(vertices, vertexCapacity);
+  vertexCapacity = count;
+  vertexCount = 0;
+  vertices = AllocateDefaults<KvVertex>(count);
+  boundingBoxValid = false;
+}
+
+bool KvMesh::AddVertex(const KvVertex& vertex) {
+  if (vertexCount == vertexCapacity) return false;
+  vertices[vertexCount++] = vertex;
+  boundingBoxValid = false;
+  return true;
+}
+
+KvVertex* KvMesh::GetVertex(uint32_t index) { return index < vertexCount ? &vertices[index] : nullptr; }
+const KvVertex* KvMesh::GetVertex(uint32_t index) const { return index < vertexCount ? &vertices[index] : nullptr; }
+
+void KvMesh::SetNumTexCoords(uint32_t count) {
+  FreeStorage(texCoords, texCoordCapacity);
+  texCoordCapacity = count;
+  texCoordCount = 0;
+  texCoords = AllocateDefaults<KvTexCoord>(count);
+}
+
+bool KvMesh::AddTexCoord(const KvTexCoord& texCoord) {
+  if (texCoordCount == texCoordCapacity) return false;
+  texCoords[texCoordCount++] = texCoord;
+  return true;
+}
+
+const KvTexCoord* KvMesh::GetTexCoord(uint32_t index) const {
+  return index < texCoordCount ? &texCoords[index] : nullptr;
+}
+
+void KvMesh::AddSurface(KvSurface* surface) {
+  if (surface != nullptr) surface->SetMesh(this);
+  surfaces.PushBack(surface);
+  boundingBoxValid = false;
+}
+
+void KvMesh::SetMorphController(KvMorphController* controller) {
+  if (controller != morphController) delete morphController;
+  morphController = controller;
+}
+
+KvBoundingBox KvMesh::GetBoundingBox() {
+  if (!boundingBoxValid) {
+    boundingBox = KvBoundingBox::FromVertices(vertices, vertexCount);
+    boundingBoxValid = true;
+  }
+  return boundingBox;
+}
+
+void KvMesh::ComputeNormals() {
+  for (uint32_t i = 0; i < vertexCount; ++i) vertices[i].normal = KvVec3{0.0f, 0.0f, 0.0f};
+  for (KvSurface* surface : surfaces) {
+    if (surface != nullptr) surface->ComputeNormals();
+  }
+  // Consecutive influences usually name the same joint: its inverse world transform
+  // is computed once for the run.
+  const KvJoint* cachedJoint = nullptr;
+  KvMatrix cachedInverse;
+  const uint32_t influenceTotal = influences.Size();
+  for (uint32_t i = 0; i < vertexCount; ++i) {
+    KvVertex& vertex = vertices[i];
+    KvVec3& n = vertex.normal;
+    const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    if (length != 0.0f) {
+      const float f = 1.0f / length;
+      n = KvVec3{n.x * f, n.y * f, n.z * f};
+    }
+    if (influenceTotal == 0) continue;
+    const uint64_t end = static_cast<uint64_t>(vertex.firstInfluence) + vertex.influenceCount;
+    for (uint64_t k = vertex.firstInfluence; k < end && k < influenceTotal; ++k) {
+      KvVertexInfluence& influence = influences[static_cast<uint32_t>(k)];
+      if (influence.joint == nullptr) continue;
+      if (influence.joint != cachedJoint) {
+        cachedJoint = influence.joint;
+        cachedInverse = influence.joint->GetWorldTransform().Inverse();
+      }
+      influence.normalOffset = cachedInverse.TransformDirection(n);
+    }
+  }
+}
+
+bool KvMesh::CheckLoaded(KvArchive& archive) {
+  if (!archive.IsValid()) return false;
+  const uint64_t influenceTotal = influences.Size();
+  for (uint32_t i = 0; i < vertexCount; ++i) {
+    if (static_cast<uint64_t>(vertices[i].firstInfluence) + vertices[i].influenceCount > influenceTotal) {
+      archive.Fail(KvArchiveError::kCorrupt, "a mesh vertex's influences run past the influence list");
+      return false;
+    }
+  }
+  for (KvSurface* surface : surfaces) {
+    if (surface == nullptr) continue;
+    for (uint32_t t = 0; t < surface->GetNumTriangles(); ++t) {
+      const KvTriangle& triangle = *surface->GetTriangle(t);
+      for (uint32_t c = 0; c < 3; ++c) {
+        if (triangle.vertices[c] >= vertexCount) {
+          archive.Fail(KvArchiveError::kCorrupt, "a triangle names a vertex the mesh does not have");
+          return false;
+        }
+        // A mesh without texture coordinates cannot meet this rule, and nothing
+        // reads its triangles' texture-coordinate indices.
+        if (texCoordCount > 0 && triangle.texCoords[c] >= texCoordCount) {
+          archive.Fail(KvArchiveError::kCorrupt, "a triangle names a texture coordinate the mesh does not have");
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+void KvMesh::Serialize(KvArchive& archive) {
+  KvNamedObject::Serialize(archive);
+  archive.SerializeClassVersion("KvMesh");
+  const bool loading = archive.IsLoading();
+
+  uint32_t capacity = vertexCapacity;
+  archive.Serialize(capacity);
+  if (loading) {
+    if (!CheckCapacity(archive, capacity, kVertexBytes, "a mesh's vertex capacity exceeds the bytes left")) return;
+    SetNumVertices(capacity);
+  }
+  uint32_t count = vertexCount;
+  archive.Serialize(count);
+  if (loading && archive.IsValid() && count > capacity) {
+    archive.Fail(KvArchiveError::kCorrupt, "a mesh's vertex count exceeds its capacity");
+    return;
+  }
+  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) {
+    KvVertex& vertex = vertices[i];
+    KvSerialize(archive, vertex.position);
+    KvSerialize(archive, vertex.normal);
+    KvSerialize(archive, vertex.color);
+    KvSerialize(archive, vertex.texCoord);
+    archive.Serialize(vertex.firstInfluence);
+    archive.Serialize(vertex.influenceCount);
+  }
+  if (loading) vertexCount = archive.IsValid() ? count : 0;
+
+  capacity = texCoordCapacity;
+  archive.Serialize(capacity);
+  if (loading) {
+    if (!CheckCapacity(archive, capacity, kTexCoordBytes, "a mesh's texture-coordinate capacity exceeds the bytes left"))
+      return;
+    SetNumTexCoords(capacity);
+  }
+  count = texCoordCount;
+  archive.Serialize(count);
+  if (loading && archive.IsValid() && count > capacity) {
+    archive.Fail(KvArchiveError::kCorrupt, "a mesh's texture-coordinate count exceeds its capacity");
+    return;
+  }
+  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) KvSerialize(archive, texCoords[i]);
+  if (loading) texCoordCount = archive.IsValid() ? count : 0;
+
+  archive.SerializeArray(
+      influences,
+      [&archive](KvVertexInfluence& influence) {
+        archive.SerializeObject(influence.joint);
+        archive.Serialize(influence.weight);
+        KvSerialize(archive, influence.positionOffset);
+      },
+      kInfluenceBytes);
+
+  if (loading) {
+    // Surfaces held before the load stay owned through `previous` until replaced.
+    KvArray<KvSurface*> previous;
+    previous.Swap(surfaces);
+    for (KvSurface* surface : previous) delete surface;
+  }
+  archive.SerializeArray(
+      surfaces, [&archive](KvSurface*& surface) { archive.SerializeOwnedObject(surface); }, kReferenceBytes);
+  if (loading) {
+    for (KvSurface* surface : surfaces) {
+      if (surface != nullptr) surface->SetMesh(this);
+    }
+  }
+  archive.SerializeObject(skeleton);
+  KvMorphController* controller = morphController;
+  archive.SerializeOwnedObject(controller);
+  if (loading) {
+    morphController = controller;
+    boundingBoxValid = false;
+    if (CheckLoaded(archive)) ComputeNormals();
+  }
+}

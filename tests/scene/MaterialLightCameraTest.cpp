@@ -1,0 +1,180 @@
+#include "SceneTestSupport.h"
+
+#include <cfloat>
+
+#include "kv/Camera.h"
+#include "kv/Light.h"
+#include "kv/Material.h"
+#include "kv/Skeleton.h"
+#include "kv/Texture.h"
+
+namespace {
+
+using KvMaterialTest = SceneTest;
+using KvLightTest = SceneTest;
+using KvCameraTest = SceneTest;
+
+TEST_F(KvMaterialTest, SharedTextureIsWrittenOnceAndDefaultsAreStored) {
+  KvScene scene;
+  auto* texture = new KvTexture(KvName("wood"));  // holds no image: eight zeros
+  scene.AddTexture(texture);
+  for (const char* name : {"a", "b"}) {
+    auto* material = new KvMaterial(KvName(name));
+    material->SetDiffuseTexture(texture);
+    scene.AddMaterial(material);
+  }
+  const Bytes bytes = SaveObject(&scene, TempPath("materials.kvr"), 0);
+
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kTextureClass, kMaterialClass, kObjectClass},
+             {"KvScene", "KvTexture", "wood", "KvMaterial", "a", "b"}, 4);
+  w.U32(0).U32(0).U32(sizeof(KvScene));
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvTexture)).U32(2);
+  for (int i = 0; i < 8; ++i) w.U32(0);
+  w.U32(2);
+  for (uint32_t index : {2u, 3u}) {
+    w.U32(index).U32(3).U32(sizeof(KvMaterial)).U32(index + 2);
+    w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1});
+    w.U32(1);  // the texture, by index
+    w.Floats({0, 1});
+  }
+  w.U32(0).U32(0).U32(0).U32(0);
+  EXPECT_EQ(bytes, w.Get());
+
+  ScenePtr loaded(LoadScene(bytes));
+  ASSERT_NE(loaded, nullptr);
+  KvTexture* shared = loaded->FindTexture(KvName("wood"));
+  ASSERT_NE(shared, nullptr);
+  EXPECT_FALSE(shared->HasImage());
+  EXPECT_EQ(loaded->FindMaterial(KvName("a"))->GetDiffuseTexture(), shared);
+  EXPECT_EQ(loaded->FindMaterial(KvName("b"))->GetDiffuseTexture(), shared);
+  EXPECT_EQ(loaded->FindMaterial(KvName("b"))->GetFactor(), 1.0f);
+}
+
+TEST_F(KvMaterialTest, MaterialPointingAtAJointFailsTheLoad) {
+  // The texture slot of a material must hold a texture.
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kJointClass, kMaterialClass, kObjectClass},
+             {"KvScene", "KvMaterial", "a", "KvJoint"}, 3);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0);
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvMaterial)).U32(2);
+  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1});
+  w.U32(2).U32(3).U32(sizeof(KvJoint)).U32(2);
+  for (int i = 0; i < 2; ++i) w.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1});
+  w.U32(0xFFFFFFFF);
+  w.Floats({0, 1});
+  w.U32(0).U32(0).U32(0).U32(0);
+  LoadResult result = LoadBytes(w.Get(), KvScene::StaticClass());
+  EXPECT_EQ(result.root, nullptr);
+  EXPECT_EQ(result.error, KvArchiveError::kCorrupt) << result.message;
+}
+
+TEST_F(KvLightTest, PointAndSpotLightLayout) {
+  KvScene scene;
+  auto* point = new KvLight(KvName("p"));
+  point->SetPosition(KvVec3{1, 2, 3});
+  scene.AddLight(point);
+  auto* spot = new KvLight(KvName("s"));
+  spot->SetType(KvLight::kSpot);
+  spot->SetDirection(KvVec3{0, -1, 0});
+  spot->SetColor(KvColor(0.5f, 0.25f, 1, 1));
+  spot->SetIntensityColor(KvColor(2, 2, 2, 1));
+  spot->SetDropOff(3);
+  spot->SetConeAngle(0.78539819f * 57.295776f);  // pi/4 from the host
+  scene.AddLight(spot);
+  const Bytes bytes = SaveObject(&scene, TempPath("lights.kvr"), 0);
+
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kLightClass, kObjectClass}, {"KvScene", "KvLight", "p", "s"}, 3);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0).U32(0).U32(0).U32(2);
+  w.U32(1).U32(1).U32(sizeof(KvLight)).U32(2).U32(1);
+  w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1});
+  w.Floats({10000, 1, 0, 0, 0, 0, 1.5707964f}).U32(1);
+  w.U32(2).U32(1).U32(sizeof(KvLight)).U32(3).U32(2);
+  w.Floats({0, 0, 0, 0, -1, 0, 0.5f, 0.25f, 1, 1, 0, 0, 0, 1, 2, 2, 2, 1});
+  w.Floats({10000, 1, 0, 3, 0, 0, 0.78539819f * 57.295776f}).U32(1);
+  w.U32(0);
+  EXPECT_EQ(bytes, w.Get());
+  EXPECT_NEAR(spot->GetConeAngle(), 45.0f, 1e-4f);
+
+  ScenePtr loaded(LoadScene(bytes));
+  ASSERT_NE(loaded, nullptr);
+  KvLight* back = *++loaded->Lights().begin();
+  EXPECT_EQ(back->GetType(), KvLight::kSpot);
+  EXPECT_EQ(back->GetDropOff(), 3.0f);
+  EXPECT_TRUE(back->IsEnabled());
+}
+
+TEST_F(KvCameraTest, SavedCameraCarriesIdentityMatricesWithFalseFlags) {
+  KvScene scene;
+  auto* camera = new KvCamera(KvName("cam"));
+  camera->SetPosition(KvVec3{1, 2, 3});
+  camera->SetRotation(KvVec3{0.5f, 0, 0});
+  camera->SetFieldOfView(45);
+  scene.AddCamera(camera);
+  const Bytes bytes = SaveObject(&scene, TempPath("camera.kvr"), 0);
+
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kCameraClass, kObjectClass}, {"KvScene", "KvCamera", "cam"}, 2);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0).U32(0).U32(0).U32(0).U32(1);
+  w.U32(1).U32(1).U32(sizeof(KvCamera)).U32(2).U32(0);
+  w.Floats({0.7853982f, 1, 1e7f, 1, 1e-8f, FLT_MAX, 1, 1, 1, 2, 3, 0.5f, 0, 0});
+  for (int i = 0; i < 3; ++i) {
+    w.U32(0);
+    w.IdentityMatrix();
+  }
+  EXPECT_EQ(bytes, w.Get());
+
+  ScenePtr loaded(LoadScene(bytes));
+  ASSERT_NE(loaded, nullptr);
+  KvCamera* back = *loaded->Cameras().begin();
+  EXPECT_EQ(back->GetPosition().y, 2.0f);
+  EXPECT_EQ(back->GetViewMatrix().Flags(), 3u);
+  EXPECT_FALSE(back->IsProjectionMatrixValid());
+}
+
+TEST_F(KvCameraTest, MatrixFlagsAndValuesAreLoadedAsStored) {
+  // Flags true and a non-identity view matrix survive a load untouched.
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kCameraClass, kObjectClass}, {"KvScene", "KvCamera", "cam"}, 2);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0).U32(0).U32(0).U32(0).U32(1);
+  w.U32(1).U32(1).U32(sizeof(KvCamera)).U32(2).U32(0);
+  w.Floats({0.5f, 1, 1e7f, 1, 1e-8f, FLT_MAX, 1, 1, 0, 0, 0, 0, 0, 0});
+  w.U32(1).U32(2).Floats({2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1});
+  w.U32(2).IdentityMatrix();  // 2 is not 1: reads as false
+  w.U32(0).IdentityMatrix();
+  ScenePtr loaded(LoadScene(w.Get()));
+  ASSERT_NE(loaded, nullptr);
+  KvCamera* camera = *loaded->Cameras().begin();
+  EXPECT_TRUE(camera->IsViewMatrixValid());
+  EXPECT_EQ(camera->GetViewMatrix().Flags(), 2u);
+  EXPECT_EQ(camera->GetViewMatrix()[5], 2.0f);
+  EXPECT_FALSE(camera->IsSecondMatrixValid());
+}
+
+TEST_F(KvCameraTest, SettersIgnoreChangesBelowEpsilon) {
+  KvCamera camera;
+  camera.SetPosition(KvVec3{1, 1, 1});
+  camera.SetPosition(KvVec3{1, 1 + 1e-8f, 1});
+  EXPECT_EQ(camera.GetPosition().y, 1.0f);
+  camera.SetPosition(KvVec3{1, 1, 1.000001f});
+  EXPECT_EQ(camera.GetPosition().z, 1.000001f);
+  camera.SetRotation(KvVec3{0, 1e-8f, 0});
+  EXPECT_EQ(camera.GetRotation().y, 0.0f);
+  camera.SetRotation(KvVec3{0, 0, -1e-6f});
+  EXPECT_EQ(camera.GetRotation().z, -1e-6f);
+
+  KvCamera fresh;
+  fresh.SetFieldOfView(45);
+  EXPECT_EQ(fresh.GetFieldOfView(), 0.7853982f);
+  EXPECT_FALSE(fresh.IsProjectionMatrixValid());
+  fresh.SetFieldOfView(90);
+  EXPECT_FLOAT_EQ(fresh.GetFieldOfView(), 1.5707964f);
+}
+
+}  // namespace

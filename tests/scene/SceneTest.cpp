@@ -1,0 +1,138 @@
+#include "SceneTestSupport.h"
+
+#include "kv/Camera.h"
+#include "kv/Light.h"
+#include "kv/Material.h"
+#include "kv/Mesh.h"
+#include "kv/Skeleton.h"
+#include "kv/Texture.h"
+
+namespace {
+
+using KvSceneTest = SceneTest;
+
+TEST_F(KvSceneTest, EmptySceneIsSixZeroCounts) {
+  KvScene scene;
+  const std::string path = TempPath("empty.kvr");
+  ASSERT_TRUE(KvSaveScene(&scene, path.c_str(), nullptr, 0.01f));
+
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kSceneClass, kObjectClass}, {"KvScene"}, 1);
+  w.U32(0).U32(0).U32(sizeof(KvScene));
+  for (int i = 0; i < 6; ++i) w.U32(0);
+  EXPECT_EQ(ReadFile(path), w.Get());
+
+  ScenePtr loaded(LoadScene(ReadFile(path)));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->GetNumTextures() + loaded->GetNumMaterials() + loaded->GetNumSkeletons() +
+                loaded->GetNumMeshes() + loaded->GetNumLights() + loaded->GetNumCameras(),
+            0u);
+}
+
+TEST_F(KvSceneTest, NewSceneHasZeroCountsAndAZeroBox) {
+  KvScene scene;
+  EXPECT_EQ(scene.GetNumTextures(), 0u);
+  EXPECT_EQ(scene.GetNumCameras(), 0u);
+  const KvBoundingBox box = scene.GetBoundingBox();
+  EXPECT_EQ(box.min.x, 0.0f);
+  EXPECT_EQ(box.max.z, 0.0f);
+}
+
+TEST_F(KvSceneTest, FindsReturnTheFirstMatchAndSkipNullEntries) {
+  KvScene scene;
+  auto* first = new KvTexture(KvName("wood"));
+  auto* second = new KvTexture(KvName("wood"));
+  scene.AddTexture(nullptr);
+  scene.AddTexture(first);
+  scene.AddTexture(second);
+  EXPECT_EQ(scene.GetNumTextures(), 3u);
+  EXPECT_EQ(scene.FindTexture(KvName("wood")), first);
+  EXPECT_EQ(scene.FindTexture(KvName("stone")), nullptr);
+
+  auto* material = new KvMaterial(KvName("skin"));
+  scene.AddMaterial(material);
+  EXPECT_EQ(scene.FindMaterial(KvName("skin")), material);
+  EXPECT_EQ(scene.FindMaterial(KvName("wood")), nullptr);
+
+  auto* a = new KvMesh();
+  a->SetName(KvName("a"));
+  auto* b = new KvMesh();
+  b->SetName(KvName("b"));
+  scene.AddMesh(a);
+  scene.AddMesh(b);
+  EXPECT_EQ(scene.FindMesh(KvName("b")), b);
+  EXPECT_EQ(scene.GetMesh(0), a);
+  EXPECT_EQ(scene.GetMesh(1), b);
+  // An unnamed object answers to the null name.
+  scene.AddMesh(new KvMesh());
+  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(2));
+}
+
+TEST_F(KvSceneTest, NullListEntryIsWrittenAsANullReference) {
+  KvScene scene;
+  scene.AddLight(nullptr);
+  const Bytes bytes = SaveObject(&scene, TempPath("null.kvr"), 0);
+  ByteWriter tail;
+  tail.U32(1).U32(0xFFFFFFFF).U32(0);  // lights: one null entry; cameras: none
+  ASSERT_GE(bytes.size(), tail.Size());
+  EXPECT_TRUE(std::equal(tail.Get().begin(), tail.Get().end(), bytes.end() - static_cast<long>(tail.Size())));
+
+  ScenePtr loaded(LoadScene(bytes));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->GetNumLights(), 1u);
+  EXPECT_EQ(*loaded->Lights().begin(), nullptr);
+}
+
+TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
+  KvScene scene;
+  auto* empty = new KvMesh();  // no vertices: the all-zero box, which takes part
+  scene.AddMesh(empty);
+  EXPECT_EQ(scene.GetBoundingBox().max.x, 0.0f);
+
+  auto* mesh = new KvMesh();
+  mesh->SetNumVertices(2);
+  KvVertex v;
+  v.position = KvVec3{1, 2, 3};
+  mesh->AddVertex(v);
+  v.position = KvVec3{4, -5, 6};
+  mesh->AddVertex(v);
+  scene.AddMesh(mesh);
+  scene.AddMesh(nullptr);
+  const KvBoundingBox box = scene.GetBoundingBox();
+  EXPECT_EQ(box.min.x, 0.0f);
+  EXPECT_EQ(box.min.y, -5.0f);
+  EXPECT_EQ(box.max.x, 4.0f);
+  EXPECT_EQ(box.max.z, 6.0f);
+}
+
+TEST_F(KvSceneTest, SaveFailsForNullSceneAndUnopenablePath) {
+  KvScene scene;
+  EXPECT_FALSE(KvSaveScene(nullptr, TempPath("never.kvr").c_str(), nullptr, 0.01f));
+  EXPECT_TRUE(ReadFile(TempPath("never.kvr")).empty());
+  EXPECT_FALSE(KvSaveScene(&scene, "/nonexistent-directory/scene.kvr", nullptr, 0.01f));
+}
+
+TEST_F(KvSceneTest, RegistersTheElevenClassesInOrder) {
+  // Start over so that this test sees the registration order of start-up itself.
+  ShutDownSceneClasses();
+  KvRuntimeShutdown();
+  KvRuntimeStartupDefault();
+  EXPECT_EQ(KvFindClass(KvName("KvScene")), nullptr);
+  const uint32_t before = KvGetClassRegistry()->Size();
+  RegisterSceneClasses();
+  const char* expected[] = {"KvCamera",          "KvLight",       "KvMaterial", "KvSurface",
+                            "KvMesh",            "KvMorphController", "KvMorphTarget", "KvScene",
+                            "KvJoint",           "KvSkeleton",    "KvTexture"};
+  KvArray<KvClass*>& registry = *KvGetClassRegistry();
+  ASSERT_EQ(registry.Size(), before + 11);
+  for (uint32_t i = 0; i < 11; ++i) EXPECT_TRUE(registry[before + i]->GetName() == expected[i]) << expected[i];
+  EXPECT_EQ(KvSkeleton::StaticClass()->GetVersion(), 1u);
+  EXPECT_EQ(KvSurface::StaticClass()->GetBase(), KvObject::StaticClass());
+  EXPECT_EQ(KvTexture::StaticClass()->GetBase(), KvNamedObject::StaticClass());
+  // A second registration adds nothing.
+  RegisterSceneClasses();
+  EXPECT_EQ(registry.Size(), before + 11);
+}
+
+}  // namespace
