@@ -93,3 +93,46 @@ TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StringMapHash, BytesCountAsSignedAndBucketsAreTheLowBits) {
+  // 5381 * 33 + 'A' and, for a byte above 127, the negative value it has as a
+  // signed byte: 0xC3 is -61.
+  EXPECT_EQ(KvHashString("A", 1), 5381u * 33u + 65u);
+  EXPECT_EQ(KvHashString("\xC3", 1), 5381u * 33u - 61u);
+  EXPECT_EQ(KvHashString("", 0), 5381u);
+  EXPECT_EQ((KvStringMap<int, 128>::BucketOf("KvSkeleton", 10)), 107u);
+  EXPECT_EQ((KvStringMap<int, 4096>::BucketOf("KvScene", 7)), 2996u);
+}
+
+TEST(StringMapHash, CountersFollowInsertsHitsCollisionsAndRemovals) {
+  KvRuntimeStartupDefault();
+  {
+    KvStringMap<int, 2048> map;
+    EXPECT_TRUE(map.Insert("a", 1, 1));
+    EXPECT_FALSE(map.Insert("a", 1, 2)) << "the first value stays";
+    EXPECT_EQ(*map.Find("a", 1), 1);
+    EXPECT_EQ(map.HitCount(), 2u);
+    EXPECT_EQ(map.InsertCount(), 1u);
+    // "a" and "a" + 2048 apart in hash: find two keys in one bucket.
+    const uint32_t bucket = KvStringMap<int, 2048>::BucketOf("a", 1);
+    std::string other;
+    for (int i = 0; i < 100000 && other.empty(); ++i) {
+      std::string candidate = "k" + std::to_string(i);
+      if (KvStringMap<int, 2048>::BucketOf(candidate.c_str(), static_cast<uint32_t>(candidate.size())) == bucket) {
+        other = candidate;
+      }
+    }
+    ASSERT_FALSE(other.empty());
+    map.Insert(other.c_str(), static_cast<uint32_t>(other.size()), 3);
+    EXPECT_EQ(map.CollisionCount(), 1u);
+    EXPECT_TRUE(map.Remove("a", 1));
+    EXPECT_EQ(map.RemoveCount(), 1u);
+    EXPECT_EQ(*map.Find(other.c_str(), static_cast<uint32_t>(other.size())), 3);
+    EXPECT_EQ(map.Find("a", 1), nullptr);
+  }
+  KvRuntimeShutdown();
+}
+
+}  // namespace
