@@ -1,0 +1,78 @@
+// The spine of one export: log, stages in their fixed order, statistics, save.
+#include <maya/MGlobal.h>
+
+#include "kv/ExportLog.h"
+#include "kv/ExportStages.h"
+#include "kv/Scene.h"
+#include "kv/Skeleton.h"
+
+void ReportApiError(const char* description) {
+  MGlobal::displayError(kExportErrorText);
+  LogPrintf("Maya API Error detected: \"%s\"", description);
+}
+
+namespace {
+
+// Every skeleton, joint by joint in its parents-first order.
+void DumpSkeletons(KvScene* scene) {
+  const uint32_t skeletonCount = scene->GetNumSkeletons();
+  LogPrintf("Dumping %d imported skeletons...", static_cast<int>(skeletonCount));
+  for (uint32_t s = 0; s < skeletonCount; ++s) {
+    KvSkeleton* skeleton = scene->GetSkeleton(s);
+    if (skeleton == nullptr) continue;
+    for (uint32_t j = 0; j < skeleton->GetNumJoints(); ++j) {
+      KvJoint* joint = skeleton->GetJoint(j);
+      if (joint == nullptr) continue;
+      if (joint->GetParent() != nullptr) {
+        LogPrintf("Joint %s with parent joint %s", joint->GetName().GetAsCString(),
+                  joint->GetParent()->GetName().GetAsCString());
+      } else {
+        LogPrintf("Root joint: %s", joint->GetName().GetAsCString());
+      }
+    }
+  }
+  LogPrintf("Finished dumping imported skeletons.");
+}
+
+// The stages that run before the skeleton dump, then the ones after it; the first
+// that fails ends the export before anything is written.
+bool RunStages(KvScene* scene) {
+  if (!ForceBindPose() || !DisableBlendShapes() || !ImportSkeletons(scene)) return false;
+  DumpSkeletons(scene);
+  if (!ImportMeshes(scene) || !ImportBlendShapes(scene) || !ImportLights(scene) || !ImportCameras(scene)) {
+    return false;
+  }
+  ImportRigidSkins(scene);  // its outcome does not decide the export
+  LogSceneStats(scene);
+  return true;
+}
+
+}  // namespace
+
+void LogSceneStats(KvScene* scene) {
+  if (scene == nullptr) {
+    LogPrintf("Scene is NULL!");
+    return;
+  }
+  LogPrintf("Scene stats:");
+  LogPrintf("%d textures", static_cast<int>(scene->GetNumTextures()));
+  LogPrintf("%d materials", static_cast<int>(scene->GetNumMaterials()));
+  LogPrintf("%d skeletons", static_cast<int>(scene->GetNumSkeletons()));
+  LogPrintf("%d meshes", static_cast<int>(scene->GetNumMeshes()));
+  LogPrintf("%d lights", static_cast<int>(scene->GetNumLights()));
+  LogPrintf("%d cameras", static_cast<int>(scene->GetNumCameras()));
+}
+
+bool ExportScene(const KvString& path) {
+  OpenExportLog();
+  auto* scene = new KvScene;
+  LogPrintf("Exporting Maya file: %s", path.View());
+  const bool result = RunStages(scene);
+  if (result) {
+    // The save's own outcome does not change the export's result.
+    KvSaveScene(scene, path.View(), nullptr, 0.01f);
+  }
+  delete scene;
+  CloseExportLog();
+  return result;
+}
