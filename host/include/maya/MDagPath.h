@@ -1,0 +1,53 @@
+#pragma once
+// A path from the world down to a DAG node; an instanced node has one path per
+// instance.
+
+#include <memory>
+#include <vector>
+#include <maya/MMatrix.h>
+#include <maya/MObject.h>
+#include <maya/MString.h>
+
+class MDagPathArray;
+namespace kvhost {
+class Node;
+}
+
+class OPENMAYA_EXPORT MDagPath {
+public:
+  MDagPath() = default;
+  MDagPath(const MDagPath&) = default;
+  MDagPath& operator=(const MDagPath&) = default;
+
+  static MStatus getAllPathsTo(const MObject& node, MDagPathArray& paths);
+  static MStatus getAPathTo(const MObject& node, MDagPath& path);
+
+  bool hasFn(MFn::Type type, MStatus* status = nullptr) const;
+  MFn::Type apiType(MStatus* status = nullptr) const;
+  bool isValid(MStatus* status = nullptr) const;
+  MObject node(MStatus* status = nullptr) const;
+  // The path of the transform above a shape; a transform's own path.
+  MDagPath transform(MStatus* status = nullptr) const;
+  unsigned int length(MStatus* status = nullptr) const;
+  unsigned int childCount(MStatus* status = nullptr) const;
+  MObject child(unsigned int index, MStatus* status = nullptr) const;
+  MStatus push(const MObject& child);
+  MStatus pop(unsigned int count = 1);
+  MStatus set(const MDagPath& source) { *this = source; return MS::kSuccess; }
+  MStatus extendToShape();
+  unsigned int numberOfShapesDirectlyBelow(unsigned int& count) const;
+  unsigned int instanceNumber(MStatus* status = nullptr) const;
+  bool isInstanced(MStatus* status = nullptr) const;
+  MMatrix inclusiveMatrix(MStatus* status = nullptr) const;
+  MMatrix exclusiveMatrix(MStatus* status = nullptr) const;
+  MMatrix inclusiveMatrixInverse(MStatus* status = nullptr) const { return inclusiveMatrix(status).inverse(); }
+  MString fullPathName(MStatus* status = nullptr) const;
+  MString partialPathName(MStatus* status = nullptr) const;
+  bool operator==(const MDagPath& other) const;
+  bool operator!=(const MDagPath& other) const { return !(*this == other); }
+
+  // Nodes from the topmost node under the world down to the path's node; empty
+  // for the world itself (which the `world` flag marks).
+  std::vector<std::shared_ptr<kvhost::Node>> fNodes;
+  bool fWorld = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// Depth-first (pre-order) iteration over the DAG from the world, children in
+// sibling order, optionally filtered by hasFn. An instanced node is visited
+// once per path.
+
+#include <vector>
+#include <maya/MDagPath.h>
+#include <maya/MFn.h>
+#include <maya/MObject.h>
+
+class OPENMAYA_EXPORT MItDag {
+public:
+  enum TraversalType { kInvalidType = 0, kDepthFirst = 1, kBreadthFirst = 2 };
+  MItDag(TraversalType type = kDepthFirst, MFn::Type filter = MFn::kInvalid, MStatus* status = nullptr);
+  ~MItDag();
+
+  MStatus reset();
+  MStatus next();
+  bool isDone(MStatus* status = nullptr) const;
+  MObject item(MStatus* status = nullptr) const;
+  MObject currentItem(MStatus* status = nullptr) const { return item(status); }
+  MStatus getPath(MDagPath& path) const;
+  MString fullPathName(MStatus* status = nullptr) const;
+  MString partialPathName(MStatus* status = nullptr) const;
+  // Skips the subtree of the current node at the next call of next().
+  MStatus prune();
+  unsigned int depth(MStatus* status = nullptr) const;
+
+private:
+  struct Frame {
+    kvhost::Node* node;
+    size_t child;
+  };
+  bool step();
+  bool matches() const;
+  std::vector<Frame> fStack;
+  MFn::Type fFilter;
+  bool fFailed = false;
+};

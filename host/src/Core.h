@@ -1,0 +1,374 @@
+#pragma once
+// Inner workings of the host scene: nodes, attributes, stored values,
+// connections, the DAG, and the caches of evaluated values.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <kvhost/Scene.h>
+#include <maya/MFn.h>
+#include <maya/MMatrix.h>
+#include <maya/MPoint.h>
+#include <maya/MVector.h>
+
+namespace kvhost {
+
+const char* apiTypeName(MFn::Type type);
+
+class Object {
+public:
+  virtual ~Object() = default;
+  virtual MFn::Type apiType() const = 0;
+  virtual bool hasFn(MFn::Type type) const { return type == apiType() || type == MFn::kBase; }
+};
+
+// ------------------------------------------------------------------ attributes
+
+enum class NumType : uint8_t { Bool, Byte, Char, Short, Long, Enum, Float, Double, Distance, Angle, Time };
+enum class AttrType : uint8_t { Numeric, Tuple, Typed, Compound, Message, Generic };
+enum class DataType : uint8_t {
+  Any,
+  Matrix,
+  String,
+  StringArray,
+  IntArray,
+  DoubleArray,
+  FloatArray,
+  PointArray,
+  VectorArray,
+  ComponentList,
+  Mesh,
+  PolyFaces,
+  Generic,
+};
+
+struct Attribute {
+  std::string longName, shortName;
+  AttrType type = AttrType::Numeric;
+  NumType num = NumType::Double;
+  DataType data = DataType::Any;
+  int tupleSize = 0;           // Tuple: 2..4 components
+  bool multi = false;
+  bool tupleComponent = false;  // a component (tx) of a tuple (t): its value lives in the parent
+  int component = 0;
+  bool affectsMatrix = false;   // changing it moves the node's local matrix
+  bool computed = false;        // read through the evaluator
+  double defaults[4] = {0, 0, 0, 0};
+  Attribute* parent = nullptr;
+  int childIndex = -1;          // index among the parent's children
+  std::vector<Attribute*> children;
+  int slot = -1;                // top-level attributes: slot in the node's table
+  std::vector<const Attribute*> chain;  // top-level attribute .. this one
+  bool dynamic = false;
+
+  const Attribute* top() const { return chain.front(); }
+  bool isNumericLike() const { return type == AttrType::Numeric || type == AttrType::Tuple; }
+};
+
+class AttributeObject : public Object {
+public:
+  AttributeObject(const Attribute* a, std::shared_ptr<const void> owner) : attr(a), keep(std::move(owner)) {}
+  MFn::Type apiType() const override { return MFn::kAttribute; }
+  const Attribute* attr;
+  std::shared_ptr<const void> keep;  // keeps a dynamic attribute's node alive
+};
+
+// ------------------------------------------------------------------ data values
+
+class Data : public Object {
+public:
+  bool hasFn(MFn::Type type) const override { return type == apiType() || type == MFn::kData || type == MFn::kBase; }
+};
+
+// 37 values of a "matrix xform" record.
+struct XformRecord {
+  MVector scale{1, 1, 1}, rotate, translate, shear, scalePivot, scalePivotTranslate, rotatePivot,
+      rotatePivotTranslate, inverseScale{1, 1, 1};
+  int rotateOrder = 0;
+  double rotateAxis[4] = {0, 0, 0, 1};   // quaternion x y z w
+  double jointOrient[4] = {0, 0, 0, 1};  // quaternion x y z w
+  bool segmentScaleCompensate = true;
+};
+
+class MatrixData : public Data {
+public:
+  MFn::Type apiType() const override { return MFn::kMatrixData; }
+  MMatrix matrix;
+  bool isXform = false;
+  XformRecord xform;
+};
+
+class StringData : public Data {
+public:
+  explicit StringData(std::string s = {}) : value(std::move(s)) {}
+  MFn::Type apiType() const override { return MFn::kStringData; }
+  std::string value;
+};
+
+class StringArrayData : public Data {
+public:
+  MFn::Type apiType() const override { return MFn::kStringArrayData; }
+  std::vector<std::string> values;
+};
+
+class NumberArrayData : public Data {
+public:
+  explicit NumberArrayData(DataType t) : kind(t) {}
+  MFn::Type apiType() const override {
+    return kind == DataType::IntArray ? MFn::kIntArrayData : MFn::kDoubleArrayData;
+  }
+  DataType kind;
+  std::vector<double> values;
+};
+
+class PointArrayData : public Data {
+public:
+  explicit PointArrayData(DataType t) : kind(t) {}
+  MFn::Type apiType() const override {
+    return kind == DataType::VectorArray ? MFn::kVectorArrayData : MFn::kPointArrayData;
+  }
+  DataType kind;
+  std::vector<MPoint> values;
+};
+
+// A component: a set of indices of one kind (vtx, f, e, ...).
+struct ComponentRange {
+  std::string kind;  // "vtx", "f", "e", "map", ...
+  int first = 0, last = 0;  // inclusive; last = -1 with all = true for "[*]"
+  bool all = false;
+};
+
+class ComponentListData : public Data {
+public:
+  MFn::Type apiType() const override { return MFn::kComponentListData; }
+  std::vector<ComponentRange> ranges;
+  // Indices of `kind` in the list, ascending, without duplicates; `count` resolves "[*]".
+  std::vector<int> indices(const std::string& kind, int count) const;
+};
+
+// A component object as iterators and function sets hand it out.
+class ComponentObject : public Object {
+public:
+  ComponentObject(MFn::Type t, std::vector<int> idx) : type(t), indices(std::move(idx)) {}
+  MFn::Type apiType() const override { return type; }
+  bool hasFn(MFn::Type t) const override {
+    return t == type || t == MFn::kComponent || t == MFn::kSingleIndexedComponent || t == MFn::kMeshComponent ||
+           t == MFn::kBase;
+  }
+  MFn::Type type;
+  std::vector<int> indices;
+  bool complete = false;
+};
+
+struct MeshTopology {
+  int numVertices = 0;
+  std::vector<int> faceStart{0};  // per face, into faceVerts; size numFaces + 1
+  std::vector<int> faceVerts;     // outer loop then hole loops
+  struct UVSet {
+    std::string name;
+    std::vector<float> u, v;
+    std::vector<int> uvIds;  // per face vertex; -1 where the face has no UV
+  };
+  std::vector<UVSet> uvSets;  // in uvst index order
+  int numFaces() const { return static_cast<int>(faceStart.size()) - 1; }
+};
+
+struct MeshGeom {
+  std::shared_ptr<const MeshTopology> topo;
+  std::vector<MVector> points;
+};
+
+class MeshData : public Data {
+public:
+  explicit MeshData(std::shared_ptr<const MeshGeom> g) : geom(std::move(g)) {}
+  MFn::Type apiType() const override { return MFn::kMeshData; }
+  std::shared_ptr<const MeshGeom> geom;
+};
+
+// ------------------------------------------------------------------ stored values
+
+struct Value {
+  enum Kind : uint8_t { None, Number, Tuple, DataValue };
+  Kind kind = None;
+  double n[4] = {0, 0, 0, 0};
+  std::shared_ptr<const Data> data;
+};
+
+struct Slot;
+struct SlotSub {
+  std::vector<int> indices;  // multi: ascending logical indices
+  std::vector<Slot> elems;   // multi: parallel to indices; compound: one per child
+};
+
+struct Slot {
+  Value value;
+  std::unique_ptr<SlotSub> sub;
+  // Element of a multi (nullptr if absent, or created when `create`).
+  Slot* element(int index, bool create);
+  Slot* child(int index, size_t childCount, bool create);
+};
+
+// ------------------------------------------------------------------ nodes
+
+struct NodeType {
+  std::string name;
+  MFn::Type api = MFn::kDependencyNode;
+  std::vector<MFn::Type> fns;  // every type hasFn answers true for
+  bool dag = false;
+  bool shape = false;
+  bool transform = false;
+  bool joint = false;
+  std::vector<Attribute*> attrs;  // top-level, inherited ones first
+  std::unordered_map<std::string, Attribute*> lookup;
+  std::vector<std::unique_ptr<Attribute>> owned;
+};
+
+class Node;
+
+struct PlugKey {
+  Node* node = nullptr;
+  const Attribute* attr = nullptr;
+  std::vector<int> idx;
+  bool operator==(const PlugKey& o) const { return node == o.node && attr == o.attr && idx == o.idx; }
+};
+
+struct Connection {
+  PlugKey src, dst;
+};
+
+class Node : public Object, public std::enable_shared_from_this<Node> {
+public:
+  MFn::Type apiType() const override { return type->api; }
+  bool hasFn(MFn::Type t) const override;
+
+  const Attribute* findAttribute(const std::string& name) const;
+  int slotCount() const { return static_cast<int>(slots.size()); }
+  bool isDag() const { return type->dag; }
+
+  Scene::Impl* scene = nullptr;
+  const NodeType* type = nullptr;
+  std::string typeName;  // as created (unknown types keep their own name)
+  std::string name;
+  uint64_t order = 0;
+  bool isDefault = false;
+  bool alive = true;
+
+  std::vector<Slot> slots;
+  std::vector<std::unique_ptr<Attribute>> dynAttrs;
+  std::unordered_map<std::string, Attribute*> dynLookup;
+
+  std::vector<Node*> parents;   // DAG parents, one per instance
+  std::vector<Node*> children;  // DAG children in sibling order
+
+  std::vector<std::shared_ptr<Connection>> in, out;
+
+  // Evaluation caches. `genValid` / `matValid` false means "caches empty and
+  // dependents already invalidated", which lets invalidation stop early.
+  bool genValid = false, matValid = false;
+  bool hasLocal = false, hasWorld = false;
+  MMatrix localCache, worldCache;
+  std::map<int, std::shared_ptr<const MeshGeom>> geomCache;  // keyed by output element
+  std::shared_ptr<const MeshGeom> shapeCache;
+  bool shapeCacheFailed = false;
+  std::string shapeError;
+  bool reportedGeomError = false;
+
+  // Mesh faces ("fc" polyFaces): per face, a run in faceData; -1 when absent.
+  std::vector<int64_t> faceStart;
+  std::vector<int64_t> faceEnd;
+  std::vector<int> faceData;
+};
+
+struct Scene::Impl {
+  std::vector<std::shared_ptr<Node>> nodes;  // creation order
+  std::unordered_multimap<std::string, Node*> byName;
+  std::shared_ptr<Node> world;
+  std::unordered_map<std::string, std::unique_ptr<NodeType>> types;
+  uint64_t nextOrder = 1;
+  std::string error;
+  std::vector<Message> messages;
+  bool inDefaults = false;
+
+  Impl();
+  const NodeType* typeFor(const std::string& name) const;
+  bool fail(const std::string& message) {
+    error = message;
+    return false;
+  }
+
+  std::shared_ptr<Node> makeNode(const std::string& type, const std::string& name, Node* parent);
+  Node* find(const std::string& nameOrPath) const;
+  std::string uniqueName(const std::string& base) const;
+  void setName(Node& node, const std::string& name);
+  bool reparent(Node& child, Node* parent, bool add);
+
+  // Plug paths: "attr[1].child[2]" relative to a node. `range` receives the
+  // index range of the last multi when given as "[a:b]".
+  struct ParsedPlug {
+    PlugKey key;
+    int rangeFirst = -1, rangeLast = -1;
+    int rangeAt = -1;  // position in key.idx of the ranged multi
+  };
+  bool parsePlug(Node& node, const std::string& path, ParsedPlug& out, bool createMissing);
+  bool splitNodePlug(const std::string& full, Node*& node, std::string& attrPath);
+  Attribute* addDynamic(Node& node, const std::string& name, Attribute* parent, bool multi);
+
+  // Connections.
+  bool connect(const PlugKey& src, const PlugKey& dst, bool force);
+  bool disconnect(const PlugKey& src, const PlugKey& dst);
+  const Connection* incoming(const PlugKey& dst) const;
+
+  // Values.
+  Slot* findSlot(const PlugKey& key, bool create);
+  void changed(Node& node, const Attribute* attr);
+  void invalidateGeneral(Node& node);
+  void invalidateMatrix(Node& node);
+};
+
+// ------------------------------------------------------------------ helpers
+
+std::vector<const Attribute*> chainOf(const Attribute* attr);
+std::string plugName(const PlugKey& key, bool longNames);
+
+// Reads the value at a plug: a connected source's value, a computed value, the
+// stored value or the attribute's default. False when nothing is available.
+bool readValue(const PlugKey& key, Value& out);
+// Stores a value (and invalidates what depends on it).
+bool writeValue(const PlugKey& key, const Value& value);
+double numberOf(const Value& v, const Attribute* attr, int component = 0);
+
+// Local, world and inverse matrices.
+MMatrix localMatrix(Node& node);
+MMatrix worldMatrix(const std::vector<Node*>& path);
+MMatrix worldMatrixOfNode(Node& node, int instance);
+// Sets the node's attributes so that its local matrix becomes m.
+void setLocalMatrix(Node& node, const MMatrix& m);
+// Every path to the node, each from the top node down.
+std::vector<std::vector<Node*>> allPaths(Node* node);
+
+// Geometry of a mesh shape as the API sees it (history evaluated). Null, with
+// a message naming the mesh in `error`, when the host cannot produce it.
+std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error = nullptr);
+// Output geometry of a node's plug (mesh o/w, deformer og[k], groupParts og).
+std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* error);
+// The first mesh shape fed, directly or through other nodes, by a plug.
+Node* downstreamShape(const PlugKey& key);
+
+// Convenient stored-value readers.
+double getNumber(Node& node, const char* attr, int component = 0);
+bool getBool(Node& node, const char* attr);
+MVector getVector(Node& node, const char* attr);
+std::string getString(Node& node, const char* attr);
+
+void registerNodeTypes(Scene::Impl& impl);
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
+                  const std::string& type);
+Node* nodeOf(const MObject& object);
+void recordMessage(Message::Kind kind, const std::string& text);
+
+}  // namespace kvhost

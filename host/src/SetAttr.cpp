@@ -1,0 +1,418 @@
+// setAttr: turns the value tokens of a statement into stored values, element
+// by element over an index range, for every value type Maya files use.
+
+#include <cmath>
+#include <cstdlib>
+
+#include <maya/MQuaternion.h>
+
+#include "Core.h"
+#include "MathUtil.h"
+
+namespace kvhost {
+
+namespace {
+
+constexpr double kDegree = M_PI / 180.0;
+
+class Reader {
+public:
+  Reader(std::span<const Arg> args, Scene::Impl& impl, const std::string& where)
+      : fArgs(args), fImpl(impl), fWhere(where) {}
+
+  bool done() const { return fPos >= fArgs.size(); }
+  size_t remaining() const { return fArgs.size() - fPos; }
+  bool number(double& out) {
+    if (done()) return fail("too few values");
+    const Arg& a = fArgs[fPos++];
+    if (a.kind == Arg::Number) {
+      out = a.number;
+      return true;
+    }
+    const std::string& t = a.text;
+    if (t == "yes" || t == "on" || t == "true") {
+      out = 1.0;
+      return true;
+    }
+    if (t == "no" || t == "off" || t == "false") {
+      out = 0.0;
+      return true;
+    }
+    char* end = nullptr;
+    out = std::strtod(t.c_str(), &end);
+    if (!t.empty() && end && *end == '\0') return true;
+    return fail("expected a number, found '" + t + "'");
+  }
+  bool count(int& out) {
+    double d = 0;
+    if (!number(d)) return false;
+    if (d < 0 || d != std::floor(d) || d > 1e9) return fail("bad count");
+    out = static_cast<int>(d);
+    if (static_cast<size_t>(out) > remaining() + 0) {
+      // Counts never exceed the values that follow them (each item takes at least one token).
+      return fail("count " + std::to_string(out) + " exceeds the values given");
+    }
+    return true;
+  }
+  bool text(std::string& out) {
+    if (done()) return fail("too few values");
+    const Arg& a = fArgs[fPos++];
+    if (a.kind == Arg::Number) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.17g", a.number);
+      out = buf;
+    } else {
+      out = a.text;
+    }
+    return true;
+  }
+  bool peekWord(std::string& out) const {
+    if (done() || fArgs[fPos].kind == Arg::Number) return false;
+    out = fArgs[fPos].text;
+    return true;
+  }
+  bool fail(const std::string& what) { return fImpl.fail("setAttr " + fWhere + ": " + what); }
+
+private:
+  std::span<const Arg> fArgs;
+  size_t fPos = 0;
+  Scene::Impl& fImpl;
+  std::string fWhere;
+};
+
+double toInternal(NumType t, double v) { return t == NumType::Angle ? v * kDegree : v; }
+
+bool parseComponent(const std::string& item, ComponentRange& r) {
+  size_t open = item.find('[');
+  size_t close = item.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close < open) return false;
+  r.kind = item.substr(0, open);
+  std::string inside = item.substr(open + 1, close - open - 1);
+  if (inside == "*") {
+    r.all = true;
+    return true;
+  }
+  char* end = nullptr;
+  long a = std::strtol(inside.c_str(), &end, 10);
+  if (end == inside.c_str() || a < 0) return false;
+  long b = a;
+  if (*end == ':') {
+    const char* s = end + 1;
+    b = std::strtol(s, &end, 10);
+    if (end == s || b < a) return false;
+  }
+  if (*end != '\0') return false;
+  r.first = static_cast<int>(a);
+  r.last = static_cast<int>(b);
+  return true;
+}
+
+MMatrix composeXform(const XformRecord& x) {
+  MQuaternion ra(x.rotateAxis[0], x.rotateAxis[1], x.rotateAxis[2], x.rotateAxis[3]);
+  MQuaternion jo(x.jointOrient[0], x.jointOrient[1], x.jointOrient[2], x.jointOrient[3]);
+  double r[3] = {x.rotate.x, x.rotate.y, x.rotate.z};
+  MMatrix is;
+  if (x.segmentScaleCompensate)
+    for (int i = 0; i < 3; ++i) is[i][i] = x.inverseScale[i] != 0.0 ? 1.0 / x.inverseScale[i] : 1.0;
+  return translationMatrix(-x.scalePivot) * scaleMatrix(x.scale) * shearMatrix(x.shear) *
+         translationMatrix(x.scalePivot) * translationMatrix(x.scalePivotTranslate) *
+         translationMatrix(-x.rotatePivot) * ra.asMatrix() * eulerMatrix(r, x.rotateOrder) * jo.asMatrix() *
+         translationMatrix(x.rotatePivot) * translationMatrix(x.rotatePivotTranslate) * is *
+         translationMatrix(x.translate);
+}
+
+bool readVector(Reader& rd, MVector& v) { return rd.number(v.x) && rd.number(v.y) && rd.number(v.z); }
+
+bool readMatrix(Reader& rd, Value& out) {
+  auto data = std::make_shared<MatrixData>();
+  std::string word;
+  if (rd.peekWord(word) && word == "xform") {
+    rd.text(word);
+    XformRecord& x = data->xform;
+    double ro = 0, ssc = 1;
+    if (!readVector(rd, x.scale) || !readVector(rd, x.rotate) || !rd.number(ro) || !readVector(rd, x.translate) ||
+        !readVector(rd, x.shear) || !readVector(rd, x.scalePivot) || !readVector(rd, x.scalePivotTranslate) ||
+        !readVector(rd, x.rotatePivot) || !readVector(rd, x.rotatePivotTranslate))
+      return false;
+    for (double& q : x.rotateAxis)
+      if (!rd.number(q)) return false;
+    for (double& q : x.jointOrient)
+      if (!rd.number(q)) return false;
+    if (!readVector(rd, x.inverseScale) || !rd.number(ssc)) return false;
+    x.rotateOrder = static_cast<int>(ro);
+    x.segmentScaleCompensate = ssc != 0.0;
+    data->isXform = true;
+    data->matrix = composeXform(x);
+  } else {
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c)
+        if (!rd.number(data->matrix[r][c])) return false;
+  }
+  out.kind = Value::DataValue;
+  out.data = data;
+  return true;
+}
+
+// One polyFaces run: "f N e.. [h N e..] [mu set N uv..] [mc set N c..]" per face.
+bool readPolyFaces(Reader& rd, Node& node, int firstFace, int lastFace) {
+  int face = firstFace - 1;
+  auto begin = [&](int f) {
+    if (static_cast<size_t>(f) >= node.faceStart.size()) {
+      node.faceStart.resize(static_cast<size_t>(f) + 1, -1);
+      node.faceEnd.resize(static_cast<size_t>(f) + 1, -1);
+    }
+    node.faceStart[static_cast<size_t>(f)] = static_cast<int64_t>(node.faceData.size());
+    node.faceEnd[static_cast<size_t>(f)] = static_cast<int64_t>(node.faceData.size());
+  };
+  while (!rd.done()) {
+    std::string tag;
+    if (!rd.text(tag)) return false;
+    int code = tag == "f" ? 1 : tag == "h" ? 2 : tag == "mu" ? 3 : tag == "mc" ? 4 : tag == "mf" ? 5 : tag == "mh" ? 6 : tag == "fc" ? 7 : 0;
+    if (code == 0) return rd.fail("unknown polyFaces entry '" + tag + "'");
+    if (code == 1) {
+      if (++face > lastFace) return rd.fail("more faces than the index range holds");
+      begin(face);
+    } else if (face < firstFace) {
+      return rd.fail("polyFaces data before the first 'f'");
+    }
+    int set = 0, n = 0;
+    if ((code == 3 || code == 4 || code == 7) && !rd.count(set)) return false;
+    if (!rd.count(n)) return false;
+    std::vector<int> vals(static_cast<size_t>(n));
+    for (int& v : vals) {
+      double d;
+      if (!rd.number(d)) return false;
+      v = static_cast<int>(d);
+    }
+    node.faceData.push_back(code);
+    node.faceData.push_back(set);
+    node.faceData.push_back(n);
+    node.faceData.insert(node.faceData.end(), vals.begin(), vals.end());
+    node.faceEnd[static_cast<size_t>(face)] = static_cast<int64_t>(node.faceData.size());
+  }
+  return true;
+}
+
+bool readTyped(Reader& rd, const std::string& type, Value& out) {
+  out = Value();
+  out.kind = Value::DataValue;
+  if (type == "string") {
+    std::string s;
+    if (!rd.text(s)) return false;
+    out.data = std::make_shared<StringData>(s);
+  } else if (type == "stringArray" || type == "componentList") {
+    int n = 0;
+    if (!rd.count(n)) return false;
+    std::vector<std::string> items(static_cast<size_t>(n));
+    for (auto& s : items)
+      if (!rd.text(s)) return false;
+    if (type == "stringArray") {
+      auto d = std::make_shared<StringArrayData>();
+      d->values = std::move(items);
+      out.data = d;
+    } else {
+      auto d = std::make_shared<ComponentListData>();
+      for (const auto& s : items) {
+        ComponentRange r;
+        if (!parseComponent(s, r)) return rd.fail("bad component '" + s + "'");
+        d->ranges.push_back(r);
+      }
+      out.data = d;
+    }
+  } else if (type == "Int32Array" || type == "doubleArray" || type == "floatArray") {
+    int n = 0;
+    if (!rd.count(n)) return false;
+    auto d = std::make_shared<NumberArrayData>(type == "Int32Array" ? DataType::IntArray : DataType::DoubleArray);
+    d->values.resize(static_cast<size_t>(n));
+    for (double& v : d->values)
+      if (!rd.number(v)) return false;
+    out.data = d;
+  } else if (type == "pointArray" || type == "vectorArray") {
+    int n = 0;
+    if (!rd.count(n)) return false;
+    bool point = type == "pointArray";
+    auto d = std::make_shared<PointArrayData>(point ? DataType::PointArray : DataType::VectorArray);
+    d->values.resize(static_cast<size_t>(n));
+    for (MPoint& p : d->values) {
+      if (!rd.number(p.x) || !rd.number(p.y) || !rd.number(p.z)) return false;
+      if (point && !rd.number(p.w)) return false;
+    }
+    out.data = d;
+  } else if (type == "matrix") {
+    return readMatrix(rd, out);
+  } else {
+    // Types the host keeps but does not interpret (attributeAlias, dataPolyComponent, nurbsCurve, ...).
+    auto d = std::make_shared<StringArrayData>();
+    std::string s;
+    while (!rd.done() && rd.text(s)) d->values.push_back(s);
+    out.data = d;
+  }
+  return true;
+}
+
+int tupleWidth(const std::string& type) {
+  if (type.empty()) return 0;
+  char last = type.back();
+  if (last >= '2' && last <= '4') {
+    std::string base = type.substr(0, type.size() - 1);
+    if (base == "double" || base == "float" || base == "long" || base == "short" || base == "int") return last - '0';
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<int> ComponentListData::indices(const std::string& kind, int count) const {
+  std::vector<char> seen(static_cast<size_t>(std::max(count, 0)), 0);
+  for (const auto& r : ranges) {
+    if (r.kind != kind) continue;
+    int a = r.all ? 0 : r.first, b = r.all ? count - 1 : std::min(r.last, count - 1);
+    for (int i = a; i <= b; ++i) seen[static_cast<size_t>(i)] = 1;
+  }
+  std::vector<int> out;
+  for (int i = 0; i < count; ++i)
+    if (seen[static_cast<size_t>(i)]) out.push_back(i);
+  return out;
+}
+
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
+                  const std::string& type) {
+  PlugKey key = plug.key;
+  const Attribute* attr = key.attr;
+  Reader rd(values, impl, plugName(key, false));
+  if (attr->computed) return rd.fail("the attribute is computed and cannot be set");
+  int first = plug.rangeAt >= 0 ? plug.rangeFirst : 0;
+  int last = plug.rangeAt >= 0 ? plug.rangeLast : 0;
+
+  if (type == "polyFaces" || attr->data == DataType::PolyFaces) {
+    int a = plug.rangeAt >= 0 ? first : std::max(0, key.idx.empty() ? 0 : key.idx.back());
+    int b = plug.rangeAt >= 0 ? last : a;
+    if (!readPolyFaces(rd, node, a, b)) return false;
+    impl.changed(node, attr);
+    return true;
+  }
+
+  // Compact sparse multi: ".wl[0:7].w" then, per element, "N index value ...".
+  bool arrayPlug = attr->multi && (key.idx.empty() || key.idx.back() < 0);
+  bool numericLeaf = attr->type == AttrType::Numeric || (attr->type == AttrType::Generic && type.empty());
+  if (arrayPlug && numericLeaf && type.empty()) {
+    size_t leafPos = key.idx.size() - 1;
+    for (int e = first; e <= last; ++e) {
+      if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = e;
+      int n = 0;
+      if (!rd.count(n)) return false;
+      for (int i = 0; i < n; ++i) {
+        double index = 0, v = 0;
+        if (!rd.number(index) || !rd.number(v)) return false;
+        PlugKey k = key;
+        k.idx[leafPos] = static_cast<int>(index);
+        Slot* s = impl.findSlot(k, true);
+        s->value.kind = Value::Number;
+        s->value.n[0] = toInternal(attr->num, v);
+      }
+    }
+    if (!rd.done()) return rd.fail("more values than the plug takes");
+    impl.changed(node, attr);
+    return true;
+  }
+
+  for (int e = first; e <= last; ++e) {
+    if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = e;
+    if (rd.done()) break;  // Maya accepts fewer values than the range holds
+    Value v;
+    int width = tupleWidth(type);
+    if (attr->type == AttrType::Compound && !type.empty() && width == 0)
+      return rd.fail("a compound attribute takes numbers, not -type " + type);
+    if (attr->type == AttrType::Compound) {
+      // Numbers spread over the numeric children.
+      for (const Attribute* c : attr->children) {
+        PlugKey k = key;
+        k.attr = c;
+        k.idx.push_back(-1);
+        double d;
+        if (!rd.number(d)) return false;
+        Slot* s = impl.findSlot(k, true);
+        if (c->tupleComponent) continue;
+        s->value.kind = Value::Number;
+        s->value.n[0] = toInternal(c->num, d);
+      }
+      continue;
+    }
+    if (!type.empty() && width == 0) {
+      if (attr->type != AttrType::Typed && attr->type != AttrType::Generic)
+        return rd.fail("the attribute does not take -type " + type);
+      if (!readTyped(rd, type, v)) return false;
+    } else if (attr->type == AttrType::Typed) {
+      // Typed attributes whose value needs no -type (a matrix given as 16 numbers).
+      if (attr->data == DataType::Matrix) {
+        if (!readMatrix(rd, v)) return false;
+      } else if (attr->data == DataType::String) {
+        if (!readTyped(rd, "string", v)) return false;
+      } else {
+        return rd.fail("the attribute needs -type");
+      }
+    } else if (attr->type == AttrType::Message) {
+      return rd.fail("a message attribute holds no value");
+    } else {
+      int n = attr->type == AttrType::Tuple ? attr->tupleSize : width > 0 ? width : 1;
+      if (attr->type == AttrType::Numeric && !attr->tupleComponent && attr->type != AttrType::Generic && n != 1)
+        return rd.fail("the attribute takes one value");
+      if (attr->type == AttrType::Generic && width == 0) {
+        // Untyped values of an unknown attribute: split evenly over the range.
+        size_t perElement = rd.remaining() / static_cast<size_t>(last - e + 1);
+        if (perElement == 0) perElement = 1;
+        n = static_cast<int>(std::min<size_t>(perElement, 4));
+        if (perElement > 4) {
+          auto d = std::make_shared<NumberArrayData>(DataType::DoubleArray);
+          double x;
+          for (size_t i = 0; i < perElement && rd.number(x); ++i) d->values.push_back(x);
+          v.kind = Value::DataValue;
+          v.data = d;
+          n = 0;
+        }
+      }
+      if (n > 0) {
+        v.kind = n == 1 && attr->type != AttrType::Tuple ? Value::Number : Value::Tuple;
+        for (int i = 0; i < n; ++i) {
+          double d;
+          if (!rd.number(d)) return false;
+          v.n[i] = toInternal(attr->num, d);
+        }
+      }
+    }
+    if (attr->tupleComponent) {
+      Slot* s = impl.findSlot(key, true);
+      if (s->value.kind != Value::Tuple) {
+        s->value.kind = Value::Tuple;
+        for (int i = 0; i < 4; ++i) s->value.n[i] = attr->parent->defaults[i];
+      }
+      s->value.n[attr->component] = v.n[0];
+    } else {
+      Slot* s = impl.findSlot(key, true);
+      s->value = std::move(v);
+    }
+  }
+  if (!rd.done()) return rd.fail("more values than the plug takes");
+  impl.changed(node, attr);
+  return true;
+}
+
+bool writeValue(const PlugKey& key, const Value& value) {
+  Scene::Impl& impl = *key.node->scene;
+  if (key.attr->computed) return impl.fail("'" + plugName(key, false) + "' is computed and cannot be set");
+  Slot* s = impl.findSlot(key, true);
+  if (!s) return impl.fail("'" + plugName(key, false) + "' cannot hold a value");
+  if (key.attr->tupleComponent) {
+    if (s->value.kind != Value::Tuple) {
+      s->value.kind = Value::Tuple;
+      for (int i = 0; i < 4; ++i) s->value.n[i] = key.attr->parent->defaults[i];
+    }
+    s->value.n[key.attr->component] = numberOf(value, key.attr);
+  } else {
+    s->value = value;
+  }
+  impl.changed(*key.node, key.attr);
+  return true;
+}
+
+}  // namespace kvhost

@@ -1,0 +1,324 @@
+// The scene core seen through the Maya API: traversal, types, plugs,
+// connections and the primitive operations that fill the scene.
+
+#include <string>
+#include <vector>
+
+#include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMatrixData.h>
+#include <maya/MIntArray.h>
+#include <maya/MItDag.h>
+#include <maya/MItDependencyNodes.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+std::vector<std::string> dagNames(MFn::Type filter, const std::string& pruneAt = {}) {
+  std::vector<std::string> out;
+  MStatus s;
+  MItDag it(MItDag::kDepthFirst, filter, &s);
+  EXPECT_TRUE(s);
+  for (; !it.isDone(); it.next()) {
+    std::string name = MFnDependencyNode(it.item()).name().asChar();
+    out.push_back(name);
+    if (name == pruneAt) it.prune();
+  }
+  return out;
+}
+
+class SceneTest : public HostTest {
+protected:
+  // grp { a { a1, a2 }, b }, c ; a2 also instanced under c.
+  void buildHierarchy() {
+    b.transform("grp");
+    b.transform("a", "grp");
+    b.transform("a1", "a");
+    b.joint("j1", "a");
+    b.transform("a2", "a");
+    b.transform("b", "grp");
+    b.transform("c");
+  }
+};
+
+TEST_F(SceneTest, DepthFirstVisitsWorldThenChildrenInParentingOrder) {
+  buildHierarchy();
+  EXPECT_EQ(dagNames(MFn::kInvalid), (std::vector<std::string>{"world", "grp", "a", "a1", "j1", "a2", "b", "c"}));
+}
+
+TEST_F(SceneTest, PruneSkipsOnlyTheCurrentSubtree) {
+  buildHierarchy();
+  EXPECT_EQ(dagNames(MFn::kInvalid, "a"), (std::vector<std::string>{"world", "grp", "a", "b", "c"}));
+}
+
+TEST_F(SceneTest, TypeFilterKeepsDescendantsOfFilteredOutNodes) {
+  buildHierarchy();
+  b.create("mesh", "meshShape", "a1");
+  EXPECT_EQ(dagNames(MFn::kJoint), (std::vector<std::string>{"j1"}));
+  EXPECT_EQ(dagNames(MFn::kMesh), (std::vector<std::string>{"meshShape"}));
+  // A joint is a transform, a mesh is not.
+  EXPECT_EQ(dagNames(MFn::kTransform), (std::vector<std::string>{"grp", "a", "a1", "j1", "a2", "b", "c"}));
+}
+
+TEST_F(SceneTest, InstancedNodeIsVisitedOncePerPath) {
+  buildHierarchy();
+  ASSERT_TRUE(b.scene().parent("a2", "c", true));
+  std::vector<std::string> paths;
+  MItDag it(MItDag::kDepthFirst, MFn::kTransform);
+  for (; !it.isDone(); it.next()) {
+    MDagPath p;
+    ASSERT_TRUE(it.getPath(p));
+    if (p.node() == node("a2")) paths.push_back(p.fullPathName().asChar() + std::string("#") + std::to_string(p.instanceNumber()));
+  }
+  EXPECT_EQ(paths, (std::vector<std::string>{"|grp|a|a2#0", "|c|a2#1"}));
+}
+
+TEST_F(SceneTest, TypeNamesAndFunctionSetsFollowMaya) {
+  struct Case {
+    const char* type;
+    bool shape;  // created under a transform
+    const char* apiTypeStr;
+    std::vector<MFn::Type> has;
+    std::vector<MFn::Type> hasNot;
+  };
+  const std::vector<Case> cases = {
+      {"transform", false, "kTransform", {MFn::kTransform, MFn::kDagNode, MFn::kDependencyNode}, {MFn::kJoint, MFn::kShape}},
+      {"joint", false, "kJoint", {MFn::kJoint, MFn::kTransform, MFn::kDagNode}, {MFn::kShape}},
+      {"mesh", true, "kMesh", {MFn::kMesh, MFn::kShape, MFn::kDagNode}, {MFn::kTransform}},
+      {"camera", true, "kCamera", {MFn::kCamera, MFn::kShape}, {MFn::kLight}},
+      {"pointLight", true, "kPointLight", {MFn::kNonAmbientLight, MFn::kLight, MFn::kShape}, {MFn::kSpotLight}},
+      {"spotLight", true, "kSpotLight", {MFn::kLight}, {MFn::kPointLight}},
+      {"skinCluster", false, "kSkinClusterFilter", {MFn::kGeometryFilt}, {MFn::kBlendShape}},
+      {"blendShape", false, "kBlendShape", {MFn::kGeometryFilt}, {MFn::kDagNode}},
+      {"blinn", false, "kBlinn", {MFn::kReflect, MFn::kLambert}, {MFn::kPhong}},
+      {"lambert", false, "kLambert", {MFn::kLambert}, {MFn::kReflect}},
+      {"file", false, "kFileTexture", {MFn::kTexture2d}, {MFn::kLambert}},
+      {"dagPose", false, "kDagPose", {MFn::kDependencyNode}, {MFn::kDagNode}},
+      {"animCurveTA", false, "kDependencyNode", {MFn::kDependencyNode}, {MFn::kDagNode}},
+  };
+  for (const Case& c : cases) {
+    std::string parent = c.shape ? b.transform(std::string("t_") + c.type) : std::string();
+    MObject o = b.scene().createNode(c.type, std::string("n_") + c.type, parent);
+    ASSERT_FALSE(o.isNull()) << c.type;
+    EXPECT_STREQ(o.apiTypeStr(), c.apiTypeStr) << c.type;
+    for (MFn::Type t : c.has) EXPECT_TRUE(o.hasFn(t)) << c.type << " " << t;
+    for (MFn::Type t : c.hasNot) EXPECT_FALSE(o.hasFn(t)) << c.type << " " << t;
+  }
+  EXPECT_EQ(MFn::kJoint, 121);
+  EXPECT_EQ(MFn::kTransform, 110);
+  EXPECT_EQ(MFn::kDagNode, 107);
+  EXPECT_EQ(MItDag::kDepthFirst, 1);
+  EXPECT_EQ(MSpace::kWorld, 4);
+}
+
+TEST_F(SceneTest, FunctionSetOnWrongObjectFails) {
+  b.create("lambert", "mat");
+  MStatus s;
+  MFnDagNode dag(node("mat"), &s);
+  EXPECT_EQ(s, MS::kInvalidParameter);
+  dag.name(&s);
+  EXPECT_FALSE(s);
+  MFnDependencyNode dep(MObject(), &s);
+  EXPECT_FALSE(s);
+}
+
+TEST_F(SceneTest, DependencyNodesComeDefaultFirstThenInCreationOrder) {
+  b.create("lambert", "early");
+  b.scene().ensureDefaultNodes();
+  b.create("blinn", "late");
+  std::vector<std::string> names;
+  for (MItDependencyNodes it; !it.isDone(); it.next()) names.push_back(MFnDependencyNode(it.item()).name().asChar());
+  ASSERT_GE(names.size(), 4u);
+  auto pos = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
+  EXPECT_LT(pos("lambert1"), pos("early"));
+  EXPECT_LT(pos("persp"), pos("early"));
+  EXPECT_LT(pos("early"), pos("late"));
+  std::vector<std::string> lamberts;
+  for (MItDependencyNodes it(MFn::kLambert); !it.isDone(); it.next())
+    lamberts.push_back(MFnDependencyNode(it.item()).name().asChar());
+  EXPECT_EQ(lamberts, (std::vector<std::string>{"lambert1", "early", "late"}));
+}
+
+TEST_F(SceneTest, IteratorFailureSwitchAffectsOnlyTheNextIterator) {
+  b.transform("t");
+  kvhost::failNextDagIterator();
+  MStatus s;
+  MItDag failing(MItDag::kDepthFirst, MFn::kInvalid, &s);
+  EXPECT_EQ(s, MS::kFailure);
+  EXPECT_TRUE(failing.isDone());
+  MItDag fine(MItDag::kDepthFirst, MFn::kInvalid, &s);
+  EXPECT_TRUE(s);
+  EXPECT_FALSE(fine.isDone());
+
+  kvhost::failNextDependencyNodeIterator();
+  MItDependencyNodes failingNodes(MFn::kInvalid, &s);
+  EXPECT_EQ(s, MS::kFailure);
+  EXPECT_TRUE(failingNodes.isDone());
+  MItDependencyNodes fineNodes(MFn::kInvalid, &s);
+  EXPECT_TRUE(s);
+  EXPECT_FALSE(fineNodes.isDone());
+}
+
+TEST_F(SceneTest, PlugsFoundByLongAndShortNames) {
+  b.transform("t", {}, {.t = {1, 2, 3}});
+  MFnDependencyNode fn(node("t"));
+  for (const char* name : {"translate", "t"}) {
+    MStatus s;
+    MPlug p = fn.findPlug(name, &s);
+    ASSERT_TRUE(s) << name;
+    EXPECT_EQ(p.numChildren(), 3u);
+    EXPECT_DOUBLE_EQ(p.child(1).asDouble(), 2.0);
+  }
+  EXPECT_DOUBLE_EQ(fn.findPlug("translateZ").asDouble(), 3.0);
+  EXPECT_DOUBLE_EQ(fn.findPlug("tz").asDouble(), 3.0);
+  EXPECT_TRUE(fn.findPlug("visibility").asBool());
+  MStatus s;
+  fn.findPlug("colorA", &s);
+  EXPECT_FALSE(s);
+  MFnDependencyNode mat(b.scene().createNode("lambert", "m"));
+  mat.findPlug("colorA", &s);
+  EXPECT_FALSE(s) << "lambert has no alpha component plug";
+  EXPECT_FLOAT_EQ(mat.findPlug("colorR").asFloat(), 0.5f);
+}
+
+TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
+  std::string skin = b.create("skinCluster", "skin");
+  b.set(skin + ".wl[3].w[2]", {0.25});
+  b.set(skin + ".wl[0:1].w", {2, 0, 0.5, 7, 0.5, 1, 4, 1.0});  // compact form: count, index, weight...
+  std::string bs = b.create("blendShape", "bs");
+  b.set(bs + ".it[0].itg[1].iti[6000].ipt", {2, 1, 0, 0, 1, 0, 2, 0, 1}, "pointArray");
+  MFnDependencyNode fn(node("skin"));
+  MPlug w = fn.findPlug("wl").elementByLogicalIndex(3).child(0).elementByLogicalIndex(2);
+  EXPECT_DOUBLE_EQ(w.asDouble(), 0.25);
+  EXPECT_EQ(w.name(), MString("skin.wl[3].w[2]"));
+  EXPECT_EQ(w.logicalIndex(), 2u);
+  MIntArray ids;
+  fn.findPlug("wl").elementByLogicalIndex(0).child(0).getExistingArrayAttributeIndices(ids);
+  ASSERT_EQ(ids.length(), 2u);
+  EXPECT_EQ(ids[0], 0);
+  EXPECT_EQ(ids[1], 7);
+  EXPECT_DOUBLE_EQ(fn.findPlug("wl[1].w[4]").asDouble(), 1.0);
+  EXPECT_EQ(fn.findPlug("wl").numElements(), 3u);
+  // Left-out multi indices mean 0; long and short names mix.
+  b.set("skin.weightList.weights[5]", {0.75});
+  EXPECT_DOUBLE_EQ(fn.findPlug("wl[0].w[5]").asDouble(), 0.75);
+
+  MObject pts;
+  MPlug ipt = MFnDependencyNode(node("bs")).findPlug("it[0].itg[1].iti[6000].ipt");
+  ASSERT_TRUE(ipt.getValue(pts));
+  EXPECT_TRUE(pts.hasFn(MFn::kPointArrayData));
+}
+
+TEST_F(SceneTest, SelectAncestorLogicalIndexPicksTheElement) {
+  b.joint("j");
+  b.bindPose("pose", {"j"});
+  MFnDependencyNode pose(node("pose"));
+  MObject attr = pose.attribute("xformMatrix");
+  MPlug p(node("pose"), attr);
+  ASSERT_TRUE(p.selectAncestorLogicalIndex(0, attr));
+  MObject data;
+  ASSERT_TRUE(p.getValue(data));
+  MFnMatrixData md(data);
+  EXPECT_TRUE(md.matrix().isEquivalent(MMatrix::identity));
+  EXPECT_TRUE(md.isTransformation());
+}
+
+TEST_F(SceneTest, ConnectionsReadInBothDirections) {
+  b.joint("j");
+  b.bindPose("pose", {"j"});
+  MFnDependencyNode joint(node("j"));
+  MPlugArray dests;
+  ASSERT_TRUE(joint.findPlug("bindPose").connectedTo(dests, false, true));
+  ASSERT_EQ(dests.length(), 1u);
+  EXPECT_EQ(dests[0].name(), MString("pose.wm[0]"));
+  EXPECT_EQ(dests[0].logicalIndex(), 0u);
+  EXPECT_EQ(dests[0].node(), node("pose"));
+  MPlugArray sources;
+  EXPECT_FALSE(joint.findPlug("bindPose").connectedTo(sources, true, false));
+  ASSERT_TRUE(dests[0].connectedTo(sources, true, false));
+  EXPECT_EQ(sources[0].node(), node("j"));
+}
+
+TEST_F(SceneTest, ConnectedDestinationReadsItsSource) {
+  b.transform("src", {}, {.t = {4, 5, 6}});
+  b.transform("dst");
+  b.connect("src.ty", "dst.tx");
+  b.connect("src.t", "dst.s");
+  MFnDependencyNode fn(node("dst"));
+  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 5.0);
+  EXPECT_DOUBLE_EQ(fn.findPlug("sz").asDouble(), 6.0);
+  EXPECT_NEAR(path("dst").inclusiveMatrix()[3][0], 5.0, 1e-12);
+  b.set("src.ty", {7});
+  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 7.0);
+  EXPECT_NEAR(path("dst").inclusiveMatrix()[3][0], 7.0, 1e-12) << "cached matrix follows the source";
+}
+
+TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
+  kvhost::Scene& s = b.scene();
+  b.transform("t");
+  struct Case {
+    std::string plug;
+    std::vector<kvhost::Arg> values;
+    std::string type;
+  };
+  const std::vector<Case> bad = {
+      {"nosuch.tx", {1.0}, ""},
+      {"t.t", {1.0, 2.0}, ""},
+      {"t.tx[2]", {1.0}, ""},
+      {"t.t", {1.0, 2.0, 3.0, 4.0}, ""},
+      {"t.wm[0]", {1.0}, ""},
+      {"t.tx", {kvhost::Arg("text")}, ""},
+  };
+  for (const Case& c : bad) {
+    EXPECT_FALSE(s.setAttr(c.plug, std::span<const kvhost::Arg>(c.values), c.type)) << c.plug;
+    EXPECT_FALSE(s.lastError().empty()) << c.plug;
+  }
+  EXPECT_FALSE(s.connectAttr("t.tx", "t.wm[0]"));
+  EXPECT_FALSE(s.parent("t", "nosuch"));
+  EXPECT_TRUE(s.createNode("transform", "x", "nosuch").isNull());
+  EXPECT_TRUE(s.createNode("lambert", "y", "t").isNull());
+  // Attributes the host does not know are kept, on known and unknown node types alike.
+  EXPECT_TRUE(s.setAttr("t.notes", {kvhost::Arg("kept")}, "string"));
+  EXPECT_EQ(MFnDependencyNode(node("t")).findPlug("notes").asString(), MString("kept"));
+  b.create("animCurveTA", "curve");
+  EXPECT_TRUE(s.setAttr("curve.ktv[0:1]", {0, 0.0, 10, 45.0}));
+  EXPECT_TRUE(s.setAttr("curve.tan", {18}));
+  EXPECT_DOUBLE_EQ(MFnDependencyNode(node("curve")).findPlug("tan").asDouble(), 18.0);
+}
+
+TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {
+  b.transform("g1");
+  b.transform("g2");
+  b.transform("leaf", "g1");
+  b.transform("leaf", "g2");
+  EXPECT_EQ(MFnDagNode(node("|g2|leaf")).parent(0), node("g2"));
+  EXPECT_EQ(MFnDagNode(node("g1|leaf")).parent(0), node("g1"));
+  EXPECT_EQ(path("|g2|leaf").partialPathName(), MString("g2|leaf"));
+  MObject dup = b.scene().createNode("lambert", "g1");
+  EXPECT_EQ(MFnDependencyNode(dup).name(), MString("g3"));
+  EXPECT_EQ(MFnDependencyNode(b.scene().createNode("lambert", "mat7")).name(), MString("mat7"));
+  EXPECT_EQ(MFnDependencyNode(b.scene().createNode("lambert", "mat7")).name(), MString("mat8"));
+}
+
+TEST_F(SceneTest, DagPathNavigation) {
+  b.transform("grp");
+  std::string shape = b.create("mesh", "grpShape", "grp");
+  b.transform("child", "grp");
+  MDagPath shapePath = path(shape);
+  EXPECT_EQ(shapePath.transform().node(), node("grp"));
+  EXPECT_EQ(path("grp").transform(), path("grp"));
+  MDagPath grp = path("grp");
+  ASSERT_EQ(grp.childCount(), 2u);
+  MDagPath extended = grp;
+  ASSERT_TRUE(extended.push(grp.child(1)));
+  EXPECT_EQ(extended, path("child"));
+  MStatus s;
+  grp.child(2, &s);
+  EXPECT_FALSE(s) << "a child past the end";
+  EXPECT_FALSE(extended.push(node("grp")));
+}
+
+}  // namespace
