@@ -1,5 +1,6 @@
 #include "kv/Runtime.h"
 
+#include "kv/Actor.h"
 #include "kv/Anim.h"
 #include "kv/Archive.h"
 #include "kv/FaceGraph.h"
@@ -34,6 +35,9 @@ void RegisterRuntimeClasses() {
   KvAnimGroup::StaticClass();
   KvAnimSet::StaticClass();
   KvAnim::StaticClass();
+  KvActor::StaticClass();
+  KvActorInstance::StaticClass();
+  KvPhonemeMap::StaticClass();
 }
 
 }  // namespace
@@ -46,6 +50,7 @@ void KvRuntimeStartup(const KvMemoryConfig& config) {
   RegisterRuntimeClasses();
   StartupLinkFunctions();
   KvArchiveRegistryStartup();
+  KvActorListStartup();
 }
 
 void KvRuntimeStartupDefault() { KvRuntimeStartup(KvMemoryConfig{}); }
@@ -53,6 +58,7 @@ void KvRuntimeStartupDefault() { KvRuntimeStartup(KvMemoryConfig{}); }
 void KvRuntimeShutdown() {
   if (g_users == 0) return;
   if (--g_users > 0) return;
+  KvActorListShutdown();
   KvArchiveRegistryShutdown();
   ShutdownLinkFunctions();
   KvNameShutdown();

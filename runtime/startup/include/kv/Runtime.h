@@ -1,9 +1,10 @@
 // Start-up and shut-down of the object runtime.
 //
 // Start-up builds the runtime's globals in a fixed order (memory, class registry,
-// names, runtime classes, archive registry); shut-down takes them down in its own
-// fixed order and returns every global to its not-started value, so the runtime can
-// start again in the same process.
+// names, the 22 runtime classes, link functions, archive registry, actor list);
+// shut-down takes them down in its own fixed order (actor list, archive registry,
+// link functions, names, class registry, memory) and returns every global to its
+// not-started value, so the runtime can start again in the same process.
 //
 // Start-ups are counted: while several users hold the runtime (two translator
 // objects alive at once), only the last shut-down takes it down, and a nested

@@ -1,0 +1,387 @@
+// Actors: defaults and stored order, round trips of a populated actor, older
+// actors (stored face graph, "Default" among the groups, no phoneme map), instances
+// attaching and detaching, and the actor list.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ArchiveBytes.h"
+#include "kv/Actor.h"
+#include "kv/ArchiveStore.h"
+#include "kv/Runtime.h"
+
+namespace {
+
+using kvtest::StreamBuilder;
+
+class ActorTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KvRuntimeStartupDefault(); }
+  void TearDown() override { KvRuntimeShutdown(); }
+};
+
+template <typename T>
+T* AddNode(KvFaceGraph& graph, const char* name) {
+  T* node = new T;
+  node->SetName(KvName(name));
+  graph.AddNode(node);
+  return node;
+}
+
+KvAnim MakeAnim(const char* name, float lastTime) {
+  KvAnim anim;
+  anim.SetName(KvName(name));
+  KvAnimCurve curve;
+  curve.SetName(KvName("jaw"));
+  const float keys[] = {0.0f, 0.0f, 0.0f, 0.0f, lastTime, 1.0f, 0.5f, 0.5f};
+  curve.SetKeys(keys, 2);
+  anim.curves.PushBack(curve);
+  anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("jaw"), 0.5f});
+  return anim;
+}
+
+// A face graph of three node classes whose two bone-pose nodes share a bone.
+void BuildFace(KvActor& actor) {
+  KvFaceGraph& graph = actor.GetFaceGraph();
+  auto* open = AddNode<KvBonePoseNode>(graph, "Open");
+  open->bones.PushBack(KvBone(KvName("jaw")));
+  open->bones.PushBack(KvBone(KvName("lip")));
+  open->bones[0].position[2] = 3.0f;
+  auto* mix = AddNode<KvCombinerNode>(graph, "Mix");
+  mix->SetRange(-1.0f, 2.0f);
+  mix->SetInputOperation(1);
+  auto* smile = AddNode<KvMorphTargetNode>(graph, "Smile");
+  auto* pucker = AddNode<KvBonePoseNode>(graph, "Pucker");
+  pucker->bones.PushBack(KvBone(KvName("lip")));
+  pucker->bones.PushBack(KvBone(KvName("cheek")));
+  KvFaceGraphNodeLink toOpen(open, KvName("clamped linear"));
+  toOpen.parameters[1] = 0.5f;
+  mix->AddInputLink(toOpen);
+  smile->AddInputLink(KvFaceGraphNodeLink(mix, KvName("negate")));
+  KvFaceGraphNodeLink dangling;
+  dangling.linkFnName = KvName("linear");
+  smile->AddInputLink(dangling);
+}
+
+KvActor* BuildActor() {
+  auto* actor = new KvActor;
+  actor->SetName(KvName("Ada"));
+  BuildFace(*actor);
+  actor->Recompile();
+  actor->GetDefaultGroup().anims.PushBack(MakeAnim("Idle", 2.0f));
+  actor->GetAnimGroups().PushBack(KvAnimGroup(KvName("Speech")));
+  actor->GetAnimGroups()[0].anims.PushBack(MakeAnim("Hello", 1.5f));
+  actor->GetAnimGroups()[0].anims.PushBack(MakeAnim("Bye", 0.75f));
+  actor->GetAnimGroups().PushBack(KvAnimGroup(KvName("Empty")));
+  actor->GetPhonemeMap().entries.PushBack(KvPhonemeMapEntry{4, KvName("Smile"), 0.5f});
+  actor->GetPhonemeMap().targetNames.PushBack(KvName("Smile"));
+  return actor;
+}
+
+TEST_F(ActorTest, NewActorIsNamedAndSavesItsPartsInOrder) {
+  KvActor actor;
+  EXPECT_STREQ(actor.GetName().GetAsCString(), "NewActor");
+  EXPECT_STREQ(actor.GetDefaultGroup().GetName().GetAsCString(), "Default");
+  EXPECT_FALSE(actor.flags[0] || actor.flags[1]);
+  EXPECT_EQ(actor.GetCompiledFaceGraph().GetNumNodes(), 0u);
+
+  StreamBuilder s;
+  s.Object(0, "KvActor", KvActor::StaticClass()->GetSize()).NamedPart("NewActor").Version("KvActor", 3);
+  s.Version("KvMasterBoneList", 2).Count(0);
+  s.Version("KvCompiledFaceGraph", 0).Count(0);
+  s.NamedPart("Default").Version("KvAnimGroup", 0).Count(0);
+  s.Count(0);
+  s.ObjectPart().Version("KvPhonemeMap", 0).Count(0).Count(0);
+  EXPECT_EQ(kvtest::SaveToBytes(&actor), s.Finish(1));
+}
+
+TEST_F(ActorTest, RecompileFlattensTheGraphAndListsEachBoneOnce) {
+  KvActor* actor = BuildActor();
+  const KvMasterBoneList& bones = actor->GetMasterBoneList();
+  ASSERT_EQ(bones.GetNumBones(), 3u);
+  EXPECT_STREQ(bones.bones[0].GetName().GetAsCString(), "jaw");
+  EXPECT_STREQ(bones.bones[2].GetName().GetAsCString(), "cheek");
+  const KvCompiledFaceGraph& compiled = actor->GetCompiledFaceGraph();
+  ASSERT_EQ(compiled.GetNumNodes(), 4u);
+  EXPECT_STREQ(compiled.nodes[2].className.GetAsCString(), "KvMorphTargetNode");
+  ASSERT_EQ(compiled.nodes[3].boneIndices.Size(), 2u);
+  EXPECT_EQ(compiled.nodes[3].boneIndices[0], 1u) << "the shared bone keeps its first place";
+  EXPECT_EQ(compiled.nodes[3].boneIndices[1], 2u);
+  ASSERT_EQ(compiled.nodes[2].links.Size(), 2u);
+  EXPECT_EQ(compiled.nodes[2].links[0].inputIndex, 1);
+  EXPECT_EQ(compiled.nodes[2].links[1].inputIndex, -1);
+  delete actor;
+}
+
+void ExpectPopulatedActor(const KvActor& actor) {
+  EXPECT_STREQ(actor.GetName().GetAsCString(), "Ada");
+  const KvMasterBoneList& bones = actor.GetMasterBoneList();
+  ASSERT_EQ(bones.GetNumBones(), 3u);
+  EXPECT_EQ(bones.bones[0].position[2], 3.0f);
+  EXPECT_STREQ(bones.bones[1].GetName().GetAsCString(), "lip");
+
+  const KvCompiledFaceGraph& compiled = actor.GetCompiledFaceGraph();
+  ASSERT_EQ(compiled.GetNumNodes(), 4u);
+  const KvCompiledNode& mix = compiled.nodes[1];
+  EXPECT_STREQ(mix.name.GetAsCString(), "Mix");
+  EXPECT_STREQ(mix.className.GetAsCString(), "KvCombinerNode");
+  EXPECT_EQ(mix.minValue, -1.0f);
+  EXPECT_EQ(mix.inputOperation, 1u);
+  ASSERT_EQ(mix.links.Size(), 1u);
+  EXPECT_EQ(mix.links[0].inputIndex, 0);
+  EXPECT_EQ(mix.links[0].linkFnType, 10);
+  ASSERT_EQ(mix.links[0].parameters.Size(), 4u);
+  EXPECT_EQ(mix.links[0].parameters[1], 0.5f);
+  ASSERT_EQ(compiled.nodes[0].boneIndices.Size(), 2u);
+  EXPECT_EQ(compiled.nodes[3].boneIndices[1], 2u);
+  EXPECT_EQ(actor.GetFaceGraph().GetNumNodes(), 0u) << "current actors store only the compiled graph";
+
+  ASSERT_EQ(actor.GetDefaultGroup().anims.Size(), 1u);
+  EXPECT_EQ(actor.GetDefaultGroup().anims[0].endTime, 2.0f);
+  ASSERT_EQ(actor.GetAnimGroups().Size(), 2u);
+  const KvAnimGroup& speech = actor.GetAnimGroups()[0];
+  EXPECT_STREQ(speech.GetName().GetAsCString(), "Speech");
+  ASSERT_EQ(speech.anims.Size(), 2u);
+  EXPECT_STREQ(speech.anims[1].GetName().GetAsCString(), "Bye");
+  ASSERT_EQ(speech.anims[1].curves.Size(), 1u);
+  EXPECT_EQ(speech.anims[1].curves[0].GetKeys()[1].time, 0.75f);
+  EXPECT_EQ(speech.anims[1].curves[0].GetKeys()[1].slopeOut, 0.5f);
+  EXPECT_STREQ(speech.anims[1].boneWeights[0].boneName.GetAsCString(), "jaw");
+  EXPECT_TRUE(actor.GetAnimGroups()[1].anims.Empty());
+
+  ASSERT_EQ(actor.GetPhonemeMap().entries.Size(), 1u);
+  EXPECT_EQ(actor.GetPhonemeMap().entries[0].phoneme, 4u);
+  EXPECT_STREQ(actor.GetPhonemeMap().targetNames[0].GetAsCString(), "Smile");
+}
+
+TEST_F(ActorTest, PopulatedActorRoundTripsInBothByteOrders) {
+  KvActor* original = BuildActor();
+  for (uint32_t byteOrder : {0u, 1u}) {
+    SCOPED_TRACE(byteOrder);
+    const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original, byteOrder);
+    std::string error;
+    KvActor* actor = kvtest::Load<KvActor>(bytes, &error);
+    ASSERT_NE(actor, nullptr) << error;
+    ExpectPopulatedActor(*actor);
+    delete actor;
+
+    // The class-version table names the two inner records with their versions.
+    KvArchive archive(KvArchiveStoreMemory::Create(bytes.data(), static_cast<uint32_t>(bytes.size())),
+                      KvArchive::kModeLoad, 0);
+    ASSERT_TRUE(archive.Open());
+    EXPECT_EQ(archive.SerializeClassVersion("KvMasterBoneList"), 2u);
+    EXPECT_EQ(archive.SerializeClassVersion("KvCompiledFaceGraph"), 0u);
+    EXPECT_EQ(archive.SerializeClassVersion("KvActor"), 3u);
+    archive.Close();
+  }
+  delete original;
+}
+
+TEST_F(ActorTest, EveryTruncationOfASavedActorFailsCleanly) {
+  KvActor* original = BuildActor();
+  const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original);
+  delete original;
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    KvActor* actor =
+        kvtest::Load<KvActor>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
+    EXPECT_EQ(actor, nullptr) << length;
+    delete actor;
+  }
+}
+
+// An actor of class version v (0 to 2) as older writers stored it: the face graph
+// itself, the groups (below 2 with "Default" among them), a list of names, and from
+// version 1 on a phoneme map.
+std::vector<uint8_t> OldActor(uint16_t v) {
+  StreamBuilder s;
+  s.Object(0, "KvActor").NamedPart("Old").Version("KvActor", v);
+  s.Version("KvMasterBoneList", 2).Count(0);
+  s.ObjectPart().Version("KvFaceGraph", 1).Count(2);
+  s.Object(1, "KvBonePoseNode").NamedPart("Jaw").Version("KvFaceGraphNode", 2);
+  s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(1).Version("KvBonePoseNode", 0).Count(1);
+  s.NamedPart("jawbone").Version("KvBone", 0);
+  for (int i = 0; i < 10; ++i) s.F32(0.0f);
+  s.Object(2, "KvCombinerNode").NamedPart("Mix").Version("KvFaceGraphNode", 2);
+  s.F32(0.0f).F32(1.0f).U32(0).Count(1);
+  s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("Jaw").Name("cubic");
+  s.Version("KvLinkFnParameters", 1).Count(1).F32(2.0f);
+  s.Count(0).U32(0).Version("KvCombinerNode", 0);
+  s.U32(2).U32(1).U32(1);
+
+  auto group = [&s](const char* name, uint32_t anims) {
+    s.NamedPart(name).Version("KvAnimGroup", 0).Count(anims);
+    for (uint32_t i = 0; i < anims; ++i) {
+      s.NamedPart("a").Version("KvAnim", 6).Count(0).U32(0).F32(0.1f).F32(0.2f).Count(0).Str("").Str("").I32(0);
+    }
+  };
+  if (v < 2) {
+    s.Count(3);
+    group("Eyes", 1);
+    group("Default", 2);
+    group("Mouth", 0);
+  } else {
+    group("Default", 2);
+    s.Count(2);
+    group("Eyes", 1);
+    group("Mouth", 0);
+  }
+  s.U32(2).Name("legacy1").Name("legacy2");
+  if (v >= 1) s.ObjectPart().Version("KvPhonemeMap", 0).Count(1).U32(7).Name("Mix").F32(1.0f).Count(0);
+  return s.Finish(3);
+}
+
+TEST_F(ActorTest, OlderActorsCompileTheirGraphAndFindTheirDefaultGroup) {
+  for (uint16_t v = 0; v <= 2; ++v) {
+    SCOPED_TRACE(testing::Message() << "actor version " << v);
+    std::string error;
+    KvActor* actor = kvtest::Load<KvActor>(OldActor(v), &error);
+    ASSERT_NE(actor, nullptr) << error;
+    EXPECT_EQ(actor->GetFaceGraph().GetNumNodes(), 0u) << "the stored graph is dropped once compiled";
+    const KvCompiledFaceGraph& compiled = actor->GetCompiledFaceGraph();
+    ASSERT_EQ(compiled.GetNumNodes(), 2u);
+    ASSERT_EQ(compiled.nodes[1].links.Size(), 1u);
+    EXPECT_EQ(compiled.nodes[1].links[0].inputIndex, 0);
+    EXPECT_EQ(compiled.nodes[1].links[0].linkFnType, 3);
+    ASSERT_EQ(actor->GetMasterBoneList().GetNumBones(), 1u);
+    EXPECT_STREQ(actor->GetMasterBoneList().bones[0].GetName().GetAsCString(), "jawbone");
+
+    EXPECT_STREQ(actor->GetDefaultGroup().GetName().GetAsCString(), "Default");
+    EXPECT_EQ(actor->GetDefaultGroup().anims.Size(), 2u);
+    ASSERT_EQ(actor->GetAnimGroups().Size(), 2u);
+    EXPECT_STREQ(actor->GetAnimGroups()[0].GetName().GetAsCString(), "Eyes");
+    EXPECT_STREQ(actor->GetAnimGroups()[1].GetName().GetAsCString(), "Mouth");
+    EXPECT_EQ(actor->GetPhonemeMap().entries.Size(), v >= 1 ? 1u : 0u);
+    delete actor;
+  }
+}
+
+TEST_F(ActorTest, RejectsHostileActors) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Case> cases;
+  auto header = [](StreamBuilder& s) {
+    s.Object(0, "KvActor").NamedPart("A").Version("KvActor", 3);
+    s.Version("KvMasterBoneList", 2).Count(0);
+  };
+  {
+    StreamBuilder s;
+    header(s);
+    s.Version("KvCompiledFaceGraph", 0).Count(1).Name("n").Name("KvCombinerNode").F32(0).F32(1).U32(0);
+    s.Count(1).I32(5).I32(1).Count(0).Count(0);
+    s.NamedPart("Default").Version("KvAnimGroup", 0).Count(0).Count(0);
+    s.ObjectPart().Version("KvPhonemeMap", 0).Count(0).Count(0);
+    cases.push_back({"compiled link to a missing node", s.Finish(1)});
+  }
+  {
+    StreamBuilder s;
+    header(s);
+    s.Version("KvCompiledFaceGraph", 0).Count(1).Name("n").Name("KvBonePoseNode").F32(0).F32(1).U32(0);
+    s.Count(0).Count(1).U32(0);
+    s.NamedPart("Default").Version("KvAnimGroup", 0).Count(0).Count(0);
+    s.ObjectPart().Version("KvPhonemeMap", 0).Count(0).Count(0);
+    cases.push_back({"bone index beyond the master list", s.Finish(1)});
+  }
+  {
+    StreamBuilder s;
+    s.Object(0, "KvActor").NamedPart("A").Version("KvActor", 3).Version("KvMasterBoneList", 1).Count(0);
+    cases.push_back({"master bone list of another version", s.Finish(1)});
+  }
+  {
+    StreamBuilder s;
+    s.Object(0, "KvActor").NamedPart("A").Version("KvActor", 1);
+    s.Version("KvMasterBoneList", 2).Count(0);
+    s.ObjectPart().Version("KvFaceGraph", 1).Count(0).U32(0);
+    s.Count(0).U32(0x7FFFFFFF);
+    cases.push_back({"old name list beyond the file", s.Finish(1)});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    KvActor* actor = kvtest::Load<KvActor>(c.bytes, &error);
+    EXPECT_EQ(actor, nullptr);
+    EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+    delete actor;
+  }
+}
+
+TEST_F(ActorTest, InstancesAttachOnceAndFollowRecompiles) {
+  KvActor* first = BuildActor();
+  KvActor second;
+  KvActorInstance instance;
+  EXPECT_EQ(KvActorInstance::StaticClass()->CreateObject(), nullptr) << "no factory";
+
+  instance.AttachTo(first);
+  instance.AttachTo(first);
+  EXPECT_EQ(first->GetNumInstances(), 1u) << "attaching twice enters the instance once";
+  ASSERT_EQ(instance.GetNodeValues().Size(), 4u);
+  for (const KvActorNodeValue& record : instance.GetNodeValues()) {
+    for (uint32_t word : record.words) EXPECT_EQ(word, 0u);
+    EXPECT_EQ(record.time, -2147483648.0f);
+    EXPECT_EQ(record.word8, 0u);
+    EXPECT_EQ(record.word9, 3);
+    EXPECT_EQ(record.word10, 6);
+    EXPECT_EQ(record.word11, 0u);
+  }
+
+  AddNode<KvCombinerNode>(first->GetFaceGraph(), "Extra");
+  first->Recompile();
+  EXPECT_EQ(instance.GetNodeValues().Size(), 5u) << "a recompile resizes the working records";
+  EXPECT_EQ(first->GetNumInstances(), 1u);
+
+  instance.AttachTo(&second);
+  EXPECT_EQ(first->GetNumInstances(), 0u);
+  EXPECT_EQ(second.GetNumInstances(), 1u);
+  EXPECT_EQ(instance.GetActor(), &second);
+  EXPECT_TRUE(instance.GetNodeValues().Empty()) << "a new actor without nodes gives no records";
+
+  instance.AttachTo(nullptr);
+  EXPECT_EQ(instance.GetActor(), nullptr);
+  EXPECT_EQ(second.GetNumInstances(), 0u);
+
+  {
+    KvActorInstance shortLived;
+    shortLived.AttachTo(first);
+    instance.AttachTo(first);
+    EXPECT_EQ(first->GetNumInstances(), 2u);
+  }
+  EXPECT_EQ(first->GetNumInstances(), 1u) << "a destroyed instance leaves its actor";
+  delete first;
+  EXPECT_EQ(instance.GetActor(), nullptr) << "a destroyed actor detaches its instances";
+  EXPECT_TRUE(instance.GetNodeValues().Empty());
+}
+
+TEST_F(ActorTest, ActorListOwnsItsActorsUntilShutDown) {
+  ASSERT_NE(KvGetActorList(), nullptr);
+  EXPECT_EQ(KvGetActorList()->Count(), 0u);
+  auto* kept = new KvActor;
+  auto* taken = BuildActor();
+  // The instance outlives the runtime, so it lives in storage of its own and is
+  // destroyed before the next start-up (its name is only inert until then).
+  alignas(KvActorInstance) unsigned char storage[sizeof(KvActorInstance)];
+  auto* instance = ::new (static_cast<void*>(storage)) KvActorInstance;
+  instance->AttachTo(kept);
+  EXPECT_TRUE(KvActorListAdd(kept));
+  EXPECT_TRUE(KvActorListAdd(taken));
+  EXPECT_FALSE(KvActorListAdd(nullptr));
+  EXPECT_TRUE(KvActorListRemove(taken));
+  EXPECT_FALSE(KvActorListRemove(taken));
+  delete taken;
+  EXPECT_EQ(KvGetActorList()->Count(), 1u);
+
+  // A second user keeps the runtime up until both have left; then shut-down
+  // destroys the listed actor (the leak checker sees anything left behind).
+  KvRuntimeStartupDefault();
+  KvRuntimeShutdown();
+  EXPECT_EQ(KvGetActorList()->Count(), 1u);
+  KvRuntimeShutdown();
+  EXPECT_EQ(KvGetActorList(), nullptr);
+  EXPECT_EQ(instance->GetActor(), nullptr) << "the destroyed actor detached its instance";
+  instance->~KvActorInstance();
+  KvRuntimeStartupDefault();  // for TearDown
+  EXPECT_EQ(KvGetActorList()->Count(), 0u);
+}
+
+}  // namespace
