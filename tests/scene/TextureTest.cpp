@@ -1,0 +1,165 @@
+#include "SceneTestSupport.h"
+
+#include <IL/il.h>
+
+#include "kv/Texture.h"
+
+namespace {
+
+using KvTextureTest = SceneTest;
+
+// A 2x2 24-bit uncompressed TGA stored bottom row first (descriptor bit 5 clear).
+// Top row: red, green; bottom row: blue, white. Pixels are stored B, G, R.
+Bytes BottomUpTga() {
+  Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
+  const Bytes bottom = {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF};
+  const Bytes top = {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00};
+  tga.insert(tga.end(), bottom.begin(), bottom.end());
+  tga.insert(tga.end(), top.begin(), top.end());
+  return tga;
+}
+
+// The same pixels as DevIL holds them after loading: top row first.
+const Bytes kTopRowFirst = {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF};
+const Bytes kBottomRowFirst = {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00};
+
+// The scene of one texture "checker" as a file, with `description` and `pixels`.
+Bytes OneTextureScene(std::initializer_list<uint32_t> description, const Bytes& pixels) {
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kTextureClass, kObjectClass}, {"KvScene", "KvTexture", "checker"},
+             2);
+  w.U32(0).U32(0).U32(sizeof(KvScene));
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvTexture)).U32(2);
+  for (uint32_t v : description) w.U32(v);
+  w.Raw(pixels);
+  for (int i = 0; i < 5; ++i) w.U32(0);
+  return w.Get();
+}
+
+class TextureFileTest : public KvTextureTest {
+ protected:
+  void SetUp() override {
+    KvTextureTest::SetUp();
+    tgaPath = TempPath("checker.tga");
+    WriteFile(tgaPath, BottomUpTga());
+  }
+  std::string tgaPath;
+};
+
+TEST_F(TextureFileTest, BottomUpFileIsWrittenTopRowFirst) {
+  KvScene scene;
+  auto* texture = new KvTexture(KvName("checker"));
+  ASSERT_TRUE(texture->LoadImage(KvString(tgaPath.c_str())));
+  scene.AddTexture(texture);
+  EXPECT_EQ(texture->GetWidth(), 2u);
+  EXPECT_EQ(texture->GetHeight(), 2u);
+  EXPECT_EQ(texture->GetBytesPerPixel(), 3u);
+  EXPECT_FALSE(texture->IsFlipped());
+  uint32_t d[KvTexture::kDescriptionCount];
+  texture->GetDescription(d);
+  // DevIL keeps a TGA's own channel order.
+  EXPECT_EQ(d[KvTexture::kFormat], static_cast<uint32_t>(IL_BGR));
+
+  const std::string path = TempPath("texture.kvr");
+  ASSERT_TRUE(KvSaveScene(&scene, path.c_str(), nullptr, 0.01f));  // counting pass, then the file
+  EXPECT_EQ(ReadFile(path), OneTextureScene({2, 2, 1, 3, IL_BGR, IL_UNSIGNED_BYTE, IL_ORIGIN_UPPER_LEFT, 12},
+                                            kTopRowFirst));
+}
+
+TEST_F(TextureFileTest, LoadedTextureHoldsRowsBottomUpAndSavesThemBackTopFirst) {
+  const Bytes file = OneTextureScene({2, 2, 1, 3, IL_BGR, IL_UNSIGNED_BYTE, IL_ORIGIN_UPPER_LEFT, 12}, kTopRowFirst);
+  ScenePtr scene(LoadScene(file));
+  ASSERT_NE(scene, nullptr);
+  KvTexture* texture = scene->FindTexture(KvName("checker"));
+  ASSERT_NE(texture, nullptr);
+  EXPECT_TRUE(texture->IsFlipped());
+  EXPECT_EQ(Bytes(texture->GetPixels(), texture->GetPixels() + 12), kBottomRowFirst);
+  // Saved twice: the pixel bytes it read, both times; the held rows stay bottom-up.
+  // The stored origin is not applied on loading, so DevIL's own comes back.
+  uint32_t d[KvTexture::kDescriptionCount];
+  texture->GetDescription(d);
+  const Bytes expected =
+      OneTextureScene({2, 2, 1, 3, IL_BGR, IL_UNSIGNED_BYTE, d[KvTexture::kOrigin], 12}, kTopRowFirst);
+  const std::string path = TempPath("again.kvr");
+  ASSERT_TRUE(KvSaveScene(scene.get(), path.c_str(), nullptr, 0.01f));
+  EXPECT_EQ(ReadFile(path), expected);
+  ASSERT_TRUE(KvSaveScene(scene.get(), path.c_str(), nullptr, 0.01f));
+  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(Bytes(texture->GetPixels(), texture->GetPixels() + 12), kBottomRowFirst);
+}
+
+TEST_F(KvTextureTest, FailedLoadStillHoldsAnImageAndWritesItsDescription) {
+  KvScene scene;
+  auto* texture = new KvTexture(KvName("checker"));
+  EXPECT_FALSE(texture->LoadImage(KvString(TempPath("missing.tga").c_str())));
+  EXPECT_TRUE(texture->HasImage());
+  scene.AddTexture(texture);
+  uint32_t d[KvTexture::kDescriptionCount];
+  texture->GetDescription(d);
+  const Bytes bytes = SaveObject(&scene, TempPath("failed.kvr"), 0);
+  const uint8_t* pixels = texture->GetPixels();
+  const Bytes expected = OneTextureScene({d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]},
+                                         pixels != nullptr ? Bytes(pixels, pixels + d[7]) : Bytes());
+  EXPECT_EQ(bytes, expected);
+}
+
+TEST_F(KvTextureTest, TextureWithoutImageWritesEightZerosAndLoadsWithoutOne) {
+  const Bytes file = OneTextureScene({0, 0, 0, 0, 0, 0, 0, 0}, {});
+  KvScene scene;
+  scene.AddTexture(new KvTexture(KvName("checker")));
+  EXPECT_EQ(SaveObject(&scene, TempPath("none.kvr"), 0), file);
+  ScenePtr loaded(LoadScene(file));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_FALSE((*loaded->Textures().begin())->HasImage());
+  EXPECT_EQ((*loaded->Textures().begin())->GetWidth(), 0u);
+}
+
+TEST_F(KvTextureTest, CorruptDescriptionsFailTheLoad) {
+  struct Case {
+    const char* what;
+    std::initializer_list<uint32_t> description;
+    size_t pixelBytes;
+    KvArchiveError error;
+  };
+  const Case cases[] = {
+      {"data size larger than the dimensions", {2, 2, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, 0, 13}, 13,
+       KvArchiveError::kCorrupt},
+      {"bytes per pixel not the format's", {2, 2, 1, 4, IL_RGB, IL_UNSIGNED_BYTE, 0, 16}, 16,
+       KvArchiveError::kCorrupt},
+      {"unknown format", {2, 2, 1, 3, 0x1234, IL_UNSIGNED_BYTE, 0, 12}, 12, KvArchiveError::kCorrupt},
+      {"unknown type", {2, 2, 1, 3, IL_RGB, 0x1234, 0, 12}, 12, KvArchiveError::kCorrupt},
+      {"dimensions whose product wraps", {0x10000, 0x10000, 1, 1, IL_LUMINANCE, IL_UNSIGNED_BYTE, 0, 0}, 0,
+       KvArchiveError::kCorrupt},
+      {"huge image beyond the file", {40000, 40000, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, 0, 6400000000u & 0xFFFFFFFF},
+       16, KvArchiveError::kCorrupt},
+      {"pixels cut short", {2, 2, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, 0, 12}, 4, KvArchiveError::kTruncated},
+      {"pixel bytes without an image", {0, 2, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, 0, 12}, 12, KvArchiveError::kCorrupt},
+  };
+  for (const Case& c : cases) {
+    Bytes file = OneTextureScene(c.description, Bytes(c.pixelBytes, 0x5A));
+    if (c.error == KvArchiveError::kTruncated) file.resize(file.size() - 20);  // the file ends in the pixels
+    LoadResult result = LoadBytes(file, KvScene::StaticClass());
+    EXPECT_EQ(result.root, nullptr) << c.what;
+    EXPECT_EQ(result.error, c.error) << c.what << ": " << result.message;
+  }
+}
+
+TEST_F(KvTextureTest, SixteenBitImageKeepsItsBytes) {
+  // Two channels of two bytes: DevIL is given the channel count, not the bytes
+  // per pixel, and the pixel bytes come back unchanged.
+  const Bytes pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  const Bytes file =
+      OneTextureScene({2, 2, 1, 4, IL_LUMINANCE_ALPHA, IL_UNSIGNED_SHORT, IL_ORIGIN_UPPER_LEFT, 16}, pixels);
+  ScenePtr scene(LoadScene(file));
+  ASSERT_NE(scene, nullptr);
+  KvTexture* texture = *scene->Textures().begin();
+  uint32_t d[KvTexture::kDescriptionCount];
+  texture->GetDescription(d);
+  const std::string path = TempPath("sixteen.kvr");
+  ASSERT_TRUE(KvSaveScene(scene.get(), path.c_str(), nullptr, 0.01f));
+  EXPECT_EQ(ReadFile(path),
+            OneTextureScene({2, 2, 1, 4, IL_LUMINANCE_ALPHA, IL_UNSIGNED_SHORT, d[KvTexture::kOrigin], 16}, pixels));
+}
+
+}  // namespace
