@@ -190,6 +190,25 @@ TEST_F(ActorTest, EveryTruncationOfASavedActorFailsCleanly) {
   }
 }
 
+// Forward declared: older actors are built below.
+std::vector<uint8_t> OldActor(uint16_t v);
+
+TEST_F(ActorTest, SurvivesEveryCorruptedByte) {
+  KvActor* original = BuildActor();
+  const std::vector<std::vector<uint8_t>> files = {kvtest::SaveToBytes(original), kvtest::SaveToBytes(original, 1),
+                                                   OldActor(0)};
+  delete original;
+  for (const std::vector<uint8_t>& file : files) {
+    for (size_t at = 0; at < file.size(); ++at) {
+      for (uint8_t pattern : {uint8_t{0xFF}, uint8_t{0x01}}) {
+        std::vector<uint8_t> bytes = file;
+        bytes[at] ^= pattern;
+        delete kvtest::Load<KvActor>(bytes);  // valid or not, nothing may crash or leak
+      }
+    }
+  }
+}
+
 // An actor of class version v (0 to 2) as older writers stored it: the face graph
 // itself, the groups (below 2 with "Default" among them), a list of names, and from
 // version 1 on a phoneme map.

@@ -411,6 +411,26 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
   }
 }
 
+TEST_F(FaceGraphTest, RejectsOldParameterObjectsNestedWithoutEnd) {
+  // graph -> node -> link -> old parameter object (a graph) -> node -> ...
+  StreamBuilder s;
+  const uint32_t levels = 800;
+  for (uint32_t i = 0; i < levels; ++i) {
+    s.Object(2 * i, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1);
+    s.Object(2 * i + 1, "KvCombinerNode").NamedPart("N").Version("KvFaceGraphNode", 0);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(1);
+    s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("N").Name("linear");
+    s.Version("KvLinkFnParameters", 0).Count(0);
+  }
+  s.NullObject();
+  for (uint32_t i = 0; i < levels; ++i) s.Version("KvCombinerNode", 0);
+  std::string error;
+  KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(s.Finish(2 * levels), &error);
+  EXPECT_EQ(graph, nullptr);
+  EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+  delete graph;
+}
+
 TEST_F(FaceGraphTest, EveryTruncationOfASavedGraphFailsCleanly) {
   KvFaceGraph* original = BuildGraph();
   const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original);
