@@ -189,8 +189,21 @@ KvFaceGraph* BuildGraph() {
   return graph;
 }
 
+TEST_F(FaceGraphTest, LinkUpOfALiveGraphKeepsEachNodeOnceInItsGroup) {
+  KvFaceGraph* graph = BuildGraph();
+  ASSERT_EQ(graph->GetTypeGroups().Size(), 6u) << "AddNode fills the groups";
+  graph->LinkUp(true);
+  graph->LinkUp(false);
+  for (const KvFaceGraphTypeGroup& group : graph->GetTypeGroups()) EXPECT_EQ(group.nodes.Size(), 1u);
+  graph->LinkUp(true);
+  EXPECT_EQ(graph->GetNode(0)->GetOutputs().Size(), 2u) << "clear-first rebuilds outputs from nothing";
+  EXPECT_EQ(graph->GetTypeGroups().Size(), 6u);
+  delete graph;
+}
+
 TEST_F(FaceGraphTest, RoundTripInBothByteOrdersRebuildsLinksOutputsAndGroups) {
   KvFaceGraph* original = BuildGraph();
+  original->LinkUp(true);  // stored output counts become reserved capacity
   for (uint32_t byteOrder : {0u, 1u}) {
     SCOPED_TRACE(byteOrder);
     const std::vector<uint8_t> bytes = kvtest::SaveToBytes(original, byteOrder);

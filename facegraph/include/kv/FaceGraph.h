@@ -49,8 +49,9 @@ class KvFaceGraphNodeUserProperty : public KvNamedObject {
   // Element 0 of the strings, or an empty string when there is none.
   const KvString& GetStringValue() const;
   const KvArray<KvString>& GetStrings() const { return strings_; }
-  uint32_t GetValue(uint32_t index) const { return values_[index & 1]; }
-  void SetValue(uint32_t index, uint32_t value) { values_[index & 1] = value; }
+  // The two value words; `index` is 0 or 1.
+  uint32_t GetValue(uint32_t index) const { return values_[index != 0 ? 1 : 0]; }
+  void SetValue(uint32_t index, uint32_t value) { values_[index != 0 ? 1 : 0] = value; }
   // Takes name, kind, value words and strings of `other`.
   void CopyFrom(const KvFaceGraphNodeUserProperty& other);
 
@@ -213,8 +214,9 @@ class KvFaceGraph : public KvObject {
   // Loading replaces the whole graph and links it up.
   void Serialize(KvArchive& archive) override;
 
-  // Takes ownership of `node` (null is ignored): appends it, indexes it by name
-  // (a name already present keeps its first node) and enters it in its type group.
+  // Takes ownership of `node` (null is ignored; it must not belong to another
+  // graph): appends it, indexes it by name (a name already present keeps its first
+  // node) and enters it in its type group. Links are resolved by LinkUp.
   void AddNode(KvFaceGraphNode* node);
   // Destroys every node, empties the name index and releases the type groups.
   void Clear();
@@ -223,6 +225,7 @@ class KvFaceGraph : public KvObject {
   void LinkUp(bool clearFirst);
 
   uint32_t GetNumNodes() const { return nodes_.Size(); }
+  // `index` must be below GetNumNodes.
   KvFaceGraphNode* GetNode(uint32_t index) const { return nodes_[index]; }
   // The first node of that name, or null.
   KvFaceGraphNode* FindNode(const KvName& nodeName) const;
