@@ -1,0 +1,73 @@
+#pragma once
+// Maya ASCII (.ma) reader: executes the MEL statements that Maya writes into a
+// scene file (createNode, setAttr, addAttr, connectAttr, parent, ...) against
+// the host scene, kvhost::Scene::get().
+//
+// The file is read in one streaming pass. Syntax faults (an unterminated
+// string or statement, a missing argument, a malformed plug index) stop the
+// read with an error "file:line: what was expected". What the host cannot take
+// (unknown node types, attributes and statements, values an attribute
+// refuses) is kept or skipped and reported as a warning, once per kind with a
+// count, the way Maya keeps loading a file that holds a few bad statements.
+
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvhost {
+
+struct MayaAsciiOptions {
+  // Empty the scene first, as File > Open does.
+  bool resetScene = true;
+  // Create the nodes every Maya scene has (default cameras, lambert1, the
+  // initial shading groups) before the file's own nodes.
+  bool defaultNodes = true;
+  // Host failures (a value an attribute refuses, a connection to a missing
+  // node) become errors instead of warnings.
+  bool strict = false;
+  // Most values one setAttr statement may hold once it has been split into
+  // pieces; beyond it the read fails rather than exhausting memory.
+  std::size_t maxStatementValues = std::size_t{1} << 23;
+  // Values after which a long array statement (vertices, edges, faces,
+  // weights) goes to the host in a separate piece. Tests lower it to check
+  // that pieces add up to the same scene.
+  std::size_t pieceValues = std::size_t{1} << 16;
+};
+
+// One kind of warning with the number of times it occurred.
+struct MayaAsciiWarning {
+  std::string text;  // "file:line: what" of the first occurrence
+  std::string kind;  // what the occurrences share ("unknown node type 'script'")
+  int count = 0;
+};
+
+struct MayaAsciiStats {
+  std::size_t statements = 0;  // statements executed or skipped
+  std::size_t nodes = 0;       // createNode statements that gave a node
+  std::size_t lines = 0;       // lines read
+};
+
+struct MayaAsciiResult {
+  bool success = false;
+  std::string error;  // "file:line: what was expected"; empty on success
+  std::vector<MayaAsciiWarning> warnings;  // in order of first occurrence
+  MayaAsciiStats stats;
+
+  explicit operator bool() const { return success; }
+  // Sum of the warning counts.
+  int warningCount() const;
+  // The warning whose kind contains `needle`, or null.
+  const MayaAsciiWarning* findWarning(std::string_view needle) const;
+};
+
+// Reads the .ma file at `path`.
+MayaAsciiResult readMayaAsciiFile(const std::string& path, const MayaAsciiOptions& options = {});
+// Reads .ma text from a stream; `fileName` names it in messages.
+MayaAsciiResult readMayaAscii(std::istream& in, const std::string& fileName, const MayaAsciiOptions& options = {});
+// Reads .ma text held in memory; `fileName` names it in messages.
+MayaAsciiResult readMayaAsciiString(std::string_view text, const std::string& fileName,
+                                    const MayaAsciiOptions& options = {});
+
+}  // namespace kvhost

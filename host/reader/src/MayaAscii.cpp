@@ -1,0 +1,1022 @@
+// Maya ASCII reader: a streaming lexer for the MEL subset Maya writes, and an
+// executor that turns each statement into calls on the host scene.
+
+#include <kvhost/MayaAscii.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <unordered_map>
+
+#include <kvhost/Scene.h>
+#include <maya/MFn.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MString.h>
+
+namespace kvhost {
+
+namespace {
+
+// The host keeps plug indices in an int; larger ones are refused before they
+// reach it.
+constexpr long long kMaxIndex = INT_MAX - 1;
+// Tokens a statement other than setAttr may hold (connectAttr, createNode, ...).
+constexpr size_t kMaxCommandTokens = 4096;
+
+struct ReadError {
+  int line;
+  std::string what;
+};
+
+// ------------------------------------------------------------------ source
+
+// Characters of the file, read in blocks so that a large file is never held
+// whole in memory.
+class Source {
+public:
+  explicit Source(std::string_view text) : fCur(text.data()), fEnd(text.data() + text.size()) {}
+  explicit Source(std::istream& in) : fIn(&in), fBuf(size_t{1} << 20) {}
+
+  int peek(size_t ahead = 0) {
+    if (static_cast<size_t>(fEnd - fCur) <= ahead && !fill(ahead + 1)) return -1;
+    return static_cast<unsigned char>(fCur[ahead]);
+  }
+  int get() {
+    int c = peek();
+    if (c >= 0) {
+      ++fCur;
+      if (c == '\n') ++fLine;
+    }
+    return c;
+  }
+  int line() const { return fLine; }
+  bool failed() const { return fIn && fIn->bad(); }
+
+private:
+  // Makes at least `want` characters available unless the input ends first.
+  bool fill(size_t want) {
+    if (!fIn || fIn->bad()) return false;
+    size_t rest = static_cast<size_t>(fEnd - fCur);
+    if (rest > 0 && fCur != fBuf.data()) std::memmove(fBuf.data(), fCur, rest);
+    fCur = fBuf.data();
+    fEnd = fCur + rest;
+    while (static_cast<size_t>(fEnd - fCur) < want && *fIn) {
+      fIn->read(fBuf.data() + (fEnd - fCur), static_cast<std::streamsize>(fBuf.size() - static_cast<size_t>(fEnd - fCur)));
+      fEnd += fIn->gcount();
+      if (fIn->gcount() == 0) break;
+    }
+    return static_cast<size_t>(fEnd - fCur) >= want;
+  }
+
+  std::istream* fIn = nullptr;
+  std::vector<char> fBuf;
+  const char* fCur = nullptr;
+  const char* fEnd = nullptr;
+  int fLine = 1;
+};
+
+// ------------------------------------------------------------------ lexer
+
+enum class Tok { End, Semi, Word, String, LBrace, RBrace, Comma };
+
+struct Token {
+  Tok kind = Tok::End;
+  std::string text;
+  int line = 0;
+};
+
+bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool endsWord(int c) {
+  return c < 0 || isSpace(c) || c == ';' || c == '"' || c == '{' || c == '}' || c == '(' || c == ')' || c == ',';
+}
+
+// MEL tokens: bare words (numbers, flags, yes/no, names), strings with escapes
+// (a parenthesised "a" + "b" concatenation is one string), ';' and the braces
+// and commas of an attribute alias list. Comments run from "//" to the end of
+// the line.
+class Lexer {
+public:
+  explicit Lexer(Source& src) : fSrc(src) {}
+
+  Token& peek() {
+    if (!fHave) {
+      lex(fTok);
+      fHave = true;
+    }
+    return fTok;
+  }
+  void consume() { fHave = false; }
+  int line() const { return fSrc.line(); }
+
+private:
+  void skipBlank() {
+    for (;;) {
+      int c = fSrc.peek();
+      if (isSpace(c)) {
+        fSrc.get();
+      } else if (c == '/' && fSrc.peek(1) == '/') {
+        while ((c = fSrc.peek()) >= 0 && c != '\n') fSrc.get();
+      } else {
+        return;
+      }
+    }
+  }
+
+  void readString(std::string& out, int startLine) {
+    fSrc.get();  // the opening quote
+    for (;;) {
+      int c = fSrc.get();
+      if (c < 0) throw ReadError{startLine, "unterminated string: expected a closing '\"'"};
+      if (c == '"') return;
+      if (c == '\\') {
+        int e = fSrc.get();
+        if (e < 0) throw ReadError{startLine, "unterminated string: expected a closing '\"'"};
+        switch (e) {
+          case 'n': c = '\n'; break;
+          case 't': c = '\t'; break;
+          case 'r': c = '\r'; break;
+          default: c = e; break;  // \" \\ and any other character stand for themselves
+        }
+      }
+      out.push_back(static_cast<char>(c));
+    }
+  }
+
+  void lex(Token& t) {
+    skipBlank();
+    t.text.clear();
+    t.line = fSrc.line();
+    int c = fSrc.peek();
+    switch (c) {
+      case -1:
+        if (fSrc.failed()) throw ReadError{t.line, "the file could not be read to its end"};
+        t.kind = Tok::End;
+        return;
+      case ';': t.kind = Tok::Semi; fSrc.get(); return;
+      case '{': t.kind = Tok::LBrace; fSrc.get(); return;
+      case '}': t.kind = Tok::RBrace; fSrc.get(); return;
+      case ',': t.kind = Tok::Comma; fSrc.get(); return;
+      case '"':
+        t.kind = Tok::String;
+        readString(t.text, t.line);
+        return;
+      case '(':
+        // ("a" + "b" + ...): strings joined; nothing else may nest inside.
+        t.kind = Tok::String;
+        fSrc.get();
+        for (;;) {
+          skipBlank();
+          if (fSrc.peek() != '"') throw ReadError{fSrc.line(), "expected a string inside '( ... )'"};
+          readString(t.text, fSrc.line());
+          skipBlank();
+          int d = fSrc.get();
+          if (d == ')') return;
+          if (d != '+') throw ReadError{fSrc.line(), "expected '+' or ')' after a string inside '( ... )'"};
+        }
+      case ')': throw ReadError{t.line, "unexpected ')'"};
+      default:
+        t.kind = Tok::Word;
+        while (!endsWord(fSrc.peek())) t.text.push_back(static_cast<char>(fSrc.get()));
+        return;
+    }
+  }
+
+  Source& fSrc;
+  Token fTok;
+  bool fHave = false;
+};
+
+// ------------------------------------------------------------------ small helpers
+
+bool parseNumber(std::string_view s, double& out) {
+  const char* b = s.data();
+  const char* e = b + s.size();
+  if (b != e && *b == '+') ++b;
+  const char* digits = b != e && *b == '-' ? b + 1 : b;
+  if (digits == e || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) return false;
+  auto [p, ec] = std::from_chars(b, e, out);
+  return ec == std::errc() && p == e;
+}
+
+bool isFlag(std::string_view s) { return s.size() >= 2 && s[0] == '-' && std::isalpha(static_cast<unsigned char>(s[1])); }
+
+bool isIdentifier(std::string_view s) {
+  if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
+  return std::all_of(s.begin(), s.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+}
+
+bool isBoolWord(std::string_view s) {
+  return s == "on" || s == "off" || s == "yes" || s == "no" || s == "true" || s == "false" || s == "1" || s == "0";
+}
+
+bool integral(double d, long long lo, long long hi) {
+  return std::isfinite(d) && d == std::floor(d) && d >= static_cast<double>(lo) && d <= static_cast<double>(hi);
+}
+
+// Maya's default nodes that files select or connect to as ":name", with their
+// types, beyond those the host creates itself.
+const char* defaultNodeType(std::string_view name) {
+  static const std::unordered_map<std::string_view, const char*> types = {
+      {"time1", "time"},
+      {"sequenceManager1", "sequenceManager"},
+      {"hardwareRenderingGlobals", "hardwareRenderingGlobals"},
+      {"renderPartition", "partition"},
+      {"characterPartition", "partition"},
+      {"renderGlobalsList1", "renderGlobalsList"},
+      {"defaultLightList1", "defaultLightList"},
+      {"defaultShaderList1", "defaultShaderList"},
+      {"postProcessList1", "postProcessList"},
+      {"defaultRenderUtilityList1", "defaultRenderUtilityList"},
+      {"defaultRenderingList1", "defaultRenderingList"},
+      {"lightList1", "lightList"},
+      {"defaultTextureList1", "defaultTextureList"},
+      {"lambert1", "lambert"},
+      {"standardSurface1", "standardSurface"},
+      {"particleCloud1", "particleCloud"},
+      {"initialShadingGroup", "shadingEngine"},
+      {"initialParticleSE", "shadingEngine"},
+      {"initialMaterialInfo", "materialInfo"},
+      {"defaultRenderGlobals", "renderGlobals"},
+      {"defaultResolution", "resolution"},
+      {"defaultLightSet", "objectSet"},
+      {"defaultObjectSet", "objectSet"},
+      {"hardwareRenderGlobals", "hwRenderGlobals"},
+      {"defaultHardwareRenderGlobals", "hwRenderGlobals"},
+      {"ikSystem", "ikSystem"},
+      {"defaultColorMgtGlobals", "colorManagementGlobals"},
+      {"strokeGlobals", "strokeGlobals"},
+      {"globalCacheControl", "globalCacheControl"},
+      {"dof1", "dof"},
+      {"shaderGlow1", "shaderGlow"},
+      {"defaultViewColorManager", "viewColorManager"},
+      {"lightLinker1", "lightLinker"},
+  };
+  auto it = types.find(name);
+  return it != types.end() ? it->second : nullptr;
+}
+
+// A plug as written in a statement, split where the reader needs it: the node
+// part, the top attribute name, and the one index range "[a:b]" if any.
+struct PlugText {
+  std::string node;     // empty for a plug relative to the current node
+  std::string topAttr;  // first attribute name of the path
+  std::string lastAttr; // last attribute name of the path
+  bool lastIndexed = false;
+  bool hasRange = false;
+  bool rangeOnLast = false;
+  long long first = 0, last = 0;  // the range, if any
+  long long lastFirst = 0;        // first index of the last attribute, if indexed
+  size_t rangeOpen = 0, rangeClose = 0;  // positions of '[' and ']' of the range
+};
+
+// ------------------------------------------------------------------ reader
+
+class Reader {
+public:
+  Reader(Source& src, const std::string& fileName, const MayaAsciiOptions& options, MayaAsciiResult& result)
+      : fSrc(src), fLex(src), fFile(fileName), fOptions(options), fResult(result), fScene(Scene::get()) {}
+
+  void run() {
+    static const char kMagic[] = "//Maya";
+    for (size_t i = 0; i + 1 < sizeof kMagic; ++i)
+      if (fSrc.peek(i) != kMagic[i]) throw ReadError{1, "expected a Maya ASCII file starting with '//Maya'"};
+    if (fOptions.resetScene) fScene.reset();
+    if (fOptions.defaultNodes) fScene.ensureDefaultNodes();
+    for (;;) {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::End) break;
+      if (t.kind != Tok::Word || !isIdentifier(t.text))
+        throw ReadError{t.line, "expected a command name, found " + describe(t)};
+      std::string command = std::move(t.text);
+      fLine = t.line;
+      fLex.consume();
+      ++fResult.stats.statements;
+      execute(command);
+    }
+    fResult.stats.lines = static_cast<size_t>(fSrc.line());
+  }
+
+private:
+  // ---------------------------------------------------------------- reporting
+
+  std::string where(int line) const { return fFile + ":" + std::to_string(line) + ": "; }
+
+  void warn(const std::string& kind, const std::string& what) {
+    auto [it, added] = fWarningIndex.emplace(kind, fResult.warnings.size());
+    if (added) fResult.warnings.push_back({where(fLine) + what, kind, 0});
+    ++fResult.warnings[it->second].count;
+  }
+
+  // A statement the host refused: a warning (an error in strict mode).
+  void hostFailure(const std::string& kind) {
+    std::string what = kind + ": " + fScene.lastError();
+    if (fOptions.strict) throw ReadError{fLine, what};
+    warn(kind, what);
+  }
+
+  static std::string describe(const Token& t) {
+    switch (t.kind) {
+      case Tok::End: return "the end of the file";
+      case Tok::Semi: return "';'";
+      case Tok::LBrace: return "'{'";
+      case Tok::RBrace: return "'}'";
+      case Tok::Comma: return "','";
+      case Tok::String: return "\"" + t.text.substr(0, 40) + "\"";
+      case Tok::Word: return "'" + t.text.substr(0, 40) + "'";
+    }
+    return "?";
+  }
+
+  [[noreturn]] void unterminated(const std::string& command) {
+    throw ReadError{fLine, "unterminated '" + command + "' statement: expected ';'"};
+  }
+
+  // ---------------------------------------------------------------- statements
+
+  // The tokens of a statement up to its ';'.
+  void collect(const std::string& command, std::vector<Token>& out) {
+    out.clear();
+    for (;;) {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::End) unterminated(command);
+      if (t.kind == Tok::Semi) {
+        fLex.consume();
+        return;
+      }
+      if (out.size() >= kMaxCommandTokens)
+        throw ReadError{fLine, "'" + command + "' statement with more than " + std::to_string(kMaxCommandTokens) +
+                                   " arguments"};
+      out.push_back(std::move(t));
+      fLex.consume();
+    }
+  }
+
+  void skip(const std::string& command) {
+    for (;;) {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::End) unterminated(command);
+      fLex.consume();
+      if (t.kind == Tok::Semi) return;
+    }
+  }
+
+  // Splits statement tokens into flags (each with its value, if it takes
+  // one) and positional arguments. `valued` lists the flags that take a value;
+  // `optionalBool` those that may be followed by on/off.
+  struct Flags {
+    std::vector<std::pair<std::string, const Token*>> flags;
+    std::vector<const Token*> args;
+    bool has(std::initializer_list<const char*> names) const {
+      for (const auto& f : flags)
+        for (const char* n : names)
+          if (f.first == n) return true;
+      return false;
+    }
+    const Token* value(std::initializer_list<const char*> names) const {
+      for (const auto& f : flags)
+        for (const char* n : names)
+          if (f.first == n) return f.second;
+      return nullptr;
+    }
+  };
+
+  Flags split(const std::string& command, const std::vector<Token>& tokens,
+              std::initializer_list<const char*> valued, std::initializer_list<const char*> optionalBool,
+              std::initializer_list<const char*> bare) {
+    Flags f;
+    auto in = [](std::initializer_list<const char*> list, const std::string& s) {
+      return std::any_of(list.begin(), list.end(), [&](const char* n) { return s == n; });
+    };
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      const Token& t = tokens[i];
+      if (t.kind == Tok::Word && isFlag(t.text)) {
+        const Token* value = nullptr;
+        if (in(valued, t.text)) {
+          if (i + 1 >= tokens.size() || tokens[i + 1].kind == Tok::LBrace || tokens[i + 1].kind == Tok::RBrace ||
+              tokens[i + 1].kind == Tok::Comma)
+            throw ReadError{fLine, command + " " + t.text + ": expected a value"};
+          value = &tokens[++i];
+        } else if (in(optionalBool, t.text)) {
+          if (i + 1 < tokens.size() && tokens[i + 1].kind == Tok::Word && isBoolWord(tokens[i + 1].text))
+            value = &tokens[++i];
+        } else if (!in(bare, t.text)) {
+          warn("unknown flag " + command + " " + t.text, "unknown flag " + t.text + " of " + command + " (ignored)");
+        }
+        f.flags.emplace_back(t.text, value);
+      } else if (t.kind == Tok::Word || t.kind == Tok::String) {
+        f.args.push_back(&t);
+      } else {
+        throw ReadError{fLine, command + ": unexpected " + describe(t)};
+      }
+    }
+    return f;
+  }
+
+  void execute(const std::string& command) {
+    if (command == "setAttr") return setAttr();
+    if (command == "createNode") return createNode();
+    if (command == "connectAttr") return connectAttr(false);
+    if (command == "disconnectAttr") return connectAttr(true);
+    if (command == "addAttr") return addAttr();
+    if (command == "rename") return rename();
+    if (command == "parent") return parent();
+    if (command == "select") return select();
+    if (command == "currentUnit") return currentUnit();
+    if (command == "file") return file();
+    // Statements that do not change what the host keeps: plug-in and file
+    // information, light links, node locks, data structure declarations.
+    if (command == "requires" || command == "fileInfo" || command == "relationship" || command == "lockNode" ||
+        command == "dataStructure" || command == "workspace")
+      return skip(command);
+    warn("unknown statement '" + command + "'", "unknown statement '" + command + "' (skipped)");
+    skip(command);
+  }
+
+  void currentUnit() {
+    collect("currentUnit", fTokens);
+    Flags f = split("currentUnit", fTokens, {"-l", "-linear", "-a", "-angle", "-t", "-time"}, {}, {});
+    if (const Token* l = f.value({"-l", "-linear"})) {
+      if (l->text != "centimeter" && l->text != "cm")
+        throw ReadError{fLine, "linear unit '" + l->text +
+                                   "' is not supported: expected centimeter (save the scene in centimetres)"};
+    }
+    if (const Token* a = f.value({"-a", "-angle"})) {
+      if (a->text != "degree" && a->text != "deg")
+        throw ReadError{fLine, "angle unit '" + a->text + "' is not supported: expected degree"};
+    }
+    // Time units do not change stored values the exporter reads.
+  }
+
+  void file() {
+    collect("file", fTokens);
+    Flags f = split("file", fTokens, {"-rfn", "-ns", "-typ", "-type", "-op", "-options", "-dr", "-rpr"},
+                    {"-r", "-reference", "-rdi", "-referenceDepthInfo", "-shd", "-dns", "-gl", "-mnc", "-pmt"}, {});
+    if (f.has({"-r", "-reference", "-rdi", "-referenceDepthInfo"}))
+      throw ReadError{fLine, "file references are not supported: import the referenced files into the scene first"};
+    warn("file statement", "'file' statement without a reference (skipped)");
+  }
+
+  // ":name" names a default node; one the scene lacks is created, as Maya's
+  // scenes always hold them.
+  MObject resolveNode(const std::string& name) {
+    MObject node = fScene.findNode(name);
+    if (!node.isNull() || name.size() < 2 || name[0] != ':' || name.find_first_of("|.:", 1) != std::string::npos)
+      return node;
+    std::string bare = name.substr(1);
+    const char* type = defaultNodeType(bare);
+    if (!type) {
+      warn("unknown default node", "unknown default node '" + name + "' (created as a generic node)");
+      type = "unknown";
+    }
+    return fScene.createNode(type, bare);
+  }
+
+  // The node part of "node.attr[..]", the way the host splits it.
+  static std::string nodePart(const std::string& plug) {
+    size_t bar = plug.rfind('|');
+    size_t dot = plug.find('.', bar == std::string::npos ? 0 : bar);
+    return plug.substr(0, dot);
+  }
+
+  // Splits and checks a plug: every index is N or N:M within what the host
+  // keeps, with at most one range.
+  PlugText parsePlug(const std::string& plug, bool relative) {
+    PlugText p;
+    size_t pos = 0;
+    if (relative) {
+      pos = plug.empty() || plug[0] != '.' ? 0 : 1;
+    } else {
+      p.node = nodePart(plug);
+      if (p.node.size() == plug.size()) throw ReadError{fLine, "expected 'node.attribute', found '" + plug + "'"};
+      pos = p.node.size() + 1;
+    }
+    bool firstName = true;
+    while (pos < plug.size()) {
+      size_t end = plug.find_first_of(".[", pos);
+      if (end == std::string::npos) end = plug.size();
+      std::string name = plug.substr(pos, end - pos);
+      if (name.empty()) throw ReadError{fLine, "expected an attribute name in '" + plug + "'"};
+      if (firstName) p.topAttr = name;
+      firstName = false;
+      p.lastAttr = name;
+      p.lastIndexed = false;
+      pos = end;
+      if (pos < plug.size() && plug[pos] == '[') {
+        size_t close = plug.find(']', pos);
+        if (close == std::string::npos) throw ReadError{fLine, "expected ']' in '" + plug + "'"};
+        std::string inside = plug.substr(pos + 1, close - pos - 1);
+        long long a = 0, b = 0;
+        bool range = false;
+        if (!parseIndex(inside, a, b, range))
+          throw ReadError{fLine, "bad index [" + inside + "] in '" + plug + "': expected N or N:M, at most " +
+                                     std::to_string(kMaxIndex)};
+        if (range) {
+          if (p.hasRange) throw ReadError{fLine, "more than one index range in '" + plug + "'"};
+          p.hasRange = true;
+          p.first = a;
+          p.last = b;
+          p.rangeOpen = pos;
+          p.rangeClose = close;
+        }
+        p.lastIndexed = true;
+        p.lastFirst = a;
+        pos = close + 1;
+        p.rangeOnLast = p.hasRange && p.rangeClose + 1 == pos;
+      } else {
+        p.rangeOnLast = false;
+      }
+      if (pos < plug.size()) {
+        if (plug[pos] != '.') throw ReadError{fLine, "expected '.' or '[' in '" + plug + "'"};
+        ++pos;
+      }
+    }
+    if (p.topAttr.empty()) throw ReadError{fLine, "expected an attribute name in '" + plug + "'"};
+    return p;
+  }
+
+  static bool parseIndex(std::string_view s, long long& a, long long& b, bool& range) {
+    auto number = [](std::string_view t, long long& out) {
+      if (t.empty() || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+      if (t.size() > 12) return false;
+      out = std::stoll(std::string(t));
+      return out <= kMaxIndex;
+    };
+    size_t colon = s.find(':');
+    range = colon != std::string_view::npos;
+    if (!range) return number(s, a) && (b = a, true);
+    return number(s.substr(0, colon), a) && number(s.substr(colon + 1), b) && a <= b;
+  }
+
+  static bool isGeneric(const MObject& node) {
+    MFn::Type t = node.apiType();
+    if (t != MFn::kDependencyNode && t != MFn::kDagNode) return false;
+    MString type = MFnDependencyNode(node).typeName();
+    return type != "dependNode" && type != "dagNode";
+  }
+
+  // Warns once per node type and attribute name the host does not know; the
+  // host still keeps the value as a generic attribute.
+  void noteAttribute(const MObject& node, const std::string& attr) {
+    if (node.isNull()) return;
+    MFnDependencyNode fn(node);
+    if (fn.hasAttribute(MString(attr.c_str())) || isGeneric(node)) return;
+    std::string type = fn.typeName().asChar();
+    warn("unknown attribute " + type + "." + attr,
+         "unknown attribute '" + attr + "' on " + type + " (kept as a generic attribute)");
+  }
+
+  void createNode() {
+    collect("createNode", fTokens);
+    Flags f = split("createNode", fTokens, {"-n", "-name", "-p", "-parent"}, {}, {"-s", "-shared", "-ss", "-skipSelect"});
+    if (f.args.size() != 1) throw ReadError{fLine, "createNode: expected one node type"};
+    const std::string& type = f.args[0]->text;
+    if (type.empty()) throw ReadError{fLine, "createNode: expected a node type"};
+    const Token* name = f.value({"-n", "-name"});
+    const Token* parent = f.value({"-p", "-parent"});
+    bool shared = f.has({"-s", "-shared"});
+    fFacesNode = nullptr;
+    fCurrent = fScene.createNode(type, name ? name->text : std::string(), parent ? parent->text : std::string(), shared);
+    if (fCurrent.isNull()) return hostFailure("createNode " + type);
+    ++fResult.stats.nodes;
+    if (isGeneric(fCurrent)) warn("unknown node type '" + type + "'", "unknown node type '" + type + "' (kept as a generic node)");
+  }
+
+  void rename() {
+    collect("rename", fTokens);
+    Flags f = split("rename", fTokens, {"-uid", "-uuid"}, {}, {"-ignoreShape", "-is"});
+    if (f.has({"-uid", "-uuid"})) return;  // node identifiers are not kept
+    MObject node;
+    std::string newName;
+    if (f.args.size() == 1) {
+      node = fCurrent;
+      newName = f.args[0]->text;
+    } else if (f.args.size() == 2) {
+      node = resolveNode(f.args[0]->text);
+      newName = f.args[1]->text;
+    } else {
+      throw ReadError{fLine, "rename: expected [OLD] NEW"};
+    }
+    if (node.isNull()) {
+      warn("rename of a missing node", "rename: no node to rename");
+      return;
+    }
+    if (!fScene.rename(node, newName)) hostFailure("rename");
+  }
+
+  void select() {
+    collect("select", fTokens);
+    Flags f = split("select", fTokens, {}, {}, {"-ne", "-noExpand", "-r", "-replace", "-add", "-af", "-d", "-cl", "-all"});
+    // Only "select -ne NODE" matters in a file: the statements after it apply to NODE.
+    if (!f.has({"-ne", "-noExpand"}) || f.args.size() != 1) return;
+    fFacesNode = nullptr;
+    fCurrent = resolveNode(f.args[0]->text);
+    if (fCurrent.isNull()) warn("select of a missing node", "select: no node named '" + f.args[0]->text + "'");
+  }
+
+  void parent() {
+    collect("parent", fTokens);
+    Flags f = split("parent", fTokens, {}, {},
+                    {"-s", "-shape", "-nc", "-noConnections", "-r", "-relative", "-a", "-absolute", "-add",
+                     "-addObject", "-w", "-world", "-rm", "-removeObject", "-nis", "-noInvScale"});
+    bool world = f.has({"-w", "-world"});
+    bool add = f.has({"-add", "-addObject"});
+    if (f.args.empty() || (!world && f.args.size() < 2)) throw ReadError{fLine, "parent: expected CHILD... PARENT"};
+    size_t children = world ? f.args.size() : f.args.size() - 1;
+    std::string parentName = world ? std::string() : f.args.back()->text;
+    for (size_t i = 0; i < children; ++i)
+      if (!fScene.parent(f.args[i]->text, parentName, add)) hostFailure("parent");
+  }
+
+  void connectAttr(bool disconnect) {
+    const char* command = disconnect ? "disconnectAttr" : "connectAttr";
+    collect(command, fTokens);
+    Flags f = split(command, fTokens, {}, {"-l", "-lock"},
+                    {"-na", "-nextAvailable", "-f", "-force", "-rd", "-referenceDest"});
+    if (f.args.size() != 2) throw ReadError{fLine, std::string(command) + ": expected SOURCE and DESTINATION plugs"};
+    const std::string& src = f.args[0]->text;
+    const std::string& dst = f.args[1]->text;
+    PlugText a = parsePlug(src, false), b = parsePlug(dst, false);
+    MObject sn = resolveNode(a.node), dn = resolveNode(b.node);
+    bool ok;
+    if (disconnect) {
+      ok = fScene.disconnectAttr(src, dst);
+    } else {
+      noteAttribute(sn, a.topAttr);
+      noteAttribute(dn, b.topAttr);
+      bool nextAvailable = f.has({"-na", "-nextAvailable"});
+      if (nextAvailable) prepareArray(dn, b, dst.substr(b.node.size()));
+      ok = fScene.connectAttr(src, dst, nextAvailable, f.has({"-f", "-force"}));
+    }
+    if (!ok) hostFailure(std::string(command) + " ." + a.lastAttr + " -> ." + b.lastAttr);
+  }
+
+  // A size hint ("setAttr -s 5 .st") or "-na" on an attribute the host does
+  // not know yet (the member lists of default sets and partitions): the host
+  // would create it as a single value, so every connection after the first
+  // would collide. Naming element 0 first creates it as an array, whose next
+  // free element the host then finds.
+  void prepareArray(const MObject& node, const PlugText& p, const std::string& plug) {
+    if (node.isNull() || p.lastIndexed || p.topAttr != p.lastAttr) return;
+    if (MFnDependencyNode(node).hasAttribute(MString(p.topAttr.c_str()))) return;
+    const Arg* none = nullptr;
+    fScene.setAttr(node, plug + "[0]", std::span<const Arg>(none, size_t{0}));
+  }
+
+  void addAttr() {
+    collect("addAttr", fTokens);
+    Flags f = split("addAttr", fTokens,
+                    {"-ln", "-longName", "-sn", "-shortName", "-nn", "-niceName", "-at", "-attributeType", "-dt",
+                     "-dataType", "-p", "-parent", "-dv", "-defaultValue", "-nc", "-numberOfChildren", "-min",
+                     "-minValue", "-max", "-maxValue", "-smn", "-softMinValue", "-smx", "-softMaxValue", "-en",
+                     "-enumName", "-ct", "-category", "-ci", "-cachedInternally", "-h", "-hidden", "-k", "-keyable",
+                     "-is", "-internalSet", "-im", "-indexMatters", "-r", "-readable", "-w", "-writable", "-s",
+                     "-storable", "-fn", "-fromPlugin", "-hxv", "-hnv", "-hsx", "-hsn", "-uaf"},
+                    {}, {"-m", "-multi", "-uac", "-usedAsColor", "-uap", "-usedAsProxy"});
+    AttrSpec spec;
+    if (const Token* t = f.value({"-ln", "-longName"})) spec.longName = t->text;
+    if (const Token* t = f.value({"-sn", "-shortName"})) spec.shortName = t->text;
+    if (const Token* t = f.value({"-at", "-attributeType"})) spec.attributeType = t->text;
+    if (const Token* t = f.value({"-dt", "-dataType"})) spec.dataType = t->text;
+    if (const Token* t = f.value({"-p", "-parent"})) spec.parent = t->text;
+    spec.multi = f.has({"-m", "-multi"});
+    if (const Token* t = f.value({"-dv", "-defaultValue"}))
+      if (!parseNumber(t->text, spec.defaultValue)) throw ReadError{fLine, "addAttr -dv: expected a number"};
+    if (const Token* t = f.value({"-nc", "-numberOfChildren"})) {
+      double n = 0;
+      if (!parseNumber(t->text, n) || !integral(n, 0, 1 << 16)) throw ReadError{fLine, "addAttr -nc: expected a count"};
+      spec.numberOfChildren = static_cast<int>(n);
+    }
+    if (spec.longName.empty()) throw ReadError{fLine, "addAttr: expected -ln NAME"};
+    MObject node = fCurrent;
+    if (f.args.size() == 1) node = resolveNode(f.args[0]->text);
+    else if (f.args.size() > 1) throw ReadError{fLine, "addAttr: expected at most one node"};
+    if (node.isNull()) {
+      warn("addAttr without a node", "addAttr with no current node (skipped)");
+      return;
+    }
+    if (!fScene.addAttr(node, spec)) hostFailure("addAttr " + std::string(MFnDependencyNode(node).typeName().asChar()) + "." + spec.longName);
+  }
+
+  // ---------------------------------------------------------------- setAttr
+
+  // How a long value list may be cut into pieces that the host reads exactly as
+  // it would read the whole list.
+  enum class Pieces { None, Dense, Compact, PolyFaces };
+
+  void setAttr() {
+    std::string type;
+    std::string plug;
+    bool sizeHint = false;
+    // Flags come before the plug; -type may also follow it.
+    for (bool havePlug = false; !havePlug;) {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::End) unterminated("setAttr");
+      if (t.kind == Tok::Semi) throw ReadError{fLine, "setAttr: expected an attribute name"};
+      if (t.kind == Tok::String || (t.kind == Tok::Word && !isFlag(t.text))) {
+        plug = std::move(t.text);
+        fLex.consume();
+        havePlug = true;
+        break;
+      }
+      if (t.kind != Tok::Word) throw ReadError{fLine, "setAttr: unexpected " + describe(t)};
+      std::string flag = std::move(t.text);
+      fLex.consume();
+      if (flag == "-type" || flag == "-typ") {
+        type = flagValue("setAttr", flag);
+      } else if (flag == "-s" || flag == "-size" || flag == "-ch" || flag == "-capacityHint") {
+        double n = 0;
+        if (!parseNumber(flagValue("setAttr", flag), n)) throw ReadError{fLine, "setAttr " + flag + ": expected a number"};
+        sizeHint = sizeHint || flag == "-s" || flag == "-size";
+      } else if (flag == "-k" || flag == "-keyable" || flag == "-l" || flag == "-lock" || flag == "-cb" ||
+                 flag == "-channelBox" || flag == "-ca" || flag == "-caching") {
+        Token& v = fLex.peek();
+        if (v.kind == Tok::Word && isBoolWord(v.text)) fLex.consume();
+      } else if (flag != "-av" && flag != "-alteredValue" && flag != "-c" && flag != "-clamp") {
+        warn("unknown flag setAttr " + flag, "unknown flag " + flag + " of setAttr (ignored)");
+      }
+    }
+    {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::Word && (t.text == "-type" || t.text == "-typ")) {
+        std::string flag = std::move(t.text);
+        fLex.consume();
+        type = flagValue("setAttr", flag);
+      }
+    }
+
+    bool relative = !plug.empty() && plug[0] == '.';
+    PlugText p = parsePlug(plug, relative);
+    MObject node = relative ? fCurrent : resolveNode(p.node);
+    bool usable = !node.isNull();
+    if (!usable) {
+      if (relative) warn("setAttr without a node", "setAttr with no current node (skipped)");
+      else warn("setAttr on a missing node", "setAttr: no node named '" + p.node + "' (skipped)");
+    } else {
+      noteAttribute(node, p.topAttr);
+    }
+
+    fSet = SetState();
+    fSet.node = node;
+    fSet.plug = relative ? plug : plug.substr(p.node.size());
+    fSet.type = type;
+    fSet.text = p;
+    fSet.pieces = usable ? piecesFor(node, p, type) : Pieces::None;
+    fSet.pieceFirst = p.hasRange ? p.first : p.lastFirst;
+    fSet.usable = usable;
+    if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
+
+    fArgs.clear();
+    for (;;) {
+      Token& t = fLex.peek();
+      if (t.kind == Tok::End) unterminated("setAttr");
+      if (t.kind == Tok::Semi) {
+        fLex.consume();
+        break;
+      }
+      if (t.kind == Tok::LBrace || t.kind == Tok::RBrace || t.kind == Tok::Comma) {
+        // Braces and commas only group the strings of an attribute alias list.
+        if (type.empty()) throw ReadError{t.line, "setAttr: unexpected " + describe(t)};
+        fLex.consume();
+        continue;
+      }
+      addValue(t);
+      fLex.consume();
+    }
+    if (usable && sizeHint && fArgs.empty()) prepareArray(node, p, fSet.plug);
+    if (usable) finishSetAttr();
+    // A statement with millions of values leaves no lasting footprint.
+    if (fArgs.capacity() > (size_t{1} << 20)) std::vector<Arg>().swap(fArgs);
+  }
+
+  std::string flagValue(const char* command, const std::string& flag) {
+    Token& v = fLex.peek();
+    if (v.kind != Tok::String && v.kind != Tok::Word)
+      throw ReadError{fLine, std::string(command) + " " + flag + ": expected a value, found " + describe(v)};
+    std::string out = std::move(v.text);
+    fLex.consume();
+    return out;
+  }
+
+  Pieces piecesFor(const MObject& node, const PlugText& p, const std::string& type) {
+    if (type == "polyFaces") return Pieces::PolyFaces;
+    static const char* const kTuples[] = {"double2", "double3", "float2", "float3", "long2", "long3", "short2", "short3"};
+    bool tuple = std::any_of(std::begin(kTuples), std::end(kTuples), [&](const char* t) { return type == t; });
+    if (!p.hasRange || (!type.empty() && !tuple))
+      return Pieces::None;
+    if (!p.lastIndexed) return type.empty() ? Pieces::Compact : Pieces::None;
+    if (!p.rangeOnLast) return Pieces::None;
+    // Dense values over a range: the element width comes from the attribute.
+    MFnDependencyNode fn(node);
+    MString name(p.lastAttr.c_str());
+    if (isGeneric(node) || !fn.hasAttribute(name)) return Pieces::None;
+    MPlug plug = fn.findPlug(name);
+    if (plug.isNull()) return Pieces::None;
+    unsigned children = plug.numChildren();
+    if (children > 4) return Pieces::None;
+    fSet.width = children == 0 ? 1 : children;
+    return Pieces::Dense;
+  }
+
+  // Faces are stored densely by the host: a first face far past those already
+  // given would make it allocate for every face in between.
+  void checkFaceStart(const MObject& node, const PlugText& p) {
+    if (fFacesNode != node.object().get()) {
+      fFacesNode = node.object().get();
+      fFaceCount = 0;
+    }
+    long long first = p.lastIndexed ? p.lastFirst : 0;
+    if (first > fFaceCount)
+      throw ReadError{fLine, "polyFaces start at face " + std::to_string(first) + " but only " +
+                                 std::to_string(fFaceCount) + " faces precede them"};
+  }
+
+  void addValue(Token& t) {
+    if (fArgs.size() >= fOptions.maxStatementValues)
+      throw ReadError{fLine, "setAttr with more than " + std::to_string(fOptions.maxStatementValues) + " values"};
+    double number = 0;
+    bool isNumber = t.kind == Tok::Word && parseNumber(t.text, number);
+    switch (fSet.pieces) {
+      case Pieces::None: break;
+      case Pieces::Dense:
+        if (fArgs.size() % fSet.width == 0 && pieceDue(static_cast<long long>(fArgs.size() / fSet.width)))
+          flush(static_cast<long long>(fArgs.size() / fSet.width), false);
+        break;
+      case Pieces::Compact: compactValue(isNumber, number); break;
+      case Pieces::PolyFaces: polyFacesValue(t, isNumber, number); break;
+    }
+    if (isNumber) fArgs.emplace_back(number);
+    else if (t.kind == Tok::String) fArgs.emplace_back(std::move(t.text));
+    else fArgs.push_back(Arg::word(std::move(t.text)));
+  }
+
+  // ".wl[0:7].w" then, per element, "N index value ...": counts and indices
+  // must be whole numbers the host can keep.
+  void compactValue(bool isNumber, double number) {
+    if (!isNumber) {
+      fSet.pieces = Pieces::None;  // not a weight list; the host judges it whole
+      return;
+    }
+    if (fSet.pairsLeft == 0 && !fSet.expectValue) {
+      if (pieceDue(fSet.elements)) flush(fSet.elements, false);
+      if (!integral(number, 0, kMaxIndex)) throw ReadError{fLine, "setAttr: expected a count of weights"};
+      fSet.pairsLeft = static_cast<long long>(number);
+      if (fSet.pairsLeft == 0) ++fSet.elements;
+      return;
+    }
+    if (!fSet.expectValue) {
+      if (!integral(number, 0, kMaxIndex)) throw ReadError{fLine, "setAttr: expected a weight index"};
+      fSet.expectValue = true;
+      return;
+    }
+    fSet.expectValue = false;
+    if (--fSet.pairsLeft == 0) ++fSet.elements;
+  }
+
+  // "f N e.. h N e.. mu S N uv.. mc S N c.." per face: every number must be an
+  // integer; a new face may start a new piece.
+  void polyFacesValue(const Token& t, bool isNumber, double number) {
+    if (isNumber) {
+      if (!integral(number, INT_MIN + 1, INT_MAX)) throw ReadError{fLine, "polyFaces: expected an integer"};
+      return;
+    }
+    if (t.text == "f") {
+      if (pieceDue(fSet.elements)) flush(fSet.elements, false);
+      ++fSet.elements;
+    }
+  }
+
+  // Sends the values gathered so far to the host as elements
+  // [pieceFirst, pieceFirst + count) of the range.
+  void flush(long long count, bool last) {
+    const PlugText& p = fSet.text;
+    std::string plug = fSet.plug;
+    if (p.hasRange && !(last && fSet.pieceFirst == p.first)) {
+      // fSet.plug starts where the node part of the written plug ended.
+      size_t offset = p.node.size();
+      long long end = last ? std::max(p.last, fSet.pieceFirst) : fSet.pieceFirst + count - 1;
+      plug = fSet.plug.substr(0, p.rangeOpen - offset + 1) + std::to_string(fSet.pieceFirst) + ":" +
+             std::to_string(end) + fSet.plug.substr(p.rangeClose - offset);
+    }
+    bool ok = fScene.setAttr(fSet.node, plug, std::span<const Arg>(fArgs.data(), fArgs.size()), fSet.type);
+    fArgs.clear();
+    fSet.pieceFirst += count;
+    fSet.elements = 0;
+    if (!ok) {
+      fSet.failed = true;
+      std::string type = MFnDependencyNode(fSet.node).typeName().asChar();
+      hostFailure("setAttr " + type + "." + p.lastAttr + (fSet.type.empty() ? "" : " -type " + fSet.type));
+    }
+  }
+
+  // A piece ends before `count` more elements only while the range still has
+  // room after them, so that surplus values reach the host in the last piece.
+  bool pieceDue(long long count) const {
+    return fSet.text.hasRange && !fSet.failed && count > 0 && fArgs.size() >= fOptions.pieceValues &&
+           fSet.pieceFirst + count - 1 < fSet.text.last;
+  }
+
+  void finishSetAttr() {
+    if (fSet.failed) return;  // an earlier piece was refused; the rest would be too
+    // An "xform" matrix record holds its rotate order as a whole number 0..5.
+    if (fSet.type == "matrix" && fArgs.size() > 7 && fArgs[0].kind != Arg::Number && fArgs[0].text == "xform") {
+      const Arg& ro = fArgs[7];
+      if (ro.kind != Arg::Number || !integral(ro.number, 0, 5))
+        throw ReadError{fLine, "matrix \"xform\": expected a rotate order 0 to 5"};
+    }
+    if (fSet.pieces == Pieces::PolyFaces) {
+      long long first = fSet.text.lastIndexed ? fSet.text.lastFirst : 0;
+      long long faces = fSet.pieceFirst - first + fSet.elements;
+      fFaceCount = std::max(fFaceCount, first + faces);
+    }
+    flush(fSet.elements, true);
+  }
+
+  struct SetState {
+    MObject node;
+    std::string plug;  // relative to the node
+    std::string type;
+    PlugText text;
+    Pieces pieces = Pieces::None;
+    unsigned width = 1;
+    long long pieceFirst = 0;  // first element of the piece being gathered
+    long long elements = 0;    // whole elements gathered in it
+    long long pairsLeft = 0;
+    bool expectValue = false;
+    bool usable = false;
+    bool failed = false;
+  };
+
+  Source& fSrc;
+  Lexer fLex;
+  std::string fFile;
+  const MayaAsciiOptions& fOptions;
+  MayaAsciiResult& fResult;
+  Scene& fScene;
+  int fLine = 1;
+  MObject fCurrent;
+  std::vector<Token> fTokens;
+  std::vector<Arg> fArgs;
+  SetState fSet;
+  std::unordered_map<std::string, size_t> fWarningIndex;
+  // Faces already given to the mesh that polyFaces statements last went to.
+  const void* fFacesNode = nullptr;
+  long long fFaceCount = 0;
+};
+
+MayaAsciiResult readFrom(Source& src, const std::string& fileName, const MayaAsciiOptions& options) {
+  MayaAsciiResult result;
+  Reader reader(src, fileName, options, result);
+  try {
+    reader.run();
+    result.success = true;
+  } catch (const ReadError& e) {
+    result.error = fileName + ":" + std::to_string(e.line) + ": " + e.what;
+  } catch (const std::bad_alloc&) {
+    result.error = fileName + ":" + std::to_string(src.line()) + ": out of memory";
+  }
+  return result;
+}
+
+}  // namespace
+
+int MayaAsciiResult::warningCount() const {
+  int n = 0;
+  for (const auto& w : warnings) n += w.count;
+  return n;
+}
+
+const MayaAsciiWarning* MayaAsciiResult::findWarning(std::string_view needle) const {
+  for (const auto& w : warnings)
+    if (w.kind.find(needle) != std::string::npos) return &w;
+  return nullptr;
+}
+
+MayaAsciiResult readMayaAsciiString(std::string_view text, const std::string& fileName,
+                                    const MayaAsciiOptions& options) {
+  Source src(text);
+  return readFrom(src, fileName, options);
+}
+
+MayaAsciiResult readMayaAscii(std::istream& in, const std::string& fileName, const MayaAsciiOptions& options) {
+  Source src(in);
+  return readFrom(src, fileName, options);
+}
+
+MayaAsciiResult readMayaAsciiFile(const std::string& path, const MayaAsciiOptions& options) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    MayaAsciiResult result;
+    result.error = path + ":0: cannot open the file";
+    return result;
+  }
+  return readMayaAscii(in, path, options);
+}
+
+}  // namespace kvhost

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include <kvhost/MayaAscii.h>
+TEST(MayaAsciiReader, Placeholder) {}
