@@ -128,6 +128,20 @@ const uint8_t* KvTexture::GetPixels() const {
   return ilGetData();
 }
 
+void KvTexture::GetStoredPixels(KvArray<uint8_t>& out) const {
+  out.Clear();
+  if (!imageHeld) return;
+  ilBindImage(image);
+  const uint32_t size = Query(IL_IMAGE_SIZE_OF_DATA);
+  if (imageFlipped) iluFlipImage();
+  const ILubyte* data = ilGetData();
+  if (data != nullptr && size > 0) {
+    out.Reserve(size);
+    for (uint32_t i = 0; i < size; ++i) out.PushBack(data[i]);
+  }
+  if (imageFlipped) iluFlipImage();
+}
+
 void KvTexture::Serialize(KvArchive& archive) {
   KvNamedObject::Serialize(archive);
   archive.SerializeClassVersion("KvTexture");

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "kv/Array.h"
 #include "kv/Object.h"
 #include "kv/String.h"
 
@@ -45,6 +46,9 @@ class KvTexture : public KvNamedObject {
   // IsFlipped, as after a load from an archive.
   const uint8_t* GetPixels() const;
   bool IsFlipped() const { return imageFlipped; }
+  // Copies the pixel bytes in the order an archive stores them (top row first) into
+  // `out`; empty without an image.
+  void GetStoredPixels(KvArray<uint8_t>& out) const;
 
   // Saving writes the rows top first (flipping a flipped image for the write and
   // back afterwards); loading reads them and holds them bottom-up (flipped).

@@ -1,0 +1,248 @@
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "Dump.h"
+#include "SceneTestSupport.h"
+#include "kv/Camera.h"
+#include "kv/Light.h"
+#include "kv/Material.h"
+#include "kv/Mesh.h"
+#include "kv/Skeleton.h"
+#include "kv/Texture.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  const Bytes bytes = ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+class KvrDumpTest : public SceneTest {
+ protected:
+  // Runs the kvr program with `arguments` (already quoted where needed).
+  ProgramRun Kvr(const std::string& arguments) {
+    const std::string out = TempPath("stdout.txt");
+    const std::string err = TempPath("stderr.txt");
+    const std::string command = std::string("'") + KVR_BINARY + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    const int raw = std::system(command.c_str());
+    return ProgramRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  }
+
+  // A scene with a 2x2 texture shared by two materials, a three-joint skeleton, a
+  // mesh, a light and a camera, saved in `byteOrder`.
+  std::string SaveSampleScene(uint32_t byteOrder) {
+    const std::string tga = TempPath("checker.tga");
+    WriteFile(tga, {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,  //
+                    0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00});
+    KvScene scene;
+    auto* texture = new KvTexture(KvName("checker.tga"));
+    EXPECT_TRUE(texture->LoadImage(KvString(tga.c_str())));
+    scene.AddTexture(texture);
+    for (const char* name : {"skin", "cloth"}) {
+      auto* material = new KvMaterial(KvName(name));
+      material->SetDiffuseTexture(texture);
+      material->SetSpecularPower(0.1f);
+      scene.AddMaterial(material);
+    }
+    auto* skeleton = new KvSkeleton();
+    KvJoint* parent = nullptr;
+    for (const char* name : {"hip", "knee", "ankle"}) {
+      auto* joint = new KvJoint(KvName(name));
+      joint->SetParent(parent);
+      skeleton->AddJoint(joint);
+      parent = joint;
+    }
+    auto* toe = new KvJoint(KvName("hipTwin"));  // a second child of hip
+    toe->SetParent(skeleton->GetJoint(0));
+    skeleton->AddJoint(toe);
+    scene.AddSkeleton(skeleton);
+    auto* mesh = new KvMesh();
+    mesh->SetName(KvName("leg"));
+    mesh->SetNumVertices(3);
+    for (int i = 0; i < 3; ++i) mesh->AddVertex(KvVertex());
+    auto* surface = new KvSurface(mesh);
+    surface->SetNumTriangles(1);
+    surface->AddTriangle(KvTriangle{{0, 1, 2}, {0, 0, 0}});
+    surface->SetMaterial(scene.FindMaterial(KvName("cloth")));
+    mesh->AddSurface(surface);
+    mesh->SetSkeleton(skeleton);
+    scene.AddMesh(mesh);
+    auto* light = new KvLight(KvName("sun"));
+    light->SetType(KvLight::kDirectional);
+    scene.AddLight(light);
+    auto* camera = new KvCamera(KvName("persp"));
+    camera->SetFieldOfView(90);
+    scene.AddCamera(camera);
+    const std::string path = TempPath(byteOrder == 0 ? "little.kvr" : "big.kvr");
+    SaveObject(&scene, path, byteOrder);
+    return path;
+  }
+};
+
+TEST_F(KvrDumpTest, TextReportShowsHeaderTablesAndTree) {
+  const std::string path = SaveSampleScene(0);
+  const ProgramRun run = Kvr("dump '" + path + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const char* expected : {
+           "  byte order: little-endian\n",
+           "  archive version: 1710\n",
+           "  licensee: \"Tarnwell, Inc.\", project \"Kavrel Rendering Archive\", version 1000\n",
+           "  KvSkeleton 1\n",
+           "Objects: 13\n",
+           "      #1 KvTexture \"checker.tga\": 2 x 2, 3 bytes per pixel, 12 bytes of pixels (sha256 "
+           "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c)\n",
+           "      #2 KvMaterial \"skin\": power 0.1, factor 1\n",
+           "        texture: #1 KvTexture \"checker.tga\"\n",
+           "        hip (#5)\n          knee (#6)\n            ankle (#7)\n          hipTwin (#8)\n",
+           "      #9 KvMesh \"leg\": 3 vertices, 0 texture coordinates, 1 triangles, 1 surfaces, 0 influences, 0 "
+           "morph targets\n",
+           "        skeleton: #4 KvSkeleton (root joint \"hip\")\n",
+           "        materials: cloth\n",
+           "      #11 KvLight \"sun\": directional\n",
+           "field of view 1.5707964 rad (90 deg)\n",
+       }) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\nin:\n" << run.out;
+  }
+}
+
+TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
+  for (uint32_t byteOrder : {0u, 1u}) {
+    const ProgramRun run = Kvr("dump --json '" + SaveSampleScene(byteOrder) + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json doc = Json::parse(run.out);
+    EXPECT_EQ(doc["header"]["byteOrder"], byteOrder == 0 ? "little" : "big");
+    EXPECT_EQ(doc["header"]["archiveVersion"], 1710);
+    EXPECT_EQ(doc["header"]["licenseeName"], "Tarnwell, Inc.");
+    EXPECT_EQ(doc["header"]["licenseeProjectName"], "Kavrel Rendering Archive");
+    EXPECT_EQ(doc["header"]["licenseeVersion"], 1000);
+    EXPECT_EQ(doc["classVersions"]["KvSkeleton"], 1);
+    EXPECT_EQ(doc["classVersions"]["KvName"], 1);
+    EXPECT_EQ(doc["names"][0], "KvScene");
+    EXPECT_EQ(doc["objectCount"], 13);
+
+    const Json& root = doc["root"];
+    EXPECT_EQ(root["index"], 0);
+    EXPECT_EQ(root["class"], "KvScene");
+    const Json& texture = root["textures"][0];
+    EXPECT_EQ(texture["index"], 1);
+    EXPECT_EQ(texture["name"], "checker.tga");
+    EXPECT_EQ(texture["width"], 2);
+    EXPECT_EQ(texture["pixels"]["bytes"], 12);
+    EXPECT_EQ(texture["pixels"]["sha256"], "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c");
+    // The shared texture is in full once, then a reference.
+    EXPECT_EQ(root["materials"][0]["diffuseTexture"], Json({{"ref", 1}}));
+    EXPECT_EQ(root["materials"][1]["diffuseTexture"], Json({{"ref", 1}}));
+    EXPECT_EQ(root["materials"][0]["specularPower"], 0.1);
+    EXPECT_EQ(root["materials"][0]["ambient"], Json({0, 0, 0, 1}));
+    const Json& joints = root["skeletons"][0]["joints"];
+    ASSERT_EQ(joints.size(), 4u);
+    EXPECT_EQ(joints[0]["parent"], nullptr);
+    EXPECT_EQ(joints[1]["parent"], Json({{"ref", 5}}));
+    EXPECT_EQ(joints[0]["rotation"], Json({1, 0, 0, 0}));
+    const Json& mesh = root["meshes"][0];
+    EXPECT_EQ(mesh["skeleton"], Json({{"ref", 4}}));
+    EXPECT_EQ(mesh["morphController"], nullptr);
+    EXPECT_EQ(mesh["surfaces"][0]["class"], "KvSurface");
+    EXPECT_EQ(mesh["surfaces"][0]["triangles"][0]["vertices"], Json({0, 1, 2}));
+    EXPECT_EQ(mesh["surfaces"][0]["material"], Json({{"ref", 3}}));
+    EXPECT_EQ(mesh["vertices"][2]["color"], Json({0, 0, 0, 1}));
+    EXPECT_EQ(root["lights"][0]["type"], 3);
+    EXPECT_EQ(root["lights"][0]["coneAngle"], 1.5707964);
+    const Json& camera = root["cameras"][0];
+    EXPECT_EQ(camera["viewMatrix"]["flags"], 3);
+    EXPECT_EQ(camera["projectionMatrixValid"], false);
+    EXPECT_EQ(camera["parameter2"], 1e7);
+  }
+}
+
+TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
+  const Bytes good = ReadFile(SaveSampleScene(0));
+  Bytes wrongMagic = good;
+  wrongMagic[3] = 'X';
+  Bytes newer = good;
+  newer[4] = 0xAF;  // 1711
+  Bytes trailing = good;
+  trailing.push_back(0);
+  Bytes badCount = good;
+  // The scene's texture count (right after the root's record) claims 1000 textures.
+  const Bytes sceneRecord = ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).U32(1).Get();
+  auto at = std::search(badCount.begin(), badCount.end(), sceneRecord.begin(), sceneRecord.end());
+  ASSERT_NE(at, badCount.end());
+  at[12] = 0xE8;
+  at[13] = 0x03;
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"empty", {}, "not a KVR archive"},
+      {"wrong magic", wrongMagic, "not a KVR archive"},
+      {"newer version", newer, "unsupported archive version"},
+      {"cut in the header", Bytes(good.begin(), good.begin() + 20), "truncated at byte"},
+      {"cut in the object stream", Bytes(good.begin(), good.end() - 30), "truncated at byte"},
+      {"extra byte", trailing, "unexpected byte(s) after the object stream"},
+      {"count beyond the file", badCount, "corrupt at byte"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = TempPath("bad.kvr");
+    WriteFile(path, c.bytes);
+    const ProgramRun run = Kvr("dump '" + path + "'");
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_EQ(run.err.rfind("kvr: " + path + ": ", 0), 0u) << c.what << ": " << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.what << ": " << run.err;
+  }
+  const ProgramRun missing = Kvr("dump '" + TempPath("missing.kvr") + "'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("cannot be opened: No such file or directory"), std::string::npos) << missing.err;
+}
+
+TEST_F(KvrDumpTest, EveryTruncationIsRejected) {
+  const Bytes good = ReadFile(SaveSampleScene(0));
+  const std::string path = TempPath("cut.kvr");
+  for (size_t length = 0; length < good.size(); ++length) {
+    WriteFile(path, Bytes(good.begin(), good.begin() + static_cast<long>(length)));
+    Json document;
+    std::string error;
+    EXPECT_EQ(DumpToJson(path, document, error), kExitBadArchive) << length;
+    EXPECT_FALSE(error.empty()) << length;
+  }
+}
+
+TEST_F(KvrDumpTest, UsageErrorsAndHelp) {
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* text;  // in stdout or stderr
+  };
+  const Case cases[] = {
+      {"", 2, "subcommand is required"},
+      {"dump", 2, "FILE is required"},
+      {"dump --bogus x.kvr", 2, "--bogus"},
+      {"--version", 0, "kvr 1.5.0"},
+      {"--help", 0, "dump"},
+      {"help dump", 0, "--json"},
+      {"help nothing", 2, "no command named \"nothing\""},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = Kvr(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << c.arguments << ": " << run.out << run.err;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The readable form of kvr dump, rendered from the JSON document so that both forms
+// always show the same data.
+#include <charconv>
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "Dump.h"
+
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+std::string Num(const Json& value) {
+  if (!value.is_number()) return value.dump();
+  if (value.is_number_integer() || value.is_number_unsigned()) return value.dump();
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value.get<double>());
+  return std::string(text, result.ptr);
+}
+
+std::string Tuple(const Json& values) {
+  std::string text = "(";
+  for (size_t i = 0; i < values.size(); ++i) text += (i > 0 ? ", " : "") + Num(values[i]);
+  return text + ")";
+}
+
+std::string Quoted(const Json& object) {
+  return object.contains("name") ? " \"" + object["name"].get<std::string>() + "\"" : "";
+}
+
+class TextWriter {
+ public:
+  TextWriter(const Json& root, std::ostream& out) : out_(out) { Collect(root); }
+
+  void Object(const Json& object, int depth) {
+    if (object.is_null()) {
+      Line(depth, "(none)");
+      return;
+    }
+    if (object.contains("ref")) {
+      Line(depth, Label(object) + " (shown above)");
+      return;
+    }
+    const std::string cls = object["class"];
+    if (cls == "KvScene") return Scene(object, depth);
+    if (cls == "KvTexture") return Texture(object, depth);
+    if (cls == "KvMaterial") return Material(object, depth);
+    if (cls == "KvSkeleton") return Skeleton(object, depth);
+    if (cls == "KvMesh") return Mesh(object, depth);
+    if (cls == "KvLight") return Light(object, depth);
+    if (cls == "KvCamera") return Camera(object, depth);
+    Line(depth, Label(object));
+  }
+
+ private:
+  // Every object in full, by index, so that references can show names.
+  void Collect(const Json& value) {
+    if (value.is_object()) {
+      if (value.contains("index") && value.contains("class")) objects_[value["index"].get<int64_t>()] = &value;
+      for (const auto& item : value.items()) Collect(item.value());
+    } else if (value.is_array()) {
+      for (const auto& item : value) Collect(item);
+    }
+  }
+
+  const Json& Resolve(const Json& object) const {
+    if (object.is_object() && object.contains("ref")) {
+      const auto found = objects_.find(object["ref"].get<int64_t>());
+      if (found != objects_.end()) return *found->second;
+    }
+    return object;
+  }
+
+  std::string Label(const Json& reference) const {
+    const Json& object = Resolve(reference);
+    if (object.is_null()) return "(none)";
+    const int64_t index = reference.contains("ref") ? reference["ref"].get<int64_t>() : object["index"].get<int64_t>();
+    return "#" + std::to_string(index) + " " + object.value("class", "?") + Quoted(object);
+  }
+
+  void Line(int depth, const std::string& text) { out_ << std::string(2 * depth, ' ') << text << "\n"; }
+
+  // A reference inside another object: the object in full at its first occurrence,
+  // otherwise one line naming it.
+  void Nested(const std::string& what, const Json& reference, int depth) {
+    if (reference.is_null() || reference.contains("ref")) {
+      Line(depth, what + ": " + Label(reference));
+      return;
+    }
+    Line(depth, what + ":");
+    Object(reference, depth + 1);
+  }
+
+  void Scene(const Json& scene, int depth) {
+    Line(depth, Label(scene));
+    for (const char* list : {"textures", "materials", "skeletons", "meshes", "lights", "cameras"}) {
+      Line(depth + 1, std::string(list) + " (" + std::to_string(scene[list].size()) + "):");
+      for (const Json& object : scene[list]) Object(object, depth + 2);
+    }
+  }
+
+  void Texture(const Json& t, int depth) {
+    Line(depth, Label(t) + ": " + Num(t["width"]) + " x " + Num(t["height"]) + ", " + Num(t["bytesPerPixel"]) +
+                    " bytes per pixel, " + Num(t["dataSize"]) + " bytes of pixels (sha256 " +
+                    t["pixels"]["sha256"].get<std::string>() + ")");
+  }
+
+  void Material(const Json& m, int depth) {
+    Line(depth, Label(m) + ": power " + Num(m["specularPower"]) + ", factor " + Num(m["factor"]));
+    Line(depth + 1, "diffuse " + Tuple(m["diffuse"]) + ", ambient " + Tuple(m["ambient"]));
+    Line(depth + 1, "specular " + Tuple(m["specular"]) + ", emissive " + Tuple(m["emissive"]));
+    Nested("texture", m["diffuseTexture"], depth + 1);
+  }
+
+  void Skeleton(const Json& s, int depth) {
+    Line(depth, Label(s) + ": " + std::to_string(s["joints"].size()) + " joints");
+    // Joints are stored parents first: a joint sits one level below its parent.
+    std::map<int64_t, int> level;
+    for (const Json& reference : s["joints"]) {
+      const Json& joint = Resolve(reference);
+      if (joint.is_null()) {
+        Line(depth + 1, "(none)");
+        continue;
+      }
+      int indent = 0;
+      const Json& parent = joint["parent"];
+      if (!parent.is_null()) {
+        const int64_t parentIndex = parent.contains("ref") ? parent["ref"].get<int64_t>() : parent["index"].get<int64_t>();
+        const auto found = level.find(parentIndex);
+        if (found != level.end()) indent = found->second + 1;
+      }
+      const int64_t index = reference.contains("ref") ? reference["ref"].get<int64_t>() : joint["index"].get<int64_t>();
+      level[index] = indent;
+      std::string text = joint.value("name", "") + " (#" + std::to_string(index) + ")";
+      if (reference.contains("ref")) text += " (shown above)";
+      if (!parent.is_null() && indent == 0) text += " [parent " + Label(parent) + " is outside this skeleton]";
+      Line(depth + 1 + indent, text);
+    }
+  }
+
+  void Mesh(const Json& m, int depth) {
+    size_t triangles = 0;
+    for (const Json& surface : m["surfaces"]) {
+      const Json& s = Resolve(surface);
+      if (s.is_object() && s.contains("triangles")) triangles += s["triangles"].size();
+    }
+    const Json& controller = Resolve(m["morphController"]);
+    const size_t targets = controller.is_object() && controller.contains("morphTargets")
+                               ? controller["morphTargets"].size()
+                               : 0;
+    Line(depth, Label(m) + ": " + std::to_string(m["vertices"].size()) + " vertices, " +
+                    std::to_string(m["texCoords"].size()) + " texture coordinates, " + std::to_string(triangles) +
+                    " triangles, " + std::to_string(m["surfaces"].size()) + " surfaces, " +
+                    std::to_string(m["influences"].size()) + " influences, " + std::to_string(targets) +
+                    " morph targets");
+    const Json& skeleton = Resolve(m["skeleton"]);
+    std::string root;
+    if (skeleton.is_object() && skeleton.contains("joints") && !skeleton["joints"].empty()) {
+      const Json& first = Resolve(skeleton["joints"][0]);
+      if (first.is_object()) root = " (root joint \"" + first.value("name", "") + "\")";
+    }
+    if (m["skeleton"].is_object() && !m["skeleton"].contains("ref")) {
+      Nested("skeleton", m["skeleton"], depth + 1);
+    } else {
+      Line(depth + 1, "skeleton: " + Label(m["skeleton"]) + root);
+    }
+    std::string names;
+    for (const Json& surface : m["surfaces"]) {
+      const Json& s = Resolve(surface);
+      if (!s.is_object() || !s.contains("material")) continue;
+      const Json& material = Resolve(s["material"]);
+      names += names.empty() ? "" : ", ";
+      names += material.is_null() ? "(none)" : material.value("name", "?");
+    }
+    Line(depth + 1, "materials: " + (names.empty() ? std::string("(none)") : names));
+    // Materials seen here for the first time are shown in full.
+    for (const Json& surface : m["surfaces"]) {
+      if (surface.is_object() && !surface.contains("ref") && surface["material"].is_object() &&
+          !surface["material"].contains("ref")) {
+        Object(surface["material"], depth + 2);
+      }
+    }
+    if (controller.is_object()) {
+      for (const Json& target : controller["morphTargets"]) {
+        Line(depth + 1, "morph target \"" + target["name"].get<std::string>() + "\": " +
+                            std::to_string(target["morphVertices"].size()) + " morph vertices");
+      }
+    }
+  }
+
+  void Light(const Json& l, int depth) {
+    static const std::map<uint32_t, std::string> kTypes = {{1, "point"}, {2, "spot"}, {3, "directional"}};
+    const uint32_t type = l["type"];
+    const auto found = kTypes.find(type);
+    Line(depth, Label(l) + ": " + (found != kTypes.end() ? found->second : "type " + std::to_string(type)) +
+                    (l["enabled"].get<bool>() ? "" : ", disabled"));
+    Line(depth + 1, "position " + Tuple(l["position"]) + ", direction " + Tuple(l["direction"]));
+    Line(depth + 1, "colour " + Tuple(l["color"]) + ", intensity " + Tuple(l["intensity"]) + ", second colour " +
+                        Tuple(l["secondColor"]));
+    Line(depth + 1, "cone angle " + Num(l["coneAngle"]) + ", drop-off " + Num(l["dropOff"]));
+  }
+
+  void Camera(const Json& c, int depth) {
+    const double radians = c["fieldOfView"].get<double>();
+    char degrees[32];
+    const auto end = std::to_chars(degrees, degrees + sizeof degrees, static_cast<float>(radians * 57.295776));
+    Line(depth, Label(c) + ": position " + Tuple(c["position"]) + ", rotation " + Tuple(c["rotation"]) +
+                    ", field of view " + Num(c["fieldOfView"]) + " rad (" + std::string(degrees, end.ptr) + " deg)");
+  }
+
+  std::ostream& out_;
+  std::map<int64_t, const Json*> objects_;
+};
+
+}  // namespace
+
+void WriteTextReport(const Json& document, std::ostream& out) {
+  const Json& header = document["header"];
+  out << "Header:\n";
+  out << "  byte order: " << header["byteOrder"].get<std::string>() << "-endian\n";
+  out << "  archive version: " << header["archiveVersion"] << "\n";
+  out << "  licensee: \"" << header["licenseeName"].get<std::string>() << "\", project \""
+      << header["licenseeProjectName"].get<std::string>() << "\", version " << header["licenseeVersion"] << "\n";
+  out << "Class versions (" << document["classVersions"].size() << "):\n";
+  for (const auto& item : document["classVersions"].items()) out << "  " << item.key() << " " << item.value() << "\n";
+  out << "Name table: " << document["names"].size() << " names\n";
+  out << "Objects: " << document["objectCount"] << "\n";
+  out << "Root:\n";
+  TextWriter writer(document["root"], out);
+  writer.Object(document["root"], 1);
+}
