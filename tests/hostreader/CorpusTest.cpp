@@ -60,3 +60,114 @@ TEST(MayaAsciiCorpus, EverySceneLoadsWithoutError) {
     for (const auto& w : r.warnings) std::cout << "    " << w.count << "x " << w.text << "\n";
   }
 }
+
+namespace {
+
+// Largest element difference, relative to the larger matrix's largest element.
+double relativeDifference(const MMatrix& a, const MMatrix& b) {
+  double diff = 0, scale = 1e-30;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      diff = std::max(diff, std::fabs(a[r][c] - b[r][c]));
+      scale = std::max({scale, std::fabs(a[r][c]), std::fabs(b[r][c])});
+    }
+  return diff / scale;
+}
+
+MMatrix worldMatrixOf(const MString& name) {
+  MDoubleArray m;
+  EXPECT_EQ(MGlobal::executeCommand("xform -q -ws -m " + name, m), MS::kSuccess) << name.asChar();
+  MMatrix out;
+  if (m.length() == 16)
+    for (unsigned i = 0; i < 16; ++i) out[i / 4][i % 4] = m[i];
+  return out;
+}
+
+MMatrix matrixAt(const MPlug& plug) {
+  MObject data = plug.asMObject();
+  MFnMatrixData fn(data);
+  return fn.matrix();
+}
+
+// The world matrix of a joint in the bind pose it is a member of, else its
+// current world matrix.
+MMatrix bindMatrixOf(const MFnDependencyNode& joint) {
+  MPlugArray memberships;
+  joint.findPlug("msg").connectedTo(memberships, false, true);
+  for (unsigned i = 0; i < memberships.length(); ++i) {
+    MFnDependencyNode pose(memberships[i].node());
+    if (!pose.object().hasFn(MFn::kDagPose) || !pose.findPlug("bp").asBool()) continue;
+    return matrixAt(pose.findPlug("wm").elementByLogicalIndex(memberships[i].logicalIndex()));
+  }
+  return worldMatrixOf(joint.name());
+}
+
+}  // namespace
+
+// A bind pose keeps, per member joint, its local transform as an "xform"
+// record (xm[i]) and its world matrix (wm[i], fed by the joint's bindPose);
+// the record composed with the parent's pose matrix (p[i] fed by the parent's
+// m[k], or by the pose's world plug for a root) gives that world matrix.
+TEST(MayaAsciiCorpus, BindPoseRecordsComposeToStoredWorldMatrices) {
+  auto scenes = corpusScenes();
+  SKIP_WITHOUT_CORPUS(scenes);
+  int checked = 0;
+  for (const auto& path : scenes) {
+    SCOPED_TRACE(path.filename().string());
+    ASSERT_TRUE(kvhost::readMayaAsciiFile(path.string()).success);
+    for (MItDependencyNodes it(MFn::kDagPose); !it.isDone(); it.next()) {
+      MFnDependencyNode pose(it.item());
+      if (!pose.findPlug("bp").asBool()) continue;
+      MPlug members = pose.findPlug("m"), xm = pose.findPlug("xm"), wm = pose.findPlug("wm"), parents = pose.findPlug("p");
+      MIntArray indices;
+      xm.getExistingArrayAttributeIndices(indices);
+      for (unsigned k = 0; k < indices.length(); ++k) {
+        unsigned i = static_cast<unsigned>(indices[k]);
+        MPlugArray joint, parent;
+        members.elementByLogicalIndex(i).connectedTo(joint, true, false);
+        parents.elementByLogicalIndex(i).connectedTo(parent, true, false);
+        if (joint.length() != 1 || parent.length() != 1) continue;  // a record without a member
+        MMatrix parentWorld;
+        if (parent[0].isElement()) parentWorld = matrixAt(wm.elementByLogicalIndex(parent[0].logicalIndex()));
+        MMatrix expected = matrixAt(xm.elementByLogicalIndex(i)) * parentWorld;
+        EXPECT_LT(relativeDifference(expected, matrixAt(wm.elementByLogicalIndex(i))), 1e-5)
+            << MFnDependencyNode(joint[0].node()).name().asChar() << " in " << pose.name().asChar();
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 0);
+}
+
+// A skin cluster's bindPreMatrix pm[j] is the inverse of the world matrix the
+// influence connected to ma[j] had at bind time: its wm[i] in the bind pose
+// it belongs to, or, outside any bind pose, its world matrix as the host
+// composes it.
+TEST(MayaAsciiCorpus, BindPreMatricesInvertInfluenceBindMatrices) {
+  auto scenes = corpusScenes();
+  SKIP_WITHOUT_CORPUS(scenes);
+  int checked = 0;
+  for (const auto& path : scenes) {
+    SCOPED_TRACE(path.filename().string());
+    ASSERT_TRUE(kvhost::readMayaAsciiFile(path.string()).success);
+    for (MItDependencyNodes it(MFn::kSkinClusterFilter); !it.isDone(); it.next()) {
+      MFnDependencyNode skin(it.item());
+      MPlug ma = skin.findPlug("ma");
+      MPlug pm = skin.findPlug("pm");
+      MIntArray indices;
+      ma.getExistingArrayAttributeIndices(indices);
+      for (unsigned k = 0; k < indices.length(); ++k) {
+        MPlugArray sources;
+        ma.elementByLogicalIndex(static_cast<unsigned>(indices[k])).connectedTo(sources, true, false);
+        if (sources.length() != 1) continue;
+        MFnDependencyNode influence(sources[0].node());
+        MMatrix bind = bindMatrixOf(influence);
+        MMatrix product = matrixAt(pm.elementByLogicalIndex(static_cast<unsigned>(indices[k]))) * bind;
+        EXPECT_LT(relativeDifference(product, MMatrix()), 1e-5)
+            << skin.name().asChar() << ".pm[" << indices[k] << "] and " << influence.name().asChar();
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 0);
+}
