@@ -155,7 +155,7 @@ const char* apiTypeName(MFn::Type type) {
     KV_NAME(kTexture2d) KV_NAME(kFileTexture) KV_NAME(kPlace2dTexture) KV_NAME(kData) KV_NAME(kComponentListData)
     KV_NAME(kDoubleArrayData) KV_NAME(kIntArrayData) KV_NAME(kMatrixData) KV_NAME(kMeshData)
     KV_NAME(kPointArrayData) KV_NAME(kStringArrayData) KV_NAME(kStringData) KV_NAME(kVectorArrayData)
-    KV_NAME(kPluginData) KV_NAME(kNumericData) KV_NAME(kSkinClusterFilter) KV_NAME(kDagPose) KV_NAME(kConstraint)
+    KV_NAME(kPluginData) KV_NAME(kPlugin) KV_NAME(kNumericData) KV_NAME(kSkinClusterFilter) KV_NAME(kDagPose) KV_NAME(kConstraint)
     KV_NAME(kAimConstraint) KV_NAME(kOrientConstraint) KV_NAME(kParentConstraint) KV_NAME(kPointConstraint)
     KV_NAME(kScaleConstraint) KV_NAME(kLast)
 #undef KV_NAME

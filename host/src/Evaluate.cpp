@@ -590,9 +590,8 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     geom = plugGeometry(c->src, &why);
     if (!geom && !hasStoredGeometry(shape)) {
       shape.shapeCacheFailed = true;
-      shape.shapeError = "mesh '" + shape.name + "' has no geometry in the scene: it comes from '" + c->src.node->name +
-                         "' (" + c->src.node->typeName + "), which the host cannot evaluate (" + why +
-                         "); delete the mesh's construction history before saving";
+      shape.shapeError = "mesh '" + shape.name + "' has no geometry in the scene: " + why +
+                         "; delete the mesh's construction history before saving the file";
       if (error) *error = shape.shapeError;
       return nullptr;
     }

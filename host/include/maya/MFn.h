@@ -69,6 +69,7 @@ public:
     kStringData = 586,
     kVectorArrayData = 588,
     kPluginData = 589,
+    kPlugin = 591,
     kNumericData = 590,
     kSkinClusterFilter = 678,
     kDagPose = 682,

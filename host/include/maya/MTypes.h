@@ -34,6 +34,9 @@ public:
   };
 };
 
+// Creates an instance of a plug-in class (a translator, a node, a command).
+typedef void* (*MCreatorFunction)();
+
 class MStatus;
 class MString;
 class MObject;

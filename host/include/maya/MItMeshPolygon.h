@@ -1,0 +1,44 @@
+#pragma once
+// Iteration over the polygons of a mesh.
+
+#include <memory>
+#include <maya/MDagPath.h>
+#include <maya/MIntArray.h>
+#include <maya/MObject.h>
+#include <maya/MPoint.h>
+#include <maya/MString.h>
+
+namespace kvhost {
+struct MeshGeom;
+}
+
+class OPENMAYA_EXPORT MItMeshPolygon {
+public:
+  MItMeshPolygon(const MObject& polyObject, MStatus* status = nullptr);
+  MItMeshPolygon(const MDagPath& polyObject, const MObject& component = MObject::kNullObj, MStatus* status = nullptr);
+  ~MItMeshPolygon();
+
+  bool isDone(MStatus* status = nullptr) const;
+  MStatus next();
+  MStatus reset();
+  unsigned int index(MStatus* status = nullptr) const;
+  int count(MStatus* status = nullptr) const;
+  // Moves to a polygon; prevIndex receives the previous one.
+  MStatus setIndex(int index, int& prevIndex);
+  unsigned int polygonVertexCount(MStatus* status = nullptr) const;
+  int vertexIndex(int vertex, MStatus* status = nullptr) const;
+  MStatus getVertices(MIntArray& vertices) const;
+  MPoint point(int vertex, MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
+  bool hasUVs(MStatus* status = nullptr) const;
+  bool hasUVs(const MString& uvSet, MStatus* status = nullptr) const;
+  // Fails when the polygon has no UV at that corner in the set.
+  MStatus getUVIndex(int vertex, int& index, const MString* uvSet = nullptr) const;
+  MStatus getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet = nullptr) const;
+
+private:
+  int setIndexOf(const MString* uvSet) const;
+  std::shared_ptr<const kvhost::MeshGeom> fGeom;
+  MDagPath fPath;
+  int fIndex = 0;
+  int fCurrentSet = -1;
+};

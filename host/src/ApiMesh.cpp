@@ -1,0 +1,456 @@
+// MFnMesh, MItMeshPolygon and MItGeometry over evaluated mesh geometry, and
+// the shading assignments of a mesh.
+
+#include <algorithm>
+
+#include <maya/MFnMesh.h>
+#include <maya/MGlobal.h>
+#include <maya/MItGeometry.h>
+#include <maya/MItMeshPolygon.h>
+
+#include "Core.h"
+
+using kvhost::MeshGeom;
+using kvhost::Node;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+// The evaluated geometry of a mesh shape; shows the host's error once when
+// there is none.
+std::shared_ptr<const MeshGeom> geometryOf(Node* node) {
+  if (!node || !node->hasFn(MFn::kMesh)) return nullptr;
+  std::string error;
+  auto g = kvhost::shapeGeometry(*node, &error);
+  if (!g && !node->reportedGeomError) {
+    node->reportedGeomError = true;
+    MGlobal::displayError(MString(error));
+  }
+  return g;
+}
+
+MDagPath firstPath(const MObject& o) {
+  MDagPath p;
+  MDagPath::getAPathTo(o, p);
+  return p;
+}
+
+int uvSetIndex(const MeshGeom& g, const MString* name) {
+  if (g.topo->uvSets.empty()) return -1;
+  if (!name || name->length() == 0) return 0;
+  for (size_t i = 0; i < g.topo->uvSets.size(); ++i)
+    if (g.topo->uvSets[i].name == name->asChar()) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ MFnMesh
+
+MFnMesh::MFnMesh(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
+MFnMesh::MFnMesh(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
+
+int MFnMesh::numVertices(MStatus* status) const {
+  auto g = geometryOf(node(status));
+  return g ? static_cast<int>(g->points.size()) : 0;
+}
+
+int MFnMesh::numPolygons(MStatus* status) const {
+  auto g = geometryOf(node(status));
+  return g ? g->topo->numFaces() : 0;
+}
+
+int MFnMesh::numFaceVertices(MStatus* status) const {
+  auto g = geometryOf(node(status));
+  return g ? static_cast<int>(g->topo->faceVerts.size()) : 0;
+}
+
+MStatus MFnMesh::getPoints(MPointArray& points, MSpace::Space space) const {
+  points.clear();
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!s) return s;
+  if (!g) return MS::kFailure;
+  MMatrix m = space == MSpace::kWorld ? pathOrFirst().inclusiveMatrix() : MMatrix();
+  auto& out = points.items();
+  out.reserve(g->points.size());
+  bool identity = space != MSpace::kWorld;
+  for (const MVector& p : g->points) out.push_back(identity ? MPoint(p) : MPoint(p) * m);
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getPoint(int vertexId, MPoint& point, MSpace::Space space) const {
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  if (vertexId < 0 || static_cast<size_t>(vertexId) >= g->points.size()) return MS::kInvalidParameter;
+  point = MPoint(g->points[static_cast<size_t>(vertexId)]);
+  if (space == MSpace::kWorld) point = point * pathOrFirst().inclusiveMatrix();
+  return MS::kSuccess;
+}
+
+int MFnMesh::polygonVertexCount(int polygonId, MStatus* status) const {
+  auto g = geometryOf(node(status));
+  if (!g || polygonId < 0 || polygonId >= g->topo->numFaces()) {
+    setStatus(status, MS::kInvalidParameter);
+    return 0;
+  }
+  const auto& fs = g->topo->faceStart;
+  return fs[static_cast<size_t>(polygonId) + 1] - fs[static_cast<size_t>(polygonId)];
+}
+
+MStatus MFnMesh::getPolygonVertices(int polygonId, MIntArray& vertexList) const {
+  vertexList.clear();
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g || polygonId < 0 || polygonId >= g->topo->numFaces()) return MS::kInvalidParameter;
+  const auto& t = *g->topo;
+  for (int i = t.faceStart[static_cast<size_t>(polygonId)]; i < t.faceStart[static_cast<size_t>(polygonId) + 1]; ++i)
+    vertexList.append(t.faceVerts[static_cast<size_t>(i)]);
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getVertices(MIntArray& vertexCount, MIntArray& vertexList) const {
+  vertexCount.clear();
+  vertexList.clear();
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  const auto& t = *g->topo;
+  for (int f = 0; f < t.numFaces(); ++f)
+    vertexCount.append(t.faceStart[static_cast<size_t>(f) + 1] - t.faceStart[static_cast<size_t>(f)]);
+  vertexList.items().assign(t.faceVerts.begin(), t.faceVerts.end());
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
+  setNames.clear();
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  for (const auto& set : g->topo->uvSets) setNames.append(MString(set.name));
+  return MS::kSuccess;
+}
+
+MString MFnMesh::currentUVSetName(MStatus* status) const {
+  Node* n = node(status);
+  auto g = geometryOf(n);
+  if (!g || g->topo->uvSets.empty()) return MString();
+  std::string current = kvhost::getString(*n, "cuvs");
+  for (const auto& set : g->topo->uvSets)
+    if (set.name == current) return MString(current);
+  return MString(g->topo->uvSets.front().name);
+}
+
+MStatus MFnMesh::getCurrentUVSetName(MString& name) const {
+  MStatus s;
+  name = currentUVSetName(&s);
+  return s;
+}
+
+int MFnMesh::numUVSets(MStatus* status) const {
+  auto g = geometryOf(node(status));
+  return g ? static_cast<int>(g->topo->uvSets.size()) : 0;
+}
+
+int MFnMesh::numUVs(MStatus* status) const { return numUVs(currentUVSetName(status), status); }
+
+int MFnMesh::numUVs(const MString& uvSet, MStatus* status) const {
+  auto g = geometryOf(node(status));
+  if (!g) return 0;
+  int i = uvSetIndex(*g, &uvSet);
+  if (i < 0) {
+    setStatus(status, MS::kInvalidParameter);
+    return 0;
+  }
+  return static_cast<int>(g->topo->uvSets[static_cast<size_t>(i)].u.size());
+}
+
+MStatus MFnMesh::getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet) const {
+  uArray.clear();
+  vArray.clear();
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  MString current = currentUVSetName();
+  int i = uvSetIndex(*g, uvSet ? uvSet : &current);
+  if (i < 0) return g->topo->uvSets.empty() && !uvSet ? MStatus(MS::kSuccess) : MStatus(MS::kInvalidParameter);
+  const auto& set = g->topo->uvSets[static_cast<size_t>(i)];
+  uArray.items() = set.u;
+  vArray.items() = set.v;
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getPolygonUVid(int polygonId, int vertexIndex, int& uvId, const MString* uvSet) const {
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  const auto& t = *g->topo;
+  if (polygonId < 0 || polygonId >= t.numFaces()) return MS::kInvalidParameter;
+  int first = t.faceStart[static_cast<size_t>(polygonId)], end = t.faceStart[static_cast<size_t>(polygonId) + 1];
+  if (vertexIndex < 0 || vertexIndex >= end - first) return MS::kInvalidParameter;
+  MString current = currentUVSetName();
+  int i = uvSetIndex(*g, uvSet ? uvSet : &current);
+  if (i < 0) return MS::kFailure;
+  uvId = t.uvSets[static_cast<size_t>(i)].uvIds[static_cast<size_t>(first + vertexIndex)];
+  return uvId >= 0 ? MStatus(MS::kSuccess) : MStatus(MS::kFailure);
+}
+
+namespace {
+
+// Faces of a per-face assignment og[k]: its stored component list, or the
+// inputComponents of the groupParts that shares its groupId.
+std::vector<int> groupFaces(Node& shape, int instance, int k, int faceCount) {
+  const kvhost::Attribute* gcl = shape.findAttribute("gcl");
+  kvhost::Value v;
+  if (kvhost::readValue(kvhost::PlugKey{&shape, gcl, {instance, k, -1}}, v) && v.kind == kvhost::Value::DataValue)
+    if (auto list = std::dynamic_pointer_cast<const kvhost::ComponentListData>(v.data); list && !list->ranges.empty())
+      return list->indices("f", faceCount);
+  const kvhost::Attribute* gid = shape.findAttribute("gid");
+  const kvhost::Connection* c = shape.scene->incoming(kvhost::PlugKey{&shape, gid, {instance, k, -1}});
+  if (!c) return {};
+  Node* groupId = c->src.node;
+  for (const auto& out : groupId->out) {
+    Node* parts = out.get()->dst.node;
+    if (!parts->hasFn(MFn::kGroupParts) || out->dst.attr->shortName != "gi") continue;
+    kvhost::Value ic;
+    const kvhost::Attribute* icAttr = parts->findAttribute("ic");
+    if (kvhost::readValue(kvhost::PlugKey{parts, icAttr, {-1}}, ic) && ic.kind == kvhost::Value::DataValue)
+      if (auto list = std::dynamic_pointer_cast<const kvhost::ComponentListData>(ic.data))
+        return list->indices("f", faceCount);
+  }
+  return {};
+}
+
+}  // namespace
+
+MStatus MFnMesh::getConnectedShaders(unsigned int instanceNumber, MObjectArray& shaders, MIntArray& indices) const {
+  shaders.clear();
+  indices.clear();
+  MStatus s;
+  Node* n = node(&s);
+  if (!n) return s;
+  auto g = geometryOf(n);
+  int faces = g ? g->topo->numFaces() : 0;
+  indices.setLength(static_cast<unsigned>(faces));
+  for (int f = 0; f < faces; ++f) indices[static_cast<unsigned>(f)] = -1;
+  std::vector<Node*> groups;
+  auto indexOf = [&](Node* sg) {
+    auto it = std::find(groups.begin(), groups.end(), sg);
+    if (it != groups.end()) return static_cast<int>(it - groups.begin());
+    groups.push_back(sg);
+    shaders.append(MObject(sg->shared_from_this()));
+    return static_cast<int>(groups.size()) - 1;
+  };
+  const int inst = static_cast<int>(instanceNumber);
+  // Whole-object assignment first: iog[i] -> shadingEngine.dsm.
+  for (const auto& c : n->out) {
+    if (c->src.attr->shortName != "iog" || c->src.idx[0] != inst || !c->dst.node->hasFn(MFn::kShadingEngine)) continue;
+    int index = indexOf(c->dst.node);
+    for (int f = 0; f < faces; ++f) indices[static_cast<unsigned>(f)] = index;
+  }
+  // Then per-face assignments, in objectGroups order.
+  std::vector<std::pair<int, Node*>> perFace;
+  for (const auto& c : n->out)
+    if (c->src.attr->shortName == "og" && c->src.idx[0] == inst && c->dst.node->hasFn(MFn::kShadingEngine))
+      perFace.push_back({c->src.idx[1], c->dst.node});
+  std::sort(perFace.begin(), perFace.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto [k, sg] : perFace) {
+    std::vector<int> members = groupFaces(*n, inst, k, faces);
+    if (members.empty()) continue;
+    int index = indexOf(sg);
+    for (int f : members) indices[static_cast<unsigned>(f)] = index;
+  }
+  return MS::kSuccess;
+}
+
+// ------------------------------------------------------------------ MItMeshPolygon
+
+MItMeshPolygon::MItMeshPolygon(const MObject& polyObject, MStatus* status)
+    : MItMeshPolygon(firstPath(polyObject), MObject::kNullObj, status) {}
+
+MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, const MObject&, MStatus* status) : fPath(polyObject) {
+  MStatus s;
+  Node* n = kvhost::nodeOf(polyObject.node(&s));
+  fGeom = geometryOf(n);
+  if (fGeom) {
+    MString current = MFnMesh(polyObject).currentUVSetName();
+    fCurrentSet = uvSetIndex(*fGeom, &current);
+  }
+  setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
+}
+
+MItMeshPolygon::~MItMeshPolygon() = default;
+
+bool MItMeshPolygon::isDone(MStatus* status) const {
+  setStatus(status, MS::kSuccess);
+  return !fGeom || fIndex >= fGeom->topo->numFaces();
+}
+
+MStatus MItMeshPolygon::next() {
+  if (isDone()) return MS::kFailure;
+  ++fIndex;
+  return MS::kSuccess;
+}
+
+MStatus MItMeshPolygon::reset() {
+  fIndex = 0;
+  return fGeom ? MS::kSuccess : MS::kFailure;
+}
+
+unsigned int MItMeshPolygon::index(MStatus* status) const {
+  setStatus(status, isDone() ? MS::kFailure : MS::kSuccess);
+  return static_cast<unsigned int>(fIndex);
+}
+
+int MItMeshPolygon::count(MStatus* status) const {
+  setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
+  return fGeom ? fGeom->topo->numFaces() : 0;
+}
+
+MStatus MItMeshPolygon::setIndex(int index, int& prevIndex) {
+  if (!fGeom || index < 0 || index >= fGeom->topo->numFaces()) return MS::kInvalidParameter;
+  prevIndex = fIndex;
+  fIndex = index;
+  return MS::kSuccess;
+}
+
+unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) const {
+  if (isDone()) {
+    setStatus(status, MS::kFailure);
+    return 0;
+  }
+  setStatus(status, MS::kSuccess);
+  const auto& fs = fGeom->topo->faceStart;
+  return static_cast<unsigned int>(fs[static_cast<size_t>(fIndex) + 1] - fs[static_cast<size_t>(fIndex)]);
+}
+
+int MItMeshPolygon::vertexIndex(int vertex, MStatus* status) const {
+  if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) {
+    setStatus(status, MS::kInvalidParameter);
+    return -1;
+  }
+  setStatus(status, MS::kSuccess);
+  return fGeom->topo->faceVerts[static_cast<size_t>(fGeom->topo->faceStart[static_cast<size_t>(fIndex)] + vertex)];
+}
+
+MStatus MItMeshPolygon::getVertices(MIntArray& vertices) const {
+  vertices.clear();
+  unsigned n = polygonVertexCount();
+  for (unsigned i = 0; i < n; ++i) vertices.append(vertexIndex(static_cast<int>(i)));
+  return isDone() ? MS::kFailure : MS::kSuccess;
+}
+
+MPoint MItMeshPolygon::point(int vertex, MSpace::Space space, MStatus* status) const {
+  int v = vertexIndex(vertex, status);
+  if (v < 0) return MPoint();
+  MPoint p(fGeom->points[static_cast<size_t>(v)]);
+  return space == MSpace::kWorld ? p * fPath.inclusiveMatrix() : p;
+}
+
+int MItMeshPolygon::setIndexOf(const MString* uvSet) const {
+  if (!fGeom) return -1;
+  if (!uvSet) return fCurrentSet;
+  return uvSetIndex(*fGeom, uvSet);
+}
+
+bool MItMeshPolygon::hasUVs(MStatus* status) const {
+  int set = setIndexOf(nullptr);
+  setStatus(status, isDone() ? MS::kFailure : MS::kSuccess);
+  if (set < 0 || isDone()) return false;
+  int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
+  int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
+  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
+  return end > first && std::all_of(ids.begin() + first, ids.begin() + end, [](int id) { return id >= 0; });
+}
+
+bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
+  int set = setIndexOf(&uvSet);
+  setStatus(status, isDone() || set < 0 ? MS::kFailure : MS::kSuccess);
+  if (set < 0 || isDone()) return false;
+  int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
+  int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
+  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
+  return end > first && std::all_of(ids.begin() + first, ids.begin() + end, [](int id) { return id >= 0; });
+}
+
+MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) const {
+  if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) return MS::kInvalidParameter;
+  int set = setIndexOf(uvSet);
+  if (set < 0) return MS::kFailure;
+  int id = fGeom->topo->uvSets[static_cast<size_t>(set)]
+               .uvIds[static_cast<size_t>(fGeom->topo->faceStart[static_cast<size_t>(fIndex)] + vertex)];
+  if (id < 0) return MS::kFailure;
+  index = id;
+  return MS::kSuccess;
+}
+
+MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet) const {
+  MStatus s = getUVIndex(vertex, index, uvSet);
+  if (!s) return s;
+  const auto& set = fGeom->topo->uvSets[static_cast<size_t>(setIndexOf(uvSet))];
+  u = set.u[static_cast<size_t>(index)];
+  v = set.v[static_cast<size_t>(index)];
+  return MS::kSuccess;
+}
+
+// ------------------------------------------------------------------ MItGeometry
+
+MItGeometry::MItGeometry(const MDagPath& dagPath, MStatus* status) : fPath(dagPath) {
+  MStatus s;
+  Node* n = kvhost::nodeOf(dagPath.node(&s));
+  fGeom = geometryOf(n);
+  setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
+}
+
+MItGeometry::MItGeometry(const MObject& dagObject, MStatus* status) : MItGeometry(firstPath(dagObject), status) {}
+
+MItGeometry::~MItGeometry() = default;
+
+bool MItGeometry::isDone(MStatus* status) const {
+  setStatus(status, MS::kSuccess);
+  return !fGeom || static_cast<size_t>(fIndex) >= fGeom->points.size();
+}
+
+MStatus MItGeometry::next() {
+  if (isDone()) return MS::kFailure;
+  ++fIndex;
+  return MS::kSuccess;
+}
+
+MStatus MItGeometry::reset() {
+  fIndex = 0;
+  return fGeom ? MS::kSuccess : MS::kFailure;
+}
+
+int MItGeometry::index(MStatus* status) const {
+  setStatus(status, isDone() ? MS::kFailure : MS::kSuccess);
+  return fIndex;
+}
+
+int MItGeometry::count(MStatus* status) const {
+  setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
+  return fGeom ? static_cast<int>(fGeom->points.size()) : 0;
+}
+
+MPoint MItGeometry::position(MSpace::Space space, MStatus* status) const {
+  if (isDone()) {
+    setStatus(status, MS::kFailure);
+    return MPoint();
+  }
+  setStatus(status, MS::kSuccess);
+  MPoint p(fGeom->points[static_cast<size_t>(fIndex)]);
+  return space == MSpace::kWorld ? p * fPath.inclusiveMatrix() : p;
+}
+
+MObject MItGeometry::component(MStatus* status) {
+  if (isDone()) {
+    setStatus(status, MS::kFailure);
+    return MObject();
+  }
+  setStatus(status, MS::kSuccess);
+  return MObject(std::make_shared<kvhost::ComponentObject>(MFn::kMeshVertComponent, std::vector<int>{fIndex}));
+}

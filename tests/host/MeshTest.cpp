@@ -1,0 +1,233 @@
+// Meshes through MFnMesh and the iterators: face vertices from edge loops
+// (reversed edges, holes), UV sets and per-corner UV ids, world points,
+// shading assignments, and meshes whose geometry the host cannot make.
+
+#include <chrono>
+
+#include <maya/MFloatArray.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MItGeometry.h>
+#include <maya/MItMeshPolygon.h>
+#include <maya/MObjectArray.h>
+#include <maya/MPointArray.h>
+#include <maya/MStringArray.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+using kvhost::Arg;
+
+class MeshTest : public HostTest {
+protected:
+  // A square face with a square hole, and a triangle sharing an edge with it
+  // walked backwards, written the way a .ma file stores them.
+  std::string squareWithHole() {
+    b.transform("plate", {}, {.t = {10, 0, 0}});
+    std::string shape = b.create("mesh", "plateShape", "plate");
+    b.set(shape + ".vt[0:8]", {0, 0, 0, 4, 0, 0, 4, 4, 0, 0, 4, 0, 1, 1, 0, 3, 1, 0, 3, 3, 0, 1, 3, 0, 4, -4, 0});
+    b.set(shape + ".ed[0:9]", {0, 1, 0, 1, 2, 0, 2, 3, 0, 3, 0, 0, 4, 5, 1, 5, 6, 1, 6, 7, 1, 7, 4, 1, 1, 8, 0, 8, 2, 0});
+    b.set(shape + ".uvst[0].uvsn", {"map1"}, "string");
+    b.set(shape + ".uvst[0].uvsp[0:4]", {0, 0, 1, 0, 1, 1, 0, 1, 1, -1});
+    b.set(shape + ".uvst[1].uvsn", {"extra"}, "string");
+    b.set(shape + ".uvst[1].uvsp[0:2]", {0.5, 0.5, 0.25, 0.25, 0.75, 0.75});
+    b.set(shape + ".cuvs", {"map1"}, "string");
+    b.set(shape + ".fc[0:1]",
+          {Arg::word("f"), 4, 0, 1, 2, 3, Arg::word("mu"), 0, 4, 0, 1, 2, 3,  //
+           Arg::word("h"), 4, -8, -7, -6, -5,                                 //
+           Arg::word("f"), 3, 8, 9, -2, Arg::word("mu"), 0, 3, 1, 4, 2, Arg::word("mu"), 1, 3, 0, 1, 2},
+          "polyFaces");
+    return shape;
+  }
+
+  static kvhost::MeshSpec cube() {
+    kvhost::MeshSpec s;
+    s.points = {{-1, -1, 1}, {1, -1, 1}, {-1, 1, 1}, {1, 1, 1}, {-1, 1, -1}, {1, 1, -1}, {-1, -1, -1}, {1, -1, -1}};
+    s.faces = {{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 1, 0}, {1, 7, 5, 3}, {6, 0, 2, 4}};
+    return s;
+  }
+
+  static std::vector<int> shaderIndices(const std::string& shape, std::vector<std::string>* names = nullptr) {
+    MFnMesh mesh(path(shape));
+    MObjectArray shaders;
+    MIntArray indices;
+    EXPECT_TRUE(mesh.getConnectedShaders(0, shaders, indices));
+    if (names)
+      for (unsigned i = 0; i < shaders.length(); ++i) names->push_back(MFnDependencyNode(shaders[i]).name().asChar());
+    return indices.items();
+  }
+};
+
+TEST_F(MeshTest, FaceVerticesFollowEdgeLoopsWithReversedEdgesAndHoles) {
+  std::string shape = squareWithHole();
+  MFnMesh mesh(path(shape));
+  EXPECT_EQ(mesh.numVertices(), 9);
+  EXPECT_EQ(mesh.numPolygons(), 2);
+  struct Face {
+    int index;
+    std::vector<int> vertices;
+  };
+  for (const Face& f : {Face{0, {0, 1, 2, 3, 4, 7, 6, 5}}, Face{1, {1, 8, 2}}}) {
+    MItMeshPolygon it(path(shape));
+    int previous;
+    ASSERT_TRUE(it.setIndex(f.index, previous));
+    ASSERT_EQ(it.polygonVertexCount(), f.vertices.size()) << f.index;
+    for (size_t i = 0; i < f.vertices.size(); ++i) EXPECT_EQ(it.vertexIndex(static_cast<int>(i)), f.vertices[i]);
+  }
+  MItMeshPolygon it(path(shape));
+  int previous;
+  EXPECT_FALSE(it.setIndex(2, previous)) << "a polygon past the end";
+}
+
+TEST_F(MeshTest, UVIndicesPerCornerAndPerSet) {
+  std::string shape = squareWithHole();
+  MFnMesh mesh(path(shape));
+  MStringArray sets;
+  ASSERT_TRUE(mesh.getUVSetNames(sets));
+  ASSERT_EQ(sets.length(), 2u);
+  EXPECT_EQ(sets[0], MString("map1"));
+  EXPECT_EQ(sets[1], MString("extra"));
+  EXPECT_EQ(mesh.numUVs(), 5);
+  EXPECT_EQ(mesh.numUVs("extra"), 3);
+  MFloatArray u, v;
+  ASSERT_TRUE(mesh.getUVs(u, v));
+  ASSERT_EQ(u.length(), 5u);
+  EXPECT_FLOAT_EQ(u[4], 1.0f);
+  EXPECT_FLOAT_EQ(v[4], -1.0f);
+
+  MItMeshPolygon it(path(shape));
+  int previous, id = -7;
+  it.setIndex(1, previous);
+  const int expectMap1[] = {1, 4, 2};
+  for (int c = 0; c < 3; ++c) {
+    ASSERT_TRUE(it.getUVIndex(c, id)) << c;
+    EXPECT_EQ(id, expectMap1[c]);
+  }
+  MString extra("extra");
+  ASSERT_TRUE(it.getUVIndex(2, id, &extra));
+  EXPECT_EQ(id, 2);
+  // The square has map1 UVs on its outer loop only, and none in "extra".
+  it.setIndex(0, previous);
+  ASSERT_TRUE(it.getUVIndex(3, id));
+  EXPECT_EQ(id, 3);
+  EXPECT_FALSE(it.getUVIndex(4, id)) << "hole corner without UVs";
+  EXPECT_FALSE(it.getUVIndex(0, id, &extra));
+  EXPECT_FALSE(mesh.getPolygonUVid(0, 0, id, &extra));
+}
+
+TEST_F(MeshTest, WorldPointsUseTheShapePathsMatrix) {
+  std::string shape = squareWithHole();
+  MFnMesh mesh(path(shape));
+  MPointArray local, world;
+  ASSERT_TRUE(mesh.getPoints(local));
+  ASSERT_TRUE(mesh.getPoints(world, MSpace::kWorld));
+  ASSERT_EQ(world.length(), 9u);
+  EXPECT_POINT_NEAR(local[2], 4, 4, 0);
+  EXPECT_POINT_NEAR(world[2], 14, 4, 0);
+  // Vertex tweaks (pnts) add to the stored points and reach the iterators.
+  b.set(shape + ".pt[2]", {0, 0, 1});
+  MItGeometry geometry(path(shape));
+  for (int i = 0; i < 2; ++i) geometry.next();
+  EXPECT_EQ(geometry.index(), 2);
+  EXPECT_POINT_NEAR(geometry.position(MSpace::kWorld), 14, 4, 1);
+  EXPECT_TRUE(geometry.component().hasFn(MFn::kMeshVertComponent));
+}
+
+TEST_F(MeshTest, BuilderEdgesReproduceTheFaceVertices) {
+  kvhost::MeshSpec spec = cube();
+  std::string shape = b.mesh("box", spec);
+  MFnMesh mesh(path(shape));
+  ASSERT_EQ(mesh.numPolygons(), 6);
+  for (int f = 0; f < 6; ++f) {
+    MIntArray verts;
+    mesh.getPolygonVertices(f, verts);
+    EXPECT_EQ(verts.items(), spec.faces[static_cast<size_t>(f)]) << f;
+  }
+}
+
+TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
+  std::string whole = b.mesh("whole", cube());
+  std::string sg = b.material("lambert", "grey");
+  b.assign(whole, sg);
+  std::vector<std::string> names;
+  EXPECT_EQ(shaderIndices(whole, &names), (std::vector<int>{0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(names, (std::vector<std::string>{"greySG"}));
+
+  std::string split = b.mesh("split", cube());
+  std::string red = b.material("blinn", "red"), blue = b.material("phong", "blue");
+  b.assignFaces(split, red, {"f[0:1]", "f[4]"});
+  b.assignFaces(split, blue, {"f[2]"});
+  names.clear();
+  EXPECT_EQ(shaderIndices(split, &names), (std::vector<int>{0, 0, 1, -1, 0, -1}));
+  EXPECT_EQ(names, (std::vector<std::string>{"redSG", "blueSG"}));
+
+  std::string bare = b.mesh("bare", cube());
+  names.clear();
+  EXPECT_EQ(shaderIndices(bare, &names), (std::vector<int>(6, -1)));
+  EXPECT_TRUE(names.empty());
+}
+
+TEST_F(MeshTest, PerFaceMembershipThroughHistoryGroupParts) {
+  std::string shape = b.deformableMesh("hist", cube());
+  std::string sg = b.material("lambert", "skin");
+  b.create("groupId", "groupId1");
+  b.create("groupParts", "groupParts1");
+  b.set("groupParts1.ic", {2, "f[1]", "f[3:4]"}, "componentList");
+  b.connect("groupId1.id", "groupParts1.gi");
+  b.connect("groupId1.id", shape + ".iog.og[0].gid");  // left-out index means iog[0]
+  b.connect(shape + ".iog[0].og[0]", sg + ".dsm", true);
+  // A set that is not a shading group does not count as shading.
+  b.create("objectSet", "notShading");
+  b.set(shape + ".iog[0].og[1].gcl", {1, "f[0]"}, "componentList");
+  b.connect(shape + ".iog[0].og[1]", "notShading.dsm", true);
+  b.set(shape + ".iog[0].og[2].gcl", {1, "vtx[0:7]"}, "componentList");
+  b.connect(shape + ".iog[0].og[2]", sg + ".dsm", true);
+  EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, 0, -1, 0, 0, -1}));
+}
+
+TEST_F(MeshTest, UnevaluableHistoryIsReportedByMeshName) {
+  b.transform("pCube1");
+  std::string shape = b.create("mesh", "pCubeShape1", "pCube1");
+  b.create("polyCube", "polyCube1");
+  b.connect("polyCube1.out", shape + ".i");
+  MFnMesh mesh(path(shape));
+  EXPECT_EQ(mesh.numVertices(), 0);
+  EXPECT_EQ(mesh.numPolygons(), 0);
+  MStatus s;
+  MItMeshPolygon it(path(shape), MObject::kNullObj, &s);
+  EXPECT_FALSE(s);
+  const auto& msgs = kvhost::Scene::get().messages();
+  ASSERT_EQ(msgs.size(), 1u) << "reported once";
+  EXPECT_EQ(msgs[0].kind, kvhost::Message::Error);
+  EXPECT_NE(msgs[0].text.find("pCubeShape1"), std::string::npos) << msgs[0].text;
+  EXPECT_NE(msgs[0].text.find("polyCube1"), std::string::npos) << msgs[0].text;
+  // Points stored on the shape itself are used instead.
+  b.meshData(shape, cube());
+  EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 8);
+}
+
+TEST_F(MeshTest, LargeMeshStaysLinear) {
+  const int n = 300;
+  kvhost::MeshSpec grid;
+  for (int y = 0; y <= n; ++y)
+    for (int x = 0; x <= n; ++x) grid.points.push_back({double(x), double(y), 0});
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      int a = y * (n + 1) + x;
+      grid.faces.push_back({a, a + 1, a + n + 2, a + n + 1});
+    }
+  auto start = std::chrono::steady_clock::now();
+  std::string shape = b.mesh("grid", grid);
+  MFnMesh mesh(path(shape));
+  MPointArray points;
+  mesh.getPoints(points, MSpace::kWorld);
+  EXPECT_EQ(points.length(), static_cast<unsigned>((n + 1) * (n + 1)));
+  long corners = 0;
+  for (MItMeshPolygon it(path(shape)); !it.isDone(); it.next()) corners += it.polygonVertexCount();
+  EXPECT_EQ(corners, 4L * n * n);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 30.0);
+}
+
+}  // namespace
