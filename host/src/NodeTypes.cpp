@@ -107,6 +107,7 @@ Attribute* multi(Attribute* a) {
 }
 Attribute* computed(Attribute* a) {
   a->computed = true;
+  for (Attribute* c : a->children) c->computed = true;
   return a;
 }
 Attribute* moves(Attribute* a) {
@@ -260,8 +261,9 @@ void registerNodeTypes(Scene::Impl& impl) {
     b.num({"diffuse", "dc"}, NumType::Float, 0.8);
     b.num({"translucence", "tc"}, NumType::Float, 0.0);
     b.tuple({"normalCamera", "n"}, NumType::Float, {{"normalCameraX", "nx"}, {"normalCameraY", "ny"}, {"normalCameraZ", "nz"}});
-    b.tuple({"outColor", "oc"}, NumType::Float, {{"outColorR", "ocr"}, {"outColorG", "ocg"}, {"outColorB", "ocb"}});
-    b.tuple({"outTransparency", "ot"}, NumType::Float, {{"outTransparencyR", "otr"}, {"outTransparencyG", "otg"}, {"outTransparencyB", "otb"}});
+    // Shading results are not computed by the host: reading them gives no value.
+    computed(b.tuple({"outColor", "oc"}, NumType::Float, {{"outColorR", "ocr"}, {"outColorG", "ocg"}, {"outColorB", "ocb"}}));
+    computed(b.tuple({"outTransparency", "ot"}, NumType::Float, {{"outTransparencyR", "otr"}, {"outTransparencyG", "otg"}, {"outTransparencyB", "otb"}}));
   }
   {
     TypeBuilder b(impl, "reflect", "lambert", {MFn::kReflect});
@@ -282,8 +284,10 @@ void registerNodeTypes(Scene::Impl& impl) {
   {
     TypeBuilder b(impl, "file", "dependNode", {MFn::kTexture2d, MFn::kFileTexture});
     b.typed({"fileTextureName", "ftn"}, DataType::String);
-    b.tuple({"outColor", "oc"}, NumType::Float, {{"outColorR", "ocr"}, {"outColorG", "ocg"}, {"outColorB", "ocb"}});
-    b.num({"outAlpha", "oa"}, NumType::Float);
+    // Texture lookups are not computed by the host: a channel driven by a
+    // texture reads its own stored value.
+    computed(b.tuple({"outColor", "oc"}, NumType::Float, {{"outColorR", "ocr"}, {"outColorG", "ocg"}, {"outColorB", "ocb"}}));
+    computed(b.num({"outAlpha", "oa"}, NumType::Float));
   }
   { TypeBuilder b(impl, "place2dTexture", "dependNode", {MFn::kPlace2dTexture}); }
   {

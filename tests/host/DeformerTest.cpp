@@ -1,0 +1,241 @@
+// Deformed meshes: skin clusters (influences, sparse weights, output shapes,
+// linear blend), tweaks and blend shapes (envelope, weights, connected and
+// stored targets), and the caches that follow joint and envelope changes.
+
+#include <maya/MDagPathArray.h>
+#include <maya/MFloatArray.h>
+#include <maya/MFnBlendShapeDeformer.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnSkinCluster.h>
+#include <maya/MItDependencyNodes.h>
+#include <maya/MItGeometry.h>
+#include <maya/MObjectArray.h>
+#include <maya/MPlug.h>
+#include <maya/MPointArray.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+class DeformerTest : public HostTest {
+protected:
+  // Four points on the x axis and one triangle fan, enough for weights.
+  static kvhost::MeshSpec strip() {
+    kvhost::MeshSpec s;
+    s.points = {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}};
+    s.faces = {{0, 1, 3}, {1, 2, 3}};
+    return s;
+  }
+
+  static MPointArray points(const std::string& shape, MSpace::Space space = MSpace::kObject) {
+    MPointArray p;
+    EXPECT_TRUE(MFnMesh(path(shape)).getPoints(p, space));
+    return p;
+  }
+
+  static MObject dependencyNode(const char* name) { return kvhost::Scene::get().findNode(name); }
+};
+
+TEST_F(DeformerTest, InfluencesAndWeightsFollowSparseLogicalIndices) {
+  std::string shape = b.deformableMesh("body", strip());
+  b.joint("a");
+  b.joint("b", "a", {.t = {2, 0, 0}});
+  b.joint("c", "b", {.t = {1, 0, 0}});
+  // Influences a, b, c on matrix[5], matrix[1], matrix[3]: the order by logical index is b, c, a.
+  b.skinCluster("skin", shape, {"a", "b", "c"}, {{{0, 1.0}}, {{0, 0.5}, {2, 0.5}}, {{1, 0.25}}, {}}, {5, 1, 3});
+  MFnSkinCluster skin(dependencyNode("skin"));
+  MDagPathArray influences;
+  ASSERT_EQ(skin.influenceObjects(influences), 3u);
+  EXPECT_EQ(influences[0], path("b"));
+  EXPECT_EQ(influences[1], path("c"));
+  EXPECT_EQ(influences[2], path("a"));
+  EXPECT_EQ(skin.indexForInfluenceObject(path("c")), 3u);
+
+  MFloatArray all;
+  unsigned count = 0;
+  ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, all, count));
+  EXPECT_EQ(count, 3u);
+  const std::vector<float> expected = {0, 0, 1, /**/ 0, 0.5f, 0.5f, /**/ 0.25f, 0, 0, /**/ 0, 0, 0};
+  EXPECT_EQ(all.items(), expected);
+
+  // One vertex at a time, as an exporter walks them.
+  MItGeometry it(path(shape));
+  it.next();
+  MFloatArray one;
+  ASSERT_TRUE(skin.getWeights(path(shape), it.component(), one, count));
+  EXPECT_EQ(one.items(), (std::vector<float>{0, 0.5f, 0.5f}));
+}
+
+TEST_F(DeformerTest, OutputShapeIndexAndPath) {
+  std::string shape = b.deformableMesh("body", strip());
+  std::string other = b.mesh("other", strip());
+  b.joint("a");
+  b.skinCluster("skin", shape, {"a"}, {{{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}});
+  MFnSkinCluster skin(dependencyNode("skin"));
+  MStatus s;
+  EXPECT_EQ(skin.indexForOutputShape(path(shape).node(), &s), 0u);
+  EXPECT_TRUE(s);
+  skin.indexForOutputShape(path(other).node(), &s);
+  EXPECT_FALSE(s) << "the cluster does not deform that shape";
+  MDagPath out;
+  ASSERT_TRUE(skin.getPathAtIndex(0, out));
+  EXPECT_EQ(out, path(shape));
+  EXPECT_FALSE(skin.getPathAtIndex(1, out));
+  MFloatArray w;
+  unsigned count;
+  EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, w, count));
+  // A skin cluster is found by type name when walking the nodes.
+  int found = 0;
+  for (MItDependencyNodes it; !it.isDone(); it.next())
+    if (std::string(it.item().apiTypeStr()) == "kSkinClusterFilter") ++found;
+  EXPECT_EQ(found, 1);
+}
+
+TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
+  std::string shape = b.deformableMesh("body", strip());
+  b.joint("a");
+  b.joint("b", "a", {.t = {2, 0, 0}});
+  b.bindPose("bindPose1", {"a", "b"});
+  b.skinCluster("skin", shape, {"a", "b"}, {{{0, 1.0}}, {{0, 0.5}, {1, 0.5}}, {{1, 1.0}}, {{1, 1.0}}}, {},
+                "bindPose1");
+  // At the bind pose the skin returns its input.
+  MPointArray bound = points(shape);
+  EXPECT_POINT_NEAR(bound[1], 1, 0, 0);
+  EXPECT_POINT_NEAR(bound[2], 3, 0, 0);
+  // Rotate b by 90 degrees about z: (3,0,0) turns about (2,0,0) to (2,1,0);
+  // the half-and-half vertex averages (1,0,0) and (2,-1,0).
+  b.set("b.r", {0, 0, 90});
+  MPointArray posed = points(shape);
+  EXPECT_POINT_NEAR(posed[0], 0, 0, 0);
+  EXPECT_POINT_NEAR(posed[1], 1.5, -0.5, 0);
+  EXPECT_POINT_NEAR(posed[2], 2, 1, 0);
+  EXPECT_POINT_NEAR(posed[3], 1, 1, 0);
+  b.set("skin.en", {0.0});
+  EXPECT_POINT_NEAR(points(shape)[2], 3, 0, 0);
+}
+
+TEST_F(DeformerTest, TweakOffsetsAddToTheOrigPoints) {
+  std::string shape = b.deformableMesh("body", strip());
+  b.create("tweak", "tweak1");
+  b.scene().disconnectAttr("bodyShapeOrig.w[0]", shape + ".i");
+  b.connect("bodyShapeOrig.w[0]", "tweak1.ip[0].ig");
+  b.connect("tweak1.og[0]", shape + ".i");
+  b.set("tweak1.vl[0].vt[1]", {0, 2, 0});
+  EXPECT_POINT_NEAR(points(shape)[1], 1, 2, 0);
+  EXPECT_POINT_NEAR(points(shape)[2], 3, 0, 0);
+}
+
+class BlendShapeTest : public DeformerTest {
+protected:
+  void SetUp() override {
+    DeformerTest::SetUp();
+    base = b.deformableMesh("face", strip());
+    kvhost::MeshSpec smile = strip(), frown = strip();
+    smile.points[0] = {0, 2, 0};
+    frown.points[1] = {2, 0, 0};
+    b.mesh("smile", smile, {}, {.t = {50, 0, 0}});
+    b.mesh("frown", frown, {}, {.t = {-50, 0, 0}});
+    b.blendShape("blend", base, {"smileShape", "frownShape"}, {1.0, 0.5});
+    // A deleted target keeps only its deltas.
+    b.set("blend.w[2]", {1.0});
+    b.set("blend.it[0].itg[2].iti[6000].ipt", {1, 0, 0, 3, 1}, "pointArray");
+    b.set("blend.it[0].itg[2].iti[6000].ict", {1, "vtx[3]"}, "componentList");
+  }
+  std::string base;
+};
+
+TEST_F(BlendShapeTest, EnvelopeOneBlendsWeightedTargetsAndDeltas) {
+  MPointArray p = points(base);
+  EXPECT_POINT_NEAR(p[0], 0, 2, 0);    // smile, weight 1
+  EXPECT_POINT_NEAR(p[1], 1.5, 0, 0);  // frown, weight 0.5
+  EXPECT_POINT_NEAR(p[2], 3, 0, 0);
+  EXPECT_POINT_NEAR(p[3], 3, 1, 3);    // stored delta, weight 1
+}
+
+TEST_F(BlendShapeTest, EnvelopeZeroPassesTheBaseThrough) {
+  points(base);  // evaluate once so that the change below must invalidate the cache
+  MFnBlendShapeDeformer fn(dependencyNode("blend"));
+  ASSERT_TRUE(fn.findPlug("en").setValue(0.0f));
+  EXPECT_FLOAT_EQ(fn.envelope(), 0.0f);
+  MPointArray p = points(base);
+  EXPECT_POINT_NEAR(p[0], 0, 0, 0);
+  EXPECT_POINT_NEAR(p[1], 1, 0, 0);
+  EXPECT_POINT_NEAR(p[3], 3, 1, 0);
+}
+
+TEST_F(BlendShapeTest, BaseObjectsWeightsAndTargets) {
+  MFnBlendShapeDeformer fn(dependencyNode("blend"));
+  MObjectArray bases;
+  ASSERT_TRUE(fn.getBaseObjects(bases));
+  ASSERT_EQ(bases.length(), 1u);
+  EXPECT_EQ(bases[0], path(base).node());
+  MIntArray weights;
+  ASSERT_TRUE(fn.weightIndexList(weights));
+  EXPECT_EQ(weights.items(), (std::vector<int>{0, 1, 2}));
+  MObjectArray targets;
+  ASSERT_TRUE(fn.getTargets(bases[0], 1, targets));
+  ASSERT_EQ(targets.length(), 1u);
+  EXPECT_EQ(targets[0], path("frownShape").node());
+  ASSERT_TRUE(fn.getTargets(bases[0], 2, targets));
+  EXPECT_EQ(targets.length(), 0u) << "a deleted target has no shape";
+  EXPECT_FALSE(fn.getTargets(path("smileShape").node(), 0, targets)) << "not a base of this deformer";
+}
+
+TEST_F(BlendShapeTest, MovingATargetTransformLeavesTheBaseAlone) {
+  MPointArray before = points(base, MSpace::kWorld);
+  b.set("smile.t", {0, 0, 0});
+  MPointArray target = points("smileShape", MSpace::kWorld);
+  EXPECT_POINT_NEAR(target[0], 0, 2, 0);
+  MPointArray after = points(base, MSpace::kWorld);
+  for (unsigned i = 0; i < before.length(); ++i) EXPECT_TRUE(after[i].isEquivalent(before[i])) << i;
+}
+
+TEST_F(DeformerTest, FullChainTweakBlendShapeSkin) {
+  // Orig -> tweak -> blendShape -> skinCluster -> shape, as Maya builds it.
+  std::string shape = b.deformableMesh("body", strip());
+  b.create("tweak", "tweak1");
+  b.scene().disconnectAttr("bodyShapeOrig.w[0]", shape + ".i");
+  b.connect("bodyShapeOrig.w[0]", "tweak1.ip[0].ig");
+  b.connect("tweak1.og[0]", shape + ".i");
+  b.set("tweak1.vl[0].vt[3]", {0, 0, 1});
+  kvhost::MeshSpec up = strip();
+  up.points[2] = {3, 4, 0};
+  b.mesh("up", up);
+  b.blendShape("blend", shape, {"upShape"}, {0.5});
+  b.joint("root", {}, {.t = {0, 0, 0}});
+  b.skinCluster("skin", shape, {"root"}, {{{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}});
+  b.set("root.t", {10, 0, 0});
+  MPointArray p = points(shape);
+  EXPECT_POINT_NEAR(p[2], 13, 2, 0);
+  EXPECT_POINT_NEAR(p[3], 13, 1, 0.5);  // the target pulls the tweaked z halfway back
+  MFnSkinCluster skin(dependencyNode("skin"));
+  EXPECT_EQ(skin.indexForOutputShape(path(shape).node()), 0u);
+  MFnBlendShapeDeformer blend(dependencyNode("blend"));
+  MObjectArray bases;
+  blend.getBaseObjects(bases);
+  ASSERT_EQ(bases.length(), 1u);
+  EXPECT_EQ(bases[0], path(shape).node()) << "the base is the shape at the end of the chain";
+}
+
+TEST_F(DeformerTest, ManySkinnedVerticesStayLinear) {
+  kvhost::MeshSpec line;
+  const int n = 60000;
+  for (int i = 0; i < n; ++i) line.points.push_back({double(i % 100), double(i / 100), 0});
+  std::string shape = b.deformableMesh("big", line);
+  b.joint("a");
+  b.joint("b", "a", {.t = {50, 0, 0}});
+  std::vector<std::vector<std::pair<int, double>>> weights(n, {{0, 0.5}, {1, 0.5}});
+  b.skinCluster("skin", shape, {"a", "b"}, weights);
+  MFnSkinCluster skin(dependencyNode("skin"));
+  int visited = 0;
+  for (MItGeometry it(path(shape)); !it.isDone(); it.next()) {
+    MFloatArray w;
+    unsigned count;
+    skin.getWeights(path(shape), it.component(), w, count);
+    visited += w.length() == 2 ? 1 : 0;
+  }
+  EXPECT_EQ(visited, n);
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// Lights, cameras (including Maya's default cameras) and shader values.
+
+#include <cmath>
+
+#include <maya/MFnBlinnShader.h>
+#include <maya/MFnCamera.h>
+#include <maya/MFnDirectionalLight.h>
+#include <maya/MFnLambertShader.h>
+#include <maya/MFnPhongShader.h>
+#include <maya/MFnPointLight.h>
+#include <maya/MFnSpotLight.h>
+#include <maya/MFnTransform.h>
+#include <maya/MItDag.h>
+#include <maya/MPlugArray.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+using LightCameraShaderTest = HostTest;
+
+constexpr double kDeg = M_PI / 180.0;
+
+TEST_F(LightCameraShaderTest, DefaultCamerasHaveMayasValues) {
+  kvhost::Scene::get().ensureDefaultNodes();
+  MFnCamera persp(path("perspShape"));
+  EXPECT_FALSE(persp.isOrtho());
+  EXPECT_NEAR(persp.horizontalFieldOfView(), 0.9500, 5e-5);
+  struct Ortho {
+    const char* name;
+    MVector position, view;
+  };
+  for (const Ortho& o : {Ortho{"top", {0, 1000.1, 0}, {0, -1, 0}}, Ortho{"front", {0, 0, 1000.1}, {0, 0, -1}},
+                         Ortho{"side", {1000.1, 0, 0}, {-1, 0, 0}}}) {
+    std::string shape = std::string(o.name) + "Shape";
+    MFnCamera cam(path(shape));
+    EXPECT_TRUE(cam.isOrtho()) << o.name;
+    EXPECT_DOUBLE_EQ(cam.orthoWidth(), 30.0) << o.name;
+    EXPECT_TRUE(cam.viewDirection(MSpace::kWorld).isEquivalent(o.view, 1e-12)) << o.name;
+    MFnTransform t(path(o.name));
+    EXPECT_TRUE(t.transformation().translation(MSpace::kWorld).isEquivalent(o.position)) << o.name;
+    EXPECT_FALSE(t.findPlug("visibility").asBool()) << o.name;
+  }
+  // The default cameras come first in DAG order, before the scene's own nodes.
+  b.transform("mine");
+  MItDag it(MItDag::kDepthFirst, MFn::kCamera);
+  EXPECT_EQ(MFnDagNode(it.item()).name(), MString("perspShape"));
+}
+
+TEST_F(LightCameraShaderTest, FieldOfViewFromApertureFocalLengthAndScale) {
+  std::string shape = b.camera("cam", {.t = {0, 0, 10}, .r = {0, 90, 0}});
+  b.set(shape + ".fl", {50.0});
+  b.set(shape + ".cs", {2.0});
+  MFnCamera cam(path(shape));
+  EXPECT_NEAR(cam.horizontalFieldOfView(), 2 * std::atan(1.41732 * 25.4 * 2 / 100.0), 1e-12);
+  EXPECT_NEAR(cam.verticalFieldOfView(), 2 * std::atan(0.94488 * 25.4 * 2 / 100.0), 1e-12);
+  EXPECT_TRUE(cam.viewDirection(MSpace::kWorld).isEquivalent(MVector(-1, 0, 0), 1e-12));
+  EXPECT_TRUE(cam.viewDirection().isEquivalent(MVector(0, 0, -1)));
+  EXPECT_POINT_NEAR(cam.eyePoint(MSpace::kWorld), 0, 0, 10);
+}
+
+TEST_F(LightCameraShaderTest, LightColourIntensityAndDirection) {
+  std::string point = b.light("pointLight", "bulb", {.t = {1, 2, 3}});
+  b.set(point + ".cl", {1.0, 0.5, 0.25});
+  b.set(point + ".in", {2.0});
+  MFnPointLight bulb(path(point));
+  EXPECT_EQ(bulb.color(), MColor(1, 0.5f, 0.25f));
+  EXPECT_FLOAT_EQ(bulb.intensity(), 2.0f);
+  // Assumed: colour times intensity, with alpha 1.
+  EXPECT_EQ(bulb.lightIntensity(), MColor(2, 1, 0.5f, 1));
+
+  std::string sun = b.light("directionalLight", "sun", {.r = {0, 90, 0}});
+  MFnDirectionalLight dir(path(sun));
+  EXPECT_EQ(dir.color(), MColor(1, 1, 1)) << "default colour";
+  EXPECT_TRUE(dir.lightDirection(0, MSpace::kWorld).isEquivalent(MFloatVector(-1, 0, 0)));
+  EXPECT_TRUE(dir.lightDirection(0, MSpace::kObject).isEquivalent(MFloatVector(0, 0, -1)));
+  b.set("sun.r", {-90, 0, 0});
+  EXPECT_TRUE(dir.lightDirection(0, MSpace::kWorld).isEquivalent(MFloatVector(0, -1, 0)));
+}
+
+TEST_F(LightCameraShaderTest, SpotAnglesAreRadiansInTheApi) {
+  std::string spot = b.light("spotLight", "spot");
+  MFnSpotLight fn(path(spot));
+  EXPECT_NEAR(fn.coneAngle(), 40 * kDeg, 1e-12) << "default";
+  b.set(spot + ".ca", {30.0});  // degrees, as a file writes them
+  b.set(spot + ".pa", {5.0});
+  b.set(spot + ".dro", {2.5});
+  EXPECT_NEAR(fn.coneAngle(), 30 * kDeg, 1e-12);
+  EXPECT_NEAR(fn.penumbraAngle(), 5 * kDeg, 1e-12);
+  EXPECT_DOUBLE_EQ(fn.dropOff(), 2.5);
+  EXPECT_TRUE(path(spot).hasFn(MFn::kLight));
+  MStatus s;
+  MFnSpotLight wrong(path(b.light("pointLight", "notSpot")), &s);
+  EXPECT_EQ(s, MS::kInvalidParameter);
+}
+
+TEST_F(LightCameraShaderTest, ShaderDefaultsAndChannels) {
+  kvhost::Scene::get().ensureDefaultNodes();
+  MFnLambertShader lambert1(node("lambert1"));
+  EXPECT_EQ(lambert1.color(), MColor(0.5f, 0.5f, 0.5f));
+  EXPECT_EQ(lambert1.ambientColor(), MColor(0, 0, 0));
+  MPlugArray from;
+  ASSERT_TRUE(MFnDependencyNode(node("initialShadingGroup")).findPlug("surfaceShader").connectedTo(from, true, false));
+  EXPECT_EQ(from[0].node(), node("lambert1"));
+
+  b.material("phong", "shiny", {1, 0, 0});
+  b.material("blinn", "soft");
+  MFnPhongShader phong(node("shiny"));
+  EXPECT_FLOAT_EQ(phong.cosPower(), 20.0f);
+  EXPECT_EQ(phong.color(), MColor(1, 0, 0));
+  EXPECT_EQ(phong.specularColor(), MColor(0.5f, 0.5f, 0.5f));
+  MFnBlinnShader blinn(node("soft"));
+  EXPECT_FLOAT_EQ(blinn.eccentricity(), 0.3f);
+  MStatus s;
+  MFnPhongShader notPhong(node("soft"), &s);
+  EXPECT_FALSE(s);
+  for (const char* channel : {"colorR", "specularColorB", "ambientColorG", "incandescenceR", "transparencyB"}) {
+    blinn.findPlug(channel, &s);
+    EXPECT_TRUE(s) << channel;
+  }
+  for (const char* channel : {"colorA", "specularColorA", "ambientColorA", "transparencyA"}) {
+    blinn.findPlug(channel, &s);
+    EXPECT_FALSE(s) << channel;
+  }
+}
+
+TEST_F(LightCameraShaderTest, FileTextureFeedsTheColour) {
+  b.material("lambert", "wood");
+  b.fileTexture("file1", "/textures/wood.png", "wood");
+  MFnLambertShader fn(node("wood"));
+  MPlugArray sources;
+  ASSERT_TRUE(fn.findPlug("color").connectedTo(sources, true, false));
+  EXPECT_STREQ(sources[0].node().apiTypeStr(), "kFileTexture");
+  MString file;
+  ASSERT_TRUE(MFnDependencyNode(sources[0].node()).findPlug("ftn").getValue(file, MDGContext::fsNormal));
+  EXPECT_EQ(file, MString("/textures/wood.png"));
+  float red = -1;
+  EXPECT_TRUE(fn.findPlug("colorR").getValue(red)) << "an unevaluated texture leaves the stored colour";
+  EXPECT_FLOAT_EQ(red, 0.5f);
+}
+
+}  // namespace
