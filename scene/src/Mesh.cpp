@@ -59,6 +59,97 @@ bool CheckCapacity(KvArchive& archive, uint32_t capacity, uint32_t elementBytes,
   return true;
 }
 
+// Inverse world transforms of the joints one ComputeNormals meets. Each world
+// transform is formed once, as local x (parent's world), exactly the products
+// KvJoint::GetWorldTransform forms, so that many influences on a long joint chain
+// cost one pass over the chain instead of one per influence.
+class JointSpaces {
+ public:
+  const KvMatrix& InverseWorld(KvJoint* joint) {
+    Slot* slot = Find(joint);
+    if (slot == nullptr) slot = Add(joint);
+    if (!slot->hasInverse) {
+      slot->inverse = slot->world.Inverse();
+      slot->hasInverse = true;
+    }
+    return slot->inverse;
+  }
+
+ private:
+  struct Slot {
+    const KvJoint* joint = nullptr;
+    KvMatrix world;
+    KvMatrix inverse;
+    bool hasInverse = false;
+  };
+
+  static uint32_t Hash(const KvJoint* joint) {
+    const auto bits = reinterpret_cast<uintptr_t>(joint);
+    return static_cast<uint32_t>((bits >> 4) ^ (bits >> 20)) * 2654435761u;
+  }
+
+  Slot* Find(const KvJoint* joint) {
+    if (slots_.Empty()) return nullptr;
+    const uint32_t mask = slots_.Size() - 1;
+    for (uint32_t i = Hash(joint) & mask;; i = (i + 1) & mask) {
+      if (slots_[i].joint == joint) return &slots_[i];
+      if (slots_[i].joint == nullptr) return nullptr;
+    }
+  }
+
+  Slot* Insert(const KvJoint* joint, const KvMatrix& world) {
+    if (2 * (used_ + 1) > slots_.Size()) Grow();
+    const uint32_t mask = slots_.Size() - 1;
+    uint32_t i = Hash(joint) & mask;
+    while (slots_[i].joint != nullptr) i = (i + 1) & mask;
+    slots_[i].joint = joint;
+    slots_[i].world = world;
+    ++used_;
+    return &slots_[i];
+  }
+
+  void Grow() {
+    KvArray<Slot> old;
+    old.Swap(slots_);
+    slots_.Resize(old.Empty() ? 16 : old.Size() * 2);
+    used_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.joint == nullptr) continue;
+      Slot* moved = Insert(slot.joint, slot.world);
+      moved->inverse = slot.inverse;
+      moved->hasInverse = slot.hasInverse;
+    }
+  }
+
+  // Walks up to the first joint already known (or past the root), then forms the
+  // world transforms on the way back down.
+  Slot* Add(KvJoint* joint) {
+    chain_.Clear();
+    KvJoint* known = joint;
+    while (known != nullptr && Find(known) == nullptr) {
+      chain_.PushBack(known);
+      known = known->GetParent();
+    }
+    uint32_t i = chain_.Size();
+    KvMatrix world;
+    if (known != nullptr) {
+      world = Find(known)->world;
+    } else {
+      world = chain_[--i]->GetLocalTransform();
+      Insert(chain_[i], world);
+    }
+    while (i-- > 0) {
+      world = chain_[i]->GetLocalTransform() * world;
+      Insert(chain_[i], world);
+    }
+    return Find(joint);
+  }
+
+  KvArray<Slot> slots_;
+  uint32_t used_ = 0;
+  KvArray<KvJoint*> chain_;
+};
+
 }  // namespace
 
 KvBoundingBox KvBoundingBox::FromVertices(const KvVertex* vertices, uint32_t count) {
@@ -196,10 +287,7 @@ void KvMesh::ComputeNormals() {
   for (KvSurface* surface : surfaces) {
     if (surface != nullptr) surface->ComputeNormals();
   }
-  // Consecutive influences usually name the same joint: its inverse world transform
-  // is computed once for the run.
-  const KvJoint* cachedJoint = nullptr;
-  KvMatrix cachedInverse;
+  JointSpaces spaces;
   const uint32_t influenceTotal = influences.Size();
   for (uint32_t i = 0; i < vertexCount; ++i) {
     KvVertex& vertex = vertices[i];
@@ -214,11 +302,7 @@ void KvMesh::ComputeNormals() {
     for (uint64_t k = vertex.firstInfluence; k < end && k < influenceTotal; ++k) {
       KvVertexInfluence& influence = influences[static_cast<uint32_t>(k)];
       if (influence.joint == nullptr) continue;
-      if (influence.joint != cachedJoint) {
-        cachedJoint = influence.joint;
-        cachedInverse = influence.joint->GetWorldTransform().Inverse();
-      }
-      influence.normalOffset = cachedInverse.TransformDirection(n);
+      influence.normalOffset = spaces.InverseWorld(influence.joint).TransformDirection(n);
     }
   }
 }

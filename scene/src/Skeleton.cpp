@@ -31,7 +31,7 @@ void KvJoint::StoreBindPose() {
   bindScale = scale;
 }
 
-const KvMatrix& KvJoint::LocalTransform() {
+const KvMatrix& KvJoint::GetLocalTransform() {
   if (!localTransformValid) {
     KvMatrix ts;
     ts.Translate(translation);
@@ -50,8 +50,8 @@ KvMatrix KvJoint::GetWorldTransform() {
   // formed in the same order as the recursive definition.
   KvArray<KvJoint*> chain;
   for (KvJoint* joint = this; joint != nullptr; joint = joint->parent) chain.PushBack(joint);
-  KvMatrix world = chain[chain.Size() - 1]->LocalTransform();
-  for (uint32_t i = chain.Size() - 1; i-- > 0;) world = chain[i]->LocalTransform() * world;
+  KvMatrix world = chain[chain.Size() - 1]->GetLocalTransform();
+  for (uint32_t i = chain.Size() - 1; i-- > 0;) world = chain[i]->GetLocalTransform() * world;
   return world;
 }
 

@@ -288,3 +288,45 @@ TEST_F(KvMeshTest, SkinnedMeshRoundTripRecomputesNormalOffsets) {
 }
 
 }  // namespace
+
+namespace {
+
+using KvMeshJointSpaceTest = SceneTest;
+
+TEST_F(KvMeshJointSpaceTest, ManyInfluencesOnALongChainMatchTheJointsOwnTransforms) {
+  // A chain of joints, each turned a little; influences alternate between joints
+  // deep in the chain. Every normal offset must equal the direction through the
+  // inverse of that joint's own world transform, bit for bit.
+  constexpr uint32_t kJoints = 1000;
+  KvSkeleton skeleton;
+  KvJoint* parent = nullptr;
+  const float s = std::sin(0.01f), c = std::cos(0.01f);
+  for (uint32_t i = 0; i < kJoints; ++i) {
+    auto* joint = new KvJoint();
+    joint->SetRotation(KvQuat{c, 0, s, 0});
+    joint->SetTranslation(KvVec3{0, 0.1f, 0});
+    joint->SetScale(KvVec3{1, 1, 1});
+    joint->SetParent(parent);
+    skeleton.AddJoint(joint);
+    parent = joint;
+  }
+  std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+  constexpr uint32_t kInfluences = 7 * 858;  // the last seven name the same joints as the first
+  for (uint32_t i = 0; i < kInfluences; ++i) {
+    KvVertexInfluence influence;
+    influence.joint = skeleton.GetJoint(kJoints - 1 - (i % 7) * 13);
+    mesh->AddInfluence(influence);
+  }
+  mesh->GetVertex(0)->influenceCount = kInfluences;
+  mesh->ComputeNormals();
+  const KvVec3 n = mesh->GetVertex(0)->normal;
+  for (uint32_t i = 0; i < 7; ++i) {
+    const KvVec3 expected = mesh->GetInfluence(i).joint->GetWorldTransform().Inverse().TransformDirection(n);
+    const KvVec3 got = mesh->GetInfluence(kInfluences - 7 + i).normalOffset;
+    const KvVec3 first = mesh->GetInfluence(i).normalOffset;
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << i;
+    EXPECT_EQ(std::memcmp(&first, &expected, sizeof got), 0) << i;
+  }
+}
+
+}  // namespace

@@ -38,12 +38,12 @@ class KvJoint : public KvNamedObject {
   // Joint-to-world: R x T x S of this joint (scale applied to the translation row
   // too), times the parent's world transform.
   KvMatrix GetWorldTransform();
+  // R x T x S of this joint alone, cached until the next setter or Serialize.
+  const KvMatrix& GetLocalTransform();
 
   void Serialize(KvArchive& archive) override;
 
  private:
-  const KvMatrix& LocalTransform();
-
   KvVec3 translation{0.0f, 0.0f, 0.0f};
   KvQuat rotation{1.0f, 0.0f, 0.0f, 0.0f};
   KvVec3 scale{0.0f, 0.0f, 0.0f};
