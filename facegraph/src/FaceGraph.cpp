@@ -14,34 +14,105 @@ constexpr uint32_t kMinPropertyBytes = 20;  // name, kind, two value words, stri
 constexpr uint32_t kMinBoneBytes = 44;      // name and ten floats
 constexpr uint32_t kMinNodeBytes = 4;       // an object reference
 
-uint32_t CountLiveObjects(const KvArchiveTables& tables) {
-  uint32_t live = 0;
-  for (const KvObject* object : tables.objects) live += object != nullptr ? 1 : 0;
-  return live;
+// Old parameter blocks (version 0) end with a reference to an object that current
+// links no longer keep: it is read and destroyed. Destroying it must leave nothing
+// in the archive's object table that points at freed memory, so it must be one
+// object of its own: the only entry of the table that it filled. An object registers
+// after its own fields, so the table has gaps at the objects still being read (the
+// graph and node around this link) and wherever a file skips indexes; an object
+// read inside the old one could fill any of them. The entries that changed are
+// found without walking the whole table each time: a scan remembers how far it has
+// looked and which entries were still gaps.
+struct LegacyObjectScan {
+  explicit LegacyObjectScan(KvArchive* forArchive = nullptr) : archive(forArchive) {}
+  KvArchive* archive;
+  uint32_t checked = 0;     // entries below this were looked at
+  KvArray<uint32_t> gaps;   // null entries below `checked`
+  bool tooManyGaps = false;  // tracking stopped: old objects are refused
+  LegacyObjectScan* previous = nullptr;
+};
+
+// Legitimate gaps are the objects being read around a link, so they are few.
+constexpr uint32_t kMaxTrackedGaps = KvArchive::kMaxObjectDepth;
+
+LegacyObjectScan* g_scan = nullptr;
+
+// Makes one scan current for every link that `archive` loads below it (a graph, or
+// a node loaded on its own), so that each table entry is looked at about once.
+class LegacyObjectScope {
+ public:
+  explicit LegacyObjectScope(KvArchive& archive) {
+    if (!archive.IsLoading() || (g_scan != nullptr && g_scan->archive == &archive)) return;
+    scan_.archive = &archive;
+    scan_.previous = g_scan;
+    g_scan = &scan_;
+    active_ = true;
+  }
+  ~LegacyObjectScope() {
+    if (active_) g_scan = scan_.previous;
+  }
+  LegacyObjectScope(const LegacyObjectScope&) = delete;
+  LegacyObjectScope& operator=(const LegacyObjectScope&) = delete;
+
+ private:
+  LegacyObjectScan scan_;
+  bool active_ = false;
+};
+
+// Brings the gap list up to the table's current size.
+void UpdateGaps(LegacyObjectScan& scan, const KvArray<KvObject*>& objects) {
+  if (scan.tooManyGaps) return;
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < scan.gaps.Size(); ++i) {
+    if (objects[scan.gaps[i]] == nullptr) scan.gaps[kept++] = scan.gaps[i];
+  }
+  while (scan.gaps.Size() > kept) scan.gaps.RemoveAt(scan.gaps.Size() - 1);
+  for (uint32_t i = scan.checked; i < objects.Size() && !scan.tooManyGaps; ++i) {
+    if (objects[i] != nullptr) continue;
+    scan.gaps.PushBack(i);
+    if (scan.gaps.Size() > kMaxTrackedGaps) scan.tooManyGaps = true;
+  }
+  scan.checked = objects.Size();
+  if (scan.tooManyGaps) scan.gaps.Clear();
 }
 
-// Old parameter blocks (version 0) end with a reference to an object that current
-// links no longer keep: it is read and destroyed. It must be an object of its own:
-// a reference to an object read earlier, or one that brings further objects along
-// (they would be left behind in the archive's table), makes the archive corrupt.
 void DiscardLegacyParameterObject(KvArchive& archive) {
   KvArchiveTables* tables = archive.GetTables();
   if (!archive.IsValid() || tables == nullptr) return;
-  const uint32_t liveBefore = CountLiveObjects(*tables);
+  LegacyObjectScan local(&archive);
+  LegacyObjectScan& scan = g_scan != nullptr && g_scan->archive == &archive ? *g_scan : local;
+  KvArray<KvObject*>& objects = tables->objects;
+
+  UpdateGaps(scan, objects);
+  const uint32_t sizeBefore = objects.Size();
   KvObject* object = nullptr;
   archive.SerializeObjectReference(object, nullptr, false);
   if (object == nullptr || !archive.IsValid()) return;
-  const uint32_t liveAfter = CountLiveObjects(*tables);
-  if (liveAfter == liveBefore) {
+  if (scan.tooManyGaps) {
+    archive.Fail(KvArchiveError::kCorrupt, "old link parameters in an object table with too many gaps");
+    return;
+  }
+
+  // Every entry the read filled: former gaps, and entries beyond the old end.
+  uint32_t filled = 0;
+  uint32_t objectIndex = kKvNullObjectIndex;
+  auto visit = [&](uint32_t index) {
+    if (objects[index] == nullptr) return;
+    ++filled;
+    if (objects[index] == object) objectIndex = index;
+  };
+  for (uint32_t gap : scan.gaps) visit(gap);
+  for (uint32_t i = sizeBefore; i < objects.Size(); ++i) visit(i);
+  if (filled == 0) {
     archive.Fail(KvArchiveError::kCorrupt, "old link parameters refer to an object read earlier");
     return;
   }
-  const uint32_t index = archive.IndexOfObject(object);
-  if (index != kKvNullObjectIndex) tables->objects[index] = nullptr;
-  delete object;
-  if (liveAfter > liveBefore + 1) {
+  if (filled != 1 || objectIndex == kKvNullObjectIndex) {
     archive.Fail(KvArchiveError::kCorrupt, "old link parameters carry further objects");
+    return;
   }
+  objects[objectIndex] = nullptr;
+  delete object;
 }
 
 }  // namespace
@@ -134,6 +205,7 @@ void KvFaceGraphNodeLink::Serialize(KvArchive& archive) {
 // ---- Nodes ----------------------------------------------------------------------------------
 
 void KvFaceGraphNode::Serialize(KvArchive& archive) {
+  LegacyObjectScope scope(archive);
   KvNamedObject::Serialize(archive);
   const uint16_t version = archive.SerializeClassVersion("KvFaceGraphNode");
   archive.Serialize(minValue_);
@@ -366,6 +438,7 @@ int32_t KvFaceGraph::IndexOfNode(const KvFaceGraphNode* node) const {
 void KvFaceGraph::Serialize(KvArchive& archive) {
   const bool loading = archive.IsLoading();
   if (loading) Clear();
+  LegacyObjectScope scope(archive);
   KvObject::Serialize(archive);
   const uint16_t version = archive.SerializeClassVersion("KvFaceGraph");
   archive.SerializeArray(

@@ -362,7 +362,7 @@ TEST_F(FaceGraphTest, VersionOneGraphFillsReservedGroupsInClassOrder) {
 
 TEST_F(FaceGraphTest, RejectsHostileGraphs) {
   struct Case {
-    const char* what;
+    const char* what;  // also the start of the error's detail
     std::vector<uint8_t> bytes;
   };
   std::vector<Case> cases;
@@ -371,12 +371,12 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(1);
     s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 2);
     s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(0xFFFFFFF0u).Version("KvCombinerNode", 0).U32(0);
-    cases.push_back({"huge output count", s.Finish(2)});
+    cases.push_back({"a face-graph node claims more outputs", s.Finish(2)});
   }
   {
     StreamBuilder s;  // a type group larger than the graph
     s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(0).U32(1).U32(1000000);
-    cases.push_back({"group larger than the graph", s.Finish(1)});
+    cases.push_back({"a type group claims more nodes", s.Finish(1)});
   }
   {
     StreamBuilder s;  // the same node owned twice by the node array
@@ -384,12 +384,12 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 2);
     s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(0).Version("KvCombinerNode", 0);
     s.U32(1).U32(0);
-    cases.push_back({"node owned twice", s.Finish(2)});
+    cases.push_back({"object 1 has two owners", s.Finish(2)});
   }
   {
     StreamBuilder s;  // a null node
     s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(1).NullObject().U32(0);
-    cases.push_back({"null node", s.Finish(1)});
+    cases.push_back({"a face graph holds a null node", s.Finish(1)});
   }
   {
     StreamBuilder s;  // an old parameter object that is a node of the graph itself
@@ -399,7 +399,7 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
     s.Version("KvLinkFnParameters", 0).Count(0).U32(0);
     s.Version("KvCombinerNode", 0);
-    cases.push_back({"old parameter object is the enclosing graph", s.Finish(2)});
+    cases.push_back({"object 0 refers to itself", s.Finish(2)});
   }
   {
     StreamBuilder s;  // an old parameter object that brings a graph of its own
@@ -412,14 +412,25 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     s.Object(3, "KvCombinerNode").NamedPart("B").Version("KvFaceGraphNode", 0);
     s.F32(0.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0);
     s.Version("KvCombinerNode", 0);
-    cases.push_back({"old parameter object with objects inside", s.Finish(4)});
+    cases.push_back({"old link parameters carry further objects", s.Finish(4)});
+  }
+  {
+    StreamBuilder s;  // an old parameter object that is the node read before
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(2);
+    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 0);
+    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0);
+    s.Object(2, "KvCombinerNode").NamedPart("B").F32(0.0f).F32(1.0f).U32(0).Count(1);
+    s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
+    s.Version("KvLinkFnParameters", 0).Count(0).U32(1);
+    cases.push_back({"old link parameters refer to an object read earlier", s.Finish(3)});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string error;
     KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(c.bytes, &error);
     EXPECT_EQ(graph, nullptr);
-    EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+    EXPECT_NE(error.find(std::string("corrupt at byte ")), std::string::npos) << error;
+    EXPECT_NE(error.find(c.what), std::string::npos) << error;
     delete graph;
   }
 }
