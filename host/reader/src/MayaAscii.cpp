@@ -770,6 +770,8 @@ private:
     fSet.pieces = usable ? piecesFor(node, p, type) : Pieces::None;
     fSet.pieceFirst = p.hasRange ? p.first : p.lastFirst;
     fSet.usable = usable;
+    // Values the host turns into ints: edge vertex ids and rotate orders.
+    fSet.wholeNumbers = p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder";
     if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
 
     fArgs.clear();
@@ -842,6 +844,8 @@ private:
       throw ReadError{fLine, "setAttr with more than " + std::to_string(fOptions.maxStatementValues) + " values"};
     double number = 0;
     bool isNumber = t.kind == Tok::Word && parseNumber(t.text, number);
+    if (fSet.wholeNumbers && isNumber && !integral(number, INT_MIN, INT_MAX))
+      throw ReadError{t.line, "setAttr ." + fSet.text.lastAttr + ": expected an integer, found " + t.text};
     switch (fSet.pieces) {
       case Pieces::None: break;
       case Pieces::Dense:
@@ -925,7 +929,7 @@ private:
   void finishSetAttr() {
     if (fSet.failed) return;  // an earlier piece was refused; the rest would be too
     // An "xform" matrix record holds its rotate order as a whole number 0..5.
-    if (fSet.type == "matrix" && fArgs.size() > 7 && fArgs[0].kind != Arg::Number && fArgs[0].text == "xform") {
+    if (fArgs.size() > 7 && fArgs[0].kind != Arg::Number && fArgs[0].text == "xform") {
       const Arg& ro = fArgs[7];
       if (ro.kind != Arg::Number || !integral(ro.number, 0, 5))
         throw ReadError{fLine, "matrix \"xform\": expected a rotate order 0 to 5"};
@@ -951,6 +955,7 @@ private:
     bool expectValue = false;
     bool usable = false;
     bool failed = false;
+    bool wholeNumbers = false;
   };
 
   Source& fSrc;
