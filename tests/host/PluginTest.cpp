@@ -1,0 +1,125 @@
+// Translator registration through MFnPlugin, translator objects, file
+// objects, and loading a plug-in module that shares the host scene.
+
+#include <fstream>
+#include <sstream>
+
+#include <kvhost/Plugins.h>
+#include <maya/MFileObject.h>
+#include <maya/MFnPlugin.h>
+#include <maya/MPxFileTranslator.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+using PluginTest = HostTest;
+
+int gLiveTranslators = 0;
+MPxFileTranslator::FileAccessMode gSeenMode = MPxFileTranslator::kUnknownAccessMode;
+
+class Recorder : public MPxFileTranslator {
+public:
+  Recorder() { ++gLiveTranslators; }
+  ~Recorder() override { --gLiveTranslators; }
+  static void* creator() { return new Recorder; }
+  MStatus writer(const MFileObject& file, const MString&, FileAccessMode mode) override {
+    gSeenMode = fileAccessMode();
+    lastFile = file.fullName().asChar();
+    return mode == kExportAccessMode || mode == kExportActiveAccessMode ? MS::kSuccess : MS::kFailure;
+  }
+  bool haveWriteMethod() const override { return true; }
+  std::string lastFile;
+};
+
+TEST_F(PluginTest, RegistrationIsByUniqueNameAndUndoneOnlyByItsPlugin) {
+  MObject plugin = kvhost::makePluginObject("recorderPlugin");
+  MStatus s;
+  MFnPlugin fn(plugin, "Vendor", "2.0", "Any", &s);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(fn.vendor(), MString("Vendor"));
+  ASSERT_TRUE(fn.registerFileTranslator("Recorder", "none", Recorder::creator, "", "", false));
+  EXPECT_EQ(fn.registerFileTranslator("Recorder", "none", Recorder::creator), MS::kFailure) << "duplicate name";
+  kvhost::TranslatorInfo info;
+  ASSERT_TRUE(kvhost::findTranslator("Recorder", info));
+  EXPECT_EQ(info.plugin, "recorderPlugin");
+  EXPECT_EQ(info.pixmapName, "none");
+
+  MFnPlugin other(kvhost::makePluginObject("otherPlugin"));
+  EXPECT_EQ(other.deregisterFileTranslator("Recorder"), MS::kFailure) << "not its translator";
+  MFnPlugin unattached(MObject(), "x", "y", "Any", &s);
+  EXPECT_FALSE(s);
+  EXPECT_EQ(unattached.registerFileTranslator("Loose", "none", Recorder::creator), MS::kFailure);
+
+  ASSERT_TRUE(fn.deregisterFileTranslator("Recorder"));
+  EXPECT_FALSE(kvhost::findTranslator("Recorder", info));
+  EXPECT_EQ(fn.deregisterFileTranslator("Recorder"), MS::kFailure);
+}
+
+TEST_F(PluginTest, TranslatorObjectsComeFromTheCreatorAndSeeTheAccessMode) {
+  MFnPlugin fn(kvhost::makePluginObject("recorderPlugin"));
+  ASSERT_TRUE(fn.registerFileTranslator("Recorder", "none", Recorder::creator));
+  {
+    kvhost::TranslatorPtr t = kvhost::createTranslator("Recorder");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(gLiveTranslators, 1);
+    EXPECT_TRUE(kvhost::runWriter(*t, "/tmp/out/scene.rec", MPxFileTranslator::kExportActiveAccessMode));
+    EXPECT_EQ(gSeenMode, MPxFileTranslator::kExportActiveAccessMode);
+    EXPECT_EQ(static_cast<Recorder&>(*t).lastFile, "/tmp/out/scene.rec");
+    EXPECT_FALSE(kvhost::runWriter(*t, "x", MPxFileTranslator::kSaveAccessMode));
+    EXPECT_EQ(MPxFileTranslator::fileAccessMode(), MPxFileTranslator::kUnknownAccessMode);
+    // The base class's defaults.
+    EXPECT_FALSE(t->haveReadMethod());
+    EXPECT_EQ(t->reader(MFileObject(), "", MPxFileTranslator::kOpenAccessMode), MS::kFailure);
+  }
+  EXPECT_EQ(gLiveTranslators, 0);
+  EXPECT_FALSE(kvhost::createTranslator("Nobody"));
+  fn.deregisterFileTranslator("Recorder");
+}
+
+TEST_F(PluginTest, FileObjectSplitsDirectoryAndName) {
+  struct Case {
+    const char* full;
+    const char* path;
+    const char* name;
+  };
+  for (const Case& c : {Case{"/a/b/scene.kvr", "/a/b/", "scene.kvr"}, Case{"scene.kvr", "", "scene.kvr"},
+                        Case{"/a/b/", "/a/b/", ""}, Case{"", "", ""}}) {
+    MFileObject f;
+    f.setRawFullName(c.full);
+    EXPECT_EQ(f.path(), MString(c.path)) << c.full;
+    EXPECT_EQ(f.name(), MString(c.name)) << c.full;
+    EXPECT_EQ(f.fullName(), MString(c.full)) << c.full;
+  }
+  EXPECT_EQ(MPxFileTranslator::kCouldBeMyFileType, 1);
+  EXPECT_EQ(MPxFileTranslator::kExportActiveAccessMode, 6);
+}
+
+TEST_F(PluginTest, LoadedModuleRegistersAndSharesTheHostScene) {
+  std::string error;
+  auto module = kvhost::PluginModule::load(KV_TEST_PLUGIN, error);
+  ASSERT_TRUE(module) << error;
+  EXPECT_EQ(module->apiVersion(), "800");
+  kvhost::TranslatorInfo info;
+  ASSERT_TRUE(kvhost::findTranslator("Joint Counter", info));
+  b.jointChain("spine", 3, {0, 1, 0});
+  std::string out = ::testing::TempDir() + "joint_counter.txt";
+  {
+    kvhost::TranslatorPtr t = kvhost::createTranslator("Joint Counter");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->defaultExtension(), MString("jc"));
+    ASSERT_TRUE(kvhost::runWriter(*t, out, MPxFileTranslator::kExportAccessMode));
+  }
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "3 joints, mode 5");
+  EXPECT_TRUE(module->unload());
+  EXPECT_FALSE(kvhost::findTranslator("Joint Counter", info));
+  module.reset();
+
+  EXPECT_FALSE(kvhost::PluginModule::load("/nonexistent/plugin.so", error));
+  EXPECT_NE(error.find("/nonexistent/plugin.so"), std::string::npos);
+}
+
+}  // namespace
