@@ -215,7 +215,8 @@ TEST_F(ActorTest, SurvivesEveryCorruptedByte) {
 std::vector<uint8_t> OldActor(uint16_t v) {
   StreamBuilder s;
   s.Object(0, "KvActor").NamedPart("Old").Version("KvActor", v);
-  s.Version("KvMasterBoneList", 2).Count(0);
+  s.Version("KvMasterBoneList", 2).Count(1).NamedPart("jawbone").Version("KvBone", 0);
+  for (int i = 0; i < 10; ++i) s.F32(5.0f);  // the listed bone keeps this transform
   s.ObjectPart().Version("KvFaceGraph", 1).Count(2);
   s.Object(1, "KvBonePoseNode").NamedPart("Jaw").Version("KvFaceGraphNode", 2);
   s.F32(0.0f).F32(1.0f).U32(0).Count(0).Count(0).U32(1).Version("KvBonePoseNode", 0).Count(1);
@@ -262,8 +263,11 @@ TEST_F(ActorTest, OlderActorsCompileTheirGraphAndFindTheirDefaultGroup) {
     ASSERT_EQ(compiled.nodes[1].links.Size(), 1u);
     EXPECT_EQ(compiled.nodes[1].links[0].inputIndex, 0);
     EXPECT_EQ(compiled.nodes[1].links[0].linkFnType, 3);
-    ASSERT_EQ(actor->GetMasterBoneList().GetNumBones(), 1u);
+    ASSERT_EQ(actor->GetMasterBoneList().GetNumBones(), 1u) << "a bone already listed is not added again";
     EXPECT_STREQ(actor->GetMasterBoneList().bones[0].GetName().GetAsCString(), "jawbone");
+    EXPECT_EQ(actor->GetMasterBoneList().bones[0].position[0], 5.0f);
+    ASSERT_EQ(compiled.nodes[0].boneIndices.Size(), 1u);
+    EXPECT_EQ(compiled.nodes[0].boneIndices[0], 0u);
 
     EXPECT_STREQ(actor->GetDefaultGroup().GetName().GetAsCString(), "Default");
     EXPECT_EQ(actor->GetDefaultGroup().anims.Size(), 2u);
