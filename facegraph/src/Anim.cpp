@@ -10,12 +10,6 @@ constexpr uint32_t kMinCurveBytes = 8;    // name and interpolation
 constexpr uint32_t kMinWeightBytes = 8;   // name and weight
 constexpr uint32_t kMinAnimBytes = 20;    // the smallest animation of any version
 
-// The time range starts from these two values; an animation whose range still holds
-// both afterwards has no curves. The end starts at the smallest positive normal
-// float, not at the most negative one, so curves that end at or before 0 leave it
-// there: stored ranges depend on it.
-constexpr float kRangeStart = 3.4028235e38f;
-constexpr float kRangeEnd = 1.1754944e-38f;
 
 }  // namespace
 
@@ -90,19 +84,22 @@ uint32_t KvAnim::GetTotalKeys() const {
   return total;
 }
 
+// The range spans every curve's range, a curve without keys counting as (0, 0); an
+// animation without curves keeps the default range 0 to 1. The first curve sets
+// both ends, so an animation whose curves all end before 0 ends where they do (the
+// range does not start from a small positive end that such curves never pass).
 void KvAnim::RecomputeTimeRange() {
-  startTime = kRangeStart;
-  endTime = kRangeEnd;
-  for (const KvAnimCurve& curve : curves) {
-    float start = 0.0f;
-    float end = 0.0f;
-    curve.GetTimeRange(start, end);
-    if (start < startTime) startTime = start;
-    if (end > endTime) endTime = end;
-  }
-  if (startTime == kRangeStart && endTime == kRangeEnd) {
+  if (curves.Empty()) {
     startTime = 0.0f;
     endTime = 1.0f;
+    return;
+  }
+  for (uint32_t i = 0; i < curves.Size(); ++i) {
+    float start = 0.0f;
+    float end = 0.0f;
+    curves[i].GetTimeRange(start, end);
+    if (i == 0 || start < startTime) startTime = start;
+    if (i == 0 || end > endTime) endTime = end;
   }
 }
 

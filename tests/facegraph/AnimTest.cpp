@@ -114,8 +114,15 @@ TEST_F(AnimTest, TimeRangeSpansTheCurves) {
   onlyEmpty.curves.PushBack(KvAnimCurve());
   onlyEmpty.RecomputeTimeRange();
   EXPECT_EQ(onlyEmpty.startTime, 0.0f);
-  EXPECT_GE(onlyEmpty.endTime, 0.0f);
-  EXPECT_LT(onlyEmpty.endTime, 1e-37f);
+  EXPECT_EQ(onlyEmpty.endTime, 0.0f) << "empty curves count as the range (0, 0)";
+
+  KvAnim early;  // every key before time 0
+  early.curves.PushBack(KvAnimCurve());
+  const float keys[] = {-3.0f, 1.0f, 0.0f, 0.0f, -2.0f, 1.0f, 0.0f, 0.0f};
+  early.curves[0].SetKeys(keys, 2);
+  early.RecomputeTimeRange();
+  EXPECT_EQ(early.startTime, -3.0f);
+  EXPECT_EQ(early.endTime, -2.0f);
 
   KvAnim spread = MakeAnim();
   spread.RecomputeTimeRange();
