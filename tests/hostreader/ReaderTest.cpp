@@ -307,21 +307,52 @@ createNode transform -n "t4";
   EXPECT_DOUBLE_EQ(plugAt("t1", "tz").asDouble(), 0.5);
 }
 
-// parent -add gives a node a second parent; rename renames.
-TEST(MayaAsciiReader, ParentsInstancesAndRenames) {
+// parent -add gives a node a second parent; plugs name nodes by DAG path or
+// namespace; disconnectAttr undoes a connection; rename renames.
+TEST(MayaAsciiReader, ParentsConnectsAndRenames) {
   MayaAsciiResult r = load(R"(createNode transform -n "a";
 createNode transform -n "b";
 createNode transform -n "c" -p "a";
 createNode locator -n "shape" -p "c";
+createNode transform -n "ns:d";
 parent -s -nc -r -add "|a|c|shape" "b";
 parent -r "b" "a";
-rename "c" "d";
+connectAttr "|a|c.t" "ns:d.t";
+connectAttr "|a|c.r" "ns:d.r";
+disconnectAttr "|a|c.r" "ns:d.r";
+rename "c" "e";
 )");
   ASSERT_TRUE(r.success) << r.error;
+  EXPECT_EQ(r.warningCount(), 0) << r.warnings[0].text;
   EXPECT_EQ(MFnDagNode(node("shape")).parentCount(), 2u);
   EXPECT_TRUE(MFnDagNode(node("b")).isChildOf(node("a")));
+  EXPECT_TRUE(plugAt("ns:d", "t").isDestination());
+  EXPECT_FALSE(plugAt("ns:d", "r").isDestination());
   EXPECT_TRUE(node("c").isNull());
-  EXPECT_FALSE(node("d").isNull());
+  EXPECT_FALSE(node("e").isNull());
+}
+
+// addAttr makes typed, compound and multi attributes that setAttr then fills.
+TEST(MayaAsciiReader, AddsDynamicAttributes) {
+  MayaAsciiResult r = load(R"(createNode transform -n "t";
+	addAttr -ci true -sn "gain" -ln "gain" -dv 0.5 -min 0 -max 1 -at "double";
+	addAttr -ci true -uac -sn "tint" -ln "tint" -at "float3" -nc 3;
+	addAttr -ci true -sn "tr" -ln "tintR" -at "float" -p "tint";
+	addAttr -ci true -sn "tg" -ln "tintG" -at "float" -p "tint";
+	addAttr -ci true -sn "tb" -ln "tintB" -at "float" -p "tint";
+	addAttr -ci true -m -sn "ids" -ln "ids" -at "long";
+	addAttr -ci true -sn "note" -ln "note" -dt "string";
+	setAttr ".tint" -type "float3" 0.25 0.5 0.75 ;
+	setAttr -s 2 ".ids[4:5]" 40 50;
+	setAttr ".note" -type "string" "hello";
+)");
+  ASSERT_TRUE(r.success) << r.error;
+  EXPECT_EQ(r.warningCount(), 0) << r.warnings[0].text;
+  EXPECT_DOUBLE_EQ(plugAt("t", "gain").asDouble(), 0.5);
+  EXPECT_DOUBLE_EQ(plugAt("t", "tint.tintB").asDouble(), 0.75);
+  EXPECT_EQ(existingIndices(plugAt("t", "ids")), (std::vector<int>{4, 5}));
+  EXPECT_EQ(plugAt("t", "ids[5]").asInt(), 50);
+  EXPECT_EQ(plugAt("t", "note").asString(), MString("hello"));
 }
 
 // What the host does not know is kept or skipped with one warning per kind,
@@ -336,10 +367,12 @@ createNode transform -n "t";
 	setAttr ".zz" 8;
 fancyCommand -x 1 "two" { "three" };
 fancyCommand;
+relationship "link" ":lightLinker1" ":initialShadingGroup.message" ":defaultLightSet.message";
+lockNode -l 1 ;
 )");
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(r.stats.nodes, 4u);
-  EXPECT_EQ(r.stats.statements, 11u);  // two header statements and nine
+  EXPECT_EQ(r.stats.statements, 13u);  // two header statements and eleven
   ASSERT_EQ(r.warnings.size(), 3u);
   const kvhost::MayaAsciiWarning* cube = r.findWarning("polyCube");
   ASSERT_NE(cube, nullptr);
