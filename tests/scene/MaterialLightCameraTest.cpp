@@ -137,26 +137,6 @@ TEST_F(KvCameraTest, SavedCameraCarriesIdentityMatricesWithFalseFlags) {
   EXPECT_FALSE(back->IsProjectionMatrixValid());
 }
 
-TEST_F(KvCameraTest, MatrixFlagsAndValuesAreLoadedAsStored) {
-  // Flags true and a non-identity view matrix survive a load untouched.
-  ByteWriter w;
-  w.Header();
-  TableBlock(w, {kName, kNamedObject, kSceneClass, kCameraClass, kObjectClass}, {"KvScene", "KvCamera", "cam"}, 2);
-  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0).U32(0).U32(0).U32(0).U32(1);
-  w.U32(1).U32(1).U32(sizeof(KvCamera)).U32(2).U32(0);
-  w.Floats({0.5f, 1, 1e7f, 1, 1e-8f, FLT_MAX, 1, 1, 0, 0, 0, 0, 0, 0});
-  w.U32(1).U32(2).Floats({2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1});
-  w.U32(2).IdentityMatrix();  // 2 is not 1: reads as false
-  w.U32(0).IdentityMatrix();
-  ScenePtr loaded(LoadScene(w.Get()));
-  ASSERT_NE(loaded, nullptr);
-  KvCamera* camera = *loaded->Cameras().begin();
-  EXPECT_TRUE(camera->IsViewMatrixValid());
-  EXPECT_EQ(camera->GetViewMatrix().Flags(), 2u);
-  EXPECT_EQ(camera->GetViewMatrix()[5], 2.0f);
-  EXPECT_FALSE(camera->IsSecondMatrixValid());
-}
-
 TEST_F(KvCameraTest, SettersIgnoreChangesBelowEpsilon) {
   KvCamera camera;
   camera.SetPosition(KvVec3{1, 1, 1});

@@ -186,27 +186,6 @@ TEST_F(KvMeshTest, MeshLayoutIsByteExact) {
   EXPECT_EQ(SaveObject(&scene, TempPath("mesh.kvr"), 0), OneMeshScene(MeshFields{}));
 }
 
-TEST_F(KvMeshTest, LoadedMeshHasItsDataAndRecomputedNormals) {
-  MeshFields fields;
-  fields.vertexCapacity = 5;  // spare capacity is kept
-  Bytes bytes = OneMeshScene(fields);
-  ScenePtr scene(LoadScene(bytes));
-  ASSERT_NE(scene, nullptr);
-  KvMesh* mesh = scene->GetMesh(0);
-  EXPECT_TRUE(mesh->GetName() == "m");
-  EXPECT_EQ(mesh->GetVertexCapacity(), 5u);
-  ASSERT_EQ(mesh->GetNumVertices(), 3u);
-  EXPECT_EQ(mesh->GetVertex(1)->position.x, 1.0f);
-  ExpectVec(mesh->GetVertex(2)->normal, 0, 0, -1);
-  EXPECT_EQ(mesh->GetTexCoord(0)->v, 0.75f);
-  ASSERT_EQ(mesh->GetNumSurfaces(), 1u);
-  EXPECT_EQ(mesh->GetSurface(0)->GetMesh(), mesh);
-  EXPECT_EQ(mesh->GetSurface(0)->GetTriangle(0)->vertices[2], 2u);
-  ASSERT_EQ(mesh->GetNumInfluences(), 1u);
-  EXPECT_EQ(mesh->GetInfluence(0).joint, nullptr);
-  EXPECT_EQ(mesh->GetInfluence(0).positionOffset.y, 0.5f);
-}
-
 TEST_F(KvMeshTest, CorruptCountsAndIndexesFailTheLoad) {
   struct Case {
     const char* what;

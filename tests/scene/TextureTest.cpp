@@ -8,17 +8,6 @@ namespace {
 
 using KvTextureTest = SceneTest;
 
-// A 2x2 24-bit uncompressed TGA stored bottom row first (descriptor bit 5 clear).
-// Top row: red, green; bottom row: blue, white. Pixels are stored B, G, R.
-Bytes BottomUpTga() {
-  Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
-  const Bytes bottom = {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF};
-  const Bytes top = {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00};
-  tga.insert(tga.end(), bottom.begin(), bottom.end());
-  tga.insert(tga.end(), top.begin(), top.end());
-  return tga;
-}
-
 // The same pixels as DevIL holds them after loading: top row first.
 const Bytes kTopRowFirst = {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF};
 const Bytes kBottomRowFirst = {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00};

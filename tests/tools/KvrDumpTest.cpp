@@ -6,12 +6,6 @@
 
 #include "Dump.h"
 #include "SceneTestSupport.h"
-#include "kv/Camera.h"
-#include "kv/Light.h"
-#include "kv/Material.h"
-#include "kv/Mesh.h"
-#include "kv/Skeleton.h"
-#include "kv/Texture.h"
 
 namespace {
 
@@ -39,53 +33,11 @@ class KvrDumpTest : public SceneTest {
     return ProgramRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
   }
 
-  // A scene with a 2x2 texture shared by two materials, a three-joint skeleton, a
-  // mesh, a light and a camera, saved in `byteOrder`.
+  // The sample scene saved in `byteOrder`.
   std::string SaveSampleScene(uint32_t byteOrder) {
-    const std::string tga = TempPath("checker.tga");
-    WriteFile(tga, {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,  //
-                    0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00});
-    KvScene scene;
-    auto* texture = new KvTexture(KvName("checker.tga"));
-    EXPECT_TRUE(texture->LoadImage(KvString(tga.c_str())));
-    scene.AddTexture(texture);
-    for (const char* name : {"skin", "cloth"}) {
-      auto* material = new KvMaterial(KvName(name));
-      material->SetDiffuseTexture(texture);
-      material->SetSpecularPower(0.1f);
-      scene.AddMaterial(material);
-    }
-    auto* skeleton = new KvSkeleton();
-    KvJoint* parent = nullptr;
-    for (const char* name : {"hip", "knee", "ankle"}) {
-      auto* joint = new KvJoint(KvName(name));
-      joint->SetParent(parent);
-      skeleton->AddJoint(joint);
-      parent = joint;
-    }
-    auto* toe = new KvJoint(KvName("hipTwin"));  // a second child of hip
-    toe->SetParent(skeleton->GetJoint(0));
-    skeleton->AddJoint(toe);
-    scene.AddSkeleton(skeleton);
-    auto* mesh = new KvMesh();
-    mesh->SetName(KvName("leg"));
-    mesh->SetNumVertices(3);
-    for (int i = 0; i < 3; ++i) mesh->AddVertex(KvVertex());
-    auto* surface = new KvSurface(mesh);
-    surface->SetNumTriangles(1);
-    surface->AddTriangle(KvTriangle{{0, 1, 2}, {0, 0, 0}});
-    surface->SetMaterial(scene.FindMaterial(KvName("cloth")));
-    mesh->AddSurface(surface);
-    mesh->SetSkeleton(skeleton);
-    scene.AddMesh(mesh);
-    auto* light = new KvLight(KvName("sun"));
-    light->SetType(KvLight::kDirectional);
-    scene.AddLight(light);
-    auto* camera = new KvCamera(KvName("persp"));
-    camera->SetFieldOfView(90);
-    scene.AddCamera(camera);
+    ScenePtr scene(BuildSampleScene(TempPath("checker.tga")));
     const std::string path = TempPath(byteOrder == 0 ? "little.kvr" : "big.kvr");
-    SaveObject(&scene, path, byteOrder);
+    SaveObject(scene.get(), path, byteOrder);
     return path;
   }
 };
@@ -100,18 +52,18 @@ TEST_F(KvrDumpTest, TextReportShowsHeaderTablesAndTree) {
            "  archive version: 1710\n",
            "  licensee: \"Tarnwell, Inc.\", project \"Kavrel Rendering Archive\", version 1000\n",
            "  KvSkeleton 1\n",
-           "Objects: 13\n",
+           "Objects: 14\n",
            "      #1 KvTexture \"checker.tga\": 2 x 2, 3 bytes per pixel, 12 bytes of pixels (sha256 "
            "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c)\n",
-           "      #2 KvMaterial \"skin\": power 0.1, factor 1\n",
+           "      #2 KvMaterial \"skin\": power 12.5, factor 1\n        diffuse (1, 1, 1, 1), ambient (0.1, 0.2, 0.3, 1)\n",
            "        texture: #1 KvTexture \"checker.tga\"\n",
-           "        hip (#5)\n          knee (#6)\n            ankle (#7)\n          hipTwin (#8)\n",
-           "      #9 KvMesh \"leg\": 3 vertices, 0 texture coordinates, 1 triangles, 1 surfaces, 0 influences, 0 "
-           "morph targets\n",
-           "        skeleton: #4 KvSkeleton (root joint \"hip\")\n",
-           "        materials: cloth\n",
-           "      #11 KvLight \"sun\": directional\n",
-           "field of view 1.5707964 rad (90 deg)\n",
+           "        hip (#5)\n          knee (#6)\n            ankle (#7)\n",
+           "      #8 KvMesh \"leg\": 4 vertices, 2 texture coordinates, 2 triangles, 2 surfaces, 4 influences, 1 "
+           "morph targets\n        skeleton: #4 KvSkeleton (root joint \"hip\")\n        materials: skin, cloth\n"
+           "        morph target \"bend\": 1 morph vertices\n",
+           "      #12 KvLight \"sun\": spot\n",
+           "        cone angle 30, drop-off 0\n",
+           "field of view 1.0471976 rad (60 deg)\n",
        }) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\nin:\n" << run.out;
   }
@@ -130,7 +82,7 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(doc["classVersions"]["KvSkeleton"], 1);
     EXPECT_EQ(doc["classVersions"]["KvName"], 1);
     EXPECT_EQ(doc["names"][0], "KvScene");
-    EXPECT_EQ(doc["objectCount"], 13);
+    EXPECT_EQ(doc["objectCount"], 14);
 
     const Json& root = doc["root"];
     EXPECT_EQ(root["index"], 0);
@@ -140,27 +92,31 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(texture["name"], "checker.tga");
     EXPECT_EQ(texture["width"], 2);
     EXPECT_EQ(texture["pixels"]["bytes"], 12);
+    // The pixels as the archive stores them: top row first.
     EXPECT_EQ(texture["pixels"]["sha256"], "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c");
     // The shared texture is in full once, then a reference.
     EXPECT_EQ(root["materials"][0]["diffuseTexture"], Json({{"ref", 1}}));
     EXPECT_EQ(root["materials"][1]["diffuseTexture"], Json({{"ref", 1}}));
-    EXPECT_EQ(root["materials"][0]["specularPower"], 0.1);
-    EXPECT_EQ(root["materials"][0]["ambient"], Json({0, 0, 0, 1}));
+    EXPECT_EQ(root["materials"][0]["specularPower"], 12.5);
+    EXPECT_EQ(root["materials"][0]["ambient"], Json({0.1, 0.2, 0.3, 1}));
     const Json& joints = root["skeletons"][0]["joints"];
-    ASSERT_EQ(joints.size(), 4u);
+    ASSERT_EQ(joints.size(), 3u);
     EXPECT_EQ(joints[0]["parent"], nullptr);
     EXPECT_EQ(joints[1]["parent"], Json({{"ref", 5}}));
-    EXPECT_EQ(joints[0]["rotation"], Json({1, 0, 0, 0}));
+    EXPECT_EQ(joints[2]["name"], "ankle");
     const Json& mesh = root["meshes"][0];
     EXPECT_EQ(mesh["skeleton"], Json({{"ref", 4}}));
-    EXPECT_EQ(mesh["morphController"], nullptr);
-    EXPECT_EQ(mesh["surfaces"][0]["class"], "KvSurface");
-    EXPECT_EQ(mesh["surfaces"][0]["triangles"][0]["vertices"], Json({0, 1, 2}));
-    EXPECT_EQ(mesh["surfaces"][0]["material"], Json({{"ref", 3}}));
-    EXPECT_EQ(mesh["vertices"][2]["color"], Json({0, 0, 0, 1}));
-    EXPECT_EQ(root["lights"][0]["type"], 3);
-    EXPECT_EQ(root["lights"][0]["coneAngle"], 1.5707964);
+    EXPECT_EQ(mesh["influences"][1]["joint"], Json({{"ref", 6}}));
+    EXPECT_EQ(mesh["surfaces"][1]["class"], "KvSurface");
+    EXPECT_EQ(mesh["surfaces"][1]["triangles"][0]["vertices"], Json({1, 3, 2}));
+    EXPECT_EQ(mesh["surfaces"][1]["material"], Json({{"ref", 3}}));
+    EXPECT_EQ(mesh["vertices"][3]["position"], Json({1, 1, 1}));
+    EXPECT_EQ(mesh["morphController"]["index"], 11);
+    EXPECT_EQ(mesh["morphController"]["morphTargets"][0]["name"], "bend");
+    EXPECT_EQ(root["lights"][0]["type"], 2);
+    EXPECT_EQ(root["lights"][0]["coneAngle"], 30);
     const Json& camera = root["cameras"][0];
+    EXPECT_EQ(camera["fieldOfView"], 1.0471976);
     EXPECT_EQ(camera["viewMatrix"]["flags"], 3);
     EXPECT_EQ(camera["projectionMatrixValid"], false);
     EXPECT_EQ(camera["parameter2"], 1e7);
@@ -209,18 +165,6 @@ TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const ProgramRun missing = Kvr("dump '" + TempPath("missing.kvr") + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot be opened: No such file or directory"), std::string::npos) << missing.err;
-}
-
-TEST_F(KvrDumpTest, EveryTruncationIsRejected) {
-  const Bytes good = ReadFile(SaveSampleScene(0));
-  const std::string path = TempPath("cut.kvr");
-  for (size_t length = 0; length < good.size(); ++length) {
-    WriteFile(path, Bytes(good.begin(), good.begin() + static_cast<long>(length)));
-    Json document;
-    std::string error;
-    EXPECT_EQ(DumpToJson(path, document, error), kExitBadArchive) << length;
-    EXPECT_FALSE(error.empty()) << length;
-  }
 }
 
 TEST_F(KvrDumpTest, UsageErrorsAndHelp) {
