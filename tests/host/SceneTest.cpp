@@ -289,6 +289,28 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   EXPECT_DOUBLE_EQ(MFnDependencyNode(node("curve")).findPlug("tan").asDouble(), 18.0);
 }
 
+TEST_F(SceneTest, AddedAttributesTakeValuesAndConnections) {
+  kvhost::Scene& s = b.scene();
+  MObject t = s.createNode("transform", "ctrl");
+  ASSERT_TRUE(s.addAttr(t, {.longName = "blink", .shortName = "bl", .attributeType = "double", .defaultValue = 0.25}));
+  MFnDependencyNode fn(t);
+  EXPECT_DOUBLE_EQ(fn.findPlug("bl").asDouble(), 0.25);
+  ASSERT_TRUE(s.addAttr(t, {.longName = "offset", .shortName = "off", .attributeType = "double3"}));
+  for (const char* c : {"offsetX", "offsetY", "offsetZ"})
+    ASSERT_TRUE(s.addAttr(t, {.longName = c, .attributeType = "double", .parent = "offset"}));
+  ASSERT_TRUE(s.setAttr("ctrl.off", {1, 2, 3}));
+  EXPECT_DOUBLE_EQ(fn.findPlug("offsetY").asDouble(), 2);
+  EXPECT_EQ(fn.findPlug("off").numChildren(), 3u);
+  ASSERT_TRUE(s.addAttr(t, {.longName = "tags", .dataType = "string", .multi = true}));
+  ASSERT_TRUE(s.setAttr("ctrl.tags[2]", {"x"}, "string"));
+  EXPECT_EQ(fn.findPlug("tags").numElements(), 1u);
+  EXPECT_EQ(fn.findPlug("tags[2]").asString(), MString("x"));
+  EXPECT_FALSE(s.addAttr(t, {.longName = "blink"})) << "duplicate name";
+  EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
+  ASSERT_TRUE(s.connectAttr("ctrl.bl", "ctrl.tx"));
+  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 0.25);
+}
+
 TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {
   b.transform("g1");
   b.transform("g2");

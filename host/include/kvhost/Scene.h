@@ -41,12 +41,12 @@ struct Arg {
 
 // Description of a dynamic attribute (addAttr).
 struct AttrSpec {
-  std::string longName;
-  std::string shortName;             // defaults to the long name
-  std::string attributeType;         // -at: bool long short byte enum float double doubleLinear doubleAngle
+  std::string longName = {};
+  std::string shortName = {};             // defaults to the long name
+  std::string attributeType = {};         // -at: bool long short byte enum float double doubleLinear doubleAngle
                                      //      double2 double3 float2 float3 long2 long3 compound message matrix
-  std::string dataType;              // -dt: string stringArray matrix doubleArray Int32Array pointArray ...
-  std::string parent;                // -p: long name of a compound attribute of the node
+  std::string dataType = {};              // -dt: string stringArray matrix doubleArray Int32Array pointArray ...
+  std::string parent = {};                // -p: long name of a compound attribute of the node
   bool multi = false;                // -m
   double defaultValue = 0.0;         // -dv
   int numberOfChildren = 0;          // -nc
