@@ -87,6 +87,7 @@ void KvTexture::ReleaseImage() {
 
 bool KvTexture::LoadImage(const KvString& fileName) {
   ReleaseImage();
+  for (uint32_t& value : archived) value = 0;
   ILuint name = 0;
   ilGenImages(1, &name);
   image = name;
@@ -120,6 +121,10 @@ void KvTexture::GetDescription(uint32_t values[kDescriptionCount]) const {
   if (!imageHeld) return;
   ilBindImage(image);
   for (uint32_t i = 0; i < kDescriptionCount; ++i) values[i] = Query(kDescriptionQueries[i]);
+}
+
+void KvTexture::GetArchivedDescription(uint32_t values[kDescriptionCount]) const {
+  for (uint32_t i = 0; i < kDescriptionCount; ++i) values[i] = archived[i];
 }
 
 const uint8_t* KvTexture::GetPixels() const {
@@ -177,6 +182,7 @@ void KvTexture::LoadImageFrom(KvArchive& archive) {
   uint32_t values[kDescriptionCount] = {};
   archive.SerializeUInt32s(values, kDescriptionCount);
   if (!archive.IsValid()) return;
+  for (uint32_t i = 0; i < kDescriptionCount; ++i) archived[i] = values[i];
 
   const uint32_t width = values[kWidth], height = values[kHeight], depth = values[kDepth];
   const uint32_t dataSize = values[kDataSize];

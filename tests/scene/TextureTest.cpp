@@ -65,9 +65,14 @@ TEST_F(TextureFileTest, LoadedTextureHoldsRowsBottomUpAndSavesThemBackTopFirst) 
   EXPECT_TRUE(texture->IsFlipped());
   EXPECT_EQ(Bytes(texture->GetPixels(), texture->GetPixels() + 12), kBottomRowFirst);
   // Saved twice: the pixel bytes it read, both times; the held rows stay bottom-up.
-  // The stored origin is not applied on loading, so DevIL's own comes back.
+  // The stored origin is not applied on loading, so DevIL's own comes back; the
+  // texture still knows what the file said.
   uint32_t d[KvTexture::kDescriptionCount];
   texture->GetDescription(d);
+  uint32_t archived[KvTexture::kDescriptionCount];
+  texture->GetArchivedDescription(archived);
+  EXPECT_EQ(archived[KvTexture::kOrigin], static_cast<uint32_t>(IL_ORIGIN_UPPER_LEFT));
+  EXPECT_EQ(archived[KvTexture::kDataSize], 12u);
   const Bytes expected =
       OneTextureScene({2, 2, 1, 3, IL_BGR, IL_UNSIGNED_BYTE, d[KvTexture::kOrigin], 12}, kTopRowFirst);
   const std::string path = TempPath("again.kvr");
@@ -91,6 +96,11 @@ TEST_F(KvTextureTest, FailedLoadStillHoldsAnImageAndWritesItsDescription) {
   const Bytes expected = OneTextureScene({d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]},
                                          pixels != nullptr ? Bytes(pixels, pixels + d[7]) : Bytes());
   EXPECT_EQ(bytes, expected);
+}
+
+TEST_F(KvTextureTest, ImageLibraryVersionsAreRecentEnough) {
+  // IL, ILU and ILUT all answer the version check (set-up runs again harmlessly).
+  EXPECT_TRUE(KvImageLibraryStartup());
 }
 
 TEST_F(KvTextureTest, TextureWithoutImageWritesEightZerosAndLoadsWithoutOne) {

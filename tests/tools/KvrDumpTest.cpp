@@ -91,6 +91,7 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(texture["index"], 1);
     EXPECT_EQ(texture["name"], "checker.tga");
     EXPECT_EQ(texture["width"], 2);
+    EXPECT_EQ(texture["origin"], 0x0602);  // as stored (upper left), not DevIL's view after loading
     EXPECT_EQ(texture["pixels"]["bytes"], 12);
     // The pixels as the archive stores them: top row first.
     EXPECT_EQ(texture["pixels"]["sha256"], "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c");

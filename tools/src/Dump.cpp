@@ -120,8 +120,9 @@ class GraphWriter {
   void TextureFields(KvTexture& texture, Json& json) {
     static const char* const kKeys[KvTexture::kDescriptionCount] = {
         "width", "height", "depth", "bytesPerPixel", "format", "type", "origin", "dataSize"};
+    // What the file says, not DevIL's view of the recreated image.
     uint32_t values[KvTexture::kDescriptionCount];
-    texture.GetDescription(values);
+    texture.GetArchivedDescription(values);
     for (uint32_t i = 0; i < KvTexture::kDescriptionCount; ++i) json[kKeys[i]] = values[i];
     KvArray<uint8_t> pixels;
     texture.GetStoredPixels(pixels);

@@ -42,6 +42,10 @@ class KvTexture : public KvNamedObject {
   uint32_t GetBytesPerPixel() const;
   // The eight description values as DevIL reports them (all 0 without an image).
   void GetDescription(uint32_t values[kDescriptionCount]) const;
+  // The eight values as the archive stored them when the texture was loaded from one
+  // (DevIL's own description may differ: the stored origin is not applied); all 0
+  // otherwise.
+  void GetArchivedDescription(uint32_t values[kDescriptionCount]) const;
   // DevIL's pixel buffer (null without an image). The rows are bottom-up when
   // IsFlipped, as after a load from an archive.
   const uint8_t* GetPixels() const;
@@ -62,6 +66,7 @@ class KvTexture : public KvNamedObject {
   bool imageHeld = false;
   uint32_t image = 0;  // the DevIL image name
   bool imageFlipped = false;
+  uint32_t archived[kDescriptionCount] = {};
 };
 
 // DevIL set-up with the upper-left origin for every loaded image; returns whether
