@@ -715,14 +715,13 @@ private:
     std::string plug;
     bool sizeHint = false;
     // Flags come before the plug; -type may also follow it.
-    for (bool havePlug = false; !havePlug;) {
+    for (;;) {
       Token& t = fLex.peek();
       if (t.kind == Tok::End) unterminated("setAttr");
       if (t.kind == Tok::Semi) throw ReadError{fLine, "setAttr: expected an attribute name"};
       if (t.kind == Tok::String || (t.kind == Tok::Word && !isFlag(t.text))) {
         plug = std::move(t.text);
         fLex.consume();
-        havePlug = true;
         break;
       }
       if (t.kind != Tok::Word) throw ReadError{fLine, "setAttr: unexpected " + describe(t)};
@@ -769,7 +768,6 @@ private:
     fSet.text = p;
     fSet.pieces = usable ? piecesFor(node, p, type) : Pieces::None;
     fSet.pieceFirst = p.hasRange ? p.first : p.lastFirst;
-    fSet.usable = usable;
     // Values the host turns into ints: edge vertex ids and rotate orders.
     fSet.wholeNumbers = p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder";
     if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
@@ -953,7 +951,6 @@ private:
     long long elements = 0;    // whole elements gathered in it
     long long pairsLeft = 0;
     bool expectValue = false;
-    bool usable = false;
     bool failed = false;
     bool wholeNumbers = false;
   };
