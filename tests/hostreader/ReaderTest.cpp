@@ -524,3 +524,20 @@ TEST(MayaAsciiReader, StreamBlocksJoinSeamlessly) {
   EXPECT_DOUBLE_EQ(plugAt("t", "tx").asDouble(), 12345.5);
   EXPECT_EQ(plugAt("f", "ftn").asString().length(), length);
 }
+
+// Progress reports come between statements, grow, and end at the whole size.
+TEST(MayaAsciiReader, ReportsProgressUpToTheWholeSize) {
+  std::string text = std::string(kHeader) + kMesh;
+  std::vector<std::pair<size_t, size_t>> calls;
+  MayaAsciiOptions options;
+  options.progressStep = 100;
+  options.progress = [&](size_t done, size_t total) { calls.emplace_back(done, total); };
+  ASSERT_TRUE(kvhost::readMayaAsciiString(text, "p.ma", options).success);
+  ASSERT_GT(calls.size(), 3u);
+  for (size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
+  EXPECT_EQ(calls.back(), std::make_pair(text.size(), text.size()));
+  std::istringstream in(text);
+  calls.clear();
+  ASSERT_TRUE(kvhost::readMayaAscii(in, "p.ma", options).success);
+  EXPECT_EQ(calls.back(), std::make_pair(text.size(), size_t{0}));
+}

@@ -41,8 +41,11 @@ struct ReadError {
 // whole in memory.
 class Source {
 public:
-  explicit Source(std::string_view text) : fCur(text.data()), fEnd(text.data() + text.size()) {}
-  explicit Source(std::istream& in) : fIn(&in), fBuf(size_t{1} << 20) {}
+  explicit Source(std::string_view text)
+      : fStart(text.data()), fCur(text.data()), fEnd(text.data() + text.size()), fTotal(text.size()) {}
+  Source(std::istream& in, size_t total) : fIn(&in), fBuf(size_t{1} << 20), fTotal(total) {
+    fStart = fCur = fEnd = fBuf.data();
+  }
 
   int peek(size_t ahead = 0) {
     if (static_cast<size_t>(fEnd - fCur) <= ahead && !fill(ahead + 1)) return -1;
@@ -58,14 +61,18 @@ public:
   }
   int line() const { return fLine; }
   bool failed() const { return fIn && fIn->bad(); }
+  // Bytes consumed so far, and the size of the whole input (0 if unknown).
+  size_t offset() const { return fDiscarded + static_cast<size_t>(fCur - fStart); }
+  size_t total() const { return fTotal; }
 
 private:
   // Makes at least `want` characters available unless the input ends first.
   bool fill(size_t want) {
     if (!fIn || fIn->bad()) return false;
     size_t rest = static_cast<size_t>(fEnd - fCur);
+    fDiscarded += static_cast<size_t>(fCur - fStart);
     if (rest > 0 && fCur != fBuf.data()) std::memmove(fBuf.data(), fCur, rest);
-    fCur = fBuf.data();
+    fStart = fCur = fBuf.data();
     fEnd = fCur + rest;
     while (static_cast<size_t>(fEnd - fCur) < want && *fIn) {
       fIn->read(fBuf.data() + (fEnd - fCur), static_cast<std::streamsize>(fBuf.size() - static_cast<size_t>(fEnd - fCur)));
@@ -77,8 +84,11 @@ private:
 
   std::istream* fIn = nullptr;
   std::vector<char> fBuf;
+  const char* fStart = nullptr;  // fBuf's start, or the text's
   const char* fCur = nullptr;
   const char* fEnd = nullptr;
+  size_t fDiscarded = 0;  // bytes before fStart
+  size_t fTotal = 0;
   int fLine = 1;
 };
 
@@ -299,8 +309,13 @@ public:
       fLex.consume();
       ++fResult.stats.statements;
       execute(command);
+      if (fOptions.progress && fSrc.offset() >= fNextProgress) {
+        fOptions.progress(fSrc.offset(), fSrc.total());
+        fNextProgress = fSrc.offset() + std::max<size_t>(fOptions.progressStep, 1);
+      }
     }
     fResult.stats.lines = static_cast<size_t>(fSrc.line());
+    if (fOptions.progress) fOptions.progress(fSrc.offset(), fSrc.total());
   }
 
 private:
@@ -962,6 +977,7 @@ private:
   MayaAsciiResult& fResult;
   Scene& fScene;
   int fLine = 1;
+  size_t fNextProgress = 0;
   MObject fCurrent;
   std::vector<Token> fTokens;
   std::vector<Arg> fArgs;
@@ -1007,18 +1023,21 @@ MayaAsciiResult readMayaAsciiString(std::string_view text, const std::string& fi
 }
 
 MayaAsciiResult readMayaAscii(std::istream& in, const std::string& fileName, const MayaAsciiOptions& options) {
-  Source src(in);
+  Source src(in, 0);
   return readFrom(src, fileName, options);
 }
 
 MayaAsciiResult readMayaAsciiFile(const std::string& path, const MayaAsciiOptions& options) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     MayaAsciiResult result;
     result.error = path + ":0: cannot open the file";
     return result;
   }
-  return readMayaAscii(in, path, options);
+  std::streamoff size = in.tellg();
+  in.seekg(0);
+  Source src(in, size > 0 ? static_cast<size_t>(size) : 0);
+  return readFrom(src, path, options);
 }
 
 }  // namespace kvhost

@@ -11,6 +11,7 @@
 // count, the way Maya keeps loading a file that holds a few bad statements.
 
 #include <cstddef>
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -34,6 +35,11 @@ struct MayaAsciiOptions {
   // weights) goes to the host in a separate piece. Tests lower it to check
   // that pieces add up to the same scene.
   std::size_t pieceValues = std::size_t{1} << 16;
+  // Called between statements each time another `progressStep` bytes have
+  // been read, and once at the end, with the bytes read so far and the total
+  // (0 when unknown, as for a stream).
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  std::size_t progressStep = std::size_t{1} << 20;
 };
 
 // One kind of warning with the number of times it occurred.
