@@ -54,15 +54,13 @@ std::vector<const Attribute*> chainOf(const Attribute* attr) {
 }
 
 std::string plugName(const PlugKey& key, bool longNames) {
+  // Like Maya's partial names: ancestors appear only where they carry an index.
   std::string s = key.node ? key.node->name : std::string();
   if (!key.attr) return s;
   const auto& chain = key.attr->chain;
   for (size_t i = 0; i < chain.size(); ++i) {
     const Attribute* a = chain[i];
-    if (a->tupleComponent && i > 0) {
-      s += "." + (longNames ? a->longName : a->shortName);
-      continue;
-    }
+    if (i + 1 < chain.size() && !a->multi) continue;
     s += "." + (longNames ? a->longName : a->shortName);
     if (a->multi && i < key.idx.size() && key.idx[i] >= 0) s += "[" + std::to_string(key.idx[i]) + "]";
   }

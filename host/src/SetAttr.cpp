@@ -153,17 +153,16 @@ bool readMatrix(Reader& rd, Value& out) {
   return true;
 }
 
-// One polyFaces run: "f N e.. [h N e..] [mu set N uv..] [mc set N c..]" per face.
-bool readPolyFaces(Reader& rd, Node& node, int firstFace, int lastFace) {
+// One polyFaces run: "f N e.. [h N e..] [mu set N uv..] [mc set N c..]" per
+// face. Faces are read into `faces` (face index, data) and only stored once
+// the whole run has parsed.
+struct StagedFace {
+  int index;
+  std::vector<int> data;
+};
+
+bool readPolyFaces(Reader& rd, int firstFace, int lastFace, std::vector<StagedFace>& faces) {
   int face = firstFace - 1;
-  auto begin = [&](int f) {
-    if (static_cast<size_t>(f) >= node.faceStart.size()) {
-      node.faceStart.resize(static_cast<size_t>(f) + 1, -1);
-      node.faceEnd.resize(static_cast<size_t>(f) + 1, -1);
-    }
-    node.faceStart[static_cast<size_t>(f)] = static_cast<int64_t>(node.faceData.size());
-    node.faceEnd[static_cast<size_t>(f)] = static_cast<int64_t>(node.faceData.size());
-  };
   while (!rd.done()) {
     std::string tag;
     if (!rd.text(tag)) return false;
@@ -171,26 +170,37 @@ bool readPolyFaces(Reader& rd, Node& node, int firstFace, int lastFace) {
     if (code == 0) return rd.fail("unknown polyFaces entry '" + tag + "'");
     if (code == 1) {
       if (++face > lastFace) return rd.fail("more faces than the index range holds");
-      begin(face);
+      faces.push_back({face, {}});
     } else if (face < firstFace) {
       return rd.fail("polyFaces data before the first 'f'");
     }
     int set = 0, n = 0;
     if ((code == 3 || code == 4 || code == 7) && !rd.count(set)) return false;
     if (!rd.count(n)) return false;
-    std::vector<int> vals(static_cast<size_t>(n));
-    for (int& v : vals) {
+    std::vector<int>& out = faces.back().data;
+    out.push_back(code);
+    out.push_back(set);
+    out.push_back(n);
+    for (int i = 0; i < n; ++i) {
       double d;
       if (!rd.number(d)) return false;
-      v = static_cast<int>(d);
+      out.push_back(static_cast<int>(d));
     }
-    node.faceData.push_back(code);
-    node.faceData.push_back(set);
-    node.faceData.push_back(n);
-    node.faceData.insert(node.faceData.end(), vals.begin(), vals.end());
-    node.faceEnd[static_cast<size_t>(face)] = static_cast<int64_t>(node.faceData.size());
   }
   return true;
+}
+
+void storeFaces(Node& node, std::vector<StagedFace>& faces) {
+  for (StagedFace& f : faces) {
+    size_t i = static_cast<size_t>(f.index);
+    if (i >= node.faceStart.size()) {
+      node.faceStart.resize(i + 1, -1);
+      node.faceEnd.resize(i + 1, -1);
+    }
+    node.faceStart[i] = static_cast<int64_t>(node.faceData.size());
+    node.faceData.insert(node.faceData.end(), f.data.begin(), f.data.end());
+    node.faceEnd[i] = static_cast<int64_t>(node.faceData.size());
+  }
 }
 
 bool readTyped(Reader& rd, const std::string& type, Value& out) {
@@ -277,6 +287,8 @@ std::vector<int> ComponentListData::indices(const std::string& kind, int count) 
 
 bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
                   const std::string& type) {
+  // Every value is parsed before anything is stored, so a statement that
+  // fails leaves the scene as it was.
   PlugKey key = plug.key;
   const Attribute* attr = key.attr;
   Reader rd(values, impl, plugName(key, false));
@@ -285,9 +297,12 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
   int last = plug.rangeAt >= 0 ? plug.rangeLast : 0;
 
   if (type == "polyFaces" || attr->data == DataType::PolyFaces) {
+    if (attr->data != DataType::PolyFaces) return rd.fail("the attribute does not take -type polyFaces");
     int a = plug.rangeAt >= 0 ? first : std::max(0, key.idx.empty() ? 0 : key.idx.back());
     int b = plug.rangeAt >= 0 ? last : a;
-    if (!readPolyFaces(rd, node, a, b)) return false;
+    std::vector<StagedFace> faces;
+    if (!readPolyFaces(rd, a, b, faces)) return false;
+    storeFaces(node, faces);
     impl.changed(node, attr);
     return true;
   }
@@ -296,70 +311,73 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
   bool arrayPlug = attr->multi && (key.idx.empty() || key.idx.back() < 0);
   bool numericLeaf = attr->type == AttrType::Numeric || (attr->type == AttrType::Generic && type.empty());
   if (arrayPlug && numericLeaf && type.empty()) {
-    size_t leafPos = key.idx.size() - 1;
+    struct Entry {
+      int element, index;
+      double value;
+    };
+    std::vector<Entry> entries;
     for (int e = first; e <= last; ++e) {
-      if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = e;
       int n = 0;
       if (!rd.count(n)) return false;
       for (int i = 0; i < n; ++i) {
         double index = 0, v = 0;
         if (!rd.number(index) || !rd.number(v)) return false;
-        PlugKey k = key;
-        k.idx[leafPos] = static_cast<int>(index);
-        Slot* s = impl.findSlot(k, true);
-        s->value.kind = Value::Number;
-        s->value.n[0] = toInternal(attr->num, v);
+        if (index < 0) return rd.fail("negative index");
+        entries.push_back({e, static_cast<int>(index), toInternal(attr->num, v)});
       }
     }
     if (!rd.done()) return rd.fail("more values than the plug takes");
+    size_t leafPos = key.idx.size() - 1;
+    for (const Entry& en : entries) {
+      if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = en.element;
+      key.idx[leafPos] = en.index;
+      Slot* s = impl.findSlot(key, true);
+      s->value.kind = Value::Number;
+      s->value.n[0] = en.value;
+    }
     impl.changed(node, attr);
     return true;
   }
 
-  for (int e = first; e <= last; ++e) {
-    if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = e;
-    if (rd.done()) break;  // Maya accepts fewer values than the range holds
+  int width = tupleWidth(type);
+  if (attr->type == AttrType::Compound) {
+    if (!type.empty() && width == 0) return rd.fail("a compound attribute takes numbers, not -type " + type);
+    for (const Attribute* c : attr->children)
+      if (c->type != AttrType::Numeric) return rd.fail("'" + c->longName + "' is not numeric");
+  } else if (!type.empty() && width == 0) {
+    if (attr->type != AttrType::Typed && attr->type != AttrType::Generic)
+      return rd.fail("the attribute does not take -type " + type);
+  } else if (attr->type == AttrType::Message) {
+    return rd.fail("a message attribute holds no value");
+  } else if (attr->type == AttrType::Typed && attr->data != DataType::Matrix && attr->data != DataType::String) {
+    return rd.fail("the attribute needs -type");
+  } else if (width > 0 && attr->type == AttrType::Tuple && width != attr->tupleSize) {
+    return rd.fail("-type " + type + " does not match the attribute's " + std::to_string(attr->tupleSize) +
+                   " components");
+  }
+
+  std::vector<Value> staged;
+  for (int e = first; e <= last && !rd.done(); ++e) {  // Maya accepts fewer values than the range holds
     Value v;
-    int width = tupleWidth(type);
-    if (attr->type == AttrType::Compound && !type.empty() && width == 0)
-      return rd.fail("a compound attribute takes numbers, not -type " + type);
     if (attr->type == AttrType::Compound) {
-      // Numbers spread over the numeric children.
-      for (const Attribute* c : attr->children) {
-        PlugKey k = key;
-        k.attr = c;
-        k.idx.push_back(-1);
-        double d;
-        if (!rd.number(d)) return false;
-        Slot* s = impl.findSlot(k, true);
-        if (c->tupleComponent) continue;
-        s->value.kind = Value::Number;
-        s->value.n[0] = toInternal(c->num, d);
+      v.kind = Value::Tuple;
+      for (size_t i = 0; i < attr->children.size() && i < 4; ++i) {
+        if (!rd.number(v.n[i])) return false;
+        v.n[i] = toInternal(attr->children[i]->num, v.n[i]);
       }
-      continue;
-    }
-    if (!type.empty() && width == 0) {
-      if (attr->type != AttrType::Typed && attr->type != AttrType::Generic)
-        return rd.fail("the attribute does not take -type " + type);
+    } else if (!type.empty() && width == 0) {
       if (!readTyped(rd, type, v)) return false;
     } else if (attr->type == AttrType::Typed) {
-      // Typed attributes whose value needs no -type (a matrix given as 16 numbers).
       if (attr->data == DataType::Matrix) {
         if (!readMatrix(rd, v)) return false;
-      } else if (attr->data == DataType::String) {
-        if (!readTyped(rd, "string", v)) return false;
-      } else {
-        return rd.fail("the attribute needs -type");
+      } else if (!readTyped(rd, "string", v)) {
+        return false;
       }
-    } else if (attr->type == AttrType::Message) {
-      return rd.fail("a message attribute holds no value");
     } else {
-      int n = attr->type == AttrType::Tuple ? attr->tupleSize : width > 0 ? width : 1;
-      if (attr->type == AttrType::Numeric && !attr->tupleComponent && attr->type != AttrType::Generic && n != 1)
-        return rd.fail("the attribute takes one value");
-      if (attr->type == AttrType::Generic && width == 0) {
+      int n = attr->type == AttrType::Tuple ? attr->tupleSize : 1;
+      if (attr->type == AttrType::Generic) {
         // Untyped values of an unknown attribute: split evenly over the range.
-        size_t perElement = rd.remaining() / static_cast<size_t>(last - e + 1);
+        size_t perElement = width > 0 ? static_cast<size_t>(width) : rd.remaining() / static_cast<size_t>(last - e + 1);
         if (perElement == 0) perElement = 1;
         n = static_cast<int>(std::min<size_t>(perElement, 4));
         if (perElement > 4) {
@@ -380,19 +398,36 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
         }
       }
     }
+    staged.push_back(std::move(v));
+  }
+  if (!rd.done()) return rd.fail("more values than the plug takes");
+
+  for (size_t i = 0; i < staged.size(); ++i) {
+    if (plug.rangeAt >= 0) key.idx[static_cast<size_t>(plug.rangeAt)] = first + static_cast<int>(i);
+    Value& v = staged[i];
+    if (attr->type == AttrType::Compound) {
+      for (size_t c = 0; c < attr->children.size() && c < 4; ++c) {
+        PlugKey k = key;
+        k.attr = attr->children[c];
+        k.idx.push_back(-1);
+        Slot* s = impl.findSlot(k, true);
+        s->value = Value();
+        s->value.kind = Value::Number;
+        s->value.n[0] = v.n[c];
+      }
+      continue;
+    }
+    Slot* s = impl.findSlot(key, true);
     if (attr->tupleComponent) {
-      Slot* s = impl.findSlot(key, true);
       if (s->value.kind != Value::Tuple) {
         s->value.kind = Value::Tuple;
-        for (int i = 0; i < 4; ++i) s->value.n[i] = attr->parent->defaults[i];
+        for (int c = 0; c < 4; ++c) s->value.n[c] = attr->parent->defaults[c];
       }
       s->value.n[attr->component] = v.n[0];
     } else {
-      Slot* s = impl.findSlot(key, true);
       s->value = std::move(v);
     }
   }
-  if (!rd.done()) return rd.fail("more values than the plug takes");
   impl.changed(node, attr);
   return true;
 }

@@ -7,6 +7,8 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMatrixData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MPointArray.h>
 #include <maya/MIntArray.h>
 #include <maya/MItDag.h>
 #include <maya/MItDependencyNodes.h>
@@ -173,6 +175,7 @@ TEST_F(SceneTest, PlugsFoundByLongAndShortNames) {
     EXPECT_DOUBLE_EQ(p.child(1).asDouble(), 2.0);
   }
   EXPECT_DOUBLE_EQ(fn.findPlug("translateZ").asDouble(), 3.0);
+  EXPECT_EQ(fn.findPlug("translateZ").name(), MString("t.tz"));
   EXPECT_DOUBLE_EQ(fn.findPlug("tz").asDouble(), 3.0);
   EXPECT_TRUE(fn.findPlug("visibility").asBool());
   MStatus s;
@@ -309,6 +312,44 @@ TEST_F(SceneTest, AddedAttributesTakeValuesAndConnections) {
   EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
   ASSERT_TRUE(s.connectAttr("ctrl.bl", "ctrl.tx"));
   EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 0.25);
+}
+
+TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
+  kvhost::Scene& s = b.scene();
+  std::string shape = b.mesh("m", {.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, .faces = {{0, 1, 2}}});
+  using kvhost::Arg;
+  struct Case {
+    std::string plug;
+    std::vector<Arg> values;
+    std::string type;
+  };
+  const std::vector<Case> bad = {
+      {shape + ".vt[", {1.0}, ""},
+      {shape + ".vt[x]", {1.0}, ""},
+      {shape + ".vt[5:2]", {1.0}, ""},
+      {shape + "..vt[0]", {1.0}, ""},
+      {shape + ".vt[0:1].vx[0:1]", {1.0}, ""},
+      {shape + ".vt[-1]", {1.0, 2.0, 3.0}, ""},
+      {shape + ".vt[0:1]", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0}, ""},
+      {shape + ".fc[0]", {4, 0, 1, 2, 3}, "polyFaces"},
+      {shape + ".fc[0]", {Arg::word("f"), 3, 0, 1}, "polyFaces"},
+      {shape + ".fc[0]", {Arg::word("f"), 1000000, 0}, "polyFaces"},
+      {shape + ".fc[0]", {Arg::word("f"), 1, 0, Arg::word("f"), 1, 0}, "polyFaces"},
+      {shape + ".fc[0]", {Arg::word("x"), 1, 0}, "polyFaces"},
+      {shape + ".iog[0].og[0].gcl", {2, "f[0]"}, "componentList"},
+      {shape + ".iog[0].og[0].gcl", {1, "f[3:1]"}, "componentList"},
+      {shape + ".iog[0].og[0].gcl", {1, "nonsense"}, "componentList"},
+      {shape + ".uvst[0].uvsn", {1.0, 2.0}, "double2"},
+      {shape + ".io", {1.0}, "matrix"},
+      {"m.r", {1.0, 2.0}, "double3"},
+  };
+  for (const Case& c : bad) EXPECT_FALSE(s.setAttr(c.plug, std::span<const Arg>(c.values), c.type)) << c.plug;
+  MFnMesh mesh(path(shape));
+  EXPECT_EQ(mesh.numVertices(), 3);
+  EXPECT_EQ(mesh.numPolygons(), 1);
+  MPointArray p;
+  mesh.getPoints(p);
+  EXPECT_POINT_NEAR(p[1], 1, 0, 0);
 }
 
 TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {

@@ -16,15 +16,15 @@ namespace kvhost {
 using Vec3 = std::array<double, 3>;
 
 struct MeshSpec {
-  std::vector<Vec3> points;
-  std::vector<std::vector<int>> faces;                  // outer loops, vertex indices
-  std::vector<std::pair<int, std::vector<int>>> holes;  // (face, loop) hole loops
+  std::vector<Vec3> points = {};
+  std::vector<std::vector<int>> faces = {};             // outer loops, vertex indices
+  std::vector<std::pair<int, std::vector<int>>> holes = {};  // (face, loop) hole loops
   struct UVSet {
-    std::string name;
-    std::vector<std::array<double, 2>> uvs;
-    std::vector<std::vector<int>> faceUVs;  // per face (outer loop); empty: no UVs on that face
+    std::string name = {};
+    std::vector<std::array<double, 2>> uvs = {};
+    std::vector<std::vector<int>> faceUVs = {};  // per face (outer loop); empty: no UVs on that face
   };
-  std::vector<UVSet> uvSets;
+  std::vector<UVSet> uvSets = {};
 };
 
 // Local transform values of a transform or joint node.
