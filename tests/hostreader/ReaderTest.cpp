@@ -441,6 +441,7 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
   }
   MayaAsciiResult r = kvhost::readMayaAsciiString("createNode transform;\n", "bare.ma");
   EXPECT_EQ(r.error.rfind("bare.ma:1: expected a Maya ASCII file", 0), 0u) << r.error;
+  EXPECT_TRUE(kvhost::readMayaAsciiString("\xEF\xBB\xBF//Maya ASCII 2020 scene\n", "bom.ma").success);
   r = kvhost::readMayaAsciiFile("/nonexistent/scene.ma");
   EXPECT_FALSE(r.success);
   EXPECT_NE(r.error.find("cannot open"), std::string::npos) << r.error;

@@ -294,6 +294,9 @@ public:
       : fSrc(src), fLex(src), fFile(fileName), fOptions(options), fResult(result), fScene(Scene::get()) {}
 
   void run() {
+    // A byte order mark, which some editors add when saving, is skipped.
+    if (fSrc.peek(0) == 0xEF && fSrc.peek(1) == 0xBB && fSrc.peek(2) == 0xBF)
+      for (int i = 0; i < 3; ++i) fSrc.get();
     static const char kMagic[] = "//Maya";
     for (size_t i = 0; i + 1 < sizeof kMagic; ++i)
       if (fSrc.peek(i) != kMagic[i]) throw ReadError{1, "expected a Maya ASCII file starting with '//Maya'"};
