@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -16,10 +18,13 @@ constexpr int kJoints = 100;
 constexpr int kInfluences = 4;
 constexpr int kChunk = 1000;
 
-void append(std::string& s, const char* format, auto... args) {
+__attribute__((format(printf, 2, 3))) void append(std::string& s, const char* format, ...) {
   char buf[256];
-  int n = std::snprintf(buf, sizeof buf, format, args...);
-  s.append(buf, static_cast<size_t>(n));
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buf, sizeof buf, format, args);
+  va_end(args);
+  s.append(buf, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buf) - 1)));
 }
 
 // A side x side grid of vertices, quads between them, one UV per vertex, and
