@@ -124,6 +124,16 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
   }
 }
 
+TEST_F(KvrDumpTest, NamesThatAreNotUtf8StillGiveValidJson) {
+  KvScene scene;
+  scene.AddLight(new KvLight(KvName("caf\xE9")));
+  const std::string path = TempPath("latin1.kvr");
+  SaveObject(&scene, path, 0);
+  const ProgramRun run = Kvr("dump --json '" + path + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Json::parse(run.out)["root"]["lights"][0]["name"], "caf\xEF\xBF\xBD");
+}
+
 TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const Bytes good = ReadFile(SaveSampleScene(0));
   Bytes wrongMagic = good;
@@ -166,6 +176,37 @@ TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const ProgramRun missing = Kvr("dump '" + TempPath("missing.kvr") + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot be opened: No such file or directory"), std::string::npos) << missing.err;
+}
+
+TEST_F(KvrDumpTest, PatchedArchivesAreReportedOrRejectedWithoutHarm) {
+  // Every byte of the sample flipped in turn: whatever still loads must render in
+  // both forms (odd but valid graphs: objects first met in unusual places, nulls),
+  // and whatever does not must say why.
+  const Bytes good = ReadFile(SaveSampleScene(0));
+  const std::string path = TempPath("patched.kvr");
+  // The object stream, from the root's record on (the tables are the loader's).
+  const Bytes rootRecord = ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).Get();
+  const size_t stream = std::search(good.begin(), good.end(), rootRecord.begin(), rootRecord.end()) - good.begin();
+  ASSERT_LT(stream, good.size());
+  uint32_t rendered = 0;
+  for (size_t i = stream; i < good.size(); ++i) {
+    {
+      Bytes patched = good;
+      patched[i] ^= 0xFF;
+      WriteFile(path, patched);
+      Json document;
+      std::string error;
+      if (DumpToJson(path, document, error) != kExitOk) {
+        EXPECT_FALSE(error.empty()) << i;
+        continue;
+      }
+      std::ostringstream text;
+      WriteTextReport(document, text);
+      EXPECT_FALSE(document.dump(-1, ' ', false, Json::error_handler_t::replace).empty());
+      ++rendered;
+    }
+  }
+  EXPECT_GT(rendered, 0u);
 }
 
 TEST_F(KvrDumpTest, UsageErrorsAndHelp) {

@@ -337,7 +337,8 @@ int RunDump(const std::string& path, bool json, std::ostream& out, std::ostream&
     return kExitBadArchive;
   }
   if (json) {
-    out << document.dump(2) << "\n";
+    // Names and texts are bytes; any that are not UTF-8 come out as U+FFFD.
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
   } else {
     out << "File: " << path << "\n";
     WriteTextReport(document, out);

@@ -65,6 +65,12 @@ int main(int argc, char** argv) {
   }
 
   SceneModel model;
-  if (dump->parsed()) return RunDump(dumpPath, dumpJson, std::cout, std::cerr);
+  try {
+    if (dump->parsed()) return RunDump(dumpPath, dumpJson, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    // Out of memory, or a report that could not be written: still one line.
+    std::cerr << "kvr: " << dumpPath << ": " << e.what() << "\n";
+    return kExitBadArchive;
+  }
   return kExitUsage;
 }
