@@ -293,6 +293,7 @@ struct Scene::Impl {
   std::string error;
   std::vector<Message> messages;
   bool inDefaults = false;
+  bool angleInDegrees = true;
 
   Impl();
   const NodeType* typeFor(const std::string& name) const;

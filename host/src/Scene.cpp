@@ -482,6 +482,7 @@ void Scene::reset() {
   fImpl->world->children.clear();
   fImpl->world->out.clear();
   fImpl->error.clear();
+  fImpl->angleInDegrees = true;
 }
 
 void Scene::ensureDefaultNodes() {
@@ -515,6 +516,19 @@ void Scene::ensureDefaultNodes() {
   if (!s.find("initialParticleSE")) {
     createNode("shadingEngine", "initialParticleSE");
     connectAttr("lambert1.oc", "initialParticleSE.ss");
+  }
+  // Scene-wide nodes that files select and connect to; the host keeps them as
+  // generic nodes.
+  for (const char* name :
+       {"time1", "renderPartition", "renderGlobalsList1", "defaultLightList1", "defaultShaderList1",
+        "postProcessList1", "defaultRenderUtilityList1", "defaultRenderingList1", "lightList1",
+        "defaultTextureList1", "initialMaterialInfo", "defaultRenderGlobals", "defaultResolution",
+        "defaultLightSet", "defaultObjectSet", "hardwareRenderGlobals", "lightLinker1", "layerManager",
+        "defaultLayer", "renderLayerManager", "defaultRenderLayer", "strokeGlobals", "ikSystem"}) {
+    if (s.find(name)) continue;
+    std::string type = name;
+    while (!type.empty() && std::isdigit(static_cast<unsigned char>(type.back()))) type.pop_back();
+    createNode(type, name);
   }
   s.inDefaults = false;
   // Default nodes iterate first, whatever was created before them.
@@ -681,6 +695,17 @@ bool Scene::rename(const MObject& nodeObj, const std::string& newName) {
   if (!node) return fImpl->fail("rename of a node that does not exist");
   if (newName.empty()) return fImpl->fail("empty node name");
   fImpl->setName(*node, fImpl->byName.count(newName) ? fImpl->uniqueName(newName) : newName);
+  return true;
+}
+
+bool Scene::setCurrentUnit(const std::string& linear, const std::string& angle) {
+  if (!linear.empty() && linear != "centimeter" && linear != "cm")
+    return fImpl->fail("linear unit '" + linear + "' is not supported: the host works in centimeters");
+  bool degrees = fImpl->angleInDegrees;
+  if (angle == "degree" || angle == "deg") degrees = true;
+  else if (angle == "radian" || angle == "rad") degrees = false;
+  else if (!angle.empty()) return fImpl->fail("unknown angle unit '" + angle + "'");
+  fImpl->angleInDegrees = degrees;
   return true;
 }
 

@@ -80,7 +80,8 @@ private:
   std::string fWhere;
 };
 
-double toInternal(NumType t, double v) { return t == NumType::Angle ? v * kDegree : v; }
+// Angles arrive in the scene's angle unit and are kept in radians.
+double toInternal(NumType t, double v, double angleScale) { return t == NumType::Angle ? v * angleScale : v; }
 
 bool parseComponent(const std::string& item, ComponentRange& r) {
   size_t open = item.find('[');
@@ -293,6 +294,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
   const Attribute* attr = key.attr;
   Reader rd(values, impl, plugName(key, false));
   if (attr->computed) return rd.fail("the attribute is computed and cannot be set");
+  const double angleScale = impl.angleInDegrees ? kDegree : 1.0;
   int first = plug.rangeAt >= 0 ? plug.rangeFirst : 0;
   int last = plug.rangeAt >= 0 ? plug.rangeLast : 0;
 
@@ -323,7 +325,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
         double index = 0, v = 0;
         if (!rd.number(index) || !rd.number(v)) return false;
         if (index < 0) return rd.fail("negative index");
-        entries.push_back({e, static_cast<int>(index), toInternal(attr->num, v)});
+        entries.push_back({e, static_cast<int>(index), toInternal(attr->num, v, angleScale)});
       }
     }
     if (!rd.done()) return rd.fail("more values than the plug takes");
@@ -363,7 +365,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
       v.kind = Value::Tuple;
       for (size_t i = 0; i < attr->children.size() && i < 4; ++i) {
         if (!rd.number(v.n[i])) return false;
-        v.n[i] = toInternal(attr->children[i]->num, v.n[i]);
+        v.n[i] = toInternal(attr->children[i]->num, v.n[i], angleScale);
       }
     } else if (!type.empty() && width == 0) {
       if (!readTyped(rd, type, v)) return false;
@@ -394,7 +396,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
         for (int i = 0; i < n; ++i) {
           double d;
           if (!rd.number(d)) return false;
-          v.n[i] = toInternal(attr->num, d);
+          v.n[i] = toInternal(attr->num, d, angleScale);
         }
       }
     }

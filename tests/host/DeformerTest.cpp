@@ -164,7 +164,7 @@ TEST_F(BlendShapeTest, EnvelopeZeroPassesTheBaseThrough) {
   EXPECT_POINT_NEAR(p[3], 3, 1, 0);
 }
 
-TEST_F(BlendShapeTest, BaseObjectsWeightsAndTargets) {
+TEST_F(BlendShapeTest, AssumedBaseObjectsWeightIndicesAndOnlyConnectedTargets) {
   MFnBlendShapeDeformer fn(dependencyNode("blend"));
   MObjectArray bases;
   ASSERT_TRUE(fn.getBaseObjects(bases));

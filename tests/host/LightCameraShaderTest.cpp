@@ -59,17 +59,20 @@ TEST_F(LightCameraShaderTest, FieldOfViewFromApertureFocalLengthAndScale) {
   EXPECT_POINT_NEAR(cam.eyePoint(MSpace::kWorld), 0, 0, 10);
 }
 
-TEST_F(LightCameraShaderTest, LightColourIntensityAndDirection) {
+TEST_F(LightCameraShaderTest, AssumedLightIntensityIsColourTimesIntensityWithAlphaOne) {
   std::string point = b.light("pointLight", "bulb", {.t = {1, 2, 3}});
   b.set(point + ".cl", {1.0, 0.5, 0.25});
   b.set(point + ".in", {2.0});
   MFnPointLight bulb(path(point));
   EXPECT_EQ(bulb.color(), MColor(1, 0.5f, 0.25f));
   EXPECT_FLOAT_EQ(bulb.intensity(), 2.0f);
-  // Assumed: colour times intensity, with alpha 1.
   EXPECT_EQ(bulb.lightIntensity(), MColor(2, 1, 0.5f, 1));
+}
 
+TEST_F(LightCameraShaderTest, AssumedLightDirectionIsMinusZRotatedByTheWorldMatrix) {
+  b.transform("rig", {}, {.s = {3, 3, 3}});
   std::string sun = b.light("directionalLight", "sun", {.r = {0, 90, 0}});
+  ASSERT_TRUE(b.scene().parent("sun", "rig"));
   MFnDirectionalLight dir(path(sun));
   EXPECT_EQ(dir.color(), MColor(1, 1, 1)) << "default colour";
   EXPECT_TRUE(dir.lightDirection(0, MSpace::kWorld).isEquivalent(MFloatVector(-1, 0, 0)));

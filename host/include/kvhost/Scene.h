@@ -4,8 +4,8 @@
 // (createNode, setAttr, addAttr, connectAttr, disconnectAttr, parent, rename),
 // so the .ma reader and the C++ scene builder share one path into the scene.
 //
-// Values given to setAttr are in file units: angles in degrees, lengths in
-// centimetres. Every operation returns false on failure and leaves the reason
+// Values given to setAttr are in file units: angles in degrees (or radians
+// after setCurrentUnit), lengths in centimetres. Every operation returns false on failure and leaves the reason
 // in lastError(); a failed operation changes nothing.
 
 #include <memory>
@@ -102,6 +102,11 @@ public:
   // the child leaves its current parents; with it the child gains an instance.
   bool parent(const std::string& child, const std::string& parent, bool add = false);
   bool rename(const MObject& node, const std::string& newName);
+
+  // currentUnit -l LINEAR -a ANGLE: the units of later setAttr values.
+  // Angles may be "degree"/"deg" (the default) or "radian"/"rad"; lengths
+  // only "centimeter"/"cm", the unit the host works in. Empty leaves a unit as it is.
+  bool setCurrentUnit(const std::string& linear, const std::string& angle);
 
   const std::string& lastError() const;
 
