@@ -388,6 +388,19 @@ lockNode -l 1 ;
   EXPECT_DOUBLE_EQ(plugAt("c2", "w").asDouble(), 4.0);
 }
 
+// A file naming a new unknown command in every statement lists a bounded
+// number of warnings and counts the rest together.
+TEST(MayaAsciiReader, BoundsTheKindsOfWarnings) {
+  std::string body;
+  for (int i = 0; i < 1500; ++i) body += "cmd" + std::to_string(i) + ";\n";
+  MayaAsciiResult r = load(body);
+  ASSERT_TRUE(r.success) << r.error;
+  EXPECT_EQ(r.warnings.size(), 1001u);
+  EXPECT_EQ(r.warningCount(), 1500);
+  ASSERT_NE(r.findWarning("other warnings"), nullptr);
+  EXPECT_EQ(r.findWarning("other warnings")->count, 500);
+}
+
 // Malformed statements stop the read with "file:line: what was expected".
 TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
   struct Case {

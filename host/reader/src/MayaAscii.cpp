@@ -29,6 +29,8 @@ namespace {
 constexpr long long kMaxIndex = INT_MAX - 1;
 // Tokens a statement other than setAttr may hold (connectAttr, createNode, ...).
 constexpr size_t kMaxCommandTokens = 4096;
+// Kinds of warnings listed one by one.
+constexpr size_t kMaxWarningKinds = 1000;
 
 struct ReadError {
   int line;
@@ -327,6 +329,11 @@ private:
   std::string where(int line) const { return fFile + ":" + std::to_string(line) + ": "; }
 
   void warn(const std::string& kind, const std::string& what) {
+    // A hostile file could name a new kind in every statement; past a limit
+    // they share one entry.
+    static const std::string kOther = "other warnings";
+    if (fResult.warnings.size() >= kMaxWarningKinds && kind != kOther && !fWarningIndex.count(kind))
+      return warn(kOther, "more kinds of warnings than can be listed");
     auto [it, added] = fWarningIndex.emplace(kind, fResult.warnings.size());
     if (added) fResult.warnings.push_back({where(fLine) + what, kind, 0});
     ++fResult.warnings[it->second].count;
