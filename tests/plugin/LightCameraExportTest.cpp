@@ -1,0 +1,213 @@
+// Lights and cameras exported through the module: which ones are taken, their log
+// lines, and the values read back (types, mirrored positions and directions,
+// colours, angles in degrees, camera aim).
+#include <algorithm>
+#include <cmath>
+
+#include <kvhost/Builder.h>
+#include <kvhost/TestSwitches.h>
+#include <maya/MFnSpotLight.h>
+
+#include "PluginFixture.h"
+#include "StageTestHelpers.h"
+#include "kv/Camera.h"
+#include "kv/ExportStages.h"
+#include "kv/Light.h"
+#include "kv/Scene.h"
+
+namespace plugin_test {
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+class LightCameraExport : public PluginTest {
+ protected:
+  kvhost::Builder build;
+
+  // The stage's lines between its opening and closing lines.
+  Lines StageLines(const std::string& open, const std::string& close) {
+    const Lines lines = LogLines();
+    auto first = std::find(lines.begin(), lines.end(), open);
+    auto last = std::find(first, lines.end(), close);
+    EXPECT_NE(last, lines.end()) << "no " << open << " ... " << close;
+    return first == lines.end() ? Lines{} : Lines(first + 1, last);
+  }
+
+  // A camera whose horizontal field of view is `radians`.
+  void SetFieldOfView(const std::string& shape, double radians) {
+    build.set(shape + ".fl", {35.0});
+    build.set(shape + ".hfa", {std::tan(radians / 2) * 2 * 35.0 / 25.4});
+  }
+};
+
+void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
+  EXPECT_NEAR(v.x, x, tolerance);
+  EXPECT_NEAR(v.y, y, tolerance);
+  EXPECT_NEAR(v.z, z, tolerance);
+}
+
+void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
+  EXPECT_FLOAT_EQ(c.red, r);
+  EXPECT_FLOAT_EQ(c.green, g);
+  EXPECT_FLOAT_EQ(c.blue, b);
+  EXPECT_FLOAT_EQ(c.alpha, a);
+}
+
+TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
+  const std::string bulb = build.light("pointLight", "bulb", {.t = {1, 2, 3}});
+  build.set(bulb + ".cl", {0.2, 0.4, 0.6});
+  build.set(bulb + ".in", {2.0});
+  // Lights shine down their local -z: turned -90 degrees about Y it points along +x.
+  build.light("directionalLight", "sun", {.t = {0, 0, 0}, .r = {0, -90, 0}, .s = {3, 3, 3}});
+  const std::string spot = build.light("spotLight", "lamp", {.t = {0, 5, 0}, .r = {-90, 0, 0}});
+  build.set(spot + ".cl", {1.0, 0.5, 0.25});
+  build.set(spot + ".in", {0.5});
+  build.set(spot + ".dro", {2.5});
+  MFnSpotLight(kvhost::Scene::get().findNode(spot)).setConeAngle(0.5);
+  const std::string out = Path("lights.kvr");
+  ASSERT_EQ(Export(out), MS::kSuccess);
+
+  EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."),
+            (Lines{"Importing point light bulb...", "Importing directional light sun...", "Importing spotlight lamp..."}));
+  const Lines lines = LogLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "3 lights"), 1);
+
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  ASSERT_EQ(scene->GetNumLights(), 3u);
+  KvLight* point = FindNamed(scene->Lights(), "bulb");
+  KvLight* directional = FindNamed(scene->Lights(), "sun");
+  KvLight* spotLight = FindNamed(scene->Lights(), "lamp");
+  ASSERT_TRUE(point && directional && spotLight);
+
+  EXPECT_EQ(point->GetType(), 1u);
+  ExpectVec(point->GetPosition(), -1, 2, 3, 0);
+  ExpectVec(point->GetDirection(), 0, 0, 1, 0);  // never set for a point light
+  ExpectColor(point->GetColor(), 0.2f, 0.4f, 0.6f, 1);
+  ExpectColor(point->GetIntensityColor(), 0.4f, 0.8f, 1.2f, 1);  // kept apart from the colour
+  EXPECT_EQ(point->GetDropOff(), 0.0f);
+  EXPECT_EQ(point->GetConeAngle(), 1.5707964f);
+
+  EXPECT_EQ(directional->GetType(), 3u);
+  ExpectVec(directional->GetDirection(), -1, 0, 0);
+  EXPECT_EQ(directional->GetConeAngle(), 1.5707964f);
+
+  EXPECT_EQ(spotLight->GetType(), 2u);
+  ExpectVec(spotLight->GetPosition(), 0, 5, 0, 0);
+  ExpectVec(spotLight->GetDirection(), 0, -1, 0);
+  EXPECT_FLOAT_EQ(spotLight->GetConeAngle(), 28.647888f);  // 0.5 rad in degrees
+  EXPECT_EQ(spotLight->GetDropOff(), 2.5f);
+  ExpectColor(spotLight->GetColor(), 1, 0.5f, 0.25f, 1);
+  ExpectColor(spotLight->GetIntensityColor(), 0.5f, 0.25f, 0.125f, 1);
+  // What no stage sets keeps its initial value.
+  ExpectColor(spotLight->GetSecondColor(), 0, 0, 0, 1);
+  EXPECT_EQ(spotLight->GetParameter(0), 10000.0f);
+  EXPECT_TRUE(spotLight->IsEnabled());
+}
+
+TEST_F(LightCameraExport, HiddenLightsAndOtherLightKindsAreLeftOut) {
+  build.light("pointLight", "hidden");
+  build.set("hidden.v", {false});
+  build.light("ambientLight", "ambient");
+  build.light("areaLight", "area");
+  // Only the light's own transform counts, not a hidden group above it.
+  build.transform("group");
+  build.set("group.v", {false});
+  build.transform("shown", "group", {.t = {4, 0, 0}});
+  build.create("pointLight", "shownShape", "shown");
+  const std::string out = Path("hidden.kvr");
+  ASSERT_EQ(Export(out), MS::kSuccess);
+
+  EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."), Lines{"Importing point light shown..."});
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  ASSERT_EQ(scene->GetNumLights(), 1u);
+  KvLight* shown = FindNamed(scene->Lights(), "shown");
+  ASSERT_NE(shown, nullptr);
+  // The transform's own translation, not its world position.
+  ExpectVec(shown->GetPosition(), -4, 0, 0, 0);
+}
+
+TEST_F(LightCameraExport, OrthographicCamerasAreSkippedHiddenCamerasAreNot) {
+  const std::string ortho = build.camera("topView", {.t = {0, 100, 0}, .r = {-90, 0, 0}});
+  build.set(ortho + ".o", {true});
+  const std::string hiddenShape = build.camera("hiddenCam", {.t = {1, 2, 3}});
+  build.set("hiddenCam.v", {false});
+  SetFieldOfView(hiddenShape, 1.0);
+  const std::string out = Path("cameras.kvr");
+  ASSERT_EQ(Export(out), MS::kSuccess);
+
+  EXPECT_EQ(StageLines("Importing cameras...", "Finished importing cameras."),
+            (Lines{"Importing camera topView...", "Ortho cameras are not supported.", "Importing camera hiddenCam..."}));
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  ASSERT_EQ(scene->GetNumCameras(), 1u);
+  KvCamera* camera = FindNamed(scene->Cameras(), "hiddenCam");
+  ASSERT_NE(camera, nullptr);
+  EXPECT_EQ(camera->GetProjectionType(), 0u);
+  ExpectVec(camera->GetPosition(), -1, 2, 3, 0);
+  // 1 radian is handed over as 57.295776 degrees and stored back in radians.
+  EXPECT_NEAR(camera->GetFieldOfView(), 1.0f, 1e-6f);
+  EXPECT_EQ(camera->GetParameter(1), 1e7f);
+  EXPECT_FALSE(camera->IsViewMatrixValid());
+}
+
+TEST_F(LightCameraExport, CamerasWithoutMeshesAimAlongTheirViewDirection) {
+  // Without meshes the aim point is as far away as the origin.
+  const struct {
+    const char* name;
+    kvhost::Xform placement;
+    float yaw, pitch;
+  } cases[] = {
+      {"atOrigin", {}, 0, 0},                                 // at the box centre: no rotation
+      {"front", {.t = {0, 0, 10}}, kPi, 0},                   // looking down -z: yaw +pi, never -pi
+      {"side", {.t = {10, 0, 0}, .r = {0, 90, 0}}, -kPi / 2, 0},  // Maya -x is exported +x
+      {"raised", {.t = {0, 4, 4}, .r = {-45, 0, 0}}, kPi, -kPi / 4},
+  };
+  for (const auto& c : cases) build.camera(c.name, c.placement);
+  const std::string out = Path("aim.kvr");
+  ASSERT_EQ(Export(out), MS::kSuccess);
+
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  ASSERT_EQ(scene->GetNumCameras(), std::size(cases));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    KvCamera* camera = FindNamed(scene->Cameras(), c.name);
+    ASSERT_NE(camera, nullptr);
+    ExpectVec(camera->GetRotation(), c.yaw, c.pitch, 0, 1e-5f);
+  }
+  EXPECT_EQ(FindNamed(scene->Cameras(), "atOrigin")->GetRotation().x, 0.0f);
+  EXPECT_EQ(FindNamed(scene->Cameras(), "front")->GetRotation().x, kPi);
+}
+
+TEST_F(LightCameraExport, FailedIteratorStopsTheStageWithoutItsClosingLine) {
+  using Stage = bool (*)(KvScene*);
+  const struct {
+    Stage stage;
+    Lines log;
+  } cases[] = {
+      {ImportLights, {"Importing lights...", "Maya API Error detected: \"Failed to create lightIterator!\""}},
+      {ImportCameras, {"Importing cameras...", "Maya API Error detected: \"Failed to create cameraIterator!\""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log.front());
+    kvhost::Scene::get().clearMessages();
+    kvhost::failNextDagIterator();
+    EXPECT_FALSE(RunStageDirectly(c.stage));
+    kvhost::clearTestSwitches();
+    EXPECT_EQ(LogLines(), c.log);
+    EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
+  }
+}
+
+TEST_F(LightCameraExport, NullSceneOnlyOpensAndClosesTheStage) {
+  build.light("pointLight", "bulb");
+  build.camera("cam");
+  EXPECT_TRUE(RunStageDirectly([](KvScene*) { return ImportLights(nullptr) && ImportCameras(nullptr); }));
+  EXPECT_EQ(LogLines(), (Lines{"Importing lights...", "Finished importing lights.", "Importing cameras...",
+                               "Finished importing cameras."}));
+}
+
+}  // namespace
+}  // namespace plugin_test
