@@ -183,7 +183,7 @@ bool readPolyFaces(Reader& rd, int firstFace, int lastFace, std::vector<StagedFa
     out.push_back(set);
     out.push_back(n);
     for (int i = 0; i < n; ++i) {
-      double d;
+      double d = 0.0;
       if (!rd.number(d)) return false;
       out.push_back(static_cast<int>(d));
     }
