@@ -1,0 +1,171 @@
+// Skin weights: binds one exported mesh to the skeleton of its skin cluster's first
+// influence and gives every vertex its weighted joint influences.
+#include <cstring>
+
+#include <maya/MDagPath.h>
+#include <maya/MDagPathArray.h>
+#include <maya/MFloatArray.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnSkinCluster.h>
+#include <maya/MItDependencyNodes.h>
+#include <maya/MItGeometry.h>
+
+#include "kv/Array.h"
+#include "kv/ExportLog.h"
+#include "kv/ExportStages.h"
+#include "kv/Mesh.h"
+#include "kv/Name.h"
+#include "kv/Scene.h"
+#include "kv/Skeleton.h"
+
+namespace {
+
+// One influence object of the cluster, looked up in the mesh's skeleton once. The
+// joint's inverse world transform is formed on its first use and reused for every
+// vertex: nothing moves a joint while a skin is read, so each vertex gets the same
+// bits as if it were formed again.
+struct InfluenceJoint {
+  MString name;
+  KvJoint* joint = nullptr;
+  KvMatrix inverseWorld;
+  bool inverseReady = false;
+
+  const KvMatrix& InverseWorld() {
+    if (!inverseReady) {
+      inverseWorld = joint->GetWorldTransform().Inverse();
+      inverseReady = true;
+    }
+    return inverseWorld;
+  }
+};
+
+// The first skeleton of the scene, in scene order, holding a joint of that name.
+KvSkeleton* SkeletonHolding(KvScene* scene, const KvName& jointName) {
+  for (uint32_t s = 0; s < scene->GetNumSkeletons(); ++s) {
+    KvSkeleton* skeleton = scene->GetSkeleton(s);
+    if (skeleton != nullptr && skeleton->FindJoint(jointName) != nullptr) return skeleton;
+  }
+  return nullptr;
+}
+
+// Appends the vertex's influences for its non-zero weights; false when every
+// weight is zero (or there are none).
+bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MFloatArray& weights,
+                         KvArray<InfluenceJoint>& influences) {
+  vertex.firstInfluence = mesh->GetNumInfluences();
+  uint32_t added = 0;
+  bool weighted = false;
+  const uint32_t count = weights.length() < influences.Size() ? weights.length() : influences.Size();
+  for (uint32_t j = 0; j < count; ++j) {
+    // Only an exact zero is skipped; tiny, negative and oversized weights count.
+    if (weights[j] == 0.0f) continue;
+    weighted = true;
+    InfluenceJoint& influence = influences[j];
+    if (influence.joint == nullptr) {
+      LogPrintf("Couldn't find influence joint: %s!", influence.name.asChar());
+      continue;
+    }
+    KvVertexInfluence record;
+    record.joint = influence.joint;
+    record.weight = weights[j];
+    record.positionOffset = influence.InverseWorld().TransformPoint(vertex.position);
+    mesh->AddInfluence(record);
+    ++added;
+  }
+  vertex.influenceCount = added;
+  return weighted;
+}
+
+}  // namespace
+
+void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene) {
+  LogPrintf("Importing mesh skin...");
+  if (mesh == nullptr) {
+    LogPrintf("Trying to import skin for NULL mesh!");
+    return;
+  }
+  MStatus status;
+  MItDependencyNodes nodes(MFn::kInvalid, &status);
+  if (!status) {
+    LogPrintf("Couldn't get dependency node iterator!");
+    return;
+  }
+
+  // The skin cluster whose output feeds this shape.
+  MObject clusterNode;
+  MDagPathArray influenceObjects;
+  for (; !nodes.isDone(); nodes.next()) {
+    MObject node = nodes.item();
+    if (std::strcmp(node.apiTypeStr(), "kSkinClusterFilter") != 0) continue;
+    MFnSkinCluster cluster(node, &status);
+    if (!status) {
+      LogPrintf("Couldn't get skinCluster!");
+      return;
+    }
+    const unsigned int outputIndex = cluster.indexForOutputShape(meshPath.node(), &status);
+    if (!status) continue;  // the cluster deforms another shape
+    LogPrintf("Found skinCluster for mesh.");
+    cluster.influenceObjects(influenceObjects, &status);
+    if (!status) {
+      LogPrintf("Couldn't get influenceObjects!");
+      return;
+    }
+    for (unsigned int i = 0; i < influenceObjects.length(); ++i) {
+      MFnDagNode influence(influenceObjects[i]);
+      LogPrintf("Found influence object: %s", influence.name().asChar());
+      if (i != 0) continue;
+      // The first influence alone picks the skeleton.
+      KvSkeleton* skeleton = SkeletonHolding(scene, KvName(influence.name().asChar()));
+      if (skeleton != nullptr) mesh->SetSkeleton(skeleton);
+    }
+    if (mesh->GetSkeleton() == nullptr) {
+      LogPrintf("Trying to import skin for mesh with no matching skeleton!");
+      return;
+    }
+    MDagPath outputPath;
+    cluster.getPathAtIndex(outputIndex, outputPath);
+    if (outputPath == meshPath) {
+      clusterNode = node;
+      break;
+    }
+    LogPrintf("skinCluster linkup inconsistency!");
+  }
+  if (clusterNode.isNull()) {
+    LogPrintf("No skin for mesh.");
+    return;
+  }
+
+  MFnSkinCluster cluster(clusterNode);
+  MItGeometry geometry(meshPath, &status);
+  if (!status) {
+    LogPrintf("Couldn't get geometry iterator!");
+    return;
+  }
+  KvSkeleton* skeleton = mesh->GetSkeleton();
+  KvArray<InfluenceJoint> influences(influenceObjects.length());
+  for (unsigned int i = 0; i < influenceObjects.length(); ++i) {
+    InfluenceJoint influence;
+    influence.name = MFnDagNode(influenceObjects[i]).name();
+    influence.joint = skeleton->FindJoint(KvName(influence.name.asChar()));
+    influences.PushBack(influence);
+  }
+
+  // The n-th vertex the iterator visits is the mesh's n-th vertex. Should the
+  // iterator offer more vertices than the mesh holds, the walk stops at the mesh's
+  // count: the extra ones have nowhere to go and add no influences.
+  int nonWeighted = 0;
+  uint32_t n = 0;
+  MFloatArray weights;
+  for (; !geometry.isDone() && n < mesh->GetNumVertices(); geometry.next(), ++n) {
+    unsigned int influenceCount = 0;
+    cluster.getWeights(meshPath, geometry.component(), weights, influenceCount);
+    if (!AddVertexInfluences(mesh, *mesh->GetVertex(n), weights, influences)) ++nonWeighted;
+  }
+  if (nonWeighted > 0) {
+    LogPrintf("numNonWeightedVerts: %d  -> Possibly only the control mesh was skinned.", nonWeighted);
+    LogPrintf(
+        "For clustering effects like sub-division surfaces, the construction history must be deleted before "
+        "binding the skeleton and skinning the mesh.");
+  }
+  LogPrintf("Imported skin.");
+}
