@@ -119,53 +119,95 @@ std::shared_ptr<const MeshGeom> tweakOutput(Node& node, int k, std::shared_ptr<c
   return out;
 }
 
+// Per-vertex weights of a multi (targetWeights, baseWeights); absent ones are 1.
+std::vector<double> perVertexWeights(Node& node, const PlugKey& arrayKey, size_t n) {
+  std::vector<double> w;
+  const SlotSub* elems = elementsOf(node, arrayKey);
+  if (!elems || elems->indices.empty()) return w;
+  w.assign(n, 1.0);
+  for (size_t i = 0; i < elems->indices.size(); ++i)
+    if (static_cast<size_t>(elems->indices[i]) < n && elems->elems[i].value.kind == Value::Number)
+      w[static_cast<size_t>(elems->indices[i])] = elems->elems[i].value.n[0];
+  return w;
+}
+
+// Offsets of one target item from the base points: a connected target
+// shape's points minus the base's, or stored deltas over their components.
+bool itemDelta(Node& node, int k, int t, int item, const MeshGeom& base, std::vector<MVector>& delta) {
+  const size_t n = base.points.size();
+  delta.assign(n, MVector());
+  PlugKey geomKey = keyOf(node, "igt", {k, t, item});
+  if (node.scene->incoming(geomKey)) {
+    auto target = inputGeometry(geomKey, nullptr);
+    if (!target || target->points.size() != n) return false;
+    for (size_t v = 0; v < n; ++v) delta[v] = target->points[v] - base.points[v];
+    return true;
+  }
+  Value pts, comps;
+  if (!readValue(keyOf(node, "ipt", {k, t, item}), pts) || pts.kind != Value::DataValue) return false;
+  auto points = std::dynamic_pointer_cast<const PointArrayData>(pts.data);
+  if (!points) return false;
+  std::vector<int> ids;
+  if (readValue(keyOf(node, "ict", {k, t, item}), comps) && comps.kind == Value::DataValue)
+    if (auto list = std::dynamic_pointer_cast<const ComponentListData>(comps.data))
+      ids = list->indices("vtx", static_cast<int>(n));
+  for (size_t i = 0; i < points->values.size(); ++i) {
+    size_t v = i < ids.size() ? static_cast<size_t>(ids[i]) : (ids.empty() ? i : n);
+    if (v < n) delta[v] = MVector(points->values[i].x, points->values[i].y, points->values[i].z);
+  }
+  return true;
+}
+
 std::shared_ptr<const MeshGeom> blendShapeOutput(Node& node, int k, std::shared_ptr<const MeshGeom> in) {
   double envelope = getNumber(node, "en");
   if (envelope == 0.0) return in;
   const size_t n = in->points.size();
-  std::vector<MVector> delta(n);
+  std::vector<MVector> total(n);
   bool any = false;
-  PlugKey itg = keyOf(node, "itg", {k, -1});
-  const SlotSub* groups = elementsOf(node, itg);
-  // Targets may be connected without stored item data: gather the target
-  // groups from the connections as well.
-  std::vector<int> groupIds = groups ? groups->indices : std::vector<int>();
+  // Target groups and their items, from stored data and from connections.
+  std::map<int, std::vector<int>> groups;
+  if (const SlotSub* itg = elementsOf(node, keyOf(node, "itg", {k, -1})))
+    for (size_t g = 0; g < itg->indices.size(); ++g) {
+      groups[itg->indices[g]];
+      if (const SlotSub* iti = elementsOf(node, keyOf(node, "iti", {k, itg->indices[g], -1})))
+        groups[itg->indices[g]].insert(groups[itg->indices[g]].end(), iti->indices.begin(), iti->indices.end());
+    }
   const Attribute* igt = node.findAttribute("igt");
   for (const auto& c : node.in)
-    if (c->dst.attr == igt && c->dst.idx[0] == k) groupIds.push_back(c->dst.idx[1]);
-  std::sort(groupIds.begin(), groupIds.end());
-  groupIds.erase(std::unique(groupIds.begin(), groupIds.end()), groupIds.end());
-  for (int t : groupIds) {
+    if (c->dst.attr == igt && c->dst.idx[0] == k) groups[c->dst.idx[1]].push_back(c->dst.idx[2]);
+  std::vector<MVector> lower, upper;
+  for (auto& [t, items] : groups) {
     Value wv;
     readValue(keyOf(node, "w", {t}), wv);
     double w = numberOf(wv, node.findAttribute("w"));
     if (w == 0.0) continue;
-    // The full target sits at item 6000; in-between items are not blended.
-    PlugKey geomKey = keyOf(node, "igt", {k, t, 6000});
-    if (node.scene->incoming(geomKey)) {
-      auto target = inputGeometry(geomKey, nullptr);
-      if (!target || target->points.size() != n) continue;
-      for (size_t v = 0; v < n; ++v) delta[v] += (target->points[v] - in->points[v]) * w;
-      any = true;
-      continue;
-    }
-    Value pts, comps;
-    if (!readValue(keyOf(node, "ipt", {k, t, 6000}), pts) || pts.kind != Value::DataValue) continue;
-    auto points = std::dynamic_pointer_cast<const PointArrayData>(pts.data);
-    if (!points) continue;
-    std::vector<int> ids;
-    if (readValue(keyOf(node, "ict", {k, t, 6000}), comps) && comps.kind == Value::DataValue)
-      if (auto list = std::dynamic_pointer_cast<const ComponentListData>(comps.data))
-        ids = list->indices("vtx", static_cast<int>(n));
-    for (size_t i = 0; i < points->values.size(); ++i) {
-      size_t v = i < ids.size() ? static_cast<size_t>(ids[i]) : (ids.empty() ? i : n);
-      if (v < n) delta[v] += MVector(points->values[i].x, points->values[i].y, points->values[i].z) * w;
+    // Items sit at weight (item - 5000) / 1000: 6000 is the full target,
+    // lower items are in-betweens. The offset at w follows the segment
+    // between the neighbouring items (the base at weight 0), extended
+    // linearly beyond the last one.
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    items.erase(std::remove_if(items.begin(), items.end(), [](int i) { return i <= 5000 || i > 6000; }), items.end());
+    if (items.empty()) continue;
+    size_t hi = 0;
+    while (hi + 1 < items.size() && (items[hi] - 5000) / 1000.0 < w) ++hi;
+    double wHi = (items[hi] - 5000) / 1000.0;
+    double wLo = hi == 0 ? 0.0 : (items[hi - 1] - 5000) / 1000.0;
+    if (!itemDelta(node, k, t, items[hi], *in, upper)) continue;
+    if (hi == 0) lower.assign(n, MVector());
+    else if (!itemDelta(node, k, t, items[hi - 1], *in, lower)) continue;
+    double f = (w - wLo) / (wHi - wLo);
+    std::vector<double> tw = perVertexWeights(node, keyOf(node, "tw", {k, t, -1}), n);
+    for (size_t v = 0; v < n; ++v) {
+      MVector d = lower[v] + (upper[v] - lower[v]) * f;
+      total[v] += tw.empty() ? d : d * tw[v];
     }
     any = true;
   }
   if (!any) return in;
+  std::vector<double> bw = perVertexWeights(node, keyOf(node, "bw", {k, -1}), n);
   auto out = copyGeom(*in);
-  for (size_t v = 0; v < n; ++v) out->points[v] += delta[v] * envelope;
+  for (size_t v = 0; v < n; ++v) out->points[v] += total[v] * (envelope * (bw.empty() ? 1.0 : bw[v]));
   return out;
 }
 
