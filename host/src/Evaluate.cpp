@@ -259,7 +259,6 @@ std::shared_ptr<const MeshGeom> skinOutput(Node& node, std::shared_ptr<const Mes
 std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
   auto topo = std::make_shared<MeshTopology>();
   auto geom = std::make_shared<MeshGeom>();
-  Scene::Impl& impl = *shape.scene;
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
   int nv = vt && !vt->indices.empty() ? vt->indices.back() + 1 : 0;
   geom->points.assign(static_cast<size_t>(nv), MVector());
@@ -280,7 +279,6 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
   // UV sets in uvst index order.
   std::unordered_map<int, int> setPos;
   if (const SlotSub* uvst = elementsOf(shape, keyOf(shape, "uvst"))) {
-    const Attribute* uvsn = shape.findAttribute("uvsn");
     for (size_t i = 0; i < uvst->indices.size(); ++i) {
       int logical = uvst->indices[i];
       MeshTopology::UVSet set;
@@ -288,7 +286,6 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
       if (readValue(keyOf(shape, "uvsn", {logical, -1}), name) && name.kind == Value::DataValue)
         if (auto s = std::dynamic_pointer_cast<const StringData>(name.data)) set.name = s->value;
       if (set.name.empty()) set.name = logical == 0 ? "map1" : "uvSet" + std::to_string(logical);
-      (void)uvsn;
       if (const SlotSub* pts = elementsOf(shape, keyOf(shape, "uvsp", {logical, -1}))) {
         size_t count = pts->indices.empty() ? 0 : static_cast<size_t>(pts->indices.back()) + 1;
         set.u.assign(count, 0.0f);
@@ -352,7 +349,6 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
     topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
-  (void)impl;
   geom->topo = topo;
   return geom;
 }
@@ -374,7 +370,6 @@ bool readValue(const PlugKey& key, Value& out) {
   if (!readStoredOrConnected(key, out)) return false;
   // Components of a tuple may be connected one by one (src.ty -> dst.tx).
   if (key.attr->type == AttrType::Tuple && out.kind == Value::Tuple) {
-    Scene::Impl& impl = *key.node->scene;
     for (const auto& c : key.node->in) {
       const Attribute* a = c->dst.attr;
       if (!a->tupleComponent || a->parent != key.attr) continue;
@@ -382,7 +377,6 @@ bool readValue(const PlugKey& key, Value& out) {
       Value v;
       if (readValue(c->src, v) && v.kind == Value::Number) out.n[a->component] = v.n[0];
     }
-    (void)impl;
   }
   return true;
 }
