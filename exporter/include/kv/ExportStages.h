@@ -47,6 +47,11 @@ void ImportTexture(MString fileName, KvScene* scene);
 // Blend shapes, lights, cameras, rigid skins.
 bool DisableBlendShapes();
 bool ImportBlendShapes(KvScene* scene);
+// Adds `target` (a mesh shape) to the morph controller of `mesh` as the differences
+// of its world points from those of the base shape at `basePath`, after moving the
+// target's transform onto the base's. Nothing happens for a null mesh or a target
+// that is not a DAG node; nothing is added when the mesh has no controller.
+void ImportBlendShapeTarget(MObject target, KvMesh* mesh, MDagPath basePath);
 bool ImportLights(KvScene* scene);
 bool ImportCameras(KvScene* scene);
 bool ImportRigidSkins(KvScene* scene);
