@@ -1,7 +1,6 @@
 // Lights and cameras exported through the module: which ones are taken, their log
 // lines, and the values read back (types, mirrored positions and directions,
 // colours, angles in degrees, camera aim).
-#include <algorithm>
 #include <cmath>
 
 #include <kvhost/Builder.h>
@@ -20,17 +19,13 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-class LightCameraExport : public PluginTest {
+class LightCameraExport : public StageExport {
  protected:
-  kvhost::Builder build;
-
-  // The stage's lines between its opening and closing lines.
+  // The lines a stage logs between its opening and closing lines.
   Lines StageLines(const std::string& open, const std::string& close) {
-    const Lines lines = LogLines();
-    auto first = std::find(lines.begin(), lines.end(), open);
-    auto last = std::find(first, lines.end(), close);
-    EXPECT_NE(last, lines.end()) << "no " << open << " ... " << close;
-    return first == lines.end() ? Lines{} : Lines(first + 1, last);
+    const Lines lines = Between(LogLines(), open, close);
+    EXPECT_GE(lines.size(), 2u) << "no " << open << " ... " << close;
+    return lines.size() < 2 ? Lines{} : Lines(lines.begin() + 1, lines.end() - 1);
   }
 
   // A camera whose horizontal field of view is `radians`.
@@ -64,16 +59,14 @@ TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
   build.set(spot + ".in", {0.5});
   build.set(spot + ".dro", {2.5});
   MFnSpotLight(kvhost::Scene::get().findNode(spot)).setConeAngle(0.5);
-  const std::string out = Path("lights.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
+  auto loaded = ExportAndLoad("lights.kvr");
+  KvScene* scene = loaded->get();
+  ASSERT_NE(scene, nullptr);
 
   EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."),
             (Lines{"Importing point light bulb...", "Importing directional light sun...", "Importing spotlight lamp..."}));
-  const Lines lines = LogLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "3 lights"), 1);
+  EXPECT_EQ(CountOf(LogLines(), "3 lights"), 1);
 
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
   ASSERT_EQ(scene->GetNumLights(), 3u);
   KvLight* point = FindNamed(scene->Lights(), "bulb");
   KvLight* directional = FindNamed(scene->Lights(), "sun");
@@ -115,12 +108,11 @@ TEST_F(LightCameraExport, HiddenLightsAndOtherLightKindsAreLeftOut) {
   build.set("group.v", {false});
   build.transform("shown", "group", {.t = {4, 0, 0}});
   build.create("pointLight", "shownShape", "shown");
-  const std::string out = Path("hidden.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
+  auto loaded = ExportAndLoad("hidden.kvr");
+  KvScene* scene = loaded->get();
+  ASSERT_NE(scene, nullptr);
 
   EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."), Lines{"Importing point light shown..."});
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
   ASSERT_EQ(scene->GetNumLights(), 1u);
   KvLight* shown = FindNamed(scene->Lights(), "shown");
   ASSERT_NE(shown, nullptr);
@@ -134,13 +126,12 @@ TEST_F(LightCameraExport, OrthographicCamerasAreSkippedHiddenCamerasAreNot) {
   const std::string hiddenShape = build.camera("hiddenCam", {.t = {1, 2, 3}});
   build.set("hiddenCam.v", {false});
   SetFieldOfView(hiddenShape, 1.0);
-  const std::string out = Path("cameras.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
+  auto loaded = ExportAndLoad("cameras.kvr");
+  KvScene* scene = loaded->get();
+  ASSERT_NE(scene, nullptr);
 
   EXPECT_EQ(StageLines("Importing cameras...", "Finished importing cameras."),
             (Lines{"Importing camera topView...", "Ortho cameras are not supported.", "Importing camera hiddenCam..."}));
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
   ASSERT_EQ(scene->GetNumCameras(), 1u);
   KvCamera* camera = FindNamed(scene->Cameras(), "hiddenCam");
   ASSERT_NE(camera, nullptr);
@@ -165,11 +156,10 @@ TEST_F(LightCameraExport, CamerasWithoutMeshesAimAlongTheirViewDirection) {
       {"raised", {.t = {0, 4, 4}, .r = {-45, 0, 0}}, kPi, -kPi / 4},
   };
   for (const auto& c : cases) build.camera(c.name, c.placement);
-  const std::string out = Path("aim.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
+  auto loaded = ExportAndLoad("aim.kvr");
+  KvScene* scene = loaded->get();
+  ASSERT_NE(scene, nullptr);
 
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
   ASSERT_EQ(scene->GetNumCameras(), std::size(cases));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -179,6 +169,25 @@ TEST_F(LightCameraExport, CamerasWithoutMeshesAimAlongTheirViewDirection) {
   }
   EXPECT_EQ(FindNamed(scene->Cameras(), "atOrigin")->GetRotation().x, 0.0f);
   EXPECT_EQ(FindNamed(scene->Cameras(), "front")->GetRotation().x, kPi);
+}
+
+TEST_F(LightCameraExport, CamerasAimThroughTheCentreOfTheExportedMeshes) {
+  // The grid spans host x and z from 0 to 2: its box is centred on host (1, 0, 1).
+  build.mesh("floor", TriangleGrid(2, 2));
+  // Standing at the centre, the aim point is the camera itself: no rotation, even
+  // though it looks sideways. Without the meshes it would turn to yaw -pi/2.
+  build.camera("inside", {.t = {1, 0, 1}, .r = {0, 90, 0}});
+  build.camera("outside", {.t = {1, 0, 11}});
+  auto loaded = ExportAndLoad("centre.kvr");
+  KvScene* scene = loaded->get();
+  ASSERT_NE(scene, nullptr);
+
+  ASSERT_EQ(scene->GetNumMeshes(), 1u);
+  KvCamera* inside = FindNamed(scene->Cameras(), "inside");
+  KvCamera* outside = FindNamed(scene->Cameras(), "outside");
+  ASSERT_TRUE(inside && outside);
+  ExpectVec(inside->GetRotation(), 0, 0, 0, 0);
+  ExpectVec(outside->GetRotation(), kPi, 0, 0, 1e-6f);
 }
 
 TEST_F(LightCameraExport, FailedIteratorStopsTheStageWithoutItsClosingLine) {

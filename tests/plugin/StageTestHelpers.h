@@ -1,6 +1,6 @@
-// Shared by the blend-shape, light and camera tests: a grid mesh, lookup by name
-// in a loaded scene, and running one stage of the suite's own exporter library for
-// the failure paths an export through the module cannot reach.
+// Adds to StageScenes.h what the blend-shape, light and camera tests share: a grid
+// mesh, lookup by name in a loaded scene, and running one stage of the suite's own
+// exporter library for the failure paths an export through the module cannot reach.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "PluginFixture.h"
+#include "StageScenes.h"
 #include "kv/ExportLog.h"
 #include "kv/Runtime.h"
 #include "kv/Scene.h"
 
 namespace plugin_test {
-
-using Lines = std::vector<std::string>;
 
 // A flat grid in the XZ plane of (columns + 1) x (rows + 1) vertices, row by row,
 // each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
