@@ -1,0 +1,192 @@
+// API behaviour around plugs, instances, caches and messages that the
+// exporter depends on without naming it.
+
+#include <maya/MDagPathArray.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMatrixData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnTransform.h>
+#include <maya/MGlobal.h>
+#include <maya/MIntArray.h>
+#include <maya/MObjectArray.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
+#include <maya/MPointArray.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+using ApiTest = HostTest;
+
+kvhost::MeshSpec triangle() {
+  kvhost::MeshSpec s;
+  s.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  s.faces = {{0, 1, 2}};
+  return s;
+}
+
+TEST_F(ApiTest, ArrayAndElementPlugs) {
+  b.create("skinCluster", "skin");
+  b.joint("j0");
+  b.joint("j1");
+  b.connect("j0.wm[0]", "skin.ma[2]");
+  b.connect("j1.wm[0]", "skin.ma[9]");
+  b.set("skin.pm[4]", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "matrix");
+  MFnDependencyNode fn(node("skin"));
+  MPlug ma = fn.findPlug("matrix");
+  EXPECT_TRUE(ma.isArray());
+  EXPECT_FALSE(ma.isElement());
+  EXPECT_EQ(ma.numElements(), 2u) << "connected elements exist";
+  MPlug second = ma.elementByPhysicalIndex(1);
+  EXPECT_EQ(second.logicalIndex(), 9u);
+  EXPECT_EQ(second.array(), ma);
+  MStatus s;
+  ma.logicalIndex(&s);
+  EXPECT_FALSE(s) << "an array plug has no logical index";
+  EXPECT_EQ(fn.findPlug("pm").numElements(), 1u);
+  // Reading a connected matrix element gives the joint's world matrix.
+  b.set("j1.t", {1, 2, 3});
+  MObject data;
+  ASSERT_TRUE(second.getValue(data));
+  EXPECT_DOUBLE_EQ(MFnMatrixData(data).matrix()[3][1], 2.0);
+}
+
+TEST_F(ApiTest, ValuesOfTheWrongKindAreRefused) {
+  b.transform("t");
+  b.create("lambert", "m");
+  MFnDependencyNode t(node("t")), m(node("m"));
+  MString text;
+  EXPECT_FALSE(t.findPlug("tx").getValue(text));
+  EXPECT_FALSE(t.findPlug("tx").setValue("text"));
+  EXPECT_FALSE(t.findPlug("t").setValue(1.0)) << "a compound takes its children's values";
+  EXPECT_FALSE(t.findPlug("wm").setValue(1.0));
+  double d;
+  EXPECT_FALSE(t.findPlug("msg").getValue(d));
+  MObject nothing;
+  EXPECT_FALSE(m.findPlug("msg").getValue(nothing));
+  EXPECT_TRUE(t.findPlug("tx").setValue(2));
+  EXPECT_DOUBLE_EQ(t.findPlug("tx").asDouble(), 2.0);
+  MFnMatrixData md;
+  MObject matrix = md.create(MMatrix::identity);
+  EXPECT_FALSE(t.findPlug("tx").setValue(matrix));
+}
+
+TEST_F(ApiTest, InstancesHaveTheirOwnWorldMatricesAndShading) {
+  b.transform("left", {}, {.t = {-5, 0, 0}});
+  b.transform("right", {}, {.t = {5, 0, 0}});
+  std::string shape = b.create("mesh", "sharedShape", "left");
+  b.meshData(shape, triangle());
+  ASSERT_TRUE(b.scene().parent(shape, "right", true));
+  MDagPathArray paths;
+  ASSERT_TRUE(MDagPath::getAllPathsTo(node(shape), paths));
+  ASSERT_EQ(paths.length(), 2u);
+  EXPECT_EQ(paths[1].instanceNumber(), 1u);
+  EXPECT_TRUE(paths[1].isInstanced());
+  MPointArray world;
+  MFnMesh(paths[1]).getPoints(world, MSpace::kWorld);
+  EXPECT_POINT_NEAR(world[1], 6, 0, 0);
+  MObject wm1;
+  ASSERT_TRUE(MFnDependencyNode(node(shape)).findPlug("wm").elementByLogicalIndex(1).getValue(wm1));
+  EXPECT_DOUBLE_EQ(MFnMatrixData(wm1).matrix()[3][0], 5.0);
+  // Instance 1 is shaded through iog[1].
+  std::string sg = b.material("lambert", "second");
+  b.connect(shape + ".iog[1]", sg + ".dsm", true);
+  MObjectArray shaders;
+  MIntArray indices;
+  MFnMesh(paths[0]).getConnectedShaders(0, shaders, indices);
+  EXPECT_EQ(shaders.length(), 0u);
+  MFnMesh(paths[1]).getConnectedShaders(1, shaders, indices);
+  ASSERT_EQ(shaders.length(), 1u);
+  EXPECT_EQ(indices[0], 0);
+}
+
+TEST_F(ApiTest, CachedValuesFollowEveryKindOfChange) {
+  b.transform("a", {}, {.t = {1, 0, 0}});
+  b.transform("b", {}, {.t = {0, 10, 0}});
+  std::string shape = b.mesh("m", triangle(), "a");
+  auto worldX = [&] {
+    MPointArray p;
+    MFnMesh(path(shape)).getPoints(p, MSpace::kWorld);
+    return p[1].x;
+  };
+  EXPECT_DOUBLE_EQ(worldX(), 2.0);
+  b.set("a.tx", {3});
+  EXPECT_DOUBLE_EQ(worldX(), 4.0) << "after moving the parent";
+  ASSERT_TRUE(b.scene().parent("m", "b"));
+  EXPECT_DOUBLE_EQ(worldX(), 1.0) << "after reparenting";
+  b.set(shape + ".vt[1]", {7, 0, 0});
+  EXPECT_DOUBLE_EQ(worldX(), 7.0) << "after editing a stored vertex";
+  std::string other = b.mesh("src", triangle());
+  b.set(other + ".vt[1]", {-2, 0, 0});
+  b.connect(other + ".o", shape + ".i");
+  EXPECT_DOUBLE_EQ(worldX(), -2.0) << "after connecting an input mesh";
+  b.set(other + ".vt[1]", {-3, 0, 0});
+  EXPECT_DOUBLE_EQ(worldX(), -3.0) << "after editing the upstream mesh";
+  ASSERT_TRUE(b.scene().disconnectAttr(other + ".o", shape + ".i"));
+  EXPECT_DOUBLE_EQ(worldX(), 7.0) << "after disconnecting";
+}
+
+TEST_F(ApiTest, HandlesToResetScenesAreDead) {
+  MObject t = b.scene().createNode("transform", "gone");
+  MDagPath p = path("gone");
+  b.scene().reset();
+  MStatus s;
+  MFnDependencyNode fn(t, &s);
+  EXPECT_FALSE(s);
+  EXPECT_FALSE(p.isValid());
+  p.node(&s);
+  EXPECT_FALSE(s);
+  EXPECT_TRUE(node("gone").isNull());
+}
+
+TEST_F(ApiTest, DisplayedMessagesAreWrittenAsMayaWritesThemAndRecorded) {
+  testing::internal::CaptureStderr();
+  MGlobal::displayWarning("Export Selected currently unsupported.  Exporting all instead.");
+  MGlobal::displayError("Error exporting KVR file.  Check KvMayaExporter_Log.txt for details.");
+  std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(printed,
+            "// Warning: Export Selected currently unsupported.  Exporting all instead.\n"
+            "// Error: Error exporting KVR file.  Check KvMayaExporter_Log.txt for details.\n");
+  const auto& msgs = kvhost::Scene::get().messages();
+  ASSERT_EQ(msgs.size(), 2u);
+  EXPECT_EQ(msgs[0].kind, kvhost::Message::Warning);
+  EXPECT_EQ(msgs[1].text, "Error exporting KVR file.  Check KvMayaExporter_Log.txt for details.");
+}
+
+TEST_F(ApiTest, DefaultNodesAreCreatedOnceAndSharedCreationReusesThem) {
+  kvhost::Scene& s = kvhost::Scene::get();
+  s.ensureDefaultNodes();
+  s.ensureDefaultNodes();
+  MObject again = s.createNode("camera", "perspShape", "persp", true);
+  EXPECT_EQ(again, node("perspShape"));
+  EXPECT_EQ(MFnDagNode(node("persp")).childCount(), 1u);
+  EXPECT_TRUE(MFnDependencyNode(node("lambert1")).isDefaultNode());
+  EXPECT_FALSE(node("time1").isNull());
+  EXPECT_FALSE(node(":initialShadingGroup").isNull()) << "a leading ':' names the root namespace";
+}
+
+TEST_F(ApiTest, TransformFunctionSetReadsAndWritesComponents) {
+  b.transform("t", {}, {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 3, 4}, .ro = 2});
+  b.set("t.rp", {1, 0, 0});
+  MFnTransform fn(path("t"));
+  EXPECT_TRUE(fn.getTranslation(MSpace::kTransform).isEquivalent(MVector(1, 2, 3)));
+  double s[3];
+  fn.getScale(s);
+  EXPECT_DOUBLE_EQ(s[2], 4);
+  EXPECT_EQ(fn.rotationOrder(), MTransformationMatrix::kZXY);
+  EXPECT_TRUE(fn.rotatePivot(MSpace::kTransform).isEquivalent(MPoint(1, 0, 0)));
+  MTransformationMatrix tm = fn.transformation();
+  EXPECT_TRUE(tm.translation(MSpace::kWorld).isEquivalent(MVector(1, 2, 3))) << "the translate attribute";
+  EXPECT_TRUE(tm.asMatrix().isEquivalent(fn.transformationMatrix(), 1e-12));
+  ASSERT_TRUE(fn.setRotation(MEulerRotation(0, 0, M_PI / 2)));
+  MEulerRotation r;
+  fn.getRotation(r);
+  EXPECT_EQ(r.order, MEulerRotation::kZXY);
+  EXPECT_TRUE(r.asMatrix().isEquivalent(MEulerRotation(0, 0, M_PI / 2).asMatrix(), 1e-12));
+  ASSERT_TRUE(fn.setTranslation(MVector(0, 0, 9), MSpace::kTransform));
+  EXPECT_DOUBLE_EQ(path("t").inclusiveMatrix()[3][2], 9.0 + 0.0) << "the pivot moves x and y only";
+}
+
+}  // namespace
