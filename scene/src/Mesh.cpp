@@ -368,8 +368,10 @@ void KvMesh::Serialize(KvArchive& archive) {
   capacity = texCoordCapacity;
   archive.Serialize(capacity);
   if (loading) {
-    if (!CheckCapacity(archive, capacity, kTexCoordBytes, "a mesh's texture-coordinate capacity exceeds the bytes left"))
+    if (!CheckCapacity(archive, capacity, kTexCoordBytes,
+                       "a mesh's texture-coordinate capacity exceeds the bytes left")) {
       return;
+    }
     SetNumTexCoords(capacity);
   }
   count = texCoordCount;

@@ -50,7 +50,8 @@ TEST_F(KvMeshTest, FaceNormalIsE2CrossE1Unnormalised) {
 TEST_F(KvMeshTest, NormalsSumFacesBeforeNormalising) {
   // Two faces at a right angle share the edge 0-1: its vertices average the face
   // normals (0,0,-1) and (0,-1,0).
-  std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {5, 5, 5}}, {{0, 1, 2}, {0, 3, 1}}));
+  std::unique_ptr<KvMesh> mesh(
+      MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {5, 5, 5}}, {{0, 1, 2}, {0, 3, 1}}));
   mesh->ComputeNormals();
   const float h = std::sqrt(0.5f);
   ExpectVec(mesh->GetVertex(0)->normal, 0, -h, -h);

@@ -134,11 +134,13 @@ TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   EXPECT_EQ(box.max.z, 6.0f);
 }
 
-TEST_F(KvSceneTest, SaveFailsForNullSceneAndUnopenablePath) {
+TEST_F(KvSceneTest, SaveFailsForNullSceneUnopenablePathAndFullDisk) {
   KvScene scene;
   EXPECT_FALSE(KvSaveScene(nullptr, TempPath("never.kvr").c_str(), nullptr, 0.01f));
   EXPECT_TRUE(ReadFile(TempPath("never.kvr")).empty());
   EXPECT_FALSE(KvSaveScene(&scene, "/nonexistent-directory/scene.kvr", nullptr, 0.01f));
+  // Bytes that never reach the disk make a failed save too.
+  EXPECT_FALSE(KvSaveScene(&scene, "/dev/full", nullptr, 0.01f));
 }
 
 TEST_F(KvSceneTest, RegistersTheElevenClassesInOrder) {

@@ -11,7 +11,9 @@ using KvSkeletonTest = SceneTest;
 
 std::vector<std::string> Names(const KvSkeleton& skeleton) {
   std::vector<std::string> names;
-  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
+  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) {
+    names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
+  }
   return names;
 }
 

@@ -55,7 +55,8 @@ TEST_F(KvrDumpTest, TextReportShowsHeaderTablesAndTree) {
            "Objects: 14\n",
            "      #1 KvTexture \"checker.tga\": 2 x 2, 3 bytes per pixel, 12 bytes of pixels (sha256 "
            "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c)\n",
-           "      #2 KvMaterial \"skin\": power 12.5, factor 1\n        diffuse (1, 1, 1, 1), ambient (0.1, 0.2, 0.3, 1)\n",
+           "      #2 KvMaterial \"skin\": power 12.5, factor 1\n"
+           "        diffuse (1, 1, 1, 1), ambient (0.1, 0.2, 0.3, 1)\n",
            "        texture: #1 KvTexture \"checker.tga\"\n",
            "        hip (#5)\n          knee (#6)\n            ankle (#7)\n",
            "      #8 KvMesh \"leg\": 4 vertices, 2 texture coordinates, 2 triangles, 2 surfaces, 4 influences, 1 "

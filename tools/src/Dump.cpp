@@ -272,7 +272,9 @@ Json TablesOf(KvArchive& archive, Json& document) {
   }
   document["classVersions"] = classes;
   Json names = Json::array();
-  for (const KvArchiveNameEntry& entry : tables.names) names.push_back(std::string(entry.text.View(), entry.text.Length()));
+  for (const KvArchiveNameEntry& entry : tables.names) {
+    names.push_back(std::string(entry.text.View(), entry.text.Length()));
+  }
   document["names"] = names;
   document["objectCount"] = tables.objectCount;
   return document;

@@ -126,7 +126,8 @@ class TextWriter {
       int indent = 0;
       const Json& parent = joint["parent"];
       if (!parent.is_null()) {
-        const int64_t parentIndex = parent.contains("ref") ? parent["ref"].get<int64_t>() : parent["index"].get<int64_t>();
+        const int64_t parentIndex =
+            parent.contains("ref") ? parent["ref"].get<int64_t>() : parent["index"].get<int64_t>();
         const auto found = level.find(parentIndex);
         if (found != level.end()) indent = found->second + 1;
       }
