@@ -76,6 +76,13 @@ KvSkeleton::~KvSkeleton() {
 }
 
 void KvSkeleton::AddJoint(KvJoint* joint) {
+  // A joint this skeleton dropped earlier comes back into the list.
+  for (uint32_t i = 0; i < dropped.Size(); ++i) {
+    if (dropped[i] == joint) {
+      dropped.RemoveAt(i);
+      break;
+    }
+  }
   joints.PushBack(joint);
   SortJoints();
 }

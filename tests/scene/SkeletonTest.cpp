@@ -41,6 +41,8 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
       {"a parent outside the skeleton drops the joint and its subtree",
        {{"Root", ""}, {"Stray", "outside"}, {"StrayChild", "Stray"}, {"Kept", "Root"}}, false, {"Root", "Kept"}, 2},
       {"dropped at the add that finds it", {{"Root", ""}, {"Stray", "outside"}}, true, {"Root"}, 1},
+      {"a dropped joint added again after its parent comes back",
+       {{"Leaf", "Root"}, {"Root", ""}, {"Leaf", "Root"}}, true, {"Root", "Leaf"}, 0},
       {"a cycle has no root and is dropped", {{"A", "B"}, {"B", "A"}, {"Root", ""}}, false, {"Root"}, 2},
   };
   for (const Case& c : cases) {
@@ -48,7 +50,9 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
     KvJoint outside(KvName("outside"));
     auto* skeleton = new KvSkeleton();
     std::map<std::string, KvJoint*> byName{{"outside", &outside}};
-    for (const Joint& j : c.joints) byName[j.name] = new KvJoint(KvName(j.name));
+    for (const Joint& j : c.joints) {
+      if (byName.count(j.name) == 0) byName[j.name] = new KvJoint(KvName(j.name));
+    }
     auto setParent = [&](const Joint& j) {
       if (*j.parent != '\0') byName[j.name]->SetParent(byName[j.parent]);
     };

@@ -64,7 +64,8 @@ class KvSkeleton : public KvObject {
   // Destroys every joint it holds, including joints a sort dropped.
   ~KvSkeleton() override;
 
-  // Appends `joint` (the skeleton takes ownership; add each joint once), then sorts.
+  // Appends `joint` (the skeleton takes ownership), then sorts. A joint this
+  // skeleton dropped may be added again; a joint of another skeleton may not.
   void AddJoint(KvJoint* joint);
   uint32_t GetNumJoints() const { return joints.Size(); }
   // The caller keeps `index` below GetNumJoints.
