@@ -23,8 +23,11 @@ TEST_F(KvSceneTest, EmptySceneIsSixZeroCounts) {
   for (int i = 0; i < 6; ++i) w.U32(0);
   EXPECT_EQ(ReadFile(path), w.Get());
 
-  ScenePtr loaded(LoadScene(ReadFile(path)));
-  ASSERT_NE(loaded, nullptr);
+  KvString error;
+  ScenePtr loaded(KvLoadScene(path.c_str(), &error));
+  ASSERT_NE(loaded, nullptr) << error.View();
+  EXPECT_EQ(KvLoadScene(TempPath("missing.kvr").c_str(), &error), nullptr);
+  EXPECT_NE(std::string(error.View()).find("cannot be opened"), std::string::npos) << error.View();
   EXPECT_EQ(loaded->GetNumTextures() + loaded->GetNumMaterials() + loaded->GetNumSkeletons() +
                 loaded->GetNumMeshes() + loaded->GetNumLights() + loaded->GetNumCameras(),
             0u);
