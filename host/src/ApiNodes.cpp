@@ -554,14 +554,14 @@ MStatus MPlug::getValue(float& value, const MDGContext&) const {
 MStatus MPlug::getValue(int& value, const MDGContext&) const {
   double d;
   MStatus s = readNumber(*this, d);
-  if (s) value = static_cast<int>(d);
+  if (s) value = kvhost::toInt(d);
   return s;
 }
 
 MStatus MPlug::getValue(short& value, const MDGContext&) const {
   double d;
   MStatus s = readNumber(*this, d);
-  if (s) value = static_cast<short>(d);
+  if (s) value = static_cast<short>(kvhost::toInt(d));
   return s;
 }
 
@@ -575,7 +575,7 @@ MStatus MPlug::getValue(bool& value, const MDGContext&) const {
 MStatus MPlug::getValue(char& value, const MDGContext&) const {
   double d;
   MStatus s = readNumber(*this, d);
-  if (s) value = static_cast<char>(d);
+  if (s) value = static_cast<char>(kvhost::toInt(d));
   return s;
 }
 
@@ -965,7 +965,7 @@ MStatus MFnTransform::set(const MTransformationMatrix& tm) {
   tm.getScale(s, MSpace::kTransform);
   tm.getShear(sh, MSpace::kTransform);
   double r[3];
-  kvhost::eulerFromMatrix(tm.rotation().asMatrix(), static_cast<int>(kvhost::getNumber(*n, "ro")), r);
+  kvhost::eulerFromMatrix(tm.rotation().asMatrix(), kvhost::toInt(kvhost::getNumber(*n, "ro")), r);
   double ra[3];
   kvhost::eulerFromMatrix(tm.rotationOrientation().asMatrix(), 0, ra);
   write3("s", MVector(s));

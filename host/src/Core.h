@@ -20,6 +20,19 @@ namespace kvhost {
 
 const char* apiTypeName(MFn::Type type);
 
+// Largest logical index a plug path may use; files never come near it, and
+// it keeps index arithmetic far from overflow.
+constexpr int kMaxLogicalIndex = (1 << 28) - 1;
+
+// A number from a file or a plug as an int: NaN gives 0, values beyond the
+// int range are clamped (a plain cast would be undefined).
+inline int toInt(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 2147483647.0) return 2147483647;
+  if (d <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(d);
+}
+
 class Object {
 public:
   virtual ~Object() = default;
@@ -278,9 +291,13 @@ public:
   std::string shapeError;
   bool reportedGeomError = false;
 
-  // Mesh faces ("fc" polyFaces): per face, a run in faceData; -1 when absent.
-  std::vector<int64_t> faceStart;
-  std::vector<int64_t> faceEnd;
+  // Mesh faces ("fc" polyFaces) in the order they were set: each face's
+  // entries are a run of faceData. A later run for the same index wins.
+  struct FaceRun {
+    int index;
+    int64_t start, end;
+  };
+  std::vector<FaceRun> faceRuns;
   std::vector<int> faceData;
 };
 

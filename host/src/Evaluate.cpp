@@ -256,11 +256,26 @@ std::shared_ptr<const MeshGeom> skinOutput(Node& node, std::shared_ptr<const Mes
   return out;
 }
 
-std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
+// Dense size of a stored multi (its largest index + 1), or -1 when the
+// indices are far sparser than any mesh Maya writes.
+int denseCount(const SlotSub* elems) {
+  if (!elems || elems->indices.empty()) return 0;
+  size_t count = static_cast<size_t>(elems->indices.back()) + 1;
+  return count > 2 * elems->indices.size() + 65536 ? -1 : static_cast<int>(count);
+}
+
+std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) {
   auto topo = std::make_shared<MeshTopology>();
   auto geom = std::make_shared<MeshGeom>();
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
-  int nv = vt && !vt->indices.empty() ? vt->indices.back() + 1 : 0;
+  const SlotSub* ed = elementsOf(shape, keyOf(shape, "ed"));
+  int nv = denseCount(vt), ne = denseCount(ed);
+  if (nv < 0 || ne < 0) {
+    if (error)
+      *error = "mesh '" + shape.name + "' has " + (nv < 0 ? "vertex" : "edge") +
+               " indices far beyond its element count";
+    return nullptr;
+  }
   geom->points.assign(static_cast<size_t>(nv), MVector());
   if (vt)
     for (size_t i = 0; i < vt->indices.size(); ++i) {
@@ -269,11 +284,11 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
     }
   topo->numVertices = nv;
   std::vector<std::array<int, 2>> edges;
-  if (const SlotSub* ed = elementsOf(shape, keyOf(shape, "ed"))) {
-    edges.assign(static_cast<size_t>(ed->indices.empty() ? 0 : ed->indices.back() + 1), {0, 0});
+  if (ed) {
+    edges.assign(static_cast<size_t>(ne), {0, 0});
     for (size_t i = 0; i < ed->indices.size(); ++i) {
       const Value& v = ed->elems[i].value;
-      edges[static_cast<size_t>(ed->indices[i])] = {static_cast<int>(v.n[0]), static_cast<int>(v.n[1])};
+      edges[static_cast<size_t>(ed->indices[i])] = {toInt(v.n[0]), toInt(v.n[1])};
     }
   }
   // UV sets in uvst index order.
@@ -287,7 +302,12 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
         if (auto s = std::dynamic_pointer_cast<const StringData>(name.data)) set.name = s->value;
       if (set.name.empty()) set.name = logical == 0 ? "map1" : "uvSet" + std::to_string(logical);
       if (const SlotSub* pts = elementsOf(shape, keyOf(shape, "uvsp", {logical, -1}))) {
-        size_t count = pts->indices.empty() ? 0 : static_cast<size_t>(pts->indices.back()) + 1;
+        int dense = denseCount(pts);
+        if (dense < 0) {
+          if (error) *error = "mesh '" + shape.name + "' has UV indices far beyond its UV count";
+          return nullptr;
+        }
+        size_t count = static_cast<size_t>(dense);
         set.u.assign(count, 0.0f);
         set.v.assign(count, 0.0f);
         for (size_t j = 0; j < pts->indices.size(); ++j) {
@@ -307,10 +327,14 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
     int v = e >= 0 ? edges[idx][0] : edges[idx][1];
     return v >= 0 && v < nv ? v : 0;
   };
+  // Faces in ascending index; the last run set for an index wins, and
+  // indices never set make no face.
+  std::vector<Node::FaceRun> runs = shape.faceRuns;
+  std::stable_sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
   const std::vector<int>& data = shape.faceData;
-  for (size_t f = 0; f < shape.faceStart.size(); ++f) {
-    int64_t p = shape.faceStart[f], end = shape.faceEnd[f];
-    if (p < 0) continue;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    if (r + 1 < runs.size() && runs[r + 1].index == runs[r].index) continue;
+    int64_t p = runs[r].start, end = runs[r].end;
     size_t faceFirst = topo->faceVerts.size();
     size_t loopFirst = faceFirst;
     size_t loopSize = 0;
@@ -355,7 +379,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape) {
 
 bool hasStoredGeometry(Node& shape) {
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
-  return (vt && !vt->indices.empty()) || !shape.faceStart.empty();
+  return (vt && !vt->indices.empty()) || !shape.faceRuns.empty();
 }
 
 }  // namespace
@@ -492,7 +516,7 @@ MMatrix localMatrix(Node& node) {
     p.rotateAxis = getVector(node, "ra");
     p.jointOrient = getVector(node, "jo");
     p.inverseScale = getVector(node, "is");
-    p.rotateOrder = static_cast<int>(getNumber(node, "ro"));
+    p.rotateOrder = toInt(getNumber(node, "ro"));
     p.segmentScaleCompensate = getBool(node, "ssc");
     m = composeJoint(p);
   } else if (node.type->transform) {
@@ -506,7 +530,7 @@ MMatrix localMatrix(Node& node) {
     p.scalePivot = getVector(node, "sp");
     p.scalePivotTranslate = getVector(node, "spt");
     p.rotateAxis = getVector(node, "ra");
-    p.rotateOrder = static_cast<int>(getNumber(node, "ro"));
+    p.rotateOrder = toInt(getNumber(node, "ro"));
     m = composeTransform(p);
   }
   node.localCache = m;
@@ -552,7 +576,7 @@ void setLocalMatrix(Node& node, const MMatrix& target) {
     const Attribute* a = node.findAttribute(attr);
     if (a) writeValue(PlugKey{&node, a, std::vector<int>(a->chain.size(), -1)}, tuple(v));
   };
-  int order = static_cast<int>(getNumber(node, "ro"));
+  int order = toInt(getNumber(node, "ro"));
   MVector ra = getVector(node, "ra");
   MMatrix raM = eulerMatrix(&ra.x, 0);
   double r[3];
@@ -632,7 +656,16 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
       return nullptr;
     }
   }
-  if (!geom) geom = storedGeometry(shape);
+  if (!geom) {
+    std::string why;
+    geom = storedGeometry(shape, &why);
+    if (!geom) {
+      shape.shapeCacheFailed = true;
+      shape.shapeError = why;
+      if (error) *error = why;
+      return nullptr;
+    }
+  }
   // The shape's own tweaks (pnts) apply on top of whatever feeds it.
   if (const SlotSub* pt = elementsOf(shape, keyOf(shape, "pt")); pt && !pt->indices.empty()) {
     auto moved = copyGeom(*geom);

@@ -116,7 +116,7 @@ MStatus MGlobal::executeCommand(const MString& command, MIntArray& result, bool,
   std::vector<double> values;
   MStatus s = run(command, values);
   result.clear();
-  for (double v : values) result.append(static_cast<int>(v));
+  for (double v : values) result.append(kvhost::toInt(v));
   return s;
 }
 

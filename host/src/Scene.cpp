@@ -306,11 +306,12 @@ bool Scene::Impl::parsePlug(Node& node, const std::string& pathIn, ParsedPlug& o
       size_t colon = inside.find(':');
       char* endp = nullptr;
       long first = std::strtol(inside.c_str(), &endp, 10);
-      if (endp == inside.c_str() || first < 0) return fail("bad index '" + inside + "' in '" + pathIn + "'");
+      if (endp == inside.c_str() || first < 0 || first > kMaxLogicalIndex)
+        return fail("bad index '" + inside + "' in '" + pathIn + "'");
       long last = first;
       if (colon != std::string::npos) {
         last = std::strtol(inside.c_str() + colon + 1, &endp, 10);
-        if (last < first) return fail("bad index range '" + inside + "' in '" + pathIn + "'");
+        if (last < first || last > kMaxLogicalIndex) return fail("bad index range '" + inside + "' in '" + pathIn + "'");
         if (out.rangeAt >= 0) return fail("more than one index range in '" + pathIn + "'");
         out.rangeAt = static_cast<int>(chain.size()) - 1;
         out.rangeFirst = static_cast<int>(first);

@@ -95,12 +95,12 @@ bool parseComponent(const std::string& item, ComponentRange& r) {
   }
   char* end = nullptr;
   long a = std::strtol(inside.c_str(), &end, 10);
-  if (end == inside.c_str() || a < 0) return false;
+  if (end == inside.c_str() || a < 0 || a > kMaxLogicalIndex) return false;
   long b = a;
   if (*end == ':') {
     const char* s = end + 1;
     b = std::strtol(s, &end, 10);
-    if (end == s || b < a) return false;
+    if (end == s || b < a || b > kMaxLogicalIndex) return false;
   }
   if (*end != '\0') return false;
   r.first = static_cast<int>(a);
@@ -140,7 +140,7 @@ bool readMatrix(Reader& rd, Value& out) {
     for (double& q : x.jointOrient)
       if (!rd.number(q)) return false;
     if (!readVector(rd, x.inverseScale) || !rd.number(ssc)) return false;
-    x.rotateOrder = static_cast<int>(ro);
+    x.rotateOrder = toInt(ro);
     x.segmentScaleCompensate = ssc != 0.0;
     data->isXform = true;
     data->matrix = composeXform(x);
@@ -185,7 +185,7 @@ bool readPolyFaces(Reader& rd, int firstFace, int lastFace, std::vector<StagedFa
     for (int i = 0; i < n; ++i) {
       double d = 0.0;
       if (!rd.number(d)) return false;
-      out.push_back(static_cast<int>(d));
+      out.push_back(toInt(d));
     }
   }
   return true;
@@ -193,14 +193,9 @@ bool readPolyFaces(Reader& rd, int firstFace, int lastFace, std::vector<StagedFa
 
 void storeFaces(Node& node, std::vector<StagedFace>& faces) {
   for (StagedFace& f : faces) {
-    size_t i = static_cast<size_t>(f.index);
-    if (i >= node.faceStart.size()) {
-      node.faceStart.resize(i + 1, -1);
-      node.faceEnd.resize(i + 1, -1);
-    }
-    node.faceStart[i] = static_cast<int64_t>(node.faceData.size());
+    int64_t start = static_cast<int64_t>(node.faceData.size());
     node.faceData.insert(node.faceData.end(), f.data.begin(), f.data.end());
-    node.faceEnd[i] = static_cast<int64_t>(node.faceData.size());
+    node.faceRuns.push_back({f.index, start, static_cast<int64_t>(node.faceData.size())});
   }
 }
 
@@ -324,7 +319,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
       for (int i = 0; i < n; ++i) {
         double index = 0, v = 0;
         if (!rd.number(index) || !rd.number(v)) return false;
-        if (index < 0) return rd.fail("negative index");
+        if (!(index >= 0 && index <= kMaxLogicalIndex)) return rd.fail("bad index");
         entries.push_back({e, static_cast<int>(index), toInternal(attr->num, v, angleScale)});
       }
     }

@@ -342,6 +342,10 @@ TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
       {shape + ".uvst[0].uvsn", {1.0, 2.0}, "double2"},
       {shape + ".io", {1.0}, "matrix"},
       {"m.r", {1.0, 2.0}, "double3"},
+      {shape + ".vt[2147483648]", {1.0, 2.0, 3.0}, ""},
+      {shape + ".vt[300000000:300000001]", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}, ""},
+      {shape + ".iog[0].og[0].gcl", {1, "f[99999999999]"}, "componentList"},
+      {shape + ".fc[0]", {Arg::word("f"), 1e300, 0}, "polyFaces"},
   };
   for (const Case& c : bad) EXPECT_FALSE(s.setAttr(c.plug, std::span<const Arg>(c.values), c.type)) << c.plug;
   MFnMesh mesh(path(shape));
@@ -350,6 +354,35 @@ TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
   MPointArray p;
   mesh.getPoints(p);
   EXPECT_POINT_NEAR(p[1], 1, 0, 0);
+}
+
+TEST_F(SceneTest, HostileIndicesNeitherCrashNorExhaustMemory) {
+  using kvhost::Arg;
+  b.transform("m");
+  std::string shape = b.create("mesh", "mShape", "m");
+  // Legal but absurdly sparse vertex indices: the mesh reports an error instead of allocating them.
+  b.set(shape + ".vt[0]", {0, 0, 0});
+  b.set(shape + ".vt[200000000]", {1, 1, 1});
+  b.set(shape + ".ed[0]", {0, 1e300, 0});
+  b.set(shape + ".fc[100000000]", {Arg::word("f"), 1, 1e300}, "polyFaces");
+  MFnMesh mesh(path(shape));
+  EXPECT_EQ(mesh.numVertices(), 0);
+  ASSERT_FALSE(kvhost::Scene::get().messages().empty());
+  EXPECT_NE(kvhost::Scene::get().messages().back().text.find("mShape"), std::string::npos);
+  // Dense vertices with faces at scattered indices: faces keep their order, gaps make no face.
+  std::string ok = b.create("mesh", "okShape", "m");
+  b.set(ok + ".vt[0:2]", {0, 0, 0, 1, 0, 0, 0, 1, 0});
+  b.set(ok + ".ed[0:2]", {0, 1, 0, 1, 2, 0, 2, 0, 0});
+  b.set(ok + ".fc[7]", {Arg::word("f"), 3, 0, 1, 2}, "polyFaces");
+  b.set(ok + ".fc[3]", {Arg::word("f"), 3, -3, -2, -1}, "polyFaces");
+  MFnMesh okMesh(path(ok));
+  ASSERT_EQ(okMesh.numPolygons(), 2);
+  MIntArray first;
+  okMesh.getPolygonVertices(0, first);
+  EXPECT_EQ(first.items(), (std::vector<int>{0, 2, 1})) << "the face set at index 3 comes first";
+  // A weight index beyond any logical index is refused.
+  b.create("skinCluster", "skin");
+  EXPECT_FALSE(b.scene().setAttr("skin.wl[0].w", {1, 1e12, 0.5}));
 }
 
 TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {
