@@ -54,13 +54,13 @@ Bytes& Bytes::f32(float v) {
   return u32(bits);
 }
 Bytes& Bytes::raw(const std::string& text) {
-  data.insert(data.end(), text.begin(), text.end());
+  for (char c : text) data.push_back(static_cast<uint8_t>(c));
   return *this;
 }
 Bytes& Bytes::str(const std::string& text) { return u32(static_cast<uint32_t>(text.size())).raw(text); }
 Bytes& Bytes::legacyStr(const std::string& text) { return u16(0).str(text); }
 Bytes& Bytes::append(const Bytes& other) {
-  data.insert(data.end(), other.data.begin(), other.data.end());
+  for (uint8_t b : other.data) data.push_back(b);
   return *this;
 }
 

@@ -193,7 +193,7 @@ constexpr size_t kStream = kObjectCount + 4;
 std::vector<uint8_t> WithStream(const std::vector<uint8_t>& good, uint32_t objectCount, const Bytes& stream) {
   std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(kStream));
   std::memcpy(&bytes[kObjectCount], &objectCount, 4);
-  bytes.insert(bytes.end(), stream.data.begin(), stream.data.end());
+  for (uint8_t b : stream.data) bytes.push_back(b);
   return bytes;
 }
 
@@ -254,7 +254,7 @@ TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
 
 TEST_F(ArchiveLoad, TrailingBytesAfterTheRootAreIgnored) {
   std::vector<uint8_t> bytes = SingleNode(false).data;
-  bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
+  for (uint8_t b : {1, 2, 3, 4, 5}) bytes.push_back(b);
   KvObject* loaded = LoadFromBytes(bytes);
   EXPECT_NE(loaded, nullptr);
   delete loaded;
