@@ -1,6 +1,10 @@
 // The material and texture stage through the module: shader types and channels,
 // sharing by name, and file textures (loaded, ignored, or unloadable).
+#include <kvhost/TestSwitches.h>
+
 #include "StageScenes.h"
+#include "StageTestHelpers.h"
+#include "kv/ExportStages.h"
 #include "kv/Material.h"
 #include "kv/Name.h"
 #include "kv/Texture.h"
@@ -125,6 +129,20 @@ TEST_F(MaterialExport, UnloadableTextureIsStillReferencedByName) {
   KvTexture* texture = (*scene)->FindTexture(KvName(missing.c_str()));
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ((*scene)->FindMaterial(KvName("broken"))->GetDiffuseTexture(), texture);
+}
+
+TEST_F(MaterialExport, FailingNodeIteratorMakesNoMaterial) {
+  build.material("lambert", "plain");
+  EXPECT_TRUE(RunStageDirectly([](KvScene* scene) {
+    kvhost::failNextDependencyNodeIterator();
+    ImportMaterial(MString("plain"), scene);
+    kvhost::clearTestSwitches();
+    const bool none = scene->GetNumMaterials() == 0;
+    ImportMaterial(MString("plain"), scene);
+    ImportMaterial(MString("plain"), scene);  // found by name: nothing more is logged
+    return none && scene->GetNumMaterials() == 1;
+  }));
+  EXPECT_EQ(LogLines(), (Lines{"Couldn't get dependency node iterator!", "Importing [Lambert] material plain..."}));
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The mesh stage through the module: which shapes become meshes, their vertices
 // and texture coordinates, one surface per shading group, and the log lines.
+#include <kvhost/TestSwitches.h>
+
 #include "StageScenes.h"
+#include "StageTestHelpers.h"
+#include "kv/ExportStages.h"
 #include "kv/Material.h"
 #include "kv/Name.h"
 
@@ -223,6 +227,15 @@ TEST_F(MeshExport, CornersWithoutUVsGetTexCoordIndexZero) {
   EXPECT_EQ(withGaps->GetSurface(0)->GetTriangle(0)->texCoords[0], 3u);
   for (uint32_t corner : withGaps->GetSurface(0)->GetTriangle(1)->texCoords) EXPECT_EQ(corner, 0u);
   ExpectMeshInvariants(withGaps);
+}
+
+TEST_F(MeshExport, FailingDagIteratorStopsTheExportWithTheError) {
+  build.mesh("tri", TriangleStrip(1));
+  kvhost::failNextDagIterator();
+  EXPECT_FALSE(RunStageDirectly([](KvScene* scene) { return ImportMeshes(scene); }));
+  kvhost::clearTestSwitches();
+  EXPECT_EQ(LogLines(), (Lines{"Importing meshes...", "Maya API Error detected: \"Failed to create meshIterator!\""}));
+  EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
 }
 
 }  // namespace

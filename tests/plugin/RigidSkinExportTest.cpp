@@ -1,6 +1,10 @@
 // The rigid-skin stage through the module: meshes whose transforms hang under a
 // joint follow it with one weight-1 influence per vertex.
+#include <kvhost/TestSwitches.h>
+
 #include "StageScenes.h"
+#include "StageTestHelpers.h"
+#include "kv/ExportStages.h"
 #include "kv/Name.h"
 #include "kv/Skeleton.h"
 
@@ -104,6 +108,29 @@ TEST_F(RigidSkinExport, ClusterSkinnedMeshUnderAJointKeepsValidRuns) {
     EXPECT_STREQ(plume->GetInfluence(4 + v).joint->GetName().GetAsCString(), "head");
   }
   ExpectMeshInvariants(plume);
+}
+
+TEST_F(RigidSkinExport, FailingJointIteratorEndsTheStageWithoutItsClosingLine) {
+  BuildNeck();
+  build.mesh("helmet", TriangleStrip(1), "head");
+  EXPECT_FALSE(RunStageDirectly([](KvScene* scene) {
+    auto* skeleton = new KvSkeleton;
+    skeleton->AddJoint(new KvJoint(KvName("head")));
+    scene->AddSkeleton(skeleton);
+    kvhost::failNextDagIterator();
+    const bool result = ImportRigidSkins(scene);
+    kvhost::clearTestSwitches();
+    return result;
+  }));
+  EXPECT_EQ(LogLines(), (Lines{"Searching for and creating rigidly skinned meshes...", "Failed to create jointIterator!"}));
+  EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
+}
+
+TEST_F(RigidSkinExport, NullSceneOnlyOpensAndClosesTheStage) {
+  BuildNeck();
+  EXPECT_TRUE(RunStageDirectly([](KvScene*) { return ImportRigidSkins(nullptr); }));
+  EXPECT_EQ(LogLines(), (Lines{"Searching for and creating rigidly skinned meshes...",
+                               "Finished searching for and creating rigidly skinned meshes..."}));
 }
 
 }  // namespace

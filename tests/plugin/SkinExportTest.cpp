@@ -1,6 +1,10 @@
 // The skin stage through the module: which cluster and skeleton a mesh gets, its
 // per-vertex influence runs, joint-space offsets, and the log lines.
+#include <kvhost/TestSwitches.h>
+
 #include "StageScenes.h"
+#include "StageTestHelpers.h"
+#include "kv/ExportStages.h"
 #include "kv/Name.h"
 #include "kv/Skeleton.h"
 
@@ -141,6 +145,22 @@ TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   EXPECT_EQ(a->GetNumInfluences(), 3u);
   EXPECT_EQ(b->GetNumInfluences(), 4u);
   EXPECT_STREQ(b->GetInfluence(3).joint->GetName().GetAsCString(), "b");
+}
+
+TEST_F(SkinExport, NullMeshAndFailingNodeIteratorEndTheStageQuietly) {
+  EXPECT_TRUE(RunStageDirectly([](KvScene* scene) {
+    ImportMeshSkin(MDagPath(), nullptr, scene);
+    auto* mesh = new KvMesh;
+    kvhost::failNextDependencyNodeIterator();
+    ImportMeshSkin(MDagPath(), mesh, scene);
+    kvhost::clearTestSwitches();
+    const bool untouched = mesh->GetSkeleton() == nullptr && mesh->GetNumInfluences() == 0;
+    delete mesh;
+    return untouched;
+  }));
+  EXPECT_EQ(LogLines(), (Lines{"Importing mesh skin...", "Trying to import skin for NULL mesh!",
+                               "Importing mesh skin...", "Couldn't get dependency node iterator!"}));
+  EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
 }
 
 }  // namespace
