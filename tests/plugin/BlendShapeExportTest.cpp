@@ -32,14 +32,14 @@ class BlendShapeExport : public StageExport {
     return build.deformableMesh(name, TriangleGrid(9, 9), {}, placement);
   }
 
-  // A hidden target shape under transform NAME: the grid (or `spec`) with each
+  // A hidden target shape under transform NAME: the grid (or `geometry`) with each
   // listed vertex moved by its host-space offset; returns the shape.
   std::string Target(const std::string& name, const Moves& moves, const kvhost::Xform& placement = {},
-                     kvhost::MeshSpec spec = TriangleGrid(9, 9)) {
+                     kvhost::MeshSpec geometry = TriangleGrid(9, 9)) {
     for (const auto& [vertex, offset] : moves) {
-      for (int axis = 0; axis < 3; ++axis) spec.points[vertex][axis] += offset[axis];
+      for (int axis = 0; axis < 3; ++axis) geometry.points[vertex][axis] += offset[axis];
     }
-    const std::string shape = build.mesh(name, spec, {}, placement);
+    const std::string shape = build.mesh(name, geometry, {}, placement);
     build.set(name + ".v", {false});
     return shape;
   }

@@ -21,18 +21,18 @@ namespace plugin_test {
 // A flat grid in the XZ plane of (columns + 1) x (rows + 1) vertices, row by row,
 // each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
 inline kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0) {
-  kvhost::MeshSpec spec;
+  kvhost::MeshSpec grid;
   for (int r = 0; r <= rows; ++r) {
-    for (int c = 0; c <= columns; ++c) spec.points.push_back({x0 + c, 0.0, static_cast<double>(r)});
+    for (int c = 0; c <= columns; ++c) grid.points.push_back({x0 + c, 0.0, static_cast<double>(r)});
   }
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
       const int v = r * (columns + 1) + c;
-      spec.faces.push_back({v, v + 1, v + columns + 2});
-      spec.faces.push_back({v, v + columns + 2, v + columns + 1});
+      grid.faces.push_back({v, v + 1, v + columns + 2});
+      grid.faces.push_back({v, v + columns + 2, v + columns + 1});
     }
   }
-  return spec;
+  return grid;
 }
 
 // The first object named `name` in a scene list, or null.
