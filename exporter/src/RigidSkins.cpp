@@ -4,6 +4,7 @@
 
 #include <maya/MDagPath.h>
 #include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MItDag.h>
 
 #include "kv/ExportLog.h"
@@ -83,11 +84,12 @@ bool ImportRigidSkins(KvScene* scene) {
           LogPrintf("Failed to create jointIterator!");
           return false;
         }
-        // The first host joint of the same name stands for the KvJoint.
+        // The first host joint of the same name stands for the KvJoint. Names are
+        // compared on the node alone: only the match needs its (deep) DAG path.
         for (; !jointIterator.isDone(); jointIterator.next()) {
+          if (!(MFnDependencyNode(jointIterator.item()).name() == joint->GetName().GetAsCString())) continue;
           MDagPath jointPath;
           jointIterator.getPath(jointPath);
-          if (!(MFnDagNode(jointPath).name() == joint->GetName().GetAsCString())) continue;
           SkinTransformsUnder(jointPath, scene, skeleton, joint);
           break;
         }
