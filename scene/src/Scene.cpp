@@ -112,8 +112,18 @@ KvScene* KvLoadScene(const char* fileName, KvString* error) {
   return scene;
 }
 
+namespace {
+
+// Start-ups not yet matched by a shut-down: DevIL's state is global, so only the
+// first start-up sets it up and only the last shut-down takes it down (two
+// translator objects may be alive at once).
+uint32_t g_sceneUsers = 0;
+
+}  // namespace
+
 void RegisterSceneClasses() {
-  // Fixed order; each StaticClass registers its class only if it is not yet.
+  // Fixed order; each StaticClass registers its class only if it is not yet (the
+  // runtime may have been restarted since the last start-up).
   KvCamera::StaticClass();
   KvLight::StaticClass();
   KvMaterial::StaticClass();
@@ -125,7 +135,10 @@ void RegisterSceneClasses() {
   KvJoint::StaticClass();
   KvSkeleton::StaticClass();
   KvTexture::StaticClass();
-  KvImageLibraryStartup();
+  if (g_sceneUsers++ == 0) KvImageLibraryStartup();
 }
 
-void ShutDownSceneClasses() { KvImageLibraryShutdown(); }
+void ShutDownSceneClasses() {
+  if (g_sceneUsers == 0) return;
+  if (--g_sceneUsers == 0) KvImageLibraryShutdown();
+}

@@ -163,9 +163,18 @@ TEST_F(KvSceneTest, RegistersTheElevenClassesInOrder) {
   EXPECT_EQ(KvSkeleton::StaticClass()->GetVersion(), 1u);
   EXPECT_EQ(KvSurface::StaticClass()->GetBase(), KvObject::StaticClass());
   EXPECT_EQ(KvTexture::StaticClass()->GetBase(), KvNamedObject::StaticClass());
-  // A second registration adds nothing.
+  // A second start-up registers nothing, and its shut-down leaves the first one's
+  // images alone.
+  KvTexture texture;
+  const std::string tga = TempPath("still.tga");
+  WriteFile(tga, BottomUpTga());
+  ASSERT_TRUE(texture.LoadImage(KvString(tga.c_str())));
   RegisterSceneClasses();
   EXPECT_EQ(registry.Size(), before + 11);
+  ShutDownSceneClasses();
+  EXPECT_EQ(texture.GetWidth(), 2u);
+  ASSERT_NE(texture.GetPixels(), nullptr);
+  EXPECT_EQ(texture.GetPixels()[2], 0xFF);  // top-left red, stored B, G, R
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ bool KvSaveScene(KvScene* scene, const char* fileName, void (*progress)(float), 
 KvScene* KvLoadScene(const char* fileName, KvString* error);
 
 // Registers the eleven scene classes (each only if not yet registered), then sets up
-// DevIL. Call after runtime start-up.
+// DevIL. Call after runtime start-up. Start-ups are counted like the runtime's.
 void RegisterSceneClasses();
-// Shuts DevIL down. Call before runtime shut-down.
+// Shuts DevIL down when the last start-up ends. Call before runtime shut-down.
 void ShutDownSceneClasses();
