@@ -25,9 +25,6 @@ public:
 protected:
   // The attached node, or null (with kInvalidParameter in *status).
   kvhost::Node* node(MStatus* status = nullptr) const;
-  static void report(MStatus* status, MStatus value) {
-    if (status) *status = value;
-  }
   MObject fObject;
   MDagPath fPath;
   bool fHasPath = false;
