@@ -208,21 +208,31 @@ TEST(MayaAsciiReader, ComposesDagPoseXformRecords) {
   expectMatrixNear(matrixAt(plugAt("pose", "xm[5]")), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
 }
 
-// Angles are written in degrees; the host holds radians. A joint's world
-// matrix composes scale, rotation, joint orient and translation.
-TEST(MayaAsciiReader, ConvertsDegreesToRadians) {
-  MayaAsciiResult r = load(R"(createNode transform -n "t";
+// Angles are written in degrees (or radians after "currentUnit -a radian");
+// the host holds radians. A joint's world matrix composes scale, rotation,
+// joint orient and translation.
+TEST(MayaAsciiReader, ConvertsAnglesToRadians) {
+  const char* kScene = R"(createNode transform -n "t";
 	setAttr ".t" -type "double3" 1 2 3 ;
-	setAttr ".r" -type "double3" 0 0 90 ;
+	setAttr ".r" -type "double3" 0 0 %s ;
 createNode joint -n "j" -p "t";
-	setAttr ".jo" -type "double3" 0 0 -90 ;
+	setAttr ".jo" -type "double3" 0 0 -%s ;
 	setAttr ".rz" 45;
 	setAttr ".rz" 0;
-)");
-  ASSERT_TRUE(r.success) << r.error;
-  expectMatrixNear(worldMatrix("t"), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
-  expectMatrixNear(worldMatrix("j"), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
-  EXPECT_NEAR(plugAt("t", "r").child(0).asDouble(), 0.0, 1e-12);
+)";
+  for (auto [unit, quarter] : {std::pair{"degree", "90"}, {"radian", "1.5707963267948966"}}) {
+    SCOPED_TRACE(unit);
+    char body[512];
+    std::snprintf(body, sizeof body, kScene, quarter, quarter);
+    MayaAsciiResult r = kvhost::readMayaAsciiString(
+        std::string("//Maya ASCII 2020 scene\ncurrentUnit -l centimeter -a ") + unit + " -t film;\n" + body, "u.ma");
+    ASSERT_TRUE(r.success) << r.error;
+    expectMatrixNear(worldMatrix("t"), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+    expectMatrixNear(worldMatrix("j"), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+    EXPECT_NEAR(plugAt("t", "rz").asDouble(), M_PI / 2, 1e-12);
+  }
+  // A file without a currentUnit statement is in degrees, whatever the last file said.
+  ASSERT_TRUE(kvhost::readMayaAsciiString("//Maya\ncreateNode transform -n \"t\";\n\tsetAttr \".rz\" 90;\n", "d.ma"));
   EXPECT_NEAR(plugAt("t", "rz").asDouble(), M_PI / 2, 1e-12);
 }
 
@@ -428,7 +438,7 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
       {"connectAttr \"a\" \"b.c\";\n", "snippet.ma:4: expected 'node.attribute'"},
       {"file -rdi 1 -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file references are not supported"},
       {"currentUnit -l meter -a degree;\n", "snippet.ma:4: linear unit 'meter' is not supported"},
-      {"currentUnit -l centimeter -a radian;\n", "snippet.ma:4: angle unit 'radian' is not supported"},
+      {"currentUnit -l centimeter -a gradian;\n", "snippet.ma:4: unknown angle unit 'gradian'"},
       {"createNode dagPose -n \"p\";\n\tsetAttr \".xm[0]\" -type \"matrix\" \"xform\" 1 1 1 0 0 0 9 0 0 0 0 0 0\n"
        "\t\t0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 1 0 0 0 1 1 1 1 yes;\n",
        "snippet.ma:5: matrix \"xform\": expected a rotate order"},
@@ -478,14 +488,15 @@ TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
 // bounded by the values actually present, never by the numbers written.
 TEST(MayaAsciiReader, HugeIndicesAndCountsDoNotAllocate) {
   MayaAsciiResult r = load(R"(createNode mesh -n "m";
-	setAttr -s 2000000000 ".vt[0:2000000000]" 1 2 3;
+	setAttr -s 200000000 ".vt[0:200000000]" 1 2 3;
 	setAttr -s 2000000000 -ch 2000000000 ".pt";
-	setAttr ".fc[0:2000000000]" -type "polyFaces" f 3 0 0 0;
+	setAttr ".fc[0:200000000]" -type "polyFaces" f 3 0 0 0;
 createNode skinCluster -n "s";
-	setAttr ".wl[0:2000000000].w" 1 0 1;
+	setAttr ".wl[0:200000000].w" 1 0 1;
 	setAttr ".ipt" -type "pointArray" 2000000000 1 2 3 4;
 createNode dagPose -n "p";
-	setAttr ".g[2000000000]" 1;
+	setAttr ".g[200000000]" 1;
+	setAttr ".xm[2000000000]" -type "matrix" 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1;
 )");
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(MFnMesh(node("m")).numVertices(), 1);
@@ -493,6 +504,57 @@ createNode dagPose -n "p";
   small.maxStatementValues = 5;
   r = load("createNode mesh -n \"m\";\n\tsetAttr \".vt[0:1]\" 1 2 3 4 5 6;\n", small);
   EXPECT_EQ(r.error.rfind("snippet.ma:5: setAttr with more than 5 values", 0), 0u) << r.error;
+}
+
+// Files built so that each statement makes the host walk everything the
+// previous ones built are refused once past a work budget; the same amount of
+// data written the way Maya writes it is not.
+TEST(MayaAsciiReader, RefusesFilesThatMakeLoadingQuadratic) {
+  auto repeat = [](int n, auto line) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += line(i);
+    return s;
+  };
+  struct Case {
+    const char* name;
+    std::string body;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"many connections into one node",
+       "createNode transform -n \"t\";\ncreateNode objectSet -n \"s\";\n" +
+           repeat(200, [](int i) { return "connectAttr \"t.msg\" \"s.dsm[" + std::to_string(i) + "]\";\n"; }),
+       true},
+      {"changes to a node with many children",
+       "createNode transform -n \"t\";\n" +
+           repeat(100, [](int i) { return "createNode transform -n \"c" + std::to_string(i) + "\" -p \"t\";\n"; }) +
+           "select -ne t;\n" + repeat(100, [](int) { return std::string("\tsetAttr \".tx\" 1;\n"); }),
+       true},
+      {"array elements in descending order",
+       "createNode mesh -n \"m\";\n" +
+           repeat(200, [](int i) { return "\tsetAttr \".vt[" + std::to_string(199 - i) + "]\" 1 2 3;\n"; }),
+       true},
+      {"array elements in ascending order",
+       "createNode mesh -n \"m\";\n" +
+           repeat(200, [](int i) { return "\tsetAttr \".vt[" + std::to_string(i) + "]\" 1 2 3;\n"; }),
+       false},
+      {"connections spread over nodes",
+       "createNode transform -n \"t\";\n" + repeat(200, [](int i) {
+         std::string n = "s" + std::to_string(i);
+         return "createNode objectSet -n \"" + n + "\";\nconnectAttr \"t.wm\" \"" + n + ".dsm[0]\";\n";
+       }),
+       false},
+  };
+  MayaAsciiOptions options;
+  options.maxHostWork = 5000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MayaAsciiResult r = load(c.body, options);
+    EXPECT_EQ(!r.success, c.refused) << r.error;
+    if (c.refused) {
+      EXPECT_NE(r.error.find("would make the host work too long"), std::string::npos) << r.error;
+    }
+  }
 }
 
 // Every prefix of a valid scene either loads or fails with a located error;

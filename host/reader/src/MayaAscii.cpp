@@ -303,6 +303,7 @@ public:
     for (size_t i = 0; i + 1 < sizeof kMagic; ++i)
       if (fSrc.peek(i) != kMagic[i]) throw ReadError{1, "expected a Maya ASCII file starting with '//Maya'"};
     if (fOptions.resetScene) fScene.reset();
+    fScene.setCurrentUnit("centimeter", "degree");  // what a file means until it says otherwise
     if (fOptions.defaultNodes) fScene.ensureDefaultNodes();
     for (;;) {
       Token& t = fLex.peek();
@@ -361,6 +362,50 @@ private:
 
   [[noreturn]] void unterminated(const std::string& command) {
     throw ReadError{fLine, "unterminated '" + command + "' statement: expected ';'"};
+  }
+
+  // ---------------------------------------------------------------- host work
+
+  // What the file has attached to a node so far.
+  struct NodeLoad {
+    uint64_t in = 0, out = 0, children = 0;
+  };
+  // Elements written so far to one array plug, and the largest index.
+  struct ArrayLoad {
+    long long max = -1;
+    uint64_t count = 0;
+  };
+
+  NodeLoad& loadOf(const MObject& node) { return fLoads[node.object().get()]; }
+
+  // Walking a node's connections or children costs more per step (scattered
+  // nodes) than scanning a list of connections.
+  static constexpr uint64_t kWalkCost = 8;
+
+  void spend(uint64_t steps, const std::string& what) {
+    fWork += steps;
+    if (fWork > fOptions.maxHostWork)
+      throw ReadError{fLine, "the scene would make the host work too long (" + what +
+                                 "); raise MayaAsciiOptions::maxHostWork to read it"};
+  }
+
+  // A change to a node walks its outgoing connections and DAG children.
+  void spendChange(const MObject& node) {
+    if (node.isNull()) return;
+    const NodeLoad& n = loadOf(node);
+    spend(kWalkCost * (n.out + n.children), "changes to a node with many connections or children");
+  }
+
+  // Elements inserted before existing ones move those after them. `plug`
+  // ends with the index or range of the array written, elements first..last.
+  void spendArray(const MObject& node, const std::string& plug, long long first, long long last) {
+    const void* id = node.object().get();
+    std::string key(static_cast<const char*>(static_cast<const void*>(&id)), sizeof id);
+    key.append(plug, 0, plug.rfind('['));
+    ArrayLoad& a = fArrays[key];
+    if (first <= a.max) spend(a.count, "array elements written in descending order");
+    a.count += static_cast<uint64_t>(last - first + 1);
+    a.max = std::max(a.max, last);
   }
 
   // ---------------------------------------------------------------- statements
@@ -467,15 +512,12 @@ private:
   void currentUnit() {
     collect("currentUnit", fTokens);
     Flags f = split("currentUnit", fTokens, {"-l", "-linear", "-a", "-angle", "-t", "-time"}, {}, {});
-    if (const Token* l = f.value({"-l", "-linear"})) {
-      if (l->text != "centimeter" && l->text != "cm")
-        throw ReadError{fLine, "linear unit '" + l->text +
-                                   "' is not supported: expected centimeter (save the scene in centimetres)"};
-    }
-    if (const Token* a = f.value({"-a", "-angle"})) {
-      if (a->text != "degree" && a->text != "deg")
-        throw ReadError{fLine, "angle unit '" + a->text + "' is not supported: expected degree"};
-    }
+    // The host converts later angle values (degrees or radians) and works in
+    // centimetres; it refuses other linear units.
+    const Token* linear = f.value({"-l", "-linear"});
+    const Token* angle = f.value({"-a", "-angle"});
+    if (!fScene.setCurrentUnit(linear ? linear->text : std::string(), angle ? angle->text : std::string()))
+      throw ReadError{fLine, fScene.lastError()};
     // Time units do not change stored values the exporter reads.
   }
 
@@ -610,6 +652,10 @@ private:
     fCurrent = fScene.createNode(type, name ? name->text : std::string(), parent ? parent->text : std::string(), shared);
     if (fCurrent.isNull()) return hostFailure("createNode " + type);
     ++fResult.stats.nodes;
+    if (parent) {
+      MObject p = fScene.findNode(parent->text);
+      if (!p.isNull()) ++loadOf(p).children;
+    }
     if (isGeneric(fCurrent)) warn("unknown node type '" + type + "'", "unknown node type '" + type + "' (kept as a generic node)");
   }
 
@@ -655,8 +701,11 @@ private:
     if (f.args.empty() || (!world && f.args.size() < 2)) throw ReadError{fLine, "parent: expected CHILD... PARENT"};
     size_t children = world ? f.args.size() : f.args.size() - 1;
     std::string parentName = world ? std::string() : f.args.back()->text;
-    for (size_t i = 0; i < children; ++i)
+    MObject p = world ? MObject() : fScene.findNode(parentName);
+    for (size_t i = 0; i < children; ++i) {
+      if (!p.isNull()) spend(kWalkCost * loadOf(p).children++, "DAG nodes with many children");
       if (!fScene.parent(f.args[i]->text, parentName, add)) hostFailure("parent");
+    }
   }
 
   void connectAttr(bool disconnect) {
@@ -669,13 +718,21 @@ private:
     const std::string& dst = f.args[1]->text;
     PlugText a = parsePlug(src, false), b = parsePlug(dst, false);
     MObject sn = resolveNode(a.node), dn = resolveNode(b.node);
+    bool nextAvailable = f.has({"-na", "-nextAvailable"});
+    if (!dn.isNull()) {
+      // The host finds a destination's connection, and with -na its next free
+      // element, by scanning the connections into its node.
+      spend(loadOf(dn).in * (nextAvailable ? 2 : 1), "many connections into one node");
+      spendChange(dn);
+      if (!disconnect) ++loadOf(dn).in;
+    }
+    if (!sn.isNull() && !disconnect) ++loadOf(sn).out;
     bool ok;
     if (disconnect) {
       ok = fScene.disconnectAttr(src, dst);
     } else {
       noteAttribute(sn, a.topAttr);
       noteAttribute(dn, b.topAttr);
-      bool nextAvailable = f.has({"-na", "-nextAvailable"});
       if (nextAvailable) prepareArray(dn, b, dst.substr(b.node.size()));
       ok = fScene.connectAttr(src, dst, nextAvailable, f.has({"-f", "-force"}));
     }
@@ -931,6 +988,14 @@ private:
       plug = fSet.plug.substr(0, p.rangeOpen - offset + 1) + std::to_string(fSet.pieceFirst) + ":" +
              std::to_string(end) + fSet.plug.substr(p.rangeClose - offset);
     }
+    spendChange(fSet.node);
+    if (p.rangeOnLast || (p.lastIndexed && !p.hasRange)) {
+      // Elements this piece writes: as many as its values fill, at most the range.
+      long long first = p.hasRange ? fSet.pieceFirst : p.lastFirst;
+      long long filled = static_cast<long long>(std::max<size_t>(fArgs.size() / std::max(fSet.width, 1u), 1));
+      long long end = p.hasRange ? std::min(last ? p.last : fSet.pieceFirst + count - 1, first + filled - 1) : first;
+      spendArray(fSet.node, plug, first, std::max(first, end));
+    }
     bool ok = fScene.setAttr(fSet.node, plug, std::span<const Arg>(fArgs.data(), fArgs.size()), fSet.type);
     fArgs.clear();
     fSet.pieceFirst += count;
@@ -993,6 +1058,9 @@ private:
   std::vector<Arg> fArgs;
   SetState fSet;
   std::unordered_map<std::string, size_t> fWarningIndex;
+  std::unordered_map<const void*, NodeLoad> fLoads;
+  std::unordered_map<std::string, ArrayLoad> fArrays;
+  uint64_t fWork = 0;
   // Faces already given to the mesh that polyFaces statements last went to.
   const void* fFacesNode = nullptr;
   long long fFaceCount = 0;

@@ -35,6 +35,11 @@ struct MayaAsciiOptions {
   // weights) goes to the host in a separate piece. Tests lower it to check
   // that pieces add up to the same scene.
   std::size_t pieceValues = std::size_t{1} << 16;
+  // Estimated steps of host work that grow with what a node already holds
+  // (its connections and DAG children, which the host walks on every change,
+  // and array elements inserted before existing ones). A file built to make
+  // loading quadratic fails once past it; Maya's files stay far below.
+  std::size_t maxHostWork = std::size_t{1} << 30;
   // Called between statements each time another `progressStep` bytes have
   // been read, and once at the end, with the bytes read so far and the total
   // (0 when unknown, as for a stream).
