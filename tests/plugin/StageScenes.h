@@ -55,20 +55,10 @@ inline Lines Between(const Lines& lines, const std::string& from, const std::str
   return Lines(begin, end == lines.end() ? end : end + 1);
 }
 
-// Eight corners of a unit cube centred on `offset`.
-inline std::vector<kvhost::Vec3> CubePoints(const kvhost::Vec3& offset = {0, 0, 0}) {
-  std::vector<kvhost::Vec3> points;
-  for (int i = 0; i < 8; ++i) {
-    points.push_back({offset[0] + ((i & 1) ? 0.5 : -0.5), offset[1] + ((i & 2) ? 0.5 : -0.5),
-                      offset[2] + ((i & 4) ? 0.5 : -0.5)});
-  }
-  return points;
-}
-
-// Six quads over CubePoints.
+// A unit cube of six quads centred on the origin.
 inline kvhost::MeshSpec QuadCube() {
   kvhost::MeshSpec spec;
-  spec.points = CubePoints();
+  for (int i = 0; i < 8; ++i) spec.points.push_back({(i & 1) ? 0.5 : -0.5, (i & 2) ? 0.5 : -0.5, (i & 4) ? 0.5 : -0.5});
   spec.faces = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
   return spec;
 }
