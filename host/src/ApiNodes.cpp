@@ -1175,7 +1175,8 @@ MObject MFnMatrixData::create(const MMatrix& m, MStatus* status) {
 
 // ------------------------------------------------------------------ MItDag
 
-MItDag::MItDag(TraversalType, MFn::Type filter, MStatus* status) : fFilter(filter) {
+MItDag::MItDag(TraversalType type, MFn::Type filter, MStatus* status)
+    : fType(type == kBreadthFirst ? kBreadthFirst : kDepthFirst), fFilter(filter) {
   if (gFailNextDag) {
     gFailNextDag = false;
     fFailed = true;
@@ -1188,11 +1189,33 @@ MItDag::MItDag(TraversalType, MFn::Type filter, MStatus* status) : fFilter(filte
 
 MItDag::~MItDag() = default;
 
+Node* MItDag::current() const {
+  if (fType == kBreadthFirst) return fCurrent.empty() ? nullptr : fCurrent.back();
+  return fStack.empty() ? nullptr : fStack.back().node;
+}
+
 bool MItDag::matches() const {
-  return fStack.empty() || fFilter == MFn::kInvalid || fStack.back().node->hasFn(fFilter);
+  Node* n = current();
+  return !n || fFilter == MFn::kInvalid || n->hasFn(fFilter);
 }
 
 bool MItDag::step() {
+  if (fType == kBreadthFirst) {
+    if (fCurrent.empty()) return false;
+    if (!fPruned)
+      for (Node* c : fCurrent.back()->children) {
+        fQueue.push_back(fCurrent);
+        fQueue.back().push_back(c);
+      }
+    fPruned = false;
+    if (fQueue.empty()) {
+      fCurrent.clear();
+      return false;
+    }
+    fCurrent = std::move(fQueue.front());
+    fQueue.pop_front();
+    return true;
+  }
   while (!fStack.empty()) {
     Frame& top = fStack.back();
     if (top.child < top.node->children.size()) {
@@ -1207,14 +1230,18 @@ bool MItDag::step() {
 
 MStatus MItDag::reset() {
   fStack.clear();
+  fCurrent.clear();
+  fQueue.clear();
+  fPruned = false;
   if (fFailed) return MS::kFailure;
-  fStack.push_back({scene().world.get(), 0});
-  while (!fStack.empty() && !matches()) step();
+  if (fType == kBreadthFirst) fCurrent.push_back(scene().world.get());
+  else fStack.push_back({scene().world.get(), 0});
+  while (current() && !matches()) step();
   return MS::kSuccess;
 }
 
 MStatus MItDag::next() {
-  if (fStack.empty()) return MS::kFailure;
+  if (!current()) return MS::kFailure;
   do {
     if (!step()) break;
   } while (!matches());
@@ -1223,23 +1250,26 @@ MStatus MItDag::next() {
 
 bool MItDag::isDone(MStatus* status) const {
   setStatus(status, MS::kSuccess);
-  return fStack.empty();
+  return current() == nullptr;
 }
 
 MObject MItDag::item(MStatus* status) const {
-  if (fStack.empty()) {
+  Node* n = current();
+  if (!n) {
     setStatus(status, MS::kFailure);
     return MObject();
   }
   setStatus(status, MS::kSuccess);
-  return MObject(fStack.back().node->shared_from_this());
+  return MObject(n->shared_from_this());
 }
 
 MStatus MItDag::getPath(MDagPath& path) const {
-  if (fStack.empty()) return MS::kFailure;
+  if (!current()) return MS::kFailure;
   path = MDagPath();
-  for (size_t i = 1; i < fStack.size(); ++i) path.fNodes.push_back(fStack[i].node->shared_from_this());
-  path.fWorld = fStack.size() == 1;
+  size_t depth = fType == kBreadthFirst ? fCurrent.size() : fStack.size();
+  for (size_t i = 1; i < depth; ++i)
+    path.fNodes.push_back((fType == kBreadthFirst ? fCurrent[i] : fStack[i].node)->shared_from_this());
+  path.fWorld = depth == 1;
   return MS::kSuccess;
 }
 
@@ -1256,14 +1286,16 @@ MString MItDag::partialPathName(MStatus* status) const {
 }
 
 MStatus MItDag::prune() {
-  if (fStack.empty()) return MS::kFailure;
-  fStack.back().child = fStack.back().node->children.size();
+  if (!current()) return MS::kFailure;
+  if (fType == kBreadthFirst) fPruned = true;
+  else fStack.back().child = fStack.back().node->children.size();
   return MS::kSuccess;
 }
 
 unsigned int MItDag::depth(MStatus* status) const {
-  setStatus(status, fStack.empty() ? MS::kFailure : MS::kSuccess);
-  return fStack.empty() ? 0 : static_cast<unsigned int>(fStack.size() - 1);
+  size_t d = fType == kBreadthFirst ? fCurrent.size() : fStack.size();
+  setStatus(status, d == 0 ? MS::kFailure : MS::kSuccess);
+  return d == 0 ? 0 : static_cast<unsigned int>(d - 1);
 }
 
 // ------------------------------------------------------------------ MItDependencyNodes

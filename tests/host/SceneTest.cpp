@@ -19,10 +19,11 @@
 
 namespace {
 
-std::vector<std::string> dagNames(MFn::Type filter, const std::string& pruneAt = {}) {
+std::vector<std::string> dagNames(MFn::Type filter, const std::string& pruneAt = {},
+                                  MItDag::TraversalType order = MItDag::kDepthFirst) {
   std::vector<std::string> out;
   MStatus s;
-  MItDag it(MItDag::kDepthFirst, filter, &s);
+  MItDag it(order, filter, &s);
   EXPECT_TRUE(s);
   for (; !it.isDone(); it.next()) {
     std::string name = MFnDependencyNode(it.item()).name().asChar();
@@ -54,6 +55,15 @@ TEST_F(SceneTest, DepthFirstVisitsWorldThenChildrenInParentingOrder) {
 TEST_F(SceneTest, PruneSkipsOnlyTheCurrentSubtree) {
   buildHierarchy();
   EXPECT_EQ(dagNames(MFn::kInvalid, "a"), (std::vector<std::string>{"world", "grp", "a", "b", "c"}));
+}
+
+TEST_F(SceneTest, BreadthFirstVisitsLevelByLevel) {
+  buildHierarchy();
+  EXPECT_EQ(dagNames(MFn::kInvalid, {}, MItDag::kBreadthFirst),
+            (std::vector<std::string>{"world", "grp", "c", "a", "b", "a1", "j1", "a2"}));
+  EXPECT_EQ(dagNames(MFn::kInvalid, "a", MItDag::kBreadthFirst),
+            (std::vector<std::string>{"world", "grp", "c", "a", "b"}));
+  EXPECT_EQ(dagNames(MFn::kJoint, {}, MItDag::kBreadthFirst), (std::vector<std::string>{"j1"}));
 }
 
 TEST_F(SceneTest, TypeFilterKeepsDescendantsOfFilteredOutNodes) {

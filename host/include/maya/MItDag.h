@@ -1,8 +1,9 @@
 #pragma once
-// Depth-first (pre-order) iteration over the DAG from the world, children in
-// sibling order, optionally filtered by hasFn. An instanced node is visited
-// once per path.
+// Iteration over the DAG from the world: depth-first (pre-order) or
+// breadth-first, children in sibling order, optionally filtered by hasFn.
+// An instanced node is visited once per path.
 
+#include <deque>
 #include <vector>
 #include <maya/MDagPath.h>
 #include <maya/MFn.h>
@@ -33,7 +34,14 @@ private:
   };
   bool step();
   bool matches() const;
+  kvhost::Node* current() const;
+  // Depth-first: the path as a stack of frames.
   std::vector<Frame> fStack;
+  // Breadth-first: the current path (world first) and the paths still to visit.
+  std::vector<kvhost::Node*> fCurrent;
+  std::deque<std::vector<kvhost::Node*>> fQueue;
+  bool fPruned = false;
+  TraversalType fType;
   MFn::Type fFilter;
   bool fFailed = false;
 };
