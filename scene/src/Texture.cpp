@@ -2,7 +2,9 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#if KV_HAVE_ILUT
 #include <IL/ilut.h>
+#endif
 
 #include "kv/Archive.h"
 
@@ -68,9 +70,13 @@ bool KvImageLibraryStartup() {
   // Every image is loaded with its top row first, whatever the file's row order.
   ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
   ilEnable(IL_ORIGIN_SET);
+#if KV_HAVE_ILUT
+  const bool utilityToolkitRecent = ilutGetInteger(IL_VERSION_NUM) >= kLeastImageLibraryVersion;
+#else
+  const bool utilityToolkitRecent = false;  // not installed: nothing to vouch for it
+#endif
   return ilGetInteger(IL_VERSION_NUM) >= kLeastImageLibraryVersion &&
-         iluGetInteger(IL_VERSION_NUM) >= kLeastImageLibraryVersion &&
-         ilutGetInteger(IL_VERSION_NUM) >= kLeastImageLibraryVersion;
+         iluGetInteger(IL_VERSION_NUM) >= kLeastImageLibraryVersion && utilityToolkitRecent;
 }
 
 void KvImageLibraryShutdown() { ilShutDown(); }

@@ -70,6 +70,7 @@ class KvTexture : public KvNamedObject {
 };
 
 // DevIL set-up with the upper-left origin for every loaded image; returns whether
-// IL, ILU and ILUT are all of version 1.6.7 or later.
+// IL, ILU and ILUT are all of version 1.6.7 or later (false when the build has no
+// ILUT to ask). Nothing depends on the answer.
 bool KvImageLibraryStartup();
 void KvImageLibraryShutdown();
