@@ -156,7 +156,12 @@ int MFnMesh::numUVSets(MStatus* status) const {
   return g ? static_cast<int>(g->topo->uvSets.size()) : 0;
 }
 
-int MFnMesh::numUVs(MStatus* status) const { return numUVs(currentUVSetName(status), status); }
+int MFnMesh::numUVs(MStatus* status) const {
+  // A mesh without UV sets simply has no UVs.
+  MString current = currentUVSetName(status);
+  if (current.length() == 0) return 0;
+  return numUVs(current, status);
+}
 
 int MFnMesh::numUVs(const MString& uvSet, MStatus* status) const {
   auto g = geometryOf(node(status));

@@ -161,6 +161,9 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   EXPECT_EQ(names, (std::vector<std::string>{"redSG", "blueSG"}));
 
   std::string bare = b.mesh("bare", cube());
+  MStatus s;
+  EXPECT_EQ(MFnMesh(path(bare)).numUVs(&s), 0);
+  EXPECT_TRUE(s) << "no UV sets means no UVs, not an error";
   names.clear();
   EXPECT_EQ(shaderIndices(bare, &names), (std::vector<int>(6, -1)));
   EXPECT_TRUE(names.empty());
