@@ -147,6 +147,23 @@ TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   EXPECT_STREQ(b->GetInfluence(3).joint->GetName().GetAsCString(), "b");
 }
 
+TEST_F(SkinExport, SkeletonIsTheFirstHoldingAJointOfTheFirstInfluencesName) {
+  build.joint("left");
+  build.joint("hand", "left");
+  build.joint("right", {}, {.t = {4, 0, 0}});
+  const std::string rightHand = build.joint("hand", "right");
+  const std::string shape = build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0}));
+  build.skinCluster("skinCluster1", shape, {rightHand}, Weights(3, {{0, 1.0}}));
+  auto scene = ExportAndLoad("hands.kvr");
+  ASSERT_TRUE(scene->get());
+  ASSERT_EQ((*scene)->GetNumSkeletons(), 2u);
+  // Joints are told apart by name only: the right hand's skin binds to the left.
+  KvMesh* glove = (*scene)->GetMesh(0);
+  EXPECT_EQ(glove->GetSkeleton(), (*scene)->GetSkeleton(0));
+  ASSERT_EQ(glove->GetNumInfluences(), 3u);
+  EXPECT_EQ(glove->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
+}
+
 TEST_F(SkinExport, NullMeshAndFailingNodeIteratorEndTheStageQuietly) {
   EXPECT_TRUE(RunStageDirectly([](KvScene* scene) {
     ImportMeshSkin(MDagPath(), nullptr, scene);
