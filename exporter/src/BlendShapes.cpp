@@ -140,13 +140,21 @@ void ImportBlendShapeTarget(MObject target, KvMesh* mesh, MDagPath basePath) {
   baseMesh.getPoints(basePoints, MSpace::kWorld);
   targetMesh.getPoints(targetPoints, MSpace::kWorld);
   const unsigned int count = static_cast<unsigned int>(baseMesh.numVertices());
-  // Morph vertex v pairs base vertex v with target point v and exported vertex v. A
-  // target with fewer points than its base (or an exported mesh with fewer vertices,
-  // when another mesh has the base's name) has no partner for some base vertices:
-  // the target is left out whole rather than stored as half a shape.
-  if (targetPoints.length() < count || basePoints.length() < count || mesh->GetNumVertices() < count) {
+  // Morph vertex v pairs base vertex v with target point v and exported vertex v.
+  // A target with fewer points than its base has no partner for some base
+  // vertices: it is left out whole rather than stored as half a shape. The same
+  // holds for an exported mesh with fewer vertices, which happens when another
+  // transform of the same name was exported first: its morph vertices would name
+  // vertices it does not have.
+  if (targetPoints.length() < count || basePoints.length() < count) {
     LogPrintf("Warning: blend shape %s has fewer vertices than its base!  Morph target will not be exported",
               targetName.asChar());
+    return;
+  }
+  if (mesh->GetNumVertices() < count) {
+    LogPrintf("Warning: exported mesh %s has fewer vertices than the base of blend shape %s!  Morph target will not "
+              "be exported",
+              mesh->GetName().GetAsCString(), targetName.asChar());
     return;
   }
 

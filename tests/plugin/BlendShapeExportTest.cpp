@@ -226,6 +226,29 @@ TEST_F(BlendShapeExport, TargetWithFewerVerticesThanItsBaseIsLeftOut) {
   EXPECT_EQ(TargetNames(mesh->GetMorphController()), std::vector<std::string>{"good"});
 }
 
+TEST_F(BlendShapeExport, SmallerMeshOfTheSameNameGetsNoMorphVerticesBeyondItsOwn) {
+  // Meshes are found by their transform's name: the small "base" exported first is
+  // the one found for the deformer of the large one.
+  build.transform("small");
+  build.mesh("base", TriangleGrid(2, 2), "small");
+  build.transform("large");
+  const std::string large = build.deformableMesh("base", TriangleGrid(9, 9), "large");
+  build.blendShape("blendShape1", large, {Target("bump", {{50, {0, 1, 0}}})}, {0.0});
+  auto scene = ExportAndLoad("names.kvr");
+  ASSERT_NE(scene->get(), nullptr);
+
+  EXPECT_EQ(CountOf(LogLines(),
+                    "Warning: exported mesh base has fewer vertices than the base of blend shape bump!  Morph target "
+                    "will not be exported"),
+            1);
+  for (KvMesh* mesh : MeshesOf(scene->get())) {
+    const KvMorphController* controller = mesh->GetMorphController();
+    for (uint32_t t = 0; controller != nullptr && t < controller->GetNumMorphTargets(); ++t) {
+      for (uint32_t index : VertexIndices(controller->GetMorphTarget(t))) EXPECT_LT(index, mesh->GetNumVertices());
+    }
+  }
+}
+
 TEST_F(BlendShapeExport, FailedNodeIteratorStopsTheStage) {
   // Through the module: the disabling stage makes the first node iterator.
   build.blendShape("blendShape1", Base("base"), {Target("bump", {{0, {0, 1, 0}}})}, {1.0});
