@@ -92,10 +92,6 @@ TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
   EXPECT_EQ(spotLight->GetDropOff(), 2.5f);
   ExpectColor(spotLight->GetColor(), 1, 0.5f, 0.25f, 1);
   ExpectColor(spotLight->GetIntensityColor(), 0.5f, 0.25f, 0.125f, 1);
-  // What no stage sets keeps its initial value.
-  ExpectColor(spotLight->GetSecondColor(), 0, 0, 0, 1);
-  EXPECT_EQ(spotLight->GetParameter(0), 10000.0f);
-  EXPECT_TRUE(spotLight->IsEnabled());
 }
 
 TEST_F(LightCameraExport, HiddenLightsAndOtherLightKindsAreLeftOut) {
@@ -139,8 +135,6 @@ TEST_F(LightCameraExport, OrthographicCamerasAreSkippedHiddenCamerasAreNot) {
   ExpectVec(camera->GetPosition(), -1, 2, 3, 0);
   // 1 radian is handed over as 57.295776 degrees and stored back in radians.
   EXPECT_NEAR(camera->GetFieldOfView(), 1.0f, 1e-6f);
-  EXPECT_EQ(camera->GetParameter(1), 1e7f);
-  EXPECT_FALSE(camera->IsViewMatrixValid());
 }
 
 TEST_F(LightCameraExport, CamerasWithoutMeshesAimAlongTheirViewDirection) {
