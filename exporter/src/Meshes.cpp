@@ -107,7 +107,9 @@ void AddSurfacePerShadingGroup(const MDagPath& meshPath, const MObjectArray& gro
   polygonsOfGroup.Resize(groupCount);
   for (uint32_t p = 0; p < groupOfPolygon.length(); ++p) {
     const int group = groupOfPolygon[p];
-    if (group >= 0 && static_cast<uint32_t>(group) < groupCount) polygonsOfGroup[static_cast<uint32_t>(group)].PushBack(p);
+    if (group >= 0 && static_cast<uint32_t>(group) < groupCount) {
+      polygonsOfGroup[static_cast<uint32_t>(group)].PushBack(p);
+    }
   }
   MItMeshPolygon polygon(meshPath);
   for (uint32_t g = 0; g < groupCount; ++g) {

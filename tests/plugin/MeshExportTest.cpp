@@ -154,11 +154,13 @@ TEST_F(MeshExport, AlternatingShadersMakeOneSurfacePerShaderInPolygonOrder) {
   EXPECT_EQ(mesh->GetSurface(0)->GetTriangleCapacity(), 2u);
 }
 
-TEST_F(MeshExport, PolygonsOfNoShadingGroupAreLeftOutOfEverySurface) {
+TEST_F(MeshExport, UnassignedPolygonsAreLeftOutOnlyWhenSeveralShadersSplitTheMesh) {
   const std::string shape = build.mesh("strip", TriangleStrip(5));
   build.assignFaces(shape, build.material("lambert", "matA"), {"f[0]"});
   build.assignFaces(shape, build.material("phong", "matB"), {"f[3]"});
   build.material("lambert", "unused");  // a shading group no polygon uses makes no surface
+  // With one shading group, every polygon joins its surface.
+  build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), build.material("blinn", "matC"), {"f[1]"});
   auto scene = ExportAndLoad("unassigned.kvr");
   ASSERT_TRUE(scene->get());
 
@@ -169,6 +171,10 @@ TEST_F(MeshExport, PolygonsOfNoShadingGroupAreLeftOutOfEverySurface) {
   EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{4, 3, 5}}));
   EXPECT_EQ((*scene)->FindMaterial(KvName("unused")), nullptr);
   ExpectMeshInvariants(mesh);
+  KvMesh* half = (*scene)->GetMesh(1);
+  ASSERT_EQ(half->GetNumSurfaces(), 1u);
+  EXPECT_EQ(Corners(half->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 1, 3}}));
+  EXPECT_EQ(half->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matC")));
 }
 
 TEST_F(MeshExport, ShadingGroupWithoutSurfaceShaderTakesAShaderNamedNoNameMaterial) {

@@ -122,7 +122,8 @@ TEST_F(RigidSkinExport, FailingJointIteratorEndsTheStageWithoutItsClosingLine) {
     kvhost::clearTestSwitches();
     return result;
   }));
-  EXPECT_EQ(LogLines(), (Lines{"Searching for and creating rigidly skinned meshes...", "Failed to create jointIterator!"}));
+  EXPECT_EQ(LogLines(),
+            (Lines{"Searching for and creating rigidly skinned meshes...", "Failed to create jointIterator!"}));
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
 }
 
