@@ -39,7 +39,7 @@ struct MayaAsciiOptions {
   // (its connections and DAG children, which the host walks on every change,
   // and array elements inserted before existing ones). A file built to make
   // loading quadratic fails once past it; Maya's files stay far below.
-  std::size_t maxHostWork = std::size_t{1} << 30;
+  std::size_t maxHostWork = std::size_t{1} << 29;
   // Called between statements each time another `progressStep` bytes have
   // been read, and once at the end, with the bytes read so far and the total
   // (0 when unknown, as for a stream).
