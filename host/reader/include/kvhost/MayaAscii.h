@@ -9,6 +9,9 @@
 // (unknown node types, attributes and statements, values an attribute
 // refuses) is kept or skipped and reported as a warning, once per kind with a
 // count, the way Maya keeps loading a file that holds a few bad statements.
+//
+// After a failed read the scene holds what the statements before the error
+// made. The host scene is process-wide, so reads must not run concurrently.
 
 #include <cstddef>
 #include <functional>
