@@ -144,6 +144,7 @@ TEST(MayaAsciiCorpus, BindPoseRecordsComposeToStoredWorldMatrices) {
     }
   }
   EXPECT_GT(checked, 0);
+  std::cout << checked << " matrices checked\n";
 }
 
 // A skin cluster's bindPreMatrix pm[j] is the inverse of the world matrix the
@@ -177,6 +178,7 @@ TEST(MayaAsciiCorpus, BindPreMatricesInvertInfluenceBindMatrices) {
     }
   }
   EXPECT_GT(checked, 0);
+  std::cout << checked << " matrices checked\n";
 }
 
 // Real scenes with bytes overwritten by tokens that matter to the grammar
