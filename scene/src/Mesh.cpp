@@ -162,17 +162,25 @@ KvBoundingBox KvBoundingBox::FromVertices(const KvVertex* vertices, uint32_t cou
 
 // ---- KvSurface ------------------------------------------------------------------------
 
-KvSurface::~KvSurface() { FreeStorage(triangles, triangleCapacity); }
+KvSurface::~KvSurface() { FreeStorage(triangles, triangleStorage); }
 
 void KvSurface::SetNumTriangles(uint32_t count) {
-  FreeStorage(triangles, triangleCapacity);
+  FreeStorage(triangles, triangleStorage);
   triangleCapacity = count;
+  triangleStorage = count;
   triangleCount = 0;
   triangles = AllocateDefaults<KvTriangle>(count);
 }
 
 bool KvSurface::AddTriangle(const KvTriangle& triangle) {
   if (triangleCount == triangleCapacity) return false;
+  if (triangleCount == triangleStorage) {
+    KvTriangle* grown = AllocateDefaults<KvTriangle>(triangleCapacity);
+    for (uint32_t t = 0; t < triangleCount; ++t) grown[t] = triangles[t];
+    FreeStorage(triangles, triangleStorage);
+    triangles = grown;
+    triangleStorage = triangleCapacity;
+  }
   triangles[triangleCount++] = triangle;
   return true;
 }
@@ -198,18 +206,29 @@ void KvSurface::ComputeNormals() {
 void KvSurface::Serialize(KvArchive& archive) {
   KvObject::Serialize(archive);
   archive.SerializeClassVersion("KvSurface");
+  // The capacity is the room the writer set aside (one triangle per polygon of the
+  // host mesh); polygons that were not triangles leave it larger than the count.
+  // Only the count is backed by bytes of the file, so only the count is allocated.
   uint32_t capacity = triangleCapacity;
   archive.Serialize(capacity);
-  if (archive.IsLoading()) {
-    if (!CheckCapacity(archive, capacity, kTriangleBytes, "a surface's triangle capacity exceeds the bytes left"))
-      return;
-    SetNumTriangles(capacity);
+  if (archive.IsLoading() && archive.IsValid()) {
+    FreeStorage(triangles, triangleStorage);
+    triangles = nullptr;
+    triangleStorage = 0;
+    triangleCount = 0;
+    triangleCapacity = capacity;
   }
   uint32_t count = triangleCount;
   archive.Serialize(count);
-  if (archive.IsLoading() && archive.IsValid() && count > capacity) {
-    archive.Fail(KvArchiveError::kCorrupt, "a surface's triangle count exceeds its capacity");
-    return;
+  if (archive.IsLoading()) {
+    if (!archive.IsValid()) return;
+    if (count > capacity) {
+      archive.Fail(KvArchiveError::kCorrupt, "a surface's triangle count exceeds its capacity");
+      return;
+    }
+    if (!CheckCapacity(archive, count, kTriangleBytes, "a surface's triangle count exceeds the bytes left")) return;
+    triangles = AllocateDefaults<KvTriangle>(count);
+    triangleStorage = count;
   }
   for (uint32_t t = 0; t < count && archive.IsValid(); ++t) {
     archive.SerializeUInt32s(triangles[t].vertices, 3);

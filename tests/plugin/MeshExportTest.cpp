@@ -25,25 +25,21 @@ class MeshExport : public StageExport {
 };
 
 TEST_F(MeshExport, QuadCubeWarnsOncePerMeshAndKeepsItsVerticesWithoutTriangles) {
+  // A lone cube of quads: its surface keeps room for 6 triangles and holds none,
+  // at the very end of the archive, which must still load.
   build.mesh("cube", QuadCube());
-  build.mesh("cube2", QuadCube());
-  build.mesh("tail", TriangleCube());
   auto scene = ExportAndLoad("quads.kvr");
-  ASSERT_TRUE(scene->get());
-  const Lines quadCube = {"0 materials applied to mesh.", "WARNING: mesh is not triangulated - failed to import mesh!",
-                          "Importing mesh skin...", "No skin for mesh."};
-  Lines expected = {"Importing meshes..."};
-  for (const std::string name : {"cube", "cube2"}) {
-    expected.push_back("Importing mesh: " + name + " with 8 vertices and 6 polygons...");
-    expected.insert(expected.end(), quadCube.begin(), quadCube.end());
-  }
-  for (const char* line : {"Importing mesh: tail with 8 vertices and 12 polygons...", "0 materials applied to mesh.",
-                           "Importing mesh skin...", "No skin for mesh.", "Finished importing meshes."}) {
-    expected.push_back(line);
-  }
+  ASSERT_TRUE(scene->get()) << scene->error();
+  const Lines expected = {"Importing meshes...",
+                          "Importing mesh: cube with 8 vertices and 6 polygons...",
+                          "0 materials applied to mesh.",
+                          "WARNING: mesh is not triangulated - failed to import mesh!",
+                          "Importing mesh skin...",
+                          "No skin for mesh.",
+                          "Finished importing meshes."};
   EXPECT_EQ(Between(LogLines(), "Importing meshes...", "Finished importing meshes."), expected);
 
-  ASSERT_EQ((*scene)->GetNumMeshes(), 3u);
+  ASSERT_EQ((*scene)->GetNumMeshes(), 1u);
   KvMesh* mesh = (*scene)->GetMesh(0);
   EXPECT_STREQ(mesh->GetName().GetAsCString(), "cube");
   EXPECT_EQ(mesh->GetNumVertices(), 8u);
@@ -53,7 +49,6 @@ TEST_F(MeshExport, QuadCubeWarnsOncePerMeshAndKeepsItsVerticesWithoutTriangles) 
   EXPECT_EQ(mesh->GetSurface(0)->GetMaterial(), nullptr);
   EXPECT_EQ(mesh->GetSkeleton(), nullptr);
   EXPECT_EQ(mesh->GetNumInfluences(), 0u);
-  EXPECT_EQ((*scene)->GetMesh(2)->GetSurface(0)->GetNumTriangles(), 12u);
 }
 
 TEST_F(MeshExport, TriangulatedCubeWithOneShaderIsOneSurfaceOfItsMaterial) {

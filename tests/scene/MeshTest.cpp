@@ -198,7 +198,11 @@ TEST_F(KvMeshTest, CorruptCountsAndIndexesFailTheLoad) {
       {"texture-coordinate count above capacity", [](MeshFields& f) { f.texCoordCount = 2; }},
       {"texture-coordinate capacity beyond the file", [](MeshFields& f) { f.texCoordCapacity = 0x20000000; }},
       {"triangle count above capacity", [](MeshFields& f) { f.triangleCount = 2; }},
-      {"triangle capacity beyond the file", [](MeshFields& f) { f.triangleCapacity = 0x10000000; }},
+      {"triangle count beyond the file",
+       [](MeshFields& f) {
+         f.triangleCapacity = 0x10000000;
+         f.triangleCount = 0x10000000;
+       }},
       {"triangle vertex index out of range", [](MeshFields& f) { f.corner2 = 3; }},
       {"triangle texture-coordinate index out of range", [](MeshFields& f) { f.texCoord2 = 1; }},
       {"influence run past the list", [](MeshFields& f) { f.vertexInfluences = 2; }},
@@ -213,6 +217,31 @@ TEST_F(KvMeshTest, CorruptCountsAndIndexesFailTheLoad) {
     EXPECT_EQ(result.error, KvArchiveError::kCorrupt) << c.what << ": " << result.message;
     delete result.root;
   }
+}
+
+TEST_F(KvMeshTest, TriangleRoomBeyondTheCountLoadsWithoutBeingAllocated) {
+  // The writer sets aside one triangle per host polygon and stores only the
+  // triangles; room for 2^28 triangles with one stored is a valid surface.
+  MeshFields fields;
+  fields.triangleCapacity = 0x10000000;
+  ScenePtr scene(LoadScene(OneMeshScene(fields)));
+  ASSERT_NE(scene, nullptr);
+  KvSurface* surface = scene->GetMesh(0)->GetSurface(0);
+  EXPECT_EQ(surface->GetTriangleCapacity(), 0x10000000u);
+  EXPECT_EQ(surface->GetNumTriangles(), 1u);
+
+  // A small loaded surface still takes triangles up to its stored room.
+  MeshFields small;
+  small.triangleCapacity = 3;
+  ScenePtr again(LoadScene(OneMeshScene(small)));
+  ASSERT_NE(again, nullptr);
+  KvSurface* roomy = again->GetMesh(0)->GetSurface(0);
+  const KvTriangle first = *roomy->GetTriangle(0);
+  EXPECT_TRUE(roomy->AddTriangle(KvTriangle{{0, 1, 2}, {0, 0, 0}}));
+  EXPECT_TRUE(roomy->AddTriangle(KvTriangle{{2, 1, 0}, {0, 0, 0}}));
+  EXPECT_FALSE(roomy->AddTriangle(KvTriangle{{0, 0, 0}, {0, 0, 0}}));
+  EXPECT_EQ(roomy->GetTriangle(0)->vertices[2], first.vertices[2]) << "growing kept the loaded triangle";
+  EXPECT_EQ(roomy->GetTriangle(2)->vertices[0], 2u);
 }
 
 TEST_F(KvMeshTest, TextureCoordinateIndexesAreFreeWithoutTextureCoordinates) {

@@ -76,6 +76,9 @@ class KvSurface : public KvObject {
   uint32_t triangleCapacity = 0;
   uint32_t triangleCount = 0;
   KvMaterial* material = nullptr;
+  // Triangles the storage holds. A loaded surface keeps its stored capacity but
+  // allocates only the triangles it read; the rest comes on the first add.
+  uint32_t triangleStorage = 0;
 };
 
 class KvMesh : public KvNamedObject {
