@@ -98,8 +98,10 @@ public:
   // with force.
   bool connectAttr(const std::string& src, const std::string& dst, bool nextAvailable = false, bool force = true);
   bool disconnectAttr(const std::string& src, const std::string& dst);
-  // parent CHILD PARENT [-add]; an empty parent means the world. Without `add`
-  // the child leaves its current parents; with it the child gains an instance.
+  // parent -r CHILD PARENT [-add]; an empty parent means the world. The child
+  // keeps its local values (relative, as files write it), so its world
+  // position follows the new parent. Without `add` the child leaves its
+  // current parents; with it the child gains an instance.
   bool parent(const std::string& child, const std::string& parent, bool add = false);
   bool rename(const MObject& node, const std::string& newName);
 
