@@ -151,20 +151,21 @@ MStatus MFnGeometryFilter::setEnvelope(float envelope) {
 
 namespace {
 
-struct Influence {
-  int logical;
-  Node* node;
-  int instance;
-};
+using Influence = Node::Influence;
 
-std::vector<Influence> influencesOf(Node& skin) {
+// Cached on the node until its connections change (exporters ask once per vertex).
+const std::vector<Influence>& influencesOf(Node& skin) {
+  if (skin.hasInfluences) return skin.influences;
   std::vector<Influence> out;
   const kvhost::Attribute* ma = skin.findAttribute("ma");
   for (const auto& c : skin.in)
     if (c->dst.attr == ma && c->src.node->isDag())
       out.push_back({c->dst.idx[0], c->src.node, std::max(0, c->src.idx.empty() ? 0 : c->src.idx.back())});
   std::sort(out.begin(), out.end(), [](const Influence& a, const Influence& b) { return a.logical < b.logical; });
-  return out;
+  skin.influences = std::move(out);
+  skin.hasInfluences = true;
+  skin.genValid = true;  // later changes must clear the cache
+  return skin.influences;
 }
 
 MDagPath influencePath(const Influence& inf) {
@@ -210,7 +211,7 @@ MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& sha
   MStatus s;
   fn.indexForOutputShape(shape.node(), &s);
   if (!s) return MS::kInvalidParameter;
-  std::vector<Influence> influences = influencesOf(*skin);
+  const std::vector<Influence>& influences = influencesOf(*skin);
   influenceCount = static_cast<unsigned int>(influences.size());
   std::vector<int> vertices;
   if (auto* comp = dynamic_cast<kvhost::ComponentObject*>(components.object().get())) {

@@ -290,6 +290,14 @@ public:
   bool shapeCacheFailed = false;
   std::string shapeError;
   bool reportedGeomError = false;
+  // Skin clusters: influences (logical index, node, instance) by logical index.
+  struct Influence {
+    int logical;
+    Node* node;
+    int instance;
+  };
+  std::vector<Influence> influences;
+  bool hasInfluences = false;
 
   // Mesh faces ("fc" polyFaces) in the order they were set: each face's
   // entries are a run of faceData. A later run for the same index wins.

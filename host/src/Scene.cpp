@@ -412,6 +412,8 @@ void Scene::Impl::invalidateGeneral(Node& start) {
     first = false;
     n->genValid = false;
     n->geomCache.clear();
+    n->influences.clear();
+    n->hasInfluences = false;
     n->shapeCache.reset();
     n->shapeCacheFailed = false;
     n->hasLocal = false;

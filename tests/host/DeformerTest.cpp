@@ -65,6 +65,14 @@ TEST_F(DeformerTest, InfluencesAndWeightsFollowSparseLogicalIndices) {
   MFloatArray one;
   ASSERT_TRUE(skin.getWeights(path(shape), it.component(), one, count));
   EXPECT_EQ(one.items(), (std::vector<float>{0, 0.5f, 0.5f}));
+
+  // A new influence on matrix[0] comes first from then on.
+  b.joint("d");
+  b.connect("d.wm[0]", "skin.ma[0]");
+  ASSERT_EQ(skin.influenceObjects(influences), 4u);
+  EXPECT_EQ(influences[0], path("d"));
+  ASSERT_TRUE(skin.getWeights(path(shape), it.component(), one, count));
+  EXPECT_EQ(one.items(), (std::vector<float>{0, 0, 0.5f, 0.5f}));
 }
 
 TEST_F(DeformerTest, OutputShapeIndexAndPath) {
