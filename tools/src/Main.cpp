@@ -1,10 +1,13 @@
 // kvr: the command-line face of the Kavrel Rendering Archive tools.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
 #include "Dump.h"
+#include "Export.h"
 #include "kv/Runtime.h"
 #include "kv/Scene.h"
 
@@ -36,6 +39,17 @@ int main(int argc, char** argv) {
   dump->add_option("FILE", dumpPath, "The archive to read")->required();
   dump->add_flag("--json", dumpJson, "Print one JSON document instead of text");
 
+  ExportOptions exportOptions;
+  CLI::App* exportCommand = app.add_subcommand("export", "Export Maya ASCII scenes to archives through the plug-in");
+  exportCommand->add_option("SCENE", exportOptions.scenes, "The .ma scenes to export")->required();
+  exportCommand->add_option("-o,--output", exportOptions.output, "The archive to write (one scene)");
+  exportCommand->add_option("--output-dir", exportOptions.outputDir, "A folder for one archive per scene");
+  exportCommand->add_option("--plugin", exportOptions.plugin, "The plug-in module to load");
+  exportCommand->add_flag("--selection", exportOptions.selection, "Export with the Export Selected access mode");
+  exportCommand->add_flag("--show-log", exportOptions.showLog, "Print the export log after each export");
+  exportCommand->add_flag("-q,--quiet", exportOptions.quiet, "Print errors only");
+  exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
+
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");
   help->add_option("COMMAND", helpTopic, "The command to explain");
@@ -62,6 +76,11 @@ int main(int argc, char** argv) {
     }
     std::cerr << "kvr: no command named \"" << helpTopic << "\"; try kvr --help\n";
     return kExitUsage;
+  }
+
+  if (exportCommand->parsed()) {
+    exportOptions.progress = isatty(STDERR_FILENO) != 0;
+    return RunExport(exportOptions, std::cout, std::cerr);
   }
 
   SceneModel model;

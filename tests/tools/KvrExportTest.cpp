@@ -1,0 +1,231 @@
+// kvr export, run as a user runs it: a separate process, real files, the module
+// found beside the program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProcessRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class KvrExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / "kvr_export_tests" / info->name();
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    source_ = std::getenv("KV_SOURCE_DIR") != nullptr ? std::getenv("KV_SOURCE_DIR") : ".";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs kvr with MAYA_APP_DIR in the test's folder unless `environment` says otherwise.
+  ProcessRun Kvr(const std::string& arguments, const std::string& environment = "") {
+    const fs::path out = dir_ / "stdout.txt";
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string env = environment.empty() ? "MAYA_APP_DIR='" + (dir_ / "maya").string() + "' " : environment;
+    const std::string command =
+        "env " + env + " '" + KVR_BINARY + "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  }
+  std::string Example() const { return (source_ / "examples" / "kiri.ma").string(); }
+  std::vector<fs::path> Leftovers() const {
+    std::vector<fs::path> temps;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      if (Contains(entry.path().filename().string(), ".tmp-")) temps.push_back(entry.path());
+    }
+    return temps;
+  }
+
+  fs::path dir_;
+  fs::path source_;
+};
+
+TEST_F(KvrExport, BundledExampleExportsEverythingItHolds) {
+  const fs::path out = dir_ / "kiri.kvr";
+  const ProcessRun run = Kvr("export '" + Example() + "' -o '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Wrote " + out.string() +
+                                    ": 1 skeleton, 2 meshes, 2 materials, 1 texture, 3 lights, 2 cameras"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "Export log: " + (dir_ / "maya" / "KvMayaExporter_Log.txt").string())) << run.out;
+
+  const std::string log = Slurp(dir_ / "maya" / "KvMayaExporter_Log.txt");
+  for (const char* line : {"Importing [Phong] material metalMat...\r\n", "Importing texture kiri_skin.tga...\r\n",
+                           "Importing blend shape bulge with 12 vertices and 20 polygons...\r\n",
+                           "Found armGuard linked to bone arm_L.\r\n", "Importing spotlight rimLight...\r\n",
+                           "Ortho cameras are not supported.\r\n", "3 lights\r\n"}) {
+    EXPECT_TRUE(Contains(log, line)) << line;
+  }
+
+  const ProcessRun dump = Kvr("dump '" + out.string() + "'");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  for (const char* part : {"KvMesh \"body\": 12 vertices, 12 texture coordinates, 20 triangles, 2 surfaces, 20 influences",
+                           "morph target \"bulge\": 4 morph vertices", "KvTexture \"kiri_skin.tga\": 4 x 4",
+                           "arm_L", "KvCamera \"shotCam\""}) {
+    EXPECT_TRUE(Contains(dump.out, part)) << part << "\n" << dump.out;
+  }
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(KvrExport, LogGoesToHomeMayaWhenMayaAppDirIsUnset) {
+  const fs::path home = dir_ / "home";
+  fs::create_directories(home);
+  const ProcessRun run = Kvr("export --show-log '" + Example() + "' -o '" + (dir_ / "k.kvr").string() + "'",
+                      "-u MAYA_APP_DIR HOME='" + home.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(home / "maya" / "KvMayaExporter_Log.txt"));
+  EXPECT_TRUE(Contains(run.out, "Exporting Maya file: ")) << "--show-log echoes the log";
+}
+
+TEST_F(KvrExport, SeveralScenesGoToAnOutputFolder) {
+  fs::copy_file(Example(), dir_ / "first.ma");
+  fs::copy_file(Example(), dir_ / "second.ma");
+  fs::copy_file(source_ / "examples" / "kiri_skin.tga", dir_ / "kiri_skin.tga");
+  const ProcessRun run = Kvr("export --quiet '" + (dir_ / "first.ma").string() + "' '" + (dir_ / "second.ma").string() +
+                      "' --output-dir '" + (dir_ / "out").string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "") << "--quiet prints nothing on success";
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "first.kvr"));
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "second.kvr"));
+}
+
+TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
+  const fs::path out = dir_ / "keep.kvr";
+  Write(out, "previous archive");
+  // A scene the reader refuses.
+  Write(dir_ / "broken.ma", "//Maya ASCII 2018ff08 scene\ncreateNode transform -n \"a\nsetAttr;\n");
+  ProcessRun run = Kvr("export '" + (dir_ / "broken.ma").string() + "' -o '" + out.string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "broken.ma:")) << run.err;
+  EXPECT_EQ(Slurp(out), "previous archive");
+
+  // An output whose folder is a file.
+  Write(dir_ / "notAFolder", "x");
+  run = Kvr("export '" + Example() + "' -o '" + (dir_ / "notAFolder" / "out.kvr").string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "could not write " + (dir_ / "notAFolder" / "out.kvr").string() + ": ")) << run.err;
+
+  // A missing scene.
+  run = Kvr("export '" + (dir_ / "missing.ma").string() + "' -o '" + out.string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(Slurp(out), "previous archive");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(KvrExport, UsageErrorsAndAMissingModule) {
+  EXPECT_EQ(Kvr("export '" + Example() + "'").status, 2) << "no output named";
+  EXPECT_EQ(Kvr("export a.ma b.ma -o x.kvr").status, 2) << "several scenes need --output-dir";
+  const ProcessRun run = Kvr("export '" + Example() + "' -o '" + (dir_ / "x.kvr").string() + "' --plugin /nonexistent/module.so");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "cannot find the plug-in module")) << run.err;
+}
+
+TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
+  // A scene large enough that its export takes a while: a grid of triangles.
+  const int side = 300;
+  std::string scene = "//Maya ASCII 2018ff08 scene\ncreateNode transform -n \"grid\";\ncreateNode mesh -n \"gridShape\" -p \"grid\";\n";
+  std::string vt = "\tsetAttr -s " + std::to_string(side * side) + " \".vt[0:" + std::to_string(side * side - 1) + "]\"";
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) vt += " " + std::to_string(x) + " 0 " + std::to_string(z);
+  scene += vt + ";\n";
+  // Edges: one per row step, one per column step, one diagonal per cell.
+  std::string ed;
+  int edges = 0;
+  auto id = [&](int x, int z) { return z * side + x; };
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x + 1 < side; ++x, ++edges) ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x + 1, z)) + " 0";
+  const int vertical = edges;
+  for (int z = 0; z + 1 < side; ++z)
+    for (int x = 0; x < side; ++x, ++edges) ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x, z + 1)) + " 0";
+  const int diagonal = edges;
+  for (int z = 0; z + 1 < side; ++z)
+    for (int x = 0; x + 1 < side; ++x, ++edges)
+      ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x + 1, z + 1)) + " 0";
+  scene += "\tsetAttr -s " + std::to_string(edges) + " \".ed[0:" + std::to_string(edges - 1) + "]\"" + ed + ";\n";
+  const int faces = (side - 1) * (side - 1);
+  scene += "\tsetAttr -s " + std::to_string(faces) + " \".fc[0:" + std::to_string(faces - 1) + "]\" -type \"polyFaces\"";
+  for (int z = 0; z + 1 < side; ++z) {
+    for (int x = 0; x + 1 < side; ++x) {
+      const int h = z * (side - 1) + x;
+      const int v = vertical + z * side + x + 1;
+      const int d = diagonal + z * (side - 1) + x;
+      scene += " f 3 " + std::to_string(h) + " " + std::to_string(v) + " " + std::to_string(-d - 1);
+    }
+  }
+  scene += ";\n";
+  Write(dir_ / "big.ma", scene);
+  const fs::path out = dir_ / "big.kvr";
+  Write(out, "previous archive");
+
+  const std::string appDir = "MAYA_APP_DIR=" + (dir_ / "maya").string();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    putenv(const_cast<char*>(appDir.c_str()));
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    execl(KVR_BINARY, KVR_BINARY, "export", (dir_ / "big.ma").c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Interrupt as soon as the temporary archive exists.
+  bool sawTemporary = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (!sawTemporary && std::chrono::steady_clock::now() < deadline) {
+    sawTemporary = !Leftovers().empty();
+    if (!sawTemporary) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(sawTemporary) << "the export never created its temporary file";
+  EXPECT_EQ(Slurp(out), "previous archive");
+  EXPECT_TRUE(Leftovers().empty()) << "the interrupted export removed its temporary file";
+}
+
+TEST_F(KvrExport, EveryCorpusSceneExportsAndDumps) {
+  const fs::path corpus = source_ / ".." / "shared" / "corpus" / "maya-usd";
+  if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus << "; skipped";
+  int scenes = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    if (entry.path().extension() != ".ma") continue;
+    ++scenes;
+    const fs::path out = dir_ / (entry.path().stem().string() + ".kvr");
+    const ProcessRun run = Kvr("export --quiet '" + entry.path().string() + "' -o '" + out.string() + "'");
+    EXPECT_EQ(run.status, 0) << entry.path() << "\n" << run.err;
+    const ProcessRun dump = Kvr("dump --json '" + out.string() + "'");
+    EXPECT_EQ(dump.status, 0) << entry.path() << "\n" << dump.err;
+  }
+  EXPECT_GT(scenes, 0);
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+#include "Export.h"
+
+#include <kvhost/MayaAscii.h>
+#include <kvhost/Plugins.h>
+#include <kvhost/Scene.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "Dump.h"
+#include "kv/Runtime.h"
+#include "kv/Scene.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTranslatorName[] = "Kavrel Rendering Archive";
+constexpr char kModuleFileName[] = "KvMayaExporter.so";
+constexpr char kLogFileName[] = "KvMayaExporter_Log.txt";
+
+// The temporary archive being written, removed if the process is interrupted.
+char g_pendingTemp[4096] = {0};
+
+void RemovePendingAndExit(int signal) {
+  if (g_pendingTemp[0] != '\0') unlink(g_pendingTemp);
+  _exit(128 + signal);
+}
+
+struct PendingTemp {
+  explicit PendingTemp(const std::string& path) {
+    std::snprintf(g_pendingTemp, sizeof g_pendingTemp, "%s", path.c_str());
+  }
+  ~PendingTemp() {
+    if (g_pendingTemp[0] != '\0') unlink(g_pendingTemp);
+    g_pendingTemp[0] = '\0';
+  }
+  // The file became the archive: nothing to remove any more.
+  void Keep() { g_pendingTemp[0] = '\0'; }
+};
+
+// Like Maya: the log lives in MAYA_APP_DIR, which defaults to $HOME/maya.
+std::string PrepareLogDirectory(std::string& error) {
+  const char* appDir = std::getenv("MAYA_APP_DIR");
+  if (appDir == nullptr) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      error = "neither MAYA_APP_DIR nor HOME is set, so the export log has no home";
+      return {};
+    }
+    const std::string dir = std::string(home) + "/maya";
+    setenv("MAYA_APP_DIR", dir.c_str(), 1);
+    appDir = std::getenv("MAYA_APP_DIR");
+  }
+  std::error_code ec;
+  if (*appDir != '\0') fs::create_directories(appDir, ec);
+  if (ec) {
+    error = std::string("cannot create the Maya application directory ") + appDir + ": " + ec.message();
+    return {};
+  }
+  return std::string(appDir) + "/" + kLogFileName;
+}
+
+// Counts of a written archive, read back with kvr's own scene model.
+struct ArchiveCounts {
+  uint32_t skeletons = 0, meshes = 0, materials = 0, textures = 0, lights = 0, cameras = 0;
+};
+
+bool ReadBack(const std::string& path, ArchiveCounts& counts, std::string& error) {
+  // The module's scene model has shut down with its translator, so this copy starts
+  // its own (and the image library with it) only now.
+  KvRuntimeStartupDefault();
+  RegisterSceneClasses();
+  KvString loadError;
+  KvScene* scene = KvLoadScene(path.c_str(), &loadError);
+  if (scene != nullptr) {
+    counts = {scene->GetNumSkeletons(), scene->GetNumMeshes(), scene->GetNumMaterials(),
+              scene->GetNumTextures(), scene->GetNumLights(),   scene->GetNumCameras()};
+    delete scene;
+  } else {
+    error = loadError.View();
+  }
+  ShutDownSceneClasses();
+  KvRuntimeShutdown();
+  return scene != nullptr;
+}
+
+std::string Count(uint32_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Describe(const ArchiveCounts& c) {
+  return Count(c.skeletons, "skeleton", "skeletons") + ", " + Count(c.meshes, "mesh", "meshes") + ", " +
+         Count(c.materials, "material", "materials") + ", " + Count(c.textures, "texture", "textures") + ", " +
+         Count(c.lights, "light", "lights") + ", " + Count(c.cameras, "camera", "cameras");
+}
+
+void EchoLog(const std::string& logPath, std::ostream& out) {
+  std::ifstream in(logPath, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (char c : text) {
+    if (c != '\r') out << c;
+  }
+}
+
+// Restores the working directory when the export of one scene ends.
+struct WorkingDirectory {
+  explicit WorkingDirectory(const fs::path& dir) : previous(fs::current_path()) {
+    std::error_code ec;
+    fs::current_path(dir, ec);
+  }
+  ~WorkingDirectory() {
+    std::error_code ec;
+    fs::current_path(previous, ec);
+  }
+  fs::path previous;
+};
+
+class Exporter {
+ public:
+  Exporter(const ExportOptions& options, std::ostream& out, std::ostream& err)
+      : options_(options), out_(out), err_(err) {}
+
+  bool ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath);
+
+ private:
+  bool Fail(const std::string& what) {
+    err_ << "kvr: " << what << "\n";
+    return false;
+  }
+  void Note(const std::string& line) {
+    if (!options_.quiet) out_ << line << "\n";
+  }
+
+  const ExportOptions& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+bool Exporter::ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath) {
+  // 1. The scene, into the host, as File > Open does.
+  kvhost::MayaAsciiOptions readOptions;
+  const bool showProgress = options_.progress && !options_.quiet;
+  if (showProgress) {
+    readOptions.progress = [&](std::size_t done, std::size_t total) {
+      if (total > 0) std::cerr << "\rReading " << scenePath << ": " << (100 * done / total) << "%" << std::flush;
+    };
+  }
+  const kvhost::MayaAsciiResult read = kvhost::readMayaAsciiFile(scenePath, readOptions);
+  if (showProgress) std::cerr << "\n";
+  if (!read) return Fail(read.error);
+  if (!read.warnings.empty() && !options_.quiet) {
+    if (options_.verbose) {
+      for (const kvhost::MayaAsciiWarning& warning : read.warnings) {
+        out_ << "warning: " << warning.text;
+        if (warning.count > 1) out_ << " (" << warning.count << " times)";
+        out_ << "\n";
+      }
+    } else {
+      out_ << scenePath << ": " << read.warningCount() << " warnings (" << read.warnings.size()
+           << " kinds: node types and attributes the exporter does not use, kept as they are); --verbose lists them\n";
+    }
+  }
+
+  // 2. A temporary file beside the output: the output itself changes only when a
+  // complete archive stands ready to replace it.
+  const fs::path output = fs::absolute(outputPath);
+  std::string tempPath = output.string() + ".tmp-XXXXXX";
+  const int fd = mkstemp(tempPath.data());
+  if (fd < 0) return Fail("could not write " + outputPath + ": " + std::strerror(errno));
+  close(fd);
+  PendingTemp pending(tempPath);
+
+  // 3. The export, through a translator object of the module; relative texture
+  // paths resolve against the scene's folder, as Maya resolves them in its project.
+  kvhost::Scene::get().clearMessages();
+  MStatus status;
+  {
+    kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
+    if (translator == nullptr) return Fail("the plug-in did not register the \"" + std::string(kTranslatorName) + "\" translator");
+    if (showProgress) std::cerr << "Exporting " << scenePath << "...\n";
+    WorkingDirectory sceneDir(fs::absolute(scenePath).parent_path());
+    status = kvhost::runWriter(*translator, tempPath,
+                               options_.selection ? MPxFileTranslator::kExportActiveAccessMode
+                                                  : MPxFileTranslator::kExportAccessMode);
+  }
+  if (options_.showLog) EchoLog(logPath, out_);
+  if (!status) {
+    // The host has already shown the plug-in's error text, as Maya does.
+    return Fail("export of " + scenePath + " failed; see " + logPath);
+  }
+
+  // 4. The translator reports success even when the save could not write: check the
+  // file is a complete archive before it replaces the output.
+  ArchiveCounts counts;
+  std::string readError;
+  std::error_code ec;
+  if (fs::file_size(tempPath, ec) == 0 || ec) return Fail("could not write " + outputPath + ": the archive was not saved");
+  if (!ReadBack(tempPath, counts, readError)) return Fail("could not write " + outputPath + ": " + readError);
+  if (std::rename(tempPath.c_str(), output.c_str()) != 0) {
+    return Fail("could not write " + outputPath + ": " + std::strerror(errno));
+  }
+  pending.Keep();
+  Note("Wrote " + outputPath + ": " + Describe(counts));
+  return true;
+}
+
+bool IsRegularFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+std::string FindPluginModule(const std::string& explicitPath, std::string& searched) {
+  if (!explicitPath.empty()) {
+    searched = explicitPath;
+    return IsRegularFile(explicitPath) ? explicitPath : std::string();
+  }
+  std::vector<fs::path> candidates;
+  if (const char* pluginPath = std::getenv("MAYA_PLUG_IN_PATH")) {
+    std::string list(pluginPath);
+    size_t start = 0;
+    while (start <= list.size()) {
+      const size_t end = list.find(':', start);
+      const std::string dir = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (!dir.empty()) candidates.push_back(fs::path(dir) / kModuleFileName);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    candidates.push_back(self.parent_path() / kModuleFileName);
+    candidates.push_back(self.parent_path().parent_path() / "lib" / kModuleFileName);
+  }
+  for (const fs::path& candidate : candidates) {
+    if (!searched.empty()) searched += ", ";
+    searched += candidate.string();
+    if (IsRegularFile(candidate)) return candidate.lexically_normal().string();
+  }
+  return {};
+}
+
+int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.scenes.empty()) {
+    err << "kvr export: no scene given\n";
+    return kExitUsage;
+  }
+  if (!options.output.empty() && !options.outputDir.empty()) {
+    err << "kvr export: give either -o or --output-dir, not both\n";
+    return kExitUsage;
+  }
+  if (options.outputDir.empty() && (options.output.empty() || options.scenes.size() > 1)) {
+    err << "kvr export: name the archive with -o OUT.kvr (one scene) or a folder with --output-dir DIR\n";
+    return kExitUsage;
+  }
+
+  std::string error;
+  const std::string logPath = PrepareLogDirectory(error);
+  if (logPath.empty()) {
+    err << "kvr: " << error << "\n";
+    return kExitBadArchive;
+  }
+  std::string searched;
+  const std::string modulePath = FindPluginModule(options.plugin, searched);
+  if (modulePath.empty()) {
+    err << "kvr: cannot find the plug-in module " << kModuleFileName << " (looked in: " << searched
+        << "); give it with --plugin or MAYA_PLUG_IN_PATH\n";
+    return kExitBadArchive;
+  }
+  if (!options.outputDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(options.outputDir, ec);
+    if (ec) {
+      err << "kvr: cannot create " << options.outputDir << ": " << ec.message() << "\n";
+      return kExitBadArchive;
+    }
+  }
+
+  std::signal(SIGINT, RemovePendingAndExit);
+  std::signal(SIGTERM, RemovePendingAndExit);
+  std::signal(SIGHUP, RemovePendingAndExit);
+
+  // Loading prints the plug-in's banner, as Maya's script editor shows it.
+  std::streambuf* saved = nullptr;
+  if (options.quiet) saved = std::cout.rdbuf(nullptr);
+  std::unique_ptr<kvhost::PluginModule> module = kvhost::PluginModule::load(modulePath, error);
+  if (saved != nullptr) std::cout.rdbuf(saved);
+  if (module == nullptr) {
+    err << "kvr: " << error << "\n";
+    return kExitBadArchive;
+  }
+  if (!options.quiet) out << "Export log: " << logPath << "\n";
+
+  Exporter exporter(options, out, err);
+  int status = kExitOk;
+  for (const std::string& scene : options.scenes) {
+    std::string output = options.output;
+    if (output.empty()) output = (fs::path(options.outputDir) / fs::path(scene).stem()).string() + ".kvr";
+    if (!exporter.ExportOne(scene, output, logPath)) status = kExitBadArchive;
+  }
+  module->unload();
+  return status;
+}
