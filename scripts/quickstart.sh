@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Fresh machine to working build: installs dependencies, configures and builds the
-# release preset.
+# Fresh machine to a first archive: installs the dependencies, configures and builds
+# the release preset, exports the bundled example scene and shows what was written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release
 cmake --build --preset release
+build/release/bin/kvr export examples/kiri.ma -o build/kiri.kvr
+build/release/bin/kvr dump build/kiri.kvr
