@@ -254,6 +254,12 @@ struct Connection {
   PlugKey src, dst;
 };
 
+inline size_t plugHash(const PlugKey& k) {
+  size_t h = std::hash<const void*>()(k.attr);
+  for (int i : k.idx) h = h * 1000003u ^ static_cast<size_t>(static_cast<unsigned>(i));
+  return h;
+}
+
 class Node : public Object, public std::enable_shared_from_this<Node> {
 public:
   MFn::Type apiType() const override { return type->api; }
@@ -279,6 +285,11 @@ public:
   std::vector<Node*> children;  // DAG children in sibling order
 
   std::vector<std::shared_ptr<Connection>> in, out;
+  // Incoming connections by hash of the destination plug, so that finding a
+  // plug's source does not scan nodes with many inputs (shading groups,
+  // default lists); and the next free element of top-level multis for -na.
+  std::unordered_multimap<size_t, Connection*> inIndex;
+  std::unordered_map<const Attribute*, int> nextFree;
 
   // Evaluation caches. `genValid` / `matValid` false means "caches empty and
   // dependents already invalidated", which lets invalidation stop early.

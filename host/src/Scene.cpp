@@ -334,8 +334,9 @@ bool Scene::Impl::parsePlug(Node& node, const std::string& pathIn, ParsedPlug& o
 
 const Connection* Scene::Impl::incoming(const PlugKey& dst) const {
   if (!dst.node) return nullptr;
-  for (const auto& c : dst.node->in)
-    if (c->dst == dst) return c.get();
+  auto range = dst.node->inIndex.equal_range(plugHash(dst));
+  for (auto it = range.first; it != range.second; ++it)
+    if (it->second->dst == dst) return it->second;
   return nullptr;
 }
 
@@ -352,6 +353,11 @@ bool Scene::Impl::connect(const PlugKey& src, const PlugKey& dst, bool force) {
   c->dst = dst;
   src.node->out.push_back(c);
   dst.node->in.push_back(c);
+  dst.node->inIndex.emplace(plugHash(dst), c.get());
+  if (dst.attr->multi && dst.attr->chain.size() == 1 && dst.idx[0] >= 0) {
+    int& next = dst.node->nextFree[dst.attr];
+    next = std::max(next, dst.idx[0] + 1);
+  }
   changed(*dst.node, dst.attr);
   return true;
 }
@@ -362,6 +368,12 @@ bool Scene::Impl::disconnect(const PlugKey& src, const PlugKey& dst) {
   if (it == d->in.end()) return fail("'" + plugName(src, false) + "' is not connected to '" + plugName(dst, false) + "'");
   auto conn = *it;
   d->in.erase(it);
+  auto range = d->inIndex.equal_range(plugHash(dst));
+  for (auto i = range.first; i != range.second; ++i)
+    if (i->second == conn.get()) {
+      d->inIndex.erase(i);
+      break;
+    }
   auto& outs = src.node->out;
   outs.erase(std::remove(outs.begin(), outs.end(), conn), outs.end());
   changed(*d, dst.attr);
@@ -402,14 +414,15 @@ void Scene::Impl::changed(Node& node, const Attribute* attr) {
   if (attr && attr->affectsMatrix && node.isDag()) invalidateMatrix(node);
 }
 
+// A node whose flag is already clear has empty caches and invalid
+// dependents, so the walk stops there: a change costs nothing until someone
+// reads through the node again.
 void Scene::Impl::invalidateGeneral(Node& start) {
   std::vector<Node*> stack{&start};
-  bool first = true;
   while (!stack.empty()) {
     Node* n = stack.back();
     stack.pop_back();
-    if (!n->genValid && !first) continue;
-    first = false;
+    if (!n->genValid) continue;
     n->genValid = false;
     n->geomCache.clear();
     n->influences.clear();
@@ -428,12 +441,10 @@ void Scene::Impl::invalidateGeneral(Node& start) {
 
 void Scene::Impl::invalidateMatrix(Node& start) {
   std::vector<Node*> stack{&start};
-  bool first = true;
   while (!stack.empty()) {
     Node* n = stack.back();
     stack.pop_back();
-    if (!n->matValid && !first) continue;
-    first = false;
+    if (!n->matValid) continue;
     n->matValid = false;
     n->hasLocal = false;
     n->hasWorld = false;
@@ -475,6 +486,8 @@ void Scene::reset() {
     n->alive = false;
     n->in.clear();
     n->out.clear();
+    n->inIndex.clear();
+    n->nextFree.clear();
     n->parents.clear();
     n->children.clear();
     n->geomCache.clear();
@@ -484,6 +497,8 @@ void Scene::reset() {
   fImpl->byName.clear();
   fImpl->world->children.clear();
   fImpl->world->out.clear();
+  fImpl->world->in.clear();
+  fImpl->world->inIndex.clear();
   fImpl->error.clear();
   fImpl->angleInDegrees = true;
 }
@@ -661,8 +676,14 @@ bool Scene::connectAttr(const std::string& src, const std::string& dst, bool nex
   if (!s.parsePlug(*sn, sp, a, true) || !s.parsePlug(*dn, dp, b, true)) return false;
   if (nextAvailable && b.key.attr->multi && b.key.idx.back() < 0) {
     int next = 0;
-    for (const auto& c : dn->in)
-      if (c->dst.attr == b.key.attr) next = std::max(next, c->dst.idx.back() + 1);
+    if (b.key.attr->chain.size() == 1) {
+      auto it = dn->nextFree.find(b.key.attr);
+      if (it != dn->nextFree.end()) next = it->second;
+    } else {
+      for (const auto& c : dn->in)
+        if (c->dst.attr == b.key.attr && std::equal(c->dst.idx.begin(), c->dst.idx.end() - 1, b.key.idx.begin()))
+          next = std::max(next, c->dst.idx.back() + 1);
+    }
     if (Slot* slot = s.findSlot(b.key, false); slot && slot->sub && !slot->sub->indices.empty())
       next = std::max(next, slot->sub->indices.back() + 1);
     b.key.idx.back() = next;

@@ -14,6 +14,8 @@
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
 
+#include <algorithm>
+
 #include "HostTestSupport.h"
 
 namespace {
@@ -51,6 +53,34 @@ TEST_F(ApiTest, ArrayAndElementPlugs) {
   MObject data;
   ASSERT_TRUE(second.getValue(data));
   EXPECT_DOUBLE_EQ(MFnMatrixData(data).matrix()[3][1], 2.0);
+}
+
+TEST_F(ApiTest, NextAvailableElementIsCountedPerParentElement) {
+  b.transform("t");
+  b.create("objectSet", "set");
+  b.create("skinCluster", "skin");
+  for (int i = 0; i < 3; ++i) b.connect("t.msg", "skin.ma", true);
+  b.connect("t.iog[0]", "set.dsm", true);
+  b.connect("t.iog[0]", "t.iog[1].og", true);
+  b.connect("t.msg", "t.iog[1].og", true);
+  b.connect("t.msg", "t.iog[2].og", true);
+  std::vector<std::string> names;
+  MPlugArray plugs;
+  MFnDependencyNode(node("t")).getConnections(plugs);
+  for (unsigned i = 0; i < plugs.length(); ++i) names.push_back(plugs[i].name().asChar());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"t.iog[0]", "t.iog[1].og[0]", "t.iog[1].og[1]", "t.iog[2].og[0]", "t.msg"}));
+  MFnDependencyNode skin(node("skin"));
+  EXPECT_EQ(skin.findPlug("ma").numElements(), 3u);
+  EXPECT_TRUE(skin.findPlug("ma").elementByLogicalIndex(2).isDestination());
+  // A replaced connection is found from its new source.
+  b.transform("u");
+  ASSERT_TRUE(b.scene().connectAttr("u.msg", "skin.ma[2]", false, true));
+  MPlugArray src;
+  skin.findPlug("ma").elementByLogicalIndex(2).connectedTo(src, true, false);
+  ASSERT_EQ(src.length(), 1u);
+  EXPECT_EQ(src[0].node(), node("u"));
+  EXPECT_FALSE(b.scene().connectAttr("t.msg", "skin.ma[2]", false, false)) << "taken without -f";
 }
 
 TEST_F(ApiTest, ValuesOfTheWrongKindAreRefused) {
