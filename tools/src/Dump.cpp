@@ -11,15 +11,21 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "kv/Actor.h"
+#include "kv/Anim.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
 #include "kv/Material.h"
 #include "kv/Mesh.h"
 #include "kv/Morph.h"
+#include "kv/FaceGraph.h"
+#include "kv/LinkFunctions.h"
+#include "kv/PhonemeMap.h"
 #include "kv/Scene.h"
 #include "kv/Skeleton.h"
 #include "kv/Texture.h"
@@ -47,6 +53,15 @@ Json Matrix(const KvMatrix& m) {
   Json values = Json::array();
   for (uint32_t i = 0; i < 16; ++i) values.push_back(Number(m[i]));
   return Json{{"flags", m.Flags()}, {"values", values}};
+}
+
+std::string Text(const KvString& text) { return std::string(text.View(), text.Length()); }
+std::string Text(const KvName& name) { return name.GetAsCString(); }
+
+Json Floats(const float* values, uint32_t count) {
+  Json items = Json::array();
+  for (uint32_t i = 0; i < count; ++i) items.push_back(Number(values[i]));
+  return items;
 }
 
 std::string Sha256(const uint8_t* bytes, size_t size) {
@@ -99,6 +114,34 @@ class GraphWriter {
     if (auto* controller = KvCast<KvMorphController>(object)) return ControllerFields(*controller, json);
     if (auto* light = KvCast<KvLight>(object)) return LightFields(*light, json);
     if (auto* camera = KvCast<KvCamera>(object)) return CameraFields(*camera, json);
+    if (auto* graph = KvCast<KvFaceGraph>(object)) return FaceGraphFields(*graph, json);
+    if (auto* node = KvCast<KvFaceGraphNode>(object)) return NodeFields(*node, json);
+    if (auto* link = KvCast<KvFaceGraphNodeLink>(object)) return LinkFields(*link, json);
+    if (auto* property = KvCast<KvFaceGraphNodeUserProperty>(object)) return PropertyFields(*property, json);
+    if (auto* bone = KvCast<KvBone>(object)) return BoneFields(*bone, json);
+    if (auto* curve = KvCast<KvAnimCurve>(object)) return CurveFields(*curve, json);
+    if (auto* anim = KvCast<KvAnim>(object)) return AnimFields(*anim, json);
+    if (auto* group = KvCast<KvAnimGroup>(object)) return GroupFields(*group, json);
+    if (auto* set = KvCast<KvAnimSet>(object)) return SetFields(*set, json);
+    if (auto* map = KvCast<KvPhonemeMap>(object)) return PhonemeMapFields(*map, json);
+    if (auto* actor = KvCast<KvActor>(object)) return ActorFields(*actor, json);
+  }
+
+  // A record stored inside its owner rather than through the object table: it has
+  // no index.
+  template <typename T>
+  Json Record(const T& record, void (GraphWriter::*fields)(const T&, Json&)) {
+    Json json{{"class", record.ClassOf()->GetName().GetAsCString()}};
+    if constexpr (std::is_base_of_v<KvNamedObject, T>) json["name"] = Text(record.GetName());
+    (this->*fields)(record, json);
+    return json;
+  }
+
+  template <typename T>
+  Json Records(const KvArray<T>& records, void (GraphWriter::*fields)(const T&, Json&)) {
+    Json items = Json::array();
+    for (uint32_t i = 0; i < records.Size(); ++i) items.push_back(Record(records[i], fields));
+    return items;
   }
 
   template <typename T>
@@ -250,6 +293,144 @@ class GraphWriter {
     json["secondMatrix"] = Matrix(camera.GetSecondMatrix());
     json["projectionMatrixValid"] = camera.IsProjectionMatrixValid();
     json["projectionMatrix"] = Matrix(camera.GetProjectionMatrix());
+  }
+
+  // ---- Face graphs ----
+
+  void FaceGraphFields(const KvFaceGraph& graph, Json& json) {
+    Json nodes = Json::array();
+    for (uint32_t i = 0; i < graph.GetNumNodes(); ++i) nodes.push_back(Reference(graph.GetNode(i)));
+    json["nodes"] = nodes;
+    // As rebuilt by link-up: one group per node class, its nodes in graph order.
+    Json groups = Json::array();
+    for (const KvFaceGraphTypeGroup& group : graph.GetTypeGroups()) {
+      Json members = Json::array();
+      for (KvFaceGraphNode* node : group.nodes) members.push_back(Reference(node));
+      groups.push_back(Json{{"nodeClass", group.nodeClass != nullptr ? group.nodeClass->GetName().GetAsCString() : ""},
+                            {"nodes", members}});
+    }
+    json["typeGroups"] = groups;
+  }
+
+  void NodeFields(const KvFaceGraphNode& node, Json& json) {
+    json["minValue"] = Number(node.GetMinValue());
+    json["maxValue"] = Number(node.GetMaxValue());
+    json["inputOperation"] = node.GetInputOperation();
+    json["inputLinks"] = Records(node.GetInputLinks(), &GraphWriter::LinkFields);
+    json["userProperties"] = Records(node.GetUserProperties(), &GraphWriter::PropertyFields);
+    if (node.IsKindOf(KvBonePoseNode::StaticClass())) {
+      json["bones"] = Records(static_cast<const KvBonePoseNode&>(node).bones, &GraphWriter::BoneFields);
+    }
+  }
+
+  void LinkFields(const KvFaceGraphNodeLink& link, Json& json) {
+    json["inputName"] = Text(link.inputName);
+    json["linkFunction"] = Text(link.linkFnName);
+    json["linkFunctionType"] = link.linkFnType;
+    json["parameters"] = Floats(link.parameters.Data(), link.parameters.Size());
+    // The names come from the function table, when it knows the function and the
+    // link carries as many values as it has parameters.
+    const KvLinkFn* function = FindLinkFunction(link.linkFnName);
+    if (function != nullptr && function->GetNumParams() == link.parameters.Size()) {
+      Json names = Json::array();
+      for (uint32_t i = 0; i < function->GetNumParams(); ++i) names.push_back(Text(function->GetParamName(i)));
+      json["parameterNames"] = names;
+    }
+  }
+
+  void PropertyFields(const KvFaceGraphNodeUserProperty& property, Json& json) {
+    json["kind"] = property.GetKind();
+    json["values"] = Json::array({property.GetValue(0), property.GetValue(1)});
+    Json strings = Json::array();
+    for (const KvString& text : property.GetStrings()) strings.push_back(Text(text));
+    json["strings"] = strings;
+  }
+
+  void BoneFields(const KvBone& bone, Json& json) {
+    json["position"] = Floats(bone.position, 3);
+    json["rotation"] = Floats(bone.rotation, 4);
+    json["scale"] = Floats(bone.scale, 3);
+  }
+
+  // ---- Animation ----
+
+  void CurveFields(const KvAnimCurve& curve, Json& json) {
+    json["interpolation"] = curve.interpolation;
+    json["keyCount"] = curve.GetNumKeys();
+    Json keys = Json::array();
+    for (const KvAnimKey& key : curve.GetKeys()) {
+      keys.push_back(Json{{"time", Number(key.time)},
+                          {"value", Number(key.value)},
+                          {"slopeIn", Number(key.slopeIn)},
+                          {"slopeOut", Number(key.slopeOut)}});
+    }
+    json["keys"] = keys;
+  }
+
+  void AnimFields(const KvAnim& anim, Json& json) {
+    json["startTime"] = Number(anim.startTime);
+    json["endTime"] = Number(anim.endTime);
+    json["keyCount"] = anim.GetTotalKeys();
+    json["curves"] = Records(anim.curves, &GraphWriter::CurveFields);
+    json["timingParameters"] = Floats(anim.timingParameters, 2);
+    Json weights = Json::array();
+    for (const KvAnimBoneWeight& weight : anim.boneWeights) {
+      weights.push_back(Json{{"bone", Text(weight.boneName)}, {"weight", Number(weight.weight)}});
+    }
+    json["boneWeights"] = weights;
+    json["textFields"] = Json::array({Text(anim.textFields[0]), Text(anim.textFields[1])});
+    json["signedField"] = anim.signedField;
+  }
+
+  void GroupFields(const KvAnimGroup& group, Json& json) { json["anims"] = Records(group.anims, &GraphWriter::AnimFields); }
+
+  void SetFields(const KvAnimSet& set, Json& json) {
+    json["secondName"] = Text(set.secondName);
+    json["group"] = Record(set.group, &GraphWriter::GroupFields);
+  }
+
+  // ---- Phoneme maps and actors ----
+
+  void PhonemeMapFields(const KvPhonemeMap& map, Json& json) {
+    Json entries = Json::array();
+    for (const KvPhonemeMapEntry& entry : map.entries) {
+      entries.push_back(
+          Json{{"phoneme", entry.phoneme}, {"target", Text(entry.targetName)}, {"amount", Number(entry.amount)}});
+    }
+    json["entries"] = entries;
+    Json names = Json::array();
+    for (const KvName& name : map.targetNames) names.push_back(Text(name));
+    json["targetNames"] = names;
+  }
+
+  static Json CompiledGraph(const KvCompiledFaceGraph& compiled) {
+    Json nodes = Json::array();
+    for (const KvCompiledNode& node : compiled.nodes) {
+      Json links = Json::array();
+      for (const KvCompiledLink& link : node.links) {
+        links.push_back(Json{{"inputIndex", link.inputIndex},
+                             {"linkFunctionType", link.linkFnType},
+                             {"parameters", Floats(link.parameters.Data(), link.parameters.Size())}});
+      }
+      Json bones = Json::array();
+      for (uint32_t bone : node.boneIndices) bones.push_back(bone);
+      nodes.push_back(Json{{"name", Text(node.name)},
+                           {"nodeClass", Text(node.className)},
+                           {"minValue", Number(node.minValue)},
+                           {"maxValue", Number(node.maxValue)},
+                           {"inputOperation", node.inputOperation},
+                           {"links", links},
+                           {"boneIndices", bones}});
+    }
+    return Json{{"nodeCount", compiled.GetNumNodes()}, {"nodes", nodes}};
+  }
+
+  void ActorFields(const KvActor& actor, Json& json) {
+    json["masterBoneList"] = Records(actor.GetMasterBoneList().bones, &GraphWriter::BoneFields);
+    json["compiledFaceGraph"] = CompiledGraph(actor.GetCompiledFaceGraph());
+    json["defaultGroup"] = Record(actor.GetDefaultGroup(), &GraphWriter::GroupFields);
+    json["animGroups"] = Records(actor.GetAnimGroups(), &GraphWriter::GroupFields);
+    json["phonemeMap"] = Record(actor.GetPhonemeMap(), &GraphWriter::PhonemeMapFields);
   }
 
   std::unordered_map<const KvObject*, uint32_t> indexes_;

@@ -29,6 +29,18 @@ std::string Quoted(const Json& object) {
   return object.contains("name") ? " \"" + object["name"].get<std::string>() + "\"" : "";
 }
 
+std::string Quote(const Json& text) { return "\"" + text.get<std::string>() + "\""; }
+
+// The items of an array, each rendered by `item`, separated by commas.
+template <typename F>
+std::string Joined(const Json& values, F item) {
+  std::string text;
+  for (const Json& value : values) text += (text.empty() ? "" : ", ") + item(value);
+  return text.empty() ? "(none)" : text;
+}
+
+std::string Count(const Json& values, const char* what) { return std::to_string(values.size()) + " " + what; }
+
 class TextWriter {
  public:
   TextWriter(const Json& root, std::ostream& out) : out_(out) { Collect(root); }
@@ -50,6 +62,17 @@ class TextWriter {
     if (cls == "KvMesh") return Mesh(object, depth);
     if (cls == "KvLight") return Light(object, depth);
     if (cls == "KvCamera") return Camera(object, depth);
+    if (cls == "KvFaceGraph") return FaceGraph(object, depth);
+    if (object.contains("inputLinks")) return Node(object, depth);
+    if (cls == "KvFaceGraphNodeLink") return Line(depth, LinkText(object));
+    if (cls == "KvFaceGraphNodeUserProperty") return Line(depth, PropertyText(object));
+    if (cls == "KvBone") return Line(depth, BoneText(object));
+    if (cls == "KvAnimCurve") return Curve(object, depth);
+    if (cls == "KvAnim") return Anim(object, depth);
+    if (cls == "KvAnimGroup") return Group(object, depth);
+    if (cls == "KvAnimSet") return Set(object, depth);
+    if (cls == "KvPhonemeMap") return PhonemeMap(object, depth);
+    if (cls == "KvActor") return Actor(object, depth);
     Line(depth, Label(object));
   }
 
@@ -75,8 +98,11 @@ class TextWriter {
   std::string Label(const Json& reference) const {
     const Json& object = Resolve(reference);
     if (object.is_null()) return "(none)";
+    const std::string what = object.value("class", "?") + Quoted(object);
+    // Records stored inside their owner have no index.
+    if (!reference.contains("ref") && !object.contains("index")) return what;
     const int64_t index = reference.contains("ref") ? reference["ref"].get<int64_t>() : object["index"].get<int64_t>();
-    return "#" + std::to_string(index) + " " + object.value("class", "?") + Quoted(object);
+    return "#" + std::to_string(index) + " " + what;
   }
 
   void Line(int depth, const std::string& text) { out_ << std::string(2 * depth, ' ') << text << "\n"; }
@@ -208,6 +234,139 @@ class TextWriter {
     const auto end = std::to_chars(degrees, degrees + sizeof degrees, static_cast<float>(radians * 57.295776));
     Line(depth, Label(c) + ": position " + Tuple(c["position"]) + ", rotation " + Tuple(c["rotation"]) +
                     ", field of view " + Num(c["fieldOfView"]) + " rad (" + std::string(degrees, end.ptr) + " deg)");
+  }
+
+  // ---- Face graphs ----
+
+  void FaceGraph(const Json& g, int depth) {
+    Line(depth, Label(g) + ": " + Count(g["nodes"], "nodes") + ", " + Count(g["typeGroups"], "type groups"));
+    Line(depth + 1, "nodes (" + std::to_string(g["nodes"].size()) + "):");
+    for (const Json& node : g["nodes"]) Object(node, depth + 2);
+    Line(depth + 1, "type groups (" + std::to_string(g["typeGroups"].size()) + "):");
+    for (const Json& group : g["typeGroups"]) {
+      Line(depth + 2, group["nodeClass"].get<std::string>() + ": " + Joined(group["nodes"], [this](const Json& node) {
+                        const Json& n = Resolve(node);
+                        return n.is_object() && n.contains("name") ? Quote(n["name"]) : Label(node);
+                      }));
+    }
+  }
+
+  void Node(const Json& n, int depth) {
+    std::string text = Label(n) + ": range [" + Num(n["minValue"]) + ", " + Num(n["maxValue"]) +
+                       "], input operation " + Num(n["inputOperation"]) + ", " + Count(n["inputLinks"], "input links") +
+                       ", " + Count(n["userProperties"], "user properties");
+    if (n.contains("bones")) text += ", " + Count(n["bones"], "bones");
+    Line(depth, text);
+    for (const Json& link : n["inputLinks"]) Line(depth + 1, LinkText(link));
+    for (const Json& property : n["userProperties"]) Line(depth + 1, PropertyText(property));
+    if (n.contains("bones")) {
+      for (const Json& bone : n["bones"]) Line(depth + 1, BoneText(bone));
+    }
+  }
+
+  static std::string LinkText(const Json& link) {
+    const std::string input = link["inputName"].get<std::string>();
+    std::string text = "input " + (input.empty() ? std::string("(none)") : Quote(link["inputName"])) + " through " +
+                       Quote(link["linkFunction"]) + " (type " + Num(link["linkFunctionType"]) + ")";
+    const Json& values = link["parameters"];
+    if (values.empty()) return text;
+    if (!link.contains("parameterNames")) return text + ": parameters " + Tuple(values);
+    const Json& names = link["parameterNames"];
+    text += ":";
+    for (size_t i = 0; i < values.size() && i < names.size(); ++i) {
+      text += (i > 0 ? ", " : " ") + names[i].get<std::string>() + " " + Num(values[i]);
+    }
+    return text;
+  }
+
+  static std::string PropertyText(const Json& p) {
+    return "property" + Quoted(p) + ": kind " + Num(p["kind"]) + ", values " + Tuple(p["values"]) + ", strings " +
+           Joined(p["strings"], Quote);
+  }
+
+  static std::string BoneText(const Json& b) {
+    return "bone" + Quoted(b) + ": position " + Tuple(b["position"]) + ", rotation " + Tuple(b["rotation"]) +
+           ", scale " + Tuple(b["scale"]);
+  }
+
+  // ---- Animation ----
+
+  void Curve(const Json& c, int depth) {
+    Line(depth, "curve" + Quoted(c) + ": interpolation " + Num(c["interpolation"]) + ", " + Num(c["keyCount"]) +
+                    " keys");
+    for (const Json& key : c["keys"]) {
+      Line(depth + 1, "key at " + Num(key["time"]) + ": value " + Num(key["value"]) + ", slopes in " +
+                          Num(key["slopeIn"]) + " out " + Num(key["slopeOut"]));
+    }
+  }
+
+  void Anim(const Json& a, int depth) {
+    Line(depth, Label(a) + ": time " + Num(a["startTime"]) + " to " + Num(a["endTime"]) + ", " +
+                    Count(a["curves"], "curves") + ", " + Num(a["keyCount"]) + " keys, timing parameters " +
+                    Tuple(a["timingParameters"]) + ", signed field " + Num(a["signedField"]));
+    for (const Json& curve : a["curves"]) Curve(curve, depth + 1);
+    Line(depth + 1, "bone weights: " + Joined(a["boneWeights"], [](const Json& w) {
+                      return Quote(w["bone"]) + " " + Num(w["weight"]);
+                    }));
+    Line(depth + 1, "text fields: " + Quote(a["textFields"][0]) + ", " + Quote(a["textFields"][1]));
+  }
+
+  void Group(const Json& g, int depth) {
+    Line(depth, Label(g) + ": " + Count(g["anims"], "animations"));
+    for (const Json& anim : g["anims"]) Anim(anim, depth + 1);
+  }
+
+  void Set(const Json& s, int depth) {
+    Line(depth, Label(s) + ": second name " + Quote(s["secondName"]));
+    Group(s["group"], depth + 1);
+  }
+
+  // ---- Phoneme maps and actors ----
+
+  void PhonemeMap(const Json& m, int depth) {
+    Line(depth, Label(m) + ": " + Count(m["entries"], "entries") + ", " + Count(m["targetNames"], "target names"));
+    for (const Json& entry : m["entries"]) {
+      Line(depth + 1, "phoneme " + Num(entry["phoneme"]) + ": " + Quote(entry["target"]) + " amount " +
+                          Num(entry["amount"]));
+    }
+    Line(depth + 1, "target names: " + Joined(m["targetNames"], Quote));
+  }
+
+  void Actor(const Json& a, int depth) {
+    const Json& bones = a["masterBoneList"];
+    const Json& compiled = a["compiledFaceGraph"];
+    Line(depth, Label(a) + ": " + Count(bones, "master bones") + ", compiled face graph of " +
+                    Num(compiled["nodeCount"]) + " nodes, " + Count(a["animGroups"], "groups besides the default"));
+    Line(depth + 1, "master bone list (" + std::to_string(bones.size()) + "):");
+    for (const Json& bone : bones) Line(depth + 2, BoneText(bone));
+    const Json& nodes = compiled["nodes"];
+    Line(depth + 1, "compiled face graph (" + Num(compiled["nodeCount"]) + " nodes):");
+    for (const Json& node : nodes) {
+      std::string text = Quote(node["name"]) + " " + node["nodeClass"].get<std::string>() + ": range [" +
+                         Num(node["minValue"]) + ", " + Num(node["maxValue"]) + "], input operation " +
+                         Num(node["inputOperation"]);
+      text += ", inputs " + Joined(node["links"], [&nodes](const Json& link) {
+        const int64_t input = link["inputIndex"].get<int64_t>();
+        const std::string from = input >= 0 && static_cast<size_t>(input) < nodes.size()
+                                     ? Quote(nodes[static_cast<size_t>(input)]["name"])
+                                     : "(none)";
+        const Json& parameters = link["parameters"];
+        return from + " type " + Num(link["linkFunctionType"]) + (parameters.empty() ? "" : " " + Tuple(parameters));
+      });
+      if (!node["boneIndices"].empty()) {
+        text += ", bones " + Joined(node["boneIndices"], [&bones](const Json& index) {
+          const uint64_t i = index.get<uint64_t>();
+          return i < bones.size() && bones[i].contains("name") ? Quote(bones[i]["name"]) : "#" + Num(index);
+        });
+      }
+      Line(depth + 2, text);
+    }
+    Line(depth + 1, "default group:");
+    Group(a["defaultGroup"], depth + 2);
+    Line(depth + 1, "groups (" + std::to_string(a["animGroups"].size()) + "):");
+    for (const Json& group : a["animGroups"]) Group(group, depth + 2);
+    Line(depth + 1, "phoneme map:");
+    PhonemeMap(a["phonemeMap"], depth + 2);
   }
 
   std::ostream& out_;
