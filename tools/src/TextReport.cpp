@@ -356,7 +356,9 @@ class TextWriter {
       if (!node["boneIndices"].empty()) {
         text += ", bones " + Joined(node["boneIndices"], [&bones](const Json& index) {
           const uint64_t i = index.get<uint64_t>();
-          return i < bones.size() && bones[i].contains("name") ? Quote(bones[i]["name"]) : "#" + Num(index);
+          if (i < bones.size() && bones[i].contains("name")) return Quote(bones[i]["name"]);
+          std::string text = "bone ";
+          return text.append(Num(index));
         });
       }
       Line(depth + 2, text);
