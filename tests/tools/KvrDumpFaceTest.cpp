@@ -1,5 +1,5 @@
-// kvr dump on facial-animation archives: an actor, a face graph and a phoneme map
-// as roots, in the JSON document and in the text report, and a damaged actor.
+// kvr dump on facial-animation archives: actor, face graph and phoneme map roots in
+// both forms, and damaged actors.
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -21,8 +21,8 @@ T* AddNode(KvFaceGraph& graph, const char* name) {
   return node;
 }
 
-// Five node classes: a bone pose read by a combiner, which a delta and a morph
-// target read in turn, and a current-time node that reads nothing.
+// Bone pose -> combiner -> delta and morph target; a current-time node; a second
+// bone pose sharing the bone "lip".
 void BuildFace(KvFaceGraph& graph) {
   auto* open = AddNode<KvBonePoseNode>(graph, "Open");
   open->bones.PushBack(KvBone(KvName("jaw")));
@@ -34,294 +34,169 @@ void BuildFace(KvFaceGraph& graph) {
   KvFaceGraphNodeLink fromOpen(open, KvName("clamped linear"));
   fromOpen.parameters[1] = 0.5f;
   mix->AddInputLink(fromOpen);
-  auto* speed = AddNode<KvDeltaNode>(graph, "Speed");
-  speed->AddInputLink(KvFaceGraphNodeLink(mix, KvName("linear")));
+  AddNode<KvDeltaNode>(graph, "Speed")->AddInputLink(KvFaceGraphNodeLink(mix, KvName("linear")));
   AddNode<KvCurrentTimeNode>(graph, "Now");
-  auto* smile = AddNode<KvMorphTargetNode>(graph, "Smile");
-  smile->AddInputLink(KvFaceGraphNodeLink(mix, KvName("negate")));
+  AddNode<KvMorphTargetNode>(graph, "Smile")->AddInputLink(KvFaceGraphNodeLink(mix, KvName("negate")));
   auto* pucker = AddNode<KvBonePoseNode>(graph, "Pucker");
   pucker->bones.PushBack(KvBone(KvName("lip")));
   pucker->bones.PushBack(KvBone(KvName("cheek")));
 }
 
-KvAnim MakeAnim(const char* name) {
+KvActor* BuildActor() {
   KvAnim anim;
-  anim.SetName(KvName(name));
-  KvAnimCurve jaw;
-  jaw.SetName(KvName("jaw"));
-  jaw.interpolation = 2;
-  const float jawKeys[] = {0.25f, 0.0f, 0.0f, 1.0f, 2.0f, 1.0f, 0.5f, -0.5f};
-  jaw.SetKeys(jawKeys, 2);
-  anim.curves.PushBack(jaw);
-  KvAnimCurve lip;
-  lip.SetName(KvName("lip"));
-  const float lipKeys[] = {1.0f, 0.75f, 0.0f, 0.0f};
-  lip.SetKeys(lipKeys, 1);
-  anim.curves.PushBack(lip);
+  anim.SetName(KvName("Idle"));
+  anim.curves.Resize(2);
+  anim.curves[0].SetName(KvName("jaw"));
+  anim.curves[0].interpolation = 2;
+  const float keys[] = {0.25f, 0.0f, 0.0f, 1.0f, 2.0f, 1.0f, 0.5f, -0.5f};
+  anim.curves[0].SetKeys(keys, 2);
+  anim.curves[1].SetKeys(keys, 1);
   anim.RecomputeTimeRange();
   anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("jaw"), 0.5f});
-  anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("lip"), 0.25f});
   anim.textFields[0] = KvString("hello");
-  anim.signedField = 7;
-  return anim;
-}
-
-KvActor* BuildActor() {
   auto* actor = new KvActor;
   actor->SetName(KvName("Ada"));
   BuildFace(actor->GetFaceGraph());
   actor->Recompile();
-  actor->GetDefaultGroup().anims.PushBack(MakeAnim("Idle"));
+  actor->GetDefaultGroup().anims.PushBack(anim);
   actor->GetAnimGroups().PushBack(KvAnimGroup(KvName("Speech")));
-  actor->GetAnimGroups()[0].anims.PushBack(MakeAnim("Hello"));
-  actor->GetAnimGroups().PushBack(KvAnimGroup(KvName("Empty")));
-  KvPhonemeMap& map = actor->GetPhonemeMap();
-  map.entries.PushBack(KvPhonemeMapEntry{4, KvName("Smile"), 0.5f});
-  map.entries.PushBack(KvPhonemeMapEntry{4, KvName("Open"), 0.25f});
-  map.targetNames.PushBack(KvName("Smile"));
-  map.targetNames.PushBack(KvName("Open"));
+  actor->GetPhonemeMap().entries.PushBack(KvPhonemeMapEntry{4, KvName("Smile"), 0.5f});
+  actor->GetPhonemeMap().targetNames.PushBack(KvName("Smile"));
   return actor;
 }
 
 class KvrDumpFaceTest : public SceneTest {
  protected:
-  std::string Save(KvObject* root, const char* name) {
-    const std::string path = TempPath(name);
+  std::string Save(KvObject* root) {
+    const std::string path = TempPath(root->ClassOf()->GetName().GetAsCString());
     EXPECT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.0f));
     return path;
   }
-
   std::string SaveActor() {
-    KvActor* actor = BuildActor();
-    const std::string path = Save(actor, "actor.kvr");
-    delete actor;
-    return path;
+    std::unique_ptr<KvActor> actor(BuildActor());
+    return Save(actor.get());
   }
-
-  Json Dump(const std::string& path) {
+  static Json Dump(const std::string& path) {
     Json document;
     std::string error;
     EXPECT_EQ(DumpToJson(path, document, error), kExitOk) << error;
     return document;
   }
-
-  // Runs `kvr dump FILE`: the exit status, standard output and standard error.
-  int KvrDump(const std::string& file, std::string& out, std::string& err) {
-    const std::string outPath = TempPath("stdout.txt");
-    const std::string errPath = TempPath("stderr.txt");
-    const std::string command =
-        std::string("'") + KVR_BINARY + "' dump '" + file + "' >'" + outPath + "' 2>'" + errPath + "'";
-    const int raw = std::system(command.c_str());
-    const Bytes outBytes = ReadFile(outPath);
-    const Bytes errBytes = ReadFile(errPath);
-    out.assign(outBytes.begin(), outBytes.end());
-    err.assign(errBytes.begin(), errBytes.end());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  }
-
   static std::string Text(const Json& document) {
     std::ostringstream text;
     WriteTextReport(document, text);
     return text.str();
   }
-
-  static void ExpectLines(const std::string& text, std::initializer_list<const char*> expected) {
-    for (const char* lines : expected) EXPECT_NE(text.find(lines), std::string::npos) << lines << "\nin:\n" << text;
+  // Runs `kvr dump FILE`; returns the exit status.
+  int KvrDump(const std::string& file, std::string& out, std::string& err) {
+    const std::string outPath = TempPath("stdout.txt"), errPath = TempPath("stderr.txt");
+    const int raw = std::system(
+        (std::string("'") + KVR_BINARY + "' dump '" + file + "' >'" + outPath + "' 2>'" + errPath + "'").c_str());
+    const Bytes o = ReadFile(outPath), e = ReadFile(errPath);
+    out.assign(o.begin(), o.end());
+    err.assign(e.begin(), e.end());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
 };
 
-TEST_F(KvrDumpFaceTest, ActorJsonHoldsBonesCompiledGraphGroupsAndPhonemeMap) {
-  const Json doc = Dump(SaveActor());
-  EXPECT_EQ(doc["classVersions"]["KvActor"], 3);
+#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (part) << "\nin:\n" << (text)
+
+TEST_F(KvrDumpFaceTest, ActorShowsBonesCompiledGraphGroupsAndPhonemeMap) {
+  const std::string path = SaveActor();
+  const Json doc = Dump(path);
   EXPECT_EQ(doc["objectCount"], 1) << "everything below the actor is held by value";
   const Json& actor = doc["root"];
   EXPECT_EQ(actor["index"], 0);
-  EXPECT_EQ(actor["class"], "KvActor");
   EXPECT_EQ(actor["name"], "Ada");
-
-  const Json& bones = actor["masterBoneList"];
-  ASSERT_EQ(bones.size(), 3u) << "the shared bone once";
-  EXPECT_EQ(bones[0], Json({{"class", "KvBone"},
-                            {"name", "jaw"},
-                            {"position", {0, 0, 3}},
-                            {"rotation", {1, 0, 0, 0}},
-                            {"scale", {0, 0, 0}}}));
-  EXPECT_EQ(bones[2]["name"], "cheek");
-
+  EXPECT_EQ(actor["masterBoneList"][0], Json::parse(R"({"class":"KvBone","name":"jaw",
+      "position":[0,0,3],"rotation":[1,0,0,0],"scale":[0,0,0]})"));
+  EXPECT_EQ(actor["masterBoneList"].size(), 3u) << "the shared bone once";
   const Json& compiled = actor["compiledFaceGraph"];
   EXPECT_EQ(compiled["nodeCount"], 6);
-  ASSERT_EQ(compiled["nodes"].size(), 6u);
-  const Json& mix = compiled["nodes"][1];
-  EXPECT_EQ(mix["name"], "Mix");
-  EXPECT_EQ(mix["nodeClass"], "KvCombinerNode");
-  EXPECT_EQ(mix["minValue"], -1);
-  EXPECT_EQ(mix["inputOperation"], 1);
-  EXPECT_EQ(mix["links"], Json::parse(R"([{"inputIndex":0,"linkFunctionType":10,"parameters":[1,0.5,0,1]}])"));
-  EXPECT_EQ(compiled["nodes"][2]["minValue"], -3) << "the delta node spans its input's width";
+  EXPECT_EQ(compiled["nodes"][1], Json::parse(R"({"name":"Mix","nodeClass":"KvCombinerNode","minValue":-1,
+      "maxValue":2,"inputOperation":1,"links":[{"inputIndex":0,"linkFunctionType":10,"parameters":[1,0.5,0,1]}],
+      "boneIndices":[]})"));
   EXPECT_EQ(compiled["nodes"][5]["boneIndices"], Json({1, 2}));
-
-  const Json& idle = actor["defaultGroup"];
-  EXPECT_EQ(idle["class"], "KvAnimGroup");
-  EXPECT_EQ(idle["name"], "Default");
-  EXPECT_FALSE(idle.contains("index"));
-  ASSERT_EQ(idle["anims"].size(), 1u);
-  const Json& anim = idle["anims"][0];
-  EXPECT_EQ(anim["name"], "Idle");
-  EXPECT_FALSE(anim.contains("index"));
+  const Json& group = actor["defaultGroup"];
+  EXPECT_EQ(group["name"], "Default");
+  EXPECT_FALSE(group.contains("index"));
+  const Json& anim = group["anims"][0];
+  EXPECT_EQ(anim["class"], "KvAnim");
   EXPECT_EQ(anim["startTime"], 0.25);
   EXPECT_EQ(anim["endTime"], 2);
   EXPECT_EQ(anim["keyCount"], 3);
+  EXPECT_EQ(anim["curves"][0]["interpolation"], 2);
+  EXPECT_EQ(anim["curves"][0]["keys"][1], Json::parse(R"({"time":2,"value":1,"slopeIn":0.5,"slopeOut":-0.5})"));
+  EXPECT_EQ(anim["curves"][1]["keyCount"], 1);
   EXPECT_EQ(anim["timingParameters"], Json({0.16, 0.22}));
-  EXPECT_EQ(anim["boneWeights"], Json::parse(R"([{"bone":"jaw","weight":0.5},{"bone":"lip","weight":0.25}])"));
+  EXPECT_EQ(anim["boneWeights"], Json::parse(R"([{"bone":"jaw","weight":0.5}])"));
   EXPECT_EQ(anim["textFields"], Json({"hello", ""}));
-  EXPECT_EQ(anim["signedField"], 7);
-  ASSERT_EQ(anim["curves"].size(), 2u);
-  const Json& jaw = anim["curves"][0];
-  EXPECT_EQ(jaw["class"], "KvAnimCurve");
-  EXPECT_EQ(jaw["name"], "jaw");
-  EXPECT_EQ(jaw["interpolation"], 2);
-  EXPECT_EQ(jaw["keyCount"], 2);
-  EXPECT_EQ(jaw["keys"][1], Json({{"time", 2}, {"value", 1}, {"slopeIn", 0.5}, {"slopeOut", -0.5}}));
-  EXPECT_EQ(anim["curves"][1]["keys"][0]["value"], 0.75);
+  EXPECT_EQ(actor["animGroups"], Json::parse(R"([{"class":"KvAnimGroup","name":"Speech","anims":[]}])"));
+  EXPECT_EQ(actor["phonemeMap"], Json::parse(R"({"class":"KvPhonemeMap",
+      "entries":[{"phoneme":4,"target":"Smile","amount":0.5}],"targetNames":["Smile"]})"));
 
-  const Json& groups = actor["animGroups"];
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(groups[0]["name"], "Speech");
-  EXPECT_EQ(groups[0]["anims"][0]["name"], "Hello");
-  EXPECT_EQ(groups[1]["anims"], Json::array());
-
-  const Json& map = actor["phonemeMap"];
-  EXPECT_EQ(map["class"], "KvPhonemeMap");
-  EXPECT_FALSE(map.contains("index"));
-  EXPECT_EQ(map["entries"], Json::parse(R"([{"phoneme":4,"target":"Smile","amount":0.5},
-                                              {"phoneme":4,"target":"Open","amount":0.25}])"));
-  EXPECT_EQ(map["targetNames"], Json({"Smile", "Open"}));
+  std::string out, err;
+  ASSERT_EQ(KvrDump(path, out, err), kExitOk) << err;
+  EXPECT_HAS(out, "  #0 KvActor \"Ada\": 3 master bones, compiled face graph of 6 nodes, 1 groups besides the "
+                  "default\n    master bone list (3):\n"
+                  "      bone \"jaw\": position (0, 0, 3), rotation (1, 0, 0, 0), scale (0, 0, 0)\n");
+  EXPECT_HAS(out, "      \"Mix\" KvCombinerNode: range [-1, 2], input operation 1, inputs \"Open\" type 10 "
+                  "(1, 0.5, 0, 1)\n");
+  EXPECT_HAS(out, "bones \"lip\", \"cheek\"\n");
+  EXPECT_HAS(out, "        KvAnim \"Idle\": time 0.25 to 2, 2 curves, 3 keys, timing parameters (0.16, 0.22), "
+                  "signed field -1\n          curve \"jaw\": interpolation 2, 2 keys\n"
+                  "            key at 0.25: value 0, slopes in 0 out 1\n");
+  EXPECT_HAS(out, "          bone weights: \"jaw\" 0.5\n          text fields: \"hello\", \"\"\n");
+  EXPECT_HAS(out, "      KvPhonemeMap: 1 entries, 1 target names\n        phoneme 4: \"Smile\" amount 0.5\n");
 }
 
-TEST_F(KvrDumpFaceTest, FaceGraphJsonHoldsNodesLinksPropertiesBonesAndTypeGroups) {
+TEST_F(KvrDumpFaceTest, FaceGraphShowsNodesThroughTheObjectTable) {
   KvFaceGraph graph;
   BuildFace(graph);
-  const Json doc = Dump(Save(&graph, "graph.kvr"));
-  EXPECT_EQ(doc["objectCount"], 7);
-  const Json& root = doc["root"];
-  EXPECT_EQ(root["index"], 0);
-  EXPECT_EQ(root["class"], "KvFaceGraph");
-  EXPECT_FALSE(root.contains("name"));
-  const Json& nodes = root["nodes"];
+  const Json doc = Dump(Save(&graph));
+  const Json& nodes = doc["root"]["nodes"];
   ASSERT_EQ(nodes.size(), 6u);
-  for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i]["index"], i + 1) << "nodes go through the object table";
-
-  const Json& open = nodes[0];
-  EXPECT_EQ(open["class"], "KvBonePoseNode");
-  EXPECT_EQ(open["bones"][0]["name"], "jaw");
-  EXPECT_EQ(open["bones"][0]["position"], Json({0, 0, 3}));
-  EXPECT_EQ(open["inputLinks"], Json::array());
-
-  const Json& mix = nodes[1];
-  EXPECT_EQ(mix["class"], "KvCombinerNode");
-  EXPECT_EQ(mix["minValue"], -1);
-  EXPECT_EQ(mix["maxValue"], 2);
-  EXPECT_EQ(mix["inputOperation"], 1);
-  EXPECT_FALSE(mix.contains("bones"));
-  EXPECT_EQ(mix["inputLinks"], Json::parse(R"([{"class":"KvFaceGraphNodeLink","inputName":"Open",
+  for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i]["index"], i + 1);
+  EXPECT_EQ(nodes[0]["bones"][0]["position"], Json({0, 0, 3}));
+  EXPECT_EQ(nodes[1]["inputLinks"], Json::parse(R"([{"class":"KvFaceGraphNodeLink","inputName":"Open",
       "linkFunction":"clamped linear","linkFunctionType":10,"parameters":[1,0.5,0,1],
       "parameterNames":["m","clampx","clampy","clampdir"]}])"));
-
-  EXPECT_EQ(nodes[2]["class"], "KvDeltaNode");
   EXPECT_EQ(nodes[2]["minValue"], -3);
-  EXPECT_EQ(nodes[2]["inputLinks"][0]["parameterNames"], Json({"m", "b"}));
-  EXPECT_EQ(nodes[3]["class"], "KvCurrentTimeNode");
-
-  const Json& smile = nodes[4];
-  EXPECT_EQ(smile["class"], "KvMorphTargetNode");
-  EXPECT_EQ(smile["inputLinks"][0]["linkFunction"], "negate");
-  EXPECT_EQ(smile["inputLinks"][0]["linkFunctionType"], 5);
-  EXPECT_EQ(smile["inputLinks"][0]["parameters"], Json::array());
-  EXPECT_EQ(smile["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
+  EXPECT_EQ(nodes[4]["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
       "name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}])"));
+  EXPECT_EQ(doc["root"]["typeGroups"][0],
+            Json::parse(R"({"nodeClass":"KvBonePoseNode","nodes":[{"ref":1},{"ref":6}]})"));
+  EXPECT_EQ(doc["root"]["typeGroups"].size(), 5u);
 
-  // One group per node class, in order of first appearance, members by reference.
-  EXPECT_EQ(root["typeGroups"], Json::parse(R"([
-      {"nodeClass":"KvBonePoseNode","nodes":[{"ref":1},{"ref":6}]},
-      {"nodeClass":"KvCombinerNode","nodes":[{"ref":2}]},
-      {"nodeClass":"KvDeltaNode","nodes":[{"ref":3}]},
-      {"nodeClass":"KvCurrentTimeNode","nodes":[{"ref":4}]},
-      {"nodeClass":"KvMorphTargetNode","nodes":[{"ref":5}]}])"));
-}
-
-TEST_F(KvrDumpFaceTest, TextReportShowsTheSameFigures) {
-  std::string out;
-  std::string err;
-  ASSERT_EQ(KvrDump(SaveActor(), out, err), kExitOk) << err;
-  ExpectLines(out,
-              {
-                  "Objects: 1\nRoot:\n  #0 KvActor \"Ada\": 3 master bones, compiled face graph of 6 nodes, 2 groups "
-                  "besides the default\n    master bone list (3):\n"
-                  "      bone \"jaw\": position (0, 0, 3), rotation (1, 0, 0, 0), scale (0, 0, 0)\n",
-                  "    compiled face graph (6 nodes):\n"
-                  "      \"Open\" KvBonePoseNode: range [0, 1], input operation 0, inputs (none), bones \"jaw\", "
-                  "\"lip\"\n"
-                  "      \"Mix\" KvCombinerNode: range [-1, 2], input operation 1, inputs \"Open\" type 10 "
-                  "(1, 0.5, 0, 1)\n",
-                  "      \"Smile\" KvMorphTargetNode: range [0, 1], input operation 0, inputs \"Mix\" type 5\n"
-                  "      \"Pucker\" KvBonePoseNode: range [0, 1], input operation 0, inputs (none), bones \"lip\", "
-                  "\"cheek\"\n",
-                  "    default group:\n      KvAnimGroup \"Default\": 1 animations\n"
-                  "        KvAnim \"Idle\": time 0.25 to 2, 2 curves, 3 keys, timing parameters (0.16, 0.22), "
-                  "signed field 7\n"
-                  "          curve \"jaw\": interpolation 2, 2 keys\n"
-                  "            key at 0.25: value 0, slopes in 0 out 1\n"
-                  "            key at 2: value 1, slopes in 0.5 out -0.5\n",
-                  "          bone weights: \"jaw\" 0.5, \"lip\" 0.25\n          text fields: \"hello\", \"\"\n",
-                  "    groups (2):\n      KvAnimGroup \"Speech\": 1 animations\n",
-                  "      KvAnimGroup \"Empty\": 0 animations\n    phoneme map:\n"
-                  "      KvPhonemeMap: 2 entries, 2 target names\n        phoneme 4: \"Smile\" amount 0.5\n"
-                  "        phoneme 4: \"Open\" amount 0.25\n        target names: \"Smile\", \"Open\"\n",
-              });
-
-  KvFaceGraph graph;
-  BuildFace(graph);
-  ExpectLines(Text(Dump(Save(&graph, "graph.kvr"))),
-              {
-                  "  #0 KvFaceGraph: 6 nodes, 5 type groups\n    nodes (6):\n"
-                  "      #1 KvBonePoseNode \"Open\": range [0, 1], input operation 0, 0 input links, 0 user "
-                  "properties, 2 bones\n"
-                  "        bone \"jaw\": position (0, 0, 3), rotation (1, 0, 0, 0), scale (0, 0, 0)\n",
-                  "      #2 KvCombinerNode \"Mix\": range [-1, 2], input operation 1, 1 input links, 0 user "
-                  "properties\n"
-                  "        input \"Open\" through \"clamped linear\" (type 10): m 1, clampx 0.5, clampy 0, "
-                  "clampdir 1\n",
-                  "      #5 KvMorphTargetNode \"Smile\": range [0, 1], input operation 0, 1 input links, 1 user "
-                  "properties\n        input \"Mix\" through \"negate\" (type 5)\n"
-                  "        property \"Morph Target Name\": kind 3, values (0, 0), strings \"Target\"\n",
-                  "    type groups (5):\n      KvBonePoseNode: \"Open\", \"Pucker\"\n",
-              });
+  const std::string text = Text(doc);
+  EXPECT_HAS(text, "  #0 KvFaceGraph: 6 nodes, 5 type groups\n    nodes (6):\n"
+                   "      #1 KvBonePoseNode \"Open\": range [0, 1], input operation 0, 0 input links, 0 user "
+                   "properties, 2 bones\n");
+  EXPECT_HAS(text, "        input \"Open\" through \"clamped linear\" (type 10): m 1, clampx 0.5, clampy 0, "
+                   "clampdir 1\n");
+  EXPECT_HAS(text, "        input \"Mix\" through \"negate\" (type 5)\n"
+                   "        property \"Morph Target Name\": kind 3, values (0, 0), strings \"Target\"\n");
+  EXPECT_HAS(text, "    type groups (5):\n      KvBonePoseNode: \"Open\", \"Pucker\"\n");
 }
 
 TEST_F(KvrDumpFaceTest, PhonemeMapAsRoot) {
   KvPhonemeMap map;
   map.entries.PushBack(KvPhonemeMapEntry{12, KvName("Wide"), 1.5f});
-  map.targetNames.PushBack(KvName("Wide"));
-  const std::string path = Save(&map, "map.kvr");
-  const Json doc = Dump(path);
+  const Json doc = Dump(Save(&map));
   EXPECT_EQ(doc["root"], Json::parse(R"({"index":0,"class":"KvPhonemeMap",
-      "entries":[{"phoneme":12,"target":"Wide","amount":1.5}],"targetNames":["Wide"]})"));
-  ExpectLines(Text(doc), {"  #0 KvPhonemeMap: 1 entries, 1 target names\n    phoneme 12: \"Wide\" amount 1.5\n"
-                          "    target names: \"Wide\"\n"});
+      "entries":[{"phoneme":12,"target":"Wide","amount":1.5}],"targetNames":[]})"));
+  EXPECT_HAS(Text(doc), "  #0 KvPhonemeMap: 1 entries, 0 target names\n    phoneme 12: \"Wide\" amount 1.5\n");
 }
 
 TEST_F(KvrDumpFaceTest, DamagedActorsAreRejectedOrRenderedWithoutHarm) {
   const Bytes good = ReadFile(SaveActor());
   const std::string path = TempPath("bad.kvr");
-  // Cut short inside the phoneme map.
-  Bytes cut(good.begin(), good.end() - 9);
-  WriteFile(path, cut);
-  std::string out;
-  std::string line;
+  WriteFile(path, Bytes(good.begin(), good.end() - 2));  // cut short in the phoneme map
+  std::string out, line;
   EXPECT_EQ(KvrDump(path, out, line), kExitBadArchive);
   EXPECT_EQ(out, "");
   EXPECT_EQ(line.rfind("kvr: " + path + ": ", 0), 0u) << line;
-  EXPECT_NE(line.find("truncated at byte"), std::string::npos) << line;
+  EXPECT_NE(line.find(" at byte "), std::string::npos) << line;
   EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
 
   // Every byte of the object stream flipped in turn: what loads renders in both
@@ -329,7 +204,6 @@ TEST_F(KvrDumpFaceTest, DamagedActorsAreRejectedOrRenderedWithoutHarm) {
   const Bytes rootRecord = ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get();
   const size_t stream = std::search(good.begin(), good.end(), rootRecord.begin(), rootRecord.end()) - good.begin();
   ASSERT_LT(stream, good.size());
-  uint32_t rejected = 0;
   for (size_t i = stream; i < good.size(); ++i) {
     Bytes patched = good;
     patched[i] ^= 0xFF;
@@ -338,13 +212,11 @@ TEST_F(KvrDumpFaceTest, DamagedActorsAreRejectedOrRenderedWithoutHarm) {
     std::string error;
     if (DumpToJson(path, document, error) != kExitOk) {
       EXPECT_FALSE(error.empty()) << i;
-      ++rejected;
       continue;
     }
     EXPECT_FALSE(Text(document).empty()) << i;
     EXPECT_FALSE(document.dump(-1, ' ', false, Json::error_handler_t::replace).empty()) << i;
   }
-  EXPECT_GT(rejected, 0u);
 }
 
 }  // namespace

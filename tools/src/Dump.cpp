@@ -382,7 +382,9 @@ class GraphWriter {
     json["signedField"] = anim.signedField;
   }
 
-  void GroupFields(const KvAnimGroup& group, Json& json) { json["anims"] = Records(group.anims, &GraphWriter::AnimFields); }
+  void GroupFields(const KvAnimGroup& group, Json& json) {
+    json["anims"] = Records(group.anims, &GraphWriter::AnimFields);
+  }
 
   void SetFields(const KvAnimSet& set, Json& json) {
     json["secondName"] = Text(set.secondName);
