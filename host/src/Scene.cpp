@@ -674,6 +674,9 @@ bool Scene::connectAttr(const std::string& src, const std::string& dst, bool nex
   if (!s.splitNodePlug(src, sn, sp) || !s.splitNodePlug(dst, dn, dp)) return false;
   Impl::ParsedPlug a, b;
   if (!s.parsePlug(*sn, sp, a, true) || !s.parsePlug(*dn, dp, b, true)) return false;
+  // A source named as a whole multi ("shape.iog", as files write whole-object set
+  // membership) is its element 0, the first instance, as in Maya.
+  if (a.key.attr->multi && !a.key.idx.empty() && a.key.idx.back() < 0) a.key.idx.back() = 0;
   if (nextAvailable && b.key.attr->multi && b.key.idx.back() < 0) {
     int next = 0;
     if (b.key.attr->chain.size() == 1) {

@@ -8,6 +8,8 @@
 #include <maya/MItGeometry.h>
 #include <maya/MItMeshPolygon.h>
 #include <maya/MObjectArray.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
 #include <maya/MStringArray.h>
 
@@ -167,6 +169,21 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   names.clear();
   EXPECT_EQ(shaderIndices(bare, &names), (std::vector<int>(6, -1)));
   EXPECT_TRUE(names.empty());
+}
+
+TEST_F(MeshTest, WholeObjectAssignmentWrittenWithoutAnInstanceIndex) {
+  // Maya files write `connectAttr "shape.iog" "SG.dsm" -na`; the connection is
+  // the shape's first instance, instObjGroups[0].
+  std::string shape = b.mesh("fileStyle", cube());
+  std::string sg = b.material("phong", "metal");
+  b.connect(shape + ".iog", sg + ".dsm", true);
+  std::vector<std::string> names;
+  EXPECT_EQ(shaderIndices(shape, &names), (std::vector<int>(6, 0)));
+  EXPECT_EQ(names, (std::vector<std::string>{"metalSG"}));
+  MPlugArray sources;
+  MFnDependencyNode(b.scene().findNode(sg)).findPlug("dsm").elementByLogicalIndex(0).connectedTo(sources, true, false);
+  ASSERT_EQ(sources.length(), 1u);
+  EXPECT_EQ(sources[0].logicalIndex(), 0u);
 }
 
 TEST_F(MeshTest, PerFaceMembershipThroughHistoryGroupParts) {
