@@ -36,16 +36,39 @@ void RemovePendingAndExit(int signal) {
   _exit(128 + signal);
 }
 
-struct PendingTemp {
-  explicit PendingTemp(const std::string& path) {
-    std::snprintf(g_pendingTemp, sizeof g_pendingTemp, "%s", path.c_str());
+// Creates the temporary file beside `output` under a name the interrupt handler
+// already holds: mkstemp fills in the name inside the handler's own buffer, so
+// there is no moment at which the file exists and the handler does not know it.
+// Removes the file when it goes out of scope, unless it was kept.
+class PendingTemp {
+ public:
+  explicit PendingTemp(const std::string& output) {
+    std::snprintf(g_pendingTemp, sizeof g_pendingTemp, "%s.tmp-XXXXXX", output.c_str());
+    const int fd = mkstemp(g_pendingTemp);
+    if (fd < 0) {
+      error_ = errno;
+      g_pendingTemp[0] = '\0';
+      return;
+    }
+    close(fd);
+    path_ = g_pendingTemp;
   }
   ~PendingTemp() {
     if (g_pendingTemp[0] != '\0') unlink(g_pendingTemp);
     g_pendingTemp[0] = '\0';
   }
+  PendingTemp(const PendingTemp&) = delete;
+  PendingTemp& operator=(const PendingTemp&) = delete;
+
+  bool Created() const { return !path_.empty(); }
+  int Error() const { return error_; }
+  const std::string& Path() const { return path_; }
   // The file became the archive: nothing to remove any more.
   void Keep() { g_pendingTemp[0] = '\0'; }
+
+ private:
+  std::string path_;
+  int error_ = 0;
 };
 
 // Like Maya: the log lives in MAYA_APP_DIR, which defaults to $HOME/maya.
@@ -174,11 +197,9 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
   // 2. A temporary file beside the output: the output itself changes only when a
   // complete archive stands ready to replace it.
   const fs::path output = fs::absolute(outputPath);
-  std::string tempPath = output.string() + ".tmp-XXXXXX";
-  const int fd = mkstemp(tempPath.data());
-  if (fd < 0) return Fail("could not write " + outputPath + ": " + std::strerror(errno));
-  close(fd);
-  PendingTemp pending(tempPath);
+  PendingTemp pending(output.string());
+  if (!pending.Created()) return Fail("could not write " + outputPath + ": " + std::strerror(pending.Error()));
+  const std::string& tempPath = pending.Path();
 
   // 3. The export, through a translator object of the module; relative texture
   // paths resolve against the scene's folder, as Maya resolves them in its project.
