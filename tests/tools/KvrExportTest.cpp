@@ -193,7 +193,7 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
   if (child == 0) {
     putenv(const_cast<char*>(appDir.c_str()));
     std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
+    std::freopen((dir_ / "interrupted.err").c_str(), "w", stderr);
     execl(KVR_BINARY, KVR_BINARY, "export", (dir_ / "big.ma").c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -208,8 +208,11 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(sawTemporary) << "the export never created its temporary file";
+  const std::string how = WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                              : "exit status " + std::to_string(WEXITSTATUS(status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << how << "\n" << Slurp(dir_ / "interrupted.err");
   EXPECT_EQ(Slurp(out), "previous archive");
-  EXPECT_TRUE(Leftovers().empty()) << "the interrupted export removed its temporary file";
+  EXPECT_TRUE(Leftovers().empty()) << "the interrupted export removed its temporary file; " << how;
 }
 
 TEST_F(KvrExport, EveryCorpusSceneExportsAndDumps) {
