@@ -95,6 +95,8 @@ TEST_F(KvrExport, BundledExampleExportsEverythingItHolds) {
     EXPECT_TRUE(Contains(dump.out, part)) << part << "\n" << dump.out;
   }
   EXPECT_TRUE(Leftovers().empty());
+  // A new archive is as readable as any new file, not private like a temporary one.
+  EXPECT_NE(fs::status(out).permissions() & fs::perms::others_read, fs::perms::none);
 }
 
 TEST_F(KvrExport, LogGoesToHomeMayaWhenMayaAppDirIsUnset) {

@@ -3,6 +3,7 @@
 #include <kvhost/MayaAscii.h>
 #include <kvhost/Plugins.h>
 #include <kvhost/Scene.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,6 +51,18 @@ class PendingTemp {
       g_pendingTemp[0] = '\0';
       return;
     }
+    // mkstemp makes the file private; the archive gets the permissions the output
+    // already has, or those a new file would get.
+    struct stat existing {};
+    mode_t mode = 0;
+    if (stat(output.c_str(), &existing) == 0) {
+      mode = existing.st_mode & 07777;
+    } else {
+      const mode_t mask = umask(0);
+      umask(mask);
+      mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
     close(fd);
     path_ = g_pendingTemp;
   }
