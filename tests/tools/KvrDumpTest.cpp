@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Dump.h"
+#include "DumpTestSupport.h"
 #include "SceneTestSupport.h"
 
 namespace {
@@ -185,28 +186,8 @@ TEST_F(KvrDumpTest, PatchedArchivesAreReportedOrRejectedWithoutHarm) {
   // and whatever does not must say why.
   const Bytes good = ReadFile(SaveSampleScene(0));
   const std::string path = TempPath("patched.kvr");
-  // The object stream, from the root's record on (the tables are the loader's).
-  const Bytes rootRecord = ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).Get();
-  const size_t stream = std::search(good.begin(), good.end(), rootRecord.begin(), rootRecord.end()) - good.begin();
-  ASSERT_LT(stream, good.size());
-  uint32_t rendered = 0;
-  for (size_t i = stream; i < good.size(); ++i) {
-    {
-      Bytes patched = good;
-      patched[i] ^= 0xFF;
-      WriteFile(path, patched);
-      Json document;
-      std::string error;
-      if (DumpToJson(path, document, error) != kExitOk) {
-        EXPECT_FALSE(error.empty()) << i;
-        continue;
-      }
-      std::ostringstream text;
-      WriteTextReport(document, text);
-      EXPECT_FALSE(document.dump(-1, ' ', false, Json::error_handler_t::replace).empty());
-      ++rendered;
-    }
-  }
+  const uint32_t rendered =
+      DumpEveryFlippedByte(good, ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).Get(), path);
   EXPECT_GT(rendered, 0u);
 }
 
