@@ -24,10 +24,10 @@ void setStatus(MStatus* status, MStatus value) {
 std::shared_ptr<const MeshGeom> geometryOf(Node* node) {
   if (!node || !node->hasFn(MFn::kMesh)) return nullptr;
   std::string error;
-  auto g = kvhost::shapeGeometry(*node, &error);
+  auto g = kvhost::apiGeometry(*node, &error);
   if (!g && !node->reportedGeomError) {
     node->reportedGeomError = true;
-    MGlobal::displayError(MString(error));
+    MGlobal::displayError(MString(kvhost::geometryProblem(*node, error)));
   }
   return g;
 }
@@ -206,28 +206,28 @@ MStatus MFnMesh::getPolygonUVid(int polygonId, int vertexIndex, int& uvId, const
 
 namespace {
 
-// Faces of a per-face assignment og[k]: its stored component list, or the
-// inputComponents of the groupParts that shares its groupId.
-std::vector<int> groupFaces(Node& shape, int instance, int k, int faceCount) {
+// Faces of a per-face assignment og[k]: those the mesh's history tagged with
+// the group og[k].gid names (a groupParts upstream); otherwise the component
+// list stored on the shape, carried to the triangles the host made of its faces.
+std::vector<int> groupFaces(Node& shape, const MeshGeom& g, int instance, int k) {
+  const int64_t key = kvhost::groupKey(kvhost::PlugKey{&shape, shape.findAttribute("gid"), {instance, k, -1}});
+  for (const kvhost::FaceGroup& group : g.groups)
+    if (group.id == key) return group.faces;
   const kvhost::Attribute* gcl = shape.findAttribute("gcl");
   kvhost::Value v;
-  if (kvhost::readValue(kvhost::PlugKey{&shape, gcl, {instance, k, -1}}, v) && v.kind == kvhost::Value::DataValue)
-    if (auto list = std::dynamic_pointer_cast<const kvhost::ComponentListData>(v.data); list && !list->ranges.empty())
-      return list->indices("f", faceCount);
-  const kvhost::Attribute* gid = shape.findAttribute("gid");
-  const kvhost::Connection* c = shape.scene->incoming(kvhost::PlugKey{&shape, gid, {instance, k, -1}});
-  if (!c) return {};
-  Node* groupId = c->src.node;
-  for (const auto& out : groupId->out) {
-    Node* parts = out.get()->dst.node;
-    if (!parts->hasFn(MFn::kGroupParts) || out->dst.attr->shortName != "gi") continue;
-    kvhost::Value ic;
-    const kvhost::Attribute* icAttr = parts->findAttribute("ic");
-    if (kvhost::readValue(kvhost::PlugKey{parts, icAttr, {-1}}, ic) && ic.kind == kvhost::Value::DataValue)
-      if (auto list = std::dynamic_pointer_cast<const kvhost::ComponentListData>(ic.data))
-        return list->indices("f", faceCount);
-  }
-  return {};
+  if (!kvhost::readValue(kvhost::PlugKey{&shape, gcl, {instance, k, -1}}, v) || v.kind != kvhost::Value::DataValue)
+    return {};
+  auto list = std::dynamic_pointer_cast<const kvhost::ComponentListData>(v.data);
+  if (!list) return {};
+  if (!g.faceOrigin) return list->indices("f", g.topo->numFaces());
+  const std::vector<int>& origin = *g.faceOrigin;
+  const int before = origin.empty() ? 0 : origin.back() + 1;
+  std::vector<char> member(static_cast<size_t>(before));
+  for (int f : list->indices("f", before)) member[static_cast<size_t>(f)] = 1;
+  std::vector<int> faces;
+  for (size_t f = 0; f < origin.size(); ++f)
+    if (member[static_cast<size_t>(origin[f])]) faces.push_back(static_cast<int>(f));
+  return faces;
 }
 
 }  // namespace
@@ -264,7 +264,7 @@ MStatus MFnMesh::getConnectedShaders(unsigned int instanceNumber, MObjectArray& 
       perFace.push_back({c->src.idx[1], c->dst.node});
   std::sort(perFace.begin(), perFace.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto [k, sg] : perFace) {
-    std::vector<int> members = groupFaces(*n, inst, k, faces);
+    std::vector<int> members = g ? groupFaces(*n, *g, inst, k) : std::vector<int>();
     if (members.empty()) continue;
     int index = indexOf(sg);
     for (int f : members) indices[static_cast<unsigned>(f)] = index;

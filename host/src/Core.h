@@ -178,10 +178,24 @@ public:
   bool complete = false;
 };
 
+// A polygon mesh as the host evaluates it. Faces are loops of vertices: the
+// outer loop, then its hole loops, which start at the offsets in `holeStarts`.
 struct MeshTopology {
   int numVertices = 0;
   std::vector<int> faceStart{0};  // per face, into faceVerts; size numFaces + 1
   std::vector<int> faceVerts;     // outer loop then hole loops
+  std::vector<int> holeStarts;    // ascending offsets into faceVerts where a hole loop begins
+  // Edges in the mesh's own order (generators and files fix it; modifiers that
+  // split edges number new vertices by it) with their smooth flags.
+  struct Edge {
+    int v0 = 0, v1 = 0;
+    bool smooth = false;
+  };
+  std::vector<Edge> edges;
+  // Per face vertex, the edge leaving it along its loop: e, or -e-1 when the
+  // loop walks edge e from v1 to v0 (the polyFaces encoding). Empty when the
+  // mesh came without edges (edgesOf() derives them).
+  std::vector<int> faceEdges;
   struct UVSet {
     std::string name;
     std::vector<float> u, v;
@@ -189,11 +203,28 @@ struct MeshTopology {
   };
   std::vector<UVSet> uvSets;  // in uvst index order
   int numFaces() const { return static_cast<int>(faceStart.size()) - 1; }
+  int faceSize(int f) const { return faceStart[static_cast<size_t>(f) + 1] - faceStart[static_cast<size_t>(f)]; }
+  // Loops of face f as [begin, end) offsets into faceVerts, outer loop first.
+  std::vector<std::pair<int, int>> loops(int f) const;
+};
+
+// Faces tagged by a groupParts node with a group id; modifiers carry the tags
+// to the faces they make, as Maya carries component groups down the history.
+// Files do not store group ids (Maya numbers groupId nodes as it loads them),
+// so a group is known by its groupId node (see groupKey).
+struct FaceGroup {
+  int64_t id = 0;
+  std::vector<int> faces;  // ascending
 };
 
 struct MeshGeom {
   std::shared_ptr<const MeshTopology> topo;
   std::vector<MVector> points;
+  std::vector<FaceGroup> groups;
+  // Set on the geometry the API sees when the host triangulated the shape:
+  // per face, the face of the shape's own geometry it came from, so that
+  // component lists stored on the shape follow the new faces.
+  std::shared_ptr<const std::vector<int>> faceOrigin;
 };
 
 class MeshData : public Data {
@@ -228,8 +259,11 @@ struct Slot {
 
 // ------------------------------------------------------------------ nodes
 
+struct PolyFamily;
+
 struct NodeType {
   std::string name;
+  const PolyFamily* poly = nullptr;  // construction-history nodes the host evaluates
   MFn::Type api = MFn::kDependencyNode;
   std::vector<MFn::Type> fns;  // every type hasFn answers true for
   bool dag = false;
@@ -298,6 +332,7 @@ public:
   MMatrix localCache, worldCache;
   std::map<int, std::shared_ptr<const MeshGeom>> geomCache;  // keyed by output element
   std::shared_ptr<const MeshGeom> shapeCache;
+  std::shared_ptr<const MeshGeom> apiCache;  // triangulated for the API
   bool shapeCacheFailed = false;
   std::string shapeError;
   bool reportedGeomError = false;
@@ -330,6 +365,8 @@ struct Scene::Impl {
   std::vector<Message> messages;
   bool inDefaults = false;
   bool angleInDegrees = true;
+  bool triangulateMeshes = false;
+  int mayaVersion = 0;  // year of the Maya that saved the scene; 0 if unknown
 
   Impl();
   const NodeType* typeFor(const std::string& name) const;
@@ -388,13 +425,34 @@ void setLocalMatrix(Node& node, const MMatrix& m);
 // Every path to the node, each from the top node down.
 std::vector<std::vector<Node*>> allPaths(Node* node);
 
-// Geometry of a mesh shape as the API sees it (history evaluated). Null, with
-// a message naming the mesh in `error`, when the host cannot produce it.
+// Geometry of a mesh shape (history evaluated, the shape's tweaks applied), as
+// its outMesh and worldMesh give it to other nodes. Null, with the cause in
+// `error` ("'polyBevel1' (polyBevel) is not supported"), when the host cannot
+// produce it.
 std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error = nullptr);
+// The geometry the API shows for a shape: shapeGeometry, triangulated when
+// the scene triangulates meshes and the shape is not an intermediate object.
+std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error = nullptr);
+// "mesh 'NAME': CAUSE; the mesh has no geometry".
+std::string geometryProblem(const Node& shape, const std::string& why);
 // Output geometry of a node's plug (mesh o/w, deformer og[k], groupParts og).
 std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* error);
 // The first mesh shape fed, directly or through other nodes, by a plug.
 Node* downstreamShape(const PlugKey& key);
+
+// The plug of `attr` on `node`; `idx` gives the multi indices along the
+// attribute's chain (missing ones are -1). A null attr when the node lacks it.
+PlugKey keyOf(Node& node, const char* attr, std::vector<int> idx = {});
+// Stored multi elements of an attribute (the array plug's slot), or null.
+const SlotSub* elementsOf(Node& node, const PlugKey& arrayKey);
+MMatrix matrixOf(const Value& v);
+// Geometry arriving at an input plug through its connection.
+std::shared_ptr<const MeshGeom> inputGeometry(const PlugKey& input, std::string* error);
+// The group a groupId-valued plug (groupParts.gi, a shape's og[k].gid) names:
+// the connected groupId node, or else the plug's own value.
+int64_t groupKey(const PlugKey& idPlug);
+// Output geometry of a deformer (og[k]) or groupParts (og).
+std::shared_ptr<const MeshGeom> deformerOutput(Node& node, int k, std::string* error);
 
 // Convenient stored-value readers.
 double getNumber(Node& node, const char* attr, int component = 0);

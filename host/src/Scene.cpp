@@ -428,6 +428,7 @@ void Scene::Impl::invalidateGeneral(Node& start) {
     n->influences.clear();
     n->hasInfluences = false;
     n->shapeCache.reset();
+    n->apiCache.reset();
     n->shapeCacheFailed = false;
     n->hasLocal = false;
     n->hasWorld = false;
@@ -492,6 +493,7 @@ void Scene::reset() {
     n->children.clear();
     n->geomCache.clear();
     n->shapeCache.reset();
+    n->apiCache.reset();
   }
   fImpl->nodes.clear();
   fImpl->byName.clear();
@@ -501,6 +503,8 @@ void Scene::reset() {
   fImpl->world->inIndex.clear();
   fImpl->error.clear();
   fImpl->angleInDegrees = true;
+  fImpl->triangulateMeshes = false;
+  fImpl->mayaVersion = 0;
 }
 
 void Scene::ensureDefaultNodes() {

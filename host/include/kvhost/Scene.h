@@ -110,6 +110,29 @@ public:
   // only "centimeter"/"cm", the unit the host works in. Empty leaves a unit as it is.
   bool setCurrentUnit(const std::string& linear, const std::string& angle);
 
+  // The Maya version that saved the scene, as a year (2018 for "2018ff08");
+  // 0 when unknown, which gives the newest behaviour. A few primitives' UV
+  // layouts changed between versions.
+  void setMayaVersion(int year);
+  int mayaVersion() const;
+
+  // Mesh > Triangulate on every mesh: while on, the API shows the polygons of
+  // every mesh shape that is not an intermediate object split into triangles
+  // (vertex order, per-corner UVs and per-face shading kept). What shapes
+  // feed into other nodes is unchanged, so deformers and blend-shape targets
+  // see the meshes as they are.
+  void setTriangulateMeshes(bool on);
+
+  // Evaluates the meshes an export takes (not intermediate, transform
+  // visible) and reports those without geometry, once each: the API does not
+  // show their error again.
+  struct MeshReport {
+    int meshes = 0;                // meshes evaluated
+    long polygonsTriangulated = 0; // polygons of more than three sides split
+    std::vector<std::string> problems;  // "mesh 'NAME': CAUSE; the mesh has no geometry"
+  };
+  MeshReport checkMeshes();
+
   const std::string& lastError() const;
 
   // Messages shown through MGlobal since the last clearMessages().

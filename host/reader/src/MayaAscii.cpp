@@ -500,13 +500,30 @@ private:
     if (command == "select") return select();
     if (command == "currentUnit") return currentUnit();
     if (command == "file") return file();
+    if (command == "requires") return requiresStatement();
     // Statements that do not change what the host keeps: plug-in and file
     // information, light links, node locks, data structure declarations.
-    if (command == "requires" || command == "fileInfo" || command == "relationship" || command == "lockNode" ||
+    if (command == "fileInfo" || command == "relationship" || command == "lockNode" ||
         command == "dataStructure" || command == "workspace")
       return skip(command);
     warn("unknown statement '" + command + "'", "unknown statement '" + command + "' (skipped)");
     skip(command);
+  }
+
+  // requires maya "2018ff08": the version that saved the file, which decides
+  // a few primitives' UV layouts. Plug-in requirements change nothing.
+  void requiresStatement() {
+    collect("requires", fTokens);
+    if (fTokens.size() < 2 || fTokens[0].text != "maya") return;
+    const std::string& version = fTokens[1].text;
+    int year = 0;
+    for (char c : version) {
+      if (c < '0' || c > '9' || year > 100000) break;
+      year = year * 10 + (c - '0');
+    }
+    // Versions before 2008 were numbered 1 to 8.5.
+    if (year > 0 && year < 1000) year = 2007;
+    if (year > 0) fScene.setMayaVersion(year);
   }
 
   void currentUnit() {

@@ -1,0 +1,310 @@
+// Mesh geometry as a shape holds it: stored on the shape (vertices, edges,
+// polyFaces, UV sets) or arriving through its inMesh from construction
+// history, plus the shape's own tweaks; and the geometry the API sees, which
+// the host may triangulate.
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_map>
+
+#include "Core.h"
+#include "poly/PolyNodes.h"
+
+namespace kvhost {
+
+namespace {
+
+// Dense size of a stored multi (its largest index + 1), or -1 when the
+// indices are far sparser than any mesh Maya writes.
+int denseCount(const SlotSub* elems) {
+  if (!elems || elems->indices.empty()) return 0;
+  size_t count = static_cast<size_t>(elems->indices.back()) + 1;
+  return count > 2 * elems->indices.size() + 65536 ? -1 : static_cast<int>(count);
+}
+
+std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) {
+  auto topo = std::make_shared<MeshTopology>();
+  auto geom = std::make_shared<MeshGeom>();
+  const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
+  const SlotSub* ed = elementsOf(shape, keyOf(shape, "ed"));
+  int nv = denseCount(vt), ne = denseCount(ed);
+  if (nv < 0 || ne < 0) {
+    if (error) *error = std::string(nv < 0 ? "vertex" : "edge") + " indices lie far beyond the stored " +
+                        (nv < 0 ? "vertices" : "edges");
+    return nullptr;
+  }
+  geom->points.assign(static_cast<size_t>(nv), MVector());
+  if (vt)
+    for (size_t i = 0; i < vt->indices.size(); ++i) {
+      const Value& v = vt->elems[i].value;
+      if (v.kind == Value::Tuple) geom->points[static_cast<size_t>(vt->indices[i])] = MVector(v.n[0], v.n[1], v.n[2]);
+    }
+  topo->numVertices = nv;
+  // Edges with their smooth flags; an end outside the vertices becomes vertex 0.
+  std::vector<MeshTopology::Edge>& edges = topo->edges;
+  if (ed) {
+    edges.assign(static_cast<size_t>(ne), {});
+    auto vertex = [nv](double d) {
+      int v = toInt(d);
+      return v >= 0 && v < nv ? v : 0;
+    };
+    for (size_t i = 0; i < ed->indices.size(); ++i) {
+      const Value& v = ed->elems[i].value;
+      edges[static_cast<size_t>(ed->indices[i])] = {vertex(v.n[0]), vertex(v.n[1]), v.n[2] != 0.0};
+    }
+  }
+  // UV sets in uvst index order.
+  std::unordered_map<int, int> setPos;
+  if (const SlotSub* uvst = elementsOf(shape, keyOf(shape, "uvst"))) {
+    for (size_t i = 0; i < uvst->indices.size(); ++i) {
+      int logical = uvst->indices[i];
+      MeshTopology::UVSet set;
+      Value name;
+      if (readValue(keyOf(shape, "uvsn", {logical, -1}), name) && name.kind == Value::DataValue)
+        if (auto s = std::dynamic_pointer_cast<const StringData>(name.data)) set.name = s->value;
+      if (set.name.empty()) set.name = logical == 0 ? "map1" : "uvSet" + std::to_string(logical);
+      if (const SlotSub* pts = elementsOf(shape, keyOf(shape, "uvsp", {logical, -1}))) {
+        int dense = denseCount(pts);
+        if (dense < 0) {
+          if (error) *error = "UV indices lie far beyond the stored UVs";
+          return nullptr;
+        }
+        size_t count = static_cast<size_t>(dense);
+        set.u.assign(count, 0.0f);
+        set.v.assign(count, 0.0f);
+        for (size_t j = 0; j < pts->indices.size(); ++j) {
+          const Value& p = pts->elems[j].value;
+          set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[0]);
+          set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[1]);
+        }
+      }
+      setPos[logical] = static_cast<int>(topo->uvSets.size());
+      topo->uvSets.push_back(std::move(set));
+    }
+  }
+  // Faces: the i-th vertex of a loop is where its i-th directed edge starts.
+  // A loop naming an edge that does not exist keeps vertex 0 there and
+  // leaves the mesh without per-face edges (modifiers derive them).
+  bool edgesValid = true;
+  auto edgeStart = [&](int e) {
+    size_t idx = static_cast<size_t>(e >= 0 ? e : -(static_cast<int64_t>(e) + 1));
+    if (idx >= edges.size()) {
+      edgesValid = false;
+      return 0;
+    }
+    return e >= 0 ? edges[idx].v0 : edges[idx].v1;
+  };
+  // Faces in ascending index; the last run set for an index wins, and
+  // indices never set make no face.
+  std::vector<Node::FaceRun> runs = shape.faceRuns;
+  std::stable_sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+  const std::vector<int>& data = shape.faceData;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    if (r + 1 < runs.size() && runs[r + 1].index == runs[r].index) continue;
+    int64_t p = runs[r].start, end = runs[r].end;
+    size_t faceFirst = topo->faceVerts.size();
+    size_t loopFirst = faceFirst;
+    size_t loopSize = 0;
+    std::vector<std::pair<int, std::vector<int>>> uvs;  // set position, ids for the face's vertices
+    while (p < end) {
+      int code = data[static_cast<size_t>(p)], set = data[static_cast<size_t>(p) + 1], n = data[static_cast<size_t>(p) + 2];
+      const int* vals = &data[static_cast<size_t>(p) + 3];
+      p += 3 + n;
+      if (code == 1 || code == 2) {
+        loopFirst = topo->faceVerts.size();
+        loopSize = static_cast<size_t>(n);
+        if (code == 2 && loopFirst > faceFirst) topo->holeStarts.push_back(static_cast<int>(loopFirst));
+        for (int i = 0; i < n; ++i) {
+          topo->faceVerts.push_back(edgeStart(vals[i]));
+          topo->faceEdges.push_back(vals[i]);
+        }
+      } else if (code == 3) {
+        auto it = setPos.find(set);
+        if (it == setPos.end()) continue;
+        auto u = std::find_if(uvs.begin(), uvs.end(), [&](const auto& x) { return x.first == it->second; });
+        if (u == uvs.end()) {
+          uvs.push_back({it->second, {}});
+          u = uvs.end() - 1;
+        }
+        u->second.resize(topo->faceVerts.size() - faceFirst, -1);
+        for (int i = 0; i < n && static_cast<size_t>(i) < loopSize; ++i)
+          u->second[loopFirst - faceFirst + static_cast<size_t>(i)] = vals[i];
+      }
+    }
+    size_t count = topo->faceVerts.size() - faceFirst;
+    for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
+    for (auto& [pos, ids] : uvs) {
+      auto& set = topo->uvSets[static_cast<size_t>(pos)];
+      ids.resize(count, -1);
+      for (size_t i = 0; i < count; ++i) {
+        int id = ids[i];
+        set.uvIds[faceFirst + i] = id >= 0 && static_cast<size_t>(id) < set.u.size() ? id : -1;
+      }
+    }
+    topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
+  }
+  for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
+  if (!edgesValid) topo->faceEdges.clear();
+  geom->topo = topo;
+  return geom;
+}
+
+bool hasStoredGeometry(Node& shape) {
+  const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
+  return (vt && !vt->indices.empty()) || !shape.faceRuns.empty();
+}
+
+
+}  // namespace
+
+std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* error) {
+  Node& node = *key.node;
+  node.genValid = true;
+  const std::string& attr = key.attr->shortName;
+  if (node.hasFn(MFn::kMesh) && (attr == "o" || attr == "w")) return shapeGeometry(node, error);
+  if (node.type->poly) return polyNodeOutput(node, key, error);
+  if (attr == "og" && (node.hasFn(MFn::kGeometryFilt) || node.hasFn(MFn::kGroupParts)))
+    return deformerOutput(node, key.idx.empty() ? 0 : std::max(0, key.idx.back()), error);
+  if (error) *error = "'" + node.name + "' (" + node.typeName + ") is not supported";
+  return nullptr;
+}
+
+std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
+  shape.genValid = true;
+  if (shape.shapeCache) return shape.shapeCache;
+  if (shape.shapeCacheFailed) {
+    if (error) *error = shape.shapeError;
+    return nullptr;
+  }
+  std::shared_ptr<const MeshGeom> geom;
+  if (const Connection* c = shape.scene->incoming(keyOf(shape, "i"))) {
+    // History that cannot be evaluated falls back on geometry stored on the
+    // shape itself, which Maya writes when it has it.
+    std::string why;
+    geom = plugGeometry(c->src, &why);
+    if (!geom && !hasStoredGeometry(shape)) {
+      shape.shapeCacheFailed = true;
+      shape.shapeError = why;
+      if (error) *error = why;
+      return nullptr;
+    }
+  }
+  if (!geom) {
+    std::string why;
+    geom = storedGeometry(shape, &why);
+    if (!geom) {
+      shape.shapeCacheFailed = true;
+      shape.shapeError = why;
+      if (error) *error = why;
+      return nullptr;
+    }
+  }
+  // The shape's own tweaks (pnts) apply on top of whatever feeds it.
+  if (const SlotSub* pt = elementsOf(shape, keyOf(shape, "pt")); pt && !pt->indices.empty()) {
+    auto moved = std::make_shared<MeshGeom>(*geom);
+    for (size_t i = 0; i < pt->indices.size(); ++i) {
+      size_t v = static_cast<size_t>(pt->indices[i]);
+      const Value& val = pt->elems[i].value;
+      if (v < moved->points.size() && val.kind == Value::Tuple) moved->points[v] += MVector(val.n[0], val.n[1], val.n[2]);
+    }
+    geom = moved;
+  }
+  shape.shapeCache = geom;
+  return geom;
+}
+
+namespace {
+
+// Polygons of more than three corners, or with holes.
+long polygonsToSplit(const MeshTopology& t) {
+  long count = 0;
+  auto hole = t.holeStarts.begin();
+  for (int f = 0; f < t.numFaces(); ++f) {
+    const int end = t.faceStart[static_cast<size_t>(f) + 1];
+    bool holes = false;
+    for (; hole != t.holeStarts.end() && *hole < end; ++hole) holes = true;
+    if (t.faceSize(f) > 3 || holes) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error) {
+  auto geom = shapeGeometry(shape, error);
+  if (!geom || !shape.scene->triangulateMeshes || getBool(shape, "io") || polygonsToSplit(*geom->topo) == 0)
+    return geom;
+  if (!shape.apiCache) {
+    std::vector<int> origin;
+    auto triangles = triangulateFaces(*geom, nullptr, origin);
+    triangles->faceOrigin = std::make_shared<const std::vector<int>>(std::move(origin));
+    shape.apiCache = std::move(triangles);
+  }
+  return shape.apiCache;
+}
+
+std::string geometryProblem(const Node& shape, const std::string& why) {
+  return "mesh '" + shape.name + "': " + why + "; the mesh has no geometry";
+}
+
+Node* downstreamShape(const PlugKey& key) {
+  // Follow outgoing connections breadth-first until a mesh's inMesh.
+  std::vector<Node*> frontier{key.node};
+  std::vector<Node*> seen;
+  bool first = true;
+  while (!frontier.empty()) {
+    std::vector<Node*> next;
+    for (Node* n : frontier) {
+      for (const auto& c : n->out) {
+        if (first && !(c->src == key)) continue;
+        const std::string& d = c->dst.attr->shortName;
+        Node* dn = c->dst.node;
+        if (dn->hasFn(MFn::kMesh) && d == "i") return dn;
+        if (d != "ig" && d != "ip") continue;
+        if (std::find(seen.begin(), seen.end(), dn) != seen.end()) continue;
+        seen.push_back(dn);
+        next.push_back(dn);
+      }
+    }
+    first = false;
+    frontier = std::move(next);
+  }
+  return nullptr;
+}
+
+}  // namespace kvhost
+
+// ------------------------------------------------------------------ scene-wide
+
+namespace kvhost {
+
+void Scene::setMayaVersion(int year) { fImpl->mayaVersion = year; }
+int Scene::mayaVersion() const { return fImpl->mayaVersion; }
+
+void Scene::setTriangulateMeshes(bool on) {
+  if (fImpl->triangulateMeshes == on) return;
+  fImpl->triangulateMeshes = on;
+  for (auto& n : fImpl->nodes) n->apiCache.reset();
+}
+
+Scene::MeshReport Scene::checkMeshes() {
+  MeshReport report;
+  for (const auto& node : fImpl->nodes) {
+    Node& n = *node;
+    if (!n.alive || !n.hasFn(MFn::kMesh) || getBool(n, "io")) continue;
+    Node* parent = n.parents.empty() ? nullptr : n.parents.front();
+    if (parent && !getBool(*parent, "v")) continue;
+    ++report.meshes;
+    std::string why;
+    auto geom = shapeGeometry(n, &why);
+    if (!geom) {
+      report.problems.push_back(geometryProblem(n, why));
+      n.reportedGeomError = true;
+      continue;
+    }
+    if (fImpl->triangulateMeshes) report.polygonsTriangulated += polygonsToSplit(*geom->topo);
+  }
+  return report;
+}
+
+}  // namespace kvhost
