@@ -9,6 +9,7 @@
 #include <maya/MItMeshPolygon.h>
 
 #include "Core.h"
+#include "poly/MeshOps.h"
 
 using kvhost::MeshGeom;
 using kvhost::Node;
@@ -124,6 +125,33 @@ MStatus MFnMesh::getVertices(MIntArray& vertexCount, MIntArray& vertexList) cons
     vertexCount.append(t.faceStart[static_cast<size_t>(f) + 1] - t.faceStart[static_cast<size_t>(f)]);
   vertexList.items().assign(t.faceVerts.begin(), t.faceVerts.end());
   return MS::kSuccess;
+}
+
+int MFnMesh::numEdges(MStatus* status) const {
+  auto g = geometryOf(node(status));
+  return g ? static_cast<int>(kvhost::poly::withEdges(g->topo)->edges.size()) : 0;
+}
+
+MStatus MFnMesh::getEdgeVertices(int edgeId, int2& vertexList) const {
+  MStatus s;
+  auto g = geometryOf(node(&s));
+  if (!g) return s ? MStatus(MS::kFailure) : s;
+  auto topo = kvhost::poly::withEdges(g->topo);
+  if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) return MS::kInvalidParameter;
+  vertexList[0] = topo->edges[static_cast<size_t>(edgeId)].v0;
+  vertexList[1] = topo->edges[static_cast<size_t>(edgeId)].v1;
+  return MS::kSuccess;
+}
+
+bool MFnMesh::isEdgeSmooth(int edgeId, MStatus* status) const {
+  auto g = geometryOf(node(status));
+  if (!g) return false;
+  auto topo = kvhost::poly::withEdges(g->topo);
+  if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) {
+    setStatus(status, MS::kInvalidParameter);
+    return false;
+  }
+  return topo->edges[static_cast<size_t>(edgeId)].smooth;
 }
 
 MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {

@@ -336,6 +336,7 @@ public:
   bool shapeCacheFailed = false;
   std::string shapeError;
   bool reportedGeomError = false;
+  bool evaluating = false;  // its geometry is being computed: a history loop reaches it again
   // Skin clusters: influences (logical index, node, instance) by logical index.
   struct Influence {
     int logical;

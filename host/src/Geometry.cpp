@@ -162,6 +162,15 @@ std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* er
   node.genValid = true;
   const std::string& attr = key.attr->shortName;
   if (node.hasFn(MFn::kMesh) && (attr == "o" || attr == "w")) return shapeGeometry(node, error);
+  if (node.evaluating) {
+    if (error) *error = "'" + node.name + "' (" + node.typeName + ") feeds its own input";
+    return nullptr;
+  }
+  struct Guard {
+    Node& n;
+    explicit Guard(Node& node) : n(node) { n.evaluating = true; }
+    ~Guard() { n.evaluating = false; }
+  } guard(node);
   if (node.type->poly) return polyNodeOutput(node, key, error);
   if (attr == "og" && (node.hasFn(MFn::kGeometryFilt) || node.hasFn(MFn::kGroupParts)))
     return deformerOutput(node, key.idx.empty() ? 0 : std::max(0, key.idx.back()), error);
@@ -176,6 +185,15 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     if (error) *error = shape.shapeError;
     return nullptr;
   }
+  if (shape.evaluating) {
+    if (error) *error = "mesh '" + shape.name + "' feeds its own input";
+    return nullptr;
+  }
+  struct Guard {
+    Node& n;
+    explicit Guard(Node& node) : n(node) { n.evaluating = true; }
+    ~Guard() { n.evaluating = false; }
+  } guard(shape);
   std::shared_ptr<const MeshGeom> geom;
   if (const Connection* c = shape.scene->incoming(keyOf(shape, "i"))) {
     // History that cannot be evaluated falls back on geometry stored on the

@@ -244,6 +244,18 @@ void registerNodeTypes(Scene::Impl& impl) {
     b.num({"topologyCheck", "tc"}, NumType::Bool, 1);
   }
   {
+    TypeBuilder b(impl, "nonLinear", "geometryFilter", {});
+    b.typed({"deformerData", "dd"}, DataType::DoubleArray);
+    b.typed({"matrix", "ma"}, DataType::Matrix);
+  }
+  // Deformers the host does not evaluate: known as deformers, so that one at
+  // envelope 0 passes the mesh through and any other is named.
+  for (const char* name : {"cluster", "ffd", "wire", "wrap", "sculpt", "softMod", "deltaMush", "tension", "jiggle",
+                           "textureDeformer", "proximityWrap", "shrinkWrap", "solidify", "morph", "boneLattice",
+                           "jointCluster", "jointFfd", "jointLattice"}) {
+    TypeBuilder b(impl, name, "geometryFilter", {});
+  }
+  {
     TypeBuilder b(impl, "dagPose", "dependNode", {MFn::kDagPose});
     multi(b.message({"members", "m"}));
     multi(b.typed({"worldMatrix", "wm"}, DataType::Matrix));

@@ -1,7 +1,7 @@
 #pragma once
 // Function set for polygon meshes. Geometry is the shape's evaluated output:
-// stored data, or what its construction history (groupParts, tweak,
-// blendShape, skinCluster) makes of the Orig shape's data. When the host
+// stored data, or what its construction history (poly generators and
+// modifiers, groupParts, tweak, blendShape, skinCluster) makes. When the host
 // cannot produce it, the mesh reads as empty and an error naming the mesh is
 // shown once.
 
@@ -30,6 +30,11 @@ public:
   // Vertices of a face: its outer loop, then its hole loops.
   MStatus getPolygonVertices(int polygonId, MIntArray& vertexList) const;
   MStatus getVertices(MIntArray& vertexCount, MIntArray& vertexList) const;
+  // Edges in the mesh's own order (as files store them), and whether each is
+  // smooth (soft).
+  int numEdges(MStatus* status = nullptr) const;
+  MStatus getEdgeVertices(int edgeId, int2& vertexList) const;
+  bool isEdgeSmooth(int edgeId, MStatus* status = nullptr) const;
 
   // UV set names in the mesh's uvSet index order.
   MStatus getUVSetNames(MStringArray& setNames) const;

@@ -36,6 +36,7 @@ public:
 
 // Creates an instance of a plug-in class (a translator, a node, a command).
 typedef void* (*MCreatorFunction)();
+typedef int int2[2];
 
 class MStatus;
 class MString;

@@ -83,6 +83,9 @@ std::shared_ptr<const MeshGeom> evaluateDeleteComponent(PolyEval& e) {
       // Both halves name the edge's first vertex where they meet: the
       // other face's copy of that corner goes.
       joined.erase(joined.begin() + static_cast<long>(na));
+      // The kept face still starts where it started.
+      auto start = std::find(joined.begin(), joined.end(), a.front());
+      if (start != joined.end()) std::rotate(joined.begin(), start, joined.end());
       a = std::move(joined);
       auto& bl = faces[static_cast<size_t>(gone)].loops;
       faces[static_cast<size_t>(keep)].loops.insert(faces[static_cast<size_t>(keep)].loops.end(), bl.begin() + 1, bl.end());

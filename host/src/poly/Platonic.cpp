@@ -37,9 +37,9 @@ std::vector<MVector> corners(int kind) {
       for (int i = 0; i < 8; ++i) v.emplace_back(i & 1 ? 1 : -1, i & 2 ? 1 : -1, i & 4 ? 1 : -1);
       for (int i = 0; i < 4; ++i) {
         const double a = i & 1 ? inv : -inv, b = i & 2 ? phi : -phi;
-        v.emplace_back(0, a, b);
-        v.emplace_back(a, b, 0);
-        v.emplace_back(b, 0, a);
+        v.emplace_back(0, b, a);
+        v.emplace_back(b, a, 0);
+        v.emplace_back(a, 0, b);
       }
       return v;
     default:

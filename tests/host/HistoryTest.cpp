@@ -1,0 +1,527 @@
+// Construction history: poly generators against the meshes Maya stores for
+// them (points, loops, edges with smooth flags, UVs and per-corner UV ids),
+// modifiers on small meshes, component groups carried through them, the
+// host's own triangulation, and hostile parameters.
+
+#include <maya/MFloatArray.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MItMeshPolygon.h>
+#include <maya/MObjectArray.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
+#include <maya/MPointArray.h>
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include <kvhost/MayaAscii.h>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+using kvhost::Arg;
+
+struct Mesh {
+  std::vector<MPoint> points;
+  std::vector<std::vector<int>> faces, faceUVs;
+  std::vector<std::array<float, 2>> uvs;
+  std::vector<std::array<int, 3>> edges;  // v0 v1 smooth
+};
+
+// Values Maya prints with eight significant digits.
+constexpr double kPrinted = 6e-8;
+
+class HistoryTest : public HostTest {
+protected:
+  // A transform NAME with a mesh fed by a new node of `type` with `attrs`.
+  std::string generate(const std::string& type, const std::string& name,
+                       const std::vector<std::pair<std::string, std::vector<Arg>>>& attrs = {}) {
+    b.create(type, name + "Node");
+    for (const auto& [attr, values] : attrs) b.set(name + "Node." + attr, values);
+    b.transform(name);
+    std::string shape = b.create("mesh", name + "Shape", name);
+    b.connect(name + "Node.out", shape + ".i");
+    return shape;
+  }
+  // A modifier of `type` between the mesh's current input and the mesh.
+  std::string modify(const std::string& shape, const std::string& type, const std::string& name,
+                     const std::vector<std::pair<std::string, std::vector<Arg>>>& attrs = {},
+                     const std::string& in = "ip", const std::string& out = "out") {
+    MPlugArray sources;
+    MFnDependencyNode(node(shape)).findPlug("i").connectedTo(sources, true, false);
+    b.create(type, name);
+    for (const auto& [attr, values] : attrs) {
+      bool list = attr == "ics" || attr == "dc";
+      b.set(name + "." + attr, values, list ? "componentList" : "");
+    }
+    b.connect(sources[0].name().asChar(), name + "." + in);
+    b.connect(name + "." + out, shape + ".i");
+    return name;
+  }
+
+  static Mesh read(const std::string& shape) {
+    Mesh m;
+    MFnMesh fn(path(shape));
+    MPointArray points;
+    fn.getPoints(points);
+    m.points = points.items();
+    for (int f = 0; f < fn.numPolygons(); ++f) {
+      MIntArray verts;
+      fn.getPolygonVertices(f, verts);
+      m.faces.push_back(verts.items());
+      std::vector<int> uvs;
+      for (unsigned i = 0; i < verts.length(); ++i) {
+        int id = -1;
+        fn.getPolygonUVid(f, static_cast<int>(i), id);
+        uvs.push_back(id);
+      }
+      m.faceUVs.push_back(uvs);
+    }
+    MFloatArray u, v;
+    fn.getUVs(u, v);
+    for (unsigned i = 0; i < u.length(); ++i) m.uvs.push_back({u[i], v[i]});
+    for (int e = 0; e < fn.numEdges(); ++e) {
+      int2 ends;
+      fn.getEdgeVertices(e, ends);
+      m.edges.push_back({ends[0], ends[1], fn.isEdgeSmooth(e) ? 1 : 0});
+    }
+    return m;
+  }
+
+  static void expectPoints(const Mesh& m, const std::vector<double>& xyz, const char* what) {
+    ASSERT_EQ(m.points.size() * 3, xyz.size()) << what;
+    for (size_t i = 0; i < m.points.size(); ++i)
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.points[i][static_cast<unsigned>(c)], xyz[i * 3 + static_cast<size_t>(c)], kPrinted) << what << " vertex " << i;
+  }
+  static void expectUVs(const Mesh& m, const std::vector<double>& uv, const char* what) {
+    ASSERT_EQ(m.uvs.size() * 2, uv.size()) << what;
+    for (size_t i = 0; i < m.uvs.size(); ++i)
+      for (size_t c = 0; c < 2; ++c) EXPECT_NEAR(m.uvs[i][c], uv[i * 2 + c], kPrinted) << what << " uv " << i;
+  }
+
+  static std::vector<int> shaders(const std::string& shape) {
+    MObjectArray groups;
+    MIntArray indices;
+    MFnMesh(path(shape)).getConnectedShaders(0, groups, indices);
+    return indices.items();
+  }
+
+  // Unsigned area of a face, in the XY plane.
+  static double areaXY(const Mesh& m, int f) {
+    double a = 0;
+    const auto& loop = m.faces[static_cast<size_t>(f)];
+    for (size_t i = 0; i < loop.size(); ++i) {
+      const MPoint& p = m.points[static_cast<size_t>(loop[i])];
+      const MPoint& q = m.points[static_cast<size_t>(loop[(i + 1) % loop.size()])];
+      a += p.x * q.y - q.x * p.y;
+    }
+    return a / 2;
+  }
+};
+
+// ------------------------------------------------------------------ generators
+
+TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
+  Mesh cube = read(generate("polyCube", "unit", {{"cuv", {4}}}));
+  expectPoints(cube, {-0.5, -0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, 0.5, 0.5, 0.5,
+                      -0.5, 0.5, -0.5, 0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, -0.5, -0.5},
+               "unit cube");
+  EXPECT_EQ(cube.faces, (std::vector<std::vector<int>>{{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 1, 0}, {1, 7, 5, 3}, {6, 0, 2, 4}}));
+  EXPECT_EQ(cube.faceUVs, (std::vector<std::vector<int>>{{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 9, 8}, {1, 10, 11, 3}, {12, 0, 2, 13}}));
+  expectUVs(cube, {0.375, 0, 0.625, 0, 0.375, 0.25, 0.625, 0.25, 0.375, 0.5, 0.625, 0.5, 0.375, 0.75,
+                   0.625, 0.75, 0.375, 1, 0.625, 1, 0.875, 0, 0.875, 0.25, 0.125, 0, 0.125, 0.25},
+            "unit cube");
+  EXPECT_EQ(cube.edges, (std::vector<std::array<int, 3>>{{0, 1, 0}, {2, 3, 0}, {4, 5, 0}, {6, 7, 0}, {0, 2, 0}, {1, 3, 0},
+                                                        {2, 4, 0}, {3, 5, 0}, {4, 6, 0}, {5, 7, 0}, {6, 0, 0}, {7, 1, 0}}));
+
+  // Six rows up the front: float32 running sums, and one running v over every band.
+  Mesh tall = read(generate("polyCube", "tall", {{"sh", {6}}, {"cuv", {4}}}));
+  ASSERT_EQ(tall.points.size(), 28u);
+  const double front[] = {-0.5, -0.33333331, -0.16666664, 2.9802322e-08, 0.1666667, 0.33333337, 0.5};
+  for (int k = 0; k <= 6; ++k) EXPECT_NEAR(tall.points[static_cast<size_t>(2 * k)].y, front[k], kPrinted) << "row " << k;
+  ASSERT_EQ(tall.uvs.size(), 44u);
+  const std::pair<int, double> rowV[] = {{1, 0.041666668}, {6, 0.25}, {7, 0.5}, {8, 0.54166669}, {13, 0.75000012}, {14, 1.0000001}};
+  for (auto [row, v] : rowV) EXPECT_NEAR(tall.uvs[static_cast<size_t>(2 * row)][1], v, kPrinted) << "UV row " << row;
+  EXPECT_EQ(tall.faces.size(), 26u);
+  EXPECT_EQ(tall.edges.size(), 52u);
+  EXPECT_EQ(tall.edges[1], (std::array<int, 3>{2, 3, 1})) << "row edges inside a band are soft";
+
+  Mesh turned = read(generate("polyCube", "turned", {{"ax", {0, 0, 1}}}));
+  expectPoints(turned, {-0.5, -0.5, -0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, 0.5, -0.5, 0.5,
+                        -0.5, 0.5, 0.5, 0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, -0.5},
+               "cube on the Z axis");
+  EXPECT_EQ(turned.faces, cube.faces);
+  EXPECT_TRUE(read(generate("polyCube", "bare", {{"cuv", {0}}})).uvs.empty()) << "cuv 0 makes no UVs";
+}
+
+TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
+  Mesh cylinder = read(generate("polyCylinder", "pole", {{"cuv", {3}}}));
+  ASSERT_EQ(cylinder.points.size(), 42u);
+  // Accumulated float32 rotation, not cos/sin of 18 degrees (0.95105652).
+  EXPECT_NEAR(cylinder.points[0].x, 0.95105714, kPrinted);
+  EXPECT_NEAR(cylinder.points[0].y, -1, kPrinted);
+  EXPECT_NEAR(cylinder.points[0].z, -0.30901718, kPrinted);
+  EXPECT_EQ(cylinder.faces[20], (std::vector<int>{1, 0, 40})) << "bottom fan";
+  EXPECT_EQ(cylinder.faces[40], (std::vector<int>{20, 21, 41})) << "top fan";
+  EXPECT_EQ(cylinder.faceUVs[40], (std::vector<int>{62 + 18, 62 + 17, 83})) << "top rim UVs run the other way";
+  ASSERT_EQ(cylinder.uvs.size(), 84u);
+  EXPECT_NEAR(cylinder.uvs[21][0], 0.38749999, kPrinted);
+  EXPECT_NEAR(cylinder.uvs[22][0], 0.39999998, kPrinted);
+  EXPECT_NEAR(cylinder.uvs[40][0], 0.62499976, kPrinted);
+  EXPECT_NEAR(cylinder.uvs[41][1], 0.6875, kPrinted) << "top side row, Maya 2023 and later";
+  EXPECT_NEAR(cylinder.uvs[82][1], 0.15625, kPrinted);
+  EXPECT_NEAR(cylinder.uvs[83][1], 0.84375, kPrinted);
+  EXPECT_EQ(cylinder.edges[40], (std::array<int, 3>{0, 20, 1})) << "sides of 18 degrees are soft";
+  EXPECT_EQ(cylinder.edges[0][2], 0) << "rims are hard";
+
+  b.scene().setMayaVersion(2019);
+  Mesh old = read(generate("polyCylinder", "old", {{"cuv", {3}}}));
+  EXPECT_NEAR(old.uvs[41][1], 0.68843985, kPrinted) << "top side row before Maya 2023";
+  EXPECT_NEAR(old.uvs[82][1], 0.15000001, kPrinted);
+  EXPECT_NEAR(old.uvs[83][1], 0.83749998, kPrinted);
+
+  Mesh coarse = read(generate("polyCylinder", "coarse", {{"sa", {8}}, {"sh", {3}}}));
+  EXPECT_EQ(coarse.points.size(), 34u);
+  EXPECT_EQ(coarse.edges[32], (std::array<int, 3>{0, 8, 0})) << "sides of 45 degrees are hard";
+  EXPECT_EQ(coarse.edges[8], (std::array<int, 3>{8, 9, 1})) << "rings between side rows are soft";
+}
+
+TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
+  Mesh pyramid = read(generate("polyPyramid", "four", {{"cuv", {3}}}));
+  expectPoints(pyramid, {9.2725848e-08, -0.35355338, -0.70710677, -0.70710677, -0.35355338, -6.1817239e-08,
+                         -3.090862e-08, -0.35355338, 0.70710677, 0.70710677, -0.35355338, 0, 0, 0.35355338, 0},
+               "pyramid");
+  expectUVs(pyramid, {0.50000006, 0, 0.25, 0.24999999, 0.5, 0.5, 0.75, 0.25, 0.25, 0.5, 0.375, 0.5, 0.5, 0.5,
+                      0.625, 0.5, 0.75, 0.5, 0.5, 1},
+            "pyramid");
+  EXPECT_EQ(pyramid.faces[0], (std::vector<int>{0, 3, 2, 1}));
+  EXPECT_EQ(pyramid.faceUVs[1], (std::vector<int>{4, 5, 9}));
+  for (const auto& e : pyramid.edges) EXPECT_EQ(e[2], 0) << "every pyramid edge is hard";
+  Mesh three = read(generate("polyPyramid", "three", {{"ns", {3}}, {"cuv", {3}}}));
+  expectPoints(three, {-0.2886751, -0.40824831, -0.50000006, -0.28867516, -0.40824831, 0.49999997, 0.57735026,
+                       -0.40824831, 0, 0, 0.40824831, 0},
+               "three-sided pyramid");
+  expectUVs(three, {0.375, 0.033493623, 0.375, 0.46650636, 0.75, 0.25, 0.25, 0.5, 0.41666669, 0.5, 0.58333337,
+                    0.5, 0.75000006, 0.5, 0.5, 1},
+            "three-sided pyramid");
+
+  Mesh cone = read(generate("polyCone", "cone", {{"cuv", {3}}}));
+  ASSERT_EQ(cone.points.size(), 21u);
+  EXPECT_NEAR(cone.points[16].x, 0.58778524, kPrinted);
+  EXPECT_NEAR(cone.points[16].z, 0.80901706, kPrinted);
+  EXPECT_EQ(cone.faces[0].size(), 20u);
+  EXPECT_EQ(cone.faces[0][1], 19) << "the base walks backwards";
+  EXPECT_EQ(cone.faceUVs[1], (std::vector<int>{20, 21, 41})) << "one apex UV";
+
+  // As Maya 2020 stores the default sphere; the pole UVs are centred with
+  // half a step added (Maya 2018 on).
+  Mesh sphere = read(generate("polySphere", "ball"));
+  ASSERT_EQ(sphere.points.size(), 382u);
+  ASSERT_EQ(sphere.uvs.size(), 439u);
+  EXPECT_NEAR(sphere.points[115].x, 0.24999999, kPrinted);
+  EXPECT_NEAR(sphere.points[115].y, -0.58778524, kPrinted);
+  EXPECT_NEAR(sphere.points[115].z, 0.76942098, kPrinted);
+  EXPECT_EQ(sphere.faces[360], (std::vector<int>{1, 0, 380}));
+  EXPECT_EQ(sphere.faceUVs[380], (std::vector<int>{18 * 21, 18 * 21 + 1, 419}));
+  EXPECT_NEAR(sphere.uvs[399][0], 0.025, kPrinted);
+  EXPECT_NEAR(sphere.uvs[400][0], 0.075, kPrinted);
+  EXPECT_NEAR(sphere.points[381].y, 1, kPrinted);
+
+  Mesh torus = read(generate("polyTorus", "ring"));
+  ASSERT_EQ(torus.points.size(), 400u);
+  ASSERT_EQ(torus.uvs.size(), 441u);
+  EXPECT_NEAR(torus.uvs[440][1], -1.5646219e-07, 1e-13) << "v runs down from 1 in float32 steps";
+  EXPECT_NEAR(torus.points[19].x, 0.5, kPrinted) << "ring 0 is the inner equator";
+
+  Mesh plane = read(generate("polyPlane", "floor"));
+  ASSERT_EQ(plane.points.size(), 121u);
+  EXPECT_NEAR(plane.points[0].y, -1.110223e-16, 1e-22) << "the residue of Maya's turn is kept";
+  EXPECT_NEAR(plane.points[0].z, 0.5, kPrinted);
+  EXPECT_EQ(plane.faces[0], (std::vector<int>{0, 1, 12, 11}));
+  EXPECT_EQ(plane.edges[0], (std::array<int, 3>{0, 1, 0}));
+  EXPECT_EQ(plane.edges[22], (std::array<int, 3>{11, 22, 0})) << "border edges are hard";
+  EXPECT_EQ(plane.edges[23], (std::array<int, 3>{12, 13, 1})) << "inner edges are soft";
+}
+
+TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
+  // Each face's edges are edges of the mesh, every edge is used, and a closed
+  // solid's edges have two faces each.
+  struct Case {
+    const char* type;
+    std::vector<std::pair<std::string, std::vector<Arg>>> attrs;
+    size_t vertices, faces;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"polyPlatonicSolid", {}, 20, 12, true},
+      {"polyPlatonicSolid", {{"st", {1}}}, 12, 20, true},
+      {"polyPlatonic", {{"primitive", {1}}}, 8, 6, true},
+      {"polyPlatonic", {{"subdivisions", {1}}}, 12 + 20 + 30, 60, true},
+      {"polyPrism", {}, 6, 5, true},
+      {"polyPipe", {}, 80, 80, true},
+      {"polyCylinder", {{"sc", {0}}}, 40, 22, true},
+      {"polyCylinder", {{"sc", {3}}, {"sa", {6}}}, 12 + 2 * 12 + 2, 6 + 2 * 18, true},
+      {"polyCone", {{"sh", {3}}, {"sc", {2}}}, 20 * 3 + 1 + 20 + 1, 20 * 3 + 40, true},
+      {"polyPlane", {{"w", {2}}, {"sw", {3}}, {"sh", {1}}, {"cuv", {2}}}, 8, 3, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string shape = generate(c.type, "solid" + std::to_string(n++), c.attrs);
+    Mesh m = read(shape);
+    EXPECT_EQ(m.points.size(), c.vertices) << c.type;
+    EXPECT_EQ(m.faces.size(), c.faces) << c.type;
+    std::map<std::pair<int, int>, int> uses;
+    for (const auto& e : m.edges) uses[{std::min(e[0], e[1]), std::max(e[0], e[1])}] = 0;
+    for (const auto& f : m.faces)
+      for (size_t i = 0; i < f.size(); ++i) {
+        auto key = std::make_pair(std::min(f[i], f[(i + 1) % f.size()]), std::max(f[i], f[(i + 1) % f.size()]));
+        ASSERT_TRUE(uses.count(key)) << c.type << ": a face walks an edge the mesh lacks";
+        ++uses[key];
+      }
+    for (const auto& [key, count] : uses) {
+      EXPECT_GT(count, 0) << c.type;
+      if (c.closed) {
+        EXPECT_EQ(count, 2) << c.type << " edge " << key.first << "-" << key.second;
+      }
+    }
+  }
+}
+
+// ------------------------------------------------------------------ modifiers
+
+TEST_F(HistoryTest, SubdFaceNumbersNewVerticesEdgesFacesAndUVsAsMayaDoes) {
+  std::string shape = generate("polyCube", "box", {{"cuv", {4}}});
+  modify(shape, "polySubdFace", "polySubdFace1");
+  Mesh one = read(shape);
+  ASSERT_EQ(one.points.size(), 26u);
+  // Face 0 [0 1 3 2]: centre 8, then mids of edges 0 (0-1), 5 (1-3), 1 (2-3) and 4 (0-2).
+  EXPECT_EQ(one.faces[0], (std::vector<int>{12, 0, 9, 8}));
+  EXPECT_EQ(one.faces[6], (std::vector<int>{9, 1, 10, 8})) << "the other pieces come after all faces";
+  EXPECT_EQ(one.edges[0], (std::array<int, 3>{0, 9, 0})) << "a split edge keeps its slot up to its middle";
+  EXPECT_EQ(one.edges[12], (std::array<int, 3>{9, 1, 0}));
+  EXPECT_EQ(one.edges[16], (std::array<int, 3>{9, 8, 0})) << "then the face's spokes";
+
+  b.set("polySubdFace1.dv", {2});
+  Mesh two = read(shape);
+  EXPECT_EQ(two.points.size(), 98u);
+  EXPECT_EQ(two.edges.size(), 192u);
+  EXPECT_EQ(two.faces.size(), 96u);
+  for (const auto& e : two.edges) EXPECT_EQ(e[2], 0) << "edges of a hard cube stay hard";
+  ASSERT_EQ(two.uvs.size(), 146u);
+  std::set<int> used;
+  for (const auto& f : two.faceUVs) used.insert(f.begin(), f.end());
+  EXPECT_EQ(146 - used.size(), 21u) << "UVs made for the far side of a seam stay unused";
+
+  // Only face 0: its neighbours take the mid vertices into their loops.
+  b.set("polySubdFace1.dv", {1});
+  b.set("polySubdFace1.ics", {1, "f[0]"}, "componentList");
+  Mesh part = read(shape);
+  EXPECT_EQ(part.faces.size(), 9u);
+  EXPECT_EQ(part.faces[1], (std::vector<int>{2, 11, 3, 5, 4}));
+
+  b.set("polySubdFace1.m", {1});
+  Mesh fan = read(shape);
+  EXPECT_EQ(fan.faces[0], (std::vector<int>{0, 1, 8}));
+  EXPECT_EQ(fan.faces.size(), 9u);
+}
+
+TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
+  std::string shape = generate("polyCube", "box", {{"cuv", {4}}});
+  std::vector<double> m(16, 0.0);
+  m[0] = 2, m[5] = 1, m[10] = 1, m[15] = 1, m[12] = 10;  // scale x by 2, move x by 10
+  b.create("transformGeometry", "freeze");
+  b.set("freeze.txf", std::vector<Arg>(m.begin(), m.end()), "matrix");
+  b.connect("boxNode.out", "freeze.ig");
+  b.connect("freeze.og", shape + ".i");
+  EXPECT_NEAR(read(shape).points[1].x, 11, 1e-12);
+
+  modify(shape, "polyTweak", "polyTweak1");
+  b.set("polyTweak1.tk[1]", {0, 1, 0});
+  Mesh tweaked = read(shape);
+  EXPECT_NEAR(tweaked.points[1].y, 0.5, 1e-12);
+  EXPECT_NEAR(tweaked.points[0].y, -0.5, 1e-12);
+
+  // Reverse keeps each loop's first corner and its UV.
+  modify(shape, "polyNormal", "polyNormal1", {{"ics", {1, "f[0]"}}});
+  Mesh reversed = read(shape);
+  EXPECT_EQ(reversed.faces[0], (std::vector<int>{0, 2, 3, 1}));
+  EXPECT_EQ(reversed.faceUVs[0], (std::vector<int>{0, 2, 3, 1}));
+  EXPECT_EQ(reversed.faces[1], (std::vector<int>{2, 3, 5, 4}));
+  // Conform turns every face of the shell back to the way most of them face.
+  b.set("polyNormal1.nm", {2});
+  EXPECT_EQ(read(shape).faces[0], (std::vector<int>{0, 1, 3, 2}));
+
+  // Catmull-Clark: a cube's corner moves to 5/18 of the way on each axis.
+  std::string soft = generate("polyCube", "soft");
+  modify(soft, "polySmoothFace", "polySmoothFace1");
+  Mesh smooth = read(soft);
+  ASSERT_EQ(smooth.points.size(), 26u);
+  EXPECT_NEAR(smooth.points[3].x, 5.0 / 18.0, 1e-7);
+  EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
+  b.set("polySmoothFace1.c", {0.0});
+  EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
+}
+
+TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
+  // Two planes side by side, combined: the second one's vertices follow the first's.
+  for (const char* name : {"left", "right"}) generate("polyPlane", name, {{"sw", {1}}, {"sh", {1}}});
+  b.set("right.t", {1, 0, 0});
+  b.transform("joined");
+  std::string joined = b.create("mesh", "joinedShape", "joined");
+  b.create("polyUnite", "polyUnite1");
+  b.connect("leftShape.w[0]", "polyUnite1.ip[0]");
+  b.connect("left.wm[0]", "polyUnite1.im[0]");
+  b.connect("rightShape.w[0]", "polyUnite1.ip[1]");
+  b.connect("right.wm[0]", "polyUnite1.im[1]");
+  b.connect("polyUnite1.out", joined + ".i");
+  Mesh both = read(joined);
+  ASSERT_EQ(both.points.size(), 8u);
+  EXPECT_NEAR(both.points[4].x, 0.5, 1e-12);
+  EXPECT_EQ(both.faces[1], (std::vector<int>{4, 5, 7, 6}));
+  EXPECT_EQ(both.faceUVs[1], (std::vector<int>{4, 5, 7, 6})) << "one UV set, map1, for both";
+
+  // The planes touch along x = 0.5: those two pairs of vertices merge.
+  modify(joined, "polyMergeVert", "polyMergeVert1", {{"d", {0.01}}});
+  Mesh merged = read(joined);
+  ASSERT_EQ(merged.points.size(), 6u);
+  EXPECT_EQ(merged.faces[1], (std::vector<int>{1, 4, 5, 3}));
+  EXPECT_EQ(merged.edges.size(), 7u);
+
+  // Deleting the shared edge joins the two faces; deleting a face drops its vertices.
+  modify(joined, "deleteComponent", "deleteComponent1", {{"dc", {1, "e[2]"}}}, "ig", "og");
+  Mesh one = read(joined);
+  ASSERT_EQ(one.faces.size(), 1u);
+  EXPECT_EQ(one.faces[0], (std::vector<int>{0, 1, 4, 5, 3, 2}));
+  b.set("deleteComponent1.dc", {1, "f[0]"}, "componentList");
+  Mesh rest = read(joined);
+  EXPECT_EQ(rest.faces, (std::vector<std::vector<int>>{{0, 2, 3, 1}}));
+  EXPECT_EQ(rest.points.size(), 4u);
+  EXPECT_NEAR(rest.points[0].x, 0.5, 1e-7);
+}
+
+TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
+  // An L-shaped hexagon (concave at corner 3) beside a square with a square hole.
+  kvhost::MeshSpec spec;
+  spec.points = {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0},
+                 {3, 0, 0}, {6, 0, 0}, {6, 3, 0}, {3, 3, 0}, {4, 1, 0}, {5, 1, 0}, {5, 2, 0}, {4, 2, 0}};
+  spec.faces = {{0, 1, 2, 3, 4, 5}, {6, 7, 8, 9}};
+  spec.holes = {{1, {10, 13, 12, 11}}};
+  spec.uvSets = {{"map1", {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0.5, 0.5}, {0.2, 0.8}}, {{0, 1, 2, 3, 4, 5}, {0, 1, 2, 3}}}};
+  std::string shape = b.mesh("plate", spec);
+  b.scene().setTriangulateMeshes(true);
+  Mesh m = read(shape);
+  ASSERT_EQ(m.faces.size(), 4u + 8u);
+  double lArea = 0, ringArea = 0;
+  for (size_t f = 0; f < m.faces.size(); ++f) {
+    ASSERT_EQ(m.faces[f].size(), 3u);
+    const double a = areaXY(m, static_cast<int>(f));
+    EXPECT_GT(a, 0) << "triangle " << f << " keeps the polygon's winding";
+    (f < 4 ? lArea : ringArea) += a;
+    // Each corner keeps the UV its vertex had in the polygon.
+    for (size_t i = 0; i < 3 && f < 4; ++i) EXPECT_EQ(m.faceUVs[f][i], m.faces[f][i]);
+  }
+  EXPECT_NEAR(lArea, 3.0, 1e-12);
+  EXPECT_NEAR(ringArea, 9.0 - 1.0, 1e-12);
+  kvhost::Scene::MeshReport report = b.scene().checkMeshes();
+  EXPECT_EQ(report.polygonsTriangulated, 2);
+  EXPECT_TRUE(report.problems.empty());
+  b.scene().setTriangulateMeshes(false);
+  EXPECT_EQ(read(shape).faces.size(), 2u);
+
+  // A convex quad becomes a fan from its first corner; polyTriangulate only
+  // splits the faces of its list.
+  std::string strip = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
+  modify(strip, "polyTriangulate", "polyTriangulate1", {{"ics", {1, "f[1]"}}});
+  EXPECT_EQ(read(strip).faces, (std::vector<std::vector<int>>{{0, 1, 4, 3}, {1, 2, 5}, {1, 5, 4}}));
+}
+
+TEST_F(HistoryTest, ShadingFollowsFacesThroughDeletionAndTriangulation) {
+  // Faces 2 and 3 of a cube go to a shading group through a groupParts;
+  // face 0 is deleted and the rest triangulated downstream.
+  std::string shape = generate("polyCube", "box");
+  std::string sg = b.material("lambert", "paint");
+  b.create("groupId", "groupId1");
+  modify(shape, "groupParts", "groupParts1", {}, "ig", "og");
+  b.set("groupParts1.ic", {1, "f[2:3]"}, "componentList");
+  b.connect("groupId1.id", "groupParts1.gi");
+  b.connect("groupId1.id", shape + ".iog[0].og[0].gid");
+  b.connect(shape + ".iog[0].og[0]", sg + ".dsm", true);
+  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, -1, 0, 0, -1, -1}));
+  modify(shape, "deleteComponent", "deleteComponent1", {{"dc", {1, "f[0]"}}}, "ig", "og");
+  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, 0, 0, -1, -1}));
+  modify(shape, "polyTriangulate", "polyTriangulate1", {{"ics", {1, "f[*]"}}});
+  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, -1, 0, 0, 0, 0, -1, -1, -1, -1}));
+
+  // A shape without history keeps its per-face lists; the host's own
+  // triangulation carries them to the triangles.
+  kvhost::MeshSpec quads;
+  quads.points = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}};
+  quads.faces = {{0, 1, 4, 3}, {1, 2, 5, 4}};
+  std::string stored = b.mesh("stored", quads);
+  b.assignFaces(stored, sg, {"f[1]"});
+  b.scene().setTriangulateMeshes(true);
+  EXPECT_EQ(shaders(stored), (std::vector<int>{-1, -1, 0, 0}));
+}
+
+// ------------------------------------------------------------------ hostile input
+
+TEST_F(HistoryTest, AbsurdOrBrokenHistoryIsRefusedClearly) {
+  struct Case {
+    const char* type;
+    std::vector<std::pair<std::string, std::vector<Arg>>> attrs;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"polySphere", {{"sa", {1000000}}, {"sh", {1000000}}}, "'hugeNode' (polySphere) would make 999999000002 vertices, more than the host builds (33554432)"},
+      {"polyCube", {{"sw", {1e9}}, {"sh", {1e9}}}, "would make"},
+      {"polyCylinder", {{"rcp", {true}}}, "round caps"},
+  };
+  for (const Case& c : cases) {
+    kvhost::Scene::get().reset();
+    kvhost::Scene::get().clearMessages();
+    std::string shape = generate(c.type, "huge", c.attrs);
+    EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 0) << c.type;
+    ASSERT_EQ(kvhost::Scene::get().messages().size(), 1u) << c.type;
+    EXPECT_NE(kvhost::Scene::get().messages()[0].text.find(c.message), std::string::npos)
+        << kvhost::Scene::get().messages()[0].text;
+  }
+  // Subdividing a cube 30 times is refused before any work is done.
+  kvhost::Scene::get().reset();
+  std::string cube = generate("polyCube", "box");
+  modify(cube, "polySubdFace", "deep", {{"dv", {30}}});
+  EXPECT_EQ(MFnMesh(path(cube)).numVertices(), 0);
+  // Component lists past the mesh's end are ignored, negative subdivisions clamped.
+  kvhost::Scene::get().reset();
+  std::string clamped = generate("polyCube", "clamped", {{"sw", {-4}}});
+  modify(clamped, "polyTriangulate", "polyTriangulate1", {{"ics", {2, "f[4:1000]", "f[70000]"}}});
+  EXPECT_EQ(read(clamped).faces.size(), 8u);
+  // A history loop (a node feeding itself) fails instead of recursing forever.
+  kvhost::Scene::get().reset();
+  std::string looped = generate("polyCube", "looped");
+  modify(looped, "polyTriangulate", "loopA");
+  modify(looped, "polyTweak", "loopB");
+  b.connect("loopB.out", "loopA.ip");
+  EXPECT_EQ(MFnMesh(path(looped)).numVertices(), 0);
+}
+
+TEST_F(HistoryTest, FilesNameTheirMayaVersionAndKeepUnknownAttributes) {
+  const char* text =
+      "//Maya ASCII 2019 scene\n"
+      "requires maya \"2019\";\n"
+      "createNode transform -n \"pCylinder1\";\n"
+      "createNode mesh -n \"pCylinderShape1\" -p \"pCylinder1\";\n"
+      "createNode polyCylinder -n \"polyCylinder1\";\n"
+      "\tsetAttr \".cuv\" 3;\n"
+      "\tsetAttr \".notAnAttribute\" 3;\n"
+      "connectAttr \"polyCylinder1.out\" \"pCylinderShape1.i\";\n";
+  auto result = kvhost::readMayaAsciiString(text, "old.ma");
+  ASSERT_TRUE(result) << result.error;
+  EXPECT_EQ(b.scene().mayaVersion(), 2019);
+  EXPECT_NEAR(read("pCylinderShape1").uvs[41][1], 0.68843985, kPrinted);
+}
+
+}  // namespace
