@@ -1,6 +1,7 @@
 // kvr export, run as a user runs it: a separate process, real files, the module
 // found beside the program.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -217,20 +219,90 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
   EXPECT_TRUE(Leftovers().empty()) << "the interrupted export removed its temporary file; " << how;
 }
 
-TEST_F(KvrExport, EveryCorpusSceneExportsAndDumps) {
+TEST_F(KvrExport, EveryCorpusSceneExportsEveryVisibleMeshWithTriangles) {
   const fs::path corpus = source_ / ".." / "shared" / "corpus" / "maya-usd";
   if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus << "; skipped";
+  // Meshes and their triangles per scene, most of them made by construction history.
+  const std::map<std::string, std::pair<int, int>> expected = {
+      {"MultiMaterialTest", {3, 36}},
+      {"UsdExportCameraTest", {8, 96}},
+      {"UsdExportGeomSubsetTest", {2, 16}},
+      {"UsdExportLightTest", {0, 0}},
+      {"UsdExportMeshTest", {6, 68}},
+      {"UsdExportSkeleton", {0, 0}},
+      {"UsdExportSkeletonAtSceneRoot", {1, 12}},
+      {"UsdExportSkeletonBindPoseMissingJoints", {0, 0}},
+      {"UsdExportSkeletonBindPoseSparseIndices", {0, 0}},
+      {"UsdExportSkeletonNoDagPose", {0, 0}},
+      {"UsdExportSkeletonWithIdentityBindPose", {1, 12}},
+      {"bindTransformsExport", {2, 1680}},
+      {"blendShapesExport", {34, 408}},
+  };
   int scenes = 0;
   for (const auto& entry : fs::directory_iterator(corpus)) {
     if (entry.path().extension() != ".ma") continue;
     ++scenes;
-    const fs::path out = dir_ / (entry.path().stem().string() + ".kvr");
-    const ProcessRun run = Kvr("export --quiet '" + entry.path().string() + "' -o '" + out.string() + "'");
-    EXPECT_EQ(run.status, 0) << entry.path() << "\n" << run.err;
+    const std::string name = entry.path().stem().string();
+    const fs::path out = dir_ / (name + ".kvr");
+    // --strict: a mesh without geometry would fail the export.
+    const ProcessRun run = Kvr("export --quiet --strict '" + entry.path().string() + "' -o '" + out.string() + "'");
+    ASSERT_EQ(run.status, 0) << name << "\n" << run.err;
     const ProcessRun dump = Kvr("dump --json '" + out.string() + "'");
-    EXPECT_EQ(dump.status, 0) << entry.path() << "\n" << dump.err;
+    ASSERT_EQ(dump.status, 0) << name << "\n" << dump.err;
+    const nlohmann::json meshes = nlohmann::json::parse(dump.out)["root"]["meshes"];
+    int triangles = 0;
+    for (const auto& mesh : meshes) {
+      size_t own = 0;
+      for (const auto& surface : mesh["surfaces"]) own += surface["triangles"].size();
+      EXPECT_GT(own, 0u) << name << ": mesh " << mesh["name"];
+      triangles += static_cast<int>(own);
+    }
+    ASSERT_TRUE(expected.count(name)) << name;
+    EXPECT_EQ(std::make_pair(static_cast<int>(meshes.size()), triangles), expected.at(name)) << name;
   }
-  EXPECT_GT(scenes, 0);
+  EXPECT_EQ(scenes, static_cast<int>(expected.size()));
+}
+
+TEST_F(KvrExport, PolygonsAreTriangulatedUnlessKeptAndLostGeometryIsNamedOnce) {
+  const fs::path scene = dir_ / "history.ma";
+  Write(scene,
+        "//Maya ASCII 2019 scene\n"
+        "createNode transform -n \"pCube1\";\n"
+        "createNode mesh -n \"pCubeShape1\" -p \"pCube1\";\n"
+        "createNode transform -n \"pCube2\";\n"
+        "createNode mesh -n \"pCubeShape2\" -p \"pCube2\";\n"
+        "createNode polyCube -n \"polyCube1\";\n"
+        "createNode polyCube -n \"polyCube2\";\n"
+        "createNode polyBevel3 -n \"polyBevel1\";\n"
+        "connectAttr \"polyCube1.out\" \"pCubeShape1.i\";\n"
+        "connectAttr \"polyCube2.out\" \"polyBevel1.ip\";\n"
+        "connectAttr \"polyBevel1.out\" \"pCubeShape2.i\";\n");
+  const fs::path out = dir_ / "history.kvr";
+  const ProcessRun run = Kvr("export '" + scene.string() + "' -o '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "2 meshes, 0 materials, 0 textures, 0 lights, 1 camera (6 polygons triangulated, "
+                                "1 mesh without geometry)"))
+      << run.out;
+  const std::string line = "mesh 'pCubeShape2': 'polyBevel1' (polyBevel3) is not supported; the mesh has no geometry";
+  EXPECT_TRUE(Contains(run.err, "warning: " + line + "\n")) << run.err;
+  EXPECT_EQ(run.err.find(line), run.err.rfind(line)) << "named once:\n" << run.err;
+  const nlohmann::json cube = nlohmann::json::parse(Kvr("dump --json '" + out.string() + "'").out)["root"]["meshes"][0];
+  EXPECT_EQ(cube["surfaces"][0]["triangles"].size(), 12u);
+
+  // As inside Maya: quads are refused by the module, which says so in its log.
+  const ProcessRun kept = Kvr("export --keep-polygons --show-log '" + scene.string() + "' -o '" + out.string() + "'");
+  ASSERT_EQ(kept.status, 0) << kept.err;
+  EXPECT_TRUE(Contains(kept.out, "WARNING: mesh is not triangulated - failed to import mesh!")) << kept.out;
+  EXPECT_FALSE(Contains(kept.out, "triangulated, ")) << kept.out;
+
+  // --strict: the export fails and the archive already there stays as it was.
+  const std::string before = Slurp(out);
+  const ProcessRun strict = Kvr("export --strict '" + scene.string() + "' -o '" + out.string() + "'");
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_TRUE(Contains(strict.err, "kvr: " + line + "\n")) << strict.err;
+  EXPECT_TRUE(Contains(strict.err, "1 mesh without geometry (--strict)")) << strict.err;
+  EXPECT_EQ(Slurp(out), before);
+  EXPECT_TRUE(Leftovers().empty());
 }
 
 }  // namespace

@@ -214,9 +214,23 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
   if (!pending.Created()) return Fail("could not write " + outputPath + ": " + std::strerror(pending.Error()));
   const std::string& tempPath = pending.Path();
 
-  // 3. The export, through a translator object of the module; relative texture
+  // 3. Meshes as the export will see them: triangulated, as Mesh > Triangulate
+  // would do, unless kept as polygons; those without geometry are named once.
+  kvhost::Scene& scene = kvhost::Scene::get();
+  scene.setTriangulateMeshes(!options_.keepPolygons);
+  const kvhost::Scene::MeshReport meshes = scene.checkMeshes();
+  for (const std::string& problem : meshes.problems) {
+    if (options_.strict) err_ << "kvr: " << problem << "\n";
+    else if (!options_.quiet) err_ << "warning: " << problem << "\n";
+  }
+  if (options_.strict && !meshes.problems.empty()) {
+    return Fail("export of " + scenePath + " failed: " + Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") +
+                " without geometry (--strict)");
+  }
+
+  // 4. The export, through a translator object of the module; relative texture
   // paths resolve against the scene's folder, as Maya resolves them in its project.
-  kvhost::Scene::get().clearMessages();
+  scene.clearMessages();
   MStatus status;
   {
     kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
@@ -233,7 +247,7 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     return Fail("export of " + scenePath + " failed; see " + logPath);
   }
 
-  // 4. The translator reports success even when the save could not write: check the
+  // 5. The translator reports success even when the save could not write: check the
   // file is a complete archive before it replaces the output.
   ArchiveCounts counts;
   std::string readError;
@@ -244,7 +258,19 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     return Fail("could not write " + outputPath + ": " + std::strerror(errno));
   }
   pending.Keep();
-  Note("Wrote " + outputPath + ": " + Describe(counts));
+  std::string summary = "Wrote " + outputPath + ": " + Describe(counts);
+  if (meshes.polygonsTriangulated > 0 || !meshes.problems.empty()) {
+    std::string extra;
+    if (meshes.polygonsTriangulated > 0)
+      extra = std::to_string(meshes.polygonsTriangulated) + (meshes.polygonsTriangulated == 1 ? " polygon" : " polygons") +
+              " triangulated";
+    if (!meshes.problems.empty()) {
+      if (!extra.empty()) extra += ", ";
+      extra += Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") + " without geometry";
+    }
+    summary += " (" + extra + ")";
+  }
+  Note(summary);
   return true;
 }
 

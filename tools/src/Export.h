@@ -16,6 +16,8 @@ struct ExportOptions {
   bool quiet = false;               // --quiet: errors only
   bool verbose = false;             // --verbose: list every reader warning
   bool progress = false;            // progress lines (on a terminal)
+  bool keepPolygons = false;        // --keep-polygons: no triangulation before the export
+  bool strict = false;              // --strict: problems that lose data fail the export
 };
 
 // Runs the exports; returns 0 when every scene was exported, 1 when one failed (an

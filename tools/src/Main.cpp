@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("--show-log", exportOptions.showLog, "Print the export log after each export");
   exportCommand->add_flag("-q,--quiet", exportOptions.quiet, "Print errors only");
   exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
+  exportCommand->add_flag("--keep-polygons", exportOptions.keepPolygons,
+                          "Export polygons as they are, without triangulating them first (as inside Maya)");
+  exportCommand->add_flag("--strict", exportOptions.strict,
+                          "Fail the export when a mesh would lose its geometry (history the host cannot evaluate)");
 
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");
