@@ -482,6 +482,10 @@ Scene& Scene::get() {
   return scene;
 }
 
+bool Scene::knowsNodeType(const std::string& type) const {
+  return fImpl->typeFor(type) && type != "world" && type != "dependNode" && type != "dagNode" && type != "shape";
+}
+
 void Scene::reset() {
   for (auto& n : fImpl->nodes) {
     n->alive = false;

@@ -508,6 +508,28 @@ TEST_F(HistoryTest, AbsurdOrBrokenHistoryIsRefusedClearly) {
   EXPECT_EQ(MFnMesh(path(looped)).numVertices(), 0);
 }
 
+TEST_F(HistoryTest, DeformersTheHostCannotRunPassTheMeshOnlyWhenTheyChangeNothing) {
+  std::string shape = generate("polyCube", "box");
+  modify(shape, "cluster", "cluster1", {}, "ip[0].ig", "og[0]");
+  EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 0);
+  ASSERT_EQ(kvhost::Scene::get().messages().size(), 1u);
+  EXPECT_EQ(kvhost::Scene::get().messages()[0].text,
+            "mesh 'boxShape': 'cluster1' (cluster) is not supported; the mesh has no geometry");
+  b.set("cluster1.en", {0});
+  EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 8) << "at envelope 0";
+  // A squash with no factor, as the deformer's handle leaves it.
+  std::string squashed = generate("polyCube", "squashed");
+  modify(squashed, "nonLinear", "squash1", {}, "ip[0].ig", "og[0]");
+  kvhost::AttrSpec factor;
+  factor.longName = "factor";
+  factor.shortName = "fac";
+  factor.attributeType = "double";
+  b.scene().addAttr(node("squash1"), factor);
+  EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 8);
+  b.set("squash1.fac", {0.5});
+  EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 0);
+}
+
 TEST_F(HistoryTest, FilesNameTheirMayaVersionAndKeepUnknownAttributes) {
   const char* text =
       "//Maya ASCII 2019 scene\n"

@@ -368,10 +368,10 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
 // What the host does not know is kept or skipped with one warning per kind,
 // carrying the count and the line of the first occurrence.
 TEST(MayaAsciiReader, CountsUnknownTypesAttributesAndStatementsOnce) {
-  MayaAsciiResult r = load(R"(createNode polyCube -n "c1";
-createNode polyCube -n "c2";
+  MayaAsciiResult r = load(R"(createNode polyBevel3 -n "c1";
+createNode polyBevel3 -n "c2";
 	setAttr ".w" 4;
-createNode polyCube -n "c3";
+createNode polyBevel3 -n "c3";
 createNode transform -n "t";
 	setAttr ".zz" 7;
 	setAttr ".zz" 8;
@@ -384,7 +384,7 @@ lockNode -l 1 ;
   EXPECT_EQ(r.stats.nodes, 4u);
   EXPECT_EQ(r.stats.statements, 13u);  // two header statements and eleven
   ASSERT_EQ(r.warnings.size(), 3u);
-  const kvhost::MayaAsciiWarning* cube = r.findWarning("polyCube");
+  const kvhost::MayaAsciiWarning* cube = r.findWarning("polyBevel3");
   ASSERT_NE(cube, nullptr);
   EXPECT_EQ(cube->count, 3);
   EXPECT_EQ(cube->text.rfind("snippet.ma:4: ", 0), 0u) << cube->text;

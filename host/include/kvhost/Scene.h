@@ -76,6 +76,9 @@ public:
   // types become generic nodes (DAG nodes when a parent is given).
   MObject createNode(const std::string& type, const std::string& name = {}, const std::string& parent = {},
                      bool shared = false);
+  // Whether createNode TYPE makes a node the host knows (otherwise a generic
+  // node that only keeps its attributes and connections).
+  bool knowsNodeType(const std::string& type) const;
   // A node by name, DAG path ("|grp|pCube1") or namespaced name; null if absent.
   MObject findNode(const std::string& nameOrPath) const;
 

@@ -638,11 +638,9 @@ private:
     return number(s.substr(0, colon), a) && number(s.substr(colon + 1), b) && a <= b;
   }
 
-  static bool isGeneric(const MObject& node) {
-    MFn::Type t = node.apiType();
-    if (t != MFn::kDependencyNode && t != MFn::kDagNode) return false;
+  bool isGeneric(const MObject& node) const {
     MString type = MFnDependencyNode(node).typeName();
-    return type != "dependNode" && type != "dagNode";
+    return !fScene.knowsNodeType(type.asChar()) && type != "dependNode" && type != "dagNode";
   }
 
   // Warns once per node type and attribute name the host does not know; the
