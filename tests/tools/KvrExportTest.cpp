@@ -263,6 +263,33 @@ TEST_F(KvrExport, EveryCorpusSceneExportsEveryVisibleMeshWithTriangles) {
   EXPECT_EQ(scenes, static_cast<int>(expected.size()));
 }
 
+TEST_F(KvrExport, HistoryExamplesExportSkinnedAndMorphed) {
+  const ProcessRun run = Kvr("export --strict '" + (source_ / "examples" / "arm.ma").string() + "' '" +
+                             (source_ / "examples" / "bubble.ma").string() + "' --output-dir '" + dir_.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const nlohmann::json arm = nlohmann::json::parse(Kvr("dump --json '" + (dir_ / "arm.kvr").string() + "'").out)["root"];
+  const nlohmann::json& mesh = arm["meshes"][0];
+  EXPECT_EQ(mesh["surfaces"][0]["triangles"].size(), 168u);
+  EXPECT_EQ(mesh["vertices"].size(), 86u);
+  // In the bind pose the arm lies straight along X (mirrored), the elbow's half
+  // weighted to the elbow.
+  double lowest = 0, highest = 0;
+  for (const auto& v : mesh["vertices"]) {
+    lowest = std::min(lowest, v["position"][0].get<double>());
+    highest = std::max(highest, v["position"][0].get<double>());
+    EXPECT_NEAR(v["position"][1].get<double>(), 0, 0.5 + 1e-6);
+  }
+  EXPECT_NEAR(lowest, -3, 1e-6);
+  EXPECT_NEAR(highest, 3, 1e-6);
+  EXPECT_EQ(arm["skeletons"][0]["joints"].size(), 2u);
+  EXPECT_EQ(mesh["influences"].size(), 98u);
+  const nlohmann::json bubble = nlohmann::json::parse(Kvr("dump --json '" + (dir_ / "bubble.kvr").string() + "'").out)["root"];
+  const nlohmann::json& targets = bubble["meshes"][0]["morphController"]["morphTargets"];
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0]["name"], "stretch");
+  EXPECT_EQ(bubble["meshes"][0]["surfaces"][0]["triangles"].size(), 352u);
+}
+
 TEST_F(KvrExport, PolygonsAreTriangulatedUnlessKeptAndLostGeometryIsNamedOnce) {
   const fs::path scene = dir_ / "history.ma";
   Write(scene,
