@@ -156,6 +156,14 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
                "cube on the Z axis");
   EXPECT_EQ(turned.faces, cube.faces);
   EXPECT_TRUE(read(generate("polyCube", "bare", {{"cuv", {0}}})).uvs.empty()) << "cuv 0 makes no UVs";
+  // cuv 2 normalises each face separately: every face spans the UV square.
+  Mesh each = read(generate("polyCube", "each", {{"cuv", {2}}}));
+  ASSERT_EQ(each.uvs.size(), 24u);
+  for (const auto& face : each.faceUVs) {
+    std::set<std::pair<float, float>> corners;
+    for (int id : face) corners.insert({each.uvs[static_cast<size_t>(id)][0], each.uvs[static_cast<size_t>(id)][1]});
+    EXPECT_EQ(corners, (std::set<std::pair<float, float>>{{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
+  }
 }
 
 TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
@@ -245,6 +253,34 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_EQ(plane.edges[0], (std::array<int, 3>{0, 1, 0}));
   EXPECT_EQ(plane.edges[22], (std::array<int, 3>{11, 22, 0})) << "border edges are hard";
   EXPECT_EQ(plane.edges[23], (std::array<int, 3>{12, 13, 1})) << "inner edges are soft";
+}
+
+TEST_F(HistoryTest, NonDefaultPrimitivesMatchPointsAndUVsMayaStored) {
+  // Single points and UVs of meshes Maya saved, with the generator's parameters.
+  struct Case {
+    const char* type;
+    std::vector<std::pair<std::string, std::vector<Arg>>> attrs;
+    int version;
+    size_t vertices;
+    int vertex;
+    std::array<double, 3> point;
+    int uv;
+    std::array<double, 2> uvValue;
+  };
+  const Case cases[] = {
+      {"polySphere", {{"r", {1.8}}, {"sa", {24}}, {"sh", {24}}}, 2017, 554, 100, {0.28360626, -1.42803597, -1.05843246}, 576, {0.0625, 0}},
+      {"polySphere", {{"r", {1.8}}, {"sa", {24}}, {"sh", {24}}}, 2017, 554, 0, {0.22694142, -1.78460073, -0.060808744}, 599, {0.020833334, 1}},
+      {"polyCylinder", {{"r", {0.2}}, {"h", {13}}, {"sa", {23}}, {"cuv", {3}}}, 2022, 48, 2, {0.13651066, -6.5, -0.14616708}, 48, {0.38586956, 0.68843985}},
+      {"polyTorus", {{"sr", {0.48}}}, 2026, 400, 395, {0.16794842, -0.14832824, 0.51689219}, 440, {1.0000001, -1.5646219e-07}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    b.scene().setMayaVersion(c.version);
+    Mesh m = read(generate(c.type, "stored" + std::to_string(n++), c.attrs));
+    ASSERT_EQ(m.points.size(), c.vertices) << c.type;
+    for (unsigned k = 0; k < 3; ++k) EXPECT_NEAR(m.points[static_cast<size_t>(c.vertex)][k], c.point[k], kPrinted) << c.type;
+    for (size_t k = 0; k < 2; ++k) EXPECT_NEAR(m.uvs[static_cast<size_t>(c.uv)][k], c.uvValue[k], kPrinted) << c.type;
+  }
 }
 
 TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {

@@ -18,7 +18,8 @@ using poly::f32;
 std::shared_ptr<const MeshGeom> evaluateCube(PolyEval& e) {
   const double w = e.number("w"), h = e.number("h"), d = e.number("d");
   const int sw = std::max(1, e.integer("sw")), sh = std::max(1, e.integer("sh")), sd = std::max(1, e.integer("sd"));
-  const bool uvs = e.integer("cuv") != 0;
+  const int cuv = e.integer("cuv");
+  const bool uvs = cuv != 0, perSide = cuv == 2;
   const double rows = 2.0 * sh + 2.0 * sd;
   if (!e.within(rows * (sw + 1.0) + 2.0 * (sh + 1.0) * (sd + 1.0), "vertices") ||
       !e.within(4.0 * (rows * sw + 2.0 * sh * sd), "face vertices"))
@@ -57,7 +58,7 @@ std::shared_ptr<const MeshGeom> evaluateCube(PolyEval& e) {
   // every row (the step changes per band and the sum is never reset); the
   // sides sit right and left of the front band.
   int rightUV = 0, leftUV = 0;
-  if (uvs) {
+  if (uvs && !perSide) {
     const std::vector<float> us = accumulate(0.375, 0.625, sw);
     const float stepH = f32(0.25 / sh), stepD = f32(0.25 / sd);
     float v = 0.0f;
@@ -83,19 +84,53 @@ std::shared_ptr<const MeshGeom> evaluateCube(PolyEval& e) {
     if (b == sd) return U(a, right ? sw : 0);
     return (right ? rightUV : leftUV) + a * sd + b;
   };
+  // cuv 2, each face normalised separately: every side of the box gets a grid
+  // of its own spanning the whole UV square (front, top, back, bottom, right,
+  // left), seen from outside.
+  std::vector<int> bandStart, bandBase;
+  if (perSide) {
+    for (int band = 0, start = 0; band < 4; ++band) {
+      const int rows = band % 2 == 0 ? sh : sd;
+      bandStart.push_back(start);
+      bandBase.push_back(m.uvCount());
+      for (int r = 0; r <= rows; ++r)
+        for (int i = 0; i <= sw; ++i) m.uv(f32(double(i) / sw), f32(double(r) / rows));
+      start += rows;
+    }
+    rightUV = m.uvCount();
+    for (int a = 0; a <= sh; ++a)
+      for (int x = 0; x <= sd; ++x) m.uv(f32(double(x) / sd), f32(double(a) / sh));
+    leftUV = m.uvCount();
+    for (int a = 0; a <= sh; ++a)
+      for (int x = 0; x <= sd; ++x) m.uv(f32(double(x) / sd), f32(double(a) / sh));
+  }
+  auto stripUV = [&](int k, int i) {
+    if (!perSide) return U(k, i);
+    // Strip row k in the grid of the band it starts.
+    int band = 3;
+    while (band > 0 && k < bandStart[static_cast<size_t>(band)]) --band;
+    return bandBase[static_cast<size_t>(band)] + (k - bandStart[static_cast<size_t>(band)]) * cols + i;
+  };
+  auto sideFaceUV = [&](bool right, int a, int b) {
+    if (!perSide) return sideUV(right, a, b);
+    return (right ? rightUV + a * (sd + 1) + (sd - b) : leftUV + a * (sd + 1) + b);
+  };
   auto face = [&](std::vector<int> verts, std::vector<int> uv) { m.face(verts, uvs ? uv : std::vector<int>()); };
 
   for (int k = 0; k < nr; ++k)
-    for (int i = 0; i < sw; ++i)
-      face({V(k, i), V(k, i + 1), V(k + 1, i + 1), V(k + 1, i)}, {U(k, i), U(k, i + 1), U(k + 1, i + 1), U(k + 1, i)});
+    for (int i = 0; i < sw; ++i) {
+      // A face's upper row, in its own band's grid when each side has one.
+      const int top = perSide ? stripUV(k, i) + cols : U(k + 1, i);
+      face({V(k, i), V(k, i + 1), V(k + 1, i + 1), V(k + 1, i)}, {stripUV(k, i), stripUV(k, i + 1), top + 1, top});
+    }
   for (int a = 0; a < sh; ++a)
     for (int b = 0; b < sd; ++b)
       face({G(true, a, b + 1), G(true, a, b), G(true, a + 1, b), G(true, a + 1, b + 1)},
-           {sideUV(true, a, b + 1), sideUV(true, a, b), sideUV(true, a + 1, b), sideUV(true, a + 1, b + 1)});
+           {sideFaceUV(true, a, b + 1), sideFaceUV(true, a, b), sideFaceUV(true, a + 1, b), sideFaceUV(true, a + 1, b + 1)});
   for (int a = 0; a < sh; ++a)
     for (int b = 0; b < sd; ++b)
       face({G(false, a, b), G(false, a, b + 1), G(false, a + 1, b + 1), G(false, a + 1, b)},
-           {sideUV(false, a, b), sideUV(false, a, b + 1), sideUV(false, a + 1, b + 1), sideUV(false, a + 1, b)});
+           {sideFaceUV(false, a, b), sideFaceUV(false, a, b + 1), sideFaceUV(false, a + 1, b + 1), sideFaceUV(false, a + 1, b)});
 
   // Edges: along the rows (hard where the strip turns a corner), around the
   // strip (hard on its two rims), then each side's inner grid.
