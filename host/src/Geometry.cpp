@@ -14,6 +14,16 @@ namespace kvhost {
 
 namespace {
 
+// Marks a node as being evaluated for as long as it lives, so that a history
+// loop coming back to it is noticed.
+struct Evaluating {
+  Node& node;
+  explicit Evaluating(Node& n) : node(n) { node.evaluating = true; }
+  ~Evaluating() { node.evaluating = false; }
+  Evaluating(const Evaluating&) = delete;
+  Evaluating& operator=(const Evaluating&) = delete;
+};
+
 // Dense size of a stored multi (its largest index + 1), or -1 when the
 // indices are far sparser than any mesh Maya writes.
 int denseCount(const SlotSub* elems) {
@@ -166,11 +176,7 @@ std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* er
     if (error) *error = "'" + node.name + "' (" + node.typeName + ") feeds its own input";
     return nullptr;
   }
-  struct Guard {
-    Node& n;
-    explicit Guard(Node& node) : n(node) { n.evaluating = true; }
-    ~Guard() { n.evaluating = false; }
-  } guard(node);
+  Evaluating guard(node);
   if (node.type->poly) return polyNodeOutput(node, key, error);
   if (attr == "og" && (node.hasFn(MFn::kGeometryFilt) || node.hasFn(MFn::kGroupParts)))
     return deformerOutput(node, key.idx.empty() ? 0 : std::max(0, key.idx.back()), error);
@@ -189,11 +195,7 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     if (error) *error = "mesh '" + shape.name + "' feeds its own input";
     return nullptr;
   }
-  struct Guard {
-    Node& n;
-    explicit Guard(Node& node) : n(node) { n.evaluating = true; }
-    ~Guard() { n.evaluating = false; }
-  } guard(shape);
+  Evaluating guard(shape);
   std::shared_ptr<const MeshGeom> geom;
   if (const Connection* c = shape.scene->incoming(keyOf(shape, "i"))) {
     // History that cannot be evaluated falls back on geometry stored on the

@@ -281,6 +281,28 @@ void TopoBuilder::cornerFrom(const MeshTopology& input, int at, int vertex) {
 
 void TopoBuilder::endFace() { fTopo->faceStart.push_back(static_cast<int>(fTopo->faceVerts.size())); }
 
+std::shared_ptr<MeshGeom> turnFaces(const MeshGeom& in, std::vector<MVector> points, const std::vector<char>& flip,
+                                    const std::vector<int>* renumber) {
+  const MeshTopology& t = *in.topo;
+  TopoBuilder out(t);
+  for (int f = 0; f < t.numFaces(); ++f) {
+    out.beginFace(f);
+    const bool turn = flip[static_cast<size_t>(f)];
+    for (auto [begin, end] : t.loops(f)) {
+      if (begin != t.faceStart[static_cast<size_t>(f)]) out.beginHole();
+      const int n = end - begin;
+      for (int k = 0; k < n; ++k) {
+        const int at = begin + (turn ? (n - k) % n : k);
+        int v = t.faceVerts[static_cast<size_t>(at)];
+        if (turn && renumber) v = (*renumber)[static_cast<size_t>(v)];
+        out.cornerFrom(t, at, v);
+      }
+    }
+    out.endFace();
+  }
+  return out.finish(std::move(points), in, false);
+}
+
 std::shared_ptr<MeshGeom> TopoBuilder::finish(std::vector<MVector> points, const MeshGeom& input, bool dropUnused) {
   MeshTopology& t = *fTopo;
   t.numVertices = static_cast<int>(points.size());

@@ -104,9 +104,15 @@ private:
   size_t fSets;
 };
 
-// Removes faces, vertices, edges and UVs that no face uses any more and
-// renumbers what is left in its old order. `keepFace[f]` says which faces stay.
-// Returns the surviving faces' origins (old indices).
+// The mesh with the faces marked in `flip` turned over: each loop walked
+// backwards from its first corner ([0 1 2 3] becomes [0 3 2 1]), UVs with it.
+// `renumber`, when given, maps the vertices of turned faces.
+std::shared_ptr<MeshGeom> turnFaces(const MeshGeom& in, std::vector<MVector> points, const std::vector<char>& flip,
+                                    const std::vector<int>* renumber = nullptr);
+
+// Removes faces, edges, and (as asked) vertices and UVs that no face uses any
+// more, and renumbers what is left in its old order. `keepFace[f]` says which
+// faces stay. Returns the surviving faces' origins (old indices).
 struct Compacted {
   std::shared_ptr<MeshGeom> geom;
   std::vector<int> faceOrigin;

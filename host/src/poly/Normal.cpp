@@ -150,23 +150,7 @@ std::shared_ptr<const MeshGeom> evaluateNormal(PolyEval& e) {
       }
     }
   }
-  poly::TopoBuilder out(t);
-  for (int f = 0; f < count; ++f) {
-    out.beginFace(f);
-    const bool turn = flip[static_cast<size_t>(f)];
-    for (auto [begin, end] : t.loops(f)) {
-      if (begin != t.faceStart[static_cast<size_t>(f)]) out.beginHole();
-      const int n = end - begin;
-      for (int k = 0; k < n; ++k) {
-        const int at = begin + (turn ? (n - k) % n : k);
-        int v = t.faceVerts[static_cast<size_t>(at)];
-        if (turn && !renumber.empty()) v = renumber[static_cast<size_t>(v)];
-        out.cornerFrom(t, at, v);
-      }
-    }
-    out.endFace();
-  }
-  return out.finish(std::move(points), in, false);
+  return poly::turnFaces(in, std::move(points), flip, renumber.empty() ? nullptr : &renumber);
 }
 
 const PolyFamily kNormal{PolyFamily::Input::Polymesh, evaluateNormal};

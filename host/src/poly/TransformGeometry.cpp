@@ -19,21 +19,7 @@ std::shared_ptr<const MeshGeom> evaluateTransformGeometry(PolyEval& e) {
     p = MVector(poly::f32(q.x), poly::f32(q.y), poly::f32(q.z));
   }
   if (!e.flag("rn")) return out;
-  // Each loop walked backwards from its first corner.
-  const MeshTopology& t = *in.topo;
-  poly::TopoBuilder turned(t);
-  for (int f = 0; f < t.numFaces(); ++f) {
-    turned.beginFace(f);
-    for (auto [begin, end] : t.loops(f)) {
-      if (begin != t.faceStart[static_cast<size_t>(f)]) turned.beginHole();
-      for (int k = 0; k < end - begin; ++k) {
-        const int at = begin + (end - begin - k) % (end - begin);
-        turned.cornerFrom(t, at, t.faceVerts[static_cast<size_t>(at)]);
-      }
-    }
-    turned.endFace();
-  }
-  return turned.finish(std::move(out->points), in, false);
+  return poly::turnFaces(in, std::move(out->points), std::vector<char>(static_cast<size_t>(in.topo->numFaces()), 1));
 }
 
 const PolyFamily kTransformGeometry{PolyFamily::Input::Geometry, evaluateTransformGeometry};
