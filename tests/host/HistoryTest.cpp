@@ -377,9 +377,14 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
 
   modify(shape, "polyTweak", "polyTweak1");
   b.set("polyTweak1.tk[1]", {0, 1, 0});
+  modify(shape, "polyTweakUV", "polyTweakUV1");
+  b.set("polyTweakUV1.uvtk[10]", {0.125, -0.5});
   Mesh tweaked = read(shape);
   EXPECT_NEAR(tweaked.points[1].y, 0.5, 1e-12);
   EXPECT_NEAR(tweaked.points[0].y, -0.5, 1e-12);
+  EXPECT_FLOAT_EQ(tweaked.uvs[10][0], 1.0f);
+  EXPECT_FLOAT_EQ(tweaked.uvs[10][1], -0.5f);
+  EXPECT_FLOAT_EQ(tweaked.uvs[11][0], 0.875f);
 
   // Reverse keeps each loop's first corner and its UV.
   modify(shape, "polyNormal", "polyNormal1", {{"ics", {1, "f[0]"}}});

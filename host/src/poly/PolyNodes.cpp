@@ -130,7 +130,7 @@ void registerPolyNodeTypes(Scene::Impl& impl) {
   for (auto family : {registerPolyCube, registerPolyPlane, registerPolySphere, registerPolyCylinder, registerPolyCone,
                       registerPolyTorus, registerPolyPyramid, registerPolyPlatonic, registerPolyPrism, registerPolyPipe,
                       registerPolyTriangulate, registerPolySubdFace, registerPolySmoothFace, registerPolyNormal,
-                      registerPolyTweak, registerPolyUnite, registerPolyMergeVert, registerTransformGeometry,
+                      registerPolyTweak, registerPolyTweakUV, registerPolyUnite, registerPolyMergeVert, registerTransformGeometry,
                       registerDeleteComponent, registerPolyPassThrough})
     family(impl);
 }

@@ -134,6 +134,7 @@ void registerPolySubdFace(Scene::Impl& impl);
 void registerPolySmoothFace(Scene::Impl& impl);
 void registerPolyNormal(Scene::Impl& impl);
 void registerPolyTweak(Scene::Impl& impl);
+void registerPolyTweakUV(Scene::Impl& impl);
 void registerPolyUnite(Scene::Impl& impl);
 void registerPolyMergeVert(Scene::Impl& impl);
 void registerTransformGeometry(Scene::Impl& impl);
