@@ -49,6 +49,14 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("--show-log", exportOptions.showLog, "Print the export log after each export");
   exportCommand->add_flag("-q,--quiet", exportOptions.quiet, "Print errors only");
   exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
+  exportCommand->add_option("--skip-reference", exportOptions.skipReferences,
+                            "Leave out the file reference in NAMESPACE (repeatable)")
+      ->allow_extra_args(false);
+  exportCommand->add_option("--reference-path", exportOptions.referencePaths,
+                            "Also look for referenced files in DIR (repeatable)")
+      ->allow_extra_args(false);
+  exportCommand->add_flag("--strict", exportOptions.strict,
+                          "Fail instead of leaving out what cannot be exported (a missing referenced file)");
 
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");
