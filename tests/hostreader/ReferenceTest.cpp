@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <kvhost/Scene.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MItDag.h>
 #include <maya/MPlug.h>
 #include <maya/MString.h>
 
@@ -105,11 +107,16 @@ TEST_F(References, NestedReferencesAndTheirEditsBuildOneScene) {
   EXPECT_FALSE(exists("hero:persp"));
   EXPECT_EQ(value("persp", "tx"), 4.0) << "a referenced file's shared nodes are the scene's";
   EXPECT_EQ(value("time1", "o"), 7.0);
+  // References load where their file statements stand: before the shot's own nodes.
+  std::vector<std::string> order;
+  for (MItDag it(MItDag::kDepthFirst, MFn::kTransform); !it.isDone(); it.next())
+    order.push_back(MFnDagNode(it.item()).name().asChar());
+  EXPECT_LT(std::find(order.begin(), order.end(), "hero:geo:body"), std::find(order.begin(), order.end(), "stage"));
 }
 
 // Connections between the shot and a reference go through the reference
 // node's placeholders; edits also break the reference's own connections.
-TEST_F(References, PlaceholderAndDisconnectEdits) {
+TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
   scene("rig.ma",
         "createNode transform -n \"a\";\n\tsetAttr \".tz\" 6;\n"
         "createNode transform -n \"b\";\n"
@@ -121,7 +128,10 @@ TEST_F(References, PlaceholderAndDisconnectEdits) {
         "\t\t7 \"hero:a.translateX\" \"hero:b.translateX\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateY\" \"heroRN.placeHolderList[1]\" \"\"\n"
         "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[2]\" \"\"\n"
-        "\t\t2 \"hero:ghost\" \"translateX\" \" 1\";\n"
+        "\t\t2 \"hero:ghost\" \"translateX\" \" 1\"\n"
+        // Lock edits change nothing here; an edit type unknown to the reader is skipped.
+        "\t\"heroRN\" 2 8 \"hero:b\" \"translateZ\" 99 \"hero:b\" \"tz\"\n"
+        "\t\"heroRN\" 1 2 \"hero:b\" \"translateZ\" \" 4\";\n"
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
@@ -130,6 +140,7 @@ TEST_F(References, PlaceholderAndDisconnectEdits) {
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(value("hero:b", "ty"), 9.0) << "the shot's driver reaches the rig";
   EXPECT_EQ(value("sink", "tz"), 6.0) << "the rig reaches the shot's node";
+  EXPECT_EQ(value("hero:b", "tz"), 4.0) << "edits after an unknown one still apply";
   EXPECT_FALSE(MFnDependencyNode(kvhost::Scene::get().findNode("hero:b")).findPlug("tx").isConnected())
       << "assumed: edit type 7 is disconnectAttr";
   const kvhost::MayaAsciiWarning* ghost = r.findWarning("reference edit on a missing node");
@@ -151,6 +162,8 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
         "file -r -ns \"a\" \"a.ma\";\n"
         "file -r -ns \"d1\" \"d1.ma\";\n"
         "file -r -ns \"bin\" -typ \"mayaBinary\" \"a.ma\";\n"
+        "file -r -ns \"again\" -rfn \"goneRN\" \"d4.ma\";\n"
+        "file -r -ns \"a\" -rfn \"a2RN\" \"d4.ma\";\n"
         "createNode reference -n \"goneRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"goneRN\" \"goneRN\" 1 2 \"gone:x\" \"tx\" \" 1\";\n");
   MayaAsciiOptions options;
@@ -173,6 +186,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
       {"d1:d2:d3", ""},
       {"d1:d2:d3:d4", "d3.ma:2: referenced file \"d4.ma\" (namespace d1:d2:d3:d4) is nested more than 3 references deep"},
       {"bin", "shot.ma:5: referenced file \"a.ma\" (namespace bin): Maya Binary files cannot be read"},
+      {"a1", ""},  // a second reference into "a" gets a namespace of its own
   };
   ASSERT_EQ(r.references.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
@@ -184,6 +198,8 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   }
   EXPECT_TRUE(exists("a:inA") && exists("a:b:inB"));
   EXPECT_FALSE(exists("d1:d2:d3:d4:deep"));
+  EXPECT_TRUE(exists("a1:deep"));
+  EXPECT_NE(r.findWarning("reference node 'goneRN' is named by two 'file -r' statements"), nullptr);
   EXPECT_EQ(r.findWarning("reference edit"), nullptr) << "edits of a reference that did not load are not warnings";
 }
 
