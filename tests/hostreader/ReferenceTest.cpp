@@ -68,7 +68,7 @@ TEST_F(References, NestedReferencesAndTheirEditsBuildOneScene) {
         "createNode joint -n \"tip\" -p \"root\";\n"
         "\tsetAttr \".t\" -type \"double3\" 0 1 0;\n"
         "select -ne :time1;\n\tsetAttr \".o\" 7;\n"
-        "connectAttr \"geo:body.tx\" \"|root|tip.tz\";\n"
+        "connectAttr \"geo:body.tx\" \"root|tip.tz\";\n"
         "createNode reference -n \"geoRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"geoRN\" \"geoRN\" 2\n"
         "\t\t1 |geo:body \"weight\" \"wt\" \" -ci 1 -at \\\"double\\\"\"\n"
@@ -78,10 +78,11 @@ TEST_F(References, NestedReferencesAndTheirEditsBuildOneScene) {
         "file -rdi 2 -ns \"geo\" -rfn \"hero:geoRN\" \"rigs/model.ma\";\n"
         "file -r -ns \"hero\" -dr 1 -rfn \"heroRN\" \"rigs/rig.ma\";\n"
         "createNode reference -n \"heroRN\";\n"
-        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 3\n"
+        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 4\n"
         "\t\t2 \"|hero:root|hero:tip\" \"translate\" \" -type \\\"double3\\\" 1 5 0\"\n"
         "\t\t0 \"|hero:root\" \"|stage\" \"-s -r \"\n"
         "\t\t2 \"|stage|hero:root|hero:tip\" \"translateX\" \" 3\"\n"
+        "\t\t0 \"|stage|hero:root|hero:tip\" \"\" \"-s -r \"\n"
         "\t\"hero:geoRN\" 1\n"
         "\t\t2 \"|hero:geo:body\" \"translateX\" \" 2\";\n"
         "createNode transform -n \"stage\";\n");
@@ -98,7 +99,8 @@ TEST_F(References, NestedReferencesAndTheirEditsBuildOneScene) {
   EXPECT_EQ(r.references[1].path, at("rigs/model.ma"));
   for (const MayaAsciiReference& ref : r.references) EXPECT_EQ(ref.state, MayaAsciiReference::State::Loaded);
 
-  EXPECT_TRUE(exists("|stage|hero:root|hero:tip")) << "the parent edit moved the rig under the shot's node";
+  EXPECT_TRUE(exists("|stage|hero:root")) << "a parent edit moved the rig under the shot's node";
+  EXPECT_TRUE(exists("|hero:tip")) << "and another its tip to the world";
   EXPECT_EQ(value("hero:tip", "tx"), 3.0) << "a later edit wins";
   EXPECT_EQ(value("hero:tip", "ty"), 5.0);
   EXPECT_EQ(value("hero:geo:body", "tx"), 2.0) << "the shot edits the rig's nested reference";
@@ -131,16 +133,31 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "\t\t2 \"hero:ghost\" \"translateX\" \" 1\"\n"
         // Lock edits change nothing here; an edit type unknown to the reader is skipped.
         "\t\"heroRN\" 2 8 \"hero:b\" \"translateZ\" 99 \"hero:b\" \"tz\"\n"
-        "\t\"heroRN\" 1 2 \"hero:b\" \"translateZ\" \" 4\";\n"
+        "\t\"heroRN\" 4 2 \"hero:b\" \"translateZ\" \" 4\"\n"
+        "\t\t3 \"hero:a.translateZ\" \"hero:b.scaleX\" \"\"\n"
+        "\t\t5 4 \"heroRN\" \"hero:b.translateX\" \"heroRN.bogus\" \"\"\n"
+        "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[3]\" \"\";\n"
+        "createNode reference -n \"badRN\";\n"
+        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"badRN\" \"badRN\" 1 2.5 \"a\" \"b\" \"c\";\n"
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
-        "connectAttr \"heroRN.phl[2]\" \"sink.tz\";\n");
+        "connectAttr \"heroRN.phl[2]\" \"sink.tz\";\n"
+        "connectAttr \"driver.tx\" \"heroRN.phl[3]\";\n");
   MayaAsciiResult r = read("shot.ma");
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(value("hero:b", "ty"), 9.0) << "the shot's driver reaches the rig";
   EXPECT_EQ(value("sink", "tz"), 6.0) << "the rig reaches the shot's node";
   EXPECT_EQ(value("hero:b", "tz"), 4.0) << "edits after an unknown one still apply";
+  EXPECT_EQ(value("hero:b", "sx"), 6.0) << "a connect edit";
+  const kvhost::MayaAsciiWarning* refused = r.findWarning("reference edit refused");
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->count, 2) << "a placeholder that is none, and a computed destination";
+  EXPECT_TRUE(contains(refused->text, "'heroRN.bogus' is not a placeholder")) << refused->text;
+  const kvhost::MayaAsciiWarning* malformed = r.findWarning("malformed reference edits");
+  ASSERT_NE(malformed, nullptr);
+  EXPECT_TRUE(contains(malformed->text, "reference edits of 'badRN': value 4: expected the type of an edit of 'badRN'"))
+      << malformed->text;
   EXPECT_FALSE(MFnDependencyNode(kvhost::Scene::get().findNode("hero:b")).findPlug("tx").isConnected())
       << "assumed: edit type 7 is disconnectAttr";
   const kvhost::MayaAsciiWarning* ghost = r.findWarning("reference edit on a missing node");
@@ -200,6 +217,18 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   EXPECT_FALSE(exists("d1:d2:d3:d4:deep"));
   EXPECT_TRUE(exists("a1:deep"));
   EXPECT_NE(r.findWarning("reference node 'goneRN' is named by two 'file -r' statements"), nullptr);
+
+  // Files that reference each other many times over use up the work budget.
+  scene("fan0.ma", "");
+  for (int i = 1; i <= 8; ++i) {
+    std::string previous = "\"fan" + std::to_string(i - 1) + ".ma\";\n";
+    scene("fan" + std::to_string(i) + ".ma", "file -r -ns \"x\" " + previous + "file -r -ns \"y\" " + previous);
+  }
+  MayaAsciiOptions budget;
+  budget.maxHostWork = std::size_t{1} << 22;  // 64 references
+  MayaAsciiResult fan = read("fan8.ma", budget);
+  EXPECT_FALSE(fan.success);
+  EXPECT_TRUE(contains(fan.error, ".ma:3: the scene would make the host work too long (references loaded)")) << fan.error;
   EXPECT_EQ(r.findWarning("reference edit"), nullptr) << "edits of a reference that did not load are not warnings";
 }
 
@@ -213,8 +242,8 @@ TEST_F(References, FindsTheFilesOfAMovedProject) {
         "file -r -ns \"rel\" \"rigs/relative.ma\";\n"
         "file -r -ns \"win\" \"C:\\\\Projects\\\\Kiri\\\\scenes\\\\beside.ma\";\n"
         "file -r -ns \"abs\" \"/nonexistent/project/inScenes.ma\";\n"
-        "file -r -ns \"lib\" \"D:/assets/extra.ma\";\n"
-        "file -r -ns \"none\" \"C:/Projects/Kiri/none.ma\";\n");
+        "file -r -ns \":lib\" \"D:/assets/extra.ma\";\n"
+        "file -r -ns \"none\" \"C:\\\\Projects\\\\Kiri\\\\none.ma\";\n");
   MayaAsciiOptions options;
   options.referencePaths = {(dir_ / "library").string()};
   MayaAsciiResult r = read("shot/shot.ma", options);
@@ -224,8 +253,9 @@ TEST_F(References, FindsTheFilesOfAMovedProject) {
   EXPECT_EQ(r.references[1].path, at("shot/beside.ma"));
   EXPECT_EQ(r.references[2].path, at("shot/scenes/inScenes.ma"));
   EXPECT_EQ(r.references[3].path, at("library/extra.ma"));
+  EXPECT_EQ(r.references[3].nameSpace, "lib");
   EXPECT_EQ(r.references[4].path, "");
-  EXPECT_TRUE(contains(r.references[4].error, "looked in: C:/Projects/Kiri/none.ma, " + at("shot/none.ma") + ", " +
+  EXPECT_TRUE(contains(r.references[4].error, "looked in: C:\\Projects\\Kiri\\none.ma, " + at("shot/none.ma") + ", " +
                                                   at("shot/scenes/none.ma") + ", " + at("library/none.ma")))
       << r.references[4].error;
 }

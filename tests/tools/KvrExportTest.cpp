@@ -177,12 +177,14 @@ TEST_F(KvrExport, SkipReferenceAndReferencePath) {
   CopyShot({"shot.ma", "biped_rig.ma"}, dir_);
   CopyShot({"biped_model.ma"}, dir_ / "library");
   const fs::path out = dir_ / "hero.kvr";
-  const ProcessRun run = Kvr("export --skip-reference villain '" + (dir_ / "shot.ma").string() + "' --reference-path '" +
+  const ProcessRun run = Kvr("export --verbose --skip-reference villain '" + (dir_ / "shot.ma").string() + "' --reference-path '" +
                              (dir_ / "library").string() + "' --skip-reference nobody -o '" + out.string() + "'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, "1 skeleton, 1 mesh, 1 material, 0 textures, 1 light, 2 cameras; not loaded: villain "
                                 "(skipped)\n"))
       << run.out;
+  EXPECT_TRUE(Contains(run.out, "reference hero:model: " + (dir_ / "library" / "biped_model.ma").string() + "\n"))
+      << "--verbose says where each reference was found";
   EXPECT_TRUE(Contains(run.err, "kvr: warning: --skip-reference nobody: " + (dir_ / "shot.ma").string() +
                                     " has no reference in that namespace"))
       << run.err;

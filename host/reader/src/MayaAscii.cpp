@@ -648,8 +648,11 @@ private:
       }
       if (edit.kind == ReferenceEdit::Kind::Placeholder) {
         std::string error;
-        if (!connectThroughPlaceholder(qualifiedPlug(edit.fields[0]), qualifiedPlug(edit.fields[1]), error))
-          hostFailure("reference edit connectAttr ." + edit.fields[0].substr(edit.fields[0].rfind('.') + 1));
+        if (!connectThroughPlaceholder(qualifiedPlug(edit.fields[0]), qualifiedPlug(edit.fields[1]), error)) {
+          std::string what = "reference edit of '" + group + "' refused: " + error;
+          if (fOptions.strict) throw ReadError{fLine, what};
+          warn("reference edit refused", what);
+        }
         continue;
       }
       runEditStatement(editStatement(edit));
@@ -986,8 +989,10 @@ private:
     fSet.text = p;
     fSet.pieces = usable ? piecesFor(node, p, type) : Pieces::None;
     fSet.pieceFirst = p.hasRange ? p.first : p.lastFirst;
-    // Values the host turns into ints: edge vertex ids and rotate orders.
-    fSet.wholeNumbers = p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder";
+    // Values the host turns into ints: edge vertex ids and rotate orders (a
+    // reference node's ".ed" is its edits).
+    fSet.wholeNumbers = type != "dataReferenceEdits" &&
+                        (p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder");
     if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
 
     fArgs.clear();

@@ -266,18 +266,18 @@ bool connectThroughPlaceholder(const std::string& plug, const std::string& place
   size_t end = nodePartEnd(placeholder);
   size_t open = placeholder.find('[', end);
   size_t close = placeholder.find(']', end);
-  if (open == std::string::npos || close == std::string::npos || close < open + 2) {
-    error = "'" + placeholder + "' is not a placeholder";
-    return false;
-  }
-  std::string indexText = placeholder.substr(open + 1, close - open - 1);
-  if (indexText.size() > 9 || !std::all_of(indexText.begin(), indexText.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  std::string indexText = open < close && close != std::string::npos ? placeholder.substr(open + 1, close - open - 1) : "";
+  if (indexText.empty() || indexText.size() > 9 ||
+      !std::all_of(indexText.begin(), indexText.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     error = "'" + placeholder + "' is not a placeholder";
     return false;
   }
   Scene& scene = Scene::get();
   MObject node = scene.findNode(placeholder.substr(0, end));
-  if (node.isNull()) return true;
+  if (node.isNull()) {
+    error = "no node named '" + placeholder.substr(0, end) + "'";
+    return false;
+  }
   MFnDependencyNode fn(node);
   if (!fn.hasAttribute("phl")) return true;  // nothing was connected through it
   MPlug element = fn.findPlug("phl").elementByLogicalIndex(static_cast<unsigned>(std::stoul(indexText)));
