@@ -126,24 +126,26 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
   scene("shot.ma",
         "file -r -ns \"hero\" -rfn \"heroRN\" \"rig.ma\";\n"
         "createNode reference -n \"heroRN\";\n"
-        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 4\n"
+        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 5\n"
         "\t\t7 \"hero:a.translateX\" \"hero:b.translateX\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateY\" \"heroRN.placeHolderList[1]\" \"\"\n"
         "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[2]\" \"\"\n"
         "\t\t2 \"hero:ghost\" \"translateX\" \" 1\"\n"
+        "\t\t0 \"|hero:a\" \"|nowhere\" \"-s -r \"\n"
         // Lock edits change nothing here; an edit type unknown to the reader is skipped.
         "\t\"heroRN\" 2 8 \"hero:b\" \"translateZ\" 99 \"hero:b\" \"tz\"\n"
         "\t\"heroRN\" 4 2 \"hero:b\" \"translateZ\" \" 4\"\n"
         "\t\t3 \"hero:a.translateZ\" \"hero:b.scaleX\" \"\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateX\" \"heroRN.bogus\" \"\"\n"
-        "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[3]\" \"\";\n"
+        "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[9]\" \"\"\n"
+        "\t\"heroRN\" 1 6 \"hero:b\" \"tx\";\n"
         "createNode reference -n \"badRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"badRN\" \"badRN\" 1 2.5 \"a\" \"b\" \"c\";\n"
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
         "connectAttr \"heroRN.phl[2]\" \"sink.tz\";\n"
-        "connectAttr \"driver.tx\" \"heroRN.phl[3]\";\n");
+        "connectAttr \"driver.tx\" \"heroRN.phl[9]\";\n");
   MayaAsciiResult r = read("shot.ma");
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(value("hero:b", "ty"), 9.0) << "the shot's driver reaches the rig";
@@ -162,6 +164,7 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
       << "assumed: edit type 7 is disconnectAttr";
   const kvhost::MayaAsciiWarning* ghost = r.findWarning("reference edit on a missing node");
   ASSERT_NE(ghost, nullptr);
+  EXPECT_EQ(ghost->count, 2) << "a setAttr on a node, and a parent edit to a node, the scene lacks";
   EXPECT_TRUE(contains(ghost->text, "shot.ma:4: reference edit of 'heroRN' names 'hero:ghost'")) << ghost->text;
 }
 
@@ -181,6 +184,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
         "file -r -ns \"bin\" -typ \"mayaBinary\" \"a.ma\";\n"
         "file -r -ns \"again\" -rfn \"goneRN\" \"d4.ma\";\n"
         "file -r -ns \"a\" -rfn \"a2RN\" \"d4.ma\";\n"
+        "file -r \"d4.ma\";\n"
         "createNode reference -n \"goneRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"goneRN\" \"goneRN\" 1 2 \"gone:x\" \"tx\" \" 1\";\n");
   MayaAsciiOptions options;
@@ -204,6 +208,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
       {"d1:d2:d3:d4", "d3.ma:2: referenced file \"d4.ma\" (namespace d1:d2:d3:d4) is nested more than 3 references deep"},
       {"bin", "shot.ma:5: referenced file \"a.ma\" (namespace bin): Maya Binary files cannot be read"},
       {"a1", ""},  // a second reference into "a" gets a namespace of its own
+      {"d4", ""},  // the file's name, without -ns
   };
   ASSERT_EQ(r.references.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
@@ -216,6 +221,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   EXPECT_TRUE(exists("a:inA") && exists("a:b:inB"));
   EXPECT_FALSE(exists("d1:d2:d3:d4:deep"));
   EXPECT_TRUE(exists("a1:deep"));
+  EXPECT_EQ(r.references.back().node, "d4RN");
   EXPECT_NE(r.findWarning("reference node 'goneRN' is named by two 'file -r' statements"), nullptr);
 
   // Files that reference each other many times over use up the work budget.

@@ -638,11 +638,11 @@ private:
       if (edit.kind == ReferenceEdit::Kind::Ignored) continue;
       std::string group = qualifiedNode(edit.group);
       if (!fRoot->fLoader->editsApply(group)) continue;  // its reference was not loaded
-      std::string missing;
-      for (const std::string& target : editTargets(edit))
-        if (missing.empty() && resolveNode(qualifiedNode(target)).isNull()) missing = qualifiedNode(target);
-      if (!missing.empty()) {
-        warn("reference edit on a missing node", "reference edit of '" + group + "' names '" + missing +
+      std::vector<std::string> targets = editTargets(edit);
+      auto missing = std::find_if(targets.begin(), targets.end(),
+                                  [&](const std::string& target) { return resolveNode(qualifiedNode(target)).isNull(); });
+      if (missing != targets.end()) {
+        warn("reference edit on a missing node", "reference edit of '" + group + "' names '" + qualifiedNode(*missing) +
                                                      "', which the scene does not hold (skipped)");
         continue;
       }
