@@ -88,6 +88,7 @@ TEST_F(References, NestedReferencesAndTheirEditsBuildOneScene) {
         "createNode transform -n \"stage\";\n");
   MayaAsciiResult r = read("shot.ma");
   ASSERT_TRUE(r.success) << r.error;
+  EXPECT_EQ(r.warningCount(), 0) << (r.warnings.empty() ? "" : r.warnings[0].text);
 
   ASSERT_EQ(r.references.size(), 2u) << "the -rdi lines load nothing";
   EXPECT_EQ(r.references[0].nameSpace, "hero");

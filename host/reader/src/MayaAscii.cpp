@@ -623,7 +623,6 @@ private:
       warn("malformed reference edits", "reference edits of '" + std::string(MFnDependencyNode(node).name().asChar()) +
                                             "': " + error + " (the edits after it are ignored)");
     for (ReferenceEdit& edit : edits) fScope->edits.push_back({std::move(edit), fLine});
-    fArgs.clear();
   }
 
   // The edits this file's reference nodes recorded, in file order, once its
