@@ -123,6 +123,7 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
   scene("rig.ma",
         "createNode transform -n \"a\";\n\tsetAttr \".tz\" 6;\n"
         "createNode transform -n \"b\";\n"
+        "createNode shadingEngine -n \"sg\";\n"
         "connectAttr \"a.tx\" \"b.tx\";\n");
   scene("shot.ma",
         "file -r -ns \"hero\" -rfn \"heroRN\" \"rig.ma\";\n"
@@ -139,20 +140,23 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "\t\t3 \"hero:a.translateZ\" \"hero:b.scaleX\" \"\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateX\" \"heroRN.bogus\" \"\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[9]\" \"\"\n"
-        "\t\"heroRN\" 1 6 \"hero:b\" \"tx\";\n"
+        "\t\"heroRN\" 2 5 4 \"heroRN\" \"hero:sg.dagSetMembers\" \"heroRN.placeHolderList[4]\" \"\" 6 \"hero:b\" \"tx\";\n"
         "createNode reference -n \"badRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"badRN\" \"badRN\" 1 2.5 \"a\" \"b\" \"c\";\n"
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
         "connectAttr \"heroRN.phl[2]\" \"sink.tz\";\n"
-        "connectAttr \"driver.tx\" \"heroRN.phl[9]\";\n");
+        "connectAttr \"driver.tx\" \"heroRN.phl[9]\";\n"
+        "connectAttr \"driver.iog\" \"heroRN.phl[4]\";\n");
   MayaAsciiResult r = read("shot.ma");
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(value("hero:b", "ty"), 9.0) << "the shot's driver reaches the rig";
   EXPECT_EQ(value("sink", "tz"), 6.0) << "the rig reaches the shot's node";
   EXPECT_EQ(value("hero:b", "tz"), 4.0) << "edits after an unknown one still apply";
   EXPECT_EQ(value("hero:b", "sx"), 6.0) << "a connect edit";
+  MPlug members = MFnDependencyNode(kvhost::Scene::get().findNode("hero:sg")).findPlug("dsm");
+  EXPECT_TRUE(members.elementByLogicalIndex(0).isConnected()) << "set membership through a placeholder";
   const kvhost::MayaAsciiWarning* refused = r.findWarning("reference edit refused");
   ASSERT_NE(refused, nullptr);
   EXPECT_EQ(refused->count, 2) << "a placeholder that is none, and a computed destination";

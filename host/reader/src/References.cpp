@@ -291,8 +291,9 @@ bool connectThroughPlaceholder(const std::string& plug, const std::string& place
   MPlugArray sources, destinations;
   element.connectedTo(sources, true, false);
   element.connectedTo(destinations, false, true);
+  // A plug named without an index (a set's dagSetMembers) gets its next free element.
   for (unsigned i = 0; i < sources.length(); ++i)
-    if (!scene.connectAttr(nameOf(sources[i]), plug, false, true)) {
+    if (!scene.connectAttr(nameOf(sources[i]), plug, true, true)) {
       error = scene.lastError();
       return false;
     }
