@@ -131,7 +131,7 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 5\n"
         "\t\t7 \"hero:a.translateX\" \"hero:b.translateX\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateY\" \"heroRN.placeHolderList[1]\" \"\"\n"
-        "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[2]\" \"\"\n"
+        "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[9]\" \"\"\n"
         "\t\t2 \"hero:ghost\" \"translateX\" \" 1\"\n"
         "\t\t0 \"|hero:a\" \"|nowhere\" \"-s -r \"\n"
         // Lock edits change nothing here; an edit type unknown to the reader is skipped.
@@ -139,15 +139,18 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "\t\"heroRN\" 4 2 \"hero:b\" \"translateZ\" \" 4\"\n"
         "\t\t3 \"hero:a.translateZ\" \"hero:b.scaleX\" \"\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateX\" \"heroRN.bogus\" \"\"\n"
-        "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[9]\" \"\"\n"
-        "\t\"heroRN\" 2 5 4 \"heroRN\" \"hero:sg.dagSetMembers\" \"heroRN.placeHolderList[4]\" \"\" 6 \"hero:b\" \"tx\";\n"
+        "\t\t5 4 \"heroRN\" \"hero:b.worldMatrix\" \"heroRN.placeHolderList[3]\" \"\"\n"
+        "\t\"heroRN\" 3 5 4 \"heroRN\" \"hero:sg.dagSetMembers\" \"heroRN.placeHolderList[4]\" \"\"\n"
+        "\t\t5 4 \"heroRN\" \"hero:b.rotateX\" \"nobodyRN.placeHolderList[1]\" \"\" 6 \"hero:b\" \"tx\";\n"
         "createNode reference -n \"badRN\";\n"
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"badRN\" \"badRN\" 1 2.5 \"a\" \"b\" \"c\";\n"
+        "createNode reference -n \"cutRN\";\n"
+        "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"cutRN\" \"cutRN\" 2 2 \"a\" \"b\";\n"
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
-        "connectAttr \"heroRN.phl[2]\" \"sink.tz\";\n"
-        "connectAttr \"driver.tx\" \"heroRN.phl[9]\";\n"
+        "connectAttr \"heroRN.phl[9]\" \"sink.tz\";\n"
+        "connectAttr \"driver.tx\" \"heroRN.phl[3]\";\n"
         "connectAttr \"driver.iog\" \"heroRN.phl[4]\";\n");
   MayaAsciiResult r = read("shot.ma");
   ASSERT_TRUE(r.success) << r.error;
@@ -159,10 +162,11 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
   EXPECT_TRUE(members.elementByLogicalIndex(0).isConnected()) << "set membership through a placeholder";
   const kvhost::MayaAsciiWarning* refused = r.findWarning("reference edit refused");
   ASSERT_NE(refused, nullptr);
-  EXPECT_EQ(refused->count, 2) << "a placeholder that is none, and a computed destination";
+  EXPECT_EQ(refused->count, 3) << "a placeholder that is none, one of no node, and a computed destination";
   EXPECT_TRUE(contains(refused->text, "'heroRN.bogus' is not a placeholder")) << refused->text;
   const kvhost::MayaAsciiWarning* malformed = r.findWarning("malformed reference edits");
   ASSERT_NE(malformed, nullptr);
+  EXPECT_EQ(malformed->count, 2) << "a fractional edit type, and edits cut short";
   EXPECT_TRUE(contains(malformed->text, "reference edits of 'badRN': value 4: expected the type of an edit of 'badRN'"))
       << malformed->text;
   EXPECT_FALSE(MFnDependencyNode(kvhost::Scene::get().findNode("hero:b")).findPlug("tx").isConnected())
@@ -228,6 +232,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   EXPECT_TRUE(exists("a1:deep"));
   EXPECT_EQ(r.references.back().node, "d4RN");
   EXPECT_NE(r.findWarning("reference node 'goneRN' is named by two 'file -r' statements"), nullptr);
+  EXPECT_NE(r.findWarning("namespace 'a' is already taken; the reference loads into 'a1'"), nullptr);
 
   // Files that reference each other many times over use up the work budget.
   scene("fan0.ma", "");
