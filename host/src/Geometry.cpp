@@ -180,7 +180,11 @@ std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* er
   if (node.type->poly) return polyNodeOutput(node, key, error);
   if (attr == "og" && (node.hasFn(MFn::kGeometryFilt) || node.hasFn(MFn::kGroupParts)))
     return deformerOutput(node, key.idx.empty() ? 0 : std::max(0, key.idx.back()), error);
-  if (error) *error = "'" + node.name + "' (" + node.typeName + ") is not supported";
+  if (error) {
+    // Placeholder connections of a reference that did not load.
+    if (node.typeName == "reference") *error = "its input comes from '" + node.name + "', a file reference that is not loaded";
+    else *error = "'" + node.name + "' (" + node.typeName + ") is not supported";
+  }
   return nullptr;
 }
 
@@ -312,8 +316,9 @@ Scene::MeshReport Scene::checkMeshes() {
   for (const auto& node : fImpl->nodes) {
     Node& n = *node;
     if (!n.alive || !n.hasFn(MFn::kMesh) || getBool(n, "io")) continue;
+    // As the export takes them: under a transform that is visible.
     Node* parent = n.parents.empty() ? nullptr : n.parents.front();
-    if (parent && !getBool(*parent, "v")) continue;
+    if (!parent || !parent->type->transform || !getBool(*parent, "v")) continue;
     ++report.meshes;
     std::string why;
     auto geom = shapeGeometry(n, &why);

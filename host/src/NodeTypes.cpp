@@ -53,6 +53,11 @@ void registerNodeTypes(Scene::Impl& impl) {
     TypeBuilder b(impl, "world", "dagNode", {MFn::kWorld});
   }
   {
+    // A file's nodes whose parent is a referenced node wait under it until
+    // the reference's parent edits move them.
+    TypeBuilder b(impl, "fosterParent", "dagNode", {});
+  }
+  {
     TypeBuilder b(impl, "transform", "dagNode", {MFn::kTransform});
     b.type().transform = true;
     moves(b.tuple({"translate", "t"}, NumType::Distance, {{"translateX", "tx"}, {"translateY", "ty"}, {"translateZ", "tz"}}));

@@ -436,7 +436,8 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
       {"\"loose string\";\n", "snippet.ma:4: expected a command name"},
       {"createNode transform -n \"a\";\nconnectAttr \"a.t\";\n", "snippet.ma:5: connectAttr: expected SOURCE"},
       {"connectAttr \"a\" \"b.c\";\n", "snippet.ma:4: expected 'node.attribute'"},
-      {"file -rdi 1 -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file references are not supported"},
+      {"file -rdi x -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file -rdi: expected a reference depth"},
+      {"file -r -ns \"x\" \"x.ma\" \"y.ma\";\n", "snippet.ma:4: file: expected one file name"},
       {"currentUnit -l meter -a degree;\n", "snippet.ma:4: linear unit 'meter' is not supported"},
       {"currentUnit -l centimeter -a gradian;\n", "snippet.ma:4: unknown angle unit 'gradian'"},
       {"createNode dagPose -n \"p\";\n\tsetAttr \".xm[0]\" -type \"matrix\" \"xform\" 1 1 1 0 0 0 9 0 0 0 0 0 0\n"

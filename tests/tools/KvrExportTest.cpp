@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +61,11 @@ class KvrExport : public ::testing::Test {
     return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
   }
   std::string Example() const { return (source_ / "examples" / "kiri.ma").string(); }
+  // Copies the bundled shot's files named in `files` into the test's folder.
+  void CopyShot(std::initializer_list<const char*> files, const fs::path& to) const {
+    fs::create_directories(to);
+    for (const char* file : files) fs::copy_file(source_ / "examples" / "shot" / file, to / file);
+  }
   std::vector<fs::path> Leftovers() const {
     std::vector<fs::path> temps;
     for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
@@ -99,6 +105,93 @@ TEST_F(KvrExport, BundledExampleExportsEverythingItHolds) {
   EXPECT_TRUE(Leftovers().empty());
   // A new archive is as readable as any new file, not private like a temporary one.
   EXPECT_NE(fs::status(out).permissions() & fs::perms::others_read, fs::perms::none);
+}
+
+// The bundled shot references one rig twice and the rig its model: both
+// characters arrive skinned, under their namespaces, and the shot's edit
+// moves only the hero's tail.
+TEST_F(KvrExport, ShotReferencingARigTwiceExportsBothCharacters) {
+  const fs::path out = dir_ / "shot.kvr";
+  const ProcessRun run = Kvr("export '" + (source_ / "examples" / "shot" / "shot.ma").string() + "' -o '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, ": 2 skeletons, 2 meshes, 2 materials, 0 textures, 1 light, 2 cameras\n")) << run.out;
+  const std::string log = Slurp(dir_ / "maya" / "KvMayaExporter_Log.txt");
+  for (const char* line : {"Importing mesh: villain:model:body with 12 vertices and 20 polygons...\r\n",
+                           "Found influence object: hero:spine\r\n", "Joint hero:tail with parent joint hero:hips\r\n"})
+    EXPECT_TRUE(Contains(log, line)) << line;
+
+  const ProcessRun dump = Kvr("dump --json '" + out.string() + "'");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  const nlohmann::json root = nlohmann::json::parse(dump.out)["root"];
+  ASSERT_EQ(root["meshes"].size(), 2u);
+  const char* characters[] = {"hero", "villain"};
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string ns = characters[i];
+    const nlohmann::json& mesh = root["meshes"][i];
+    const nlohmann::json& skeleton = root["skeletons"][i];
+    EXPECT_EQ(mesh["name"], ns + ":model:body");
+    EXPECT_EQ(mesh["skeleton"]["ref"], skeleton["index"]);
+    // Skinned to its own character: four vertices on one joint, eight on two.
+    ASSERT_EQ(mesh["influences"].size(), 20u);
+    for (const nlohmann::json& influence : mesh["influences"]) {
+      const int joint = influence["joint"]["ref"];
+      EXPECT_TRUE(joint > skeleton["index"].get<int>() && joint <= skeleton["index"].get<int>() + 3) << influence;
+    }
+    EXPECT_EQ(skeleton["joints"][0]["name"], ns + ":hips");
+    const nlohmann::json& tail = skeleton["joints"][3];
+    EXPECT_EQ(tail["name"], ns + ":tail");
+    EXPECT_NEAR(tail["translation"][1].get<double>(), i == 0 ? 0.6 : 0.2, 1e-6) << "the shot's edit moves the hero's tail";
+    EXPECT_NEAR(tail["translation"][2].get<double>(), i == 0 ? -0.9 : -0.6, 1e-6);
+  }
+}
+
+// A referenced file that cannot be found: one error naming it and the places
+// tried, an archive without it, and with --strict no archive at all.
+TEST_F(KvrExport, MissingReferenceIsAnErrorThatStrictMakesFatal) {
+  CopyShot({"shot.ma", "biped_rig.ma"}, dir_);
+  const std::string scene = (dir_ / "shot.ma").string();
+  const fs::path out = dir_ / "shot.kvr";
+  ProcessRun run = Kvr("export '" + scene + "' -o '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // One line per reference of the rig (the hero's and the villain's model).
+  EXPECT_TRUE(Contains(run.err, "kvr: error: " + (dir_ / "biped_rig.ma").string() +
+                                    ":6: referenced file \"biped_model.ma\" (namespace villain:model) not found; looked in: " +
+                                    (dir_ / "biped_model.ma").string() + ", "))
+      << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+  EXPECT_TRUE(Contains(run.out, "2 skeletons, 0 meshes, 0 materials, 0 textures, 1 light, 2 cameras; not loaded: "
+                                "hero:model (error), villain:model (error)\n"))
+      << run.out;
+
+  Write(out, "previous archive");
+  run = Kvr("export --strict '" + scene + "' -o '" + out.string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "kvr: export of " + scene + " failed: a referenced file could not be loaded (--strict)"))
+      << run.err;
+  EXPECT_EQ(Slurp(out), "previous archive");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+// --skip-reference leaves one copy of the rig out (and says when it names no
+// reference); --reference-path finds the model kept in a library folder.
+TEST_F(KvrExport, SkipReferenceAndReferencePath) {
+  CopyShot({"shot.ma", "biped_rig.ma"}, dir_);
+  CopyShot({"biped_model.ma"}, dir_ / "library");
+  const fs::path out = dir_ / "hero.kvr";
+  const ProcessRun run = Kvr("export --verbose --skip-reference villain '" + (dir_ / "shot.ma").string() + "' --reference-path '" +
+                             (dir_ / "library").string() + "' --skip-reference nobody -o '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "1 skeleton, 1 mesh, 1 material, 0 textures, 1 light, 2 cameras; not loaded: villain "
+                                "(skipped)\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "reference hero:model: " + (dir_ / "library" / "biped_model.ma").string() + "\n"))
+      << "--verbose says where each reference was found";
+  EXPECT_TRUE(Contains(run.err, "kvr: warning: --skip-reference nobody: " + (dir_ / "shot.ma").string() +
+                                    " has no reference in that namespace"))
+      << run.err;
+  const ProcessRun dump = Kvr("dump '" + out.string() + "'");
+  EXPECT_TRUE(Contains(dump.out, "KvMesh \"hero:model:body\"")) << dump.out;
+  EXPECT_FALSE(Contains(dump.out, "villain"));
 }
 
 TEST_F(KvrExport, LogGoesToHomeMayaWhenMayaAppDirIsUnset) {
@@ -311,7 +404,7 @@ TEST_F(KvrExport, PolygonsAreTriangulatedUnlessKeptAndLostGeometryIsNamedOnce) {
                                 "1 mesh without geometry)"))
       << run.out;
   const std::string line = "mesh 'pCubeShape2': 'polyBevel1' (polyBevel3) is not supported; the mesh has no geometry";
-  EXPECT_TRUE(Contains(run.err, "warning: " + line + "\n")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "kvr: error: " + line + "\n")) << run.err;
   EXPECT_EQ(run.err.find(line), run.err.rfind(line)) << "named once:\n" << run.err;
   const nlohmann::json cube = nlohmann::json::parse(Kvr("dump --json '" + out.string() + "'").out)["root"]["meshes"][0];
   EXPECT_EQ(cube["surfaces"][0]["triangles"].size(), 12u);
@@ -326,7 +419,7 @@ TEST_F(KvrExport, PolygonsAreTriangulatedUnlessKeptAndLostGeometryIsNamedOnce) {
   const std::string before = Slurp(out);
   const ProcessRun strict = Kvr("export --strict '" + scene.string() + "' -o '" + out.string() + "'");
   EXPECT_EQ(strict.status, 1);
-  EXPECT_TRUE(Contains(strict.err, "kvr: " + line + "\n")) << strict.err;
+  EXPECT_TRUE(Contains(strict.err, "kvr: error: " + line + "\n")) << strict.err;
   EXPECT_TRUE(Contains(strict.err, "1 mesh without geometry (--strict)")) << strict.err;
   EXPECT_EQ(Slurp(out), before);
   EXPECT_TRUE(Leftovers().empty());

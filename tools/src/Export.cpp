@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -176,6 +177,13 @@ class Exporter {
   void Note(const std::string& line) {
     if (!options_.quiet) out_ << line << "\n";
   }
+  // A problem that loses part of the scene: an error line, and false when
+  // --strict makes it fail the export.
+  bool Lost(const std::string& what) {
+    err_ << "kvr: error: " << what << "\n";
+    return !options_.strict;
+  }
+  bool ReportReferences(const kvhost::MayaAsciiResult& read, const std::string& scenePath, std::string& summary);
 
   const ExportOptions& options_;
   std::ostream& out_;
@@ -185,6 +193,8 @@ class Exporter {
 bool Exporter::ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath) {
   // 1. The scene, into the host, as File > Open does.
   kvhost::MayaAsciiOptions readOptions;
+  readOptions.skipReferences = options_.skipReferences;
+  readOptions.referencePaths = options_.referencePaths;
   const bool showProgress = options_.progress && !options_.quiet;
   if (showProgress) {
     readOptions.progress = [&](std::size_t done, std::size_t total) {
@@ -206,6 +216,10 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
            << " kinds: node types and attributes the exporter does not use, kept as they are); --verbose lists them\n";
     }
   }
+  std::string notLoaded;
+  if (!ReportReferences(read, scenePath, notLoaded)) {
+    return Fail("export of " + scenePath + " failed: a referenced file could not be loaded (--strict)");
+  }
 
   // 2. A temporary file beside the output: the output itself changes only when a
   // complete archive stands ready to replace it.
@@ -219,11 +233,9 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
   kvhost::Scene& scene = kvhost::Scene::get();
   scene.setTriangulateMeshes(!options_.keepPolygons);
   const kvhost::Scene::MeshReport meshes = scene.checkMeshes();
-  for (const std::string& problem : meshes.problems) {
-    if (options_.strict) err_ << "kvr: " << problem << "\n";
-    else if (!options_.quiet) err_ << "warning: " << problem << "\n";
-  }
-  if (options_.strict && !meshes.problems.empty()) {
+  bool go = true;
+  for (const std::string& problem : meshes.problems) go = Lost(problem) && go;
+  if (!go) {
     return Fail("export of " + scenePath + " failed: " + Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") +
                 " without geometry (--strict)");
   }
@@ -270,8 +282,38 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     }
     summary += " (" + extra + ")";
   }
-  Note(summary);
+  Note(summary + notLoaded);
   return true;
+}
+
+// Lists what became of the scene's file references: an error line for each
+// that could not be loaded, the loaded ones with --verbose, and in `summary`
+// the ones the archive goes without. False when --strict fails the export.
+bool Exporter::ReportReferences(const kvhost::MayaAsciiResult& read, const std::string& scenePath,
+                                std::string& summary) {
+  bool go = true;
+  std::string left;
+  for (const kvhost::MayaAsciiReference& reference : read.references) {
+    switch (reference.state) {
+      case kvhost::MayaAsciiReference::State::Loaded:
+        if (options_.verbose && !options_.quiet) out_ << "reference " << reference.nameSpace << ": " << reference.path << "\n";
+        continue;
+      case kvhost::MayaAsciiReference::State::Skipped:
+        left += (left.empty() ? "" : ", ") + reference.nameSpace + " (skipped)";
+        continue;
+      case kvhost::MayaAsciiReference::State::Failed:
+        go = Lost(reference.error) && go;
+        left += (left.empty() ? "" : ", ") + reference.nameSpace + " (error)";
+        continue;
+    }
+  }
+  for (const std::string& name : options_.skipReferences) {
+    const bool named = std::any_of(read.references.begin(), read.references.end(),
+                                   [&](const kvhost::MayaAsciiReference& r) { return r.nameSpace == name; });
+    if (!named) err_ << "kvr: warning: --skip-reference " << name << ": " << scenePath << " has no reference in that namespace\n";
+  }
+  if (!left.empty()) summary = "; not loaded: " + left;
+  return go;
 }
 
 bool IsRegularFile(const fs::path& path) {

@@ -17,7 +17,11 @@ struct ExportOptions {
   bool verbose = false;             // --verbose: list every reader warning
   bool progress = false;            // progress lines (on a terminal)
   bool keepPolygons = false;        // --keep-polygons: no triangulation before the export
-  bool strict = false;              // --strict: problems that lose data fail the export
+  std::vector<std::string> skipReferences;  // --skip-reference: namespaces whose references are left out
+  std::vector<std::string> referencePaths;  // --reference-path: more folders to find referenced files in
+  // --strict: a problem that loses part of the scene (a referenced file that
+  // cannot be loaded) fails the export instead of being reported and left out.
+  bool strict = false;
 };
 
 // Runs the exports; returns 0 when every scene was exported, 1 when one failed (an

@@ -51,8 +51,14 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
   exportCommand->add_flag("--keep-polygons", exportOptions.keepPolygons,
                           "Export polygons as they are, without triangulating them first (as inside Maya)");
+  exportCommand->add_option("--skip-reference", exportOptions.skipReferences,
+                            "Leave out the file reference in NAMESPACE (repeatable)")
+      ->allow_extra_args(false);
+  exportCommand->add_option("--reference-path", exportOptions.referencePaths,
+                            "Also look for referenced files in DIR (repeatable)")
+      ->allow_extra_args(false);
   exportCommand->add_flag("--strict", exportOptions.strict,
-                          "Fail the export when a mesh would lose its geometry (history the host cannot evaluate)");
+                          "Fail instead of leaving out what cannot be exported (a mesh without geometry, a missing referenced file)");
 
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");

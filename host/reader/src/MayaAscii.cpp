@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <new>
+#include <span>
 #include <unordered_map>
 
 #include <kvhost/Scene.h>
@@ -19,6 +21,8 @@
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MString.h>
+
+#include "References.h"
 
 namespace kvhost {
 
@@ -35,6 +39,8 @@ constexpr size_t kMaxWarningKinds = 1000;
 struct ReadError {
   int line;
   std::string what;
+  bool fatal = false;  // ends the whole read, even inside a referenced file
+  std::string file = {};  // the referenced file it arose in; empty for the file being read
 };
 
 // ------------------------------------------------------------------ source
@@ -293,7 +299,14 @@ struct PlugText {
 class Reader {
 public:
   Reader(Source& src, const std::string& fileName, const MayaAsciiOptions& options, MayaAsciiResult& result)
-      : fSrc(src), fLex(src), fFile(fileName), fOptions(options), fResult(result), fScene(Scene::get()) {}
+      : fSrc(src), fLex(src), fFile(fileName), fOptions(options), fResult(result), fScene(Scene::get()),
+        fRoot(this), fScope(&fOwnScope), fLoader(std::make_unique<ReferenceLoader>(options, result, fileName)) {}
+  // A file read on behalf of `root`'s read (a referenced file, or the text of
+  // a reference edit): it shares the root's warnings and work budget.
+  Reader(Source& src, const std::string& fileName, const MayaAsciiOptions& options, Reader& root,
+         ReferenceScope& scope)
+      : fSrc(src), fLex(src), fFile(fileName), fOptions(options), fResult(root.fResult), fScene(Scene::get()),
+        fRoot(&root), fScope(&scope) {}
 
   void run() {
     // A byte order mark, which some editors add when saving, is skipped.
@@ -320,6 +333,7 @@ public:
         fNextProgress = fSrc.offset() + std::max<size_t>(fOptions.progressStep, 1);
       }
     }
+    applyReferenceEdits();
     fResult.stats.lines = static_cast<size_t>(fSrc.line());
     if (fOptions.progress) fOptions.progress(fSrc.offset(), fSrc.total());
   }
@@ -333,9 +347,10 @@ private:
     // A hostile file could name a new kind in every statement; past a limit
     // they share one entry.
     static const std::string kOther = "other warnings";
-    if (fResult.warnings.size() >= kMaxWarningKinds && kind != kOther && !fWarningIndex.count(kind))
+    auto& index = fRoot->fWarningIndex;
+    if (fResult.warnings.size() >= kMaxWarningKinds && kind != kOther && !index.count(kind))
       return warn(kOther, "more kinds of warnings than can be listed");
-    auto [it, added] = fWarningIndex.emplace(kind, fResult.warnings.size());
+    auto [it, added] = index.emplace(kind, fResult.warnings.size());
     if (added) fResult.warnings.push_back({where(fLine) + what, kind, 0});
     ++fResult.warnings[it->second].count;
   }
@@ -376,17 +391,18 @@ private:
     uint64_t count = 0;
   };
 
-  NodeLoad& loadOf(const MObject& node) { return fLoads[node.object().get()]; }
+  NodeLoad& loadOf(const MObject& node) { return fRoot->fLoads[node.object().get()]; }
 
   // Walking a node's connections or children costs more per step (scattered
   // nodes) than scanning a list of connections.
   static constexpr uint64_t kWalkCost = 8;
 
   void spend(uint64_t steps, const std::string& what) {
-    fWork += steps;
-    if (fWork > fOptions.maxHostWork)
+    uint64_t& work = fRoot->fWork;
+    work += steps;
+    if (work > fOptions.maxHostWork)
       throw ReadError{fLine, "the scene would make the host work too long (" + what +
-                                 "); raise MayaAsciiOptions::maxHostWork to read it"};
+                                 "); raise MayaAsciiOptions::maxHostWork to read it", true};
   }
 
   // A change to a node walks its outgoing connections and DAG children.
@@ -402,7 +418,7 @@ private:
     const void* id = node.object().get();
     std::string key(static_cast<const char*>(static_cast<const void*>(&id)), sizeof id);
     key.append(plug, 0, plug.rfind('['));
-    ArrayLoad& a = fArrays[key];
+    ArrayLoad& a = fRoot->fArrays[key];
     if (first <= a.max) spend(a.count, "array elements written in descending order");
     a.count += static_cast<uint64_t>(last - first + 1);
     a.max = std::max(a.max, last);
@@ -535,16 +551,145 @@ private:
     const Token* angle = f.value({"-a", "-angle"});
     if (!fScene.setCurrentUnit(linear ? linear->text : std::string(), angle ? angle->text : std::string()))
       throw ReadError{fLine, fScene.lastError()};
+    if (angle) fAngleUnit = angle->text;
     // Time units do not change stored values the exporter reads.
   }
 
+  // "file -r" loads a referenced file where the statement stands. Maya also
+  // writes "file -rdi N" lines that describe each reference (nested ones
+  // included); they name the same references as the -r lines, which do the
+  // loading, so they load nothing. Maya marks every -r line "-dr 1" (it
+  // loads references once the file is read); every reference is loaded here,
+  // so the flag changes nothing.
   void file() {
     collect("file", fTokens);
-    Flags f = split("file", fTokens, {"-rfn", "-ns", "-typ", "-type", "-op", "-options", "-dr", "-rpr"},
-                    {"-r", "-reference", "-rdi", "-referenceDepthInfo", "-shd", "-dns", "-gl", "-mnc", "-pmt"}, {});
-    if (f.has({"-r", "-reference", "-rdi", "-referenceDepthInfo"}))
-      throw ReadError{fLine, "file references are not supported: import the referenced files into the scene first"};
-    warn("file statement", "'file' statement without a reference (skipped)");
+    Flags f = split("file", fTokens,
+                    {"-rfn", "-referenceNode", "-ns", "-namespace", "-typ", "-type", "-op", "-options", "-dr",
+                     "-deferReference", "-rpr", "-renamingPrefix", "-rdi", "-referenceDepthInfo", "-shd",
+                     "-sharedNodes", "-lrd", "-loadReferenceDepth"},
+                    {"-r", "-reference", "-dns", "-defaultNamespace", "-gl", "-groupLocator", "-gr", "-groupReference",
+                     "-mnc", "-mergeNamespacesOnClash", "-pmt", "-prompt", "-lck", "-lockReference", "-iv",
+                     "-ignoreVersion"},
+                    {});
+    FileStatement statement;
+    statement.reference = f.has({"-r", "-reference"});
+    if (const Token* t = f.value({"-rdi", "-referenceDepthInfo"})) {
+      double depth = 0;
+      if (!parseNumber(t->text, depth) || !integral(depth, 1, 1 << 16))
+        throw ReadError{fLine, "file -rdi: expected a reference depth, found '" + t->text.substr(0, 40) + "'"};
+      statement.depthInfo = static_cast<int>(depth);
+    }
+    if (!statement.reference && statement.depthInfo == 0)
+      return warn("file statement", "'file' statement without a reference (skipped)");
+    if (f.args.size() != 1) throw ReadError{fLine, "file: expected one file name"};
+    statement.path = f.args[0]->text;
+    if (const Token* t = f.value({"-ns", "-namespace"})) statement.nameSpace = t->text;
+    if (const Token* t = f.value({"-rfn", "-referenceNode"})) statement.node = t->text;
+    if (const Token* t = f.value({"-typ", "-type"})) statement.type = t->text;
+    if (f.has({"-rpr", "-renamingPrefix"}))
+      warn("file -rpr", "renaming prefixes (file -rpr) are not supported: the reference loads into a namespace");
+    if (!statement.reference) return;
+    std::string warning = fRoot->fLoader->load(statement, where(fLine), fFile, *fScope,
+                                               [this](const std::string& path, ReferenceScope& scope) {
+                                                 return readReference(path, scope);
+                                               });
+    if (!warning.empty()) warn(warning, warning);
+  }
+
+  // Every reference costs a share of the work budget, so that files that
+  // reference each other many times over cannot make loading exponential.
+  static constexpr uint64_t kReferenceCost = uint64_t{1} << 16;
+
+  // Reads a referenced file into `scope`; returns "" or why it failed.
+  std::string readReference(const std::string& path, ReferenceScope& scope) {
+    spend(kReferenceCost, "references loaded");
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return "cannot open the file";
+    std::streamoff size = in.tellg();
+    in.seekg(0);
+    Source src(in, size > 0 ? static_cast<size_t>(size) : 0);
+    MayaAsciiOptions options = fOptions;
+    options.resetScene = false;
+    options.defaultNodes = false;
+    options.progress = nullptr;
+    Reader reader(src, path, options, *fRoot, scope);
+    std::string error;
+    try {
+      reader.run();
+    } catch (ReadError& e) {
+      if (e.fatal) {
+        if (e.file.empty()) e.file = path;
+        throw;
+      }
+      error = path + ":" + std::to_string(e.line) + ": " + e.what;
+    }
+    // The referenced file may have changed the units of the values that follow.
+    fScene.setCurrentUnit("", fAngleUnit);
+    return error;
+  }
+
+  static bool isReferenceNodeType(const std::string& type) { return type == "reference" || type == "fosterParent"; }
+
+  std::string qualifiedNode(const std::string& written) const { return fScope->names.node(written); }
+  std::string qualifiedPlug(const std::string& written) const { return fScope->names.plug(written); }
+
+  void recordReferenceEdits(const MObject& node) {
+    std::vector<ReferenceEdit> edits;
+    std::string error;
+    if (!parseReferenceEdits(std::span<const Arg>(fArgs.data(), fArgs.size()), edits, error))
+      warn("malformed reference edits", "reference edits of '" + std::string(MFnDependencyNode(node).name().asChar()) +
+                                            "': " + error + " (the edits after it are ignored)");
+    for (ReferenceEdit& edit : edits) fScope->edits.push_back({std::move(edit), fLine});
+  }
+
+  // The edits this file's reference nodes recorded, in file order, once its
+  // references have loaded and its own statements have run (the nodes an edit
+  // names may be the file's own, and placeholders are connected last).
+  void applyReferenceEdits() {
+    std::vector<ReferenceScope::PendingEdit> edits = std::move(fScope->edits);
+    fScope->edits.clear();
+    for (const ReferenceScope::PendingEdit& pending : edits) {
+      const ReferenceEdit& edit = pending.edit;
+      fLine = pending.line;
+      if (edit.kind == ReferenceEdit::Kind::Ignored) continue;
+      std::string group = qualifiedNode(edit.group);
+      if (!fRoot->fLoader->editsApply(group)) continue;  // its reference was not loaded
+      std::vector<std::string> targets = editTargets(edit);
+      auto missing = std::find_if(targets.begin(), targets.end(),
+                                  [&](const std::string& target) { return resolveNode(qualifiedNode(target)).isNull(); });
+      if (missing != targets.end()) {
+        warn("reference edit on a missing node", "reference edit of '" + group + "' names '" + qualifiedNode(*missing) +
+                                                     "', which the scene does not hold (skipped)");
+        continue;
+      }
+      if (edit.kind == ReferenceEdit::Kind::Placeholder) {
+        std::string error;
+        if (!connectThroughPlaceholder(qualifiedPlug(edit.fields[0]), qualifiedPlug(edit.fields[1]), error)) {
+          std::string what = "reference edit of '" + group + "' refused: " + error;
+          if (fOptions.strict) throw ReadError{fLine, what};
+          warn("reference edit refused", what);
+        }
+        continue;
+      }
+      runEditStatement(editStatement(edit));
+    }
+  }
+
+  // Runs the one statement an edit stands for, with this file's names.
+  void runEditStatement(const std::string& text) {
+    Source src(text);
+    Reader reader(src, fFile, fOptions, *fRoot, *fScope);
+    reader.fLine = fLine;
+    try {
+      Token& t = reader.fLex.peek();
+      std::string command = std::move(t.text);
+      reader.fLex.consume();
+      reader.execute(command);
+      if (reader.fLex.peek().kind != Tok::End) throw ReadError{fLine, "expected one statement"};
+    } catch (const ReadError& e) {
+      if (e.fatal || fOptions.strict) throw;
+      warn("malformed reference edit", "reference edit '" + text.substr(0, 80) + "': " + e.what + " (skipped)");
+    }
   }
 
   // ":name" names a default node; one the scene lacks is created, as Maya's
@@ -663,15 +808,18 @@ private:
     const Token* name = f.value({"-n", "-name"});
     const Token* parent = f.value({"-p", "-parent"});
     bool shared = f.has({"-s", "-shared"});
+    // A referenced file's shared nodes (its default cameras) are the scene's own.
+    if (shared && name) fScope->names.keepShared(name->text);
+    std::string parentName = parent ? qualifiedNode(parent->text) : std::string();
     fFacesNode = nullptr;
-    fCurrent = fScene.createNode(type, name ? name->text : std::string(), parent ? parent->text : std::string(), shared);
+    fCurrent = fScene.createNode(type, name ? qualifiedNode(name->text) : std::string(), parentName, shared);
     if (fCurrent.isNull()) return hostFailure("createNode " + type);
     ++fResult.stats.nodes;
     if (parent) {
-      MObject p = fScene.findNode(parent->text);
+      MObject p = fScene.findNode(parentName);
       if (!p.isNull()) ++loadOf(p).children;
     }
-    if (isGeneric(fCurrent)) warn("unknown node type '" + type + "'", "unknown node type '" + type + "' (kept as a generic node)");
+    if (isGeneric(fCurrent) && !isReferenceNodeType(type)) warn("unknown node type '" + type + "'", "unknown node type '" + type + "' (kept as a generic node)");
   }
 
   void rename() {
@@ -684,7 +832,7 @@ private:
       node = fCurrent;
       newName = f.args[0]->text;
     } else if (f.args.size() == 2) {
-      node = resolveNode(f.args[0]->text);
+      node = resolveNode(qualifiedNode(f.args[0]->text));
       newName = f.args[1]->text;
     } else {
       throw ReadError{fLine, "rename: expected [OLD] NEW"};
@@ -693,7 +841,7 @@ private:
       warn("rename of a missing node", "rename: no node to rename");
       return;
     }
-    if (!fScene.rename(node, newName)) hostFailure("rename");
+    if (!fScene.rename(node, qualifiedNode(newName))) hostFailure("rename");
   }
 
   void select() {
@@ -702,8 +850,9 @@ private:
     // Only "select -ne NODE" matters in a file: the statements after it apply to NODE.
     if (!f.has({"-ne", "-noExpand"}) || f.args.size() != 1) return;
     fFacesNode = nullptr;
-    fCurrent = resolveNode(f.args[0]->text);
-    if (fCurrent.isNull()) warn("select of a missing node", "select: no node named '" + f.args[0]->text + "'");
+    std::string name = qualifiedNode(f.args[0]->text);
+    fCurrent = resolveNode(name);
+    if (fCurrent.isNull()) warn("select of a missing node", "select: no node named '" + name + "'");
   }
 
   void parent() {
@@ -715,22 +864,22 @@ private:
     bool add = f.has({"-add", "-addObject"});
     if (f.args.empty() || (!world && f.args.size() < 2)) throw ReadError{fLine, "parent: expected CHILD... PARENT"};
     size_t children = world ? f.args.size() : f.args.size() - 1;
-    std::string parentName = world ? std::string() : f.args.back()->text;
+    std::string parentName = world ? std::string() : qualifiedNode(f.args.back()->text);
     MObject p = world ? MObject() : fScene.findNode(parentName);
     for (size_t i = 0; i < children; ++i) {
       if (!p.isNull()) spend(kWalkCost * loadOf(p).children++, "DAG nodes with many children");
-      if (!fScene.parent(f.args[i]->text, parentName, add)) hostFailure("parent");
+      if (!fScene.parent(qualifiedNode(f.args[i]->text), parentName, add)) hostFailure("parent");
     }
   }
 
   void connectAttr(bool disconnect) {
     const char* command = disconnect ? "disconnectAttr" : "connectAttr";
     collect(command, fTokens);
-    Flags f = split(command, fTokens, {}, {"-l", "-lock"},
-                    {"-na", "-nextAvailable", "-f", "-force", "-rd", "-referenceDest"});
+    Flags f = split(command, fTokens, {"-rd", "-referenceDest"}, {"-l", "-lock"},
+                    {"-na", "-nextAvailable", "-f", "-force"});
     if (f.args.size() != 2) throw ReadError{fLine, std::string(command) + ": expected SOURCE and DESTINATION plugs"};
-    const std::string& src = f.args[0]->text;
-    const std::string& dst = f.args[1]->text;
+    const std::string src = qualifiedPlug(f.args[0]->text);
+    const std::string dst = qualifiedPlug(f.args[1]->text);
     PlugText a = parsePlug(src, false), b = parsePlug(dst, false);
     MObject sn = resolveNode(a.node), dn = resolveNode(b.node);
     bool nextAvailable = f.has({"-na", "-nextAvailable"});
@@ -792,7 +941,7 @@ private:
     }
     if (spec.longName.empty()) throw ReadError{fLine, "addAttr: expected -ln NAME"};
     MObject node = fCurrent;
-    if (f.args.size() == 1) node = resolveNode(f.args[0]->text);
+    if (f.args.size() == 1) node = resolveNode(qualifiedNode(f.args[0]->text));
     else if (f.args.size() > 1) throw ReadError{fLine, "addAttr: expected at most one node"};
     if (node.isNull()) {
       warn("addAttr without a node", "addAttr with no current node (skipped)");
@@ -811,7 +960,8 @@ private:
     std::string type;
     std::string plug;
     bool sizeHint = false;
-    // Flags come before the plug; -type may also follow it.
+    // Flags come before the plug; known ones may also follow it, as in the
+    // setAttr a reference edit records ("node.t -type double3 1 2 3").
     for (;;) {
       Token& t = fLex.peek();
       if (t.kind == Tok::End) unterminated("setAttr");
@@ -824,30 +974,18 @@ private:
       if (t.kind != Tok::Word) throw ReadError{fLine, "setAttr: unexpected " + describe(t)};
       std::string flag = std::move(t.text);
       fLex.consume();
-      if (flag == "-type" || flag == "-typ") {
-        type = flagValue("setAttr", flag);
-      } else if (flag == "-s" || flag == "-size" || flag == "-ch" || flag == "-capacityHint") {
-        double n = 0;
-        if (!parseNumber(flagValue("setAttr", flag), n)) throw ReadError{fLine, "setAttr " + flag + ": expected a number"};
-        sizeHint = sizeHint || flag == "-s" || flag == "-size";
-      } else if (flag == "-k" || flag == "-keyable" || flag == "-l" || flag == "-lock" || flag == "-cb" ||
-                 flag == "-channelBox" || flag == "-ca" || flag == "-caching") {
-        Token& v = fLex.peek();
-        if (v.kind == Tok::Word && isBoolWord(v.text)) fLex.consume();
-      } else if (flag != "-av" && flag != "-alteredValue" && flag != "-c" && flag != "-clamp") {
-        warn("unknown flag setAttr " + flag, "unknown flag " + flag + " of setAttr (ignored)");
-      }
+      setAttrFlag(flag, type, sizeHint);
     }
-    {
+    for (;;) {
       Token& t = fLex.peek();
-      if (t.kind == Tok::Word && (t.text == "-type" || t.text == "-typ")) {
-        std::string flag = std::move(t.text);
-        fLex.consume();
-        type = flagValue("setAttr", flag);
-      }
+      if (t.kind != Tok::Word || !isSetAttrFlag(t.text)) break;
+      std::string flag = std::move(t.text);
+      fLex.consume();
+      setAttrFlag(flag, type, sizeHint);
     }
 
     bool relative = !plug.empty() && plug[0] == '.';
+    if (!relative) plug = qualifiedPlug(plug);
     PlugText p = parsePlug(plug, relative);
     MObject node = relative ? fCurrent : resolveNode(p.node);
     bool usable = !node.isNull();
@@ -865,8 +1003,10 @@ private:
     fSet.text = p;
     fSet.pieces = usable ? piecesFor(node, p, type) : Pieces::None;
     fSet.pieceFirst = p.hasRange ? p.first : p.lastFirst;
-    // Values the host turns into ints: edge vertex ids and rotate orders.
-    fSet.wholeNumbers = p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder";
+    // Values the host turns into ints: edge vertex ids and rotate orders (a
+    // reference node's ".ed" is its edits).
+    fSet.wholeNumbers = type != "dataReferenceEdits" &&
+                        (p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder");
     if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
 
     fArgs.clear();
@@ -886,10 +1026,37 @@ private:
       addValue(t);
       fLex.consume();
     }
+    if (usable && type == "dataReferenceEdits") {
+      recordReferenceEdits(node);
+      usable = false;  // the edits are the reader's; the host keeps no value for them
+    }
     if (usable && sizeHint && fArgs.empty()) prepareArray(node, p, fSet.plug);
     if (usable) finishSetAttr();
     // A statement with millions of values leaves no lasting footprint.
     if (fArgs.capacity() > (size_t{1} << 20)) std::vector<Arg>().swap(fArgs);
+  }
+
+  static bool isSetAttrFlag(const std::string& flag) {
+    static const char* const kFlags[] = {"-type", "-typ", "-s", "-size", "-ch", "-capacityHint", "-k", "-keyable",
+                                         "-l", "-lock", "-cb", "-channelBox", "-ca", "-caching", "-av",
+                                         "-alteredValue", "-c", "-clamp"};
+    return std::any_of(std::begin(kFlags), std::end(kFlags), [&](const char* f) { return flag == f; });
+  }
+
+  void setAttrFlag(const std::string& flag, std::string& type, bool& sizeHint) {
+    if (flag == "-type" || flag == "-typ") {
+      type = flagValue("setAttr", flag);
+    } else if (flag == "-s" || flag == "-size" || flag == "-ch" || flag == "-capacityHint") {
+      double n = 0;
+      if (!parseNumber(flagValue("setAttr", flag), n)) throw ReadError{fLine, "setAttr " + flag + ": expected a number"};
+      sizeHint = sizeHint || flag == "-s" || flag == "-size";
+    } else if (flag == "-k" || flag == "-keyable" || flag == "-l" || flag == "-lock" || flag == "-cb" ||
+               flag == "-channelBox" || flag == "-ca" || flag == "-caching") {
+      Token& v = fLex.peek();
+      if (v.kind == Tok::Word && isBoolWord(v.text)) fLex.consume();
+    } else if (!isSetAttrFlag(flag)) {
+      warn("unknown flag setAttr " + flag, "unknown flag " + flag + " of setAttr (ignored)");
+    }
   }
 
   std::string flagValue(const char* command, const std::string& flag) {
@@ -1066,6 +1233,11 @@ private:
   const MayaAsciiOptions& fOptions;
   MayaAsciiResult& fResult;
   Scene& fScene;
+  Reader* fRoot;  // the reader of the opened scene, which holds what every file of the read shares
+  ReferenceScope* fScope;
+  std::unique_ptr<ReferenceLoader> fLoader;  // the root's
+  ReferenceScope fOwnScope;
+  std::string fAngleUnit = "degree";
   int fLine = 1;
   size_t fNextProgress = 0;
   MObject fCurrent;
@@ -1088,7 +1260,7 @@ MayaAsciiResult readFrom(Source& src, const std::string& fileName, const MayaAsc
     reader.run();
     result.success = true;
   } catch (const ReadError& e) {
-    result.error = fileName + ":" + std::to_string(e.line) + ": " + e.what;
+    result.error = (e.file.empty() ? fileName : e.file) + ":" + std::to_string(e.line) + ": " + e.what;
   } catch (const std::bad_alloc&) {
     result.error = fileName + ":" + std::to_string(src.line()) + ": out of memory";
   }

@@ -12,6 +12,13 @@
 //
 // After a failed read the scene holds what the statements before the error
 // made. The host scene is process-wide, so reads must not run concurrently.
+//
+// File references (file -r) load the referenced .ma files into their
+// namespaces, nested ones included, and the edits their reference nodes
+// recorded are applied when the file that recorded them ends. A reference
+// that cannot be loaded (not found, a cycle, nested too deep, unreadable) does
+// not fail the read: the result lists it with the reason, and the read goes
+// on without it, as Maya does.
 
 #include <cstddef>
 #include <functional>
@@ -48,6 +55,26 @@ struct MayaAsciiOptions {
   // (0 when unknown, as for a stream).
   std::function<void(std::size_t done, std::size_t total)> progress;
   std::size_t progressStep = std::size_t{1} << 20;
+  // Namespaces ("hero", or "hero:model" for a nested one) whose references
+  // are not loaded.
+  std::vector<std::string> skipReferences;
+  // Folders where referenced files are also looked for, after the places a
+  // moved Maya project's files are found in.
+  std::vector<std::string> referencePaths;
+  // Deepest nesting of references loaded; deeper ones fail to load.
+  int maxReferenceDepth = 16;
+};
+
+// A file reference of the scene or of a file it references.
+struct MayaAsciiReference {
+  enum class State { Loaded, Skipped, Failed };
+  State state = State::Failed;
+  std::string nameSpace;  // as the scene knows it: "hero", "hero:model"
+  std::string node;       // the reference node, "heroRN"
+  std::string file;       // as the file -r statement wrote it
+  std::string path;       // the file found; empty when none was
+  int depth = 1;          // 1 for a reference of the opened scene
+  std::string error;      // Failed: "file:line: what" naming the file and why
 };
 
 // One kind of warning with the number of times it occurred.
@@ -68,6 +95,7 @@ struct MayaAsciiResult {
   std::string error;  // "file:line: what was expected"; empty on success
   std::vector<MayaAsciiWarning> warnings;  // in order of first occurrence
   MayaAsciiStats stats;
+  std::vector<MayaAsciiReference> references;  // in the order their file statements were read
 
   explicit operator bool() const { return success; }
   // Sum of the warning counts.

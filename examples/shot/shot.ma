@@ -1,0 +1,154 @@
+//Maya ASCII 2018ff08 scene
+//Name: shot.ma
+//Last modified: Mon, Jan 11, 2027 10:30:00 AM
+//Codeset: UTF-8
+file -rdi 1 -ns "hero" -rfn "heroRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_rig.ma";
+file -rdi 2 -ns "model" -rfn "hero:modelRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_model.ma";
+file -rdi 1 -ns "villain" -rfn "villainRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_rig.ma";
+file -rdi 2 -ns "model" -rfn "villain:modelRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_model.ma";
+file -r -ns "hero" -dr 1 -rfn "heroRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_rig.ma";
+file -r -ns "villain" -dr 1 -rfn "villainRN" -op "v=0;" -typ "mayaAscii" "C:/Projects/Kiri/scenes/biped_rig.ma";
+requires maya "2018ff08";
+currentUnit -l centimeter -a degree -t film;
+fileInfo "application" "maya";
+fileInfo "product" "Maya 2018";
+fileInfo "version" "2018";
+fileInfo "cutIdentifier" "201804062215-77a9351045";
+fileInfo "osv" "Linux";
+createNode transform -s -n "persp";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000301";
+	setAttr ".v" no;
+	setAttr ".t" -type "double3" 12 9 14 ;
+	setAttr ".r" -type "double3" -24.938352729602379 40.599999999999994 0 ;
+createNode camera -s -n "perspShape" -p "persp";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000302";
+	setAttr -k off ".v" no;
+	setAttr ".fl" 34.999999999999993;
+	setAttr ".coi" 19.5;
+	setAttr ".imn" -type "string" "persp";
+	setAttr ".den" -type "string" "persp_depth";
+	setAttr ".man" -type "string" "persp_mask";
+	setAttr ".hc" -type "string" "viewSet -p %camera";
+createNode transform -s -n "top";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000303";
+	setAttr ".v" no;
+	setAttr ".t" -type "double3" 0 1000.1 0 ;
+	setAttr ".r" -type "double3" -90 0 0 ;
+createNode camera -s -n "topShape" -p "top";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000304";
+	setAttr -k off ".v" no;
+	setAttr ".rnd" no;
+	setAttr ".coi" 1000.1;
+	setAttr ".ow" 30;
+	setAttr ".imn" -type "string" "top";
+	setAttr ".den" -type "string" "top_depth";
+	setAttr ".man" -type "string" "top_mask";
+	setAttr ".hc" -type "string" "viewSet -t %camera";
+	setAttr ".o" yes;
+createNode transform -s -n "front";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000305";
+	setAttr ".v" no;
+	setAttr ".t" -type "double3" 0 0 1000.1 ;
+createNode camera -s -n "frontShape" -p "front";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000306";
+	setAttr -k off ".v" no;
+	setAttr ".rnd" no;
+	setAttr ".coi" 1000.1;
+	setAttr ".ow" 30;
+	setAttr ".imn" -type "string" "front";
+	setAttr ".den" -type "string" "front_depth";
+	setAttr ".man" -type "string" "front_mask";
+	setAttr ".hc" -type "string" "viewSet -f %camera";
+	setAttr ".o" yes;
+createNode transform -s -n "side";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000307";
+	setAttr ".v" no;
+	setAttr ".t" -type "double3" 1000.1 0 0 ;
+	setAttr ".r" -type "double3" 0 90 0 ;
+createNode camera -s -n "sideShape" -p "side";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000308";
+	setAttr -k off ".v" no;
+	setAttr ".rnd" no;
+	setAttr ".coi" 1000.1;
+	setAttr ".ow" 30;
+	setAttr ".imn" -type "string" "side";
+	setAttr ".den" -type "string" "side_depth";
+	setAttr ".man" -type "string" "side_mask";
+	setAttr ".hc" -type "string" "viewSet -s %camera";
+	setAttr ".o" yes;
+createNode transform -n "shotCam";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000310";
+	setAttr ".t" -type "double3" 0 2.5 12 ;
+createNode camera -n "shotCamShape" -p "shotCam";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000311";
+	setAttr -k off ".v";
+	setAttr ".rnd" no;
+	setAttr ".fl" 50;
+	setAttr ".coi" 12;
+	setAttr ".imn" -type "string" "shotCam";
+	setAttr ".den" -type "string" "shotCam_depth";
+	setAttr ".man" -type "string" "shotCam_mask";
+createNode transform -n "keyLight";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000312";
+	setAttr ".t" -type "double3" 3 4 5 ;
+createNode pointLight -n "keyLightShape" -p "keyLight";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000313";
+	setAttr -k off ".v";
+	setAttr ".in" 1.2;
+createNode lightLinker -s -n "lightLinker1";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000320";
+	setAttr -s 3 ".lnk";
+	setAttr -s 3 ".slnk";
+createNode displayLayerManager -n "layerManager";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000321";
+createNode displayLayer -n "defaultLayer";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000322";
+createNode renderLayerManager -n "renderLayerManager";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000323";
+createNode renderLayer -n "defaultRenderLayer";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000324";
+	setAttr ".g" yes;
+createNode reference -n "heroRN";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000325";
+	setAttr ".ed" -type "dataReferenceEdits" 
+		"heroRN"
+		"heroRN" 0
+		"hero:modelRN" 0
+		"heroRN" 1
+		2 "|hero:hips|hero:tail" "translate" " -type \"double3\" 0 0.6 -0.9";
+	setAttr ".ptag" -type "string" "";
+lockNode -l 1 ;
+createNode reference -n "villainRN";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000326";
+	setAttr ".ed" -type "dataReferenceEdits" 
+		"villainRN"
+		"villainRN" 0
+		"villain:modelRN" 0;
+	setAttr ".ptag" -type "string" "";
+lockNode -l 1 ;
+createNode reference -n "sharedReferenceNode";
+	rename -uid "9D1C0000-0000-4B1E-5C1A-A0DE00000327";
+	setAttr ".ed" -type "dataReferenceEdits" 
+		"sharedReferenceNode";
+select -ne :time1;
+	setAttr ".o" 1;
+	setAttr ".unw" 1;
+select -ne :defaultRenderingList1;
+select -ne :lightList1;
+select -ne :initialShadingGroup;
+	setAttr ".ro" yes;
+select -ne :initialParticleSE;
+	setAttr ".ro" yes;
+select -ne :defaultLightSet;
+relationship "link" ":lightLinker1" ":initialShadingGroup.message" ":defaultLightSet.message";
+relationship "link" ":lightLinker1" ":initialParticleSE.message" ":defaultLightSet.message";
+relationship "shadowLink" ":lightLinker1" ":initialShadingGroup.message" ":defaultLightSet.message";
+relationship "shadowLink" ":lightLinker1" ":initialParticleSE.message" ":defaultLightSet.message";
+connectAttr "layerManager.dli[0]" "defaultLayer.id";
+connectAttr "renderLayerManager.rlmi[0]" "defaultRenderLayer.rlid";
+connectAttr "defaultRenderLayer.msg" ":defaultRenderingList1.r" -na;
+connectAttr "sharedReferenceNode.sr" "heroRN.sr";
+connectAttr "sharedReferenceNode.sr" "villainRN.sr";
+connectAttr "keyLightShape.ltd" ":lightList1.l" -na;
+connectAttr "keyLight.iog" ":defaultLightSet.dsm" -na;
+// End of shot.ma
