@@ -252,6 +252,24 @@ long polygonsToSplit(const MeshTopology& t) {
   return count;
 }
 
+// Nodes upstream of a shape's geometry whose UV edits the host passes over,
+// nearest first.
+std::vector<Node*> uvEditsUpstream(Node& shape) {
+  std::vector<Node*> found, queue{&shape}, seen{&shape};
+  for (size_t k = 0; k < queue.size(); ++k) {
+    for (const auto& c : queue[k]->in) {
+      const std::string& attr = c->dst.attr->shortName;
+      if (attr != "i" && attr != "ip" && attr != "ig") continue;
+      Node* source = c->src.node;
+      if (std::find(seen.begin(), seen.end(), source) != seen.end()) continue;
+      seen.push_back(source);
+      queue.push_back(source);
+      if (source->type->poly && source->type->poly->uvsKept) found.push_back(source);
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error) {
@@ -328,6 +346,9 @@ Scene::MeshReport Scene::checkMeshes() {
       continue;
     }
     if (fImpl->triangulateMeshes) report.polygonsTriangulated += polygonsToSplit(*geom->topo);
+    for (Node* edit : uvEditsUpstream(n))
+      report.notes.push_back("mesh '" + n.name + "': '" + edit->name + "' (" + edit->typeName +
+                             ") is not computed; the mesh keeps the UVs from before it");
   }
   return report;
 }

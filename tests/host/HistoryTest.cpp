@@ -571,6 +571,22 @@ TEST_F(HistoryTest, DeformersTheHostCannotRunPassTheMeshOnlyWhenTheyChangeNothin
   EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 0);
 }
 
+TEST_F(HistoryTest, UVEditsTheHostDoesNotComputeKeepTheEarlierUVsAndSaySo) {
+  std::string shape = generate("polyCube", "box", {{"cuv", {4}}});
+  modify(shape, "polyAutoProj", "polyAutoProj1");
+  modify(shape, "polyLayoutUV", "polyLayoutUV1");
+  Mesh m = read(shape);
+  EXPECT_EQ(m.points.size(), 8u);
+  ASSERT_EQ(m.uvs.size(), 14u);
+  EXPECT_FLOAT_EQ(m.uvs[10][0], 0.875f);
+  kvhost::Scene::MeshReport report = b.scene().checkMeshes();
+  EXPECT_TRUE(report.problems.empty());
+  EXPECT_EQ(report.notes,
+            (std::vector<std::string>{
+                "mesh 'boxShape': 'polyLayoutUV1' (polyLayoutUV) is not computed; the mesh keeps the UVs from before it",
+                "mesh 'boxShape': 'polyAutoProj1' (polyAutoProj) is not computed; the mesh keeps the UVs from before it"}));
+}
+
 TEST_F(HistoryTest, FilesNameTheirMayaVersionAndKeepUnknownAttributes) {
   const char* text =
       "//Maya ASCII 2019 scene\n"

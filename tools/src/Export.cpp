@@ -235,6 +235,8 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
   const kvhost::Scene::MeshReport meshes = scene.checkMeshes();
   bool go = true;
   for (const std::string& problem : meshes.problems) go = Lost(problem) && go;
+  if (!options_.quiet)
+    for (const std::string& note : meshes.notes) err_ << "kvr: warning: " << note << "\n";
   if (!go) {
     return Fail("export of " + scenePath + " failed: " + Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") +
                 " without geometry (--strict)");

@@ -128,11 +128,16 @@ public:
 
   // Evaluates the meshes an export takes (not intermediate, transform
   // visible) and reports those without geometry, once each: the API does not
-  // show their error again.
+  // show their error again; and those whose UVs come from before a UV edit
+  // the host does not compute.
   struct MeshReport {
     int meshes = 0;                // meshes evaluated
     long polygonsTriangulated = 0; // polygons of more than three sides split
     std::vector<std::string> problems;  // "mesh 'NAME': CAUSE; the mesh has no geometry"
+    // Meshes made with UV editing the host does not compute: "mesh 'NAME':
+    // 'polyLayoutUV1' (polyLayoutUV) is not computed; the mesh keeps the UVs
+    // from before it".
+    std::vector<std::string> notes;
   };
   MeshReport checkMeshes();
 

@@ -70,6 +70,10 @@ struct PolyFamily {
   };
   Input input = Input::None;
   std::shared_ptr<const MeshGeom> (*evaluate)(PolyEval&) = nullptr;
+  // UV editing the host does not compute (projections, layouts, cuts and
+  // sews): the mesh passes through with the UVs it had before the node, and
+  // the meshes downstream say so.
+  bool uvsKept = false;
 };
 
 // Registers every poly node family (called once per scene).
