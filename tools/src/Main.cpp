@@ -8,6 +8,7 @@
 
 #include "Dump.h"
 #include "Export.h"
+#include "RenderCommand.h"
 #include "kv/Runtime.h"
 #include "kv/Scene.h"
 
@@ -50,6 +51,18 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("-q,--quiet", exportOptions.quiet, "Print errors only");
   exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
 
+  RenderCommandOptions renderOptions;
+  std::string pictureSize;
+  CLI::App* render = app.add_subcommand("render", "Draw a picture of an archive's scene");
+  render->add_option("ARCHIVE", renderOptions.archive, "The archive to draw")->required();
+  render->add_option("-o,--output", renderOptions.output, "The PNG to write (default: ARCHIVE with .png)");
+  CLI::Option* cameraOption =
+      render->add_option("--camera", renderOptions.render.camera, "Look through this camera (default: the first perspective one)");
+  render->add_flag("--frame", renderOptions.render.frame, "Frame all meshes from a three-quarter view")->excludes(cameraOption);
+  render->add_option("--size", pictureSize, "Picture size WxH (default 800x600)");
+  render->add_flag("--skeleton", renderOptions.render.skeleton, "Draw the joints over the picture");
+  render->add_flag("--wireframe", renderOptions.render.wireframe, "Draw the triangles' edges over the surfaces");
+
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");
   help->add_option("COMMAND", helpTopic, "The command to explain");
@@ -83,12 +96,21 @@ int main(int argc, char** argv) {
     return RunExport(exportOptions, std::cout, std::cerr);
   }
 
+  if (render->parsed() && !pictureSize.empty() &&
+      !ParsePictureSize(pictureSize, renderOptions.render.width, renderOptions.render.height)) {
+    std::cerr << "kvr render: --size takes WIDTHxHEIGHT, each from 1 to " << kvrender::kMaxSize << ", not \""
+              << pictureSize << "\"\n";
+    return kExitUsage;
+  }
+
   SceneModel model;
+  const std::string& file = dump->parsed() ? dumpPath : renderOptions.archive;
   try {
     if (dump->parsed()) return RunDump(dumpPath, dumpJson, std::cout, std::cerr);
+    if (render->parsed()) return RunRender(renderOptions, std::cout, std::cerr);
   } catch (const std::exception& e) {
     // Out of memory, or a report that could not be written: still one line.
-    std::cerr << "kvr: " << dumpPath << ": " << e.what() << "\n";
+    std::cerr << "kvr: " << file << ": " << e.what() << "\n";
     return kExitBadArchive;
   }
   return kExitUsage;
