@@ -42,8 +42,10 @@ LoadedArchive::LoadedArchive(const std::string& path)
     }
     failure_ = FailureOf(archive_.GetError());
     error_ = KvDescribeArchiveError(archive_).View();
-    detail_ = archive_.GetErrorDetail();
-    offset_ = archive_.GetErrorOffset();
+    if (failure_ == Failure::kTruncated || failure_ == Failure::kCorrupt) {
+      detail_ = archive_.GetErrorDetail();
+      offset_ = archive_.GetErrorOffset();
+    }
     if (failure_ == Failure::kCannotOpen) {
       // Say why, in the system's words.
       errno = 0;
@@ -61,8 +63,8 @@ LoadedArchive::LoadedArchive(const std::string& path)
   } else if (archive_.BytesLeft() > 0) {
     failure_ = Failure::kTrailingBytes;
     offset_ = archive_.Position();
-    error_ = std::to_string(archive_.BytesLeft()) + " unexpected byte(s) after the object stream at byte " +
-             std::to_string(offset_);
+    detail_ = std::to_string(archive_.BytesLeft()) + " unexpected byte(s) after the object stream";
+    error_ = detail_ + " at byte " + std::to_string(offset_);
   }
   if (!Loaded()) {
     delete root_;

@@ -34,7 +34,8 @@ class LoadedArchive {
   Failure GetFailure() const { return failure_; }
   // One line saying what is wrong, with the byte offset where that helps.
   const std::string& Error() const { return error_; }
-  // The loader's own words for a format failure, without the offset ("" otherwise).
+  // What is wrong without the offset, for the failures that have one (truncation,
+  // corruption, trailing bytes); "" otherwise.
   const std::string& Detail() const { return detail_; }
   // The byte where the failure was found (0 when there is none to tell).
   uint32_t Offset() const { return offset_; }

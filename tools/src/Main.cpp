@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "Check.h"
 #include "Dump.h"
 #include "Export.h"
 #include "RenderCommand.h"
@@ -50,6 +51,12 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("--show-log", exportOptions.showLog, "Print the export log after each export");
   exportCommand->add_flag("-q,--quiet", exportOptions.quiet, "Print errors only");
   exportCommand->add_flag("-v,--verbose", exportOptions.verbose, "List every warning of the scene reader");
+
+  std::vector<std::string> checkPaths;
+  bool checkJson = false;
+  CLI::App* check = app.add_subcommand("check", "Check that archives load and make sense");
+  check->add_option("ARCHIVE", checkPaths, "The archives to check")->required();
+  check->add_flag("--json", checkJson, "Print one JSON document instead of text");
 
   RenderCommandOptions renderOptions;
   std::string pictureSize;
@@ -104,10 +111,11 @@ int main(int argc, char** argv) {
   }
 
   SceneModel model;
-  const std::string& file = dump->parsed() ? dumpPath : renderOptions.archive;
+  const std::string file = dump->parsed() ? dumpPath : render->parsed() ? renderOptions.archive : "kvr check";
   try {
     if (dump->parsed()) return RunDump(dumpPath, dumpJson, std::cout, std::cerr);
     if (render->parsed()) return RunRender(renderOptions, std::cout, std::cerr);
+    if (check->parsed()) return RunCheck(checkPaths, checkJson, std::cout);
   } catch (const std::exception& e) {
     // Out of memory, or a report that could not be written: still one line.
     std::cerr << "kvr: " << file << ": " << e.what() << "\n";

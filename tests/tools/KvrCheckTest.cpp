@@ -1,0 +1,326 @@
+// kvr check: every finding made to fire by an archive broken on purpose, through the
+// scene model or in its bytes; and the report as the command prints it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Check.h"
+#include "KvrProcess.h"
+#include "MayaSpaceScene.h"
+#include "kv/Archive.h"
+#include "kv/Morph.h"
+#include "kv/Runtime.h"
+
+using maya::P;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes a new file: truncating the old one would make the file system flush it to
+// disk first, which costs milliseconds per write.
+void Spill(const std::string& path, const std::string& bytes) {
+  std::remove(path.c_str());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string U32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+// The healthy scene every case breaks in one way: a textured quad skinned to two
+// joints with a morph target, a light and a camera.
+struct Parts {
+  KvScene* scene;
+  KvMesh* mesh;
+  KvSkeleton* skeleton;
+  KvMaterial* material;
+  KvTexture* texture;
+  KvMorphTarget target;
+  std::string texturePath;
+};
+
+void BuildHealthy(Parts& parts) {
+  KvScene& scene = *parts.scene;
+  maya::WritePpm(parts.texturePath, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
+  parts.texture = new KvTexture(KvName("skin.ppm"));
+  parts.texture->LoadImage(KvString(parts.texturePath.c_str()));
+  scene.AddTexture(parts.texture);
+  parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, parts.texture);
+  parts.mesh = maya::AddQuad(scene, "body", {P{-1, 0, 0}, P{1, 0, 0}, P{1, 2, 0}, P{-1, 2, 0}}, parts.material);
+  parts.skeleton = maya::AddJointChain(scene, {P{0, 0, 0}, P{0, 1, 0}});
+  parts.mesh->SetSkeleton(parts.skeleton);
+  for (uint32_t i = 0; i < 4; ++i) {
+    KvVertex& vertex = *parts.mesh->GetVertex(i);
+    vertex.firstInfluence = parts.mesh->GetNumInfluences();
+    vertex.influenceCount = i == 0 ? 2 : 1;
+    parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(0), i == 0 ? 0.5f : 1.0f, {}, {}});
+    if (i == 0) parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(1), 0.5f, {}, {}});
+  }
+  parts.mesh->ComputeNormals();
+  parts.target = KvMorphTarget(KvName("bulge"));
+  parts.target.AddMorphVertex(KvMorphVertex{{0, 0, 0.1f}, {0, 0, 0}, 2});
+  maya::AddLight(scene, "key", KvLight::kPoint, P{1, 2, 3}, P{0, 0, 0}, 1.0f);
+  maya::AddCamera(scene, "cam", P{0, 1, 5}, P{0, 1, 0}, 50.0f);
+}
+
+// Where a finding says it is: `Class "name"`, "byte" for an offset, "" for nowhere.
+std::string Where(const Finding& f) {
+  if (!f.className.empty()) return f.className + (f.objectName.empty() ? "" : " \"" + f.objectName + "\"");
+  return f.offset >= 0 ? "byte" : "";
+}
+
+class KvrCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KvRuntimeStartupDefault();
+    RegisterSceneClasses();
+  }
+  void TearDown() override {
+    ShutDownSceneClasses();
+    KvRuntimeShutdown();
+  }
+  std::string TempPath(const std::string& name) const {
+    return ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+  }
+
+  // Saves the healthy scene after `breakScene` (may be null) changed it, then lets
+  // `breakBytes` (may be null) change the file. Returns the archive's path.
+  std::string Archive(const std::function<void(Parts&)>& breakScene,
+                      const std::function<void(std::string&)>& breakBytes = nullptr,
+                      const std::string& name = "scene.kvr") {
+    Parts parts{new KvScene, nullptr, nullptr, nullptr, nullptr, {}, TempPath("skin.ppm")};
+    BuildHealthy(parts);
+    if (breakScene) breakScene(parts);
+    auto* controller = new KvMorphController;
+    controller->AddMorphTarget(parts.target);
+    parts.mesh->SetMorphController(controller);
+    const std::string path = TempPath(name);
+    EXPECT_TRUE(KvSaveScene(parts.scene, path.c_str(), nullptr, 0.01f));
+    // A mesh listed twice is destroyed once.
+    if (parts.scene->GetNumMeshes() > 1) parts.scene->Meshes().Remove(parts.scene->Meshes().Find(parts.mesh)->next);
+    delete parts.scene;
+    if (breakBytes) {
+      std::string bytes = Slurp(path);
+      breakBytes(bytes);
+      Spill(path, bytes);
+    }
+    return path;
+  }
+};
+
+TEST_F(KvrCheck, HealthyArchiveHasNoFindings) {
+  const ArchiveCheck check = CheckArchive(Archive(nullptr));
+  for (const Finding& f : check.findings) ADD_FAILURE() << f.code << ": " << f.message;
+}
+
+// One row per way of breaking an archive: the code that must appear, its severity,
+// where it must point, and words its message must hold.
+TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
+  struct Case {
+    const char* code;
+    Severity severity;
+    std::function<void(Parts&)> breakScene;
+    std::function<void(std::string&)> breakBytes;
+    std::string where;
+    std::string words;
+  };
+  // The texture's stored description (2 x 2 x 1, 3 bytes per pixel) in the file.
+  auto patchDescription = [](uint32_t field, uint32_t value) {
+    return [=](std::string& bytes) {
+      const size_t at = bytes.find(U32(2) + U32(2) + U32(1) + U32(3));
+      ASSERT_NE(at, std::string::npos);
+      bytes.replace(at + 4 * field, 4, U32(value));
+    };
+  };
+  auto extraSurface = [](KvTriangle triangle) {
+    return [=](Parts& parts) {
+      auto* surface = new KvSurface(parts.mesh);
+      surface->SetNumTriangles(1);
+      surface->AddTriangle(triangle);
+      parts.mesh->AddSurface(surface);
+    };
+  };
+  const std::vector<Case> cases = {
+      // Files that do not load.
+      {"NOT_AN_ARCHIVE", Severity::kError, nullptr, [](std::string& b) { b = "hello"; }, "", "KAVE"},
+      {"UNSUPPORTED_VERSION", Severity::kError, nullptr, [](std::string& b) { b.replace(4, 4, U32(9999)); }, "", "9999"},
+      {"ARCHIVE_TRUNCATED", Severity::kError, nullptr, [](std::string& b) { b.pop_back(); }, "byte", ""},
+      {"TRAILING_BYTES", Severity::kError, nullptr, [](std::string& b) { b += "xyz"; }, "byte", "3 unexpected byte"},
+      {"UNKNOWN_CLASS", Severity::kError, nullptr,
+       [](std::string& b) {
+         for (size_t at = b.find("KvLight"); at != std::string::npos; at = b.find("KvLight")) b[at + 6] = 'z';
+       },
+       "byte", "does not know"},
+      {"ARCHIVE_CORRUPT", Severity::kError,
+       [](Parts& p) {
+         // Listed twice: the second entry claims the mesh a second time.
+         p.scene->Meshes().PushBack(p.mesh);
+       },
+       nullptr, "byte", "two owners"},
+      {"TRIANGLE_VERTEX_OUT_OF_RANGE", Severity::kError, extraSurface(KvTriangle{{0, 1, 4}, {0, 1, 2}}), nullptr,
+       "byte", "vertex"},
+      {"TRIANGLE_TEXCOORD_OUT_OF_RANGE", Severity::kError, extraSurface(KvTriangle{{0, 1, 2}, {0, 4, 2}}), nullptr,
+       "byte", "texture coordinate"},
+      {"INFLUENCE_RUN_OUT_OF_RANGE", Severity::kError,
+       [](Parts& p) { p.mesh->GetVertex(3)->influenceCount = 2; }, nullptr, "byte", "influences"},
+      {"TEXTURE_SIZE_MISMATCH", Severity::kError, nullptr, patchDescription(7, 13), "byte", "data size"},
+      {"TEXTURE_FORMAT_MISMATCH", Severity::kError, nullptr, patchDescription(3, 4), "byte", "bytes per pixel"},
+      // Scenes that load but make no sense.
+      {"INFLUENCE_WEIGHT_INVALID", Severity::kError,
+       [](Parts& p) {
+         p.mesh->GetInfluence(0).weight = 1.0f;
+         p.mesh->GetInfluence(1).weight = 0.0f;
+       },
+       nullptr, "KvMesh \"body\"", "influence 1 has the weight 0"},
+      {"INFLUENCE_WEIGHTS_NOT_NORMALIZED", Severity::kError, [](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; },
+       nullptr, "KvMesh \"body\"", "vertex 0 sum to 0.8"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError,
+       [](Parts& p) { p.mesh->GetInfluence(2).joint = maya::AddJointChain(*p.scene, {P{5, 5, 5}})->GetJoint(0); },
+       nullptr, "KvMesh \"body\"", "influence 2 names the joint \"joint0\", which is not in the mesh's skeleton"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError, [](Parts& p) { p.mesh->SetSkeleton(nullptr); }, nullptr,
+       "KvMesh \"body\"", "but the mesh has no skeleton (and 4 more)"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError, [](Parts& p) { p.mesh->GetInfluence(4).joint = nullptr; },
+       nullptr, "KvMesh \"body\"", "influence 4 names no joint"},
+      {"MORPH_VERTEX_OUT_OF_RANGE", Severity::kError,
+       [](Parts& p) { p.target.AddMorphVertex(KvMorphVertex{{0, 1, 0}, {0, 0, 0}, 4}); }, nullptr, "KvMesh \"body\"",
+       "morph target \"bulge\", entry 1 moves vertex 4 of a mesh of 4"},
+      {"NON_FINITE_POSITION", Severity::kError, [](Parts& p) { p.mesh->GetVertex(2)->position.y = kNaN; }, nullptr,
+       "KvMesh \"body\"", "vertex 2 is at (-1, nan, 0)"},
+      {"NON_FINITE_NORMAL", Severity::kError,
+       [](Parts& p) {
+         p.target = KvMorphTarget(KvName("dent"));
+         p.target.AddMorphVertex(KvMorphVertex{{}, {kNaN, 0, 0}, 1});
+       },
+       nullptr, "KvMesh \"body\"", "morph target \"dent\", entry 0 turns the normal"},
+      {"NON_FINITE_MATRIX", Severity::kError,
+       [](Parts& p) { p.skeleton->GetJoint(1)->SetTranslation(KvVec3{0, kNaN, 0}); }, nullptr, "KvJoint \"joint1\"",
+       "world transform"},
+      {"NON_FINITE_VALUE", Severity::kError, [](Parts& p) { p.material->SetAmbientColor(KvColor(0, kNaN, 0, 1)); },
+       nullptr, "KvMaterial \"skinMat\"", "ambient colour"},
+      {"TEXTURE_WITHOUT_PIXELS", Severity::kWarning,
+       [](Parts& p) {
+         auto* empty = new KvTexture(KvName("missing.tga"));
+         p.scene->AddTexture(empty);
+         p.material->SetDiffuseTexture(empty);
+       },
+       nullptr, "KvTexture \"missing.tga\"", "holds no pixels"},
+      {"UNREFERENCED_MATERIAL", Severity::kWarning,
+       [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); }, nullptr, "KvMaterial \"spare\"",
+       "no surface"},
+      {"UNREFERENCED_TEXTURE", Severity::kWarning, [](Parts& p) { p.material->SetDiffuseTexture(nullptr); }, nullptr,
+       "KvTexture \"skin.ppm\"", "no material"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + ": " + c.words);
+    const ArchiveCheck check = CheckArchive(Archive(c.breakScene, c.breakBytes));
+    bool found = false;
+    for (const Finding& f : check.findings) {
+      if (f.code != c.code) continue;
+      found = true;
+      EXPECT_EQ(f.severity, c.severity);
+      EXPECT_EQ(Where(f), c.where);
+      EXPECT_NE(f.message.find(c.words), std::string::npos) << f.message;
+      if (!c.where.empty() && c.where != "byte") {
+        EXPECT_GE(f.objectIndex, 0);
+      }
+    }
+    EXPECT_TRUE(found) << [&] {
+      std::string all;
+      for (const Finding& f : check.findings) all += "\n  " + f.code + ": " + f.message;
+      return "findings:" + all;
+    }();
+  }
+  const ArchiveCheck missing = CheckArchive(TempPath("missing.kvr"));
+  ASSERT_EQ(missing.findings.size(), 1u);
+  EXPECT_EQ(missing.findings[0].code, "ARCHIVE_UNREADABLE");
+  EXPECT_EQ(missing.findings[0].message, "cannot be opened: No such file or directory");
+
+  // A valid archive whose root is not a scene.
+  const std::string skeletonPath = TempPath("skeleton.kvr");
+  auto* skeleton = new KvSkeleton;
+  ASSERT_TRUE(KvSaveObject(skeleton, skeletonPath.c_str(), nullptr, 0.01f));
+  delete skeleton;
+  const ArchiveCheck notScene = CheckArchive(skeletonPath);
+  ASSERT_EQ(notScene.findings.size(), 1u);
+  EXPECT_EQ(notScene.findings[0].code, "NOT_A_SCENE");
+  EXPECT_EQ(Where(notScene.findings[0]), "KvSkeleton");
+}
+
+// Whatever a flipped byte does to the file, the check reports it without crashing:
+// one load finding when the file no longer loads.
+TEST_F(KvrCheck, SurvivesEveryFlippedByte) {
+  const std::string path = Archive(nullptr);
+  const std::string good = Slurp(path);
+  int unloadable = 0;
+  for (size_t i = 0; i < good.size(); ++i) {
+    std::string bytes = good;
+    bytes[i] = static_cast<char>(bytes[i] ^ 0xFF);
+    Spill(path, bytes);
+    const ArchiveCheck check = CheckArchive(path);
+    for (const Finding& f : check.findings) {
+      EXPECT_FALSE(f.code.empty() || f.message.empty()) << "byte " << i;
+      if (f.className.empty()) ++unloadable;
+    }
+  }
+  EXPECT_GT(unloadable, 0);
+}
+
+// The command: compiler-style lines and a summary per archive, or one JSON
+// document; exit 1 only for errors, 2 for usage.
+TEST_F(KvrCheck, ReportsLikeACompiler) {
+  const std::string healthy = Archive(nullptr, nullptr, "healthy.kvr");
+  const std::string spare = Archive([](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); }, nullptr,
+                                    "spare.kvr");
+  const std::string broken =
+      Archive([](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; }, [](std::string& b) { b += "x"; }, "broken.kvr");
+  const std::filesystem::path dir = ::testing::TempDir();
+
+  ProcessRun run = RunKvr(dir, "check '" + healthy + "' '" + spare + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, healthy + ": no problems found\n" + spare + ": KvMaterial \"spare\" (object 3): warning: "
+                     "no surface uses this material [UNREFERENCED_MATERIAL]\n" + spare + ": 0 errors, 1 warning\n");
+
+  run = RunKvr(dir, "check '" + broken + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(Slurp(broken).size() - 1) +
+                         ": error: 1 unexpected byte(s) after the object stream [TRAILING_BYTES]\n" + broken +
+                         ": 1 error, 0 warnings\n");
+
+  run = RunKvr(dir, "check --json '" + spare + "' '" + Archive([](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; }) + "'");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json document = nlohmann::json::parse(run.out);
+  EXPECT_EQ(document["errors"], 1);
+  EXPECT_EQ(document["warnings"], 1);
+  ASSERT_EQ(document["archives"].size(), 2u);
+  EXPECT_EQ(document["archives"][0]["path"], spare);
+  const nlohmann::json& finding = document["archives"][1]["findings"][0];
+  EXPECT_EQ(finding["code"], "INFLUENCE_WEIGHTS_NOT_NORMALIZED");
+  EXPECT_EQ(finding["severity"], "error");
+  EXPECT_EQ(finding["message"], "the weights of vertex 0 sum to 0.8, not 1");
+  EXPECT_EQ(finding["object"], (nlohmann::json{{"index", 6}, {"class", "KvMesh"}, {"name", "body"}}));
+  EXPECT_TRUE(finding["offset"].is_null());
+
+  EXPECT_EQ(RunKvr(dir, "check").status, 2);
+  EXPECT_EQ(RunKvr(dir, "check --frob '" + healthy + "'").status, 2);
+}
+
+}  // namespace
