@@ -74,6 +74,21 @@ int main(int argc, char** argv) {
   CLI::App* help = app.add_subcommand("help", "Show help for kvr or for one command");
   help->add_option("COMMAND", helpTopic, "The command to explain");
 
+  // A word that names no command gets said so, not CLI11's "A subcommand is required".
+  if (argc > 1 && argv[1][0] != '-') {
+    std::string commands;
+    bool known = false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      known = known || command->get_name() == argv[1];
+      commands += (commands.empty() ? "" : ", ") + command->get_name();
+    }
+    if (!known) {
+      std::cerr << "kvr: there is no command \"" << argv[1] << "\"; the commands are " << commands
+                << " (kvr --help explains them)\n";
+      return kExitUsage;
+    }
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {  // --help, --version
