@@ -10,16 +10,22 @@ struct ExportOptions {
   std::vector<std::string> scenes;  // .ma files
   std::string output;               // -o: the archive of a single scene
   std::string outputDir;            // --output-dir: one archive per scene, same base name
+                                    // (with neither: SCENE.kvr beside each scene)
   std::string plugin;               // --plugin: the module to load
   bool selection = false;           // --selection: the Export Selected access mode
   bool showLog = false;             // --show-log: echo the export log
   bool quiet = false;               // --quiet: errors only
   bool verbose = false;             // --verbose: list every reader warning
   bool progress = false;            // progress lines (on a terminal)
+  unsigned jobs = 0;                // -j: scenes exported at once, each in a process of its
+                                    // own; 0 means one per core
 };
 
 // Runs the exports; returns 0 when every scene was exported, 1 when one failed (an
-// error line for each on `err`), 2 for unusable options.
+// error line for each on `err`; the other scenes are still exported), 2 for unusable
+// options. Several scenes are exported in parallel processes (see `jobs`); their
+// output comes whole and in scene order, and the export log then holds every
+// scene's log in that order.
 int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err);
 
 // The plug-in module to load: --plugin, else the first KvMayaExporter.so found in

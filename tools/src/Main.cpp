@@ -45,7 +45,10 @@ int main(int argc, char** argv) {
   CLI::App* exportCommand = app.add_subcommand("export", "Export Maya ASCII scenes to archives through the plug-in");
   exportCommand->add_option("SCENE", exportOptions.scenes, "The .ma scenes to export")->required();
   exportCommand->add_option("-o,--output", exportOptions.output, "The archive to write (one scene)");
-  exportCommand->add_option("--output-dir", exportOptions.outputDir, "A folder for one archive per scene");
+  exportCommand->add_option("--output-dir", exportOptions.outputDir,
+                            "A folder for one archive per scene (default: each archive beside its scene)");
+  exportCommand->add_option("-j,--jobs", exportOptions.jobs, "Scenes exported at once, each in its own process (default: one per core)")
+      ->check(CLI::Range(1u, 1024u));
   exportCommand->add_option("--plugin", exportOptions.plugin, "The plug-in module to load");
   exportCommand->add_flag("--selection", exportOptions.selection, "Export with the Export Selected access mode");
   exportCommand->add_flag("--show-log", exportOptions.showLog, "Print the export log after each export");
