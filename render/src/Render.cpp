@@ -120,7 +120,7 @@ void Renderer::Rasterize(Report& report) {
     auto viewPoint = [&](uint32_t vertex) { return view_.ToView(FromArchive(mesh->GetVertex(vertex)->position)); };
     for (uint32_t s = 0; s < mesh->GetNumSurfaces(); ++s) {
       KvSurface* surface = mesh->GetSurface(s);
-      if (surface == nullptr || surface->GetNumTriangles() == 0) continue;
+      if (surface == nullptr) continue;
       ranges_.push_back(SurfaceRange{nextId, mesh, surface, LookIndex(surface->GetMaterial())});
       const uint32_t count = surface->GetNumTriangles();
       for (uint32_t t = 0; t < count; ++t) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "kv/Light.h"
 #include "kv/Material.h"
@@ -16,7 +15,7 @@ namespace {
 // same codes archives store).
 constexpr uint32_t kFormatAlpha = 0x1906, kFormatRgb = 0x1907, kFormatRgba = 0x1908, kFormatBgr = 0x80E0,
                    kFormatBgra = 0x80E1, kFormatLuminance = 0x1909, kFormatLuminanceAlpha = 0x190A;
-constexpr uint32_t kTypeUnsignedByte = 0x1401, kTypeUnsignedShort = 0x1403;
+constexpr uint32_t kTypeUnsignedByte = 0x1401;
 
 constexpr float kDegreesToRadians = 3.14159265f / 180.0f;
 
@@ -75,36 +74,24 @@ TextureImage ConvertTexture(const KvTexture& texture) {
   uint32_t description[KvTexture::kDescriptionCount];
   texture.GetDescription(description);
   const uint32_t width = description[KvTexture::kWidth], height = description[KvTexture::kHeight];
-  const uint32_t type = description[KvTexture::kType];
-  const uint32_t bytesPerChannel = type == kTypeUnsignedByte ? 1 : type == kTypeUnsignedShort ? 2 : 0;
   uint32_t channels = 0, order[3] = {};
   const uint8_t* pixels = texture.GetPixels();
-  if (pixels == nullptr || width == 0 || height == 0 || bytesPerChannel == 0 ||
+  if (pixels == nullptr || width == 0 || height == 0 || description[KvTexture::kType] != kTypeUnsignedByte ||
       !ChannelLayout(description[KvTexture::kFormat], channels, order) ||
-      description[KvTexture::kBytesPerPixel] != channels * bytesPerChannel) {
+      description[KvTexture::kDataSize] < static_cast<uint64_t>(width) * height * channels) {
     return image;
   }
   image.width = width;
   image.height = height;
   image.texels.resize(static_cast<size_t>(width) * height);
-  const size_t rowBytes = static_cast<size_t>(width) * channels * bytesPerChannel;
   for (uint32_t row = 0; row < height; ++row) {
     // A texture read from an archive holds its rows bottom up.
     const uint32_t held = texture.IsFlipped() ? height - 1 - row : row;
-    const uint8_t* source = pixels + held * rowBytes;
+    const uint8_t* source = pixels + static_cast<size_t>(held) * width * channels;
     for (uint32_t col = 0; col < width; ++col) {
-      float rgb[3];
-      for (uint32_t k = 0; k < 3; ++k) {
-        const uint8_t* channel = source + (static_cast<size_t>(col) * channels + order[k]) * bytesPerChannel;
-        if (bytesPerChannel == 1) {
-          rgb[k] = static_cast<float>(*channel) / 255.0f;
-        } else {
-          uint16_t value = 0;
-          std::memcpy(&value, channel, 2);
-          rgb[k] = static_cast<float>(value) / 65535.0f;
-        }
-      }
-      image.texels[static_cast<size_t>(row) * width + col] = Vec3{rgb[0], rgb[1], rgb[2]};
+      const uint8_t* pixel = source + static_cast<size_t>(col) * channels;
+      image.texels[static_cast<size_t>(row) * width + col] =
+          Vec3{pixel[order[0]] / 255.0f, pixel[order[1]] / 255.0f, pixel[order[2]] / 255.0f};
     }
   }
   return image;

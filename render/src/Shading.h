@@ -24,8 +24,9 @@ struct TextureImage {
   Vec3 Sample(float u, float v) const;
 };
 
-// The texture's pixels; empty when it holds none or they are in a pixel type this
-// renderer does not read (only 8- and 16-bit channels).
+// The texture's pixels; empty when it holds none or they are not of 8-bit channels
+// in one of DevIL's RGB, BGR or grey formats (with or without alpha, which is not
+// used).
 TextureImage ConvertTexture(const KvTexture& texture);
 
 // A material as the shading needs it; `texture` (may be null) replaces the diffuse

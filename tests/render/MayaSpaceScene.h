@@ -108,9 +108,27 @@ inline KvSkeleton* AddJointChain(KvScene& scene, const std::vector<P>& positions
   return skeleton;
 }
 
-// Writes a binary PPM of `width` x `height` RGB pixels, top row first.
-inline void WritePpm(const std::string& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgb) {
+// The image files tests write: RGB PPM (rows top first) and 24-bit TGA (pixels
+// stored blue first, rows bottom first).
+enum class ImageFile { kPpm, kTga };
+
+// Writes `width` x `height` RGB pixels (8 bits, top row first) as `kind`.
+inline void WriteImage(const std::string& path, ImageFile kind, uint32_t width, uint32_t height,
+                       const std::vector<uint8_t>& rgb) {
   std::ofstream out(path, std::ios::binary);
+  if (kind == ImageFile::kTga) {
+    const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(width),
+                                static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
+                                static_cast<uint8_t>(height >> 8), 24, 0};
+    out.write(reinterpret_cast<const char*>(header), sizeof header);
+    for (uint32_t row = height; row-- > 0;) {
+      for (uint32_t col = 0; col < width; ++col) {
+        const uint8_t* p = &rgb[(row * width + col) * 3];
+        out.put(static_cast<char>(p[2])).put(static_cast<char>(p[1])).put(static_cast<char>(p[0]));
+      }
+    }
+    return;
+  }
   out << "P6\n" << width << " " << height << "\n255\n";
   out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
 }
