@@ -60,7 +60,7 @@ struct Parts {
 
 void BuildHealthy(Parts& parts) {
   KvScene& scene = *parts.scene;
-  maya::WritePpm(parts.texturePath, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
+  maya::WriteImage(parts.texturePath, maya::ImageFile::kPpm, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
   parts.texture = new KvTexture(KvName("skin.ppm"));
   parts.texture->LoadImage(KvString(parts.texturePath.c_str()));
   scene.AddTexture(parts.texture);
@@ -216,6 +216,12 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
        "world transform"},
       {"NON_FINITE_VALUE", Severity::kError, [](Parts& p) { p.material->SetAmbientColor(KvColor(0, kNaN, 0, 1)); },
        nullptr, "KvMaterial \"skinMat\"", "ambient colour"},
+      {"NON_FINITE_POSITION", Severity::kError,
+       [](Parts& p) { (*p.scene->Lights().begin())->SetPosition(KvVec3{kNaN, 0, 0}); }, nullptr, "KvLight \"key\"",
+       "the light is at (nan, 0, 0)"},
+      {"NON_FINITE_VALUE", Severity::kError,
+       [](Parts& p) { (*p.scene->Cameras().begin())->SetRotation(KvVec3{0, kNaN, 0}); }, nullptr,
+       "KvCamera \"cam\"", "rotation"},
       {"TEXTURE_WITHOUT_PIXELS", Severity::kWarning,
        [](Parts& p) {
          auto* empty = new KvTexture(KvName("missing.tga"));
@@ -252,6 +258,7 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   const ArchiveCheck missing = CheckArchive(TempPath("missing.kvr"));
   ASSERT_EQ(missing.findings.size(), 1u);
   EXPECT_EQ(missing.findings[0].code, "ARCHIVE_UNREADABLE");
+  EXPECT_EQ(Where(missing.findings[0]), "");
   EXPECT_EQ(missing.findings[0].message, "cannot be opened: No such file or directory");
 
   // A valid archive whose root is not a scene.
@@ -263,6 +270,7 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   ASSERT_EQ(notScene.findings.size(), 1u);
   EXPECT_EQ(notScene.findings[0].code, "NOT_A_SCENE");
   EXPECT_EQ(Where(notScene.findings[0]), "KvSkeleton");
+  EXPECT_EQ(notScene.findings[0].objectIndex, 0);
 }
 
 // Whatever a flipped byte does to the file, the check reports it without crashing:

@@ -90,6 +90,16 @@ TEST_F(KvrRender, RefusesWhatItCannotDo) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("could not write " + (dir_ / "no" / "such" / "dir.png").string()), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(dir_ / "x.png"));
+  // An output that is a folder: the picture is written beside it, then cannot
+  // replace it, and goes.
+  fs::create_directories(dir_ / "folder.png");
+  run = Kvr("render '" + archive_ + "' -o '" + (dir_ / "folder.png").string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("could not write " + (dir_ / "folder.png").string() + ": Is a directory"), std::string::npos)
+      << run.err;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace

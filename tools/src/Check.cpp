@@ -382,9 +382,7 @@ Json ToJson(const ArchiveCheck& check) {
   for (const Finding& f : check.findings) {
     Json object = nullptr;
     if (!f.className.empty()) {
-      object = Json{{"index", f.objectIndex >= 0 ? Json(f.objectIndex) : Json(nullptr)},
-                    {"class", f.className},
-                    {"name", f.objectName}};
+      object = Json{{"index", f.objectIndex}, {"class", f.className}, {"name", f.objectName}};
     }
     findings.push_back(Json{{"code", f.code},
                             {"severity", SeverityName(f.severity)},

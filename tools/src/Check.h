@@ -14,8 +14,9 @@ struct Finding {
   std::string code;  // never renamed: scripts match on it ("INFLUENCE_WEIGHT_INVALID")
   Severity severity = Severity::kError;
   std::string message;
-  // The object the finding is about: its index in the archive's object table (-1
-  // when there is no object), its class and its name ("" for unnamed classes).
+  // The object the finding is about, when there is one: its index in the archive's
+  // object table (-1 otherwise), its class ("" otherwise) and its name ("" for
+  // unnamed classes).
   int64_t objectIndex = -1;
   std::string className;
   std::string objectName;

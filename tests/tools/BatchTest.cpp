@@ -1,0 +1,57 @@
+// The process pool behind kvr export -j: tasks that end out of order still hand on
+// their output whole and in task order, with how each ended.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Batch.h"
+
+namespace {
+
+TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
+  std::ostringstream out, err;
+  std::vector<std::string> finished;
+  std::vector<std::string> workDirs;
+  RunInProcesses(
+      4, 3,
+      [](size_t index, const std::string& workDir) {
+        // Earlier tasks take longer, so they end after later ones.
+        usleep(static_cast<useconds_t>((3 - index) * 30000));
+        std::cout << "task " << index << " begins\n";
+        std::ofstream(workDir + "/note.txt") << "from task " << index;
+        std::cerr << "task " << index << " complains\n";
+        std::cout << "task " << index << " ends\n";
+        if (index == 2) {
+          std::cout.flush();
+          std::fflush(nullptr);
+          std::raise(SIGKILL);
+        }
+        return static_cast<int>(index);
+      },
+      [&](size_t index, const std::string& workDir, int status) {
+        std::ifstream note(workDir + "/note.txt");
+        std::string text;
+        std::getline(note, text);
+        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " + text);
+        workDirs.push_back(workDir);
+      },
+      out, err);
+  EXPECT_EQ(out.str(),
+            "task 0 begins\ntask 0 ends\ntask 1 begins\ntask 1 ends\ntask 2 begins\ntask 2 ends\ntask 3 begins\n"
+            "task 3 ends\n");
+  EXPECT_EQ(err.str(), "task 0 complains\ntask 1 complains\ntask 2 complains\ntask 3 complains\n");
+  EXPECT_EQ(finished, (std::vector<std::string>{"0: 0 from task 0", "1: 1 from task 1",
+                                                "2: " + std::to_string(128 + SIGKILL) + " from task 2",
+                                                "3: 3 from task 3"}));
+  for (const std::string& dir : workDirs) EXPECT_FALSE(std::filesystem::exists(dir)) << dir;
+}
+
+}  // namespace
