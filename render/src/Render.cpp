@@ -188,17 +188,14 @@ Vec3 Renderer::ShadePixel(const ShadedTriangle& t, float px, float py) const {
   // weights found in space are the perspective-correct ones.
   const Vec3 ray = view_.RayThrough(px, py);
   const Vec3 across = Cross(ray, t.e2);
-  const float determinant = Dot(t.e1, across);
-  float w1 = 1.0f / 3.0f, w2 = 1.0f / 3.0f;
-  if (std::fabs(determinant) > 1e-20f) {
-    const float inverse = 1.0f / determinant;
-    const Vec3 fromCorner = view_.eye - t.p0;
-    w1 = Dot(fromCorner, across) * inverse;
-    w2 = Dot(ray, Cross(fromCorner, t.e1)) * inverse;
-    // Pixel centres just outside the triangle (on its edges) stay on it.
-    w1 = std::clamp(std::isfinite(w1) ? w1 : 0.0f, 0.0f, 1.0f);
-    w2 = std::clamp(std::isfinite(w2) ? w2 : 0.0f, 0.0f, 1.0f - w1);
-  }
+  const float inverse = 1.0f / Dot(t.e1, across);
+  const Vec3 fromCorner = view_.eye - t.p0;
+  float w1 = Dot(fromCorner, across) * inverse;
+  float w2 = Dot(ray, Cross(fromCorner, t.e1)) * inverse;
+  // Pixel centres just outside the triangle (on its edges) stay on it; a ray along
+  // the triangle's plane (no finite weights) takes its first corner.
+  w1 = std::clamp(std::isfinite(w1) ? w1 : 0.0f, 0.0f, 1.0f);
+  w2 = std::clamp(std::isfinite(w2) ? w2 : 0.0f, 0.0f, 1.0f - w1);
   const float w0 = 1.0f - w1 - w2;
   const Vec3 point = t.p0 + t.e1 * w1 + t.e2 * w2;
   Vec3 normal = Normalize(t.normal[0] * w0 + t.normal[1] * w1 + t.normal[2] * w2);

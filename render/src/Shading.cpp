@@ -21,7 +21,7 @@ constexpr float kDegreesToRadians = 3.14159265f / 180.0f;
 
 Vec3 Rgb(const KvColor& c) { return {c.red, c.green, c.blue}; }
 
-// Where red, green and blue sit among a pixel's channels (equal for grey formats);
+// Where red, green and blue sit among a pixel's channels (`order` starts as 0, 0, 0);
 // false for a format without colour channels this renderer knows.
 bool ChannelLayout(uint32_t format, uint32_t& channels, uint32_t order[3]) {
   switch (format) {
@@ -38,8 +38,7 @@ bool ChannelLayout(uint32_t format, uint32_t& channels, uint32_t order[3]) {
     case kFormatLuminance:
     case kFormatLuminanceAlpha:
     case kFormatAlpha:
-      channels = format == kFormatLuminanceAlpha ? 2 : 1;
-      order[0] = order[1] = order[2] = 0;
+      channels = format == kFormatLuminanceAlpha ? 2 : 1;  // grey: the order stays 0, 0, 0
       return true;
     default:
       return false;

@@ -34,29 +34,38 @@ inline KvMaterial* AddMaterial(KvScene& scene, const char* name, KvColor diffuse
   return material;
 }
 
-// A quad of two triangles (0, 1, 2) and (0, 2, 3), with Maya texture coordinates
-// (u, v) per corner (v up, as Maya has it).
-inline KvMesh* AddQuad(KvScene& scene, const char* name, const P (&corners)[4], KvMaterial* material,
-                       const float (&uv)[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+// A mesh of one surface: `corners` with Maya texture coordinates (u, v) each (v up,
+// as Maya has it), and triangles of corner indices (the same for texture
+// coordinates).
+inline KvMesh* AddMesh(KvScene& scene, const char* name, const std::vector<P>& corners,
+                       const std::vector<std::vector<float>>& uv, const std::vector<KvTriangle>& triangles,
+                       KvMaterial* material) {
   auto* mesh = new KvMesh;
   mesh->SetName(KvName(name));
-  mesh->SetNumVertices(4);
-  mesh->SetNumTexCoords(4);
-  for (int i = 0; i < 4; ++i) {
+  mesh->SetNumVertices(static_cast<uint32_t>(corners.size()));
+  mesh->SetNumTexCoords(static_cast<uint32_t>(corners.size()));
+  for (size_t i = 0; i < corners.size(); ++i) {
     KvVertex vertex;
     vertex.position = Stored(corners[i]);
     mesh->AddVertex(vertex);
     mesh->AddTexCoord(KvTexCoord{uv[i][0], 1.0f - uv[i][1]});
   }
   auto* surface = new KvSurface(mesh);
-  surface->SetNumTriangles(2);
-  surface->AddTriangle(KvTriangle{{0, 1, 2}, {0, 1, 2}});
-  surface->AddTriangle(KvTriangle{{0, 2, 3}, {0, 2, 3}});
+  surface->SetNumTriangles(static_cast<uint32_t>(triangles.size()));
+  for (const KvTriangle& triangle : triangles) surface->AddTriangle(triangle);
   surface->SetMaterial(material);
   mesh->AddSurface(surface);
   mesh->ComputeNormals();
   scene.AddMesh(mesh);
   return mesh;
+}
+
+// A quad of two triangles (0, 1, 2) and (0, 2, 3), with texture coordinates from
+// (0, 0) at the first corner to (1, 1) at the third unless given.
+inline KvMesh* AddQuad(KvScene& scene, const char* name, const P (&corners)[4], KvMaterial* material,
+                       const std::vector<std::vector<float>>& uv = {{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+  return AddMesh(scene, name, {corners[0], corners[1], corners[2], corners[3]}, uv,
+                 {KvTriangle{{0, 1, 2}, {0, 1, 2}}, KvTriangle{{0, 2, 3}, {0, 2, 3}}}, material);
 }
 
 // A camera at `eye` looking at `target`, as the camera stage aims one.

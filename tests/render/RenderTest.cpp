@@ -286,9 +286,13 @@ TEST_F(RenderTest, NearerSurfaceWinsWhateverTheDrawingOrder) {
 }
 
 // A floor reaching far behind and in front of a camera standing on it: the part
-// behind the eye is clipped away, and every pixel below the horizon shows floor.
+// behind the eye is clipped away, and every pixel below the horizon shows floor. The
+// mesh begins with a triangle wholly behind the eye, which is passed over.
 TEST_F(RenderTest, FloorReachingBehindTheEyeFillsEverythingBelowTheHorizon) {
-  maya::AddQuad(*scene_, "floor", {P{-1000, 0, 1000}, P{1000, 0, 1000}, P{1000, 0, -1000}, P{-1000, 0, -1000}},
+  maya::AddMesh(*scene_, "floor",
+                {P{-1000, 0, 1000}, P{1000, 0, 1000}, P{1000, 0, -1000}, P{-1000, 0, -1000}, P{0, 5, 10}},
+                {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}},
+                {KvTriangle{{0, 1, 4}, {0, 1, 4}}, KvTriangle{{0, 1, 2}, {0, 1, 2}}, KvTriangle{{0, 2, 3}, {0, 2, 3}}},
                 Flat("red", {1, 0, 0, 1}));
   maya::AddCamera(*scene_, "eye", P{0, 1, 0}, P{0, 1, -10}, 90.0f);
   const kvrender::Image image = Render(Sized(64, 48));

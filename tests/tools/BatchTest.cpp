@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,16 +18,24 @@
 
 namespace {
 
+int64_t Milliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   std::ostringstream out, err;
   std::vector<std::string> finished;
   std::vector<std::string> workDirs;
+  std::vector<int64_t> starts, ends;
   RunInProcesses(
       4, 3,
       [](size_t index, const std::string& workDir) {
+        const int64_t start = Milliseconds();
         // Earlier tasks take longer, so they end after later ones.
-        usleep(static_cast<useconds_t>((3 - index) * 30000));
+        usleep(static_cast<useconds_t>((3 - index) * 100000));
         std::cout << "task " << index << " begins\n";
+        std::ofstream(workDir + "/times.txt") << start << " " << Milliseconds();
         std::ofstream(workDir + "/note.txt") << "from task " << index;
         std::cerr << "task " << index << " complains\n";
         std::cout << "task " << index << " ends\n";
@@ -40,6 +50,10 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
         std::ifstream note(workDir + "/note.txt");
         std::string text;
         std::getline(note, text);
+        int64_t start = 0, end = 0;
+        std::ifstream(workDir + "/times.txt") >> start >> end;
+        starts.push_back(start);
+        ends.push_back(end);
         finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " + text);
         workDirs.push_back(workDir);
       },
@@ -52,6 +66,34 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
                                                 "2: " + std::to_string(128 + SIGKILL) + " from task 2",
                                                 "3: 3 from task 3"}));
   for (const std::string& dir : workDirs) EXPECT_FALSE(std::filesystem::exists(dir)) << dir;
+  // Three at a time: the fourth starts once the quickest of the first three has
+  // ended, long before the slowest ends.
+  ASSERT_EQ(starts.size(), 4u);
+  EXPECT_GE(starts[3], ends[2]);
+  EXPECT_LT(starts[3], ends[0]);
+}
+
+TEST(RunInProcesses, TaskThatCannotStartFailsAndSaysWhy) {
+  const char* previous = std::getenv("TMPDIR");
+  const std::string saved = previous != nullptr ? previous : "";
+  setenv("TMPDIR", "/nonexistent/kvr/tmp", 1);
+  std::ostringstream out, err;
+  std::vector<int> statuses;
+  RunInProcesses(
+      2, 2, [](size_t, const std::string&) { return 0; },
+      [&](size_t, const std::string& workDir, int status) {
+        EXPECT_EQ(workDir, "");
+        statuses.push_back(status);
+      },
+      out, err);
+  if (previous != nullptr) {
+    setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(statuses, (std::vector<int>{-1, -1}));
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("kvr: cannot make a working folder for a process: "), std::string::npos) << err.str();
 }
 
 }  // namespace

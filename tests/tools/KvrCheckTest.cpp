@@ -259,6 +259,10 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   ASSERT_EQ(missing.findings.size(), 1u);
   EXPECT_EQ(missing.findings[0].code, "ARCHIVE_UNREADABLE");
   EXPECT_EQ(Where(missing.findings[0]), "");
+  const ArchiveCheck folder = CheckArchive(::testing::TempDir());
+  ASSERT_EQ(folder.findings.size(), 1u);
+  EXPECT_EQ(folder.findings[0].code, "ARCHIVE_UNREADABLE");
+  EXPECT_EQ(folder.findings[0].message, "is a directory, not an archive");
   EXPECT_EQ(missing.findings[0].message, "cannot be opened: No such file or directory");
 
   // A valid archive whose root is not a scene.

@@ -45,9 +45,11 @@ void Copy(const fs::path& path, std::ostream& to) {
 
 // Forks the child of task `index`; when that fails the task is done, with status -1.
 void Start(size_t index, Task& task, const std::function<int(size_t, const std::string&)>& run, std::ostream& err) {
-  std::string pattern = (fs::temp_directory_path() / "kvr-task-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    err << "kvr: cannot make a working folder for a process: " << std::strerror(errno) << "\n";
+  std::error_code noTemporaryFolder;
+  std::string pattern = (fs::temp_directory_path(noTemporaryFolder) / "kvr-task-XXXXXX").string();
+  if (noTemporaryFolder || mkdtemp(pattern.data()) == nullptr) {
+    err << "kvr: cannot make a working folder for a process: "
+        << (noTemporaryFolder ? noTemporaryFolder.message() : std::strerror(errno)) << "\n";
     task.done = true;
     return;
   }
