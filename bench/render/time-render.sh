@@ -16,6 +16,6 @@ export MAYA_APP_DIR="$work/maya"
 "$build/bin/kvr" export --quiet "$work/large.ma" -o "$work/large.kvr"
 echo "archive: $(du -h "$work/large.kvr" | cut -f1) for a ${side}x${side} grid, $joints joints, $influences influences"
 for view in --frame --wireframe; do
-  /usr/bin/time -f "kvr render $view: %e s wall, %U s user, %M KiB peak" \
+  /usr/bin/time -f "kvr render $view: %e s wall, %U s user, %S s system, %M KiB peak" \
     "$build/bin/kvr" render "$work/large.kvr" $view -o "$work/large.png" >/dev/null
 done
