@@ -34,11 +34,10 @@ inline KvMaterial* AddMaterial(KvScene& scene, const char* name, KvColor diffuse
   return material;
 }
 
-// A mesh of one surface: `corners` with Maya texture coordinates (u, v) each (v up,
-// as Maya has it), and triangles of corner indices (the same for texture
-// coordinates).
+// A mesh of one surface: corners with their Maya texture coordinates (v up), and
+// triangles of corner indices (the texture-coordinate indices are the same).
 inline KvMesh* AddMesh(KvScene& scene, const char* name, const std::vector<P>& corners,
-                       const std::vector<std::vector<float>>& uv, const std::vector<KvTriangle>& triangles,
+                       const std::vector<std::vector<float>>& uv, std::vector<KvTriangle> triangles,
                        KvMaterial* material) {
   auto* mesh = new KvMesh;
   mesh->SetName(KvName(name));
@@ -52,7 +51,10 @@ inline KvMesh* AddMesh(KvScene& scene, const char* name, const std::vector<P>& c
   }
   auto* surface = new KvSurface(mesh);
   surface->SetNumTriangles(static_cast<uint32_t>(triangles.size()));
-  for (const KvTriangle& triangle : triangles) surface->AddTriangle(triangle);
+  for (KvTriangle& triangle : triangles) {
+    for (int k = 0; k < 3; ++k) triangle.texCoords[k] = triangle.vertices[k];
+    surface->AddTriangle(triangle);
+  }
   surface->SetMaterial(material);
   mesh->AddSurface(surface);
   mesh->ComputeNormals();
@@ -60,12 +62,12 @@ inline KvMesh* AddMesh(KvScene& scene, const char* name, const std::vector<P>& c
   return mesh;
 }
 
-// A quad of two triangles (0, 1, 2) and (0, 2, 3), with texture coordinates from
-// (0, 0) at the first corner to (1, 1) at the third unless given.
-inline KvMesh* AddQuad(KvScene& scene, const char* name, const P (&corners)[4], KvMaterial* material,
+// Two triangles (0, 1, 2) and (0, 2, 3), textured from (0, 0) at the first corner to
+// (1, 1) at the third unless `uv` says otherwise.
+inline KvMesh* AddQuad(KvScene& scene, const char* name, const P (&c)[4], KvMaterial* material,
                        const std::vector<std::vector<float>>& uv = {{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
-  return AddMesh(scene, name, {corners[0], corners[1], corners[2], corners[3]}, uv,
-                 {KvTriangle{{0, 1, 2}, {0, 1, 2}}, KvTriangle{{0, 2, 3}, {0, 2, 3}}}, material);
+  return AddMesh(scene, name, {c[0], c[1], c[2], c[3]}, uv, {KvTriangle{{0, 1, 2}, {}}, KvTriangle{{0, 2, 3}, {}}},
+                 material);
 }
 
 // A camera at `eye` looking at `target`, as the camera stage aims one.
@@ -76,8 +78,7 @@ inline KvCamera* AddCamera(KvScene& scene, const char* name, P eye, P target, fl
   camera->SetPosition(Stored(eye));
   const KvVec3 d = Stored(P{target.x - eye.x, target.y - eye.y, target.z - eye.z});
   const float yaw = (d.x == 0.0f && d.z == 0.0f) ? 0.0f : std::atan2(-d.x, d.z);
-  const float pitch = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z));
-  camera->SetRotation(KvVec3{yaw, pitch, 0.0f});
+  camera->SetRotation(KvVec3{yaw, std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)), 0.0f});
   camera->SetFieldOfView(horizontalDegrees);
   scene.AddCamera(camera);
   return camera;
@@ -97,14 +98,14 @@ inline KvLight* AddLight(KvScene& scene, const char* name, uint32_t type, P posi
   return light;
 }
 
-// A chain of joints at the given Maya positions, each the child of the one before.
+// A chain of joints "joint0", "joint1"... at the given Maya positions, each the
+// child of the one before.
 inline KvSkeleton* AddJointChain(KvScene& scene, const std::vector<P>& positions) {
   auto* skeleton = new KvSkeleton;
   KvJoint* parent = nullptr;
   P previous{0, 0, 0};
-  for (size_t i = 0; i < positions.size(); ++i) {
-    auto* joint = new KvJoint(KvName(("joint" + std::to_string(i)).c_str()));
-    const P& p = positions[i];
+  for (const P& p : positions) {
+    auto* joint = new KvJoint(KvName(("joint" + std::to_string(skeleton->GetNumJoints())).c_str()));
     joint->SetTranslation(Stored(P{p.x - previous.x, p.y - previous.y, p.z - previous.z}));
     joint->SetScale(KvVec3{1, 1, 1});
     joint->SetParent(parent);
@@ -117,29 +118,28 @@ inline KvSkeleton* AddJointChain(KvScene& scene, const std::vector<P>& positions
   return skeleton;
 }
 
-// The image files tests write: RGB PPM (rows top first) and 24-bit TGA (pixels
-// stored blue first, rows bottom first).
+// Image files for textures: RGB PPM (rows top first), or 24-bit TGA (blue first,
+// rows bottom first).
 enum class ImageFile { kPpm, kTga };
 
-// Writes `width` x `height` RGB pixels (8 bits, top row first) as `kind`.
+// Writes `width` x `height` RGB pixels (top row first) as `kind`.
 inline void WriteImage(const std::string& path, ImageFile kind, uint32_t width, uint32_t height,
                        const std::vector<uint8_t>& rgb) {
   std::ofstream out(path, std::ios::binary);
-  if (kind == ImageFile::kTga) {
-    const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(width),
-                                static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
-                                static_cast<uint8_t>(height >> 8), 24, 0};
-    out.write(reinterpret_cast<const char*>(header), sizeof header);
-    for (uint32_t row = height; row-- > 0;) {
-      for (uint32_t col = 0; col < width; ++col) {
-        const uint8_t* p = &rgb[(row * width + col) * 3];
-        out.put(static_cast<char>(p[2])).put(static_cast<char>(p[1])).put(static_cast<char>(p[0]));
-      }
-    }
+  if (kind == ImageFile::kPpm) {
+    out << "P6\n" << width << " " << height << "\n255\n";
+    out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
     return;
   }
-  out << "P6\n" << width << " " << height << "\n255\n";
-  out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+  const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<char>(width), static_cast<char>(width >> 8),
+                           static_cast<char>(height), static_cast<char>(height >> 8), 24, 0};
+  out.write(header, sizeof header);
+  for (uint32_t row = height; row-- > 0;) {
+    for (uint32_t col = 0; col < width; ++col) {
+      const uint8_t* p = &rgb[(row * width + col) * 3];
+      out << static_cast<char>(p[2]) << static_cast<char>(p[1]) << static_cast<char>(p[0]);
+    }
+  }
 }
 
 }  // namespace maya

@@ -1,15 +1,9 @@
 // kvr check: every finding made to fire by an archive broken on purpose, through the
 // scene model or in its bytes; and the report as the command prints it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -29,49 +23,34 @@ namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Writes a new file: truncating the old one would make the file system flush it to
-// disk first, which costs milliseconds per write.
-void Spill(const std::string& path, const std::string& bytes) {
-  std::remove(path.c_str());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::string U32(uint32_t v) {
   return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
                      static_cast<char>(v >> 24)};
 }
 
 // The healthy scene every case breaks in one way: a textured quad skinned to two
-// joints with a morph target, a light and a camera.
+// joints (vertex 0 half to each) with a morph target, a light and a camera.
 struct Parts {
   KvScene* scene;
   KvMesh* mesh;
   KvSkeleton* skeleton;
   KvMaterial* material;
-  KvTexture* texture;
   KvMorphTarget target;
-  std::string texturePath;
 };
 
-void BuildHealthy(Parts& parts) {
+void BuildHealthy(Parts& parts, const std::string& texturePath) {
   KvScene& scene = *parts.scene;
-  maya::WriteImage(parts.texturePath, maya::ImageFile::kPpm, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
-  parts.texture = new KvTexture(KvName("skin.ppm"));
-  parts.texture->LoadImage(KvString(parts.texturePath.c_str()));
-  scene.AddTexture(parts.texture);
-  parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, parts.texture);
+  maya::WriteImage(texturePath, maya::ImageFile::kPpm, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
+  auto* texture = new KvTexture(KvName("skin.ppm"));
+  texture->LoadImage(KvString(texturePath.c_str()));
+  scene.AddTexture(texture);
+  parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, texture);
   parts.mesh = maya::AddQuad(scene, "body", {P{-1, 0, 0}, P{1, 0, 0}, P{1, 2, 0}, P{-1, 2, 0}}, parts.material);
   parts.skeleton = maya::AddJointChain(scene, {P{0, 0, 0}, P{0, 1, 0}});
   parts.mesh->SetSkeleton(parts.skeleton);
   for (uint32_t i = 0; i < 4; ++i) {
-    KvVertex& vertex = *parts.mesh->GetVertex(i);
-    vertex.firstInfluence = parts.mesh->GetNumInfluences();
-    vertex.influenceCount = i == 0 ? 2 : 1;
+    parts.mesh->GetVertex(i)->firstInfluence = parts.mesh->GetNumInfluences();
+    parts.mesh->GetVertex(i)->influenceCount = i == 0 ? 2 : 1;
     parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(0), i == 0 ? 0.5f : 1.0f, {}, {}});
     if (i == 0) parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(1), 0.5f, {}, {}});
   }
@@ -107,8 +86,8 @@ class KvrCheck : public ::testing::Test {
   std::string Archive(const std::function<void(Parts&)>& breakScene,
                       const std::function<void(std::string&)>& breakBytes = nullptr,
                       const std::string& name = "scene.kvr") {
-    Parts parts{new KvScene, nullptr, nullptr, nullptr, nullptr, {}, TempPath("skin.ppm")};
-    BuildHealthy(parts);
+    Parts parts{new KvScene, nullptr, nullptr, nullptr, {}};
+    BuildHealthy(parts, TempPath("skin.ppm"));
     if (breakScene) breakScene(parts);
     auto* controller = new KvMorphController;
     controller->AddMorphTarget(parts.target);
@@ -119,25 +98,22 @@ class KvrCheck : public ::testing::Test {
     if (parts.scene->GetNumMeshes() > 1) parts.scene->Meshes().Remove(parts.scene->Meshes().Find(parts.mesh)->next);
     delete parts.scene;
     if (breakBytes) {
-      std::string bytes = Slurp(path);
+      std::string bytes = SlurpFile(path);
       breakBytes(bytes);
-      Spill(path, bytes);
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     }
     return path;
   }
 };
 
-TEST_F(KvrCheck, HealthyArchiveHasNoFindings) {
-  const ArchiveCheck check = CheckArchive(Archive(nullptr));
-  for (const Finding& f : check.findings) ADD_FAILURE() << f.code << ": " << f.message;
-}
-
-// One row per way of breaking an archive: the code that must appear, its severity,
-// where it must point, and words its message must hold.
+// One row per way of breaking an archive: the code that must appear, whether it is
+// a warning, where it must point, and words its message must hold. The unbroken
+// archive has no findings.
 TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
+  for (const Finding& f : CheckArchive(Archive(nullptr)).findings) ADD_FAILURE() << f.code << ": " << f.message;
   struct Case {
     const char* code;
-    Severity severity;
+    bool warning;
     std::function<void(Parts&)> breakScene;
     std::function<void(std::string&)> breakBytes;
     std::string where;
@@ -161,78 +137,78 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   };
   const std::vector<Case> cases = {
       // Files that do not load.
-      {"NOT_AN_ARCHIVE", Severity::kError, nullptr, [](std::string& b) { b = "hello"; }, "", "KAVE"},
-      {"UNSUPPORTED_VERSION", Severity::kError, nullptr, [](std::string& b) { b.replace(4, 4, U32(9999)); }, "", "9999"},
-      {"ARCHIVE_TRUNCATED", Severity::kError, nullptr, [](std::string& b) { b.pop_back(); }, "byte", ""},
-      {"TRAILING_BYTES", Severity::kError, nullptr, [](std::string& b) { b += "xyz"; }, "byte", "3 unexpected byte"},
-      {"UNKNOWN_CLASS", Severity::kError, nullptr,
+      {"NOT_AN_ARCHIVE", false, nullptr, [](std::string& b) { b = "hello"; }, "", "KAVE"},
+      {"UNSUPPORTED_VERSION", false, nullptr, [](std::string& b) { b.replace(4, 4, U32(9999)); }, "", "9999"},
+      {"ARCHIVE_TRUNCATED", false, nullptr, [](std::string& b) { b.pop_back(); }, "byte", ""},
+      {"TRAILING_BYTES", false, nullptr, [](std::string& b) { b += "xyz"; }, "byte", "3 unexpected byte"},
+      {"UNKNOWN_CLASS", false, nullptr,
        [](std::string& b) {
          for (size_t at = b.find("KvLight"); at != std::string::npos; at = b.find("KvLight")) b[at + 6] = 'z';
        },
        "byte", "does not know"},
-      {"ARCHIVE_CORRUPT", Severity::kError,
+      {"ARCHIVE_CORRUPT", false,
        [](Parts& p) {
          // Listed twice: the second entry claims the mesh a second time.
          p.scene->Meshes().PushBack(p.mesh);
        },
        nullptr, "byte", "two owners"},
-      {"TRIANGLE_VERTEX_OUT_OF_RANGE", Severity::kError, extraSurface(KvTriangle{{0, 1, 4}, {0, 1, 2}}), nullptr,
+      {"TRIANGLE_VERTEX_OUT_OF_RANGE", false, extraSurface(KvTriangle{{0, 1, 4}, {0, 1, 2}}), nullptr,
        "byte", "vertex"},
-      {"TRIANGLE_TEXCOORD_OUT_OF_RANGE", Severity::kError, extraSurface(KvTriangle{{0, 1, 2}, {0, 4, 2}}), nullptr,
+      {"TRIANGLE_TEXCOORD_OUT_OF_RANGE", false, extraSurface(KvTriangle{{0, 1, 2}, {0, 4, 2}}), nullptr,
        "byte", "texture coordinate"},
-      {"INFLUENCE_RUN_OUT_OF_RANGE", Severity::kError,
+      {"INFLUENCE_RUN_OUT_OF_RANGE", false,
        [](Parts& p) { p.mesh->GetVertex(3)->influenceCount = 2; }, nullptr, "byte", "influences"},
-      {"TEXTURE_SIZE_MISMATCH", Severity::kError, nullptr, patchDescription(7, 13), "byte", "data size"},
-      {"TEXTURE_FORMAT_MISMATCH", Severity::kError, nullptr, patchDescription(3, 4), "byte", "bytes per pixel"},
+      {"TEXTURE_SIZE_MISMATCH", false, nullptr, patchDescription(7, 13), "byte", "data size"},
+      {"TEXTURE_FORMAT_MISMATCH", false, nullptr, patchDescription(3, 4), "byte", "bytes per pixel"},
       // Scenes that load but make no sense.
-      {"INFLUENCE_WEIGHT_INVALID", Severity::kError,
+      {"INFLUENCE_WEIGHT_INVALID", false,
        [](Parts& p) {
          p.mesh->GetInfluence(0).weight = 1.0f;
          p.mesh->GetInfluence(1).weight = 0.0f;
        },
        nullptr, "KvMesh \"body\"", "influence 1 has the weight 0"},
-      {"INFLUENCE_WEIGHTS_NOT_NORMALIZED", Severity::kError, [](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; },
+      {"INFLUENCE_WEIGHTS_NOT_NORMALIZED", false, [](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; },
        nullptr, "KvMesh \"body\"", "vertex 0 sum to 0.8"},
-      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError,
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false,
        [](Parts& p) { p.mesh->GetInfluence(2).joint = maya::AddJointChain(*p.scene, {P{5, 5, 5}})->GetJoint(0); },
        nullptr, "KvMesh \"body\"", "influence 2 names the joint \"joint0\", which is not in the mesh's skeleton"},
-      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError, [](Parts& p) { p.mesh->SetSkeleton(nullptr); }, nullptr,
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false, [](Parts& p) { p.mesh->SetSkeleton(nullptr); }, nullptr,
        "KvMesh \"body\"", "but the mesh has no skeleton (and 4 more)"},
-      {"INFLUENCE_JOINT_NOT_IN_SKELETON", Severity::kError, [](Parts& p) { p.mesh->GetInfluence(4).joint = nullptr; },
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false, [](Parts& p) { p.mesh->GetInfluence(4).joint = nullptr; },
        nullptr, "KvMesh \"body\"", "influence 4 names no joint"},
-      {"MORPH_VERTEX_OUT_OF_RANGE", Severity::kError,
+      {"MORPH_VERTEX_OUT_OF_RANGE", false,
        [](Parts& p) { p.target.AddMorphVertex(KvMorphVertex{{0, 1, 0}, {0, 0, 0}, 4}); }, nullptr, "KvMesh \"body\"",
        "morph target \"bulge\", entry 1 moves vertex 4 of a mesh of 4"},
-      {"NON_FINITE_POSITION", Severity::kError, [](Parts& p) { p.mesh->GetVertex(2)->position.y = kNaN; }, nullptr,
+      {"NON_FINITE_POSITION", false, [](Parts& p) { p.mesh->GetVertex(2)->position.y = kNaN; }, nullptr,
        "KvMesh \"body\"", "vertex 2 is at (-1, nan, 0)"},
-      {"NON_FINITE_NORMAL", Severity::kError,
+      {"NON_FINITE_NORMAL", false,
        [](Parts& p) {
          p.target = KvMorphTarget(KvName("dent"));
          p.target.AddMorphVertex(KvMorphVertex{{}, {kNaN, 0, 0}, 1});
        },
        nullptr, "KvMesh \"body\"", "morph target \"dent\", entry 0 turns the normal"},
-      {"NON_FINITE_MATRIX", Severity::kError,
+      {"NON_FINITE_MATRIX", false,
        [](Parts& p) { p.skeleton->GetJoint(1)->SetTranslation(KvVec3{0, kNaN, 0}); }, nullptr, "KvJoint \"joint1\"",
        "world transform"},
-      {"NON_FINITE_VALUE", Severity::kError, [](Parts& p) { p.material->SetAmbientColor(KvColor(0, kNaN, 0, 1)); },
+      {"NON_FINITE_VALUE", false, [](Parts& p) { p.material->SetAmbientColor(KvColor(0, kNaN, 0, 1)); },
        nullptr, "KvMaterial \"skinMat\"", "ambient colour"},
-      {"NON_FINITE_POSITION", Severity::kError,
+      {"NON_FINITE_POSITION", false,
        [](Parts& p) { (*p.scene->Lights().begin())->SetPosition(KvVec3{kNaN, 0, 0}); }, nullptr, "KvLight \"key\"",
        "the light is at (nan, 0, 0)"},
-      {"NON_FINITE_VALUE", Severity::kError,
+      {"NON_FINITE_VALUE", false,
        [](Parts& p) { (*p.scene->Cameras().begin())->SetRotation(KvVec3{0, kNaN, 0}); }, nullptr,
        "KvCamera \"cam\"", "rotation"},
-      {"TEXTURE_WITHOUT_PIXELS", Severity::kWarning,
+      {"TEXTURE_WITHOUT_PIXELS", true,
        [](Parts& p) {
          auto* empty = new KvTexture(KvName("missing.tga"));
          p.scene->AddTexture(empty);
          p.material->SetDiffuseTexture(empty);
        },
        nullptr, "KvTexture \"missing.tga\"", "holds no pixels"},
-      {"UNREFERENCED_MATERIAL", Severity::kWarning,
+      {"UNREFERENCED_MATERIAL", true,
        [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); }, nullptr, "KvMaterial \"spare\"",
        "no surface"},
-      {"UNREFERENCED_TEXTURE", Severity::kWarning, [](Parts& p) { p.material->SetDiffuseTexture(nullptr); }, nullptr,
+      {"UNREFERENCED_TEXTURE", true, [](Parts& p) { p.material->SetDiffuseTexture(nullptr); }, nullptr,
        "KvTexture \"skin.ppm\"", "no material"},
   };
   for (const Case& c : cases) {
@@ -242,7 +218,7 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
     for (const Finding& f : check.findings) {
       if (f.code != c.code) continue;
       found = true;
-      EXPECT_EQ(f.severity, c.severity);
+      EXPECT_EQ(f.severity, c.warning ? Severity::kWarning : Severity::kError);
       EXPECT_EQ(Where(f), c.where);
       EXPECT_NE(f.message.find(c.words), std::string::npos) << f.message;
       if (!c.where.empty() && c.where != "byte") {
@@ -277,25 +253,6 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   EXPECT_EQ(notScene.findings[0].objectIndex, 0);
 }
 
-// Whatever a flipped byte does to the file, the check reports it without crashing:
-// one load finding when the file no longer loads.
-TEST_F(KvrCheck, SurvivesEveryFlippedByte) {
-  const std::string path = Archive(nullptr);
-  const std::string good = Slurp(path);
-  int unloadable = 0;
-  for (size_t i = 0; i < good.size(); ++i) {
-    std::string bytes = good;
-    bytes[i] = static_cast<char>(bytes[i] ^ 0xFF);
-    Spill(path, bytes);
-    const ArchiveCheck check = CheckArchive(path);
-    for (const Finding& f : check.findings) {
-      EXPECT_FALSE(f.code.empty() || f.message.empty()) << "byte " << i;
-      if (f.className.empty()) ++unloadable;
-    }
-  }
-  EXPECT_GT(unloadable, 0);
-}
-
 // The command: compiler-style lines and a summary per archive, or one JSON
 // document; exit 1 only for errors, 2 for usage.
 TEST_F(KvrCheck, ReportsLikeACompiler) {
@@ -313,7 +270,7 @@ TEST_F(KvrCheck, ReportsLikeACompiler) {
 
   run = RunKvr(dir, "check '" + broken + "'");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(Slurp(broken).size() - 1) +
+  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(SlurpFile(broken).size() - 1) +
                          ": error: 1 unexpected byte(s) after the object stream [TRAILING_BYTES]\n" + broken +
                          ": 1 error, 0 warnings\n");
 
