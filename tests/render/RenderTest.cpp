@@ -2,6 +2,7 @@
 // look like, worked out independently (where the eye's rays meet the surfaces).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -136,21 +137,29 @@ TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
     maya::AddCamera(*scene_, "cam", P{0, 0, 4}, P{0, 0, 0}, 90);
     EXPECT_GT(Compare(Render(Sized(160, 120)), expected, 3), 160 * 120 / 2);
   }
+
 }
 
-// Texels blend between their centres and repeat beyond 0..1: a black and a white
-// texel across u = 0..2 give a triangle wave of greys.
+// Texels blend between their centres and repeat beyond 0..1: across u = 0..2 along
+// the centre of the bottom row (white, black) the picture shows a triangle wave of
+// greys, also once the texture is read back from an archive (rows held bottom up).
 TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
-  KvTexture* texture = Texture("bw.ppm", maya::ImageFile::kPpm, 2, 1, {0, 0, 0, 255, 255, 255});
+  KvTexture* texture = Texture("bw.ppm", maya::ImageFile::kPpm, 2, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0});
   maya::AddQuad(*scene_, "strip", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}},
-                Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 1}, {0, 1}});
+                Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 0.5f}, {0, 0.5f}});
   maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
-  Compare(Render(Sized(100, 40)), [](float x, float y) -> std::optional<Rgb> {
+  auto expected = [](float x, float y) -> std::optional<Rgb> {
     const float u = ((x - 50) / 10 + 2) / 2, f = u - std::floor(u);
     if (y != 20.5f || std::fabs(u - 1) > 0.95f) return std::nullopt;
-    // Black at the texel centre u = 0.25, white at 0.75.
-    return Grey(f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f));
-  }, 2);
+    // White at the texel centre u = 0.25, black at 0.75.
+    return Grey(1 - (f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f)));
+  };
+  Compare(Render(Sized(100, 41)), expected, 2);
+  const std::string archive = ::testing::TempDir() + "RenderTest_strip.kvr";
+  ASSERT_TRUE(KvSaveScene(scene_, archive.c_str(), nullptr, 0.01f));
+  delete scene_;
+  ASSERT_NE(scene_ = KvLoadScene(archive.c_str(), nullptr), nullptr);
+  Compare(Render(Sized(100, 41)), expected, 2);
 }
 
 // A white plane under a camera looking straight down from 10 units: each pixel is
@@ -232,6 +241,53 @@ TEST_F(RenderTest, NearerSurfaceWinsWhateverTheDrawingOrder) {
   }
 }
 
+// Overlapping triangles in many directions and colours: each pixel shows the
+// nearest one that a ray through it meets (pixels near an edge or a crossing are
+// left out).
+TEST_F(RenderTest, OverlappingTrianglesMatchARayCaster) {
+  uint32_t seed = 12345;
+  auto random = [&](float low, float high) {
+    seed = seed * 1664525u + 1013904223u;
+    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  std::vector<std::array<P, 3>> triangles;
+  std::vector<Rgb> colors;
+  for (int i = 0; i < 12; ++i) {
+    const P centre{random(-2, 2), random(-1.5f, 1.5f), random(-2, 2)};
+    std::array<P, 3> t;
+    for (P& corner : t) corner = P{centre.x + random(-1.5f, 1.5f), centre.y + random(-1.5f, 1.5f), centre.z + random(-1.5f, 1.5f)};
+    triangles.push_back(t);
+    colors.push_back(Rgb{static_cast<int>(i * 20), 255 - static_cast<int>(i * 20), (i % 3) * 120});
+    const std::string name = "t" + std::to_string(i);
+    maya::AddMesh(*scene_, name.c_str(), {t[0], t[1], t[2]}, {{0, 0}, {0, 0}, {0, 0}}, {KvTriangle{{0, 1, 2}, {}}},
+                  Flat(name.c_str(), KvColor(colors.back().r / 255.0f, colors.back().g / 255.0f, colors.back().b / 255.0f, 1)));
+  }
+  maya::AddCamera(*scene_, "cam", P{0, 0, 8}, P{0, 0, 0}, 60);
+  const float focal = 40 / std::tan(3.14159265f / 6);
+  const int compared = Compare(Render(Sized(80, 60)), [&](float x, float y) -> std::optional<Rgb> {
+    const P d{(x - 40) / focal, (30 - y) / focal, -1};
+    float nearest = 1e30f, second = 1e30f, margin = 0;
+    std::optional<Rgb> seen = kBackground;
+    for (size_t i = 0; i < triangles.size(); ++i) {  // Moller and Trumbore
+      const P a = triangles[i][0], e1{triangles[i][1].x - a.x, triangles[i][1].y - a.y, triangles[i][1].z - a.z},
+              e2{triangles[i][2].x - a.x, triangles[i][2].y - a.y, triangles[i][2].z - a.z}, o{-a.x, -a.y, 8 - a.z};
+      auto cross = [](P u, P v) { return P{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x}; };
+      auto dot = [](P u, P v) { return u.x * v.x + u.y * v.y + u.z * v.z; };
+      const P p = cross(d, e2), q = cross(o, e1);
+      const float det = dot(e1, p), u = dot(o, p) / det, v = dot(d, q) / det, t = dot(e2, q) / det;
+      if (u < -0.03f || v < -0.03f || u + v > 1.03f || t <= 0) continue;
+      if (t < nearest) {
+        second = nearest, nearest = t, seen = colors[i], margin = std::min({u, v, 1 - u - v});
+      } else {
+        second = std::min(second, t);
+      }
+    }
+    if (nearest < 1e30f && (margin < 0.03f || second - nearest < 0.05f)) return std::nullopt;
+    return seen;
+  }, 0);
+  EXPECT_GT(compared, 80 * 60 * 3 / 4);
+}
+
 // A floor reaching far behind and before a camera standing on it: the part behind
 // the eye is clipped away and every pixel below the horizon shows floor. The mesh
 // begins with a triangle wholly behind the eye, which is passed over.
@@ -289,7 +345,7 @@ TEST_F(RenderTest, CameraChoice) {
   EXPECT_EQ(report.view, "framed view");
   maya::AddCamera(*scene_, "ortho", P{0, 0, 5}, P{0, 0, 0}, 40, 1);
   maya::AddCamera(*scene_, "atRed", P{0, 0, 5}, P{0, 0, 0}, 40);
-  maya::AddCamera(*scene_, "atGreen", P{10, 0, 5}, P{10, 0, 0}, 40);
+  maya::AddCamera(*scene_, "atGreen", P{11, 6, 2}, P{10, 0, 0}, 40);  // steeply, from aside
   EXPECT_EQ(PixelOf(Render(Sized(40, 30), &report), 20, 15), kRed);
   EXPECT_EQ(report.view, "camera \"atRed\"");
   EXPECT_EQ(report.triangles, 4u);
@@ -311,10 +367,11 @@ TEST_F(RenderTest, CameraChoice) {
 }
 
 // Joints are drawn where they stand, the right way round, over the surfaces (dots of
-// radius 3, bones up to the picture's edge); triangle edges only when asked.
+// radius 3, bones up to the picture's edge or the eye); triangle edges only when
+// asked.
 TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
   maya::AddQuad(*scene_, "wall", {P{-2, -2, 0}, P{2, -2, 0}, P{2, 2, 0}, P{-2, 2, 0}}, Flat("red", {1, 0, 0, 1}));
-  maya::AddJointChain(*scene_, {P{0, 0, 0.5f}, P{1, 0, 0.5f}, P{100, 0, 0.5f}});
+  maya::AddJointChain(*scene_, {P{0, 0, 0.5f}, P{1, 0, 0.5f}, P{1, 0, 20}});  // the last behind the eye
   maya::AddCamera(*scene_, "cam", P{0, 0, 5.5f}, P{0, 0, 0.5f}, 90);
   const Rgb joint{255, 204, 51}, bone{64, 153, 255}, wire{0, 0, 0};
   const kvrender::Image skeleton = Render(Sized(100, 100, [](kvrender::Options& o) { o.skeleton = true; }));

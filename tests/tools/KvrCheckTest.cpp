@@ -21,7 +21,7 @@ using maya::P;
 
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInfinity = std::numeric_limits<float>::infinity();
 
 std::string U32(uint32_t v) {
   return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
@@ -198,6 +198,9 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
       {"NON_FINITE_VALUE", false,
        [](Parts& p) { (*p.scene->Cameras().begin())->SetRotation(KvVec3{0, kNaN, 0}); }, nullptr,
        "KvCamera \"cam\"", "rotation"},
+      {"NON_FINITE_POSITION", false,
+       [](Parts& p) { (*p.scene->Cameras().begin())->SetPosition(KvVec3{0, 0, kInfinity}); }, nullptr,
+       "KvCamera \"cam\"", "the camera is at (0, 0, inf)"},
       {"TEXTURE_WITHOUT_PIXELS", true,
        [](Parts& p) {
          auto* empty = new KvTexture(KvName("missing.tga"));
