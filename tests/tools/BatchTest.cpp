@@ -72,4 +72,24 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   EXPECT_LT(starts[3], ends[0]);
 }
 
+// A stop signal starts no further task and is passed to the running ones, which end
+// by it; the run returns it.
+TEST(RunInProcesses, StopSignalEndsTheRun) {
+  std::ostringstream out, err;
+  std::vector<int> statuses;
+  const int stop = RunInProcesses(
+      4, 2,
+      [](size_t index, const std::string&) {
+        if (index == 0) {
+          usleep(200000);  // both running by now
+          kill(getppid(), SIGTERM);
+        }
+        sleep(10);
+        return 0;
+      },
+      [&](size_t, const std::string&, int status) { statuses.push_back(status); }, out, err);
+  EXPECT_EQ(stop, SIGTERM);
+  EXPECT_EQ(statuses, (std::vector<int>{128 + SIGTERM, 128 + SIGTERM, -1, -1}));
+}
+
 }  // namespace

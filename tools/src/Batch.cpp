@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +21,12 @@ namespace {
 
 constexpr char kOutName[] = "stdout.txt";
 constexpr char kErrName[] = "stderr.txt";
+
+// The signals that stop a run: no task starts after one, and the running ones are
+// passed it.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t g_stopSignal = 0;
+void StopStarting(int signal) { g_stopSignal = signal; }
 
 struct Task {
   std::string workDir;
@@ -44,7 +51,8 @@ void Copy(const fs::path& path, std::ostream& to) {
 }
 
 // Forks the child of task `index`; when that fails the task is done, with status -1.
-void Start(size_t index, Task& task, const std::function<int(size_t, const std::string&)>& run, std::ostream& err) {
+void Start(size_t index, Task& task, const std::function<int(size_t, const std::string&)>& run,
+           const struct sigaction* savedHandlers, std::ostream& err) {
   std::error_code noTemporaryFolder;
   std::string pattern = (fs::temp_directory_path(noTemporaryFolder) / "kvr-task-XXXXXX").string();
   if (noTemporaryFolder || mkdtemp(pattern.data()) == nullptr) {
@@ -64,6 +72,8 @@ void Start(size_t index, Task& task, const std::function<int(size_t, const std::
     return;
   }
   if (task.pid == 0) {
+    // The child reacts to the stop signals as the program did before the run.
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &savedHandlers[i], nullptr);
     int status = 1;
     if (Redirect(task.workDir + "/" + kOutName, STDOUT_FILENO) &&
         Redirect(task.workDir + "/" + kErrName, STDERR_FILENO)) {
@@ -81,17 +91,32 @@ void Start(size_t index, Task& task, const std::function<int(size_t, const std::
 
 unsigned DefaultJobCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-void RunInProcesses(size_t count, unsigned jobs, const std::function<int(size_t, const std::string&)>& run,
-                    const std::function<void(size_t, const std::string&, int)>& finish, std::ostream& out,
-                    std::ostream& err) {
+int RunInProcesses(size_t count, unsigned jobs, const std::function<int(size_t, const std::string&)>& run,
+                   const std::function<void(size_t, const std::string&, int)>& finish, std::ostream& out,
+                   std::ostream& err) {
+  // Without SA_RESTART, a stop signal also ends the wait for a child.
+  struct sigaction stop {}, saved[std::size(kStopSignals)];
+  stop.sa_handler = StopStarting;
+  sigemptyset(&stop.sa_mask);
+  g_stopSignal = 0;
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &stop, &saved[i]);
+
   std::vector<Task> tasks(count);
   size_t started = 0, running = 0, finished = 0;
+  bool passedOn = false;
   jobs = std::max(jobs, 1u);
   while (finished < count) {
-    while (running < jobs && started < count) {
-      Start(started, tasks[started], run, err);
+    while (running < jobs && started < count && g_stopSignal == 0) {
+      Start(started, tasks[started], run, saved, err);
       if (!tasks[started].done) ++running;
       ++started;
+    }
+    if (g_stopSignal != 0) {
+      for (; started < count; ++started) tasks[started].done = true;  // never started
+      for (const Task& task : tasks) {
+        if (!passedOn && task.pid > 0 && !task.done) kill(task.pid, g_stopSignal);
+      }
+      passedOn = true;
     }
     // Hand on every task at the front that has ended, in order.
     while (finished < count && tasks[finished].done) {
@@ -122,4 +147,6 @@ void RunInProcesses(size_t count, unsigned jobs, const std::function<int(size_t,
       --running;
     }
   }
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &saved[i], nullptr);
+  return g_stopSignal;
 }

@@ -17,6 +17,10 @@ unsigned DefaultJobCount();
 // is copied to `out` and `err`, then `finish(index, workDir, status)` runs (status is
 // the exit status, 128 + the signal for a child killed by one, or -1 for a child that
 // could not be started, with a line on `err` saying why), then `workDir` is removed.
-void RunInProcesses(size_t count, unsigned jobs, const std::function<int(size_t, const std::string&)>& run,
-                    const std::function<void(size_t, const std::string&, int)>& finish, std::ostream& out,
-                    std::ostream& err);
+//
+// SIGINT, SIGTERM or SIGHUP stops the run: no task starts after it (those finish
+// with status -1), the running ones are passed the signal and waited for, and the
+// signal is returned (0 when none came). Children keep the handlers the program had.
+int RunInProcesses(size_t count, unsigned jobs, const std::function<int(size_t, const std::string&)>& run,
+                   const std::function<void(size_t, const std::string&, int)>& finish, std::ostream& out,
+                   std::ostream& err);

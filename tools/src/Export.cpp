@@ -293,7 +293,9 @@ int ExportInProcesses(const ExportOptions& options, unsigned jobs, const std::st
     if (result >= 128) err << "kvr: export of " << options.scenes[index] << " stopped by signal " << result - 128 << "\n";
     if (result != kExitOk) status = kExitBadArchive;
   };
-  RunInProcesses(options.scenes.size(), jobs, exportOne, gather, out, err);
+  const int stop = RunInProcesses(options.scenes.size(), jobs, exportOne, gather, out, err);
+  // Interrupted: end as a single export does, through the signal's handler.
+  if (stop != 0) std::raise(stop);
   return status;
 }
 
