@@ -140,19 +140,21 @@ TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
 
 }
 
-// Texels blend between their centres and repeat beyond 0..1: across u = 0..2 along
-// the centre of the bottom row (white, black) the picture shows a triangle wave of
-// greys, also once the texture is read back from an archive (rows held bottom up).
+// Texels blend between their centres and repeat beyond 0..1: across u = 0..2, the
+// centres of the top row (black, white) and of the bottom row (white, black) give
+// triangle waves of greys, also once the texture is read back from an archive
+// (which holds the rows bottom up).
 TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
   KvTexture* texture = Texture("bw.ppm", maya::ImageFile::kPpm, 2, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0});
   maya::AddQuad(*scene_, "strip", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}},
-                Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 0.5f}, {0, 0.5f}});
+                Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 1}, {0, 1}});
   maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
   auto expected = [](float x, float y) -> std::optional<Rgb> {
     const float u = ((x - 50) / 10 + 2) / 2, f = u - std::floor(u);
-    if (y != 20.5f || std::fabs(u - 1) > 0.95f) return std::nullopt;
-    // White at the texel centre u = 0.25, black at 0.75.
-    return Grey(1 - (f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f)));
+    if ((y != 15.5f && y != 25.5f) || std::fabs(u - 1) > 0.95f) return std::nullopt;  // v = 0.75, 0.25
+    // Black at u = 0.25 and white at 0.75 on the top row; the other way round below.
+    const float level = f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f);
+    return Grey(y < 20 ? level : 1 - level);
   };
   Compare(Render(Sized(100, 41)), expected, 2);
   const std::string archive = ::testing::TempDir() + "RenderTest_strip.kvr";
@@ -360,6 +362,7 @@ TEST_F(RenderTest, CameraChoice) {
   EXPECT_FALSE(kvrender::Render(*scene_, Sized(8, 6, [](kvrender::Options& o) { o.camera = "ortho"; }), image, nullptr, error));
   EXPECT_EQ(error, "camera \"ortho\" is not a perspective camera");
   EXPECT_TRUE(kvrender::Render(*scene_, Sized(1, 1), image, nullptr, error));
+  EXPECT_EQ(image.rgb.size(), 3u);
   for (kvrender::Options bad : {Sized(0, 600), Sized(600, 0), Sized(800, kvrender::kMaxSize + 1)}) {
     EXPECT_FALSE(kvrender::Render(*scene_, bad, image, nullptr, error));
     EXPECT_EQ(error, "the picture size must be between 1x1 and 16384x16384");

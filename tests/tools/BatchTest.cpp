@@ -22,6 +22,26 @@ int64_t Milliseconds() {
       .count();
 }
 
+// A stop signal starts no further task and is passed to the running ones, which end
+// by it; the run returns it, and the next run starts afresh.
+TEST(RunInProcesses, StopSignalEndsTheRun) {
+  std::ostringstream out, err;
+  std::vector<int> statuses;
+  const int stop = RunInProcesses(
+      4, 2,
+      [](size_t index, const std::string&) {
+        if (index == 0) {
+          usleep(200000);  // both running by now
+          kill(getppid(), SIGTERM);
+        }
+        sleep(10);
+        return 0;
+      },
+      [&](size_t, const std::string&, int status) { statuses.push_back(status); }, out, err);
+  EXPECT_EQ(stop, SIGTERM);
+  EXPECT_EQ(statuses, (std::vector<int>{128 + SIGTERM, 128 + SIGTERM, -1, -1}));
+}
+
 TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   std::ostringstream out, err;
   std::vector<std::string> finished;
@@ -70,26 +90,6 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   ASSERT_EQ(starts.size(), 4u);
   EXPECT_GE(starts[3], ends[2]);
   EXPECT_LT(starts[3], ends[0]);
-}
-
-// A stop signal starts no further task and is passed to the running ones, which end
-// by it; the run returns it.
-TEST(RunInProcesses, StopSignalEndsTheRun) {
-  std::ostringstream out, err;
-  std::vector<int> statuses;
-  const int stop = RunInProcesses(
-      4, 2,
-      [](size_t index, const std::string&) {
-        if (index == 0) {
-          usleep(200000);  // both running by now
-          kill(getppid(), SIGTERM);
-        }
-        sleep(10);
-        return 0;
-      },
-      [&](size_t, const std::string&, int status) { statuses.push_back(status); }, out, err);
-  EXPECT_EQ(stop, SIGTERM);
-  EXPECT_EQ(statuses, (std::vector<int>{128 + SIGTERM, 128 + SIGTERM, -1, -1}));
 }
 
 }  // namespace

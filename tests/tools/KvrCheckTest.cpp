@@ -195,6 +195,8 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
       {"NON_FINITE_POSITION", false,
        [](Parts& p) { (*p.scene->Lights().begin())->SetPosition(KvVec3{kNaN, 0, 0}); }, nullptr, "KvLight \"key\"",
        "the light is at (nan, 0, 0)"},
+      {"NON_FINITE_VALUE", false, [](Parts& p) { (*p.scene->Lights().begin())->SetDropOff(kInfinity); }, nullptr,
+       "KvLight \"key\"", "drop-off"},
       {"NON_FINITE_VALUE", false,
        [](Parts& p) { (*p.scene->Cameras().begin())->SetRotation(KvVec3{0, kNaN, 0}); }, nullptr,
        "KvCamera \"cam\"", "rotation"},
@@ -254,45 +256,45 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
   EXPECT_EQ(notScene.findings[0].code, "NOT_A_SCENE");
   EXPECT_EQ(Where(notScene.findings[0]), "KvSkeleton");
   EXPECT_EQ(notScene.findings[0].objectIndex, 0);
+  EXPECT_EQ(notScene.findings[0].message, "the root object is a KvSkeleton, not a KvScene: this is not a rendering archive");
 }
 
 // The command: compiler-style lines and a summary per archive, or one JSON
 // document; exit 1 only for errors, 2 for usage.
 TEST_F(KvrCheck, ReportsLikeACompiler) {
   const std::string healthy = Archive(nullptr, nullptr, "healthy.kvr");
-  const std::string spare = Archive([](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); }, nullptr,
-                                    "spare.kvr");
-  const std::string broken =
-      Archive([](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; }, [](std::string& b) { b += "x"; }, "broken.kvr");
+  auto spareMaterial = [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); };
+  const std::string spare = Archive(spareMaterial, nullptr, "spare.kvr");
+  const std::string broken = Archive(nullptr, [](std::string& b) { b += "x"; }, "broken.kvr");
+  const std::string mixed = Archive([&](Parts& p) { spareMaterial(p), p.mesh->GetInfluence(1).weight = 0.3f; }, nullptr, "mixed.kvr");
   const std::filesystem::path dir = ::testing::TempDir();
 
   ProcessRun run = RunKvr(dir, "check '" + healthy + "' '" + spare + "'");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, healthy + ": no problems found\n" + spare + ": KvMaterial \"spare\" (object 3): warning: "
-                     "no surface uses this material [UNREFERENCED_MATERIAL]\n" + spare + ": 0 errors, 1 warning\n");
+  const std::string spareLine = ": KvMaterial \"spare\" (object 3): warning: no surface uses this material [UNREFERENCED_MATERIAL]\n";
+  EXPECT_EQ(run.out, healthy + ": no problems found\n" + spare + spareLine + spare + ": 0 errors, 1 warning\n");
 
-  run = RunKvr(dir, "check '" + broken + "'");
+  run = RunKvr(dir, "check '" + broken + "' '" + mixed + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, broken + ": byte " + std::to_string(SlurpFile(broken).size() - 1) +
                          ": error: 1 unexpected byte(s) after the object stream [TRAILING_BYTES]\n" + broken +
-                         ": 1 error, 0 warnings\n");
+                         ": 1 error, 0 warnings\n" + mixed + ": KvMesh \"body\" (object 7): error: the weights of vertex 0 "
+                         "sum to 0.8, not 1 [INFLUENCE_WEIGHTS_NOT_NORMALIZED]\n" + mixed + spareLine + mixed +
+                         ": 1 error, 1 warning\n");
 
-  run = RunKvr(dir, "check --json '" + spare + "' '" + Archive([](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; }) + "'");
+  run = RunKvr(dir, "check --json '" + spare + "' '" + mixed + "'");
   EXPECT_EQ(run.status, 1);
   const nlohmann::json document = nlohmann::json::parse(run.out);
   EXPECT_EQ(document["errors"], 1);
-  EXPECT_EQ(document["warnings"], 1);
+  EXPECT_EQ(document["warnings"], 2);
   ASSERT_EQ(document["archives"].size(), 2u);
-  EXPECT_EQ(document["archives"][0]["path"], spare);
-  const nlohmann::json& finding = document["archives"][1]["findings"][0];
-  EXPECT_EQ(finding["code"], "INFLUENCE_WEIGHTS_NOT_NORMALIZED");
-  EXPECT_EQ(finding["severity"], "error");
-  EXPECT_EQ(finding["message"], "the weights of vertex 0 sum to 0.8, not 1");
-  EXPECT_EQ(finding["object"], (nlohmann::json{{"index", 6}, {"class", "KvMesh"}, {"name", "body"}}));
-  EXPECT_TRUE(finding["offset"].is_null());
-
+  EXPECT_EQ(document["archives"][1]["path"], mixed);
+  EXPECT_EQ(document["archives"][1]["errors"], 1);
+  EXPECT_EQ(document["archives"][1]["findings"][0],
+            (nlohmann::json{{"code", "INFLUENCE_WEIGHTS_NOT_NORMALIZED"}, {"severity", "error"},
+                            {"message", "the weights of vertex 0 sum to 0.8, not 1"},
+                            {"object", {{"index", 7}, {"class", "KvMesh"}, {"name", "body"}}}, {"offset", nullptr}}));
   EXPECT_EQ(RunKvr(dir, "check").status, 2);
-  EXPECT_EQ(RunKvr(dir, "check --frob '" + healthy + "'").status, 2);
 }
 
 }  // namespace

@@ -85,6 +85,9 @@ TEST_F(KvrRender, RefusesWhatItCannotDo) {
     EXPECT_EQ(run.status, c.status) << c.arguments;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
   }
+  const ProcessRun missing = Kvr("render '" + (dir_ / "missing.kvr").string() + "'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("missing.kvr: cannot be opened"), std::string::npos) << missing.err;
   for (const auto& entry : fs::directory_iterator(dir_)) EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos);
 }
 
