@@ -15,22 +15,33 @@ constexpr Vec3 kThreeQuarter{28.0f, 21.0f, 28.0f};
 constexpr float kDefaultFieldOfView = 0.9500f;
 // Framing leaves this much room around the meshes' bounding sphere.
 constexpr float kFrameMargin = 1.05f;
-// The near plane, as a share of how deep the scene reaches from the eye.
-constexpr float kNearShare = 1e-4f;
+// The near plane: a share of the eye's distance to the meshes' bounding box, or of
+// the box's size for an eye inside it. Depth is kept as 1/z, so a near plane this
+// close costs no precision further away.
+constexpr float kNearShareOfDistance = 1e-4f;
+constexpr float kNearShareOfSize = 1e-6f;
 
 bool Finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-// The meshes' bounding sphere in Maya's space; a unit sphere at the origin when the
-// scene has no meshes or no usable box.
-void BoundingSphere(KvScene& scene, Vec3& centre, float& radius) {
+// The meshes' bounding box in Maya's space, and the sphere around it; a unit sphere
+// at the origin when the scene has no meshes or no usable box.
+struct Bounds {
+  Vec3 low, high, centre;
+  float radius = 1.0f;
+};
+
+Bounds BoundsOf(KvScene& scene) {
   const KvBoundingBox box = scene.GetBoundingBox();
-  const Vec3 low = FromArchive(box.min), high = FromArchive(box.max);
-  centre = (low + high) * 0.5f;
-  radius = Length(high - low) * 0.5f;
-  if (!Finite(centre) || !std::isfinite(radius) || radius <= 0.0f) {
-    if (!Finite(centre)) centre = Vec3{};
-    radius = 1.0f;
+  Bounds bounds;
+  bounds.low = FromArchive(KvVec3{box.max.x, box.min.y, box.min.z});
+  bounds.high = FromArchive(KvVec3{box.min.x, box.max.y, box.max.z});
+  bounds.centre = (bounds.low + bounds.high) * 0.5f;
+  bounds.radius = Length(bounds.high - bounds.low) * 0.5f;
+  if (!Finite(bounds.centre) || !std::isfinite(bounds.radius) || bounds.radius <= 0.0f) {
+    bounds = Bounds{};
+    bounds.low = bounds.high = bounds.centre;  // no box to keep away from
   }
+  return bounds;
 }
 
 // Sets the basis from the viewing direction, with world +y up (or -z / +z when
@@ -47,8 +58,12 @@ void Aim(View& view, Vec3 forward, float horizontalFieldOfView) {
   view.focal = static_cast<float>(view.width) * 0.5f / std::tan(fov * 0.5f);
 }
 
-void SetNear(View& view, Vec3 centre, float radius) {
-  view.nearZ = std::max(kNearShare * (Length(centre - view.eye) + radius), 1e-6f);
+void SetNear(View& view, const Bounds& bounds) {
+  const Vec3 closest{std::clamp(view.eye.x, bounds.low.x, bounds.high.x),
+                     std::clamp(view.eye.y, bounds.low.y, bounds.high.y),
+                     std::clamp(view.eye.z, bounds.low.z, bounds.high.z)};
+  const float distance = Length(view.eye - closest);
+  view.nearZ = std::max(distance > 0.0f ? kNearShareOfDistance * distance : kNearShareOfSize * bounds.radius, 1e-12f);
 }
 
 // The camera's viewing direction in Maya's space. Yaw and pitch aim it in the
@@ -61,16 +76,14 @@ Vec3 CameraForward(const KvCamera& camera) {
 }
 
 void Frame(KvScene& scene, View& view) {
-  Vec3 centre;
-  float radius = 0.0f;
-  BoundingSphere(scene, centre, radius);
+  const Bounds bounds = BoundsOf(scene);
   const Vec3 away = Normalize(kThreeQuarter);
   Aim(view, -away, kDefaultFieldOfView);
   // The sphere fits the narrower of the two fields of view.
   const float halfWidth = static_cast<float>(view.width) * 0.5f, halfHeight = static_cast<float>(view.height) * 0.5f;
   const float halfAngle = std::atan(std::min(halfWidth, halfHeight) / view.focal);
-  view.eye = centre + away * (radius * kFrameMargin / std::sin(halfAngle));
-  SetNear(view, centre, radius);
+  view.eye = bounds.centre + away * (bounds.radius * kFrameMargin / std::sin(halfAngle));
+  SetNear(view, bounds);
 }
 
 }  // namespace
@@ -109,15 +122,12 @@ bool MakeView(KvScene& scene, const Options& options, View& view, std::string& d
     return true;
   }
 
-  Vec3 centre;
-  float radius = 0.0f;
-  BoundingSphere(scene, centre, radius);
   view.eye = FromArchive(chosen->GetPosition());
   if (!Finite(view.eye)) view.eye = Vec3{};
   Vec3 forward = CameraForward(*chosen);
   if (!Finite(forward)) forward = Vec3{0.0f, 0.0f, -1.0f};
   Aim(view, forward, chosen->GetFieldOfView());
-  SetNear(view, centre, radius);
+  SetNear(view, BoundsOf(scene));
   description = std::string("camera \"") + chosen->GetName().GetAsCString() + "\"";
   return true;
 }

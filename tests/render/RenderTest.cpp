@@ -294,11 +294,27 @@ TEST_F(RenderTest, OverlappingTrianglesMatchARayCaster) {
 // the eye is clipped away and every pixel below the horizon shows floor. The mesh
 // begins with a triangle wholly behind the eye, which is passed over.
 TEST_F(RenderTest, FloorReachingBehindTheEyeFillsEverythingBelowTheHorizon) {
-  maya::AddMesh(*scene_, "floor", {P{-1000, 0, 1000}, P{1000, 0, 1000}, P{1000, 0, -1000}, P{-1000, 0, -1000}, P{0, 5, 10}},
+  // A diamond whose diagonal runs under the eye along the view: each half is cut to a
+  // triangle of its own.
+  maya::AddMesh(*scene_, "floor", {P{0, 0, 1000}, P{1000, 0, 0}, P{0, 0, -1000}, P{-1000, 0, 0}, P{0, 5, 10}},
                 {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}},
                 {KvTriangle{{0, 1, 4}, {}}, KvTriangle{{0, 1, 2}, {}}, KvTriangle{{0, 2, 3}, {}}}, Flat("red", {1, 0, 0, 1}));
   maya::AddCamera(*scene_, "eye", P{0, 1, 0}, P{0, 1, -10}, 90);
   Compare(Render(Sized(64, 48)), [](float, float y) { return std::optional<Rgb>(y > 24 ? kRed : kBackground); }, 0);
+}
+
+// A triangle reaching millions of pixels beyond the picture's left edge (too far
+// for the rasterizer's fixed-point corners) is cut to the part that matters: a wedge
+// pointing right to x = 1.
+TEST_F(RenderTest, TriangleFarBeyondThePictureIsCutToWhatShows) {
+  maya::AddMesh(*scene_, "wedge", {P{-1e7f, -2e6f, 0}, P{1, 0, 0}, P{-1e7f, 2e6f, 0}}, {{0, 0}, {0, 0}, {0, 0}},
+                {KvTriangle{{0, 1, 2}, {}}}, Flat("red", {1, 0, 0, 1}));
+  maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
+  Compare(Render(Sized(100, 100)), [](float x, float y) -> std::optional<Rgb> {
+    const float px = (x - 50) / 10, py = (50 - y) / 10, edge = (1 - px) * 0.2f;
+    if (std::fabs(std::fabs(py) - edge) < 0.1f) return std::nullopt;
+    return std::fabs(py) < edge ? kRed : kBackground;
+  }, 0);
 }
 
 // The framed view shows all of a box, large and centred: wide and tall pictures, a
