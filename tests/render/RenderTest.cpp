@@ -190,8 +190,8 @@ TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.lights.size()) + " light(s), the first of type " + std::to_string(c.lights[0].type));
-    maya::AddQuad(Fresh(), "floor", {P{-20, 0, 20}, P{20, 0, 20}, P{20, 0, -20}, P{-20, 0, -20}},
-                  maya::AddMaterial(*scene_, "white", {1, 1, 1, 1}));
+    KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});
+    maya::AddQuad(*scene_, "floor", {P{-20, 0, 20}, P{20, 0, 20}, P{20, 0, -20}, P{-20, 0, -20}}, white);
     for (const Light& l : c.lights) maya::AddLight(*scene_, "light", l.type, l.position, l.direction, 1, 60, 2);
     maya::AddCamera(*scene_, "top", P{0, 10, 0}, P{0, 0, 0}, 90);
     // Looking down, the picture's right is +x and its top is -z.
@@ -207,8 +207,8 @@ TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
 TEST_F(RenderTest, NormalsBlendAcrossTheSurfaceAndEitherSideIsLit) {
   for (float facing : {1.0f, -1.0f}) {
     SCOPED_TRACE(facing);
-    KvMesh* quad = maya::AddQuad(Fresh(), "panel", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}},
-                                 maya::AddMaterial(*scene_, "white", {1, 1, 1, 1}));
+    KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});
+    KvMesh* quad = maya::AddQuad(*scene_, "panel", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}}, white);
     for (uint32_t i = 0; i < 4; ++i) {  // left corners lean left, right corners right
       quad->GetVertex(i)->normal = maya::Stored(P{(i == 1 || i == 2 ? 0.6f : -0.6f) * facing, 0, 0.8f * facing});
     }
