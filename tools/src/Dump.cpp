@@ -2,19 +2,14 @@
 
 #include <openssl/evp.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
 #include <ostream>
 #include <set>
 #include <type_traits>
-#include <unordered_map>
 #include <vector>
 
+#include "ArchiveFile.h"
 #include "kv/Actor.h"
 #include "kv/Anim.h"
 #include "kv/Archive.h"
@@ -83,18 +78,12 @@ std::string Sha256(const uint8_t* bytes, size_t size) {
 // occurrence (with its archive index), {"ref": index} afterwards, null as null.
 class GraphWriter {
  public:
-  explicit GraphWriter(KvArchive& archive) {
-    const KvArray<KvObject*>& objects = archive.GetTables()->objects;
-    for (uint32_t i = 0; i < objects.Size(); ++i) {
-      if (objects[i] != nullptr) indexes_.emplace(objects[i], i);
-    }
-  }
+  explicit GraphWriter(const LoadedArchive& archive) : archive_(archive) {}
 
   template <typename T>
   Json Reference(T* object) {
     if (object == nullptr) return nullptr;
-    const auto found = indexes_.find(object);
-    const int64_t index = found != indexes_.end() ? static_cast<int64_t>(found->second) : -1;
+    const int64_t index = archive_.IndexOf(object);
     if (!written_.insert(object).second) return Json{{"ref", index}};
     Json json{{"index", index}, {"class", object->ClassOf()->GetName().GetAsCString()}};
     if (auto* named = KvCast<KvNamedObject>(object)) json["name"] = named->GetName().GetAsCString();
@@ -435,7 +424,7 @@ class GraphWriter {
     json["phonemeMap"] = Record(actor.GetPhonemeMap(), &GraphWriter::PhonemeMapFields);
   }
 
-  std::unordered_map<const KvObject*, uint32_t> indexes_;
+  const LoadedArchive& archive_;
   std::set<const KvObject*> written_;
 };
 
@@ -466,52 +455,17 @@ Json TablesOf(KvArchive& archive, Json& document) {
 }  // namespace
 
 int DumpToJson(const std::string& path, Json& document, std::string& error) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error = "is a directory, not an archive";
+  LoadedArchive loaded(path);
+  if (!loaded.Loaded()) {
+    error = loaded.Error();
     return kExitBadArchive;
   }
-  KvArchive archive(KvArchiveStoreFile::Create(path.c_str()), KvArchive::kModeLoad, 0);
-  archive.Open();
-  if (!archive.IsValid()) {
-    error = KvDescribeArchiveError(archive).View();
-    if (archive.GetError() == KvArchiveError::kCannotOpen) {
-      // Say why, in the system's words.
-      errno = 0;
-      std::FILE* file = std::fopen(path.c_str(), "rb");
-      if (file != nullptr) std::fclose(file);
-      error = std::string("cannot be opened: ") + (errno != 0 ? std::strerror(errno) : "unknown reason");
-    }
-    return kExitBadArchive;
-  }
-  KvObject* root = archive.LoadRoot(nullptr);
-  if (root == nullptr) {
-    if (archive.GetUnknownClassCount() > 0) {
-      error = "the root object is of a class this program does not know";
-    } else {
-      error = KvDescribeArchiveError(archive).View();
-    }
-    return kExitBadArchive;
-  }
-  int status = kExitOk;
-  if (archive.GetUnknownClassCount() > 0) {
-    error = std::to_string(archive.GetUnknownClassCount()) +
-            " object(s) of classes this program does not know; the bytes after them cannot be read";
-    status = kExitBadArchive;
-  } else if (archive.BytesLeft() > 0) {
-    error = std::to_string(archive.BytesLeft()) + " unexpected byte(s) after the object stream at byte " +
-            std::to_string(archive.Position());
-    status = kExitBadArchive;
-  } else {
-    document = Json::object();
-    document["header"] = HeaderOf(archive);
-    TablesOf(archive, document);
-    GraphWriter writer(archive);
-    document["root"] = writer.Reference(root);
-  }
-  delete root;
-  archive.Close();
-  return status;
+  document = Json::object();
+  document["header"] = HeaderOf(loaded.Archive());
+  TablesOf(loaded.Archive(), document);
+  GraphWriter writer(loaded);
+  document["root"] = writer.Reference(loaded.Root());
+  return kExitOk;
 }
 
 int RunDump(const std::string& path, bool json, std::ostream& out, std::ostream& err) {

@@ -18,6 +18,7 @@
 #include <iterator>
 #include <memory>
 
+#include "Batch.h"
 #include "Dump.h"
 #include "kv/Runtime.h"
 #include "kv/Scene.h"
@@ -318,6 +319,56 @@ bool Exporter::ReportReferences(const kvhost::MayaAsciiResult& read, const std::
   return go;
 }
 
+// The archive of `scene`: -o, else the scene's name with .kvr in --output-dir, else
+// beside the scene.
+std::string OutputFor(const ExportOptions& options, const std::string& scene) {
+  if (!options.output.empty()) return options.output;
+  if (!options.outputDir.empty()) return (fs::path(options.outputDir) / fs::path(scene).stem()).string() + ".kvr";
+  return fs::path(scene).replace_extension(".kvr").string();
+}
+
+// Exports each scene in a process of its own (the host holds one scene per
+// process), `jobs` at a time. Each process writes its export log in its own folder;
+// the logs are gathered into the export log in scene order.
+int ExportInProcesses(const ExportOptions& options, unsigned jobs, const std::string& modulePath,
+                      const std::string& logPath, std::ostream& out, std::ostream& err) {
+  if (!options.quiet) out << "Export log: " << logPath << "\n";
+  std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
+  int status = kExitOk;
+  auto exportOne = [&](size_t index, const std::string& workDir) {
+    setenv("MAYA_APP_DIR", workDir.c_str(), 1);
+    ExportOptions own = options;
+    own.showLog = false;  // echoed from here, once the log is gathered
+    own.progress = false;
+    std::string error;
+    // The banner would repeat for every scene.
+    std::streambuf* saved = std::cout.rdbuf(nullptr);
+    std::unique_ptr<kvhost::PluginModule> module = kvhost::PluginModule::load(modulePath, error);
+    std::cout.rdbuf(saved);
+    if (module == nullptr) {
+      std::cerr << "kvr: " << error << "\n";
+      return kExitBadArchive;
+    }
+    Exporter exporter(own, std::cout, std::cerr);
+    const std::string& scene = options.scenes[index];
+    const bool exported = exporter.ExportOne(scene, OutputFor(options, scene), logPath);
+    module->unload();
+    return exported ? kExitOk : kExitBadArchive;
+  };
+  auto gather = [&](size_t index, const std::string& workDir, int result) {
+    const std::string sceneLog = workDir + "/" + kLogFileName;
+    std::ifstream in(sceneLog, std::ios::binary);
+    if (in.peek() != std::ifstream::traits_type::eof()) log << in.rdbuf() << std::flush;
+    if (options.showLog) EchoLog(sceneLog, out);
+    if (result >= 128) err << "kvr: export of " << options.scenes[index] << " stopped by signal " << result - 128 << "\n";
+    if (result != kExitOk) status = kExitBadArchive;
+  };
+  const int stop = RunInProcesses(options.scenes.size(), jobs, exportOne, gather, out, err);
+  // Interrupted: end as a single export does, through the signal's handler.
+  if (stop != 0) std::raise(stop);
+  return status;
+}
+
 bool IsRegularFile(const fs::path& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
@@ -365,8 +416,9 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
     err << "kvr export: give either -o or --output-dir, not both\n";
     return kExitUsage;
   }
-  if (options.outputDir.empty() && (options.output.empty() || options.scenes.size() > 1)) {
-    err << "kvr export: name the archive with -o OUT.kvr (one scene) or a folder with --output-dir DIR\n";
+  if (!options.output.empty() && options.scenes.size() > 1) {
+    err << "kvr export: -o names the archive of one scene; for several give a folder with --output-dir DIR, or "
+           "neither to write each archive beside its scene\n";
     return kExitUsage;
   }
 
@@ -396,6 +448,9 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
   std::signal(SIGTERM, RemovePendingAndExit);
   std::signal(SIGHUP, RemovePendingAndExit);
 
+  const unsigned jobs = options.jobs != 0 ? options.jobs : DefaultJobCount();
+  if (options.scenes.size() > 1 && jobs > 1) return ExportInProcesses(options, jobs, modulePath, logPath, out, err);
+
   // Loading prints the plug-in's banner, as Maya's script editor shows it.
   std::streambuf* saved = nullptr;
   if (options.quiet) saved = std::cout.rdbuf(nullptr);
@@ -410,9 +465,7 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
   Exporter exporter(options, out, err);
   int status = kExitOk;
   for (const std::string& scene : options.scenes) {
-    std::string output = options.output;
-    if (output.empty()) output = (fs::path(options.outputDir) / fs::path(scene).stem()).string() + ".kvr";
-    if (!exporter.ExportOne(scene, output, logPath)) status = kExitBadArchive;
+    if (!exporter.ExportOne(scene, OutputFor(options, scene), logPath)) status = kExitBadArchive;
   }
   module->unload();
   return status;

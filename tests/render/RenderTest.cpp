@@ -1,0 +1,408 @@
+// kvrender: pictures of small built scenes compared with what each scene should
+// look like, worked out independently (where the eye's rays meet the surfaces).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "MayaSpaceScene.h"
+#include "kv/Runtime.h"
+#include "kvrender/Render.h"
+
+using maya::P;
+
+namespace {
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, Rgb c) { return out << "(" << c.r << ", " << c.g << ", " << c.b << ")"; }
+
+constexpr Rgb kBackground{92, 92, 92}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0};
+
+Rgb PixelOf(const kvrender::Image& image, uint32_t x, uint32_t y) {
+  const uint8_t* p = image.At(x, y);
+  return Rgb{p[0], p[1], p[2]};
+}
+Rgb Grey(float level) {
+  const int v = static_cast<int>(std::lround(std::clamp(level, 0.0f, 1.0f) * 255.0f));
+  return Rgb{v, v, v};
+}
+kvrender::Options Sized(uint32_t width, uint32_t height, void (*change)(kvrender::Options&) = nullptr) {
+  kvrender::Options options;
+  options.width = width;
+  options.height = height;
+  if (change != nullptr) change(options);
+  return options;
+}
+
+class RenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KvRuntimeStartupDefault();
+    RegisterSceneClasses();
+    scene_ = new KvScene;
+  }
+  void TearDown() override {
+    delete scene_;
+    ShutDownSceneClasses();
+    KvRuntimeShutdown();
+  }
+  // Starts a new scene (each case of a test draws its own).
+  KvScene& Fresh() {
+    delete scene_;
+    return *(scene_ = new KvScene);
+  }
+  kvrender::Image Render(kvrender::Options options, kvrender::Report* report = nullptr) {
+    kvrender::Image image;
+    std::string error;
+    EXPECT_TRUE(kvrender::Render(*scene_, options, image, report, error)) << error;
+    return image;
+  }
+  // A material showing exactly its colour: full ambient light, and a light that adds
+  // nothing (so no head-light either).
+  KvMaterial* Flat(const char* name, KvColor color, KvTexture* texture = nullptr) {
+    if (scene_->GetNumLights() == 0) maya::AddLight(*scene_, "dark", KvLight::kPoint, P{0, 0, 0}, P{0, 0, 0}, 0.0f);
+    return maya::AddMaterial(*scene_, name, color, KvColor(1, 1, 1, 1), texture);
+  }
+  KvTexture* Texture(const std::string& name, maya::ImageFile kind, uint32_t width, uint32_t height,
+                     const std::vector<uint8_t>& rgb) {
+    const std::string path = ::testing::TempDir() + "RenderTest_" + name;
+    maya::WriteImage(path, kind, width, height, rgb);
+    auto* texture = new KvTexture(KvName(name.c_str()));
+    EXPECT_TRUE(texture->LoadImage(KvString(path.c_str())));
+    scene_->AddTexture(texture);
+    return texture;
+  }
+  // Compares every pixel whose colour `expected` knows, within `tolerance` per
+  // channel; returns how many it compared.
+  int Compare(const kvrender::Image& image, const std::function<std::optional<Rgb>(float x, float y)>& expected,
+              int tolerance) {
+    int compared = 0, mismatches = 0;
+    for (uint32_t y = 0; y < image.height; ++y) {
+      for (uint32_t x = 0; x < image.width; ++x) {
+        const std::optional<Rgb> want = expected(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f);
+        if (!want) continue;
+        ++compared;
+        const Rgb got = PixelOf(image, x, y);
+        const bool near = std::abs(got.r - want->r) <= tolerance && std::abs(got.g - want->g) <= tolerance &&
+                          std::abs(got.b - want->b) <= tolerance;
+        if (!near && ++mismatches <= 5) ADD_FAILURE() << "pixel " << x << ", " << y << " is " << got << ", not " << *want;
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+    return compared;
+  }
+
+  KvScene* scene_ = nullptr;
+};
+
+// A quad tilted 60 degrees away from a camera at (0, 0, 4), textured with four
+// coloured quadrants, from RGB and from blue-first TGA pixels. Texture coordinates
+// interpolated linearly across the picture (not perspective-correct) move the
+// quadrant borders; a mirrored x or v swaps the quadrants.
+TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
+  std::vector<uint8_t> rgb;
+  for (int row = 0; row < 32; ++row) {
+    for (int col = 0; col < 32; ++col) {  // the file's top rows are Maya's v near 1
+      const Rgb c = row < 16 ? (col < 16 ? kRed : kGreen) : (col < 16 ? kBlue : kYellow);
+      rgb.insert(rgb.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+    }
+  }
+  const float a = 60.0f * 3.14159265f / 180.0f;
+  auto at = [&](float u, float v) { return P{-2 + 4 * u, (3 * v - 1.5f) * std::cos(a), (1.5f - 3 * v) * std::sin(a)}; };
+  auto expected = [&](float x, float y) -> std::optional<Rgb> {
+    // The ray from (0, 0, 4) through the pixel meets the plane through the origin
+    // with the normal (0, sin a, cos a).
+    const float dx = (x - 80) / 80, dy = (60 - y) / 80;
+    const float t = 4 * std::cos(a) / (std::cos(a) - dy * std::sin(a));
+    const float u = (t * dx + 2) / 4, v = (t * dy * std::cos(a) - (4 - t) * std::sin(a) + 1.5f) / 3;
+    for (float border : {0.0f, 0.5f, 1.0f}) {
+      if (std::fabs(u - border) < 0.04f || std::fabs(v - border) < 0.04f) return std::nullopt;
+    }
+    if (u < 0 || u > 1 || v < 0 || v > 1) return kBackground;
+    return v > 0.5f ? (u < 0.5f ? kRed : kGreen) : (u < 0.5f ? kBlue : kYellow);
+  };
+  for (const maya::ImageFile kind : {maya::ImageFile::kPpm, maya::ImageFile::kTga}) {
+    SCOPED_TRACE(kind == maya::ImageFile::kPpm ? "PPM" : "TGA");
+    Fresh();
+    KvTexture* texture = Texture(kind == maya::ImageFile::kPpm ? "q.ppm" : "q.tga", kind, 32, 32, rgb);
+    maya::AddQuad(*scene_, "tilted", {at(0, 0), at(1, 0), at(1, 1), at(0, 1)}, Flat("skin", {1, 1, 1, 1}, texture));
+    maya::AddCamera(*scene_, "cam", P{0, 0, 4}, P{0, 0, 0}, 90);
+    EXPECT_GT(Compare(Render(Sized(160, 120)), expected, 3), 160 * 120 / 2);
+  }
+
+}
+
+// Texels blend between their centres and repeat beyond 0..1: across u = 0..2, the
+// centres of the top row (black, white) and of the bottom row (white, black) give
+// triangle waves of greys, also once the texture is read back from an archive
+// (which holds the rows bottom up).
+TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
+  KvTexture* texture = Texture("bw.ppm", maya::ImageFile::kPpm, 2, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0});
+  maya::AddQuad(*scene_, "strip", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}},
+                Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 1}, {0, 1}});
+  maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
+  auto expected = [](float x, float y) -> std::optional<Rgb> {
+    const float u = ((x - 50) / 10 + 2) / 2, f = u - std::floor(u);
+    if ((y != 15.5f && y != 25.5f) || std::fabs(u - 1) > 0.95f) return std::nullopt;  // v = 0.75, 0.25
+    // Black at u = 0.25 and white at 0.75 on the top row; the other way round below.
+    const float level = f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f);
+    return Grey(y < 20 ? level : 1 - level);
+  };
+  Compare(Render(Sized(100, 41)), expected, 2);
+  const std::string archive = ::testing::TempDir() + "RenderTest_strip.kvr";
+  ASSERT_TRUE(KvSaveScene(scene_, archive.c_str(), nullptr, 0.01f));
+  delete scene_;
+  ASSERT_NE(scene_ = KvLoadScene(archive.c_str(), nullptr), nullptr);
+  Compare(Render(Sized(100, 41)), expected, 2);
+}
+
+// A white plane under a camera looking straight down from 10 units: each pixel is
+// the sum over the lights of the cosine of their angle of incidence (times a spot's
+// cos^drop-off inside its cone), with no fall-off over distance.
+TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
+  struct Light {
+    uint32_t type;
+    P position, direction;
+  };
+  auto spot = [](float x, float z) -> std::optional<float> {  // at (-3, 2, 0), down, 60 degrees, drop-off 2
+    const float cosine = 2 / std::sqrt((x + 3) * (x + 3) + 4 + z * z), halfCone = 3.14159265f / 6;
+    if (std::fabs(std::acos(cosine) - halfCone) < 0.03f) return std::nullopt;  // the cone's edge
+    return std::acos(cosine) < halfCone ? cosine * cosine * cosine : 0.0f;
+  };
+  const struct {
+    std::vector<Light> lights;
+    std::function<std::optional<float>(float x, float z)> brightness;
+  } cases[] = {
+      {{{KvLight::kPoint, P{3, 2, 0}, {}}}, [](float x, float z) -> std::optional<float> {
+         return 2 / std::sqrt((3 - x) * (3 - x) + 4 + z * z);
+       }},
+      {{{KvLight::kDirectional, {}, P{-1, -1, 0}}}, [](float, float) -> std::optional<float> { return std::sqrt(0.5f); }},
+      {{{KvLight::kSpot, P{-3, 2, 0}, P{0, -1, 0}}}, spot},
+      {{{KvLight::kSpot, P{0, 2, 0}, P{0, 1, 0}}, {KvLight::kSpot, P{-3, 2, 0}, P{0, -1, 0}}}, spot},  // one aims away
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.lights.size()) + " light(s), the first of type " + std::to_string(c.lights[0].type));
+    KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});
+    maya::AddQuad(*scene_, "floor", {P{-20, 0, 20}, P{20, 0, 20}, P{20, 0, -20}, P{-20, 0, -20}}, white);
+    for (const Light& l : c.lights) maya::AddLight(*scene_, "light", l.type, l.position, l.direction, 1, 60, 2);
+    maya::AddCamera(*scene_, "top", P{0, 10, 0}, P{0, 0, 0}, 90);
+    // Looking down, the picture's right is +x and its top is -z.
+    Compare(Render(Sized(120, 120)), [&](float x, float y) -> std::optional<Rgb> {
+      const std::optional<float> level = c.brightness((x - 60) / 6, (y - 60) / 6);
+      return level ? std::optional<Rgb>(Grey(*level)) : std::nullopt;
+    }, 2);
+  }
+}
+
+// Vertex normals blend across a surface and are made unit length again; a surface
+// whose normals face away from the eye is lit on the side the eye sees.
+TEST_F(RenderTest, NormalsBlendAcrossTheSurfaceAndEitherSideIsLit) {
+  for (float facing : {1.0f, -1.0f}) {
+    SCOPED_TRACE(facing);
+    KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});
+    KvMesh* quad = maya::AddQuad(*scene_, "panel", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}}, white);
+    for (uint32_t i = 0; i < 4; ++i) {  // left corners lean left, right corners right
+      quad->GetVertex(i)->normal = maya::Stored(P{(i == 1 || i == 2 ? 0.6f : -0.6f) * facing, 0, 0.8f * facing});
+    }
+    maya::AddLight(*scene_, "front", KvLight::kDirectional, P{0, 0, 0}, P{0, 0, -1}, 1);
+    maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
+    Compare(Render(Sized(100, 40)), [](float x, float y) -> std::optional<Rgb> {
+      const float px = (x - 50) / 10, lean = 0.3f * px;
+      if (std::fabs(px) > 1.9f || std::fabs(y - 20) > 9) return std::nullopt;
+      return Grey(0.8f / std::sqrt(lean * lean + 0.64f));
+    }, 2);
+  }
+}
+
+// Two quads crossing in an X before the camera: left of the crossing one is nearer,
+// right of it the other, whichever is drawn first.
+TEST_F(RenderTest, NearerSurfaceWinsWhateverTheDrawingOrder) {
+  for (bool greenFirst : {false, true}) {
+    SCOPED_TRACE(greenFirst);
+    KvScene& scene = Fresh();
+    KvMaterial* red = Flat("red", {1, 0, 0, 1});
+    KvMaterial* green = Flat("green", {0, 1, 0, 1});
+    const P rising[4] = {P{-2, -1, -1}, P{2, -1, 1}, P{2, 1, 1}, P{-2, 1, -1}};  // z = x / 2
+    const P falling[4] = {P{-2, -1, 1}, P{2, -1, -1}, P{2, 1, -1}, P{-2, 1, 1}};
+    if (greenFirst) maya::AddQuad(scene, "green", falling, green);
+    maya::AddQuad(scene, "red", rising, red);
+    if (!greenFirst) maya::AddQuad(scene, "green", falling, green);
+    maya::AddCamera(scene, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
+    const kvrender::Image image = Render(Sized(100, 100));
+    for (uint32_t x : {36u, 42u, 48u}) EXPECT_EQ(PixelOf(image, x, 50), kGreen) << x;
+    for (uint32_t x : {52u, 58u, 64u}) EXPECT_EQ(PixelOf(image, x, 50), kRed) << x;
+    EXPECT_EQ(PixelOf(image, 5, 50), kBackground);
+  }
+}
+
+// Overlapping triangles in many directions and colours: each pixel shows the
+// nearest one that a ray through it meets (pixels near an edge or a crossing are
+// left out).
+TEST_F(RenderTest, OverlappingTrianglesMatchARayCaster) {
+  uint32_t seed = 12345;
+  auto random = [&](float low, float high) {
+    seed = seed * 1664525u + 1013904223u;
+    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  std::vector<std::array<P, 3>> triangles;
+  std::vector<Rgb> colors;
+  for (int i = 0; i < 12; ++i) {
+    const P centre{random(-2, 2), random(-1.5f, 1.5f), random(-2, 2)};
+    std::array<P, 3> t;
+    for (P& corner : t) corner = P{centre.x + random(-1.5f, 1.5f), centre.y + random(-1.5f, 1.5f), centre.z + random(-1.5f, 1.5f)};
+    triangles.push_back(t);
+    colors.push_back(Rgb{static_cast<int>(i * 20), 255 - static_cast<int>(i * 20), (i % 3) * 120});
+    const std::string name = "t" + std::to_string(i);
+    maya::AddMesh(*scene_, name.c_str(), {t[0], t[1], t[2]}, {{0, 0}, {0, 0}, {0, 0}}, {KvTriangle{{0, 1, 2}, {}}},
+                  Flat(name.c_str(), KvColor(colors.back().r / 255.0f, colors.back().g / 255.0f, colors.back().b / 255.0f, 1)));
+  }
+  maya::AddCamera(*scene_, "cam", P{0, 0, 8}, P{0, 0, 0}, 60);
+  const float focal = 40 / std::tan(3.14159265f / 6);
+  const int compared = Compare(Render(Sized(80, 60)), [&](float x, float y) -> std::optional<Rgb> {
+    const P d{(x - 40) / focal, (30 - y) / focal, -1};
+    float nearest = 1e30f, second = 1e30f, margin = 0;
+    std::optional<Rgb> seen = kBackground;
+    for (size_t i = 0; i < triangles.size(); ++i) {  // Moller and Trumbore
+      const P a = triangles[i][0], e1{triangles[i][1].x - a.x, triangles[i][1].y - a.y, triangles[i][1].z - a.z},
+              e2{triangles[i][2].x - a.x, triangles[i][2].y - a.y, triangles[i][2].z - a.z}, o{-a.x, -a.y, 8 - a.z};
+      auto cross = [](P u, P v) { return P{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x}; };
+      auto dot = [](P u, P v) { return u.x * v.x + u.y * v.y + u.z * v.z; };
+      const P p = cross(d, e2), q = cross(o, e1);
+      const float det = dot(e1, p), u = dot(o, p) / det, v = dot(d, q) / det, t = dot(e2, q) / det;
+      if (u < -0.03f || v < -0.03f || u + v > 1.03f || t <= 0) continue;
+      if (t < nearest) {
+        second = nearest, nearest = t, seen = colors[i], margin = std::min({u, v, 1 - u - v});
+      } else {
+        second = std::min(second, t);
+      }
+    }
+    if (nearest < 1e30f && (margin < 0.03f || second - nearest < 0.05f)) return std::nullopt;
+    return seen;
+  }, 0);
+  EXPECT_GT(compared, 80 * 60 * 3 / 4);
+}
+
+// A floor reaching far behind and before a camera standing on it: the part behind
+// the eye is clipped away and every pixel below the horizon shows floor. The mesh
+// begins with a triangle wholly behind the eye, which is passed over.
+TEST_F(RenderTest, FloorReachingBehindTheEyeFillsEverythingBelowTheHorizon) {
+  // A diamond whose diagonal runs under the eye along the view: each half is cut to a
+  // triangle of its own.
+  maya::AddMesh(*scene_, "floor", {P{0, 0, 1000}, P{1000, 0, 0}, P{0, 0, -1000}, P{-1000, 0, 0}, P{0, 5, 10}},
+                {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}},
+                {KvTriangle{{0, 1, 4}, {}}, KvTriangle{{0, 1, 2}, {}}, KvTriangle{{0, 2, 3}, {}}}, Flat("red", {1, 0, 0, 1}));
+  maya::AddCamera(*scene_, "eye", P{0, 1, 0}, P{0, 1, -10}, 90);
+  Compare(Render(Sized(64, 48)), [](float, float y) { return std::optional<Rgb>(y > 24 ? kRed : kBackground); }, 0);
+}
+
+// A triangle reaching millions of pixels beyond the picture's left edge (too far
+// for the rasterizer's fixed-point corners) is cut to the part that matters: a wedge
+// pointing right to x = 1.
+TEST_F(RenderTest, TriangleFarBeyondThePictureIsCutToWhatShows) {
+  maya::AddMesh(*scene_, "wedge", {P{-1e7f, -2e6f, 0}, P{1, 0, 0}, P{-1e7f, 2e6f, 0}}, {{0, 0}, {0, 0}, {0, 0}},
+                {KvTriangle{{0, 1, 2}, {}}}, Flat("red", {1, 0, 0, 1}));
+  maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
+  Compare(Render(Sized(100, 100)), [](float x, float y) -> std::optional<Rgb> {
+    const float px = (x - 50) / 10, py = (50 - y) / 10, edge = (1 - px) * 0.2f;
+    if (std::fabs(std::fabs(py) - edge) < 0.1f) return std::nullopt;
+    return std::fabs(py) < edge ? kRed : kBackground;
+  }, 0);
+}
+
+// The framed view shows all of a box, large and centred: wide and tall pictures, a
+// box far from the origin or a tiny one.
+TEST_F(RenderTest, FramedViewShowsTheWholeBoundingBox) {
+  const struct {
+    P low, high;
+    uint32_t width, height;
+  } cases[] = {{P{100, 50, -7}, P{104, 51, -5}, 200, 100},
+               {P{100, 50, -7}, P{104, 51, -5}, 100, 200},
+               {P{0, 0, 0}, P{0.001f, 0.0005f, 0.0007f}, 120, 90}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", box at x " + std::to_string(c.low.x));
+    KvScene& scene = Fresh();
+    KvMaterial* red = Flat("red", {1, 0, 0, 1});
+    const P l = c.low, h = c.high;
+    maya::AddQuad(scene, "front", {P{l.x, l.y, h.z}, P{h.x, l.y, h.z}, P{h.x, h.y, h.z}, P{l.x, h.y, h.z}}, red);
+    maya::AddQuad(scene, "back", {P{l.x, l.y, l.z}, P{h.x, l.y, l.z}, P{h.x, h.y, l.z}, P{l.x, h.y, l.z}}, red);
+    maya::AddQuad(scene, "top", {P{l.x, h.y, l.z}, P{h.x, h.y, l.z}, P{h.x, h.y, h.z}, P{l.x, h.y, h.z}}, red);
+    maya::AddCamera(scene, "elsewhere", P{0, 0, 10}, P{0, 0, 0}, 50);
+    kvrender::Report report;
+    const kvrender::Image image = Render(Sized(c.width, c.height, [](kvrender::Options& o) { o.frame = true; }), &report);
+    EXPECT_EQ(report.view, "framed view");
+    uint32_t minX = c.width, maxX = 0, minY = c.height, maxY = 0;
+    for (uint32_t y = 0; y < c.height; ++y) {
+      for (uint32_t x = 0; x < c.width; ++x) {
+        if (PixelOf(image, x, y) == kBackground) continue;
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+      }
+    }
+    EXPECT_TRUE(minX > 0 && maxX < c.width - 1 && minY > 0 && maxY < c.height - 1) << "inside, with room around";
+    EXPECT_GT(std::max(maxX - minX, maxY - minY), std::min(c.width, c.height) * 2 / 5) << "filling the picture";
+    EXPECT_NEAR((minX + maxX) / 2.0, c.width / 2.0, c.width * 0.15);
+    EXPECT_NEAR((minY + maxY) / 2.0, c.height / 2.0, c.height * 0.15);
+  }
+}
+
+// The first perspective camera is the default; a name picks another; a name the
+// scene lacks, an orthographic camera or a size out of range is refused; a scene
+// without cameras is framed.
+TEST_F(RenderTest, CameraChoice) {
+  maya::AddQuad(*scene_, "red", {P{-1, -1, 0}, P{1, -1, 0}, P{1, 1, 0}, P{-1, 1, 0}}, Flat("red", {1, 0, 0, 1}));
+  maya::AddQuad(*scene_, "green", {P{9, -1, 0}, P{11, -1, 0}, P{11, 1, 0}, P{9, 1, 0}}, Flat("green", {0, 1, 0, 1}));
+  kvrender::Report report;
+  Render(Sized(40, 30), &report);
+  EXPECT_EQ(report.view, "framed view");
+  maya::AddCamera(*scene_, "ortho", P{0, 0, 5}, P{0, 0, 0}, 40, 1);
+  maya::AddCamera(*scene_, "atRed", P{0, 0, 5}, P{0, 0, 0}, 40);
+  maya::AddCamera(*scene_, "atGreen", P{11, 6, 2}, P{10, 0, 0}, 40);  // steeply, from aside
+  EXPECT_EQ(PixelOf(Render(Sized(40, 30), &report), 20, 15), kRed);
+  EXPECT_EQ(report.view, "camera \"atRed\"");
+  EXPECT_EQ(report.triangles, 4u);
+  EXPECT_EQ(PixelOf(Render(Sized(40, 30, [](kvrender::Options& o) { o.camera = "atGreen"; }), &report), 20, 15), kGreen);
+  EXPECT_EQ(report.view, "camera \"atGreen\"");
+
+  kvrender::Image image;
+  std::string error;
+  EXPECT_FALSE(kvrender::Render(*scene_, Sized(8, 6, [](kvrender::Options& o) { o.camera = "nope"; }), image, nullptr, error));
+  EXPECT_EQ(error, "no camera named \"nope\"; the archive has: ortho, atRed, atGreen");
+  EXPECT_TRUE(image.rgb.empty());
+  EXPECT_FALSE(kvrender::Render(*scene_, Sized(8, 6, [](kvrender::Options& o) { o.camera = "ortho"; }), image, nullptr, error));
+  EXPECT_EQ(error, "camera \"ortho\" is not a perspective camera");
+  EXPECT_TRUE(kvrender::Render(*scene_, Sized(1, 1), image, nullptr, error));
+  EXPECT_EQ(image.rgb.size(), 3u);
+  for (kvrender::Options bad : {Sized(0, 600), Sized(600, 0), Sized(800, kvrender::kMaxSize + 1)}) {
+    EXPECT_FALSE(kvrender::Render(*scene_, bad, image, nullptr, error));
+    EXPECT_EQ(error, "the picture size must be between 1x1 and 16384x16384");
+  }
+}
+
+// Joints are drawn where they stand, the right way round, over the surfaces (dots of
+// radius 3, bones up to the picture's edge or the eye); triangle edges only when
+// asked.
+TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
+  maya::AddQuad(*scene_, "wall", {P{-2, -2, 0}, P{2, -2, 0}, P{2, 2, 0}, P{-2, 2, 0}}, Flat("red", {1, 0, 0, 1}));
+  maya::AddJointChain(*scene_, {P{0, 0, 0.5f}, P{1, 0, 0.5f}, P{1, 0, 20}});  // the last behind the eye
+  maya::AddCamera(*scene_, "cam", P{0, 0, 5.5f}, P{0, 0, 0.5f}, 90);
+  const Rgb joint{255, 204, 51}, bone{64, 153, 255}, wire{0, 0, 0};
+  const kvrender::Image skeleton = Render(Sized(100, 100, [](kvrender::Options& o) { o.skeleton = true; }));
+  const std::vector<std::pair<uint32_t, Rgb>> row50 = {{40, kRed}, {50, joint}, {56, bone}, {60, joint}, {98, bone}};
+  for (const auto& [x, color] : row50) EXPECT_EQ(PixelOf(skeleton, x, 50), color) << x;
+  EXPECT_EQ(PixelOf(skeleton, 50, 53), joint);
+  EXPECT_EQ(PixelOf(skeleton, 50, 54), kRed);
+  // The quad's diagonal runs from its corner (-2, -2) to (2, 2): pixels (x, 99 - x).
+  EXPECT_EQ(PixelOf(Render(Sized(100, 100)), 40, 59), kRed);
+  const kvrender::Image wireframe = Render(Sized(100, 100, [](kvrender::Options& o) { o.wireframe = true; }));
+  EXPECT_EQ(PixelOf(wireframe, 40, 59), wire);
+  EXPECT_EQ(PixelOf(wireframe, 40, 50), kRed);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// The process pool behind kvr export -j: tasks that end out of order still hand on
+// their output whole and in task order, with how each ended.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Batch.h"
+
+namespace {
+
+int64_t Milliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// A stop signal starts no further task and is passed to the running ones, which end
+// by it; the run returns it, and the next run starts afresh.
+TEST(RunInProcesses, StopSignalEndsTheRun) {
+  std::ostringstream out, err;
+  std::vector<int> statuses;
+  const int stop = RunInProcesses(
+      4, 2,
+      [](size_t index, const std::string&) {
+        if (index == 0) {
+          usleep(200000);  // both running by now
+          kill(getppid(), SIGTERM);
+        }
+        sleep(10);
+        return 0;
+      },
+      [&](size_t, const std::string&, int status) { statuses.push_back(status); }, out, err);
+  EXPECT_EQ(stop, SIGTERM);
+  EXPECT_EQ(statuses, (std::vector<int>{128 + SIGTERM, 128 + SIGTERM, -1, -1}));
+}
+
+TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
+  std::ostringstream out, err;
+  std::vector<std::string> finished;
+  std::vector<std::string> workDirs;
+  std::vector<int64_t> starts, ends;
+  RunInProcesses(
+      4, 3,
+      [](size_t index, const std::string& workDir) {
+        const int64_t start = Milliseconds();
+        // Earlier tasks take longer, so they end after later ones.
+        usleep(static_cast<useconds_t>((3 - index) * 100000));
+        std::cout << "task " << index << " begins\n";
+        std::ofstream(workDir + "/times.txt") << start << " " << Milliseconds();
+        std::ofstream(workDir + "/note.txt") << "from task " << index;
+        std::cerr << "task " << index << " complains\n";
+        std::cout << "task " << index << " ends\n";
+        if (index == 2) {
+          std::cout.flush();
+          std::fflush(nullptr);
+          std::raise(SIGKILL);
+        }
+        return static_cast<int>(index);
+      },
+      [&](size_t index, const std::string& workDir, int status) {
+        std::ifstream note(workDir + "/note.txt");
+        std::string text;
+        std::getline(note, text);
+        int64_t start = 0, end = 0;
+        std::ifstream(workDir + "/times.txt") >> start >> end;
+        starts.push_back(start);
+        ends.push_back(end);
+        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " + text);
+        workDirs.push_back(workDir);
+      },
+      out, err);
+  EXPECT_EQ(out.str(),
+            "task 0 begins\ntask 0 ends\ntask 1 begins\ntask 1 ends\ntask 2 begins\ntask 2 ends\ntask 3 begins\n"
+            "task 3 ends\n");
+  EXPECT_EQ(err.str(), "task 0 complains\ntask 1 complains\ntask 2 complains\ntask 3 complains\n");
+  EXPECT_EQ(finished, (std::vector<std::string>{"0: 0 from task 0", "1: 1 from task 1",
+                                                "2: " + std::to_string(128 + SIGKILL) + " from task 2",
+                                                "3: 3 from task 3"}));
+  for (const std::string& dir : workDirs) EXPECT_FALSE(std::filesystem::exists(dir)) << dir;
+  // Three at a time: the fourth starts once the quickest of the first three has
+  // ended, long before the slowest ends.
+  ASSERT_EQ(starts.size(), 4u);
+  EXPECT_GE(starts[3], ends[2]);
+  EXPECT_LT(starts[3], ends[0]);
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+// kvr check: every finding made to fire by an archive broken on purpose, through the
+// scene model or in its bytes; and the report as the command prints it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Check.h"
+#include "KvrProcess.h"
+#include "MayaSpaceScene.h"
+#include "kv/Archive.h"
+#include "kv/Morph.h"
+#include "kv/Runtime.h"
+
+using maya::P;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInfinity = std::numeric_limits<float>::infinity();
+
+std::string U32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+// The healthy scene every case breaks in one way: a textured quad skinned to two
+// joints (vertex 0 half to each) with a morph target, a light and a camera.
+struct Parts {
+  KvScene* scene;
+  KvMesh* mesh;
+  KvSkeleton* skeleton;
+  KvMaterial* material;
+  KvMorphTarget target;
+};
+
+void BuildHealthy(Parts& parts, const std::string& texturePath) {
+  KvScene& scene = *parts.scene;
+  maya::WriteImage(texturePath, maya::ImageFile::kPpm, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
+  auto* texture = new KvTexture(KvName("skin.ppm"));
+  texture->LoadImage(KvString(texturePath.c_str()));
+  scene.AddTexture(texture);
+  parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, texture);
+  parts.mesh = maya::AddQuad(scene, "body", {P{-1, 0, 0}, P{1, 0, 0}, P{1, 2, 0}, P{-1, 2, 0}}, parts.material);
+  parts.skeleton = maya::AddJointChain(scene, {P{0, 0, 0}, P{0, 1, 0}});
+  parts.mesh->SetSkeleton(parts.skeleton);
+  for (uint32_t i = 0; i < 4; ++i) {
+    parts.mesh->GetVertex(i)->firstInfluence = parts.mesh->GetNumInfluences();
+    parts.mesh->GetVertex(i)->influenceCount = i == 0 ? 2 : 1;
+    parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(0), i == 0 ? 0.5f : 1.0f, {}, {}});
+    if (i == 0) parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(1), 0.5f, {}, {}});
+  }
+  parts.mesh->ComputeNormals();
+  parts.target = KvMorphTarget(KvName("bulge"));
+  parts.target.AddMorphVertex(KvMorphVertex{{0, 0, 0.1f}, {0, 0, 0}, 2});
+  maya::AddLight(scene, "key", KvLight::kPoint, P{1, 2, 3}, P{0, 0, 0}, 1.0f);
+  maya::AddCamera(scene, "cam", P{0, 1, 5}, P{0, 1, 0}, 50.0f);
+}
+
+// Where a finding says it is: `Class "name"`, "byte" for an offset, "" for nowhere.
+std::string Where(const Finding& f) {
+  if (!f.className.empty()) return f.className + (f.objectName.empty() ? "" : " \"" + f.objectName + "\"");
+  return f.offset >= 0 ? "byte" : "";
+}
+
+class KvrCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KvRuntimeStartupDefault();
+    RegisterSceneClasses();
+  }
+  void TearDown() override {
+    ShutDownSceneClasses();
+    KvRuntimeShutdown();
+  }
+  std::string TempPath(const std::string& name) const {
+    return ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+  }
+
+  // Saves the healthy scene after `breakScene` (may be null) changed it, then lets
+  // `breakBytes` (may be null) change the file. Returns the archive's path.
+  std::string Archive(const std::function<void(Parts&)>& breakScene,
+                      const std::function<void(std::string&)>& breakBytes = nullptr,
+                      const std::string& name = "scene.kvr") {
+    Parts parts{new KvScene, nullptr, nullptr, nullptr, {}};
+    BuildHealthy(parts, TempPath("skin.ppm"));
+    if (breakScene) breakScene(parts);
+    auto* controller = new KvMorphController;
+    controller->AddMorphTarget(parts.target);
+    parts.mesh->SetMorphController(controller);
+    const std::string path = TempPath(name);
+    EXPECT_TRUE(KvSaveScene(parts.scene, path.c_str(), nullptr, 0.01f));
+    // A mesh listed twice is destroyed once.
+    if (parts.scene->GetNumMeshes() > 1) parts.scene->Meshes().Remove(parts.scene->Meshes().Find(parts.mesh)->next);
+    delete parts.scene;
+    if (breakBytes) {
+      std::string bytes = SlurpFile(path);
+      breakBytes(bytes);
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    return path;
+  }
+};
+
+// One row per way of breaking an archive: the code that must appear, whether it is
+// a warning, where it must point, and words its message must hold. The unbroken
+// archive has no findings.
+TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
+  for (const Finding& f : CheckArchive(Archive(nullptr)).findings) ADD_FAILURE() << f.code << ": " << f.message;
+  struct Case {
+    const char* code;
+    bool warning;
+    std::function<void(Parts&)> breakScene;
+    std::function<void(std::string&)> breakBytes;
+    std::string where;
+    std::string words;
+  };
+  // The texture's stored description (2 x 2 x 1, 3 bytes per pixel) in the file.
+  auto patchDescription = [](uint32_t field, uint32_t value) {
+    return [=](std::string& bytes) {
+      const size_t at = bytes.find(U32(2) + U32(2) + U32(1) + U32(3));
+      ASSERT_NE(at, std::string::npos);
+      bytes.replace(at + 4 * field, 4, U32(value));
+    };
+  };
+  auto extraSurface = [](KvTriangle triangle) {
+    return [=](Parts& parts) {
+      auto* surface = new KvSurface(parts.mesh);
+      surface->SetNumTriangles(1);
+      surface->AddTriangle(triangle);
+      parts.mesh->AddSurface(surface);
+    };
+  };
+  const std::vector<Case> cases = {
+      // Files that do not load.
+      {"NOT_AN_ARCHIVE", false, nullptr, [](std::string& b) { b = "hello"; }, "", "KAVE"},
+      {"UNSUPPORTED_VERSION", false, nullptr, [](std::string& b) { b.replace(4, 4, U32(9999)); }, "", "9999"},
+      {"ARCHIVE_TRUNCATED", false, nullptr, [](std::string& b) { b.pop_back(); }, "byte", ""},
+      {"TRAILING_BYTES", false, nullptr, [](std::string& b) { b += "xyz"; }, "byte", "3 unexpected byte"},
+      {"UNKNOWN_CLASS", false, nullptr,
+       [](std::string& b) {
+         for (size_t at = b.find("KvLight"); at != std::string::npos; at = b.find("KvLight")) b[at + 6] = 'z';
+       },
+       "byte", "does not know"},
+      {"ARCHIVE_CORRUPT", false,
+       [](Parts& p) {
+         // Listed twice: the second entry claims the mesh a second time.
+         p.scene->Meshes().PushBack(p.mesh);
+       },
+       nullptr, "byte", "two owners"},
+      {"TRIANGLE_VERTEX_OUT_OF_RANGE", false, extraSurface(KvTriangle{{0, 1, 4}, {0, 1, 2}}), nullptr,
+       "byte", "vertex"},
+      {"TRIANGLE_TEXCOORD_OUT_OF_RANGE", false, extraSurface(KvTriangle{{0, 1, 2}, {0, 4, 2}}), nullptr,
+       "byte", "texture coordinate"},
+      {"INFLUENCE_RUN_OUT_OF_RANGE", false,
+       [](Parts& p) { p.mesh->GetVertex(3)->influenceCount = 2; }, nullptr, "byte", "influences"},
+      {"TEXTURE_SIZE_MISMATCH", false, nullptr, patchDescription(7, 13), "byte", "data size"},
+      {"TEXTURE_FORMAT_MISMATCH", false, nullptr, patchDescription(3, 4), "byte", "bytes per pixel"},
+      // Scenes that load but make no sense.
+      {"INFLUENCE_WEIGHT_INVALID", false,
+       [](Parts& p) {
+         p.mesh->GetInfluence(0).weight = 1.0f;
+         p.mesh->GetInfluence(1).weight = 0.0f;
+       },
+       nullptr, "KvMesh \"body\"", "influence 1 has the weight 0"},
+      {"INFLUENCE_WEIGHTS_NOT_NORMALIZED", false, [](Parts& p) { p.mesh->GetInfluence(1).weight = 0.3f; },
+       nullptr, "KvMesh \"body\"", "vertex 0 sum to 0.8"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false,
+       [](Parts& p) { p.mesh->GetInfluence(2).joint = maya::AddJointChain(*p.scene, {P{5, 5, 5}})->GetJoint(0); },
+       nullptr, "KvMesh \"body\"", "influence 2 names the joint \"joint0\", which is not in the mesh's skeleton"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false, [](Parts& p) { p.mesh->SetSkeleton(nullptr); }, nullptr,
+       "KvMesh \"body\"", "but the mesh has no skeleton (and 4 more)"},
+      {"INFLUENCE_JOINT_NOT_IN_SKELETON", false, [](Parts& p) { p.mesh->GetInfluence(4).joint = nullptr; },
+       nullptr, "KvMesh \"body\"", "influence 4 names no joint"},
+      {"MORPH_VERTEX_OUT_OF_RANGE", false,
+       [](Parts& p) { p.target.AddMorphVertex(KvMorphVertex{{0, 1, 0}, {0, 0, 0}, 4}); }, nullptr, "KvMesh \"body\"",
+       "morph target \"bulge\", entry 1 moves vertex 4 of a mesh of 4"},
+      {"NON_FINITE_POSITION", false, [](Parts& p) { p.mesh->GetVertex(2)->position.y = kNaN; }, nullptr,
+       "KvMesh \"body\"", "vertex 2 is at (-1, nan, 0)"},
+      {"NON_FINITE_NORMAL", false,
+       [](Parts& p) {
+         p.target = KvMorphTarget(KvName("dent"));
+         p.target.AddMorphVertex(KvMorphVertex{{}, {kNaN, 0, 0}, 1});
+       },
+       nullptr, "KvMesh \"body\"", "morph target \"dent\", entry 0 turns the normal"},
+      {"NON_FINITE_MATRIX", false,
+       [](Parts& p) { p.skeleton->GetJoint(1)->SetTranslation(KvVec3{0, kNaN, 0}); }, nullptr, "KvJoint \"joint1\"",
+       "world transform"},
+      {"NON_FINITE_VALUE", false, [](Parts& p) { p.material->SetAmbientColor(KvColor(0, kNaN, 0, 1)); },
+       nullptr, "KvMaterial \"skinMat\"", "ambient colour"},
+      {"NON_FINITE_POSITION", false,
+       [](Parts& p) { (*p.scene->Lights().begin())->SetPosition(KvVec3{kNaN, 0, 0}); }, nullptr, "KvLight \"key\"",
+       "the light is at (nan, 0, 0)"},
+      {"NON_FINITE_VALUE", false, [](Parts& p) { (*p.scene->Lights().begin())->SetDropOff(kInfinity); }, nullptr,
+       "KvLight \"key\"", "drop-off"},
+      {"NON_FINITE_VALUE", false,
+       [](Parts& p) { (*p.scene->Cameras().begin())->SetRotation(KvVec3{0, kNaN, 0}); }, nullptr,
+       "KvCamera \"cam\"", "rotation"},
+      {"NON_FINITE_POSITION", false,
+       [](Parts& p) { (*p.scene->Cameras().begin())->SetPosition(KvVec3{0, 0, kInfinity}); }, nullptr,
+       "KvCamera \"cam\"", "the camera is at (0, 0, inf)"},
+      {"TEXTURE_WITHOUT_PIXELS", true,
+       [](Parts& p) {
+         auto* empty = new KvTexture(KvName("missing.tga"));
+         p.scene->AddTexture(empty);
+         p.material->SetDiffuseTexture(empty);
+       },
+       nullptr, "KvTexture \"missing.tga\"", "holds no pixels"},
+      {"UNREFERENCED_MATERIAL", true,
+       [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); }, nullptr, "KvMaterial \"spare\"",
+       "no surface"},
+      {"UNREFERENCED_TEXTURE", true, [](Parts& p) { p.material->SetDiffuseTexture(nullptr); }, nullptr,
+       "KvTexture \"skin.ppm\"", "no material"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + ": " + c.words);
+    const ArchiveCheck check = CheckArchive(Archive(c.breakScene, c.breakBytes));
+    bool found = false;
+    for (const Finding& f : check.findings) {
+      if (f.code != c.code) continue;
+      found = true;
+      EXPECT_EQ(f.severity, c.warning ? Severity::kWarning : Severity::kError);
+      EXPECT_EQ(Where(f), c.where);
+      EXPECT_NE(f.message.find(c.words), std::string::npos) << f.message;
+      if (!c.where.empty() && c.where != "byte") {
+        EXPECT_GE(f.objectIndex, 0);
+      }
+    }
+    EXPECT_TRUE(found) << [&] {
+      std::string all;
+      for (const Finding& f : check.findings) all += "\n  " + f.code + ": " + f.message;
+      return "findings:" + all;
+    }();
+  }
+  const ArchiveCheck missing = CheckArchive(TempPath("missing.kvr"));
+  ASSERT_EQ(missing.findings.size(), 1u);
+  EXPECT_EQ(missing.findings[0].code, "ARCHIVE_UNREADABLE");
+  EXPECT_EQ(Where(missing.findings[0]), "");
+  const ArchiveCheck folder = CheckArchive(::testing::TempDir());
+  ASSERT_EQ(folder.findings.size(), 1u);
+  EXPECT_EQ(folder.findings[0].code, "ARCHIVE_UNREADABLE");
+  EXPECT_EQ(folder.findings[0].message, "is a directory, not an archive");
+  EXPECT_EQ(missing.findings[0].message, "cannot be opened: No such file or directory");
+
+  // A valid archive whose root is not a scene.
+  const std::string skeletonPath = TempPath("skeleton.kvr");
+  auto* skeleton = new KvSkeleton;
+  ASSERT_TRUE(KvSaveObject(skeleton, skeletonPath.c_str(), nullptr, 0.01f));
+  delete skeleton;
+  const ArchiveCheck notScene = CheckArchive(skeletonPath);
+  ASSERT_EQ(notScene.findings.size(), 1u);
+  EXPECT_EQ(notScene.findings[0].code, "NOT_A_SCENE");
+  EXPECT_EQ(Where(notScene.findings[0]), "KvSkeleton");
+  EXPECT_EQ(notScene.findings[0].objectIndex, 0);
+  EXPECT_EQ(notScene.findings[0].message, "the root object is a KvSkeleton, not a KvScene: this is not a rendering archive");
+}
+
+// The command: compiler-style lines and a summary per archive, or one JSON
+// document; exit 1 only for errors, 2 for usage.
+TEST_F(KvrCheck, ReportsLikeACompiler) {
+  const std::string healthy = Archive(nullptr, nullptr, "healthy.kvr");
+  auto spareMaterial = [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); };
+  const std::string spare = Archive(spareMaterial, nullptr, "spare.kvr");
+  const std::string broken = Archive(nullptr, [](std::string& b) { b += "x"; }, "broken.kvr");
+  const std::string mixed = Archive([&](Parts& p) { spareMaterial(p), p.mesh->GetInfluence(1).weight = 0.3f; }, nullptr, "mixed.kvr");
+  const std::filesystem::path dir = ::testing::TempDir();
+
+  ProcessRun run = RunKvr(dir, "check '" + healthy + "' '" + spare + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string spareLine = ": KvMaterial \"spare\" (object 3): warning: no surface uses this material [UNREFERENCED_MATERIAL]\n";
+  EXPECT_EQ(run.out, healthy + ": no problems found\n" + spare + spareLine + spare + ": 0 errors, 1 warning\n");
+
+  run = RunKvr(dir, "check '" + broken + "' '" + mixed + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(SlurpFile(broken).size() - 1) +
+                         ": error: 1 unexpected byte(s) after the object stream [TRAILING_BYTES]\n" + broken +
+                         ": 1 error, 0 warnings\n" + mixed + ": KvMesh \"body\" (object 7): error: the weights of vertex 0 "
+                         "sum to 0.8, not 1 [INFLUENCE_WEIGHTS_NOT_NORMALIZED]\n" + mixed + spareLine + mixed +
+                         ": 1 error, 1 warning\n");
+
+  run = RunKvr(dir, "check --json '" + spare + "' '" + mixed + "'");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json document = nlohmann::json::parse(run.out);
+  EXPECT_EQ(document["errors"], 1);
+  EXPECT_EQ(document["warnings"], 2);
+  ASSERT_EQ(document["archives"].size(), 2u);
+  EXPECT_EQ(document["archives"][1]["path"], mixed);
+  EXPECT_EQ(document["archives"][1]["errors"], 1);
+  EXPECT_EQ(document["archives"][1]["findings"][0],
+            (nlohmann::json{{"code", "INFLUENCE_WEIGHTS_NOT_NORMALIZED"}, {"severity", "error"},
+                            {"message", "the weights of vertex 0 sum to 0.8, not 1"},
+                            {"object", {{"index", 7}, {"class", "KvMesh"}, {"name", "body"}}}, {"offset", nullptr}}));
+  EXPECT_EQ(RunKvr(dir, "check").status, 2);
+}
+
+}  // namespace
