@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "kv/Name.h"
 #include "kv/Object.h"
@@ -80,9 +81,10 @@ TEST_F(NamesTest, EntriesAreRegisteredRefStrings) {
   EXPECT_EQ(entry->refCount, 1u);
 }
 
-TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
+TEST(NamesLifecycle, NamesOutlivingShutdownStayInertAcrossRestarts) {
   KvRuntimeStartupDefault();
   auto* survivor = new KvName("Survivor");
+  auto* restarted = new KvName("Survivor");
   KvRuntimeShutdown();
   EXPECT_EQ(KvGetNameList(), nullptr);
   EXPECT_FALSE(KvNameSystemRunning());
@@ -90,6 +92,16 @@ TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
 
   KvName beforeStartup;  // constructed while the name system is down
   EXPECT_EQ(beforeStartup.GetNode(), nullptr);
+
+  // A survivor of the last run reads as unattached and releases nothing of this one.
+  KvRuntimeStartupDefault();
+  KvName fresh("Survivor");
+  EXPECT_EQ(restarted->GetNode(), nullptr);
+  EXPECT_STREQ(restarted->GetAsCString(), "");
+  EXPECT_FALSE(*restarted == fresh);
+  delete restarted;
+  EXPECT_EQ(fresh.GetRefCount(), 1u);
+  KvRuntimeShutdown();
 }
 
 }  // namespace
@@ -134,5 +146,6 @@ TEST(StringMapHash, CountersFollowInsertsHitsCollisionsAndRemovals) {
   }
   KvRuntimeShutdown();
 }
+
 
 }  // namespace
