@@ -400,9 +400,7 @@ KvName KvArchive::NameAt(uint32_t index) const {
 
 void KvArchive::CopyTablesFrom(KvArchive& other) {
   if (tables_ == nullptr || other.tables_ == nullptr) return;
-  for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
-    tables_->classVersions.Bucket(b) = other.tables_->classVersions.Bucket(b);
-  }
+  tables_->classVersions.CopyBucketsFrom(other.tables_->classVersions);
   tables_->names = other.tables_->names;
   if (nameIndex_ != nullptr) {
     nameIndex_->Clear();
@@ -561,15 +559,17 @@ void KvArchive::WriteTableBlock() {
   }
   Serialize(bucketCount);
   for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
-    auto& bucket = tables_->classVersions.Bucket(b);
+    const auto& bucket = tables_->classVersions.Bucket(b);
     if (bucket.Empty()) continue;
     uint32_t index = b;
     uint32_t entryCount = bucket.Size();
     Serialize(index);
     Serialize(entryCount);
-    for (auto& entry : bucket) {
-      Serialize(entry.key);
-      Serialize(entry.value);
+    for (const auto& entry : bucket) {
+      KvString key = entry.key;
+      uint16_t version = entry.value;
+      Serialize(key);
+      Serialize(version);
     }
   }
   uint32_t nameCount = tables_->names.Size();
@@ -591,6 +591,10 @@ void KvArchive::Close() {
     pointerCapacity_ = pointerCount_ = 0;
   }
   if (tables_ != nullptr) {
+    // Last name first: a name whose text nothing else holds leaves the end of its
+    // name-table bucket, which costs the same however crowded the bucket is.
+    KvArray<KvArchiveNameEntry>& names = tables_->names;
+    while (!names.Empty()) names.RemoveAt(names.Size() - 1);
     if (IsLoading()) {
       // Objects that nothing took ownership of die with the archive.
       for (uint32_t i = 0; i < tables_->objects.Size(); ++i) {

@@ -147,5 +147,44 @@ TEST(StringMapHash, CountersFollowInsertsHitsCollisionsAndRemovals) {
   KvRuntimeShutdown();
 }
 
+// "Ez" and "FY" add the same to the hash, so strings made of them share a bucket
+// in every table. A crowded bucket keeps its order and finds every key.
+TEST(StringMapHash, CrowdedBucketsKeepOrderThroughInsertsAndRemovals) {
+  KvRuntimeStartupDefault();
+  {
+    KvStringMap<int, 128> map;
+    std::vector<std::string> keys;
+    for (int i = 0; i < 64; ++i) {
+      std::string key;
+      for (int bit = 0; bit < 6; ++bit) key += (i >> bit) & 1 ? "FY" : "Ez";
+      keys.push_back(key);
+      ASSERT_TRUE(map.Insert(key.c_str(), 12, i));
+    }
+    const uint32_t bucket = KvStringMap<int, 128>::BucketOf("EzEzEzEzEzEz", 12);
+    ASSERT_EQ(map.Bucket(bucket).Size(), 64u);
+    EXPECT_EQ(map.CollisionCount(), 63u);
+    EXPECT_FALSE(map.Insert(keys[40].c_str(), 12, 99)) << "present already";
+    // Remove from the middle, the end and the front; the rest keep their order.
+    for (int gone : {20, 63, 0, 21}) ASSERT_TRUE(map.Remove(keys[gone].c_str(), 12));
+    EXPECT_FALSE(map.Remove(keys[20].c_str(), 12));
+    ASSERT_EQ(map.Bucket(bucket).Size(), 60u);
+    int expected = 1;
+    for (const auto& entry : map.Bucket(bucket)) {
+      while (expected == 20 || expected == 21) ++expected;
+      EXPECT_EQ(entry.value, expected);
+      EXPECT_TRUE(entry.key == keys[expected].c_str());
+      ++expected;
+    }
+    for (int i = 0; i < 64; ++i) {
+      const int* found = map.Find(keys[i].c_str(), 12);
+      const bool removed = i == 0 || i == 20 || i == 21 || i == 63;
+      EXPECT_EQ(found == nullptr, removed) << i;
+      if (found != nullptr) {
+        EXPECT_EQ(*found, i);
+      }
+    }
+  }
+  KvRuntimeShutdown();
+}
 
 }  // namespace
