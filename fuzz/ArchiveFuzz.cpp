@@ -21,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     KvArchive archive(KvArchiveStoreMemory::Create(data, static_cast<uint32_t>(size)), KvArchive::kModeLoad, 0);
     if (archive.Open()) {
-      KvObject* root = archive.LoadRoot(nullptr);
+      KvArray<KvObject*> unowned;
+      KvObject* root = archive.LoadRoot(nullptr, unowned);
       delete root;
+      for (KvObject* object : unowned) delete object;
     }
     archive.Close();
   }

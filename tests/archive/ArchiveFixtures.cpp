@@ -1,5 +1,7 @@
 #include "ArchiveFixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -102,16 +104,23 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   return bytes;
 }
 
-KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected) {
+KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected,
+                        std::vector<KvObject*>* unowned) {
   // A block of exactly the file's size: one byte too far is an over-read.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() == 0 ? 1 : bytes.size()]);
   if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
   KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
                     KvArchive::kModeLoad, 0);
   KvObject* root = nullptr;
-  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass());
+  KvArray<KvObject*> others;
+  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass(), others);
   if (error != nullptr) *error = archive.IsValid() ? "" : KvDescribeArchiveError(archive).View();
   archive.Close();
+  if (unowned != nullptr) {
+    for (KvObject* object : others) unowned->push_back(object);
+  } else {
+    EXPECT_TRUE(others.Empty()) << "the root owns everything it loaded";
+  }
   return root;
 }
 

@@ -144,7 +144,9 @@ inline LoadResult LoadBytes(const Bytes& bytes, const KvClass* expected) {
                     KvArchive::kModeLoad, 0);
   archive.Open();
   LoadResult result;
-  if (archive.IsValid()) result.root = archive.LoadRoot(expected);
+  KvArray<KvObject*> unowned;
+  if (archive.IsValid()) result.root = archive.LoadRoot(expected, unowned);
+  EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
   result.error = archive.GetError();
   result.message = KvDescribeArchiveError(archive).View();
   archive.Close();

@@ -484,7 +484,10 @@ int DumpToJson(const std::string& path, Json& document, std::string& error) {
     }
     return kExitBadArchive;
   }
-  KvObject* root = archive.LoadRoot(nullptr);
+  // Objects reached only through non-owning references are dumped where they are
+  // referred to, and destroyed after the root.
+  KvArray<KvObject*> unowned;
+  KvObject* root = archive.LoadRoot(nullptr, unowned);
   if (root == nullptr) {
     if (archive.GetUnknownClassCount() > 0) {
       error = "the root object is of a class this program does not know";
@@ -510,6 +513,7 @@ int DumpToJson(const std::string& path, Json& document, std::string& error) {
     document["root"] = writer.Reference(root);
   }
   delete root;
+  for (KvObject* object : unowned) delete object;
   archive.Close();
   return status;
 }
