@@ -117,7 +117,7 @@ KvScene* KvLoadScene(const char* fileName, KvString* error) {
     // to, and deleting it must free them all.
     if (error != nullptr) {
       char line[640];
-      std::snprintf(line, sizeof line, "a %s is referred to but owned by nothing in the scene",
+      std::snprintf(line, sizeof line, "a %s in the file is owned by nothing in the scene",
                     unowned[0]->ClassOf()->GetName().GetAsCString());
       *error = KvString(line);
     }
