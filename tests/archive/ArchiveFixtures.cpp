@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+
+#include <unistd.h>
 
 #include "kv/Version.h"
 
@@ -75,7 +78,8 @@ Bytes CurrentHeader(bool big) {
 
 std::string TempPath(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");
-  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + name;
+  // Tests of one binary run in parallel processes: each has files of its own.
+  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
