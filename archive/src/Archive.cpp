@@ -830,8 +830,8 @@ bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), flo
   file.SetProgressCallback(progress, interval);
   file.SerializeObjectReference(root, nullptr, false);
   file.Flush();
-  bool written = file.IsValid();
-  written = store->Close() && !store->HasWriteError() && written;
+  // Only a complete archive replaces the target; anything less leaves it as it was.
+  const bool written = file.IsValid() && store->Commit();
   file.Close();
   counting.Close();
   if (result != nullptr) {

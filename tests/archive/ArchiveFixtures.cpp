@@ -97,10 +97,13 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
   counting.Open();
   counting.SerializeObjectReference(root, nullptr, false);
-  KvArchive file(KvArchiveStoreFile::Create(path.c_str()), KvArchive::kModeSave, byteOrder);
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive file(store, KvArchive::kModeSave, byteOrder);
   file.Open();
   file.CopyTablesFrom(counting);
   file.SerializeObjectReference(root, nullptr, false);
+  file.Flush();
+  EXPECT_TRUE(file.IsValid() && store->Commit());
   file.Close();
   counting.Close();
   std::vector<uint8_t> bytes = ReadFile(path);

@@ -117,12 +117,14 @@ inline Bytes SaveObject(KvObject* root, const std::string& path, uint32_t byteOr
   KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
   counting.Open();
   counting.SerializeObjectReference(root, nullptr, false);
-  KvArchive file(KvArchiveStoreFile::Create(path.c_str()), KvArchive::kModeSave, byteOrder);
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive file(store, KvArchive::kModeSave, byteOrder);
   file.Open();
   EXPECT_TRUE(file.IsValid());
   file.CopyTablesFrom(counting);
   file.SerializeObjectReference(root, nullptr, false);
-  EXPECT_TRUE(file.IsValid());
+  file.Flush();
+  EXPECT_TRUE(file.IsValid() && store->Commit());
   file.Close();
   counting.Close();
   return ReadFile(path);

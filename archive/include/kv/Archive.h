@@ -348,7 +348,9 @@ struct KvSaveResult {
 // Saves `root` to `path` in two passes: a counting archive over a null store
 // collects class versions, names and objects; the file archive then writes the
 // header, the table block and the object stream (little-endian, version 1710).
-// Returns false when `root` is null or the file cannot be opened.
+// The file store makes the save atomic: `path` changes only when the whole
+// archive was written (result->written). Returns false when `root` is null or the
+// file cannot be opened.
 bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), float interval,
                   KvSaveResult* result = nullptr);
 
