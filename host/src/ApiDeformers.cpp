@@ -307,6 +307,9 @@ MStatus MFnBlendShapeDeformer::getTargets(const MObject& baseObject, int weightI
     if (c->dst.attr == igt && c->dst.idx[0] == static_cast<int>(base) && c->dst.idx[1] == weightIndex &&
         c->src.node->hasFn(MFn::kMesh))
       items.push_back({c->dst.idx[2], c->src.node});
+  // A weight whose target shape was deleted (only its deltas kept) has no target
+  // object to give: Maya reports a failure, which exporters tell their users.
+  if (items.empty()) return MS::kFailure;
   std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& [item, target] : items) targetObjects.append(MObject(target->shared_from_this()));
   return MS::kSuccess;

@@ -166,6 +166,10 @@ TEST_F(BlendShapeExport, TwoDeformersOnOneMeshShareOneControllerInNodeOrder) {
   build.mesh("plain", TriangleGrid(2, 2, 20));
   build.blendShape("smile", base, {Target("smileTarget", {{1, {0, 1, 0}}}), Target("frown", {{2, {0, -1, 0}}})},
                    {0.0, 0.0});
+  // Weight 2 of "smile" lost its target shape: only its deltas are left.
+  build.set("smile.w[2]", {0.0});
+  build.set("smile.it[0].itg[2].iti[6000].ipt", {1, 0, 0, 3, 1}, "pointArray");
+  build.set("smile.it[0].itg[2].iti[6000].ict", {1, "vtx[3]"}, "componentList");
   build.blendShape("blink", base, {Target("blinkTarget", {{3, {0, 0, 1}}})}, {0.0});
   auto scene = ExportAndLoad("two.kvr");
   ASSERT_NE(scene->get(), nullptr);
@@ -173,8 +177,12 @@ TEST_F(BlendShapeExport, TwoDeformersOnOneMeshShareOneControllerInNodeOrder) {
   const Lines lines = LogLines();
   EXPECT_TRUE(HasRun(lines, {"Disabling blend shapes...", "Disabling blend shape smile...",
                              "Disabling blend shape blink...", "Finished disabling blend shapes."}));
-  EXPECT_EQ(CountOf(lines, "Mesh base deformed with 2 weights."), 1);
+  EXPECT_EQ(CountOf(lines, "Mesh base deformed with 3 weights."), 1);
   EXPECT_EQ(CountOf(lines, "Mesh base deformed with 1 weights."), 1);
+  EXPECT_EQ(CountOf(lines,
+                    "MFnBlendShapeDeformer::getTarget function failed. You must leave the blend shape objects in the "
+                    "scene after adding them to the blendShape modifier."),
+            1);
   KvMesh* mesh = (*scene)->FindMesh(KvName("base"));
   ASSERT_NE(mesh, nullptr);
   ASSERT_NE(mesh->GetMorphController(), nullptr);
