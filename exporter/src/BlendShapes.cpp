@@ -30,7 +30,7 @@ constexpr float kSmallestDelta = 0.001f;
 bool IsBlendShape(const MObject& node) { return std::strcmp(node.apiTypeStr(), "kBlendShape") == 0; }
 
 MString TransformName(const MDagPath& shapePath) {
-  return MFnDependencyNode(shapePath.transform().node()).name();
+  return MFnDependencyNode(shapePath.transform()).name();
 }
 
 // Puts the target's transform where the base's transform is in world space, so that

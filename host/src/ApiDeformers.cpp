@@ -236,13 +236,6 @@ MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& sha
 
 }  // namespace
 
-MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, MFloatArray& weights,
-                                   unsigned int& influenceCount) const {
-  weights.clear();
-  return collectWeights(
-      node(), *this, shape, components, [&](double w) { weights.append(static_cast<float>(w)); }, influenceCount);
-}
-
 MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, MDoubleArray& weights,
                                    unsigned int& influenceCount) const {
   weights.clear();
@@ -294,7 +287,7 @@ MStatus MFnBlendShapeDeformer::setWeight(unsigned int index, float weight) {
   return findPlug("w").elementByLogicalIndex(index).setValue(weight);
 }
 
-MStatus MFnBlendShapeDeformer::getTargets(const MObject& baseObject, int weightIndex,
+MStatus MFnBlendShapeDeformer::getTargets(MObject baseObject, int weightIndex,
                                           MObjectArray& targetObjects) const {
   targetObjects.clear();
   MStatus s;

@@ -22,5 +22,5 @@ public:
   // in target item order. Fails when `baseObject` is not deformed by this node,
   // and when no target shape is connected (a target deleted from the scene,
   // kept only as stored deltas).
-  MStatus getTargets(const MObject& baseObject, int weightIndex, MObjectArray& targetObjects) const;
+  MStatus getTargets(MObject baseObject, int weightIndex, MObjectArray& targetObjects) const;
 };
