@@ -2,7 +2,10 @@
 // a crash, an over-read, a leak or a hang.
 //
 //   cmake --preset fuzz && cmake --build --preset fuzz --target kv_fuzz_archive
-//   build/fuzz/bin/kv_fuzz_archive -max_total_time=60
+//   build/fuzz/bin/kv_fuzz_archive -max_len=4194304 -timeout=10 -rss_limit_mb=2048 \
+//       -max_total_time=600 NEW_CORPUS_DIR SEED_DIR
+// Inputs of a few megabytes reach the counts and tables whose size a file claims;
+// the time limit catches loads that grow faster than the file.
 #include <cstddef>
 #include <cstdint>
 
