@@ -26,7 +26,8 @@
 // against the bytes left and the tables, and every count against the memory its
 // elements take; the first failure makes the archive not valid (IsValid false,
 // with GetError/GetErrorOffset saying what and where), after which every read does
-// nothing. The work a load does grows no faster than n log n in the file's size.
+// nothing. Keys crafted to share hash buckets cost a load no more than ordinary
+// ones (see KvStringMap).
 //
 // Objects a load creates belong to the caller: the archive never destroys them
 // (Close included), except that LoadRoot destroys everything it loaded when the
