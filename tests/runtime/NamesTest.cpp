@@ -26,9 +26,10 @@ TEST_F(NamesTest, SameTextSharesOneEntryAndCountsReferences) {
   EXPECT_NE(KvGetNameTable().Find("Hip", 3), nullptr) << "still interned";
 
   KvName copy(b);
-  KvName assigned;
+  KvName assigned("Knee");
   assigned = b;
   EXPECT_EQ(b.GetRefCount(), 3u);
+  EXPECT_EQ(KvGetNameTable().Find("Knee", 4), nullptr) << "assignment released the old entry";
   assigned = assigned;
   EXPECT_EQ(b.GetRefCount(), 3u) << "self-assignment changes nothing";
 }
