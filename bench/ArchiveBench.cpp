@@ -64,7 +64,8 @@ void BM_Load(benchmark::State& state) {
   for (auto _ : state) {
     KvArchive archive(KvArchiveStoreFile::Create(kPath.c_str()), KvArchive::kModeLoad, 0);
     archive.Open();
-    KvObject* loaded = archive.LoadRoot(BenchNode::StaticClass());
+    KvArray<KvObject*> unowned;
+    KvObject* loaded = archive.LoadRoot(BenchNode::StaticClass(), unowned);
     archive.Close();
     delete loaded;
   }

@@ -255,12 +255,24 @@ void KvArchive::SerializeUInt32s(uint32_t* values, uint32_t count) {
   for (uint32_t i = 0; i < count && valid_; ++i) Serialize(values[i]);
 }
 
-bool KvArchive::SerializeCount(uint32_t& count, uint32_t minElementBytes) {
+bool KvArchive::SerializeCount(uint32_t& count, uint32_t minElementBytes, uint64_t elementSize) {
   if (!valid_) return false;
   SkipLegacyPrefix();
   Serialize(count);
-  if (IsLoading() && valid_ && minElementBytes > 0 && count > BytesLeft() / minElementBytes) {
-    Fail(KvArchiveError::kCorrupt, "a count is larger than the bytes left can hold");
+  if (IsLoading()) CheckCount(count, minElementBytes, elementSize);
+  return valid_;
+}
+
+bool KvArchive::CheckCount(uint32_t count, uint32_t minElementBytes, uint64_t elementSize) {
+  if (!valid_) return false;
+  char detail[128];
+  if (minElementBytes > 0 && count > BytesLeft() / minElementBytes) {
+    std::snprintf(detail, sizeof detail, "a count of %u is larger than the bytes left can hold", count);
+    Fail(KvArchiveError::kCorrupt, detail);
+  } else if (elementSize > 0 && count > UINT32_MAX / elementSize) {
+    std::snprintf(detail, sizeof detail, "a count of %u elements of %llu bytes is too large to hold in memory", count,
+                  static_cast<unsigned long long>(elementSize));
+    Fail(KvArchiveError::kCorrupt, detail);
   }
   return valid_;
 }
@@ -305,7 +317,7 @@ uint32_t PointerHash(const KvObject* object, uint32_t mask) {
 void KvArchive::IndexPointer(const KvObject* object, uint32_t index) {
   if (pointerCount_ + 1 > pointerCapacity_ / 2) {
     const uint32_t grown = pointerCapacity_ == 0 ? 64 : pointerCapacity_ * 2;
-    auto* slots = static_cast<PointerSlot*>(KvAllocate(grown * static_cast<uint32_t>(sizeof(PointerSlot))));
+    auto* slots = static_cast<PointerSlot*>(KvAllocate(KvBlockBytes(grown, sizeof(PointerSlot))));
     for (uint32_t i = 0; i < grown; ++i) slots[i] = PointerSlot{nullptr, 0};
     for (uint32_t i = 0; i < pointerCapacity_; ++i) {
       if (pointerSlots_[i].key == nullptr) continue;
@@ -313,7 +325,7 @@ void KvArchive::IndexPointer(const KvObject* object, uint32_t index) {
       while (slots[at].key != nullptr) at = (at + 1) & (grown - 1);
       slots[at] = pointerSlots_[i];
     }
-    KvFree(pointerSlots_, pointerCapacity_ * static_cast<uint32_t>(sizeof(PointerSlot)));
+    KvFree(pointerSlots_, KvBlockBytes(pointerCapacity_, sizeof(PointerSlot)));
     pointerSlots_ = slots;
     pointerCapacity_ = grown;
   }
@@ -340,13 +352,13 @@ uint32_t KvArchive::FindPointer(const KvObject* object) const {
 uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
   if (tables_ == nullptr || object == nullptr) return kKvNullObjectIndex;
   const KvArray<KvObject*>& objects = tables_->objects;
-  if (IsSaving()) {
-    // Saving only ever appends, so the index answers exactly what a search of the
-    // table in index order would.
-    const uint32_t found = FindPointer(object);
-    if (found == kKvNullObjectIndex) return found;
-    if (found < objects.Size() && objects[found] == object) return found;
-  }
+  // Every registered object is indexed by address at its first index in table
+  // order, which is what a search of the table in index order would answer. The
+  // search remains for a table changed behind the archive's back (an entry
+  // cleared, its address reused).
+  const uint32_t found = FindPointer(object);
+  if (found == kKvNullObjectIndex) return found;
+  if (found < objects.Size() && objects[found] == object) return found;
   for (uint32_t i = 0; i < objects.Size(); ++i) {
     if (objects[i] == object) return i;
   }
@@ -365,7 +377,7 @@ uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
     while (objects.Size() <= index) objects.PushBack(nullptr);
     objects[index] = object;
   }
-  if (IsSaving()) IndexPointer(object, index);
+  IndexPointer(object, index);
   return index;
 }
 
@@ -400,9 +412,7 @@ KvName KvArchive::NameAt(uint32_t index) const {
 
 void KvArchive::CopyTablesFrom(KvArchive& other) {
   if (tables_ == nullptr || other.tables_ == nullptr) return;
-  for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
-    tables_->classVersions.Bucket(b) = other.tables_->classVersions.Bucket(b);
-  }
+  tables_->classVersions.CopyBucketsFrom(other.tables_->classVersions);
   tables_->names = other.tables_->names;
   if (nameIndex_ != nullptr) {
     nameIndex_->Clear();
@@ -505,6 +515,9 @@ bool KvArchive::ReadTableBlock() {
     if (valid_ && bucketCount > KvClassVersionTable::kBucketCount) {
       Fail(KvArchiveError::kCorrupt, "the class table has more than 128 buckets");
     }
+    // Every class name once: a name in two entries has no one version. The check
+    // looks the name up by its own hash, whichever bucket the file put it in.
+    KvClassVersionTable seen;
     for (uint32_t b = 0; b < bucketCount && valid_; ++b) {
       uint32_t bucket = 0;
       uint32_t entryCount = 0;
@@ -523,14 +536,21 @@ bool KvArchive::ReadTableBlock() {
         uint16_t version = 0;
         Serialize(className);
         Serialize(version);
-        if (valid_) tables_->classVersions.AppendToBucket(bucket, className, version);
+        if (!valid_) break;
+        if (!seen.Insert(className, 0)) {
+          char detail[640];
+          std::snprintf(detail, sizeof detail, "the class table names class \"%s\" twice", className.View());
+          Fail(KvArchiveError::kCorrupt, detail);
+          break;
+        }
+        tables_->classVersions.AppendToBucket(bucket, className, version);
       }
     }
     tables_->classVersions.ResetCounters();
   }
 
   uint32_t nameCount = 0;
-  SerializeCount(nameCount, 4);
+  SerializeCount(nameCount, 4, sizeof(KvArchiveNameEntry));
   if (valid_) tables_->names.Reserve(nameCount);
   for (uint32_t i = 0; i < nameCount && valid_; ++i) {
     SkipLegacyPrefix();
@@ -561,15 +581,17 @@ void KvArchive::WriteTableBlock() {
   }
   Serialize(bucketCount);
   for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
-    auto& bucket = tables_->classVersions.Bucket(b);
+    const auto& bucket = tables_->classVersions.Bucket(b);
     if (bucket.Empty()) continue;
     uint32_t index = b;
     uint32_t entryCount = bucket.Size();
     Serialize(index);
     Serialize(entryCount);
-    for (auto& entry : bucket) {
-      Serialize(entry.key);
-      Serialize(entry.value);
+    for (const auto& entry : bucket) {
+      KvString key = entry.key;
+      uint16_t version = entry.value;
+      Serialize(key);
+      Serialize(version);
     }
   }
   uint32_t nameCount = tables_->names.Size();
@@ -586,19 +608,15 @@ void KvArchive::Close() {
   }
   bufferFill_ = bufferPos_ = 0;
   if (pointerSlots_ != nullptr) {
-    KvFree(pointerSlots_, pointerCapacity_ * static_cast<uint32_t>(sizeof(PointerSlot)));
+    KvFree(pointerSlots_, KvBlockBytes(pointerCapacity_, sizeof(PointerSlot)));
     pointerSlots_ = nullptr;
     pointerCapacity_ = pointerCount_ = 0;
   }
   if (tables_ != nullptr) {
-    if (IsLoading()) {
-      // Objects that nothing took ownership of die with the archive.
-      for (uint32_t i = 0; i < tables_->objects.Size(); ++i) {
-        const bool owned = i < objectStates_.Size() && objectStates_[i] == kOwned;
-        if (!owned && tables_->objects[i] != nullptr) delete tables_->objects[i];
-        tables_->objects[i] = nullptr;
-      }
-    }
+    // Last name first: a name whose text nothing else holds leaves the end of its
+    // name-table bucket, which costs the same however crowded the bucket is.
+    KvArray<KvArchiveNameEntry>& names = tables_->names;
+    while (!names.Empty()) names.RemoveAt(names.Size() - 1);
     tables_->~KvArchiveTables();
     KvFree(tables_, static_cast<uint32_t>(sizeof(KvArchiveTables)));
     tables_ = nullptr;
@@ -741,32 +759,52 @@ void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool o
   object = found;
 }
 
-bool KvArchive::FinishLoading() {
+void KvArchive::Disown(KvObject* object) {
+  if (!IsLoading() || object == nullptr) return;
+  const uint32_t index = IndexOfObject(object);
+  if (index < objectStates_.Size() && objectStates_[index] == kOwned) objectStates_[index] = kUnowned;
+}
+
+bool KvArchive::FinishLoading(KvArray<KvObject*>& unowned) {
   if (!valid_ || !IsLoading() || tables_ == nullptr) return valid_;
   for (uint32_t i = 0; i < tables_->objects.Size(); ++i) {
-    if (tables_->objects[i] == nullptr) continue;
-    if (i >= objectStates_.Size() || objectStates_[i] != kOwned) {
-      char detail[96];
-      std::snprintf(detail, sizeof detail, "object %u is referenced but owned by nothing", i);
-      Fail(KvArchiveError::kCorrupt, detail);
-      break;
-    }
+    KvObject* object = tables_->objects[i];
+    if (object != nullptr && (i >= objectStates_.Size() || objectStates_[i] != kOwned)) unowned.PushBack(object);
   }
   return valid_;
 }
 
-KvObject* KvArchive::LoadRoot(const KvClass* expected) {
+// A failed load leaves a partial graph that nobody else knows of. Owners first
+// destroy what they own; then the objects nothing owns. Every loaded object is
+// one or the other, and an owner holds on to what it claimed even when the load
+// failed inside it, so each object is destroyed once.
+void KvArchive::DestroyLoadedObjects() {
+  KvArray<KvObject*>& objects = tables_->objects;
+  for (uint32_t i = 0; i < objects.Size(); ++i) {
+    const bool owned = i < objectStates_.Size() && objectStates_[i] == kOwned;
+    if (owned) objects[i] = nullptr;
+  }
+  for (uint32_t i = 0; i < objects.Size(); ++i) {
+    KvObject* object = objects[i];
+    objects[i] = nullptr;
+    delete object;
+  }
+}
+
+KvObject* KvArchive::LoadRoot(const KvClass* expected, KvArray<KvObject*>& unowned) {
   KvObject* root = nullptr;
   SerializeObjectReference(root, expected, true);
   if (root == nullptr && valid_) Fail(KvArchiveError::kCorrupt, "the archive holds no root object");
-  FinishLoading();
-  if (!valid_ && root != nullptr) {
-    const uint32_t index = IndexOfObject(root);
-    if (index != kKvNullObjectIndex) tables_->objects[index] = nullptr;
-    delete root;
-    root = nullptr;
+  KvArray<KvObject*> found;
+  if (FinishLoading(found)) {
+    for (KvObject* object : found) unowned.PushBack(object);
+    return root;
   }
-  return root;
+  if (tables_ != nullptr) {
+    delete root;  // and with it everything it owns
+    DestroyLoadedObjects();
+  }
+  return nullptr;
 }
 
 // ---- Saving protocol -------------------------------------------------------------------------
@@ -792,8 +830,8 @@ bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), flo
   file.SetProgressCallback(progress, interval);
   file.SerializeObjectReference(root, nullptr, false);
   file.Flush();
-  bool written = file.IsValid();
-  written = store->Close() && !store->HasWriteError() && written;
+  // Only a complete archive replaces the target; anything less leaves it as it was.
+  const bool written = file.IsValid() && store->Commit();
   file.Close();
   counting.Close();
   if (result != nullptr) {

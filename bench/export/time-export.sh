@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Times `kvr export` on a generated skinned scene: reading the .ma file, the export
-# through the plug-in, and the read-back check of the archive.
+# Times `kvr export` on a generated skinned scene: reading the .ma file and the
+# export through the plug-in.
 #
 #   bench/export/time-export.sh [build dir=build/release] [side=1000] [joints=100] [influences=4]
 #

@@ -30,7 +30,7 @@ constexpr float kSmallestDelta = 0.001f;
 bool IsBlendShape(const MObject& node) { return std::strcmp(node.apiTypeStr(), "kBlendShape") == 0; }
 
 MString TransformName(const MDagPath& shapePath) {
-  return MFnDependencyNode(shapePath.transform().node()).name();
+  return MFnDependencyNode(shapePath.transform()).name();
 }
 
 // Puts the target's transform where the base's transform is in world space, so that
@@ -160,14 +160,15 @@ void ImportBlendShapeTarget(MObject target, KvMesh* mesh, MDagPath basePath) {
 
   KvMorphTarget morphTarget{KvName(targetName.asChar())};
   for (unsigned int v = 0; v < count; ++v) {
-    // Both points as the exported mesh holds them: mirrored in X, narrowed first.
+    // The base as the exported mesh holds it (mirrored in X, narrowed to 32 bits);
+    // the target as the host gives it. Only the difference is narrowed again.
     const float baseX = -static_cast<float>(basePoints[v].x);
     const float baseY = static_cast<float>(basePoints[v].y);
     const float baseZ = static_cast<float>(basePoints[v].z);
     KvMorphVertex morphVertex;
-    morphVertex.positionDelta = KvVec3{-static_cast<float>(targetPoints[v].x) - baseX,
-                                       static_cast<float>(targetPoints[v].y) - baseY,
-                                       static_cast<float>(targetPoints[v].z) - baseZ};
+    morphVertex.positionDelta = KvVec3{static_cast<float>(-targetPoints[v].x - baseX),
+                                       static_cast<float>(targetPoints[v].y - baseY),
+                                       static_cast<float>(targetPoints[v].z - baseZ)};
     morphVertex.vertexIndex = v;
     morphTarget.AddMorphVertex(morphVertex);
   }

@@ -1,6 +1,8 @@
 // The spine of one export: log, stages in their fixed order, statistics, save.
 #include <maya/MGlobal.h>
 
+#include <new>
+
 #include "kv/ExportLog.h"
 #include "kv/ExportStages.h"
 #include "kv/Scene.h"
@@ -65,12 +67,23 @@ void LogSceneStats(KvScene* scene) {
 
 bool ExportScene(const KvString& path) {
   OpenExportLog();
-  auto* scene = new KvScene;
-  LogPrintf("Exporting Maya file: %s", path.View());
-  const bool result = RunStages(scene);
-  if (result) {
-    // The save's own outcome does not change the export's result.
-    KvSaveScene(scene, path.View(), nullptr, 0.01f);
+  // Memory running out, as a null block from a caller's allocator or as the
+  // default allocator's std::bad_alloc, ends the export like a scene that cannot
+  // be created: result false, log closed, nothing shown; the host's call returns.
+  KvScene* scene = nullptr;
+  bool result = false;
+  try {
+    scene = static_cast<KvScene*>(KvScene::StaticClass()->CreateObject());
+    if (scene != nullptr) {
+      LogPrintf("Exporting Maya file: %s", path.View());
+      result = RunStages(scene);
+      if (result) {
+        // The save's own outcome does not change the export's result.
+        KvSaveScene(scene, path.View(), nullptr, 0.01f);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    result = false;
   }
   delete scene;
   CloseExportLog();

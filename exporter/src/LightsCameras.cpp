@@ -38,7 +38,7 @@ struct DagItem {
 
 // Fills `item` for the iterator's current node; false when the node has no usable
 // path or DAG function set and is to be passed over.
-bool ReadDagItem(const MItDag& iterator, DagItem& item) {
+bool ReadDagItem(MItDag& iterator, DagItem& item) {
   if (!iterator.getPath(item.path)) return false;
   MStatus status;
   MFnDagNode node(item.path, &status);

@@ -20,17 +20,21 @@
 namespace {
 
 // Sets the joint's transform to the local matrix that its bind-pose node recorded
-// at the element the joint's "bindPose" plug feeds. None of these calls is tested:
-// a pose node without the matrix leaves the joint as it was.
+// at the element the joint's "bindPose" plug feeds. A pose node without that
+// matrix (no "xformMatrix" attribute, or no value at that element) leaves the
+// joint as it was, rather than setting the identity that an empty value reads as.
 void ApplyBindPose(const MDagPath& jointPath, const MPlug& poseElement) {
   MObject poseNode = poseElement.node();
   MFnDependencyNode pose(poseNode);
   MObject xformAttribute = pose.attribute("xformMatrix");
+  if (xformAttribute.isNull()) return;
   MPlug xform(poseNode, xformAttribute);
   xform.selectAncestorLogicalIndex(poseElement.logicalIndex(), xformAttribute);
   MObject data;
-  xform.getValue(data, MDGContext::fsNormal);
-  MFnMatrixData matrixData(data);
+  if (!xform.getValue(data, MDGContext::fsNormal) || data.isNull()) return;
+  MStatus status;
+  MFnMatrixData matrixData(data, &status);
+  if (!status) return;
   MTransformationMatrix transformation(matrixData.matrix());
   MFnIkJoint joint(jointPath.node());
   joint.set(transformation);

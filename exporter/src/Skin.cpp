@@ -4,7 +4,7 @@
 
 #include <maya/MDagPath.h>
 #include <maya/MDagPathArray.h>
-#include <maya/MFloatArray.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnSkinCluster.h>
 #include <maya/MItDependencyNodes.h>
@@ -50,15 +50,17 @@ KvSkeleton* SkeletonHolding(KvScene* scene, const KvName& jointName) {
 
 // Appends the vertex's influences for its non-zero weights; false when every
 // weight is zero (or there are none).
-bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MFloatArray& weights,
+bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& weights,
                          KvArray<InfluenceJoint>& influences) {
   vertex.firstInfluence = mesh->GetNumInfluences();
   uint32_t added = 0;
   bool weighted = false;
   const uint32_t count = weights.length() < influences.Size() ? weights.length() : influences.Size();
   for (uint32_t j = 0; j < count; ++j) {
-    // Only an exact zero is skipped; tiny, negative and oversized weights count.
-    if (weights[j] == 0.0f) continue;
+    // Weights are narrowed to 32 bits first; only an exact zero is then skipped:
+    // tiny, negative and oversized weights count.
+    const float weight = static_cast<float>(weights[j]);
+    if (weight == 0.0f) continue;
     weighted = true;
     InfluenceJoint& influence = influences[j];
     if (influence.joint == nullptr) {
@@ -67,7 +69,7 @@ bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MFloatArray& weig
     }
     KvVertexInfluence record;
     record.joint = influence.joint;
-    record.weight = weights[j];
+    record.weight = weight;
     record.positionOffset = influence.InverseWorld().TransformPoint(vertex.position);
     mesh->AddInfluence(record);
     ++added;
@@ -155,7 +157,7 @@ void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene) {
   // count: the extra ones have nowhere to go and add no influences.
   int nonWeighted = 0;
   uint32_t n = 0;
-  MFloatArray weights;
+  MDoubleArray weights;
   for (; !geometry.isDone() && n < mesh->GetNumVertices(); geometry.next(), ++n) {
     unsigned int influenceCount = 0;
     cluster.getWeights(meshPath, geometry.component(), weights, influenceCount);

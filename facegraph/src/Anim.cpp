@@ -1,5 +1,7 @@
 #include "kv/Anim.h"
 
+#include <limits>
+
 #include "kv/Archive.h"
 
 namespace {
@@ -84,22 +86,27 @@ uint32_t KvAnim::GetTotalKeys() const {
   return total;
 }
 
-// The range spans every curve's range, a curve without keys counting as (0, 0); an
-// animation without curves keeps the default range 0 to 1. The first curve sets
-// both ends, so an animation whose curves all end before 0 ends where they do (the
-// range does not start from a small positive end that such curves never pass).
+// The range starts from the largest finite float and the smallest normal positive
+// float and takes in each curve's range, a curve without keys counting as (0, 0).
+// The end therefore never drops below that smallest float: curves that all end at
+// or before 0 (empty ones included) leave it there (1.1754944e-38, which prints as
+// 0.000000). Only an animation whose range is still exactly the two seeds (one
+// without curves) gets the default range 0 to 1.
 void KvAnim::RecomputeTimeRange() {
-  if (curves.Empty()) {
-    startTime = 0.0f;
-    endTime = 1.0f;
-    return;
-  }
-  for (uint32_t i = 0; i < curves.Size(); ++i) {
+  constexpr float kStartSeed = std::numeric_limits<float>::max();  // 3.4028235e38
+  constexpr float kEndSeed = std::numeric_limits<float>::min();    // 1.1754944e-38
+  startTime = kStartSeed;
+  endTime = kEndSeed;
+  for (const KvAnimCurve& curve : curves) {
     float start = 0.0f;
     float end = 0.0f;
-    curves[i].GetTimeRange(start, end);
-    if (i == 0 || start < startTime) startTime = start;
-    if (i == 0 || end > endTime) endTime = end;
+    curve.GetTimeRange(start, end);
+    if (start < startTime) startTime = start;
+    if (end > endTime) endTime = end;
+  }
+  if (startTime == kStartSeed && endTime == kEndSeed) {
+    startTime = 0.0f;
+    endTime = 1.0f;
   }
 }
 

@@ -229,6 +229,7 @@ void KvFaceGraphNode::Serialize(KvArchive& archive) {
         archive.Fail(KvArchiveError::kCorrupt, "a face-graph node claims more outputs than the file has links");
         return;
       }
+      if (!archive.CheckCount(outputCount, 0, sizeof(KvFaceGraphNode*))) return;
       outputs_.Clear();
       outputs_.Reserve(outputCount);
     }
@@ -471,6 +472,7 @@ void KvFaceGraph::Serialize(KvArchive& archive) {
         archive.Fail(KvArchiveError::kCorrupt, "a face graph claims more type groups than the file holds");
         return;
       }
+      if (!archive.CheckCount(groupCount, 0, sizeof(typeGroups_[0]))) return;
       typeGroups_.Resize(groupCount);
     }
     for (uint32_t i = 0; i < groupCount && archive.IsValid(); ++i) {

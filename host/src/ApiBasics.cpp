@@ -128,7 +128,7 @@ std::ostream& operator<<(std::ostream& os, const MString& text) { return os << t
 
 // ------------------------------------------------------------------ MObject
 
-const MObject MObject::kNullObj;
+MObject MObject::kNullObj;
 
 bool MObject::hasFn(MFn::Type type) const { return fObject && fObject->hasFn(type); }
 

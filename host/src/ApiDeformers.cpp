@@ -236,13 +236,6 @@ MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& sha
 
 }  // namespace
 
-MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, MFloatArray& weights,
-                                   unsigned int& influenceCount) const {
-  weights.clear();
-  return collectWeights(
-      node(), *this, shape, components, [&](double w) { weights.append(static_cast<float>(w)); }, influenceCount);
-}
-
 MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, MDoubleArray& weights,
                                    unsigned int& influenceCount) const {
   weights.clear();
@@ -294,7 +287,7 @@ MStatus MFnBlendShapeDeformer::setWeight(unsigned int index, float weight) {
   return findPlug("w").elementByLogicalIndex(index).setValue(weight);
 }
 
-MStatus MFnBlendShapeDeformer::getTargets(const MObject& baseObject, int weightIndex,
+MStatus MFnBlendShapeDeformer::getTargets(MObject baseObject, int weightIndex,
                                           MObjectArray& targetObjects) const {
   targetObjects.clear();
   MStatus s;
@@ -307,6 +300,9 @@ MStatus MFnBlendShapeDeformer::getTargets(const MObject& baseObject, int weightI
     if (c->dst.attr == igt && c->dst.idx[0] == static_cast<int>(base) && c->dst.idx[1] == weightIndex &&
         c->src.node->hasFn(MFn::kMesh))
       items.push_back({c->dst.idx[2], c->src.node});
+  // A weight whose target shape was deleted (only its deltas kept) has no target
+  // object to give: Maya reports a failure, which exporters tell their users.
+  if (items.empty()) return MS::kFailure;
   std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& [item, target] : items) targetObjects.append(MObject(target->shared_from_this()));
   return MS::kSuccess;

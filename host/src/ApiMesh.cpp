@@ -163,7 +163,7 @@ MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
   return MS::kSuccess;
 }
 
-MString MFnMesh::currentUVSetName(MStatus* status) const {
+MString MFnMesh::currentUVSetName(MStatus* status, int) const {
   Node* n = node(status);
   auto g = geometryOf(n);
   if (!g || g->topo->uvSets.empty()) return MString();
@@ -173,7 +173,7 @@ MString MFnMesh::currentUVSetName(MStatus* status) const {
   return MString(g->topo->uvSets.front().name);
 }
 
-MStatus MFnMesh::getCurrentUVSetName(MString& name) const {
+MStatus MFnMesh::getCurrentUVSetName(MString& name, int) const {
   MStatus s;
   name = currentUVSetName(&s);
   return s;
@@ -305,7 +305,7 @@ MStatus MFnMesh::getConnectedShaders(unsigned int instanceNumber, MObjectArray& 
 MItMeshPolygon::MItMeshPolygon(const MObject& polyObject, MStatus* status)
     : MItMeshPolygon(firstPath(polyObject), MObject::kNullObj, status) {}
 
-MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, const MObject&, MStatus* status) : fPath(polyObject) {
+MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, MObject&, MStatus* status) : fPath(polyObject) {
   MStatus s;
   Node* n = kvhost::nodeOf(polyObject.node(&s));
   fGeom = geometryOf(n);
@@ -318,9 +318,11 @@ MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, const MObject&, MStat
 
 MItMeshPolygon::~MItMeshPolygon() = default;
 
-bool MItMeshPolygon::isDone(MStatus* status) const {
+bool MItMeshPolygon::finished() const { return !fGeom || fIndex >= fGeom->topo->numFaces(); }
+
+bool MItMeshPolygon::isDone(MStatus* status) {
   setStatus(status, MS::kSuccess);
-  return !fGeom || fIndex >= fGeom->topo->numFaces();
+  return finished();
 }
 
 MStatus MItMeshPolygon::next() {
@@ -334,14 +336,14 @@ MStatus MItMeshPolygon::reset() {
   return fGeom ? MS::kSuccess : MS::kFailure;
 }
 
-unsigned int MItMeshPolygon::index(MStatus* status) const {
+unsigned int MItMeshPolygon::index(MStatus* status) {
   setStatus(status, isDone() ? MS::kFailure : MS::kSuccess);
   return static_cast<unsigned int>(fIndex);
 }
 
-int MItMeshPolygon::count(MStatus* status) const {
+unsigned int MItMeshPolygon::count(MStatus* status) {
   setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
-  return fGeom ? fGeom->topo->numFaces() : 0;
+  return fGeom ? static_cast<unsigned int>(fGeom->topo->numFaces()) : 0;
 }
 
 MStatus MItMeshPolygon::setIndex(int index, int& prevIndex) {
@@ -351,7 +353,7 @@ MStatus MItMeshPolygon::setIndex(int index, int& prevIndex) {
   return MS::kSuccess;
 }
 
-unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) const {
+unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) {
   if (isDone()) {
     setStatus(status, MS::kFailure);
     return 0;
@@ -361,7 +363,7 @@ unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) const {
   return static_cast<unsigned int>(fs[static_cast<size_t>(fIndex) + 1] - fs[static_cast<size_t>(fIndex)]);
 }
 
-int MItMeshPolygon::vertexIndex(int vertex, MStatus* status) const {
+int MItMeshPolygon::vertexIndex(int vertex, MStatus* status) {
   if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) {
     setStatus(status, MS::kInvalidParameter);
     return -1;
@@ -370,14 +372,14 @@ int MItMeshPolygon::vertexIndex(int vertex, MStatus* status) const {
   return fGeom->topo->faceVerts[static_cast<size_t>(fGeom->topo->faceStart[static_cast<size_t>(fIndex)] + vertex)];
 }
 
-MStatus MItMeshPolygon::getVertices(MIntArray& vertices) const {
+MStatus MItMeshPolygon::getVertices(MIntArray& vertices) {
   vertices.clear();
   unsigned n = polygonVertexCount();
   for (unsigned i = 0; i < n; ++i) vertices.append(vertexIndex(static_cast<int>(i)));
   return isDone() ? MS::kFailure : MS::kSuccess;
 }
 
-MPoint MItMeshPolygon::point(int vertex, MSpace::Space space, MStatus* status) const {
+MPoint MItMeshPolygon::point(int vertex, MSpace::Space space, MStatus* status) {
   int v = vertexIndex(vertex, status);
   if (v < 0) return MPoint();
   MPoint p(fGeom->points[static_cast<size_t>(v)]);
@@ -392,8 +394,8 @@ int MItMeshPolygon::setIndexOf(const MString* uvSet) const {
 
 bool MItMeshPolygon::hasUVs(MStatus* status) const {
   int set = setIndexOf(nullptr);
-  setStatus(status, isDone() ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || isDone()) return false;
+  setStatus(status, finished() ? MS::kFailure : MS::kSuccess);
+  if (set < 0 || finished()) return false;
   int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
   int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
   const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
@@ -402,15 +404,15 @@ bool MItMeshPolygon::hasUVs(MStatus* status) const {
 
 bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
   int set = setIndexOf(&uvSet);
-  setStatus(status, isDone() || set < 0 ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || isDone()) return false;
+  setStatus(status, finished() || set < 0 ? MS::kFailure : MS::kSuccess);
+  if (set < 0 || finished()) return false;
   int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
   int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
   const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
   return end > first && std::all_of(ids.begin() + first, ids.begin() + end, [](int id) { return id >= 0; });
 }
 
-MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) const {
+MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) {
   if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) return MS::kInvalidParameter;
   int set = setIndexOf(uvSet);
   if (set < 0) return MS::kFailure;
@@ -421,7 +423,7 @@ MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet)
   return MS::kSuccess;
 }
 
-MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet) const {
+MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet) {
   MStatus s = getUVIndex(vertex, index, uvSet);
   if (!s) return s;
   const auto& set = fGeom->topo->uvSets[static_cast<size_t>(setIndexOf(uvSet))];
@@ -439,7 +441,7 @@ MItGeometry::MItGeometry(const MDagPath& dagPath, MStatus* status) : fPath(dagPa
   setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
 }
 
-MItGeometry::MItGeometry(const MObject& dagObject, MStatus* status) : MItGeometry(firstPath(dagObject), status) {}
+MItGeometry::MItGeometry(MObject& dagObject, MStatus* status) : MItGeometry(firstPath(dagObject), status) {}
 
 MItGeometry::~MItGeometry() = default;
 
@@ -479,7 +481,7 @@ MPoint MItGeometry::position(MSpace::Space space, MStatus* status) const {
   return space == MSpace::kWorld ? p * fPath.inclusiveMatrix() : p;
 }
 
-MObject MItGeometry::component(MStatus* status) {
+MObject MItGeometry::component(MStatus* status) const {
   if (isDone()) {
     setStatus(status, MS::kFailure);
     return MObject();

@@ -118,19 +118,19 @@ bool MDagPath::hasFn(MFn::Type type, MStatus* status) const { return node(status
 
 MFn::Type MDagPath::apiType(MStatus* status) const { return node(status).apiType(); }
 
-MDagPath MDagPath::transform(MStatus* status) const {
+MObject MDagPath::transform(MStatus* status) const {
   if (!pathAlive(*this) || fWorld) {
     setStatus(status, MS::kInvalidParameter);
-    return MDagPath();
+    return MObject();
   }
   MDagPath p = *this;
   while (!p.fNodes.empty() && !p.fNodes.back()->hasFn(MFn::kTransform)) p.fNodes.pop_back();
   if (p.fNodes.empty()) {
     setStatus(status, MS::kInvalidParameter);
-    return MDagPath();
+    return MObject();
   }
   setStatus(status, MS::kSuccess);
-  return p;
+  return p.node();
 }
 
 unsigned int MDagPath::length(MStatus* status) const {
@@ -194,12 +194,12 @@ MStatus MDagPath::extendToShape() {
   return MS::kSuccess;
 }
 
-unsigned int MDagPath::numberOfShapesDirectlyBelow(unsigned int& count) const {
+MStatus MDagPath::numberOfShapesDirectlyBelow(unsigned int& count) const {
   count = 0;
-  if (pathAlive(*this) && !fWorld)
-    for (Node* c : fNodes.back()->children)
-      if (c->type->shape) ++count;
-  return count;
+  if (!pathAlive(*this) || fWorld) return MS::kInvalidParameter;
+  for (Node* c : fNodes.back()->children)
+    if (c->type->shape) ++count;
+  return MS::kSuccess;
 }
 
 unsigned int MDagPath::instanceNumber(MStatus* status) const {
@@ -682,6 +682,8 @@ Node* MFnBase::node(MStatus* status) const {
 // ------------------------------------------------------------------ MFnDependencyNode
 
 MFnDependencyNode::MFnDependencyNode(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
+
+MObject MFnDependencyNode::create(const MString& type, MStatus* status) { return create(type, MString(), status); }
 
 MObject MFnDependencyNode::create(const MString& type, const MString& name, MStatus* status) {
   MObject o = kvhost::Scene::get().createNode(type.asChar(), name.asChar());
@@ -1253,7 +1255,7 @@ bool MItDag::isDone(MStatus* status) const {
   return current() == nullptr;
 }
 
-MObject MItDag::item(MStatus* status) const {
+MObject MItDag::item(MStatus* status) {
   Node* n = current();
   if (!n) {
     setStatus(status, MS::kFailure);

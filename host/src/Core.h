@@ -71,6 +71,7 @@ struct Attribute {
   int component = 0;
   bool affectsMatrix = false;   // changing it moves the node's local matrix
   bool computed = false;        // read through the evaluator
+  bool noDefault = false;       // typed data with no default: unset, it reads as no value
   double defaults[4] = {0, 0, 0, 0};
   Attribute* parent = nullptr;
   int childIndex = -1;          // index among the parent's children

@@ -172,7 +172,7 @@ bool readStoredOrConnected(const PlugKey& key, Value& out) {
         out.data = std::make_shared<StringData>();
         return true;
       }
-      if (attr->data == DataType::Matrix) {
+      if (attr->data == DataType::Matrix && !attr->noDefault) {
         out.kind = Value::DataValue;
         out.data = matrixValue(MMatrix());
         return true;

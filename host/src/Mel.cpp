@@ -1,5 +1,6 @@
 // MGlobal: messages shown to the user and the MEL commands the host runs.
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -59,6 +60,15 @@ MStatus runXform(const std::vector<std::string>& args, std::vector<double>& resu
   kvhost::Scene::Impl& impl = kvhost::Scene::get().impl();
   kvhost::Node* node = impl.find(target);
   if (!node) return commandError("xform: no object matches name: " + target);
+  // Like Maya, a short name that several DAG nodes bear names none of them: only
+  // a path (|grp|box, grp|box) picks one.
+  if (target.find('|') == std::string::npos) {
+    const std::string key = target[0] == ':' ? target.substr(1) : target;
+    const auto range = impl.byName.equal_range(key);
+    if (std::count_if(range.first, range.second, [](const auto& entry) { return entry.second->isDag(); }) > 1) {
+      return commandError("xform: More than one object matches name: " + target);
+    }
+  }
   if (!node->type->transform) return commandError("xform: '" + target + "' is not a transform");
   auto paths = kvhost::allPaths(node);
   if (paths.empty()) return commandError("xform: '" + target + "' is not in the DAG");

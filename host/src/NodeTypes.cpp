@@ -264,7 +264,9 @@ void registerNodeTypes(Scene::Impl& impl) {
     TypeBuilder b(impl, "dagPose", "dependNode", {MFn::kDagPose});
     multi(b.message({"members", "m"}));
     multi(b.typed({"worldMatrix", "wm"}, DataType::Matrix));
-    multi(b.typed({"xformMatrix", "xm"}, DataType::Matrix));
+    // Typed matrix data ("xform" records), not a matrix attribute: an element that
+    // was never set holds no matrix.
+    multi(b.typed({"xformMatrix", "xm"}, DataType::Matrix))->noDefault = true;
     multi(b.message({"parents", "p"}));
     b.message({"world", "w"});
     b.num({"global", "g"}, NumType::Bool);

@@ -113,7 +113,7 @@ PluginModule::~PluginModule() {
 
 // ------------------------------------------------------------------ MFnPlugin
 
-MFnPlugin::MFnPlugin(const MObject& object, const char* vendor, const char* version, const char* requiredApiVersion,
+MFnPlugin::MFnPlugin(MObject& object, const char* vendor, const char* version, const char* requiredApiVersion,
                      MStatus* status) {
   MStatus s = setObject(object);
   if (s) {

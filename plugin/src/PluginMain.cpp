@@ -7,7 +7,14 @@
 
 #include "KvMayaExporter.h"
 
-#define KV_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+// The module hides every symbol but these: dllexport for Maya's Windows build,
+// default visibility for the shared object built here.
+#if defined(_WIN32)
+#define KV_PLUGIN_VISIBLE __declspec(dllexport)
+#else
+#define KV_PLUGIN_VISIBLE __attribute__((visibility("default")))
+#endif
+#define KV_PLUGIN_EXPORT extern "C" KV_PLUGIN_VISIBLE
 
 namespace {
 
@@ -44,4 +51,4 @@ KV_PLUGIN_EXPORT MStatus uninitializePlugin(MObject plugin) {
 }
 
 // Exported for hosts that call it at exit; there is nothing to do.
-__attribute__((visibility("default"))) void OnMayaExit(void*) {}
+KV_PLUGIN_VISIBLE void OnMayaExit(void*) {}

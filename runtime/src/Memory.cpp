@@ -77,6 +77,11 @@ void* KvAllocate(uint32_t size) {
   return TakeBlock(*sizeClass, *chunk);
 }
 
+uint32_t KvBlockBytes(uint64_t count, uint64_t elementSize) {
+  if (elementSize != 0 && count > UINT32_MAX / elementSize) throw std::bad_alloc();
+  return static_cast<uint32_t>(count * elementSize);
+}
+
 void KvFree(void* pointer, uint32_t size) {
   if (pointer == nullptr) return;
   KvPoolSizeClass* sizeClass = SizeClassFor(size);

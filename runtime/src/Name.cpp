@@ -11,6 +11,8 @@ namespace {
 KvNameTable g_nameTable;
 KvName::List* g_nameList = nullptr;
 bool g_running = false;
+// Counts name-system start-ups; a name attached under an earlier one is inert.
+uint32_t g_generation = 0;
 
 // Constructed before start-up, hence unattached until KvNameStartup.
 KvName g_nullName;
@@ -38,18 +40,20 @@ KvRefString* EntryOf(KvName::Node* node) { return node->value; }
 }  // namespace
 
 KvName::KvName() {
-  if (g_nullName.node_ != nullptr) AttachTo(g_nullName.node_);
+  if (g_nullName.IsLive()) AttachTo(g_nullName.node_);
 }
 
 KvName::KvName(const KvName& other) {
-  if (other.node_ != nullptr) AttachTo(other.node_);
+  if (other.IsLive()) AttachTo(other.node_);
 }
+
+bool KvName::IsLive() const { return node_ != nullptr && g_running && generation_ == g_generation; }
 
 KvName::KvName(const char* text) { SetName(text); }
 
 KvName& KvName::operator=(const KvName& other) {
   if (this == &other) return *this;
-  if (other.node_ == nullptr) {
+  if (!other.IsLive()) {
     Release();
   } else {
     AttachTo(other.node_);
@@ -57,14 +61,13 @@ KvName& KvName::operator=(const KvName& other) {
   return *this;
 }
 
-KvName::~KvName() {
-  if (g_running) Release();
-}
+KvName::~KvName() { Release(); }
 
 void KvName::AttachTo(Node* node) {
-  if (node == node_) return;  // already holding exactly this reference
+  if (node == node_ && IsLive()) return;  // already holding exactly this reference
   Release();
   node_ = node;
+  generation_ = g_generation;
   if (node_ != nullptr) ++EntryOf(node_)->refCount;
 }
 
@@ -81,12 +84,13 @@ void KvName::SetName(const char* text) {
     node_ = g_nameList->PushBack(entry);
     g_nameTable.Insert(cleaned, length, node_);
   }
+  generation_ = g_generation;
   ++EntryOf(node_)->refCount;
 }
 
 void KvName::Release() {
   if (node_ == nullptr) return;
-  if (!g_running) {  // the entry died with the name system
+  if (!IsLive()) {  // the entry died with the name system it belonged to
     node_ = nullptr;
     return;
   }
@@ -104,8 +108,9 @@ void KvName::Release() {
 }
 
 void KvName::AttachNullIfUnattached() const {
-  if (node_ == nullptr && g_nullName.node_ != nullptr) {
+  if (!IsLive() && g_nullName.IsLive()) {
     node_ = g_nullName.node_;
+    generation_ = g_generation;
     ++EntryOf(node_)->refCount;
   }
 }
@@ -113,7 +118,7 @@ void KvName::AttachNullIfUnattached() const {
 const KvString& KvName::GetAsString() const {
   static const KvString kEmpty;
   AttachNullIfUnattached();
-  return node_ != nullptr ? EntryOf(node_)->text : kEmpty;
+  return IsLive() ? EntryOf(node_)->text : kEmpty;
 }
 
 const char* KvName::GetAsCString() const { return GetAsString().View(); }
@@ -121,7 +126,7 @@ const char* KvName::GetAsCString() const { return GetAsString().View(); }
 bool KvName::operator==(const KvName& other) const {
   AttachNullIfUnattached();
   other.AttachNullIfUnattached();
-  return node_ == other.node_;
+  return GetNode() == other.GetNode();
 }
 
 bool KvName::operator==(const char* text) const {
@@ -129,13 +134,14 @@ bool KvName::operator==(const char* text) const {
   return GetAsString() == text;
 }
 
-uint32_t KvName::GetRefCount() const { return node_ != nullptr ? EntryOf(node_)->refCount : 0; }
+uint32_t KvName::GetRefCount() const { return IsLive() ? EntryOf(node_)->refCount : 0; }
 
 void KvNameStartup() {
   if (g_nameList != nullptr) return;
   void* memory = KvAllocate(static_cast<uint32_t>(sizeof(KvName::List)));
   g_nameList = ::new (memory) KvName::List();
   g_running = true;
+  ++g_generation;
   g_nullName.SetName("");
   g_defaultName.SetName("Default");
   g_newActorName.SetName("NewActor");
@@ -143,8 +149,7 @@ void KvNameStartup() {
 
 void KvNameShutdown() {
   if (g_nameList == nullptr) return;
-  for (uint32_t i = 0; i < KvNameTable::kBucketCount; ++i) g_nameTable.Bucket(i).Clear();
-  g_nameTable.ResetCounters();
+  g_nameTable.Clear();
   for (KvRefString*& entry : *g_nameList) {
     if (entry == nullptr) continue;
     entry->~KvRefString();

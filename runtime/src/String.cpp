@@ -30,7 +30,7 @@ void KvString::Clear() {
   length_ = 0;
 }
 
-void KvString::Swap(KvString& other) {
+void KvString::Swap(KvString& other) noexcept {
   char* data = data_;
   uint32_t capacity = capacity_;
   uint32_t length = length_;
@@ -45,9 +45,9 @@ void KvString::Swap(KvString& other) {
 void KvString::Assign(const char* text, uint32_t count) {
   Clear();
   if (text == nullptr) return;
-  if (count == kMeasure) count = static_cast<uint32_t>(std::strlen(text));
+  if (count == kMeasure) count = KvBlockBytes(std::strlen(text), 1);
   if (count == 0) return;
-  data_ = static_cast<char*>(KvAllocate(count + 1));
+  data_ = static_cast<char*>(KvAllocate(KvBlockBytes(uint64_t{count} + 1, 1)));
   std::memcpy(data_, text, count);
   data_[count] = '\0';
   capacity_ = count + 1;
@@ -55,7 +55,7 @@ void KvString::Assign(const char* text, uint32_t count) {
 }
 
 void KvString::Append(const char* text, uint32_t count) {
-  const uint32_t needed = length_ + count + 1;
+  const uint32_t needed = KvBlockBytes(uint64_t{length_} + count + 1, 1);
   if (capacity_ >= needed) {
     if (count > 0) std::memmove(data_ + length_, text, count);
     length_ += count;

@@ -24,14 +24,14 @@ constexpr uint32_t kReferenceBytes = 4;
 template <typename T>
 T* AllocateDefaults(uint32_t count) {
   if (count == 0) return nullptr;
-  auto* storage = static_cast<T*>(KvAllocate(static_cast<uint32_t>(count * sizeof(T))));
+  auto* storage = static_cast<T*>(KvAllocate(KvBlockBytes(count, sizeof(T))));
   for (uint32_t i = 0; i < count; ++i) new (storage + i) T();
   return storage;
 }
 
 template <typename T>
 void FreeStorage(T*& storage, uint32_t capacity) {
-  if (storage != nullptr) KvFree(storage, static_cast<uint32_t>(capacity * sizeof(T)));
+  if (storage != nullptr) KvFree(storage, KvBlockBytes(capacity, sizeof(T)));
   storage = nullptr;
 }
 
@@ -50,13 +50,15 @@ void AddTo(KvVec3& target, const KvVec3& value) {
 
 // A capacity read from an archive must be one the rest of the archive could fill:
 // this bounds what a hostile file can make a load allocate by the file's own size.
+// Its elements of type T must also fit in one block of memory.
+template <typename T>
 bool CheckCapacity(KvArchive& archive, uint32_t capacity, uint32_t elementBytes, const char* what) {
   if (!archive.IsValid()) return false;
   if (capacity > archive.BytesLeft() / elementBytes) {
     archive.Fail(KvArchiveError::kCorrupt, what);
     return false;
   }
-  return true;
+  return archive.CheckCount(capacity, 0, sizeof(T));
 }
 
 // Inverse world transforms of the joints one ComputeNormals meets. Each world
@@ -226,7 +228,7 @@ void KvSurface::Serialize(KvArchive& archive) {
       archive.Fail(KvArchiveError::kCorrupt, "a surface's triangle count exceeds its capacity");
       return;
     }
-    if (!CheckCapacity(archive, count, kTriangleBytes, "a surface's triangle count exceeds the bytes left")) return;
+    if (!CheckCapacity<KvTriangle>(archive, count, kTriangleBytes, "a surface's triangle count exceeds the bytes left")) return;
     triangles = AllocateDefaults<KvTriangle>(count);
     triangleStorage = count;
   }
@@ -364,7 +366,7 @@ void KvMesh::Serialize(KvArchive& archive) {
   uint32_t capacity = vertexCapacity;
   archive.Serialize(capacity);
   if (loading) {
-    if (!CheckCapacity(archive, capacity, kVertexBytes, "a mesh's vertex capacity exceeds the bytes left")) return;
+    if (!CheckCapacity<KvVertex>(archive, capacity, kVertexBytes, "a mesh's vertex capacity exceeds the bytes left")) return;
     SetNumVertices(capacity);
   }
   uint32_t count = vertexCount;
@@ -387,7 +389,7 @@ void KvMesh::Serialize(KvArchive& archive) {
   capacity = texCoordCapacity;
   archive.Serialize(capacity);
   if (loading) {
-    if (!CheckCapacity(archive, capacity, kTexCoordBytes,
+    if (!CheckCapacity<KvTexCoord>(archive, capacity, kTexCoordBytes,
                        "a mesh's texture-coordinate capacity exceeds the bytes left")) {
       return;
     }

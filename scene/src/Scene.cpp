@@ -1,5 +1,7 @@
 #include "kv/Scene.h"
 
+#include <cstdio>
+
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -106,9 +108,23 @@ KvScene* KvLoadScene(const char* fileName, KvString* error) {
   KvArchive archive(KvArchiveStoreFile::Create(fileName), KvArchive::kModeLoad, 0);
   archive.Open();
   KvScene* scene = nullptr;
-  if (archive.IsValid()) scene = static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass()));
+  KvArray<KvObject*> unowned;
+  if (archive.IsValid()) scene = static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass(), unowned));
   if (scene == nullptr && error != nullptr) *error = KvDescribeArchiveError(archive);
   archive.Close();
+  if (scene != nullptr && !unowned.Empty()) {
+    // A legal archive, but not a scene: a scene owns every object its objects refer
+    // to, and deleting it must free them all.
+    if (error != nullptr) {
+      char line[640];
+      std::snprintf(line, sizeof line, "a %s in the file is owned by nothing in the scene",
+                    unowned[0]->ClassOf()->GetName().GetAsCString());
+      *error = KvString(line);
+    }
+    delete scene;
+    for (KvObject* object : unowned) delete object;
+    scene = nullptr;
+  }
   return scene;
 }
 

@@ -72,17 +72,9 @@ void KvJoint::Serialize(KvArchive& archive) {
 
 KvSkeleton::~KvSkeleton() {
   for (KvJoint* joint : joints) delete joint;
-  for (KvJoint* joint : dropped) delete joint;
 }
 
 void KvSkeleton::AddJoint(KvJoint* joint) {
-  // A joint this skeleton dropped earlier comes back into the list.
-  for (uint32_t i = 0; i < dropped.Size(); ++i) {
-    if (dropped[i] == joint) {
-      dropped.RemoveAt(i);
-      break;
-    }
-  }
   joints.PushBack(joint);
   SortJoints();
 }
@@ -121,7 +113,9 @@ const JointKey* LowerBound(const KvArray<JointKey>& keys, const KvJoint* joint) 
 
 }  // namespace
 
-void KvSkeleton::SortJoints() {
+void KvSkeleton::SortJoints() { Sort(nullptr); }
+
+void KvSkeleton::Sort(KvArray<KvJoint*>* dropped) {
   const uint32_t n = joints.Size();
   // byJoint: every non-null joint with its index. byParent: (parent, child index)
   // for every non-null joint with a parent; the children of one parent stay in
@@ -144,7 +138,8 @@ void KvSkeleton::SortJoints() {
   for (uint32_t root = 0; root < n; ++root) {
     if (joints[root] == nullptr || joints[root]->GetParent() != nullptr) continue;
     // Depth first, parents before children, siblings in index order. A joint is
-    // placed once even if it was added twice.
+    // placed once, at its first index, even if it was added twice.
+    if (firstIndex(joints[root]) != root) continue;
     stack.PushBack(root);
     while (!stack.Empty()) {
       const uint32_t k = stack[stack.Size() - 1];
@@ -162,9 +157,10 @@ void KvSkeleton::SortJoints() {
     }
   }
 
-  // Joints left out stay owned here, out of the list.
-  for (const JointKey& key : byJoint) {
-    if (!placed[key.index] && firstIndex(key.joint) == key.index) dropped.PushBack(joints[key.index]);
+  if (dropped != nullptr) {
+    for (const JointKey& key : byJoint) {
+      if (!placed[key.index] && firstIndex(key.joint) == key.index) dropped->PushBack(joints[key.index]);
+    }
   }
   KvArray<KvJoint*> exact(sorted.Size());
   for (KvJoint* joint : sorted) exact.PushBack(joint);
@@ -183,11 +179,8 @@ void KvSkeleton::Serialize(KvArchive& archive) {
   }
 
   uint32_t count = 0;
-  if (!archive.SerializeCount(count, 4)) return;
-  // Whatever the skeleton held before stays owned by it.
-  for (KvJoint* joint : joints) {
-    if (joint != nullptr) dropped.PushBack(joint);
-  }
+  if (!archive.SerializeCount(count, 4, sizeof(KvJoint*))) return;
+  // The array is replaced; joints it held before are not destroyed.
   KvArray<KvJoint*> loaded(count);
   for (uint32_t i = 0; i < count && archive.IsValid(); ++i) {
     KvJoint* joint = nullptr;
@@ -196,5 +189,10 @@ void KvSkeleton::Serialize(KvArchive& archive) {
     if (archive.IsValid() || joint != nullptr) loaded.PushBack(joint);
   }
   joints.Swap(loaded);
-  if (version == 0) SortJoints();
+  if (version == 0) {
+    // The archive learns that the skeleton no longer owns what its sort drops.
+    KvArray<KvJoint*> dropped;
+    Sort(&dropped);
+    for (KvJoint* joint : dropped) archive.Disown(joint);
+  }
 }

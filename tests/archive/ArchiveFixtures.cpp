@@ -1,10 +1,15 @@
 #include "ArchiveFixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+
+#include <unistd.h>
 
 #include "kv/Version.h"
 
@@ -73,7 +78,8 @@ Bytes CurrentHeader(bool big) {
 
 std::string TempPath(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");
-  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + name;
+  // Tests of one binary run in parallel processes: each has files of its own.
+  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -91,10 +97,13 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
   counting.Open();
   counting.SerializeObjectReference(root, nullptr, false);
-  KvArchive file(KvArchiveStoreFile::Create(path.c_str()), KvArchive::kModeSave, byteOrder);
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive file(store, KvArchive::kModeSave, byteOrder);
   file.Open();
   file.CopyTablesFrom(counting);
   file.SerializeObjectReference(root, nullptr, false);
+  file.Flush();
+  EXPECT_TRUE(file.IsValid() && store->Commit());
   file.Close();
   counting.Close();
   std::vector<uint8_t> bytes = ReadFile(path);
@@ -102,16 +111,23 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   return bytes;
 }
 
-KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected) {
+KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected,
+                        std::vector<KvObject*>* unowned) {
   // A block of exactly the file's size: one byte too far is an over-read.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() == 0 ? 1 : bytes.size()]);
   if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
   KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
                     KvArchive::kModeLoad, 0);
   KvObject* root = nullptr;
-  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass());
+  KvArray<KvObject*> others;
+  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass(), others);
   if (error != nullptr) *error = archive.IsValid() ? "" : KvDescribeArchiveError(archive).View();
   archive.Close();
+  if (unowned != nullptr) {
+    for (KvObject* object : others) unowned->push_back(object);
+  } else {
+    EXPECT_TRUE(others.Empty()) << "the root owns everything it loaded";
+  }
   return root;
 }
 

@@ -58,8 +58,9 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder);
 
 // Loads bytes (copied to a fresh heap block of exactly their size, so over-reads
 // show under the address sanitizer). Returns the root, or null with `error` set.
+// Objects the root does not own go to `unowned`; without it there must be none.
 KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
-                        const KvClass* expected = nullptr);
+                        const KvClass* expected = nullptr, std::vector<KvObject*>* unowned = nullptr);
 
 std::string TempPath(const std::string& name);
 std::vector<uint8_t> ReadFile(const std::string& path);

@@ -73,7 +73,8 @@ TEST_F(ArchiveLoad, Version1650CarriesLegacyPrefixesAndInlineClassVersions) {
   ASSERT_TRUE(archive.Open());
   EXPECT_EQ(archive.GetArchiveVersion(), 1650u);
   EXPECT_STREQ(archive.GetLicenseeName(), "Licensee");
-  auto* node = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass()));
+  KvArray<KvObject*> unowned;
+  auto* node = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass(), unowned));
   ASSERT_NE(node, nullptr) << KvDescribeArchiveError(archive).View();
   EXPECT_EQ(archive.BytesLeft(), 0u) << "every byte consumed";
   EXPECT_EQ(node->loadedVersion, 3);
@@ -129,7 +130,8 @@ TEST_F(ArchiveLoad, ProgressIsReportedInThresholdSteps) {
   KvArchive archive(KvArchiveStoreMemory::Create(b.data.data(), static_cast<uint32_t>(b.data.size())), 0, 0);
   archive.SetProgressCallback([](float p) { reports.push_back(p); }, 0.25f);
   ASSERT_TRUE(archive.Open());
-  KvObject* root = archive.LoadRoot(nullptr);
+  KvArray<KvObject*> unowned;
+  KvObject* root = archive.LoadRoot(nullptr, unowned);
   ASSERT_NE(root, nullptr);
   archive.Close();
   delete root;
@@ -221,6 +223,8 @@ TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
   twoOwners.u32(2);
   node(twoOwners, 1);
   twoOwners.u32(0).u32(1);
+  Bytes classTwice = CurrentHeader(false);  // one class name in two buckets
+  classTwice.u16(1).u32(2).u32(1).u32(1).str("KvName").u16(1).u32(2).u32(1).str("KvName").u16(1);
 
   const Corruption cases[] = {
       {"empty file", {}, "not a KVR archive"},
@@ -242,6 +246,7 @@ TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
       {"shared index far beyond the object count", patched(kStream + 39, 0x7FFFFFFF), "corrupt"},
       {"object that refers to itself while being read", WithStream(good, 1, cycle), "refers to itself"},
       {"object owned twice", WithStream(good, 2, twoOwners), "two owners"},
+      {"class named twice in the class table", classTwice.data, "names class \"KvName\" twice"},
   };
   for (const Corruption& c : cases) {
     std::string error;
@@ -275,18 +280,35 @@ TEST_F(ArchiveLoad, AnObjectOfTheWrongKindIsRefused) {
   EXPECT_NE(error.find("ArOther where a ArNode is expected"), std::string::npos) << error;
 }
 
-TEST_F(ArchiveLoad, AnObjectOwnedByNothingFailsTheLoad) {
+TEST_F(ArchiveLoad, ObjectsNothingOwnsAreTheCallersAndCloseDestroysNothing) {
   // The shared (non-owning) pointer carries an object that no child list claims.
   Bytes b = CurrentHeader(false);
   b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
   b.u32(1).str("ArNode").u32(2);
   b.u32(0).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0);
-  b.u32(1).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0);
+  b.u32(1).u32(0).u32(Size()).u32(0).u32(7).f32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0);
   b.u32(0);
   std::string error;
-  KvObject* loaded = LoadFromBytes(b.data, &error);
-  EXPECT_EQ(loaded, nullptr);
-  EXPECT_NE(error.find("owned by nothing"), std::string::npos) << error;
+  std::vector<KvObject*> unowned;
+  auto* root = static_cast<ArNode*>(LoadFromBytes(b.data, &error, nullptr, &unowned));
+  ASSERT_NE(root, nullptr) << error;
+  ASSERT_EQ(unowned.size(), 1u);
+  EXPECT_EQ(unowned[0], root->shared);
+  EXPECT_EQ(root->shared->value, 7u) << "the archive is closed, and its objects live on";
+  delete root;
+  delete unowned[0];
+
+  // Loading by hand through a non-owning reference, then closing, keeps the object.
+  KvArchive archive(KvArchiveStoreMemory::Create(b.data.data(), static_cast<uint32_t>(b.data.size())), 0, 0);
+  ASSERT_TRUE(archive.Open());
+  ArNode* node = nullptr;
+  archive.SerializeObject(node);
+  archive.Close();
+  ASSERT_NE(node, nullptr);
+  ASSERT_NE(node->shared, nullptr);
+  EXPECT_EQ(node->shared->value, 7u);
+  delete node->shared;
+  delete node;
 }
 
 TEST_F(ArchiveLoad, DeepNestingIsRefusedWithoutExhaustingTheStack) {

@@ -1,7 +1,14 @@
-// The byte stores: file sizes, truncation on write, the counting null store.
+// The byte stores: file sizes, atomic saves, the counting null store.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "ArchiveFixtures.h"
 #include "kv/ArchiveStore.h"
@@ -28,18 +35,101 @@ TEST_F(ArchiveStore, FileSizeIsKnownOnlyWhenOpenedForReading) {
   EXPECT_TRUE(reader.Read(buffer, 30));
   EXPECT_FALSE(reader.Read(buffer, 10)) << "a short read is reported";
   reader.Close();
-
-  KvArchiveStoreFile writer(path.c_str());
-  ASSERT_TRUE(writer.OpenForWriting());
-  EXPECT_EQ(writer.Size(), 0u);
-  EXPECT_TRUE(writer.Write("abc", 3));
-  writer.Close();
-  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'a', 'b', 'c'})) << "writing empties the old file";
   std::remove(path.c_str());
 
   KvArchiveStoreFile missing("/nonexistent-dir/none.kvr");
   EXPECT_FALSE(missing.OpenForReading());
   EXPECT_FALSE(missing.IsValid());
+}
+
+// The target changes once, at Commit, into the complete new file with the old
+// file's permissions; until then, and after anything but Commit, it is as it was
+// and no temporary file is left.
+TEST_F(ArchiveStore, WritingReplacesTheTargetOnlyAtCommit) {
+  const std::string path = TempPath("atomic.kvr");
+  const std::vector<uint8_t> old(37, 0x5A);
+  WriteFile(path, old);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  char temporary[4096];
+  ASSERT_NE(KvArchiveStoreFile::TemporaryPathFor(path.c_str(), temporary, sizeof temporary), nullptr);
+  EXPECT_EQ(std::string(temporary), path + ".tmp-" + std::to_string(getpid()));
+  {
+    KvArchiveStoreFile writer(path.c_str());
+    ASSERT_TRUE(writer.OpenForWriting());
+    EXPECT_EQ(writer.Size(), 0u);
+    EXPECT_TRUE(writer.Write("abc", 3));
+    EXPECT_EQ(ReadFile(path), old) << "untouched while writing";
+    EXPECT_EQ(access(temporary, F_OK), 0);
+    ASSERT_TRUE(writer.Commit());
+  }
+  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u) << "the target keeps its permissions";
+  EXPECT_NE(access(temporary, F_OK), 0);
+
+  {  // closed without Commit: abandoned
+    KvArchiveStoreFile writer(path.c_str());
+    ASSERT_TRUE(writer.OpenForWriting());
+    writer.Write("xyz!", 4);
+  }
+  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  EXPECT_NE(access(temporary, F_OK), 0);
+
+  // A file or link left under the temporary name is replaced, never written through.
+  const std::string victim = TempPath("victim.bin");
+  WriteFile(victim, old);
+  ASSERT_EQ(symlink(victim.c_str(), temporary), 0);
+  {
+    KvArchiveStoreFile writer(path.c_str());
+    ASSERT_TRUE(writer.OpenForWriting());
+    writer.Write("new", 3);
+    EXPECT_TRUE(writer.Commit());
+  }
+  EXPECT_EQ(ReadFile(victim), old);
+  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'n', 'e', 'w'}));
+
+  // A target that is a link stays a link: the file it names is replaced.
+  const std::string link = TempPath("link.kvr");
+  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+  {
+    KvArchiveStoreFile writer(link.c_str());
+    ASSERT_TRUE(writer.OpenForWriting());
+    writer.Write("via", 3);
+    EXPECT_TRUE(writer.Commit());
+  }
+  struct stat linkInfo {};
+  ASSERT_EQ(lstat(link.c_str(), &linkInfo), 0);
+  EXPECT_TRUE(S_ISLNK(linkInfo.st_mode));
+  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'v', 'i', 'a'}));
+  for (const std::string& file : {victim, path, link}) std::remove(file.c_str());
+}
+
+// A save that cannot write every byte (here the process's file size limit stops
+// it, as a full disk would) leaves the old archive and no temporary file.
+TEST_F(ArchiveStore, AnIncompleteSaveLeavesTheTargetAsItWas) {
+  const std::string path = TempPath("limited.kvr");
+  WriteFile(path, std::vector<uint8_t>(10, 1));
+  auto* root = new ArNode("root");
+  root->label = KvString(std::string(200000, 'x').c_str());
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit limited = saved;
+  limited.rlim_cur = 65536;
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  KvSaveResult result;
+  const bool opened = KvSaveObject(root, path.c_str(), nullptr, 0.01f, &result);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  delete root;
+  EXPECT_TRUE(opened && result.opened);
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(ReadFile(path), std::vector<uint8_t>(10, 1));
+  char temporary[4096];
+  KvArchiveStoreFile::TemporaryPathFor(path.c_str(), temporary, sizeof temporary);
+  EXPECT_NE(access(temporary, F_OK), 0);
+  std::remove(path.c_str());
 }
 
 TEST_F(ArchiveStore, NullStoreOnlyCounts) {

@@ -1,5 +1,7 @@
 #include "ArchiveBytes.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <new>
 
@@ -60,7 +62,9 @@ KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, const KvClass* expect
   KvArchive archive(KvArchiveStoreMemory::Create(copy, static_cast<uint32_t>(bytes.size())), KvArchive::kModeLoad,
                     0);
   archive.Open();
-  KvObject* root = archive.IsValid() ? archive.LoadRoot(expected) : nullptr;
+  KvArray<KvObject*> unowned;
+  KvObject* root = archive.IsValid() ? archive.LoadRoot(expected, unowned) : nullptr;
+  EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
   if (error != nullptr) *error = KvDescribeArchiveError(archive).View();
   archive.Close();
   delete[] copy;

@@ -45,9 +45,11 @@ TEST_F(PluginTest, RegistrationIsByUniqueNameAndUndoneOnlyByItsPlugin) {
   EXPECT_EQ(info.plugin, "recorderPlugin");
   EXPECT_EQ(info.pixmapName, "none");
 
-  MFnPlugin other(kvhost::makePluginObject("otherPlugin"));
+  MObject otherPlugin = kvhost::makePluginObject("otherPlugin");
+  MFnPlugin other(otherPlugin);
   EXPECT_EQ(other.deregisterFileTranslator("Recorder"), MS::kFailure) << "not its translator";
-  MFnPlugin unattached(MObject(), "x", "y", "Any", &s);
+  MObject none;
+  MFnPlugin unattached(none, "x", "y", "Any", &s);
   EXPECT_FALSE(s);
   EXPECT_EQ(unattached.registerFileTranslator("Loose", "none", Recorder::creator), MS::kFailure);
 
@@ -57,7 +59,8 @@ TEST_F(PluginTest, RegistrationIsByUniqueNameAndUndoneOnlyByItsPlugin) {
 }
 
 TEST_F(PluginTest, TranslatorObjectsComeFromTheCreatorAndSeeTheAccessMode) {
-  MFnPlugin fn(kvhost::makePluginObject("recorderPlugin"));
+  MObject plugin = kvhost::makePluginObject("recorderPlugin");
+  MFnPlugin fn(plugin);
   ASSERT_TRUE(fn.registerFileTranslator("Recorder", "none", Recorder::creator));
   {
     kvhost::TranslatorPtr t = kvhost::createTranslator("Recorder");

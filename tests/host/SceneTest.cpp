@@ -414,8 +414,8 @@ TEST_F(SceneTest, DagPathNavigation) {
   std::string shape = b.create("mesh", "grpShape", "grp");
   b.transform("child", "grp");
   MDagPath shapePath = path(shape);
-  EXPECT_EQ(shapePath.transform().node(), node("grp"));
-  EXPECT_EQ(path("grp").transform(), path("grp"));
+  EXPECT_EQ(shapePath.transform(), node("grp")) << "the transform above a shape, as an object";
+  EXPECT_EQ(path("grp").transform(), node("grp")) << "a transform's own node";
   MDagPath grp = path("grp");
   ASSERT_EQ(grp.childCount(), 2u);
   MDagPath extended = grp;

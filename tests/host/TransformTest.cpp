@@ -193,15 +193,25 @@ TEST_F(TransformTest, XformRoundTripsWorldMatricesAndUpdatesChildren) {
   EXPECT_POINT_NEAR(worldPoint("below", MPoint()), moved.x, moved.y, moved.z);
 }
 
-TEST_F(TransformTest, OtherCommandsFailAndSayWhich) {
+TEST_F(TransformTest, OtherCommandsAndUnclearNamesFailAndSayWhy) {
+  // Two DAG nodes named "box": the short name is ambiguous, a path is not.
+  b.transform("left");
+  b.transform("right", {}, {.t = {5, 0, 0}});
+  b.transform("box", "left");
+  b.transform("box", "right");
   MDoubleArray r;
   EXPECT_EQ(MGlobal::executeCommand("polyCube -n box", r), MS::kFailure);
   EXPECT_EQ(MGlobal::executeCommand("xform -q -ws -m nosuch", r), MS::kFailure);
+  EXPECT_EQ(MGlobal::executeCommand("xform -q -ws -m box", r), MS::kFailure);
+  ASSERT_TRUE(MGlobal::executeCommand("xform -q -ws -m right|box", r));
+  ASSERT_EQ(r.length(), 16u);
+  EXPECT_EQ(r[12], 5.0);
   const auto& msgs = kvhost::Scene::get().messages();
-  ASSERT_EQ(msgs.size(), 2u);
+  ASSERT_EQ(msgs.size(), 3u);
   EXPECT_EQ(msgs[0].kind, kvhost::Message::Error);
   EXPECT_NE(msgs[0].text.find("polyCube"), std::string::npos);
   EXPECT_NE(msgs[1].text.find("nosuch"), std::string::npos);
+  EXPECT_NE(msgs[2].text.find("More than one object matches name: box"), std::string::npos) << msgs[2].text;
 }
 
 TEST_F(TransformTest, BindPoseRecordRestoresTheBoundWorldMatrices) {

@@ -78,11 +78,11 @@ float Length(const KvVec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v
 
 TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThreshold) {
   const std::string base = Base("base");
-  // Vertex 10 moves half the threshold, vertex 20 twice the threshold; the target
-  // itself stands far from the base.
+  // Vertex 10 moves half the threshold, vertex 20 twice the threshold, vertex 19
+  // (at x = 9) just past it; the target itself stands far from the base.
   const std::string bump = Target("bump",
                                   {{70, {0, 0.5, 0}}, {9, {1, 0, 0}}, {42, {0, 2, 0}}, {10, {0.0005, 0, 0}},
-                                   {20, {0.002, 0, 0}}},
+                                   {20, {0.002, 0, 0}}, {19, {0.0010005, 0, 0}}},
                                   {.t = {20, 0, -3}});
   build.blendShape("blendShape1", base, {bump}, {1.0});
   auto scene = ExportAndLoad("bump.kvr");
@@ -104,17 +104,20 @@ TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThreshold) {
   ASSERT_NE(mesh->GetMorphController(), nullptr);
   ASSERT_EQ(TargetNames(mesh->GetMorphController()), std::vector<std::string>{"bump"});
   const KvMorphTarget& target = mesh->GetMorphController()->GetMorphTarget(0);
-  ASSERT_EQ(VertexIndices(target), (std::vector<uint32_t>{9, 20, 42, 70}));
+  ASSERT_EQ(VertexIndices(target), (std::vector<uint32_t>{9, 19, 20, 42, 70}));
   const KvVec3 along = target.GetMorphVertex(0).positionDelta;  // one unit along host +x
   EXPECT_EQ(along.x, -1.0f);
   EXPECT_EQ(along.y, 0.0f);
   EXPECT_EQ(along.z, 0.0f);
-  EXPECT_NEAR(target.GetMorphVertex(1).positionDelta.x, -0.002f, 1e-6f);
-  EXPECT_EQ(target.GetMorphVertex(2).positionDelta.y, 2.0f);
-  EXPECT_EQ(target.GetMorphVertex(3).positionDelta.y, 0.5f);
+  // Only the base is narrowed before the subtraction: the target's 9.0010005 is
+  // not first rounded to the float 9.0010004.
+  EXPECT_EQ(target.GetMorphVertex(1).positionDelta.x, static_cast<float>(-(9.0 + 0.0010005) + 9.0));
+  EXPECT_NEAR(target.GetMorphVertex(2).positionDelta.x, -0.002f, 1e-6f);
+  EXPECT_EQ(target.GetMorphVertex(3).positionDelta.y, 2.0f);
+  EXPECT_EQ(target.GetMorphVertex(4).positionDelta.y, 0.5f);
   // Sliding in the plane keeps the normal; lifting an edge vertex tilts it.
   EXPECT_NEAR(Length(target.GetMorphVertex(0).normalDelta), 0.0f, 1e-6f);
-  EXPECT_GT(Length(target.GetMorphVertex(3).normalDelta), 0.1f);
+  EXPECT_GT(Length(target.GetMorphVertex(4).normalDelta), 0.1f);
 
   // The host scene keeps what the export did to it.
   EXPECT_EQ(Envelope("blendShape1"), 0.0);
@@ -163,6 +166,10 @@ TEST_F(BlendShapeExport, TwoDeformersOnOneMeshShareOneControllerInNodeOrder) {
   build.mesh("plain", TriangleGrid(2, 2, 20));
   build.blendShape("smile", base, {Target("smileTarget", {{1, {0, 1, 0}}}), Target("frown", {{2, {0, -1, 0}}})},
                    {0.0, 0.0});
+  // Weight 2 of "smile" lost its target shape: only its deltas are left.
+  build.set("smile.w[2]", {0.0});
+  build.set("smile.it[0].itg[2].iti[6000].ipt", {1, 0, 0, 3, 1}, "pointArray");
+  build.set("smile.it[0].itg[2].iti[6000].ict", {1, "vtx[3]"}, "componentList");
   build.blendShape("blink", base, {Target("blinkTarget", {{3, {0, 0, 1}}})}, {0.0});
   auto scene = ExportAndLoad("two.kvr");
   ASSERT_NE(scene->get(), nullptr);
@@ -170,8 +177,12 @@ TEST_F(BlendShapeExport, TwoDeformersOnOneMeshShareOneControllerInNodeOrder) {
   const Lines lines = LogLines();
   EXPECT_TRUE(HasRun(lines, {"Disabling blend shapes...", "Disabling blend shape smile...",
                              "Disabling blend shape blink...", "Finished disabling blend shapes."}));
-  EXPECT_EQ(CountOf(lines, "Mesh base deformed with 2 weights."), 1);
+  EXPECT_EQ(CountOf(lines, "Mesh base deformed with 3 weights."), 1);
   EXPECT_EQ(CountOf(lines, "Mesh base deformed with 1 weights."), 1);
+  EXPECT_EQ(CountOf(lines,
+                    "MFnBlendShapeDeformer::getTarget function failed. You must leave the blend shape objects in the "
+                    "scene after adding them to the blendShape modifier."),
+            1);
   KvMesh* mesh = (*scene)->FindMesh(KvName("base"));
   ASSERT_NE(mesh, nullptr);
   ASSERT_NE(mesh->GetMorphController(), nullptr);

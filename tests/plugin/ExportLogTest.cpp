@@ -1,14 +1,19 @@
-// Where the export log goes, and how long lines are cut.
+// Where the export log goes, how long lines are cut, and the driver's end when
+// memory runs out.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "PluginFixture.h"
 #include "kv/ExportLog.h"
+#include "kv/ExportStages.h"
 #include "kv/Runtime.h"
+#include "kv/Scene.h"
 
 namespace plugin_test {
 namespace {
@@ -52,6 +57,46 @@ TEST(ExportLogLines, LongMessagesAreCutAtTheBuffer) {
   EXPECT_EQ(text.substr(first.size()), "\r\n100% of a%s name\r\n");
   std::filesystem::remove_all(dir);
   unsetenv("MAYA_APP_DIR");
+  KvRuntimeShutdown();
+}
+
+// A caller's allocator that, once armed, fails the block of a KvScene's size: with
+// a null block, or with std::bad_alloc as the default allocator fails.
+enum class SceneBlock { kGiven, kNull, kThrow };
+SceneBlock g_sceneBlock = SceneBlock::kGiven;
+
+void* SceneFailingAllocate(uint32_t size) {
+  if (size == sizeof(KvScene) && g_sceneBlock != SceneBlock::kGiven) {
+    const SceneBlock failure = g_sceneBlock;
+    g_sceneBlock = SceneBlock::kGiven;
+    if (failure == SceneBlock::kThrow) throw std::bad_alloc();
+    return nullptr;
+  }
+  return std::malloc(size == 0 ? 1 : size);
+}
+void PlainFree(void* pointer, uint32_t) { std::free(pointer); }
+
+class ExportDriver : public PluginTest {};
+
+TEST_F(ExportDriver, NoMemoryForTheSceneEndsTheExportQuietly) {
+  ASSERT_NE(LogPath().size() + 1, sizeof(KvScene)) << "the log path's block would be taken for the scene's";
+  KvMemoryConfig config;
+  config.allocationPolicy = 2;
+  config.allocate = SceneFailingAllocate;
+  config.free = PlainFree;
+  KvRuntimeStartup(config);
+  RegisterSceneClasses();
+  for (SceneBlock failure : {SceneBlock::kNull, SceneBlock::kThrow}) {
+    g_sceneBlock = failure;
+    EXPECT_FALSE(ExportScene(KvString(Path("out.kvr").c_str())));
+    EXPECT_FALSE(IsExportLogOpen());
+    EXPECT_EQ(ReadText(LogPath()), "") << "the log was opened, and nothing was logged";
+    EXPECT_TRUE(kvhost::Scene::get().messages().empty()) << "nothing was shown";
+    EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
+  }
+  g_sceneBlock = SceneBlock::kGiven;
+  EXPECT_TRUE(ExportScene(KvString(Path("out.kvr").c_str()))) << "and the next export works";
+  ShutDownSceneClasses();
   KvRuntimeShutdown();
 }
 

@@ -185,17 +185,29 @@ TEST_F(SkeletonExport, BindPoseIsForcedBeforeReading) {
   EXPECT_NEAR(arm.findPlug("tx").asDouble(), 1.0, 1e-9);
 }
 
-TEST_F(SkeletonExport, JointWithoutBindPoseKeepsItsPose) {
+TEST_F(SkeletonExport, JointWithoutABindPoseMatrixKeepsItsPose) {
+  // No connection; a dagPose that recorded no matrix for the joint; a connection
+  // from a node that is no dagPose. None of them moves the joint.
   build.joint("free", {}, {.t = {3, 0, 0}});
+  build.joint("unrecorded", {}, {.t = {4, 0, 0}});
+  build.create("dagPose", "emptyPose");
+  build.connect("unrecorded.bps", "emptyPose.wm[0]");
+  build.joint("elsewhere", {}, {.t = {5, 0, 0}});
+  build.create("network", "holder");
+  build.connect("elsewhere.bps", "holder.message");
   const std::string out = Path("free.kvr");
   ASSERT_EQ(Export(out), MS::kSuccess);
   const Lines lines = LogLines();
   const Lines expected = {"Forcing all joints to bind pose...", "Found joint: free",
-                          "bindPose plug for joint with no connections!", "Finished forcing all joints to bind pose."};
+                          "bindPose plug for joint with no connections!", "Found joint: unrecorded"};
   EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end());
   LoadedScene scene(out);
   ASSERT_NE(scene.get(), nullptr) << scene.error();
-  EXPECT_FLOAT_EQ(scene->GetSkeleton(0)->GetJoint(0)->GetTranslation().x, -3.0f);
+  ASSERT_EQ(scene->GetNumSkeletons(), 3u);
+  for (uint32_t s = 0; s < 3; ++s) {
+    EXPECT_FLOAT_EQ(scene->GetSkeleton(s)->GetJoint(0)->GetTranslation().x, -3.0f - static_cast<float>(s))
+        << scene->GetSkeleton(s)->GetJoint(0)->GetName().GetAsCString();
+  }
 }
 
 TEST_F(SkeletonExport, FailingStageWritesNothingAndKeepsTheLogUpToTheFailure) {

@@ -1,20 +1,36 @@
 // KvArray and KvList: growth, copies, removal, and element lifetimes.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "kv/Array.h"
 #include "kv/List.h"
+#include "kv/String.h"
 #include "kv/Runtime.h"
 
 namespace {
 
-// Counts constructions and destructions so leaks and double destruction show.
+// Counts constructions and destructions so leaks and double destruction show, and
+// copies so that moves which copy show.
 struct Tracked {
   static inline int alive = 0;
+  static inline int copies = 0;
   int value = 0;
   Tracked() { ++alive; }
   Tracked(int v) : value(v) { ++alive; }  // NOLINT: implicit on purpose
-  Tracked(const Tracked& other) : value(other.value) { ++alive; }
-  Tracked& operator=(const Tracked& other) = default;
+  Tracked(const Tracked& other) : value(other.value) {
+    ++alive;
+    ++copies;
+  }
+  Tracked& operator=(const Tracked& other) {
+    value = other.value;
+    ++copies;
+    return *this;
+  }
+  Tracked& operator=(Tracked&& other) noexcept {
+    value = other.value;
+    return *this;
+  }
   ~Tracked() { --alive; }
   bool operator==(const Tracked& other) const { return value == other.value; }
 };
@@ -74,10 +90,12 @@ TEST_F(ContainersTest, CopyIsSizedExactlyAndDeep) {
   EXPECT_EQ(assigned.Size(), 3u);
 }
 
-TEST_F(ContainersTest, RemoveAtKeepsOrderAndCapacity) {
+TEST_F(ContainersTest, RemoveAtKeepsOrderAndCapacityAndMovesTheRest) {
   KvArray<Tracked> array;
   for (int v : {10, 20, 30, 40}) array.PushBack(v);
+  const int copiesBefore = Tracked::copies;
   array.RemoveAt(0);
+  EXPECT_EQ(Tracked::copies, copiesBefore) << "later elements are moved down, never copied";
   ASSERT_EQ(array.Size(), 3u);
   EXPECT_EQ(array[0].value, 20);
   EXPECT_EQ(array[1].value, 30);
@@ -86,6 +104,17 @@ TEST_F(ContainersTest, RemoveAtKeepsOrderAndCapacity) {
   array.RemoveAt(2);
   EXPECT_EQ(array.Size(), 2u);
   EXPECT_EQ(Tracked::alive, 2);
+}
+
+TEST_F(ContainersTest, SizesBeyondTheAllocatorsReachThrowInsteadOfWrapping) {
+  struct Wide {
+    char bytes[24];
+  };
+  // 178,956,971 x 24 bytes is 2^32 + 8: narrowed to 32 bits it would be 8 bytes.
+  KvArray<Wide> wide;
+  EXPECT_THROW(wide.Reserve(178956971u), std::bad_alloc);
+  EXPECT_EQ(wide.Capacity(), 0u);
+  EXPECT_THROW(KvString("x").Append("y", 0xFFFFFFFFu), std::bad_alloc);
 }
 
 TEST_F(ContainersTest, ReserveGrowsExactlyAndNeverShrinks) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "kv/Name.h"
 #include "kv/Object.h"
@@ -25,9 +26,10 @@ TEST_F(NamesTest, SameTextSharesOneEntryAndCountsReferences) {
   EXPECT_NE(KvGetNameTable().Find("Hip", 3), nullptr) << "still interned";
 
   KvName copy(b);
-  KvName assigned;
+  KvName assigned("Knee");
   assigned = b;
   EXPECT_EQ(b.GetRefCount(), 3u);
+  EXPECT_EQ(KvGetNameTable().Find("Knee", 4), nullptr) << "assignment released the old entry";
   assigned = assigned;
   EXPECT_EQ(b.GetRefCount(), 3u) << "self-assignment changes nothing";
 }
@@ -80,9 +82,10 @@ TEST_F(NamesTest, EntriesAreRegisteredRefStrings) {
   EXPECT_EQ(entry->refCount, 1u);
 }
 
-TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
+TEST(NamesLifecycle, NamesOutlivingShutdownStayInertAcrossRestarts) {
   KvRuntimeStartupDefault();
   auto* survivor = new KvName("Survivor");
+  auto* restarted = new KvName("Survivor");
   KvRuntimeShutdown();
   EXPECT_EQ(KvGetNameList(), nullptr);
   EXPECT_FALSE(KvNameSystemRunning());
@@ -90,6 +93,16 @@ TEST(NamesLifecycle, NamesOutlivingShutdownAreInert) {
 
   KvName beforeStartup;  // constructed while the name system is down
   EXPECT_EQ(beforeStartup.GetNode(), nullptr);
+
+  // A survivor of the last run reads as unattached and releases nothing of this one.
+  KvRuntimeStartupDefault();
+  KvName fresh("Survivor");
+  EXPECT_EQ(restarted->GetNode(), nullptr);
+  EXPECT_STREQ(restarted->GetAsCString(), "");
+  EXPECT_FALSE(*restarted == fresh);
+  delete restarted;
+  EXPECT_EQ(fresh.GetRefCount(), 1u);
+  KvRuntimeShutdown();
 }
 
 }  // namespace
@@ -131,6 +144,46 @@ TEST(StringMapHash, CountersFollowInsertsHitsCollisionsAndRemovals) {
     EXPECT_EQ(map.RemoveCount(), 1u);
     EXPECT_EQ(*map.Find(other.c_str(), static_cast<uint32_t>(other.size())), 3);
     EXPECT_EQ(map.Find("a", 1), nullptr);
+  }
+  KvRuntimeShutdown();
+}
+
+// "Ez" and "FY" add the same to the hash, so strings made of them share a bucket
+// in every table. A crowded bucket keeps its order and finds every key.
+TEST(StringMapHash, CrowdedBucketsKeepOrderThroughInsertsAndRemovals) {
+  KvRuntimeStartupDefault();
+  {
+    KvStringMap<int, 128> map;
+    std::vector<std::string> keys;
+    for (int i = 0; i < 64; ++i) {
+      std::string key;
+      for (int bit = 0; bit < 6; ++bit) key += (i >> bit) & 1 ? "FY" : "Ez";
+      keys.push_back(key);
+      ASSERT_TRUE(map.Insert(key.c_str(), 12, i));
+    }
+    const uint32_t bucket = KvStringMap<int, 128>::BucketOf("EzEzEzEzEzEz", 12);
+    ASSERT_EQ(map.Bucket(bucket).Size(), 64u);
+    EXPECT_EQ(map.CollisionCount(), 63u);
+    EXPECT_FALSE(map.Insert(keys[40].c_str(), 12, 99)) << "present already";
+    // Remove from the middle, the end and the front; the rest keep their order.
+    for (int gone : {20, 63, 0, 21}) ASSERT_TRUE(map.Remove(keys[gone].c_str(), 12));
+    EXPECT_FALSE(map.Remove(keys[20].c_str(), 12));
+    ASSERT_EQ(map.Bucket(bucket).Size(), 60u);
+    int expected = 1;
+    for (const auto& entry : map.Bucket(bucket)) {
+      while (expected == 20 || expected == 21) ++expected;
+      EXPECT_EQ(entry.value, expected);
+      EXPECT_TRUE(entry.key == keys[expected].c_str());
+      ++expected;
+    }
+    for (int i = 0; i < 64; ++i) {
+      const int* found = map.Find(keys[i].c_str(), 12);
+      const bool removed = i == 0 || i == 20 || i == 21 || i == 63;
+      EXPECT_EQ(found == nullptr, removed) << i;
+      if (found != nullptr) {
+        EXPECT_EQ(*found, i);
+      }
+    }
   }
   KvRuntimeShutdown();
 }

@@ -117,12 +117,14 @@ inline Bytes SaveObject(KvObject* root, const std::string& path, uint32_t byteOr
   KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
   counting.Open();
   counting.SerializeObjectReference(root, nullptr, false);
-  KvArchive file(KvArchiveStoreFile::Create(path.c_str()), KvArchive::kModeSave, byteOrder);
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive file(store, KvArchive::kModeSave, byteOrder);
   file.Open();
   EXPECT_TRUE(file.IsValid());
   file.CopyTablesFrom(counting);
   file.SerializeObjectReference(root, nullptr, false);
-  EXPECT_TRUE(file.IsValid());
+  file.Flush();
+  EXPECT_TRUE(file.IsValid() && store->Commit());
   file.Close();
   counting.Close();
   return ReadFile(path);
@@ -144,7 +146,9 @@ inline LoadResult LoadBytes(const Bytes& bytes, const KvClass* expected) {
                     KvArchive::kModeLoad, 0);
   archive.Open();
   LoadResult result;
-  if (archive.IsValid()) result.root = archive.LoadRoot(expected);
+  KvArray<KvObject*> unowned;
+  if (archive.IsValid()) result.root = archive.LoadRoot(expected, unowned);
+  EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
   result.error = archive.GetError();
   result.message = KvDescribeArchiveError(archive).View();
   archive.Close();

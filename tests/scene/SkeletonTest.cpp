@@ -65,9 +65,38 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
       skeleton->SortJoints();
     }
     EXPECT_EQ(Names(*skeleton), c.expected);
-    EXPECT_EQ(skeleton->GetNumDroppedJoints(), c.dropped);
-    delete skeleton;  // dropped joints die with it: the leak checker sees any left
+    // Dropped joints are no longer the skeleton's: they survive it, and are ours.
+    std::vector<KvJoint*> dropped;
+    for (auto& [name, joint] : byName) {
+      if (joint == &outside) continue;
+      bool listed = false;
+      for (uint32_t i = 0; i < skeleton->GetNumJoints(); ++i) listed = listed || skeleton->GetJoint(i) == joint;
+      if (!listed) dropped.push_back(joint);
+    }
+    EXPECT_EQ(dropped.size(), c.dropped);
+    delete skeleton;
+    for (KvJoint* joint : dropped) EXPECT_NE(joint->GetName(), KvName()) << "still alive";
+    for (KvJoint* joint : dropped) delete joint;
   }
+}
+
+TEST_F(KvSkeletonTest, EachJointHasOneOwnerWhenMovedOrAddedTwice) {
+  // A joint one skeleton drops can join another; a root added twice is listed once.
+  KvJoint outside(KvName("outside"));
+  auto* first = new KvSkeleton();
+  auto* second = new KvSkeleton();
+  auto* root = new KvJoint(KvName("Root"));
+  auto* stray = new KvJoint(KvName("Stray"));
+  stray->SetParent(&outside);
+  first->AddJoint(root);
+  first->AddJoint(root);
+  first->AddJoint(stray);
+  EXPECT_EQ(Names(*first), (std::vector<std::string>{"Root"}));
+  stray->SetParent(nullptr);
+  second->AddJoint(stray);
+  delete first;  // destroys Root once, and not Stray
+  EXPECT_EQ(Names(*second), (std::vector<std::string>{"Stray"}));
+  delete second;
 }
 
 TEST_F(KvSkeletonTest, FindJointReturnsTheEarlierOfTwoNamesakes) {
@@ -186,9 +215,10 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoading) {
   EXPECT_EQ(Names(*v1->GetSkeleton(0)), (std::vector<std::string>{"Child", "Parent"}));
 }
 
-TEST_F(KvSkeletonTest, VersionZeroSortKeepsOwnershipOfDroppedJoints) {
+TEST_F(KvSkeletonTest, VersionZeroSortHandsDroppedJointsToTheCaller) {
   // Two skeletons; the second's only joint has its parent in the first, so the
-  // sort after loading drops it. It must be destroyed exactly once.
+  // sort after loading drops it: the load hands it back as owned by nothing, and a
+  // scene, which must own everything in it, is refused.
   for (uint16_t version : {0, 1}) {
     ByteWriter w;
     w.Header();
@@ -205,11 +235,25 @@ TEST_F(KvSkeletonTest, VersionZeroSortKeepsOwnershipOfDroppedJoints) {
     RestPose(w);
     w.U32(2);
     w.U32(0).U32(0).U32(0);
-    ScenePtr scene(LoadScene(w.Get()));
+    const Bytes bytes = w.Get();
+    KvArchive archive(KvArchiveStoreMemory::Create(bytes.data(), static_cast<uint32_t>(bytes.size())), 0, 0);
+    ASSERT_TRUE(archive.Open());
+    KvArray<KvObject*> unowned;
+    ScenePtr scene(static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass(), unowned)));
+    archive.Close();
     ASSERT_NE(scene, nullptr);
-    KvSkeleton* second = scene->GetSkeleton(1);
-    EXPECT_EQ(second->GetNumJoints(), version == 0 ? 0u : 1u) << version;
-    EXPECT_EQ(second->GetNumDroppedJoints(), version == 0 ? 1u : 0u) << version;
+    EXPECT_EQ(scene->GetSkeleton(1)->GetNumJoints(), version == 0 ? 0u : 1u) << version;
+    ASSERT_EQ(unowned.Size(), version == 0 ? 1u : 0u) << version;
+    if (version == 0) {
+      EXPECT_STREQ(static_cast<KvJoint*>(unowned[0])->GetName().GetAsCString(), "B");
+      delete unowned[0];
+      const std::string path = TempPath("dropped.kvr");
+      WriteFile(path, bytes);
+      KvString error;
+      EXPECT_EQ(KvLoadScene(path.c_str(), &error), nullptr);
+      EXPECT_STREQ(error.View(), "a KvJoint in the file is owned by nothing in the scene");
+      std::remove(path.c_str());
+    }
   }
 }
 

@@ -1,10 +1,13 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "Dump.h"
+#include "kv/Archive.h"
 #include "DumpTestSupport.h"
 #include "SceneTestSupport.h"
 
@@ -178,6 +181,75 @@ TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const ProgramRun missing = Kvr("dump '" + TempPath("missing.kvr") + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot be opened: No such file or directory"), std::string::npos) << missing.err;
+}
+
+// A second of processor time for each refusal; the sanitizers' build of kvr runs
+// about eight times slower. (The same files took minutes, or crashed, when table
+// loading was quadratic and sizes wrapped.)
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kRefusalSeconds = 8.0;
+#else
+constexpr double kRefusalSeconds = 1.0;
+#endif
+
+double ChildProcessorSeconds() {
+  struct rusage usage {};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Names whose every two bytes add the same to the 5381/33 hash ("Ez", "FY", "G8",
+// ... "L\x93", the last four as signed bytes): every name `Crowded(i)` has one and
+// the same hash, so all of them share a bucket in any table.
+std::string Crowded(uint32_t i) {
+  static const char* const kPairs[8] = {"Ez", "FY", "G8", "H\x17", "I\xF6", "J\xD5", "K\xB4", "L\x93"};
+  std::string name;
+  for (int digit = 0; digit < 6; ++digit, i /= 8) name += kPairs[i % 8];
+  return name;
+}
+
+// Each hostile file is a few lines of bytes; kvr must refuse each with status 1,
+// at once: no wrapped allocation, no quadratic table.
+TEST_F(KvrDumpTest, HostileTablesAreRefusedAtOnce) {
+  ASSERT_EQ(KvHashString(Crowded(0).c_str(), 12), KvHashString(Crowded(262143).c_str(), 12));
+  // 1. 178,956,971 names (at 24 bytes each in memory, 2^32 + 8 bytes), and enough
+  //    zeros (empty names) to back the count: a sparse file of almost no disk.
+  const std::string sparse = TempPath("names-beyond-memory.kvr");
+  WriteFile(sparse, ByteWriter().Header().U16(0).U32(178956971).Get());
+  std::filesystem::resize_file(sparse, 64 + uint64_t{178956971} * 4);
+  // 2. 80,000 distinct names that share one name-table bucket.
+  ByteWriter names;
+  names.Header().U16(0).U32(80000);
+  for (uint32_t i = 0; i < 80000; ++i) names.Str(Crowded(i));
+  names.U32(0);
+  // 3. 100,000 class-table entries in the bucket "KvName" is looked up in, the
+  //    first name again last.
+  ByteWriter classes;
+  classes.Header().U16(1).U32(1).U32(KvClassVersionTable::BucketOf("KvName", 6)).U32(100001);
+  for (uint32_t i = 0; i <= 100000; ++i) classes.Str(Crowded(i % 100000)).U16(1);
+  classes.U32(0).U32(0);
+  struct Case {
+    std::string path;
+    const char* message;
+  };
+  const Case cases[] = {
+      {sparse, "a count of 178956971 elements of"},
+      {TempPath("crowded-names.kvr"), "truncated at byte"},
+      {TempPath("crowded-classes.kvr"), "names class \"EzEzEzEzEzEz\" twice"},
+  };
+  WriteFile(cases[1].path, names.Get());
+  WriteFile(cases[2].path, classes.Get());
+  for (const Case& c : cases) {
+    // The processor time kvr took, which other work on the machine does not stretch.
+    const double before = ChildProcessorSeconds();
+    const ProgramRun run = Kvr("dump '" + c.path + "'");
+    const double seconds = ChildProcessorSeconds() - before;
+    EXPECT_EQ(run.status, 1) << c.path;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_LT(seconds, kRefusalSeconds) << c.path;
+    std::remove(c.path.c_str());
+  }
 }
 
 TEST_F(KvrDumpTest, PatchedArchivesAreReportedOrRejectedWithoutHarm) {

@@ -50,13 +50,14 @@ class KvrExport : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs kvr with MAYA_APP_DIR in the test's folder unless `environment` says otherwise.
-  ProcessRun Kvr(const std::string& arguments, const std::string& environment = "") {
+  // Runs kvr with MAYA_APP_DIR in the test's folder unless `environment` says
+  // otherwise, after the shell commands of `shell`.
+  ProcessRun Kvr(const std::string& arguments, const std::string& environment = "", const std::string& shell = "") {
     const fs::path out = dir_ / "stdout.txt";
     const fs::path err = dir_ / "stderr.txt";
     const std::string env = environment.empty() ? "MAYA_APP_DIR='" + (dir_ / "maya").string() + "' " : environment;
-    const std::string command =
-        "env " + env + " '" + KVR_BINARY + "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const std::string command = shell + "env " + env + " '" + KVR_BINARY + "' " + arguments + " >'" + out.string() +
+                                "' 2>'" + err.string() + "'";
     const int raw = std::system(command.c_str());
     return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
   }
@@ -88,6 +89,8 @@ TEST_F(KvrExport, BundledExampleExportsEverythingItHolds) {
   EXPECT_TRUE(Contains(run.out, "Export log: " + (dir_ / "maya" / "KvMayaExporter_Log.txt").string())) << run.out;
 
   const std::string log = Slurp(dir_ / "maya" / "KvMayaExporter_Log.txt");
+  EXPECT_EQ(log.substr(0, log.find('\n') + 1), "Exporting Maya file: " + out.string() + "\r\n")
+      << "the log names the archive written, not a temporary file";
   for (const char* line : {"Importing [Phong] material metalMat...\r\n", "Importing texture kiri_skin.tga...\r\n",
                            "Importing blend shape bulge with 12 vertices and 20 polygons...\r\n",
                            "Found armGuard linked to bone arm_L.\r\n", "Importing spotlight rimLight...\r\n",
@@ -235,6 +238,14 @@ TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
   // A missing scene.
   run = Kvr("export '" + (dir_ / "missing.ma").string() + "' -o '" + out.string() + "'");
   EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(Slurp(out), "previous archive");
+
+  // A save that cannot write the whole archive: a file size limit of 3,584 bytes
+  // (7 blocks) lets the log (about 2,200) through and stops the archive (about
+  // 4,800), as a full disk would. The translator still reports success.
+  run = Kvr("export '" + Example() + "' -o '" + out.string() + "'", "", "ulimit -f 7; ");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "could not write " + out.string() + ": the archive was not saved")) << run.err;
   EXPECT_EQ(Slurp(out), "previous archive");
   EXPECT_TRUE(Leftovers().empty());
 }

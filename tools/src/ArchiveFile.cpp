@@ -33,7 +33,7 @@ LoadedArchive::LoadedArchive(const std::string& path)
     return;
   }
   archive_.Open();
-  if (archive_.IsValid()) root_ = archive_.LoadRoot(nullptr);
+  if (archive_.IsValid()) root_ = archive_.LoadRoot(nullptr, unowned_);
   if (root_ == nullptr) {
     if (archive_.IsValid() || archive_.GetUnknownClassCount() > 0) {
       failure_ = Failure::kUnknownClass;
@@ -67,8 +67,7 @@ LoadedArchive::LoadedArchive(const std::string& path)
     error_ = detail_ + " at byte " + std::to_string(offset_);
   }
   if (!Loaded()) {
-    delete root_;
-    root_ = nullptr;
+    Release();
     return;
   }
   const KvArray<KvObject*>& objects = archive_.GetTables()->objects;
@@ -77,8 +76,15 @@ LoadedArchive::LoadedArchive(const std::string& path)
   }
 }
 
-LoadedArchive::~LoadedArchive() {
+void LoadedArchive::Release() {
   delete root_;
+  root_ = nullptr;
+  for (KvObject* object : unowned_) delete object;
+  unowned_.Clear();
+}
+
+LoadedArchive::~LoadedArchive() {
+  Release();
   archive_.Close();
 }
 

@@ -40,7 +40,8 @@ class LoadedArchive {
   // The byte where the failure was found (0 when there is none to tell).
   uint32_t Offset() const { return offset_; }
 
-  // Null unless Loaded(). Owned by this object.
+  // Null unless Loaded(). Owned by this object, as are the objects reached only
+  // through non-owning references (destroyed after the root).
   KvObject* Root() const { return root_; }
   KvArchive& Archive() { return archive_; }
   // The object's index in the archive's object table, or -1 for an object the table
@@ -48,8 +49,11 @@ class LoadedArchive {
   int64_t IndexOf(const KvObject* object) const;
 
  private:
+  void Release();
+
   KvArchive archive_;
   KvObject* root_ = nullptr;
+  KvArray<KvObject*> unowned_;
   Failure failure_ = Failure::kNone;
   std::string error_;
   std::string detail_;

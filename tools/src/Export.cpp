@@ -20,8 +20,7 @@
 
 #include "Batch.h"
 #include "Dump.h"
-#include "kv/Runtime.h"
-#include "kv/Scene.h"
+#include "kv/ArchiveStore.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +30,9 @@ constexpr char kTranslatorName[] = "Kavrel Rendering Archive";
 constexpr char kModuleFileName[] = "KvMayaExporter.so";
 constexpr char kLogFileName[] = "KvMayaExporter_Log.txt";
 
-// The temporary archive being written, removed if the process is interrupted.
+// The temporary file the plug-in's save writes before it replaces the output
+// (its name is known before the file exists), removed if the process is
+// interrupted.
 char g_pendingTemp[4096] = {0};
 
 void RemovePendingAndExit(int signal) {
@@ -39,52 +40,34 @@ void RemovePendingAndExit(int signal) {
   _exit(128 + signal);
 }
 
-// Creates the temporary file beside `output` under a name the interrupt handler
-// already holds: mkstemp fills in the name inside the handler's own buffer, so
-// there is no moment at which the file exists and the handler does not know it.
-// Removes the file when it goes out of scope, unless it was kept.
+// Names the temporary file for the interrupt handler while an export runs.
 class PendingTemp {
  public:
   explicit PendingTemp(const std::string& output) {
-    std::snprintf(g_pendingTemp, sizeof g_pendingTemp, "%s.tmp-XXXXXX", output.c_str());
-    const int fd = mkstemp(g_pendingTemp);
-    if (fd < 0) {
-      error_ = errno;
+    if (KvArchiveStoreFile::TemporaryPathFor(output.c_str(), g_pendingTemp, sizeof g_pendingTemp) == nullptr) {
       g_pendingTemp[0] = '\0';
-      return;
     }
-    // mkstemp makes the file private; the archive gets the permissions the output
-    // already has, or those a new file would get.
-    struct stat existing {};
-    mode_t mode = 0;
-    if (stat(output.c_str(), &existing) == 0) {
-      mode = existing.st_mode & 07777;
-    } else {
-      const mode_t mask = umask(0);
-      umask(mask);
-      mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-    close(fd);
-    path_ = g_pendingTemp;
   }
-  ~PendingTemp() {
-    if (g_pendingTemp[0] != '\0') unlink(g_pendingTemp);
-    g_pendingTemp[0] = '\0';
-  }
+  ~PendingTemp() { g_pendingTemp[0] = '\0'; }
   PendingTemp(const PendingTemp&) = delete;
   PendingTemp& operator=(const PendingTemp&) = delete;
-
-  bool Created() const { return !path_.empty(); }
-  int Error() const { return error_; }
-  const std::string& Path() const { return path_; }
-  // The file became the archive: nothing to remove any more.
-  void Keep() { g_pendingTemp[0] = '\0'; }
-
- private:
-  std::string path_;
-  int error_ = 0;
 };
+
+// Which file a path names: the save replaces an output file with a new one (a
+// device or a pipe it writes in place).
+struct FileIdentity {
+  bool exists = false;
+  bool regular = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return {};
+  return FileIdentity{true, S_ISREG(info.st_mode), info.st_dev, info.st_ino};
+}
 
 // Like Maya: the log lives in MAYA_APP_DIR, which defaults to $HOME/maya.
 std::string PrepareLogDirectory(std::string& error) {
@@ -108,28 +91,34 @@ std::string PrepareLogDirectory(std::string& error) {
   return std::string(appDir) + "/" + kLogFileName;
 }
 
-// Counts of a written archive, read back with kvr's own scene model.
+// The scene's counts, as the export log's statistics give them.
 struct ArchiveCounts {
   uint32_t skeletons = 0, meshes = 0, materials = 0, textures = 0, lights = 0, cameras = 0;
 };
 
-bool ReadBack(const std::string& path, ArchiveCounts& counts, std::string& error) {
-  // The module's scene model has shut down with its translator, so this copy starts
-  // its own (and the image library with it) only now.
-  KvRuntimeStartupDefault();
-  RegisterSceneClasses();
-  KvString loadError;
-  KvScene* scene = KvLoadScene(path.c_str(), &loadError);
-  if (scene != nullptr) {
-    counts = {scene->GetNumSkeletons(), scene->GetNumMeshes(), scene->GetNumMaterials(),
-              scene->GetNumTextures(), scene->GetNumLights(),   scene->GetNumCameras()};
-    delete scene;
-  } else {
-    error = loadError.View();
+ArchiveCounts CountsFromLog(const std::string& logPath) {
+  ArchiveCounts counts;
+  std::ifstream in(logPath, std::ios::binary);
+  std::string line;
+  bool inStats = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "Scene stats:") {
+      inStats = true;
+      continue;
+    }
+    unsigned int value = 0;
+    char what[32] = {0};
+    if (!inStats || std::sscanf(line.c_str(), "%u %31s", &value, what) != 2) continue;
+    const std::string kind = what;
+    if (kind == "textures") counts.textures = value;
+    if (kind == "materials") counts.materials = value;
+    if (kind == "skeletons") counts.skeletons = value;
+    if (kind == "meshes") counts.meshes = value;
+    if (kind == "lights") counts.lights = value;
+    if (kind == "cameras") counts.cameras = value;
   }
-  ShutDownSceneClasses();
-  KvRuntimeShutdown();
-  return scene != nullptr;
+  return counts;
 }
 
 std::string Count(uint32_t count, const char* one, const char* many) {
@@ -168,7 +157,10 @@ class Exporter {
   Exporter(const ExportOptions& options, std::ostream& out, std::ostream& err)
       : options_(options), out_(out), err_(err) {}
 
-  bool ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath);
+  // `logPath` is the export log a user is pointed to; the plug-in writes this
+  // scene's log at `writtenLog` (the same file unless a batch process keeps its own).
+  bool ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath,
+                 const std::string& writtenLog = {});
 
  private:
   bool Fail(const std::string& what) {
@@ -191,7 +183,8 @@ class Exporter {
   std::ostream& err_;
 };
 
-bool Exporter::ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath) {
+bool Exporter::ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath,
+                         const std::string& writtenLog) {
   // 1. The scene, into the host, as File > Open does.
   kvhost::MayaAsciiOptions readOptions;
   readOptions.skipReferences = options_.skipReferences;
@@ -222,12 +215,14 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     return Fail("export of " + scenePath + " failed: a referenced file could not be loaded (--strict)");
   }
 
-  // 2. A temporary file beside the output: the output itself changes only when a
-  // complete archive stands ready to replace it.
+  // 2. The plug-in's save replaces the output only with a complete archive, through
+  // a temporary file beside it; a folder that cannot take that file fails here.
   const fs::path output = fs::absolute(outputPath);
+  if (access(output.parent_path().c_str(), W_OK | X_OK) != 0) {
+    return Fail("could not write " + outputPath + ": " + std::strerror(errno));
+  }
+  const FileIdentity before = IdentityOf(output.string());
   PendingTemp pending(output.string());
-  if (!pending.Created()) return Fail("could not write " + outputPath + ": " + std::strerror(pending.Error()));
-  const std::string& tempPath = pending.Path();
 
   // 3. Meshes as the export will see them: triangulated, as Mesh > Triangulate
   // would do, unless kept as polygons; those without geometry are named once.
@@ -252,7 +247,7 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     if (translator == nullptr) return Fail("the plug-in did not register the \"" + std::string(kTranslatorName) + "\" translator");
     if (showProgress) std::cerr << "Exporting " << scenePath << "...\n";
     WorkingDirectory sceneDir(fs::absolute(scenePath).parent_path());
-    status = kvhost::runWriter(*translator, tempPath,
+    status = kvhost::runWriter(*translator, output.string(),
                                options_.selection ? MPxFileTranslator::kExportActiveAccessMode
                                                   : MPxFileTranslator::kExportAccessMode);
   }
@@ -262,18 +257,13 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     return Fail("export of " + scenePath + " failed; see " + logPath);
   }
 
-  // 5. The translator reports success even when the save could not write: check the
-  // file is a complete archive before it replaces the output.
-  ArchiveCounts counts;
-  std::string readError;
-  std::error_code ec;
-  if (fs::file_size(tempPath, ec) == 0 || ec) return Fail("could not write " + outputPath + ": the archive was not saved");
-  if (!ReadBack(tempPath, counts, readError)) return Fail("could not write " + outputPath + ": " + readError);
-  if (std::rename(tempPath.c_str(), output.c_str()) != 0) {
-    return Fail("could not write " + outputPath + ": " + std::strerror(errno));
+  // 5. The translator reports success even when the save could not write; the save
+  // replaces the output only with a whole archive, so a new file there is one.
+  const FileIdentity after = IdentityOf(output.string());
+  if (!after.exists || (after == before && before.regular)) {
+    return Fail("could not write " + outputPath + ": the archive was not saved; see " + logPath);
   }
-  pending.Keep();
-  std::string summary = "Wrote " + outputPath + ": " + Describe(counts);
+  std::string summary = "Wrote " + outputPath + ": " + Describe(CountsFromLog(writtenLog.empty() ? logPath : writtenLog));
   if (meshes.polygonsTriangulated > 0 || !meshes.problems.empty()) {
     std::string extra;
     if (meshes.polygonsTriangulated > 0)
@@ -351,7 +341,7 @@ int ExportInProcesses(const ExportOptions& options, unsigned jobs, const std::st
     }
     Exporter exporter(own, std::cout, std::cerr);
     const std::string& scene = options.scenes[index];
-    const bool exported = exporter.ExportOne(scene, OutputFor(options, scene), logPath);
+    const bool exported = exporter.ExportOne(scene, OutputFor(options, scene), logPath, workDir + "/" + kLogFileName);
     module->unload();
     return exported ? kExitOk : kExitBadArchive;
   };
@@ -447,6 +437,9 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
   std::signal(SIGINT, RemovePendingAndExit);
   std::signal(SIGTERM, RemovePendingAndExit);
   std::signal(SIGHUP, RemovePendingAndExit);
+  // A file grown past the size limit fails its write (which the save notices and
+  // undoes) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   const unsigned jobs = options.jobs != 0 ? options.jobs : DefaultJobCount();
   if (options.scenes.size() > 1 && jobs > 1) return ExportInProcesses(options, jobs, modulePath, logPath, out, err);

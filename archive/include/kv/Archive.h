@@ -23,10 +23,16 @@
 // carry class names as strings.
 //
 // Loading treats the bytes as hostile: every length, count and index is checked
-// against the bytes left and the tables; the first failure makes the archive not
-// valid (IsValid false, with GetError/GetErrorOffset saying what and where), after
-// which every read does nothing. Loaded objects are tracked until someone owns them:
-// see SerializeOwnedObject and FinishLoading.
+// against the bytes left and the tables, and every count against the memory its
+// elements take; the first failure makes the archive not valid (IsValid false,
+// with GetError/GetErrorOffset saying what and where), after which every read does
+// nothing. Keys crafted to share hash buckets cost a load no more than ordinary
+// ones (see KvStringMap).
+//
+// Objects a load creates belong to the caller: the archive never destroys them
+// (Close included), except that LoadRoot destroys everything it loaded when the
+// load fails. Owning references (SerializeOwnedObject) say which object destroys
+// which; see FinishLoading for the objects nothing owns.
 #pragma once
 
 #include <cstddef>
@@ -92,8 +98,7 @@ class KvArchive {
   // Saving: writes the header. Loading: reads the header and the table block.
   // Test IsValid afterwards.
   bool Open();
-  // Loading: destroys every loaded object that nothing owns. Then releases the
-  // tables, the licensee texts and the store.
+  // Releases the tables, the licensee texts and the store. Destroys no object.
   void Close();
 
   bool IsValid() const { return valid_; }
@@ -133,8 +138,12 @@ class KvArchive {
 
   // The count of an array or list: the legacy u16 prefix of old archives, then the
   // u32 count. When loading, a count that cannot fit in the bytes left (at
-  // `minElementBytes` per element) makes the archive not valid; returns IsValid.
-  bool SerializeCount(uint32_t& count, uint32_t minElementBytes = 1);
+  // `minElementBytes` per element), or whose elements of `elementSize` bytes in
+  // memory the allocator cannot hold in one block, makes the archive not valid;
+  // returns IsValid.
+  bool SerializeCount(uint32_t& count, uint32_t minElementBytes = 1, uint64_t elementSize = 1);
+  // Loading: the same two checks for a count read some other way; returns IsValid.
+  bool CheckCount(uint32_t count, uint32_t minElementBytes, uint64_t elementSize);
 
   // Arrays of values the archive knows (numbers, bools, strings, names).
   template <typename T>
@@ -147,7 +156,7 @@ class KvArchive {
   template <typename T, typename ElementFn>
   void SerializeArray(KvArray<T>& array, ElementFn&& element, uint32_t minElementBytes = 1) {
     uint32_t count = array.Size();
-    if (!SerializeCount(count, minElementBytes)) return;
+    if (!SerializeCount(count, minElementBytes, sizeof(T))) return;
     if (IsLoading()) {
       KvArray<T> loaded;
       loaded.Resize(count);
@@ -193,13 +202,19 @@ class KvArchive {
   // The untyped form: `expected` null accepts any class.
   void SerializeObjectReference(KvObject*& object, const KvClass* expected, bool owning);
 
-  // Loading: after the root is read, fails the archive when a loaded object is
-  // owned by nothing (such an object would be destroyed by Close while something
-  // still points at it). Returns IsValid.
-  bool FinishLoading();
-  // Loads the root object (owned by the caller); null when the archive is not
-  // valid afterwards (the partial graph is destroyed). Runs FinishLoading.
-  KvObject* LoadRoot(const KvClass* expected);
+  // Loading: an owner that lets go of an object it claimed (a skeleton whose sort
+  // drops a joint) hands it back: the object is owned by nothing again.
+  void Disown(KvObject* object);
+  // Loading: appends to `unowned`, in object-table order, every loaded object that
+  // no owning reference claimed. Such objects are legal (reached only through
+  // non-owning references, like a texture only a material names) and belong to
+  // the caller, who destroys them after what refers to them. Returns IsValid.
+  bool FinishLoading(KvArray<KvObject*>& unowned);
+  // Loads the root object and runs FinishLoading. On success the caller owns the
+  // root (and through it what it owns) and the objects in `unowned`. When the
+  // archive is not valid afterwards, returns null with `unowned` unchanged, having
+  // destroyed every object the load created.
+  KvObject* LoadRoot(const KvClass* expected, KvArray<KvObject*>& unowned);
 
   // Records (saving) or looks up the class version of `className`; see the file
   // layout. Archives below 1700 read it in-line.
@@ -233,8 +248,7 @@ class KvArchive {
   // Bytes read or written so far; bytes left to read.
   uint32_t Position() const { return position_; }
   uint32_t BytesLeft() const { return totalSize_ > position_ ? totalSize_ - position_ : 0; }
-  // Loaded objects with no owner were found by FinishLoading or dropped by a type
-  // check; classes the runtime does not know leave the rest of the stream unread.
+  // Objects of classes the runtime does not know: the rest of the stream is unread.
   uint32_t GetUnknownClassCount() const { return unknownClassCount_; }
 
  private:
@@ -272,6 +286,7 @@ class KvArchive {
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
   void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning);
   uint32_t FindNameIndex(const char* text, uint32_t length) const;
+  void DestroyLoadedObjects();
   bool Refill();
   void IndexPointer(const KvObject* object, uint32_t index);
   uint32_t FindPointer(const KvObject* object) const;
@@ -334,7 +349,9 @@ struct KvSaveResult {
 // Saves `root` to `path` in two passes: a counting archive over a null store
 // collects class versions, names and objects; the file archive then writes the
 // header, the table block and the object stream (little-endian, version 1710).
-// Returns false when `root` is null or the file cannot be opened.
+// The file store makes the save atomic: `path` changes only when the whole
+// archive was written (result->written). Returns false when `root` is null or the
+// file cannot be opened.
 bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), float interval,
                   KvSaveResult* result = nullptr);
 

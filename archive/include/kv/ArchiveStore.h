@@ -45,6 +45,8 @@ class KvFileHandle {
   ~KvFileHandle() { Close(); }
 
   bool Open(const char* path, uint32_t flags);
+  // Takes over a stream opened elsewhere (for writing; its size is not measured).
+  void Adopt(std::FILE* stream);
   uint32_t Read(void* buffer, uint32_t count);
   uint32_t Write(const void* buffer, uint32_t count);
   uint32_t Tell();
@@ -63,15 +65,29 @@ class KvFileHandle {
   bool writeError_ = false;
 };
 
+// A file. Writing is atomic: the bytes go to a temporary file beside the target,
+// which replaces the target (keeping the target's permissions, or those of a new
+// file) only when Commit finds every byte written and the file closed cleanly.
+// Closing without Commit, or any failure, removes the temporary file and leaves
+// an existing target as it was. A target that is a link stays one: the file it
+// names is replaced. A target that cannot be replaced (a device, a pipe) is
+// written directly.
 class KvArchiveStoreFile : public KvArchiveStore {
  public:
   explicit KvArchiveStoreFile(const char* path) : fileName_(path) {}
+  ~KvArchiveStoreFile() override { Close(); }
   static KvArchiveStoreFile* Create(const char* path);
 
   bool IsValid() override { return file_.IsOpen(); }
   bool OpenForReading() override;
+  // Creates the temporary file; false when it cannot be created.
   bool OpenForWriting() override;
+  // Closes the file; a temporary file that was not committed is removed.
   bool Close() override;
+  // Writing: closes the temporary file and renames it over the target. False (and
+  // the temporary file removed, the target untouched) when a write, the close or
+  // the rename failed.
+  bool Commit();
   bool Read(void* buffer, uint32_t count) override;
   bool Write(const void* buffer, uint32_t count) override;
   uint32_t Tell() override { return file_.Tell(); }
@@ -84,8 +100,16 @@ class KvArchiveStoreFile : public KvArchiveStore {
   // True once a write, flush or close of the file failed.
   bool HasWriteError() const { return file_.HasWriteError(); }
 
+  // The temporary file a save of `target` by this process writes first: the
+  // target's name followed by ".tmp-" and the process id. Fills `buffer` (of
+  // `size` bytes) and returns it; a process that is interrupted can remove the
+  // file by this name from a signal handler. Null when the name does not fit.
+  static char* TemporaryPathFor(const char* target, char* buffer, uint32_t size);
+
  private:
   KvString fileName_;
+  KvString targetName_;     // while writing: the file that Commit replaces
+  KvString temporaryName_;  // while writing: the file that Commit renames
   KvFileHandle file_;
 };
 

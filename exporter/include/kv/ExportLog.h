@@ -9,6 +9,20 @@
 
 #include "kv/String.h"
 
+// Lets the compiler check LogPrintf's arguments against its format: GCC and clang
+// through an attribute, MSVC's code analysis through an annotation.
+#if defined(__GNUC__) || defined(__clang__)
+#define KV_PRINTF_FORMAT_STRING
+#define KV_PRINTF_LIKE(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#elif defined(_MSC_VER)
+#include <sal.h>
+#define KV_PRINTF_FORMAT_STRING _Printf_format_string_
+#define KV_PRINTF_LIKE(formatIndex, firstArgument)
+#else
+#define KV_PRINTF_FORMAT_STRING
+#define KV_PRINTF_LIKE(formatIndex, firstArgument)
+#endif
+
 // The path the next export writes its log to.
 KvString ExportLogPath();
 // Opens (and truncates) the log; a file that cannot be opened is not reported and
@@ -20,4 +34,4 @@ bool IsExportLogOpen();
 
 // Formats one message (at most 1023 characters; longer text is cut there) and
 // writes it followed by CR LF.
-void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogPrintf(KV_PRINTF_FORMAT_STRING const char* format, ...) KV_PRINTF_LIKE(1, 2);

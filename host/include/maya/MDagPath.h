@@ -26,8 +26,9 @@ public:
   MFn::Type apiType(MStatus* status = nullptr) const;
   bool isValid(MStatus* status = nullptr) const;
   MObject node(MStatus* status = nullptr) const;
-  // The path of the transform above a shape; a transform's own path.
-  MDagPath transform(MStatus* status = nullptr) const;
+  // The transform above a shape; a transform itself. (For a path, copy the path
+  // and pop() it.)
+  MObject transform(MStatus* status = nullptr) const;
   unsigned int length(MStatus* status = nullptr) const;
   unsigned int childCount(MStatus* status = nullptr) const;
   MObject child(unsigned int index, MStatus* status = nullptr) const;
@@ -35,7 +36,7 @@ public:
   MStatus pop(unsigned int count = 1);
   MStatus set(const MDagPath& source) { *this = source; return MS::kSuccess; }
   MStatus extendToShape();
-  unsigned int numberOfShapesDirectlyBelow(unsigned int& count) const;
+  MStatus numberOfShapesDirectlyBelow(unsigned int& count) const;
   unsigned int instanceNumber(MStatus* status = nullptr) const;
   bool isInstanced(MStatus* status = nullptr) const;
   MMatrix inclusiveMatrix(MStatus* status = nullptr) const;
@@ -44,7 +45,6 @@ public:
   MString fullPathName(MStatus* status = nullptr) const;
   MString partialPathName(MStatus* status = nullptr) const;
   bool operator==(const MDagPath& other) const;
-  bool operator!=(const MDagPath& other) const { return !(*this == other); }
 
   // Nodes from the topmost node under the world down to the path's node; empty
   // for the world itself (which the `world` flag marks).

@@ -19,7 +19,8 @@ public:
   float weight(unsigned int index, MStatus* status = nullptr) const;
   MStatus setWeight(unsigned int index, float weight);
   // Target shapes connected to the base object's target group `weightIndex`,
-  // in target item order; empty for targets kept only as stored deltas.
-  // Fails when `baseObject` is not deformed by this node.
-  MStatus getTargets(const MObject& baseObject, int weightIndex, MObjectArray& targetObjects) const;
+  // in target item order. Fails when `baseObject` is not deformed by this node,
+  // and when no target shape is connected (a target deleted from the scene,
+  // kept only as stored deltas).
+  MStatus getTargets(MObject baseObject, int weightIndex, MObjectArray& targetObjects) const;
 };

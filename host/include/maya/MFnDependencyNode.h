@@ -14,7 +14,8 @@ public:
   MFn::Type type() const override { return MFn::kDependencyNode; }
 
   // Creates a node of the given type (see kvhost::Scene::createNode).
-  MObject create(const MString& type, const MString& name = MString(), MStatus* status = nullptr);
+  MObject create(const MString& type, MStatus* status = nullptr);
+  MObject create(const MString& type, const MString& name, MStatus* status = nullptr);
   MString name(MStatus* status = nullptr) const;
   MString setName(const MString& name, bool createNamespace = false, MStatus* status = nullptr);
   MString typeName(MStatus* status = nullptr) const;

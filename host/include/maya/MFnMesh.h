@@ -13,6 +13,8 @@
 #include <maya/MPointArray.h>
 #include <maya/MStringArray.h>
 
+#define kMFnMeshInstanceUnspecified -1
+
 class OPENMAYA_EXPORT MFnMesh : public MFnDagNode {
 public:
   MFnMesh() = default;
@@ -38,8 +40,9 @@ public:
 
   // UV set names in the mesh's uvSet index order.
   MStatus getUVSetNames(MStringArray& setNames) const;
-  MString currentUVSetName(MStatus* status = nullptr) const;
-  MStatus getCurrentUVSetName(MString& name) const;
+  // The current UV set (one set for every instance here).
+  MString currentUVSetName(MStatus* status = nullptr, int instance = kMFnMeshInstanceUnspecified) const;
+  MStatus getCurrentUVSetName(MString& name, int instance = kMFnMeshInstanceUnspecified) const;
   int numUVSets(MStatus* status = nullptr) const;
   // UVs of the current set, or of the named set.
   int numUVs(MStatus* status = nullptr) const;

@@ -9,7 +9,7 @@
 class OPENMAYA_EXPORT MFnPlugin : public MFnBase {
 public:
   MFnPlugin() = default;
-  MFnPlugin(const MObject& object, const char* vendor = "Unknown", const char* version = "Unknown",
+  MFnPlugin(MObject& object, const char* vendor = "Unknown", const char* version = "Unknown",
             const char* requiredApiVersion = "Any", MStatus* status = nullptr);
   MFn::Type type() const override { return MFn::kPlugin; }
 

@@ -3,7 +3,6 @@
 
 #include <maya/MDagPathArray.h>
 #include <maya/MDoubleArray.h>
-#include <maya/MFloatArray.h>
 #include <maya/MFnGeometryFilter.h>
 #include <maya/MIntArray.h>
 
@@ -19,8 +18,6 @@ public:
   unsigned int indexForInfluenceObject(const MDagPath& influence, MStatus* status = nullptr) const;
   // For each vertex of `components` (all vertices for a null object), one
   // weight per influence in influenceObjects order; an absent weight is 0.
-  MStatus getWeights(const MDagPath& shape, const MObject& components, MFloatArray& weights,
-                     unsigned int& influenceCount) const;
   MStatus getWeights(const MDagPath& shape, const MObject& components, MDoubleArray& weights,
                      unsigned int& influenceCount) const;
   // Weights of one influence (by its position in influenceObjects).

@@ -18,8 +18,8 @@ public:
   MStatus reset();
   MStatus next();
   bool isDone(MStatus* status = nullptr) const;
-  MObject item(MStatus* status = nullptr) const;
-  MObject currentItem(MStatus* status = nullptr) const { return item(status); }
+  MObject item(MStatus* status = nullptr);
+  MObject currentItem(MStatus* status = nullptr) { return item(status); }
   MStatus getPath(MDagPath& path) const;
   MString fullPathName(MStatus* status = nullptr) const;
   MString partialPathName(MStatus* status = nullptr) const;

@@ -13,7 +13,7 @@ struct MeshGeom;
 class OPENMAYA_EXPORT MItGeometry {
 public:
   MItGeometry(const MDagPath& dagPath, MStatus* status = nullptr);
-  MItGeometry(const MObject& dagObject, MStatus* status = nullptr);
+  MItGeometry(MObject& dagObject, MStatus* status = nullptr);
   ~MItGeometry();
 
   bool isDone(MStatus* status = nullptr) const;
@@ -23,7 +23,7 @@ public:
   int count(MStatus* status = nullptr) const;
   MPoint position(MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
   // The current vertex as a single-vertex component.
-  MObject component(MStatus* status = nullptr);
+  MObject component(MStatus* status = nullptr) const;
 
 private:
   std::shared_ptr<const kvhost::MeshGeom> fGeom;

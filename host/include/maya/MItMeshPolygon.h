@@ -15,27 +15,29 @@ struct MeshGeom;
 class OPENMAYA_EXPORT MItMeshPolygon {
 public:
   MItMeshPolygon(const MObject& polyObject, MStatus* status = nullptr);
-  MItMeshPolygon(const MDagPath& polyObject, const MObject& component = MObject::kNullObj, MStatus* status = nullptr);
+  MItMeshPolygon(const MDagPath& polyObject, MObject& component = MObject::kNullObj, MStatus* status = nullptr);
   ~MItMeshPolygon();
 
-  bool isDone(MStatus* status = nullptr) const;
+  // As in Maya, the queries of the current polygon are not const.
+  bool isDone(MStatus* status = nullptr);
   MStatus next();
   MStatus reset();
-  unsigned int index(MStatus* status = nullptr) const;
-  int count(MStatus* status = nullptr) const;
+  unsigned int index(MStatus* status = nullptr);
+  unsigned int count(MStatus* status = nullptr);
   // Moves to a polygon; prevIndex receives the previous one.
   MStatus setIndex(int index, int& prevIndex);
-  unsigned int polygonVertexCount(MStatus* status = nullptr) const;
-  int vertexIndex(int vertex, MStatus* status = nullptr) const;
-  MStatus getVertices(MIntArray& vertices) const;
-  MPoint point(int vertex, MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
+  unsigned int polygonVertexCount(MStatus* status = nullptr);
+  int vertexIndex(int vertex, MStatus* status = nullptr);
+  MStatus getVertices(MIntArray& vertices);
+  MPoint point(int vertex, MSpace::Space space = MSpace::kObject, MStatus* status = nullptr);
   bool hasUVs(MStatus* status = nullptr) const;
   bool hasUVs(const MString& uvSet, MStatus* status = nullptr) const;
   // Fails when the polygon has no UV at that corner in the set.
-  MStatus getUVIndex(int vertex, int& index, const MString* uvSet = nullptr) const;
-  MStatus getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet = nullptr) const;
+  MStatus getUVIndex(int vertex, int& index, const MString* uvSet = nullptr);
+  MStatus getUVIndex(int vertex, int& index, float& u, float& v, const MString* uvSet = nullptr);
 
 private:
+  bool finished() const;
   int setIndexOf(const MString* uvSet) const;
   std::shared_ptr<const kvhost::MeshGeom> fGeom;
   MDagPath fPath;

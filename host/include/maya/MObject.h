@@ -26,7 +26,8 @@ public:
   bool operator==(const MObject& other) const { return fObject == other.fObject; }
   bool operator!=(const MObject& other) const { return fObject != other.fObject; }
 
-  static const MObject kNullObj;
+  // Non-const, as in Maya: it is the default of MObject& parameters.
+  static MObject kNullObj;
 
   explicit MObject(std::shared_ptr<kvhost::Object> object) : fObject(std::move(object)) {}
   const std::shared_ptr<kvhost::Object>& object() const { return fObject; }

@@ -75,13 +75,21 @@ public:
   MStatus setValue(bool value);
   MStatus setValue(char value);
 
-  double asDouble(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  float asFloat(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  int asInt(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  short asShort(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  bool asBool(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  MString asString(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
-  MObject asMObject(const MDGContext& ctx = MDGContext::fsNormal, MStatus* status = nullptr) const;
+  // Values in the normal context, or in a given one (no default for the context).
+  double asDouble(MStatus* status = nullptr) const { return asDouble(MDGContext::fsNormal, status); }
+  double asDouble(const MDGContext& ctx, MStatus* status = nullptr) const;
+  float asFloat(MStatus* status = nullptr) const { return asFloat(MDGContext::fsNormal, status); }
+  float asFloat(const MDGContext& ctx, MStatus* status = nullptr) const;
+  int asInt(MStatus* status = nullptr) const { return asInt(MDGContext::fsNormal, status); }
+  int asInt(const MDGContext& ctx, MStatus* status = nullptr) const;
+  short asShort(MStatus* status = nullptr) const { return asShort(MDGContext::fsNormal, status); }
+  short asShort(const MDGContext& ctx, MStatus* status = nullptr) const;
+  bool asBool(MStatus* status = nullptr) const { return asBool(MDGContext::fsNormal, status); }
+  bool asBool(const MDGContext& ctx, MStatus* status = nullptr) const;
+  MString asString(MStatus* status = nullptr) const { return asString(MDGContext::fsNormal, status); }
+  MString asString(const MDGContext& ctx, MStatus* status = nullptr) const;
+  MObject asMObject(MStatus* status = nullptr) const { return asMObject(MDGContext::fsNormal, status); }
+  MObject asMObject(const MDGContext& ctx, MStatus* status = nullptr) const;
 
   bool operator==(const MPlug& other) const;
   bool operator!=(const MPlug& other) const { return !(*this == other); }

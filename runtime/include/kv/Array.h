@@ -3,7 +3,8 @@
 // Elements 0..size-1 are constructed, the rest of the storage is raw. Storage comes
 // from KvAllocate and is released with capacity * sizeof(T). Growth doubles from 1;
 // copies are sized exactly (capacity = the source's size). An array of pointers
-// never destroys its pointees: their owner does.
+// never destroys its pointees: their owner does. A size whose bytes the 32-bit
+// allocator cannot describe throws std::bad_alloc (see KvBlockBytes).
 #pragma once
 
 #include <cstdint>
@@ -45,7 +46,7 @@ class KvArray {
       ++size_;
       return;
     }
-    const uint32_t grown = capacity_ == 0 ? 1 : capacity_ * 2;
+    const uint64_t grown = capacity_ == 0 ? 1 : uint64_t{capacity_} * 2;
     T* storage = Allocate(grown);
     for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(data_[i]);
     new (storage + size_) T(value);  // `value` may live in the old storage
@@ -53,7 +54,7 @@ class KvArray {
     const uint32_t oldSize = size_;
     const uint32_t oldCapacity = capacity_;
     data_ = storage;
-    capacity_ = grown;
+    capacity_ = static_cast<uint32_t>(grown);
     size_ = oldSize + 1;
     Release(old, oldSize, oldCapacity);
   }
@@ -69,8 +70,9 @@ class KvArray {
   }
 
   // Removes element `index` keeping the order of the others; capacity unchanged.
+  // The later elements move down one place (moved, not copied).
   void RemoveAt(uint32_t index) {
-    for (uint32_t i = index + 1; i < size_; ++i) data_[i - 1] = data_[i];
+    for (uint32_t i = index + 1; i < size_; ++i) data_[i - 1] = std::move(data_[i]);
     --size_;
     data_[size_].~T();
   }
@@ -111,12 +113,10 @@ class KvArray {
   const T* end() const { return data_ + size_; }
 
  private:
-  static T* Allocate(uint32_t count) {
-    return static_cast<T*>(KvAllocate(static_cast<uint32_t>(count * sizeof(T))));
-  }
+  static T* Allocate(uint64_t count) { return static_cast<T*>(KvAllocate(KvBlockBytes(count, sizeof(T)))); }
   static void Release(T* storage, uint32_t size, uint32_t capacity) {
     for (uint32_t i = 0; i < size; ++i) storage[i].~T();
-    if (storage != nullptr) KvFree(storage, static_cast<uint32_t>(capacity * sizeof(T)));
+    if (storage != nullptr) KvFree(storage, KvBlockBytes(capacity, sizeof(T)));
   }
 
   T* data_ = nullptr;

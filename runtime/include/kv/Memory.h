@@ -29,6 +29,11 @@ void* KvAllocate(uint32_t size);
 // same pool size class). A null pointer is ignored.
 void KvFree(void* pointer, uint32_t size);
 
+// The byte size of `count` elements of `elementSize` bytes, computed in 64 bits
+// (also where size_t has 32). A block the allocator's 32-bit sizes cannot describe is a request no
+// allocator can serve: it throws std::bad_alloc, whatever the policy.
+uint32_t KvBlockBytes(uint64_t count, uint64_t elementSize);
+
 // Applies `config` (copied into the global configuration unless it is the global
 // one) and builds the pools when asked. Called by runtime start-up.
 void KvMemoryStartup(const KvMemoryConfig& config);

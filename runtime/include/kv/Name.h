@@ -1,10 +1,12 @@
 // KvName: interned, reference-counted names.
 //
 // Every distinct text exists once, as a KvRefString entry on the global name list;
-// a KvName is one pointer to that entry's list node. Copying, assigning and
-// comparing names never touch the text. The name table (4096 buckets) maps text to
-// node. Names constructed before runtime start-up stay unattached, and names that
-// outlive runtime shut-down are inert (their destructor does nothing).
+// a KvName is a pointer to that entry's list node. Copying, assigning and comparing
+// names never touch the text. The name table (4096 buckets) maps text to node.
+// Names constructed before runtime start-up stay unattached, and names that
+// outlive runtime shut-down are inert: each name remembers the start-up it was
+// attached in, so a survivor stays inert (reads as unattached, releases nothing)
+// even when the runtime has started again since.
 #pragma once
 
 #include <cstdint>
@@ -48,17 +50,21 @@ class KvName {
   // Same length and bytes as `text`, without cleaning; null text is never equal.
   bool operator==(const char* text) const;
 
-  Node* GetNode() const { return node_; }
+  // The entry's node; null when unattached (or attached before the last shut-down).
+  Node* GetNode() const { return IsLive() ? node_ : nullptr; }
   // Reference count of the entry (0 when unattached).
   uint32_t GetRefCount() const;
 
  private:
+  bool IsLive() const;
   void Release();
   void AttachNullIfUnattached() const;
 
   friend void KvNameShutdown();
 
   mutable Node* node_ = nullptr;
+  // The name system's generation (one per start-up) that node_ belongs to.
+  mutable uint32_t generation_ = 0;
 };
 
 using KvNameTable = KvStringMap<KvName::Node*, 4096>;

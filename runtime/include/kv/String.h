@@ -19,6 +19,13 @@ class KvString {
   // The copy's capacity is the source's length + 1 (nothing for an empty source).
   KvString(const KvString& other);
   KvString& operator=(const KvString& other);
+  // Moves take the buffer; the source owns nothing afterwards.
+  KvString(KvString&& other) noexcept { Swap(other); }
+  KvString& operator=(KvString&& other) noexcept {
+    KvString taken(static_cast<KvString&&>(other));
+    Swap(taken);
+    return *this;
+  }
   ~KvString();
 
   // Appends `count` bytes; reallocates to exactly the needed size when full.
@@ -40,7 +47,7 @@ class KvString {
   void Assign(const char* text, uint32_t count);
   // Releases the buffer; the string owns nothing afterwards.
   void Clear();
-  void Swap(KvString& other);
+  void Swap(KvString& other) noexcept;
 
   bool operator==(const KvString& other) const;
   // A null text is never equal.

@@ -61,11 +61,12 @@ class KvSkeleton : public KvObject {
   KvSkeleton() = default;
   KvSkeleton(const KvSkeleton&) = delete;
   KvSkeleton& operator=(const KvSkeleton&) = delete;
-  // Destroys every joint it holds, including joints a sort dropped.
+  // Destroys every joint in its list (each once).
   ~KvSkeleton() override;
 
-  // Appends `joint` (the skeleton takes ownership), then sorts. A joint this
-  // skeleton dropped may be added again; a joint of another skeleton may not.
+  // Appends `joint` (the skeleton takes ownership), then sorts. A joint the sort
+  // drops is the caller's again (see SortJoints); a joint of another skeleton may
+  // not be added.
   void AddJoint(KvJoint* joint);
   uint32_t GetNumJoints() const { return joints.Size(); }
   // The caller keeps `index` below GetNumJoints.
@@ -75,15 +76,16 @@ class KvSkeleton : public KvObject {
   void StoreBindPose();
 
   // Orders the joints parents-first, depth first; roots and siblings keep their
-  // relative order. Null entries, joints whose parent is not in this skeleton and
-  // every joint below them leave the joint list; the skeleton still owns such a
-  // dropped joint (it is destroyed with the skeleton) but never lists or saves it.
+  // relative order, and a joint listed twice is listed once. Null entries, joints
+  // whose parent is not in this skeleton and every joint below them leave the
+  // list, and with it the skeleton's ownership: whoever added them keeps them.
   void SortJoints();
-  uint32_t GetNumDroppedJoints() const { return dropped.Size(); }
 
   void Serialize(KvArchive& archive) override;
 
  private:
+  // SortJoints; appends the joints it drops to `dropped` when given.
+  void Sort(KvArray<KvJoint*>* dropped);
+
   KvArray<KvJoint*> joints;
-  KvArray<KvJoint*> dropped;
 };
