@@ -395,6 +395,13 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   // Conform turns every face of the shell back to the way most of them face.
   b.set("polyNormal1.nm", {2});
   EXPECT_EQ(read(shape).faces[0], (std::vector<int>{0, 1, 3, 2}));
+  // Reverse and cut: the face gets copies of the four vertices it shared.
+  b.set("polyNormal1.nm", {3});
+  Mesh cut = read(shape);
+  ASSERT_EQ(cut.points.size(), 12u);
+  EXPECT_EQ(cut.faces[0], (std::vector<int>{8, 10, 11, 9}));
+  EXPECT_EQ(cut.faces[1], (std::vector<int>{2, 3, 5, 4}));
+  EXPECT_NEAR(cut.points[9].x, cut.points[1].x, 1e-12);
 
   // Catmull-Clark: a cube's corner moves to 5/18 of the way on each axis.
   std::string soft = generate("polyCube", "soft");
