@@ -323,6 +323,8 @@ namespace kvhost {
 void Scene::setMayaVersion(int year) { fImpl->mayaVersion = year; }
 int Scene::mayaVersion() const { return fImpl->mayaVersion; }
 
+void Scene::setMaxMeshElements(double count) { fImpl->maxMeshElements = count; }
+
 void Scene::setTriangulateMeshes(bool on) {
   if (fImpl->triangulateMeshes == on) return;
   fImpl->triangulateMeshes = on;
