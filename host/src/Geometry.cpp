@@ -155,6 +155,15 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
   if (!edgesValid) topo->faceEdges.clear();
+  if (nv == 0) {
+    // Faces and edges name vertices the mesh does not store: none of them stand.
+    topo->faceStart.assign(1, 0);
+    topo->faceVerts.clear();
+    topo->faceEdges.clear();
+    topo->holeStarts.clear();
+    topo->edges.clear();
+    for (auto& set : topo->uvSets) set.uvIds.clear();
+  }
   geom->topo = topo;
   return geom;
 }

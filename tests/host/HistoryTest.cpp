@@ -547,6 +547,19 @@ TEST_F(HistoryTest, AbsurdOrBrokenHistoryIsRefusedClearly) {
   std::string clamped = generate("polyCube", "clamped", {{"sw", {-4}}});
   modify(clamped, "polyTriangulate", "polyTriangulate1", {{"ics", {2, "f[4:1000]", "f[70000]"}}});
   EXPECT_EQ(read(clamped).faces.size(), 8u);
+  // Faces stored without the vertices they name stand for nothing, so a modifier
+  // downstream reads no point the mesh lacks.
+  kvhost::Scene::get().reset();
+  b.transform("hollow");
+  std::string hollow = b.create("mesh", "hollowShape", "hollow");
+  b.set(hollow + ".io", {true});
+  b.set(hollow + ".ed[0:2]", {0, 1, 0, 1, 2, 0, 2, 0, 0});
+  b.set(hollow + ".fc[0]", {Arg::word("f"), 3, 0, 1, 2}, "polyFaces");
+  b.create("polySmoothFace", "smoothHollow");
+  b.connect(hollow + ".o", "smoothHollow.ip");
+  b.transform("smoothed");
+  b.connect("smoothHollow.out", b.create("mesh", "smoothedShape", "smoothed") + ".i");
+  EXPECT_EQ(MFnMesh(path("smoothedShape")).numPolygons(), 0);
   // A history loop (a node feeding itself) fails instead of recursing forever.
   kvhost::Scene::get().reset();
   std::string looped = generate("polyCube", "looped");
