@@ -239,9 +239,18 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_NEAR(sphere.uvs[400][0], 0.075, kPrinted);
   EXPECT_NEAR(sphere.points[381].y, 1, kPrinted);
 
+  Mesh pinched = read(generate("polySphere", "pinched", {{"cuv", {1}}}));
+  ASSERT_EQ(pinched.uvs.size(), 19u * 21u + 2u) << "cuv 1 pinches each pole into one UV";
+  EXPECT_EQ(pinched.faceUVs[360][2], 399);
+  EXPECT_EQ(pinched.faceUVs[380][2], 400);
+  EXPECT_FLOAT_EQ(pinched.uvs[400][0], 0.5f);
+  EXPECT_FLOAT_EQ(pinched.uvs[400][1], 1.0f);
+
   Mesh torus = read(generate("polyTorus", "ring"));
   ASSERT_EQ(torus.points.size(), 400u);
   ASSERT_EQ(torus.uvs.size(), 441u);
+  EXPECT_EQ(torus.faces[0], (std::vector<int>{1, 0, 20, 21}));
+  EXPECT_EQ(torus.faceUVs[0], (std::vector<int>{1, 0, 21, 22})) << "UVs do not wrap";
   EXPECT_NEAR(torus.uvs[440][1], -1.5646219e-07, 1e-13) << "v runs down from 1 in float32 steps";
   EXPECT_NEAR(torus.points[19].x, 0.5, kPrinted) << "ring 0 is the inner equator";
 
@@ -412,6 +421,8 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
   b.set("polySmoothFace1.c", {0.0});
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
+  b.set("polySmoothFace1.dv", {0});
+  EXPECT_EQ(read(soft).faces.size(), 6u) << "no divisions, no change";
 }
 
 TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
