@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "Dump.h"
@@ -127,6 +129,55 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(camera["projectionMatrixValid"], false);
     EXPECT_EQ(camera["parameter2"], 1e7);
   }
+}
+
+// kvr dump streams the JSON and renders the text from a summary; both must come out
+// as the whole document in memory would, for values with printing rules of their
+// own and for a graph whose joints are first met among a mesh's influences.
+TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
+  ExpectDumpsMatchDocument(SaveSampleScene(1));
+
+  KvScene awkward;
+  auto* light = new KvLight(KvName("tab\t back\\slash caf\xC3\xA9 \x7F latin\xE9"));
+  light->SetPosition(KvVec3{std::nanf(""), INFINITY, -0.0f});
+  light->SetDirection(KvVec3{1e-7f, 3.4e38f, -1e20f});
+  light->SetColor(KvColor(0.1f, 1e7f, 123456.7f, -1.5e-5f));
+  awkward.AddLight(light);
+  const std::string awkwardPath = TempPath("awkward.kvr");
+  SaveObject(&awkward, awkwardPath, 0);
+  ExpectDumpsMatchDocument(awkwardPath);
+
+  // The skeleton is not in the scene: its joints are written in full inside the
+  // first influence (knee, its parent hip inside it), then by reference.
+  KvScene scene;
+  std::unique_ptr<KvSkeleton> skeleton(new KvSkeleton);
+  auto* hip = new KvJoint(KvName("hip"));
+  auto* knee = new KvJoint(KvName("knee"));
+  knee->SetParent(hip);
+  skeleton->AddJoint(hip);
+  skeleton->AddJoint(knee);
+  auto* mesh = new KvMesh;
+  mesh->SetNumVertices(1);
+  KvVertex vertex;
+  vertex.influenceCount = 2;
+  mesh->AddVertex(vertex);
+  for (KvJoint* joint : {knee, hip}) {
+    KvVertexInfluence influence;
+    influence.joint = joint;
+    influence.weight = 0.5f;
+    mesh->AddInfluence(influence);
+  }
+  mesh->SetSkeleton(skeleton.get());
+  scene.AddMesh(mesh);
+  const std::string oddPath = TempPath("odd.kvr");
+  SaveObject(&scene, oddPath, 0);
+  ExpectDumpsMatchDocument(oddPath);
+  std::ostringstream text, err;
+  RunDump(oddPath, false, text, err);
+  EXPECT_NE(text.str().find("          #4 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
+                            "              knee (#2) (shown above)\n"),
+            std::string::npos)
+      << text.str();
 }
 
 TEST_F(KvrDumpTest, NamesThatAreNotUtf8StillGiveValidJson) {
