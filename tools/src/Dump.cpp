@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 #include <ostream>
 #include <type_traits>
 #include <unordered_set>
@@ -95,63 +96,65 @@ class GraphWriter {
     Put(value);
   }
 
-  // Numbers keep their type (signed, unsigned); floats go through Float instead.
+  // One value, by its type: integers keep theirs (signed or not), floats come in
+  // their shortest form, vectors, quaternions, colours and texture coordinates as
+  // arrays, objects as references, texts as strings.
   template <typename T>
   void Put(const T& value) {
     if constexpr (std::is_same_v<T, bool>) {
       out_.Bool(value);
+    } else if constexpr (std::is_same_v<T, float>) {
+      out_.Double(Number(value));
     } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
       out_.Integer(value);
     } else if constexpr (std::is_integral_v<T>) {
       out_.Unsigned(value);
+    } else if constexpr (std::is_same_v<T, KvVec3>) {
+      Floats({value.x, value.y, value.z});
+    } else if constexpr (std::is_same_v<T, KvQuat>) {
+      Floats({value.w, value.x, value.y, value.z});
+    } else if constexpr (std::is_same_v<T, KvColor>) {
+      Floats({value.red, value.green, value.blue, value.alpha});
+    } else if constexpr (std::is_same_v<T, KvTexCoord>) {
+      Floats({value.u, value.v});
+    } else if constexpr (std::is_pointer_v<T> && std::is_base_of_v<KvObject, std::remove_pointer_t<T>>) {
+      Reference(value);
     } else {
       out_.String(value);
     }
   }
 
-  void Float(float value) { out_.Double(Number(value)); }
-
   void Floats(const float* values, uint32_t count) {
     out_.BeginArray();
-    for (uint32_t i = 0; i < count; ++i) Float(values[i]);
+    for (uint32_t i = 0; i < count; ++i) Put(values[i]);
     out_.EndArray();
   }
+  void Floats(std::initializer_list<float> values) {
+    Floats(values.begin(), static_cast<uint32_t>(values.size()));
+  }
 
-  void Vec(const KvVec3& v) {
-    const float values[] = {v.x, v.y, v.z};
-    Floats(values, 3);
-  }
-  void Quat(const KvQuat& q) {
-    const float values[] = {q.w, q.x, q.y, q.z};
-    Floats(values, 4);
-  }
-  void Color(const KvColor& c) {
-    const float values[] = {c.red, c.green, c.blue, c.alpha};
-    Floats(values, 4);
-  }
-  void TexCoord(const KvTexCoord& t) {
-    const float values[] = {t.u, t.v};
-    Floats(values, 2);
-  }
-  void Matrix(const KvMatrix& m) {
+  void Matrix(const char* key, const KvMatrix& m) {
+    out_.Key(key);
     out_.BeginObject();
     Field("flags", m.Flags());
     out_.Key("values");
     out_.BeginArray();
-    for (uint32_t i = 0; i < 16; ++i) Float(m[i]);
+    for (uint32_t i = 0; i < 16; ++i) Put(m[i]);
     out_.EndArray();
     out_.EndObject();
   }
 
-  template <typename T>
-  void Texts(const T& texts) {
+  // The member `key`: an array of what `each` writes for every element of `items`.
+  template <typename Items, typename F>
+  void Array(const char* key, Items&& items, F&& each) {
+    out_.Key(key);
     out_.BeginArray();
-    for (const auto& text : texts) out_.String(Text(text));
+    for (auto& item : items) each(item);
     out_.EndArray();
   }
 
-  // The member `key`: `count` elements, each written by `element(i)`; in a summary,
-  // {"count": count}.
+  // The member `key`: an array of `count` elements, each written by `element(i)`; in
+  // a summary, {"count": count}.
   template <typename F>
   void Elements(const char* key, uint32_t count, F&& element) {
     out_.Key(key);
@@ -205,27 +208,28 @@ class GraphWriter {
 
   template <typename T>
   void Records(const char* key, const KvArray<T>& records, void (GraphWriter::*fields)(const T&)) {
-    out_.Key(key);
-    out_.BeginArray();
-    for (uint32_t i = 0; i < records.Size(); ++i) Record(records[i], fields);
-    out_.EndArray();
+    Array(key, records, [&](const T& record) { Record(record, fields); });
   }
 
-  template <typename T>
-  void List(const char* key, KvList<T*>& list) {
-    out_.Key(key);
-    out_.BeginArray();
-    for (T* object : list) Reference(object);
-    out_.EndArray();
+  // Texts, names and object references, one after the other.
+  template <typename Items>
+  void Values(const char* key, Items&& items) {
+    Array(key, items, [this](const auto& item) {
+      if constexpr (std::is_pointer_v<std::decay_t<decltype(item)>>) {
+        Reference(item);
+      } else {
+        out_.String(Text(item));
+      }
+    });
   }
 
   void SceneFields(KvScene& scene) {
-    List("textures", scene.Textures());
-    List("materials", scene.Materials());
-    List("skeletons", scene.Skeletons());
-    List("meshes", scene.Meshes());
-    List("lights", scene.Lights());
-    List("cameras", scene.Cameras());
+    Values("textures", scene.Textures());
+    Values("materials", scene.Materials());
+    Values("skeletons", scene.Skeletons());
+    Values("meshes", scene.Meshes());
+    Values("lights", scene.Lights());
+    Values("cameras", scene.Cameras());
   }
 
   void TextureFields(KvTexture& texture) {
@@ -245,20 +249,13 @@ class GraphWriter {
   }
 
   void MaterialFields(KvMaterial& material) {
-    out_.Key("diffuse");
-    Color(material.GetDiffuseColor());
-    out_.Key("ambient");
-    Color(material.GetAmbientColor());
-    out_.Key("specular");
-    Color(material.GetSpecularColor());
-    out_.Key("emissive");
-    Color(material.GetEmissiveColor());
-    out_.Key("diffuseTexture");
-    Reference(material.GetDiffuseTexture());
-    out_.Key("specularPower");
-    Float(material.GetSpecularPower());
-    out_.Key("factor");
-    Float(material.GetFactor());
+    Field("diffuse", material.GetDiffuseColor());
+    Field("ambient", material.GetAmbientColor());
+    Field("specular", material.GetSpecularColor());
+    Field("emissive", material.GetEmissiveColor());
+    Field("diffuseTexture", material.GetDiffuseTexture());
+    Field("specularPower", material.GetSpecularPower());
+    Field("factor", material.GetFactor());
   }
 
   void SkeletonFields(KvSkeleton& skeleton) {
@@ -269,20 +266,13 @@ class GraphWriter {
   }
 
   void JointFields(KvJoint& joint) {
-    out_.Key("translation");
-    Vec(joint.GetTranslation());
-    out_.Key("rotation");
-    Quat(joint.GetRotation());
-    out_.Key("scale");
-    Vec(joint.GetScale());
-    out_.Key("bindTranslation");
-    Vec(joint.GetBindTranslation());
-    out_.Key("bindRotation");
-    Quat(joint.GetBindRotation());
-    out_.Key("bindScale");
-    Vec(joint.GetBindScale());
-    out_.Key("parent");
-    Reference(joint.GetParent());
+    Field("translation", joint.GetTranslation());
+    Field("rotation", joint.GetRotation());
+    Field("scale", joint.GetScale());
+    Field("bindTranslation", joint.GetBindTranslation());
+    Field("bindRotation", joint.GetBindRotation());
+    Field("bindScale", joint.GetBindScale());
+    Field("parent", joint.GetParent());
   }
 
   void MeshFields(KvMesh& mesh) {
@@ -290,58 +280,50 @@ class GraphWriter {
     Elements("vertices", mesh.GetNumVertices(), [&](uint32_t i) {
       const KvVertex& v = *mesh.GetVertex(i);
       out_.BeginObject();
-      out_.Key("position");
-      Vec(v.position);
-      out_.Key("normal");
-      Vec(v.normal);
-      out_.Key("color");
-      Color(v.color);
-      out_.Key("texCoord");
-      TexCoord(v.texCoord);
+      Field("position", v.position);
+      Field("normal", v.normal);
+      Field("color", v.color);
+      Field("texCoord", v.texCoord);
       Field("firstInfluence", v.firstInfluence);
       Field("influenceCount", v.influenceCount);
       out_.EndObject();
     });
     Field("texCoordCapacity", mesh.GetTexCoordCapacity());
-    Elements("texCoords", mesh.GetNumTexCoords(), [&](uint32_t i) { TexCoord(*mesh.GetTexCoord(i)); });
-    Influences(mesh);
+    Elements("texCoords", mesh.GetNumTexCoords(), [&](uint32_t i) { Put(*mesh.GetTexCoord(i)); });
+    if (summary_) {
+      InfluenceJoints(mesh);
+    } else {
+      Elements("influences", mesh.GetNumInfluences(), [&](uint32_t i) {
+        const KvVertexInfluence& influence = mesh.GetInfluence(i);
+        out_.BeginObject();
+        Field("joint", influence.joint);
+        Field("weight", influence.weight);
+        Field("positionOffset", influence.positionOffset);
+        out_.EndObject();
+      });
+    }
     out_.Key("surfaces");
     out_.BeginArray();
     for (uint32_t i = 0; i < mesh.GetNumSurfaces(); ++i) Reference(mesh.GetSurface(i));
     out_.EndArray();
-    out_.Key("skeleton");
-    Reference(mesh.GetSkeleton());
-    out_.Key("morphController");
-    Reference(mesh.GetMorphController());
+    Field("skeleton", mesh.GetSkeleton());
+    Field("morphController", mesh.GetMorphController());
   }
 
-  void Influences(KvMesh& mesh) {
-    const uint32_t count = mesh.GetNumInfluences();
-    if (summary_) {
-      out_.Key("influences");
-      out_.BeginObject();
-      Field("count", count);
-      out_.Key("joints");
-      out_.BeginArray();
-      for (uint32_t i = 0; i < count; ++i) {
-        KvJoint* joint = mesh.GetInfluence(i).joint;
-        if (joint != nullptr && written_.count(joint) == 0) Reference(joint);
-      }
-      out_.EndArray();
-      out_.EndObject();
-      return;
+  // The summary of the influences: their count, and the joints first met among them,
+  // in full.
+  void InfluenceJoints(KvMesh& mesh) {
+    out_.Key("influences");
+    out_.BeginObject();
+    Field("count", mesh.GetNumInfluences());
+    out_.Key("joints");
+    out_.BeginArray();
+    for (uint32_t i = 0; i < mesh.GetNumInfluences(); ++i) {
+      KvJoint* joint = mesh.GetInfluence(i).joint;
+      if (joint != nullptr && written_.count(joint) == 0) Reference(joint);
     }
-    Elements("influences", count, [&](uint32_t i) {
-      KvVertexInfluence& influence = mesh.GetInfluence(i);
-      out_.BeginObject();
-      out_.Key("joint");
-      Reference(influence.joint);
-      out_.Key("weight");
-      Float(influence.weight);
-      out_.Key("positionOffset");
-      Vec(influence.positionOffset);
-      out_.EndObject();
-    });
+    out_.EndArray();
+    out_.EndObject();
   }
 
   void SurfaceFields(KvSurface& surface) {
@@ -349,18 +331,11 @@ class GraphWriter {
     Elements("triangles", surface.GetNumTriangles(), [&](uint32_t i) {
       const KvTriangle& t = *surface.GetTriangle(i);
       out_.BeginObject();
-      out_.Key("vertices");
-      out_.BeginArray();
-      for (uint32_t corner = 0; corner < 3; ++corner) out_.Unsigned(t.vertices[corner]);
-      out_.EndArray();
-      out_.Key("texCoords");
-      out_.BeginArray();
-      for (uint32_t corner = 0; corner < 3; ++corner) out_.Unsigned(t.texCoords[corner]);
-      out_.EndArray();
+      Array("vertices", t.vertices, [this](uint32_t index) { out_.Unsigned(index); });
+      Array("texCoords", t.texCoords, [this](uint32_t index) { out_.Unsigned(index); });
       out_.EndObject();
     });
-    out_.Key("material");
-    Reference(surface.GetMaterial());
+    Field("material", surface.GetMaterial());
   }
 
   void ControllerFields(KvMorphController& controller) {
@@ -375,10 +350,8 @@ class GraphWriter {
       Elements("morphVertices", target.GetNumMorphVertices(), [&](uint32_t k) {
         const KvMorphVertex& v = target.GetMorphVertex(k);
         out_.BeginObject();
-        out_.Key("positionDelta");
-        Vec(v.positionDelta);
-        out_.Key("normalDelta");
-        Vec(v.normalDelta);
+        Field("positionDelta", v.positionDelta);
+        Field("normalDelta", v.normalDelta);
         Field("vertexIndex", v.vertexIndex);
         out_.EndObject();
       });
@@ -389,49 +362,33 @@ class GraphWriter {
 
   void LightFields(KvLight& light) {
     Field("type", light.GetType());
-    out_.Key("position");
-    Vec(light.GetPosition());
-    out_.Key("direction");
-    Vec(light.GetDirection());
-    out_.Key("color");
-    Color(light.GetColor());
-    out_.Key("secondColor");
-    Color(light.GetSecondColor());
-    out_.Key("intensity");
-    Color(light.GetIntensityColor());
-    const std::pair<const char*, float> values[] = {
-        {"parameter1", light.GetParameter(0)}, {"parameter2", light.GetParameter(1)},
-        {"parameter3", light.GetParameter(2)}, {"dropOff", light.GetDropOff()},
-        {"parameter4", light.GetParameter(3)}, {"parameter5", light.GetParameter(4)},
-        {"coneAngle", light.GetConeAngle()}};
-    for (const auto& [key, value] : values) {
-      out_.Key(key);
-      Float(value);
-    }
+    Field("position", light.GetPosition());
+    Field("direction", light.GetDirection());
+    Field("color", light.GetColor());
+    Field("secondColor", light.GetSecondColor());
+    Field("intensity", light.GetIntensityColor());
+    Field("parameter1", light.GetParameter(0));
+    Field("parameter2", light.GetParameter(1));
+    Field("parameter3", light.GetParameter(2));
+    Field("dropOff", light.GetDropOff());
+    Field("parameter4", light.GetParameter(3));
+    Field("parameter5", light.GetParameter(4));
+    Field("coneAngle", light.GetConeAngle());
     Field("enabled", light.IsEnabled());
   }
 
   void CameraFields(KvCamera& camera) {
     Field("projectionType", camera.GetProjectionType());
-    out_.Key("fieldOfView");
-    Float(camera.GetFieldOfView());
-    for (uint32_t i = 0; i < 7; ++i) {
-      out_.Key("parameter" + std::to_string(i + 1));
-      Float(camera.GetParameter(i));
-    }
-    out_.Key("position");
-    Vec(camera.GetPosition());
-    out_.Key("rotation");
-    Vec(camera.GetRotation());
+    Field("fieldOfView", camera.GetFieldOfView());
+    for (uint32_t i = 0; i < 7; ++i) Field(("parameter" + std::to_string(i + 1)).c_str(), camera.GetParameter(i));
+    Field("position", camera.GetPosition());
+    Field("rotation", camera.GetRotation());
     Field("viewMatrixValid", camera.IsViewMatrixValid());
-    out_.Key("viewMatrix");
-    Matrix(camera.GetViewMatrix());
+    Matrix("viewMatrix", camera.GetViewMatrix());
     Field("secondMatrixValid", camera.IsSecondMatrixValid());
-    out_.Key("secondMatrix");
-    Matrix(camera.GetSecondMatrix());
+    Matrix("secondMatrix", camera.GetSecondMatrix());
     Field("projectionMatrixValid", camera.IsProjectionMatrixValid());
-    out_.Key("projectionMatrix");
-    Matrix(camera.GetProjectionMatrix());
+    Matrix("projectionMatrix", camera.GetProjectionMatrix());
   }
 
   // ---- Face graphs ----
@@ -442,25 +399,17 @@ class GraphWriter {
     for (uint32_t i = 0; i < graph.GetNumNodes(); ++i) Reference(graph.GetNode(i));
     out_.EndArray();
     // As rebuilt by link-up: one group per node class, its nodes in graph order.
-    out_.Key("typeGroups");
-    out_.BeginArray();
-    for (const KvFaceGraphTypeGroup& group : graph.GetTypeGroups()) {
+    Array("typeGroups", graph.GetTypeGroups(), [this](const KvFaceGraphTypeGroup& group) {
       out_.BeginObject();
       Field("nodeClass", group.nodeClass != nullptr ? group.nodeClass->GetName().GetAsCString() : "");
-      out_.Key("nodes");
-      out_.BeginArray();
-      for (KvFaceGraphNode* node : group.nodes) Reference(node);
-      out_.EndArray();
+      Values("nodes", group.nodes);
       out_.EndObject();
-    }
-    out_.EndArray();
+    });
   }
 
   void NodeFields(const KvFaceGraphNode& node) {
-    out_.Key("minValue");
-    Float(node.GetMinValue());
-    out_.Key("maxValue");
-    Float(node.GetMaxValue());
+    Field("minValue", node.GetMinValue());
+    Field("maxValue", node.GetMaxValue());
     Field("inputOperation", node.GetInputOperation());
     Records("inputLinks", node.GetInputLinks(), &GraphWriter::LinkFields);
     Records("userProperties", node.GetUserProperties(), &GraphWriter::PropertyFields);
@@ -493,8 +442,7 @@ class GraphWriter {
     out_.Unsigned(property.GetValue(0));
     out_.Unsigned(property.GetValue(1));
     out_.EndArray();
-    out_.Key("strings");
-    Texts(property.GetStrings());
+    Values("strings", property.GetStrings());
   }
 
   void BoneFields(const KvBone& bone) {
@@ -511,42 +459,30 @@ class GraphWriter {
   void CurveFields(const KvAnimCurve& curve) {
     Field("interpolation", curve.interpolation);
     Field("keyCount", curve.GetNumKeys());
-    out_.Key("keys");
-    out_.BeginArray();
-    for (const KvAnimKey& key : curve.GetKeys()) {
-      const std::pair<const char*, float> values[] = {
-          {"time", key.time}, {"value", key.value}, {"slopeIn", key.slopeIn}, {"slopeOut", key.slopeOut}};
+    Array("keys", curve.GetKeys(), [this](const KvAnimKey& key) {
       out_.BeginObject();
-      for (const auto& [name, value] : values) {
-        out_.Key(name);
-        Float(value);
-      }
+      Field("time", key.time);
+      Field("value", key.value);
+      Field("slopeIn", key.slopeIn);
+      Field("slopeOut", key.slopeOut);
       out_.EndObject();
-    }
-    out_.EndArray();
+    });
   }
 
   void AnimFields(const KvAnim& anim) {
-    out_.Key("startTime");
-    Float(anim.startTime);
-    out_.Key("endTime");
-    Float(anim.endTime);
+    Field("startTime", anim.startTime);
+    Field("endTime", anim.endTime);
     Field("keyCount", anim.GetTotalKeys());
     Records("curves", anim.curves, &GraphWriter::CurveFields);
     out_.Key("timingParameters");
     Floats(anim.timingParameters, 2);
-    out_.Key("boneWeights");
-    out_.BeginArray();
-    for (const KvAnimBoneWeight& weight : anim.boneWeights) {
+    Array("boneWeights", anim.boneWeights, [this](const KvAnimBoneWeight& weight) {
       out_.BeginObject();
       Field("bone", Text(weight.boneName));
-      out_.Key("weight");
-      Float(weight.weight);
+      Field("weight", weight.weight);
       out_.EndObject();
-    }
-    out_.EndArray();
-    out_.Key("textFields");
-    Texts(anim.textFields);
+    });
+    Values("textFields", anim.textFields);
     Field("signedField", anim.signedField);
   }
 
@@ -561,53 +497,37 @@ class GraphWriter {
   // ---- Phoneme maps and actors ----
 
   void PhonemeMapFields(const KvPhonemeMap& map) {
-    out_.Key("entries");
-    out_.BeginArray();
-    for (const KvPhonemeMapEntry& entry : map.entries) {
+    Array("entries", map.entries, [this](const KvPhonemeMapEntry& entry) {
       out_.BeginObject();
       Field("phoneme", entry.phoneme);
       Field("target", Text(entry.targetName));
-      out_.Key("amount");
-      Float(entry.amount);
+      Field("amount", entry.amount);
       out_.EndObject();
-    }
-    out_.EndArray();
-    out_.Key("targetNames");
-    Texts(map.targetNames);
+    });
+    Values("targetNames", map.targetNames);
   }
 
   void CompiledGraph(const KvCompiledFaceGraph& compiled) {
     out_.BeginObject();
     Field("nodeCount", compiled.GetNumNodes());
-    out_.Key("nodes");
-    out_.BeginArray();
-    for (const KvCompiledNode& node : compiled.nodes) {
+    Array("nodes", compiled.nodes, [this](const KvCompiledNode& node) {
       out_.BeginObject();
       Field("name", Text(node.name));
       Field("nodeClass", Text(node.className));
-      out_.Key("minValue");
-      Float(node.minValue);
-      out_.Key("maxValue");
-      Float(node.maxValue);
+      Field("minValue", node.minValue);
+      Field("maxValue", node.maxValue);
       Field("inputOperation", node.inputOperation);
-      out_.Key("links");
-      out_.BeginArray();
-      for (const KvCompiledLink& link : node.links) {
+      Array("links", node.links, [this](const KvCompiledLink& link) {
         out_.BeginObject();
         Field("inputIndex", link.inputIndex);
         Field("linkFunctionType", link.linkFnType);
         out_.Key("parameters");
         Floats(link.parameters.Data(), link.parameters.Size());
         out_.EndObject();
-      }
-      out_.EndArray();
-      out_.Key("boneIndices");
-      out_.BeginArray();
-      for (uint32_t bone : node.boneIndices) out_.Unsigned(bone);
-      out_.EndArray();
+      });
+      Array("boneIndices", node.boneIndices, [this](uint32_t bone) { out_.Unsigned(bone); });
       out_.EndObject();
-    }
-    out_.EndArray();
+    });
     out_.EndObject();
   }
 
