@@ -28,6 +28,43 @@ std::string Slurp(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// Every member of the sample scene's document in its place: scripts read the
+// document by these names, in this order.
+void ExpectMembersInTheirOrder(const Json& doc) {
+  const std::pair<const char*, const char*> layouts[] = {
+      {"", "header classVersions names objectCount root"},
+      {"/header", "byteOrder archiveVersion licenseeName licenseeProjectName licenseeVersion"},
+      {"/root", "index class textures materials skeletons meshes lights cameras"},
+      {"/root/textures/0", "index class name width height depth bytesPerPixel format type origin dataSize pixels"},
+      {"/root/materials/0", "index class name diffuse ambient specular emissive diffuseTexture specularPower factor"},
+      {"/root/skeletons/0/joints/0",
+       "index class name translation rotation scale bindTranslation bindRotation bindScale parent"},
+      {"/root/meshes/0",
+       "index class name vertexCapacity vertices texCoordCapacity texCoords influences surfaces skeleton "
+       "morphController"},
+      {"/root/meshes/0/vertices/0", "position normal color texCoord firstInfluence influenceCount"},
+      {"/root/meshes/0/influences/0", "joint weight positionOffset"},
+      {"/root/meshes/0/surfaces/0", "index class triangleCapacity triangles material"},
+      {"/root/meshes/0/surfaces/0/triangles/0", "vertices texCoords"},
+      {"/root/meshes/0/morphController", "index class morphTargets"},
+      {"/root/meshes/0/morphController/morphTargets/0", "class name morphVertices"},
+      {"/root/meshes/0/morphController/morphTargets/0/morphVertices/0", "positionDelta normalDelta vertexIndex"},
+      {"/root/lights/0",
+       "index class name type position direction color secondColor intensity parameter1 parameter2 parameter3 "
+       "dropOff parameter4 parameter5 coneAngle enabled"},
+      {"/root/cameras/0",
+       "index class name projectionType fieldOfView parameter1 parameter2 parameter3 parameter4 parameter5 "
+       "parameter6 parameter7 position rotation viewMatrixValid viewMatrix secondMatrixValid secondMatrix "
+       "projectionMatrixValid projectionMatrix"},
+      {"/root/cameras/0/viewMatrix", "flags values"},
+  };
+  for (const auto& [pointer, layout] : layouts) {
+    std::string keys;
+    for (const auto& item : doc.at(Json::json_pointer(pointer)).items()) keys += (keys.empty() ? "" : " ") + item.key();
+    EXPECT_EQ(keys, layout) << pointer;
+  }
+}
+
 class KvrDumpTest : public SceneTest {
  protected:
   // Runs the kvr program with `arguments` (already quoted where needed).
@@ -58,7 +95,7 @@ TEST_F(KvrDumpTest, TextReportShowsHeaderTablesAndTree) {
            "  archive version: 1710\n",
            "  licensee: \"Tarnwell, Inc.\", project \"Kavrel Rendering Archive\", version 1000\n",
            "  KvSkeleton 1\n",
-           "Objects: 14\n",
+           "Objects: 14\nRoot:\n  #0 KvScene\n    textures (1):\n",
            "      #1 KvTexture \"checker.tga\": 2 x 2, 3 bytes per pixel, 12 bytes of pixels (sha256 "
            "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c)\n",
            "      #2 KvMaterial \"skin\": power 12.5, factor 1\n"
@@ -128,6 +165,8 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(camera["viewMatrix"]["flags"], 3);
     EXPECT_EQ(camera["projectionMatrixValid"], false);
     EXPECT_EQ(camera["parameter2"], 1e7);
+    EXPECT_EQ(mesh["surfaces"][0]["triangleCapacity"], 1);
+    ExpectMembersInTheirOrder(doc);
   }
 }
 
