@@ -163,6 +163,9 @@ TEST_F(KvrDumpFaceTest, FaceGraphShowsNodesThroughTheObjectTable) {
       "linkFunction":"clamped linear","linkFunctionType":10,"parameters":[1,0.5,0,1],
       "parameterNames":["m","clampx","clampy","clampdir"]}])"));
   EXPECT_EQ(nodes[2]["minValue"], -3);
+  std::string members;
+  for (const auto& item : nodes[4].items()) members += item.key() + " ";
+  EXPECT_EQ(members, "index class name minValue maxValue inputOperation inputLinks userProperties ");
   EXPECT_EQ(nodes[4]["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
       "name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}])"));
   EXPECT_EQ(doc["root"]["typeGroups"][0],
