@@ -132,9 +132,20 @@ class KvArchive {
   void Serialize(KvName& value);
   // Bytes as they are, no byte-order change.
   void SerializeRaw(void* bytes, uint32_t count);
-  // A block of floats (each in the file's byte order).
-  void SerializeFloats(float* values, uint32_t count);
-  void SerializeUInt32s(uint32_t* values, uint32_t count);
+  // A block of floats or u32s, each in the file's byte order. The block moves as
+  // one copy when the file's byte order is the machine's (and no progress is
+  // reported); otherwise value by value, with the same result.
+  void SerializeFloats(float* values, uint32_t count) { SerializeWords(values, count); }
+  void SerializeUInt32s(uint32_t* values, uint32_t count) { SerializeWords(values, count); }
+  // `count` records whose memory is their serialized form: 4-byte numbers (u32,
+  // i32, f32) in field order and nothing else (no pointers, no padding). Moved as
+  // one block of 4-byte values, like SerializeUInt32s.
+  template <typename T>
+  void SerializeRecords(T* records, uint32_t count) {
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) % 4 == 0 && alignof(T) == 4,
+                  "a record must be packed 4-byte values");
+    SerializeWords(records, uint64_t{count} * (sizeof(T) / 4));
+  }
 
   // The count of an array or list: the legacy u16 prefix of old archives, then the
   // u32 count. When loading, a count that cannot fit in the bytes left (at
@@ -148,7 +159,11 @@ class KvArchive {
   // Arrays of values the archive knows (numbers, bools, strings, names).
   template <typename T>
   void Serialize(KvArray<T>& array) {
-    SerializeArray(array, [this](T& element) { Serialize(element); }, MinBytes<T>());
+    if constexpr (std::is_same_v<T, float> || std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
+      SerializeRecordArray(array);
+    } else {
+      SerializeArray(array, [this](T& element) { Serialize(element); }, MinBytes<T>());
+    }
   }
   // Arrays of anything: `element(T&)` serializes one element. Loading replaces the
   // contents with exactly the loaded count of default-constructed elements, each
@@ -164,6 +179,22 @@ class KvArchive {
       array.Swap(loaded);
     } else {
       for (uint32_t i = 0; i < count; ++i) element(array[i]);
+    }
+  }
+
+  // Arrays of records (see SerializeRecords): the count, then the records as one
+  // block. Loading replaces the contents with exactly the loaded count.
+  template <typename T>
+  void SerializeRecordArray(KvArray<T>& array) {
+    uint32_t count = array.Size();
+    if (!SerializeCount(count, sizeof(T), sizeof(T))) return;
+    if (IsLoading()) {
+      KvArray<T> loaded;
+      loaded.Resize(count);
+      SerializeRecords(loaded.Data(), count);
+      array.Swap(loaded);
+    } else {
+      SerializeRecords(array.Data(), count);
     }
   }
 
@@ -246,8 +277,11 @@ class KvArchive {
   // Byte offset in the file where the first error was found.
   uint32_t GetErrorOffset() const { return errorOffset_; }
   // Bytes read or written so far; bytes left to read.
-  uint32_t Position() const { return position_; }
-  uint32_t BytesLeft() const { return totalSize_ > position_ ? totalSize_ - position_ : 0; }
+  uint32_t Position() const;
+  uint32_t BytesLeft() const {
+    const uint32_t position = Position();
+    return totalSize_ > position ? totalSize_ - position : 0;
+  }
   // Objects of classes the runtime does not know: the rest of the stream is unread.
   uint32_t GetUnknownClassCount() const { return unknownClassCount_; }
 
@@ -259,37 +293,46 @@ class KvArchive {
     else return 4;
   }
 
-  // The common case of a value that moves within the buffer in the machine's own
-  // byte order with no progress callback; false when the general path must run.
+  // The common case of a value that moves within the buffer unchanged (in the
+  // machine's own byte order, no progress to report); false when the general path
+  // must run.
   bool FastOrdered(void* value, uint32_t size) {
-    if (!valid_ || swap_) return false;
-    if (IsLoading()) {
-      if (progressCallback_ != nullptr || bufferFill_ - bufferPos_ < size) return false;
-      std::memcpy(value, buffer_ + bufferPos_, size);
-      bufferPos_ += size;
+    if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(size)) {
+      std::memcpy(value, cursor_, size);
+    } else if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(size)) {
+      std::memcpy(cursor_, value, size);
     } else {
-      if (kBufferSize - bufferFill_ < size) return false;
-      std::memcpy(buffer_ + bufferFill_, value, size);
-      bufferFill_ += size;
+      return false;
     }
-    position_ += size;
+    cursor_ += size;
     return true;
   }
+  // Sets the limits FastOrdered works within from the archive's state.
+  void UpdateLimits();
   bool ReadBytes(void* bytes, uint32_t count);
   void WriteBytes(const void* bytes, uint32_t count);
   // A multi-byte value in the file's byte order.
   void SerializeOrdered(void* value, uint32_t size);
+  // `count` 4-byte values in the file's byte order.
+  void SerializeWords(void* words, uint64_t count);
+  void WriteName(const KvName& name);
+  // The version remembered for `className` by an earlier SerializeClassVersion, or
+  // null.
+  const uint16_t* RememberedClassVersion(const char* className) const;
+  void RememberClassVersion(const char* className, uint16_t version);
   void CountProgress(uint32_t bytes);
   void SkipLegacyPrefix();
   bool ReadTableBlock();
   void WriteTableBlock();
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
-  void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning);
-  uint32_t FindNameIndex(const char* text, uint32_t length) const;
+  void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning, const KvClass* expected);
+  uint32_t FindNameIndex(const char* text, uint32_t length);
   void DestroyLoadedObjects();
   bool Refill();
-  void IndexPointer(const KvObject* object, uint32_t index);
-  uint32_t FindPointer(const KvObject* object) const;
+  void ForgetLastObject() {
+    lastObject_ = nullptr;
+    lastObjectIndex_ = kKvNullObjectIndex;
+  }
 
   KvArchiveStore* store_;
   uint32_t mode_;
@@ -312,23 +355,65 @@ class KvArchive {
   // being read, owned, or only referenced; byte position and the first error.
   enum ObjectState : uint8_t { kAbsent = 0, kReading, kUnowned, kOwned };
   KvArray<uint8_t> objectStates_;
-  KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;  // text -> name-table index while saving
-  // Object pointer -> object-table index while saving (open addressing).
-  struct PointerSlot {
-    const KvObject* key;
-    uint32_t index;
+
+  // Address -> table index, by open addressing.
+  struct AddressIndex {
+    struct Slot {
+      const void* key;
+      uint32_t index;
+    };
+    Slot* slots = nullptr;
+    uint32_t capacity = 0;  // a power of two, at least twice `count`
+    uint32_t count = 0;
+    // kKvNullObjectIndex when absent.
+    uint32_t Find(const void* key) const;
+    // Stores `index` for `key`, replacing an index stored before.
+    void Insert(const void* key, uint32_t index);
+    void CopyFrom(const AddressIndex& other);
+    void Clear();
   };
-  PointerSlot* pointerSlots_ = nullptr;
-  uint32_t pointerCapacity_ = 0;
-  uint32_t pointerCount_ = 0;
+  AddressIndex objectIndex_;  // every registered object at its first index
+  // While saving: name entry (KvName node) -> name-table index, and the text index
+  // behind it (text -> name-table index) covering the first `namesIndexed_` names.
+  AddressIndex nameEntries_;
+  KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;
+  uint32_t namesIndexed_ = 0;
+  // While loading: the classes found for the class names met so far, by the
+  // address of the name's entry (which the registered class keeps alive).
+  struct ClassHint {
+    const void* entry = nullptr;
+    KvClass* cls = nullptr;
+  };
+  static constexpr uint32_t kClassHints = 16;
+  ClassHint classHints_[kClassHints];
+  KvClass* FindClassOf(const KvName& className);
+  // The class versions most recently asked for, by the address of the class name
+  // (with a copy of its text, so a reused address cannot mislead).
+  struct ClassVersionHint {
+    const char* address = nullptr;
+    uint16_t version = 0;
+    char text[30] = {};
+  };
+  static constexpr uint32_t kClassVersionHints = 8;
+  ClassVersionHint classVersionHints_[kClassVersionHints];
+  // The last object reference written, or read without ownership: a run of
+  // references to one object (the joint of a vertex's influences) skips the lookups.
+  KvObject* lastObject_ = nullptr;
+  uint32_t lastObjectIndex_ = kKvNullObjectIndex;
+  const KvClass* lastExpected_ = nullptr;
   // Bytes move through one buffer: pending writes, or read-ahead of the store.
   static constexpr uint32_t kBufferSize = 1u << 16;
   uint8_t* buffer_ = nullptr;
-  uint32_t bufferFill_ = 0;
-  uint32_t bufferPos_ = 0;
-  uint32_t storeRead_ = 0;
+  uint8_t* cursor_ = nullptr;  // the next byte to write or read
+  uint8_t* end_ = nullptr;     // saving: the buffer's end; loading: the end of what it holds
+  // Where FastOrdered may read or write up to: end_ while values move unchanged in
+  // that direction, otherwise buffer_ (which the cursor never lies before).
+  uint8_t* readLimit_ = nullptr;
+  uint8_t* writeLimit_ = nullptr;
+  // Saving: bytes handed to the store (or dropped after a failure); loading: bytes
+  // taken from the store. With the cursor, the position in the file.
+  uint32_t stored_ = 0;
   uint32_t depth_ = 0;
-  uint32_t position_ = 0;
   uint32_t totalSize_ = 0;
   bool hasTableBlock_ = false;
   uint32_t unknownClassCount_ = 0;
