@@ -1,6 +1,7 @@
 #include "kv/Mesh.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -21,11 +22,32 @@ constexpr uint32_t kTriangleBytes = 24;
 constexpr uint32_t kInfluenceBytes = 20;  // joint reference, weight, position offset
 constexpr uint32_t kReferenceBytes = 4;
 
+// Vertices, texture coordinates and triangles in memory are their serialized
+// forms (4-byte values in stream order, no padding), so their arrays move through
+// the archive as single blocks.
+static_assert(sizeof(KvVertex) == kVertexBytes && offsetof(KvVertex, normal) == 12 && offsetof(KvVertex, color) == 24 &&
+              offsetof(KvVertex, texCoord) == 40 && offsetof(KvVertex, firstInfluence) == 48 &&
+              offsetof(KvVertex, influenceCount) == 52);
+static_assert(sizeof(KvTexCoord) == kTexCoordBytes && offsetof(KvTexCoord, v) == 4);
+static_assert(sizeof(KvTriangle) == kTriangleBytes && offsetof(KvTriangle, texCoords) == 12);
+
 template <typename T>
 T* AllocateDefaults(uint32_t count) {
   if (count == 0) return nullptr;
   auto* storage = static_cast<T*>(KvAllocate(KvBlockBytes(count, sizeof(T))));
   for (uint32_t i = 0; i < count; ++i) new (storage + i) T();
+  return storage;
+}
+
+// Loading: storage for `capacity` elements whose first `count` come from the
+// archive in one block and the rest are default; all default when the read fails.
+template <typename T>
+T* LoadStorage(KvArchive& archive, uint32_t capacity, uint32_t count) {
+  if (capacity == 0) return nullptr;
+  auto* storage = static_cast<T*>(KvAllocate(KvBlockBytes(capacity, sizeof(T))));
+  archive.SerializeRecords(storage, count);
+  const uint32_t read = archive.IsValid() ? count : 0;
+  for (uint32_t i = read; i < capacity; ++i) new (storage + i) T();
   return storage;
 }
 
@@ -48,6 +70,14 @@ void AddTo(KvVec3& target, const KvVec3& value) {
   target.z += value.z;
 }
 
+void SerializeInfluence(KvArchive& archive, KvVertexInfluence& influence) {
+  archive.SerializeObject(influence.joint);
+  archive.Serialize(influence.weight);
+  archive.Serialize(influence.positionOffset.x);
+  archive.Serialize(influence.positionOffset.y);
+  archive.Serialize(influence.positionOffset.z);
+}
+
 // A capacity read from an archive must be one the rest of the archive could fill:
 // this bounds what a hostile file can make a load allocate by the file's own size.
 // Its elements of type T must also fit in one block of memory.
@@ -59,6 +89,32 @@ bool CheckCapacity(KvArchive& archive, uint32_t capacity, uint32_t elementBytes,
     return false;
   }
   return archive.CheckCount(capacity, 0, sizeof(T));
+}
+
+// Fixed-capacity storage: the capacity, the count, then the first `count`
+// elements as one block. Loading replaces the storage, after checking the capacity
+// against the bytes left and the count against the capacity. Returns IsValid.
+template <typename T>
+bool SerializeStorage(KvArchive& archive, T*& storage, uint32_t& capacity, uint32_t& count, uint32_t elementBytes,
+                      const char* capacityError, const char* countError) {
+  uint32_t loadedCapacity = capacity;
+  archive.Serialize(loadedCapacity);
+  if (archive.IsSaving()) {
+    uint32_t saved = count;
+    archive.Serialize(saved);
+    archive.SerializeRecords(storage, count);
+    return archive.IsValid();
+  }
+  if (!CheckCapacity<T>(archive, loadedCapacity, elementBytes, capacityError)) return false;
+  uint32_t loadedCount = 0;
+  archive.Serialize(loadedCount);
+  if (archive.IsValid() && loadedCount > loadedCapacity) archive.Fail(KvArchiveError::kCorrupt, countError);
+  if (!archive.IsValid()) loadedCount = 0;
+  FreeStorage(storage, capacity);
+  storage = LoadStorage<T>(archive, loadedCapacity, loadedCount);
+  capacity = loadedCapacity;
+  count = archive.IsValid() ? loadedCount : 0;
+  return archive.IsValid();
 }
 
 // Inverse world transforms of the joints one ComputeNormals meets. Each world
@@ -229,14 +285,12 @@ void KvSurface::Serialize(KvArchive& archive) {
       return;
     }
     if (!CheckCapacity<KvTriangle>(archive, count, kTriangleBytes, "a surface's triangle count exceeds the bytes left")) return;
-    triangles = AllocateDefaults<KvTriangle>(count);
+    triangles = LoadStorage<KvTriangle>(archive, count, count);
     triangleStorage = count;
+    triangleCount = archive.IsValid() ? count : 0;
+  } else {
+    archive.SerializeRecords(triangles, count);
   }
-  for (uint32_t t = 0; t < count && archive.IsValid(); ++t) {
-    archive.SerializeUInt32s(triangles[t].vertices, 3);
-    archive.SerializeUInt32s(triangles[t].texCoords, 3);
-  }
-  if (archive.IsLoading()) triangleCount = archive.IsValid() ? count : 0;
   archive.SerializeObject(material);
 }
 
@@ -363,55 +417,31 @@ void KvMesh::Serialize(KvArchive& archive) {
   archive.SerializeClassVersion("KvMesh");
   const bool loading = archive.IsLoading();
 
-  uint32_t capacity = vertexCapacity;
-  archive.Serialize(capacity);
-  if (loading) {
-    if (!CheckCapacity<KvVertex>(archive, capacity, kVertexBytes, "a mesh's vertex capacity exceeds the bytes left")) return;
-    SetNumVertices(capacity);
-  }
-  uint32_t count = vertexCount;
-  archive.Serialize(count);
-  if (loading && archive.IsValid() && count > capacity) {
-    archive.Fail(KvArchiveError::kCorrupt, "a mesh's vertex count exceeds its capacity");
+  boundingBoxValid = boundingBoxValid && !loading;
+  if (!SerializeStorage(archive, vertices, vertexCapacity, vertexCount, kVertexBytes,
+                        "a mesh's vertex capacity exceeds the bytes left",
+                        "a mesh's vertex count exceeds its capacity") ||
+      !SerializeStorage(archive, texCoords, texCoordCapacity, texCoordCount, kTexCoordBytes,
+                        "a mesh's texture-coordinate capacity exceeds the bytes left",
+                        "a mesh's texture-coordinate count exceeds its capacity")) {
     return;
   }
-  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) {
-    KvVertex& vertex = vertices[i];
-    KvSerialize(archive, vertex.position);
-    KvSerialize(archive, vertex.normal);
-    KvSerialize(archive, vertex.color);
-    KvSerialize(archive, vertex.texCoord);
-    archive.Serialize(vertex.firstInfluence);
-    archive.Serialize(vertex.influenceCount);
-  }
-  if (loading) vertexCount = archive.IsValid() ? count : 0;
 
-  capacity = texCoordCapacity;
-  archive.Serialize(capacity);
+  // Influences: the joint reference, the weight and the position offset. A loaded
+  // influence's normal offset starts at zero.
+  uint32_t count = influences.Size();
+  if (!archive.SerializeCount(count, kInfluenceBytes, sizeof(KvVertexInfluence))) return;
   if (loading) {
-    if (!CheckCapacity<KvTexCoord>(archive, capacity, kTexCoordBytes,
-                       "a mesh's texture-coordinate capacity exceeds the bytes left")) {
-      return;
+    KvArray<KvVertexInfluence> loaded(count);
+    for (uint32_t i = 0; i < count && archive.IsValid(); ++i) {
+      KvVertexInfluence influence;
+      SerializeInfluence(archive, influence);
+      loaded.PushBack(influence);
     }
-    SetNumTexCoords(capacity);
+    influences.Swap(loaded);
+  } else {
+    for (KvVertexInfluence& influence : influences) SerializeInfluence(archive, influence);
   }
-  count = texCoordCount;
-  archive.Serialize(count);
-  if (loading && archive.IsValid() && count > capacity) {
-    archive.Fail(KvArchiveError::kCorrupt, "a mesh's texture-coordinate count exceeds its capacity");
-    return;
-  }
-  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) KvSerialize(archive, texCoords[i]);
-  if (loading) texCoordCount = archive.IsValid() ? count : 0;
-
-  archive.SerializeArray(
-      influences,
-      [&archive](KvVertexInfluence& influence) {
-        archive.SerializeObject(influence.joint);
-        archive.Serialize(influence.weight);
-        KvSerialize(archive, influence.positionOffset);
-      },
-      kInfluenceBytes);
 
   if (loading) {
     // Surfaces held before the load stay owned through `previous` until replaced.
