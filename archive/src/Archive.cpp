@@ -85,6 +85,32 @@ uint32_t KvArchive::Position() const {
   return IsLoading() ? stored_ - static_cast<uint32_t>(end_ - cursor_) : stored_ + static_cast<uint32_t>(cursor_ - buffer_);
 }
 
+uint8_t* KvArchive::WindowAfterMove(uint32_t count) {
+  if (count > kBufferSize) return nullptr;
+  if (writeLimit_ != buffer_) {
+    Flush();
+  } else if (readLimit_ != buffer_) {
+    // Keep the unread bytes, moved to the front, and read on behind them.
+    const uint32_t held = static_cast<uint32_t>(end_ - cursor_);
+    const uint32_t toRead = totalSize_ - stored_ < kBufferSize - held ? totalSize_ - stored_ : kBufferSize - held;
+    if (held + toRead < count) return nullptr;
+    std::memmove(buffer_, cursor_, held);
+    if (!store_->Read(buffer_ + held, toRead)) {
+      cursor_ = buffer_;  // the failure lies at the first unread byte
+      end_ = buffer_ + held;
+      Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
+      return nullptr;
+    }
+    stored_ += toRead;
+    cursor_ = buffer_;
+    end_ = buffer_ + held + toRead;
+    UpdateLimits();
+  }
+  if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+  if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+  return nullptr;
+}
+
 bool KvArchive::Refill() {
   const uint32_t toRead = totalSize_ - stored_ < kBufferSize ? totalSize_ - stored_ : kBufferSize;
   if (toRead == 0 || !store_->Read(buffer_, toRead)) {
@@ -455,7 +481,6 @@ uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
 
 uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
   if (object == nullptr || tables_ == nullptr) return kKvNullObjectIndex;
-  ForgetLastObject();
   KvArray<KvObject*>& objects = tables_->objects;
   if (index == kKvNullObjectIndex) {
     const uint32_t found = IndexOfObject(object);
@@ -464,6 +489,11 @@ uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
     index = objects.Size() - 1;
   } else {
     while (objects.Size() <= index) objects.PushBack(nullptr);
+    // What the hints say of this object, of the one it replaces and of this index
+    // may no longer hold.
+    HintFor(object) = ReferenceHint{};
+    if (objects[index] != nullptr) HintFor(objects[index]) = ReferenceHint{};
+    HintFor(index) = ReferenceHint{};
     objects[index] = object;
   }
   // The first index in table order is the one an address finds.
@@ -525,6 +555,25 @@ void KvArchive::SetProgressCallback(void (*callback)(float), float threshold) {
   progressCallback_ = callback;
   progressThreshold_ = threshold;
   UpdateLimits();
+}
+
+// ---- Contexts ----------------------------------------------------------------------------
+
+KvArchiveContext* KvArchive::GetContext(const void* key) const {
+  for (const ContextEntry& entry : contexts_) {
+    if (entry.key == key) return entry.context;
+  }
+  return nullptr;
+}
+
+void KvArchive::SetContext(const void* key, KvArchiveContext* context) {
+  for (ContextEntry& entry : contexts_) {
+    if (entry.key != key) continue;
+    if (entry.context != context) delete entry.context;
+    entry.context = context;
+    return;
+  }
+  contexts_.PushBack(ContextEntry{key, context});
 }
 
 // ---- Open and close --------------------------------------------------------------------
@@ -712,7 +761,7 @@ void KvArchive::Close() {
   namesIndexed_ = 0;
   for (ClassHint& hint : classHints_) hint = ClassHint{};
   for (ClassVersionHint& hint : classVersionHints_) hint = ClassVersionHint{};
-  ForgetLastObject();
+  ForgetReferences();
   if (tables_ != nullptr) {
     // Last name first: a name whose text nothing else holds leaves the end of its
     // name-table bucket, which costs the same however crowded the bucket is.
@@ -728,6 +777,8 @@ void KvArchive::Close() {
     nameIndex_ = nullptr;
   }
   objectStates_.Clear();
+  for (ContextEntry& entry : contexts_) delete entry.context;
+  contexts_.Clear();
   licenseeName_.Clear();
   licenseeProjectName_.Clear();
   errorDetail_.Clear();
@@ -755,24 +806,33 @@ void KvArchive::SerializeObjectReference(KvObject*& object, const KvClass* expec
     Serialize(nullIndex);
     return;
   }
-  if (object == lastObject_ && lastObjectIndex_ < tables_->objects.Size() &&
-      tables_->objects[lastObjectIndex_] == object) {
-    uint32_t index = lastObjectIndex_;
+  uint32_t index = kKvNullObjectIndex;
+  if (ReferenceIndex(object, index)) {
     Serialize(index);
     return;
   }
-  uint32_t index = IndexOfObject(object);
-  const bool firstReference = index == kKvNullObjectIndex;
-  if (firstReference) index = RegisterObject(object, kKvNullObjectIndex);
+  // The first reference: the object's index, then the object.
+  index = RegisterObject(object, kKvNullObjectIndex);
+  HintFor(object) = ReferenceHint{object, index, nullptr};
   Serialize(index);
-  lastObject_ = object;
-  lastObjectIndex_ = index;
-  if (!firstReference) return;
   const KvClass* cls = object->ClassOf();
   WriteName(cls->GetName());
   uint32_t size = cls->GetSize();
   Serialize(size);
   object->Serialize(*this);
+}
+
+bool KvArchive::FindReferenceIndex(const KvObject* object, uint32_t& index) {
+  if (!IsSaving() || tables_ == nullptr) return false;
+  if (object == nullptr) {
+    index = kKvNullObjectIndex;
+    return true;
+  }
+  const uint32_t found = IndexOfObject(object);
+  if (found == kKvNullObjectIndex) return false;
+  HintFor(object) = ReferenceHint{const_cast<KvObject*>(object), found, nullptr};
+  index = found;
+  return true;
 }
 
 KvClass* KvArchive::FindClassOf(const KvName& className) {
@@ -793,10 +853,10 @@ void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, 
     object = nullptr;
     return;
   }
-  // The same object as the last reference read without ownership, with the same
+  // An object met before by a reference without ownership and with the same
   // expectation: every check it passed then it passes again.
-  if (index == lastObjectIndex_ && !owning && expected == lastExpected_) {
-    object = lastObject_;
+  if (KvObject* known = owning ? nullptr : KnownObject(index, expected)) {
+    object = known;
     return;
   }
   char detail[160];
@@ -882,11 +942,7 @@ void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool o
     objectStates_[index] = kUnowned;
   }
   object = found;
-  if (!owning) {
-    lastObject_ = found;
-    lastObjectIndex_ = index;
-    lastExpected_ = expected;
-  }
+  if (!owning) HintFor(index) = ReferenceHint{found, index, expected};
 }
 
 void KvArchive::Disown(KvObject* object) {
@@ -909,7 +965,7 @@ bool KvArchive::FinishLoading(KvArray<KvObject*>& unowned) {
 // one or the other, and an owner holds on to what it claimed even when the load
 // failed inside it, so each object is destroyed once.
 void KvArchive::DestroyLoadedObjects() {
-  ForgetLastObject();
+  ForgetReferences();
   KvArray<KvObject*>& objects = tables_->objects;
   for (uint32_t i = 0; i < objects.Size(); ++i) {
     const bool owned = i < objectStates_.Size() && objectStates_[i] == kOwned;

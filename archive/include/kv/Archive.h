@@ -76,6 +76,19 @@ enum class KvArchiveError : uint32_t {
   kWriteFailed,         // the store refused bytes while saving
 };
 
+// State that a class keeps in an archive while it is open, shared by all the
+// objects that one load or save serializes (the scene model keeps the joint
+// transforms its meshes share). Allocated with new; the archive destroys it.
+class KvArchiveContext {
+ public:
+  KvArchiveContext() = default;
+  KvArchiveContext(const KvArchiveContext&) = delete;
+  KvArchiveContext& operator=(const KvArchiveContext&) = delete;
+  virtual ~KvArchiveContext() = default;
+  static void* operator new(std::size_t size) { return KvAllocate(static_cast<uint32_t>(size)); }
+  static void operator delete(void* pointer, std::size_t size) { KvFree(pointer, static_cast<uint32_t>(size)); }
+};
+
 class KvArchive {
  public:
   // Modes: 0 or 1 load; 2 (counting pass of a save), 3 or 4 save.
@@ -213,6 +226,23 @@ class KvArchive {
     }
   }
 
+  // ---- Records in place ----------------------------------------------------------------
+  // For code that moves many small records (a mesh's influences) and would spend
+  // more on the calls than on the bytes. Window returns the buffer's next `count`
+  // bytes (at most 65536) when values move through it unchanged: the archive is
+  // valid, the file is in the machine's byte order and, when loading, no progress
+  // is reported. Saving makes room first; loading reads ahead first and gives null
+  // when the file has fewer bytes left. The caller writes or reads values there in
+  // the file's layout, then Advance moves past the bytes it used (at most
+  // `count`), with no other serialization in between. Null means: use the
+  // Serialize operations instead.
+  uint8_t* Window(uint32_t count) {
+    if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+    if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+    return WindowAfterMove(count);
+  }
+  void Advance(uint32_t count) { cursor_ += count; }
+
   // ---- Object references -----------------------------------------------------------
   // A reference that does not own its target (a parent joint, a material's texture).
   // When loading, the object must be of kind T or the archive becomes not valid.
@@ -232,6 +262,26 @@ class KvArchive {
   }
   // The untyped form: `expected` null accepts any class.
   void SerializeObjectReference(KvObject*& object, const KvClass* expected, bool owning);
+  // Loading: the object that a reference of `index` gives without ownership and
+  // with this expectation, when a reference like it was read before and the archive
+  // still remembers it (it remembers a few); null otherwise. Reads nothing. Lets
+  // records that begin with a reference be read in place.
+  KvObject* KnownObject(uint32_t index, const KvClass* expected) {
+    const ReferenceHint& hint = HintFor(index);
+    if (!IsLoading() || hint.index != index || hint.expected != expected || !Holds(hint)) return nullptr;
+    return hint.object;
+  }
+  // Saving: when a reference to `object` is written as its index alone (null, or
+  // an object already in the object table), sets `index` to what it writes and
+  // returns true; false when the reference carries the object, which only
+  // SerializeObjectReference writes. Lets records that begin with a reference be
+  // written in blocks.
+  bool ReferenceIndex(const KvObject* object, uint32_t& index) {
+    const ReferenceHint& hint = referenceHints_[SlotOf(object)];
+    if (hint.object != object || object == nullptr || !IsSaving() || !Holds(hint)) return FindReferenceIndex(object, index);
+    index = hint.index;
+    return true;
+  }
 
   // Loading: an owner that lets go of an object it claimed (a skeleton whose sort
   // drops a joint) hands it back: the object is owned by nothing again.
@@ -251,6 +301,13 @@ class KvArchive {
   // layout. Archives below 1700 read it in-line.
   uint16_t SerializeClassVersion(const char* className, bool useExplicitVersion = false,
                                  uint16_t explicitVersion = 0);
+
+  // ---- Contexts -------------------------------------------------------------------
+  // The context stored under `key` (an address that stands for its user), or null.
+  KvArchiveContext* GetContext(const void* key) const;
+  // Stores `context` under `key`, destroying the one stored there before. Close
+  // destroys every context.
+  void SetContext(const void* key, KvArchiveContext* context);
 
   // ---- Tables ---------------------------------------------------------------------
   uint32_t IndexOfObject(const KvObject* object) const;
@@ -309,6 +366,8 @@ class KvArchive {
   }
   // Sets the limits FastOrdered works within from the archive's state.
   void UpdateLimits();
+  // Window when the buffer must first be flushed (saving) or topped up (loading).
+  uint8_t* WindowAfterMove(uint32_t count);
   bool ReadBytes(void* bytes, uint32_t count);
   void WriteBytes(const void* bytes, uint32_t count);
   // A multi-byte value in the file's byte order.
@@ -329,10 +388,6 @@ class KvArchive {
   uint32_t FindNameIndex(const char* text, uint32_t length);
   void DestroyLoadedObjects();
   bool Refill();
-  void ForgetLastObject() {
-    lastObject_ = nullptr;
-    lastObjectIndex_ = kKvNullObjectIndex;
-  }
 
   KvArchiveStore* store_;
   uint32_t mode_;
@@ -355,6 +410,11 @@ class KvArchive {
   // being read, owned, or only referenced; byte position and the first error.
   enum ObjectState : uint8_t { kAbsent = 0, kReading, kUnowned, kOwned };
   KvArray<uint8_t> objectStates_;
+  struct ContextEntry {
+    const void* key;
+    KvArchiveContext* context;
+  };
+  KvArray<ContextEntry> contexts_;
 
   // Address -> table index, by open addressing.
   struct AddressIndex {
@@ -396,11 +456,32 @@ class KvArchive {
   };
   static constexpr uint32_t kClassVersionHints = 8;
   ClassVersionHint classVersionHints_[kClassVersionHints];
-  // The last object reference written, or read without ownership: a run of
-  // references to one object (the joint of a vertex's influences) skips the lookups.
-  KvObject* lastObject_ = nullptr;
-  uint32_t lastObjectIndex_ = kKvNullObjectIndex;
-  const KvClass* lastExpected_ = nullptr;
+  // Object references met recently, direct-mapped: while saving by the object's
+  // address (object -> index), while loading by index (index -> object, for
+  // references without ownership and with the same expected class). References
+  // that keep returning to a few objects (the joints of the vertices' influences)
+  // skip the lookups.
+  struct ReferenceHint {
+    KvObject* object = nullptr;
+    uint32_t index = kKvNullObjectIndex;
+    const KvClass* expected = nullptr;
+  };
+  static constexpr uint32_t kReferenceHints = 64;
+  ReferenceHint referenceHints_[kReferenceHints];
+  static uint32_t SlotOf(const KvObject* object) {
+    return static_cast<uint32_t>(((reinterpret_cast<uintptr_t>(object) >> 3) * 0x9E3779B97F4A7C15ull) >> 58);
+  }
+  ReferenceHint& HintFor(const KvObject* object) { return referenceHints_[SlotOf(object)]; }
+  ReferenceHint& HintFor(uint32_t index) { return referenceHints_[index & (kReferenceHints - 1)]; }
+  // The object table still holds the hint's object at the hint's index (a table
+  // changed behind the archive's back may not).
+  bool Holds(const ReferenceHint& hint) const {
+    return tables_ != nullptr && hint.index < tables_->objects.Size() && tables_->objects[hint.index] == hint.object;
+  }
+  bool FindReferenceIndex(const KvObject* object, uint32_t& index);
+  void ForgetReferences() {
+    for (ReferenceHint& hint : referenceHints_) hint = ReferenceHint{};
+  }
   // Bytes move through one buffer: pending writes, or read-ahead of the store.
   static constexpr uint32_t kBufferSize = 1u << 16;
   uint8_t* buffer_ = nullptr;
