@@ -1,10 +1,11 @@
 // KvArray: the runtime's growable contiguous array.
 //
 // Elements 0..size-1 are constructed, the rest of the storage is raw. Storage comes
-// from KvAllocate and is released with capacity * sizeof(T). Growth doubles from 1;
-// copies are sized exactly (capacity = the source's size). An array of pointers
-// never destroys its pointees: their owner does. A size whose bytes the 32-bit
-// allocator cannot describe throws std::bad_alloc (see KvBlockBytes).
+// from KvAllocate and is released with capacity * sizeof(T). Growth doubles from 1
+// and moves the elements to the new storage; copies are sized exactly (capacity =
+// the source's size). An array of pointers never destroys its pointees: their
+// owner does. A size whose bytes the 32-bit allocator cannot describe throws
+// std::bad_alloc (see KvBlockBytes).
 #pragma once
 
 #include <cstdint>
@@ -48,8 +49,8 @@ class KvArray {
     }
     const uint64_t grown = capacity_ == 0 ? 1 : uint64_t{capacity_} * 2;
     T* storage = Allocate(grown);
-    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(data_[i]);
-    new (storage + size_) T(value);  // `value` may live in the old storage
+    new (storage + size_) T(value);  // first: `value` may live in the old storage
+    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(std::move(data_[i]));
     T* old = data_;
     const uint32_t oldSize = size_;
     const uint32_t oldCapacity = capacity_;
@@ -63,7 +64,7 @@ class KvArray {
   void Reserve(uint32_t count) {
     if (count <= capacity_) return;
     T* storage = Allocate(count);
-    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(data_[i]);
+    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(std::move(data_[i]));
     Release(data_, size_, capacity_);
     data_ = storage;
     capacity_ = count;
