@@ -257,7 +257,7 @@ void KvArchive::Serialize(KvString& value) {
 }
 
 void KvArchive::WriteName(const KvName& name) {
-  SerializeClassVersion("KvName", true, 1);
+  NameClassVersion();
   const KvString& text = name.GetAsString();
   // Interned names are found by their entry; the text confirms the entry (an entry
   // freed and reused for other text since it was indexed would not match).
@@ -277,7 +277,7 @@ void KvArchive::Serialize(KvName& value) {
     return;
   }
   value.AttachTo(nullptr);  // release the current attachment
-  const uint16_t version = SerializeClassVersion("KvName", true, 1);
+  const uint16_t version = NameClassVersion();
   if (!valid_) return;
   if (version != 0) {
     uint32_t index = 0;
@@ -369,17 +369,45 @@ uint32_t AddressHash(const void* address, uint32_t mask) {
 }  // namespace
 
 const uint16_t* KvArchive::RememberedClassVersion(const char* className) const {
-  const ClassVersionHint& hint = classVersionHints_[AddressHash(className, kClassVersionHints - 1)];
-  return hint.address == className && SameText(className, hint.text) ? &hint.version : nullptr;
+  constexpr uint32_t mask = kClassVersionHints - 1;
+  for (uint32_t at = AddressHash(className, mask); classVersionHints_[at].address != nullptr; at = (at + 1) & mask) {
+    const ClassVersionHint& hint = classVersionHints_[at];
+    if (hint.address == className) return SameText(className, hint.text) ? &hint.version : nullptr;
+  }
+  return nullptr;
 }
 
 void KvArchive::RememberClassVersion(const char* className, uint16_t version) {
+  constexpr uint32_t mask = kClassVersionHints - 1;
   const size_t length = std::strlen(className);
-  ClassVersionHint& hint = classVersionHints_[AddressHash(className, kClassVersionHints - 1)];
-  if (length >= sizeof hint.text) return;
+  if (length >= sizeof classVersionHints_[0].text) return;
+  uint32_t at = AddressHash(className, mask);
+  while (classVersionHints_[at].address != nullptr && classVersionHints_[at].address != className) {
+    at = (at + 1) & mask;
+  }
+  ClassVersionHint& hint = classVersionHints_[at];
+  if (hint.address == nullptr) {
+    if (classVersionHintCount_ == kClassVersionHints * 3 / 4) return;  // enough remembered
+    ++classVersionHintCount_;
+  }
   hint.address = className;
   hint.version = version;
   std::memcpy(hint.text, className, length + 1);
+}
+
+void KvArchive::ForgetClassVersions() {
+  for (ClassVersionHint& hint : classVersionHints_) hint = ClassVersionHint{};
+  classVersionHintCount_ = 0;
+  nameVersionKnown_ = false;
+}
+
+uint16_t KvArchive::NameClassVersion() {
+  if (nameVersionKnown_) return nameVersion_;
+  const uint16_t version = SerializeClassVersion("KvName", true, 1);
+  // Archives that read class versions in-line read this one anew each time.
+  nameVersionKnown_ = tables_ != nullptr && (IsSaving() || archiveVersion_ >= kKvArchiveVersionClassTable);
+  nameVersion_ = version;
+  return version;
 }
 
 uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplicitVersion,
@@ -506,31 +534,70 @@ KvObject* KvArchive::ObjectAt(uint32_t index) const {
   return tables_->objects[index];
 }
 
-uint32_t KvArchive::FindNameIndex(const char* text, uint32_t length) {
-  if (nameIndex_ == nullptr) return kKvNullObjectIndex;
-  // Names copied from another archive are indexed when a text is first looked up.
-  for (; namesIndexed_ < tables_->names.Size(); ++namesIndexed_) {
-    const KvString& indexed = tables_->names[namesIndexed_].text;
-    nameIndex_->Insert(indexed.View(), indexed.Length(), namesIndexed_);
+namespace {
+
+uint32_t TextHash(const char* text, uint32_t length) { return static_cast<uint32_t>(KvKeyedHashString(text, length)); }
+
+}  // namespace
+
+void KvArchive::IndexNextName(uint32_t hash) {
+  if (2 * (namesIndexed_ + 1) > textCapacity_) {
+    const uint32_t grown = textCapacity_ == 0 ? 64 : textCapacity_ * 2;
+    auto* slots = static_cast<TextSlot*>(KvAllocate(KvBlockBytes(grown, sizeof(TextSlot))));
+    for (uint32_t i = 0; i < grown; ++i) slots[i] = TextSlot{0, 0};
+    for (uint32_t i = 0; i < textCapacity_; ++i) {
+      if (textSlots_[i].position == 0) continue;
+      uint32_t at = textSlots_[i].hash & (grown - 1);
+      while (slots[at].position != 0) at = (at + 1) & (grown - 1);
+      slots[at] = textSlots_[i];
+    }
+    const uint32_t indexed = namesIndexed_;
+    ClearTextIndex();
+    textSlots_ = slots;
+    textCapacity_ = grown;
+    namesIndexed_ = indexed;
   }
-  const uint32_t* found = nameIndex_->Find(text, length);
-  return found != nullptr ? *found : kKvNullObjectIndex;
+  uint32_t at = hash & (textCapacity_ - 1);
+  while (textSlots_[at].position != 0) at = (at + 1) & (textCapacity_ - 1);
+  textSlots_[at] = TextSlot{hash, ++namesIndexed_};
+}
+
+void KvArchive::ClearTextIndex() {
+  if (textSlots_ != nullptr) KvFree(textSlots_, KvBlockBytes(textCapacity_, sizeof(TextSlot)));
+  textSlots_ = nullptr;
+  textCapacity_ = namesIndexed_ = 0;
+}
+
+uint32_t KvArchive::FindNameIndex(const char* text, uint32_t length, uint32_t hash) {
+  const KvArray<KvArchiveNameEntry>& names = tables_->names;
+  // Names copied from another archive are indexed when a text is first looked up.
+  while (namesIndexed_ < names.Size()) {
+    const KvString& indexed = names[namesIndexed_].text;
+    IndexNextName(TextHash(indexed.View(), indexed.Length()));
+  }
+  if (textSlots_ == nullptr) return kKvNullObjectIndex;
+  for (uint32_t at = hash & (textCapacity_ - 1); textSlots_[at].position != 0; at = (at + 1) & (textCapacity_ - 1)) {
+    if (textSlots_[at].hash != hash) continue;
+    const KvString& candidate = names[textSlots_[at].position - 1].text;
+    if (candidate.Length() == length && (length == 0 || std::memcmp(candidate.Data(), text, length) == 0)) {
+      return textSlots_[at].position - 1;
+    }
+  }
+  return kKvNullObjectIndex;
 }
 
 uint32_t KvArchive::AddName(const char* text, uint32_t length) {
   if (tables_ == nullptr) return 0;
   // The index gives the same answer as a search of the table in index order: every
-  // text occurs once in the table.
-  const uint32_t found = FindNameIndex(text, length);
-  if (found != kKvNullObjectIndex) return found;
-  KvArchiveNameEntry entry{KvString(text, length), KvName()};
-  tables_->names.PushBack(entry);
-  const uint32_t index = tables_->names.Size() - 1;
-  if (nameIndex_ != nullptr && namesIndexed_ == index) {
-    nameIndex_->Insert(text, length, index);
-    ++namesIndexed_;
+  // text occurs once in the table. (Loading archives keep no index.)
+  const uint32_t hash = IsSaving() ? TextHash(text, length) : 0;
+  if (IsSaving()) {
+    const uint32_t found = FindNameIndex(text, length, hash);
+    if (found != kKvNullObjectIndex) return found;
   }
-  return index;
+  tables_->names.PushBack(KvArchiveNameEntry{KvString(text, length), KvName()});
+  if (IsSaving()) IndexNextName(hash);
+  return tables_->names.Size() - 1;
 }
 
 KvName KvArchive::NameAt(uint32_t index) const {
@@ -541,9 +608,9 @@ KvName KvArchive::NameAt(uint32_t index) const {
 void KvArchive::CopyTablesFrom(KvArchive& other) {
   if (tables_ == nullptr || other.tables_ == nullptr) return;
   tables_->classVersions.CopyBucketsFrom(other.tables_->classVersions);
+  ForgetClassVersions();
   tables_->names = other.tables_->names;
-  if (nameIndex_ != nullptr) nameIndex_->Clear();
-  namesIndexed_ = 0;
+  ClearTextIndex();
   // The other archive's name entries find the same indexes here.
   nameEntries_.CopyFrom(other.nameEntries_);
   tables_->objectCount = other.tables_->objects.Size();
@@ -586,8 +653,6 @@ bool KvArchive::Open() {
   end_ = IsSaving() ? buffer_ + kBufferSize : buffer_;
   stored_ = 0;
   if (IsSaving()) {
-    void* indexMemory = KvAllocate(static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
-    nameIndex_ = ::new (indexMemory) KvStringMap<uint32_t, 1024>();
     archiveVersion_ = kKvRuntimeVersion;
     licenseeName_ = KvString(kKvLicenseeName);
     licenseeProjectName_ = KvString(kKvLicenseeProjectName);
@@ -758,9 +823,8 @@ void KvArchive::Close() {
   buffer_ = cursor_ = end_ = nullptr;
   objectIndex_.Clear();
   nameEntries_.Clear();
-  namesIndexed_ = 0;
   for (ClassHint& hint : classHints_) hint = ClassHint{};
-  for (ClassVersionHint& hint : classVersionHints_) hint = ClassVersionHint{};
+  ForgetClassVersions();
   ForgetReferences();
   if (tables_ != nullptr) {
     // Last name first: a name whose text nothing else holds leaves the end of its
@@ -771,11 +835,7 @@ void KvArchive::Close() {
     KvFree(tables_, static_cast<uint32_t>(sizeof(KvArchiveTables)));
     tables_ = nullptr;
   }
-  if (nameIndex_ != nullptr) {
-    nameIndex_->~KvStringMap();
-    KvFree(nameIndex_, static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
-    nameIndex_ = nullptr;
-  }
+  ClearTextIndex();
   objectStates_.Clear();
   for (ContextEntry& entry : contexts_) delete entry.context;
   contexts_.Clear();

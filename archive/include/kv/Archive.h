@@ -379,13 +379,16 @@ class KvArchive {
   // null.
   const uint16_t* RememberedClassVersion(const char* className) const;
   void RememberClassVersion(const char* className, uint16_t version);
+  void ForgetClassVersions();
+  // SerializeClassVersion of "KvName", asked once per name.
+  uint16_t NameClassVersion();
   void CountProgress(uint32_t bytes);
   void SkipLegacyPrefix();
   bool ReadTableBlock();
   void WriteTableBlock();
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
   void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning, const KvClass* expected);
-  uint32_t FindNameIndex(const char* text, uint32_t length);
+  uint32_t FindNameIndex(const char* text, uint32_t length, uint32_t hash);
   void DestroyLoadedObjects();
   bool Refill();
 
@@ -434,10 +437,21 @@ class KvArchive {
   };
   AddressIndex objectIndex_;  // every registered object at its first index
   // While saving: name entry (KvName node) -> name-table index, and the text index
-  // behind it (text -> name-table index) covering the first `namesIndexed_` names.
+  // behind it covering the first `namesIndexed_` names (filled when a text is
+  // looked up): open addressing over a keyed hash of the text, so that no choice
+  // of names crowds one place. A slot holds 32 bits of the hash and the name's
+  // index + 1 (0: empty).
   AddressIndex nameEntries_;
-  KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;
+  struct TextSlot {
+    uint32_t hash;
+    uint32_t position;
+  };
+  TextSlot* textSlots_ = nullptr;
+  uint32_t textCapacity_ = 0;  // a power of two, at least twice `namesIndexed_`
   uint32_t namesIndexed_ = 0;
+  // Enters name `namesIndexed_`, whose text has `hash`, into the text index.
+  void IndexNextName(uint32_t hash);
+  void ClearTextIndex();
   // While loading: the classes found for the class names met so far, by the
   // address of the name's entry (which the registered class keeps alive).
   struct ClassHint {
@@ -447,15 +461,18 @@ class KvArchive {
   static constexpr uint32_t kClassHints = 16;
   ClassHint classHints_[kClassHints];
   KvClass* FindClassOf(const KvName& className);
-  // The class versions most recently asked for, by the address of the class name
-  // (with a copy of its text, so a reused address cannot mislead).
+  // The class versions asked for, by the address of the class name (with a copy
+  // of its text, so a reused address cannot mislead); up to 48 of them.
   struct ClassVersionHint {
     const char* address = nullptr;
     uint16_t version = 0;
     char text[30] = {};
   };
-  static constexpr uint32_t kClassVersionHints = 8;
+  static constexpr uint32_t kClassVersionHints = 64;  // open addressing, never full
   ClassVersionHint classVersionHints_[kClassVersionHints];
+  uint32_t classVersionHintCount_ = 0;
+  bool nameVersionKnown_ = false;
+  uint16_t nameVersion_ = 0;
   // Object references met recently, direct-mapped: while saving by the object's
   // address (object -> index), while loading by index (index -> object, for
   // references without ownership and with the same expected class). References
