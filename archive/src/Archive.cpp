@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "kv/Version.h"
 
@@ -774,7 +775,7 @@ bool KvArchive::ReadTableBlock() {
     Serialize(entry.text);
     if (!valid_) break;
     entry.name.SetName(entry.text.View());
-    tables_->names.PushBack(entry);
+    tables_->names.PushBack(std::move(entry));
   }
 
   Serialize(tables_->objectCount);
