@@ -362,9 +362,14 @@ bool SameText(const char* a, const char* b) {
   }
 }
 
+// Every bit of the address reaches the low bits the mask keeps: addresses a
+// fixed stride apart (objects allocated one after another) spread evenly.
 uint32_t AddressHash(const void* address, uint32_t mask) {
-  const uint64_t bits = reinterpret_cast<uintptr_t>(address) >> 3;
-  return static_cast<uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+  uint64_t bits = reinterpret_cast<uintptr_t>(address);
+  bits ^= bits >> 33;
+  bits *= 0xFF51AFD7ED558CCDull;
+  bits ^= bits >> 33;
+  return static_cast<uint32_t>(bits) & mask;
 }
 
 }  // namespace

@@ -483,10 +483,13 @@ class KvArchive {
     uint32_t index = kKvNullObjectIndex;
     const KvClass* expected = nullptr;
   };
-  static constexpr uint32_t kReferenceHints = 64;
+  // Enough for the joints of a large skeleton.
+  static constexpr uint32_t kReferenceHintBits = 10;
+  static constexpr uint32_t kReferenceHints = 1u << kReferenceHintBits;
   ReferenceHint referenceHints_[kReferenceHints];
   static uint32_t SlotOf(const KvObject* object) {
-    return static_cast<uint32_t>(((reinterpret_cast<uintptr_t>(object) >> 3) * 0x9E3779B97F4A7C15ull) >> 58);
+    return static_cast<uint32_t>(((reinterpret_cast<uintptr_t>(object) >> 3) * 0x9E3779B97F4A7C15ull) >>
+                                 (64 - kReferenceHintBits));
   }
   ReferenceHint& HintFor(const KvObject* object) { return referenceHints_[SlotOf(object)]; }
   ReferenceHint& HintFor(uint32_t index) { return referenceHints_[index & (kReferenceHints - 1)]; }
