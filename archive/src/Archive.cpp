@@ -611,14 +611,26 @@ KvName KvArchive::NameAt(uint32_t index) const {
   return tables_->names[index].name;
 }
 
-void KvArchive::CopyTablesFrom(KvArchive& other) {
+void KvArchive::CopyTablesFrom(KvArchive& other) { AdoptTables(other, false); }
+
+void KvArchive::TakeTablesFrom(KvArchive& other) { AdoptTables(other, true); }
+
+void KvArchive::AdoptTables(KvArchive& other, bool take) {
   if (tables_ == nullptr || other.tables_ == nullptr) return;
   tables_->classVersions.CopyBucketsFrom(other.tables_->classVersions);
   ForgetClassVersions();
-  tables_->names = other.tables_->names;
   ClearTextIndex();
   // The other archive's name entries find the same indexes here.
-  nameEntries_.CopyFrom(other.nameEntries_);
+  if (take) {
+    tables_->names.Clear();
+    tables_->names.Swap(other.tables_->names);
+    nameEntries_.Clear();
+    std::swap(nameEntries_, other.nameEntries_);
+    other.ClearTextIndex();
+  } else {
+    tables_->names = other.tables_->names;
+    nameEntries_.CopyFrom(other.nameEntries_);
+  }
   tables_->objectCount = other.tables_->objects.Size();
   WriteTableBlock();
 }
@@ -1079,7 +1091,7 @@ bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), flo
     counting.Close();
     return false;
   }
-  file.CopyTablesFrom(counting);
+  file.TakeTablesFrom(counting);
   file.SetProgressCallback(progress, interval);
   file.SerializeObjectReference(root, nullptr, false);
   file.Flush();

@@ -320,6 +320,9 @@ class KvArchive {
   // Copies the class-version and name tables of `other`, takes its object count and
   // writes the table block.
   void CopyTablesFrom(KvArchive& other);
+  // As CopyTablesFrom, but takes the name table instead of copying it: `other` is
+  // left with no names (for a counting pass that is closed next).
+  void TakeTablesFrom(KvArchive& other);
   // Loading only: `callback(progress)` whenever progress grew by `threshold`.
   void SetProgressCallback(void (*callback)(float), float threshold);
 
@@ -389,6 +392,7 @@ class KvArchive {
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
   void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning, const KvClass* expected);
   uint32_t FindNameIndex(const char* text, uint32_t length, uint32_t hash);
+  void AdoptTables(KvArchive& other, bool take);
   void DestroyLoadedObjects();
   bool Refill();
 
