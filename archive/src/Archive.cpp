@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "kv/Version.h"
 
@@ -38,9 +39,10 @@ void KvArchive::Fail(KvArchiveError error, const char* detail) {
   if (error_ == KvArchiveError::kNone) {
     error_ = error;
     errorDetail_ = KvString(detail);
-    errorOffset_ = position_;
+    errorOffset_ = Position();
   }
   valid_ = false;
+  UpdateLimits();
 }
 
 KvString KvDescribeArchiveError(const KvArchive& archive) {
@@ -74,15 +76,52 @@ KvString KvDescribeArchiveError(const KvArchive& archive) {
 
 // ---- Raw transfer ------------------------------------------------------------------
 
+void KvArchive::UpdateLimits() {
+  const bool unchanged = valid_ && !swap_;
+  readLimit_ = unchanged && IsLoading() && progressCallback_ == nullptr ? end_ : buffer_;
+  writeLimit_ = unchanged && IsSaving() ? end_ : buffer_;
+}
+
+uint32_t KvArchive::Position() const {
+  return IsLoading() ? stored_ - static_cast<uint32_t>(end_ - cursor_) : stored_ + static_cast<uint32_t>(cursor_ - buffer_);
+}
+
+uint8_t* KvArchive::WindowAfterMove(uint32_t count) {
+  if (count > kBufferSize) return nullptr;
+  if (writeLimit_ != buffer_) {
+    Flush();
+  } else if (readLimit_ != buffer_) {
+    // Keep the unread bytes, moved to the front, and read on behind them.
+    const uint32_t held = static_cast<uint32_t>(end_ - cursor_);
+    const uint32_t toRead = totalSize_ - stored_ < kBufferSize - held ? totalSize_ - stored_ : kBufferSize - held;
+    if (held + toRead < count) return nullptr;
+    std::memmove(buffer_, cursor_, held);
+    if (!store_->Read(buffer_ + held, toRead)) {
+      cursor_ = buffer_;  // the failure lies at the first unread byte
+      end_ = buffer_ + held;
+      Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
+      return nullptr;
+    }
+    stored_ += toRead;
+    cursor_ = buffer_;
+    end_ = buffer_ + held + toRead;
+    UpdateLimits();
+  }
+  if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+  if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+  return nullptr;
+}
+
 bool KvArchive::Refill() {
-  const uint32_t toRead = totalSize_ - storeRead_ < kBufferSize ? totalSize_ - storeRead_ : kBufferSize;
+  const uint32_t toRead = totalSize_ - stored_ < kBufferSize ? totalSize_ - stored_ : kBufferSize;
   if (toRead == 0 || !store_->Read(buffer_, toRead)) {
     Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
     return false;
   }
-  storeRead_ += toRead;
-  bufferFill_ = toRead;
-  bufferPos_ = 0;
+  stored_ += toRead;
+  cursor_ = buffer_;
+  end_ = buffer_ + toRead;
+  UpdateLimits();
   return true;
 }
 
@@ -95,45 +134,49 @@ bool KvArchive::ReadBytes(void* bytes, uint32_t count) {
   auto* out = static_cast<uint8_t*>(bytes);
   uint32_t left = count;
   while (left > 0) {
-    if (bufferPos_ == bufferFill_) {
+    if (cursor_ == end_) {
       if (left >= kBufferSize) {  // large blocks go straight from the store
         if (!store_->Read(out, left)) {
           Fail(KvArchiveError::kTruncated, "the store returned fewer bytes than its size promised");
           return false;
         }
-        storeRead_ += left;
-        break;
+        stored_ += left;
+        return true;
       }
       if (!Refill()) return false;
     }
-    const uint32_t available = bufferFill_ - bufferPos_;
+    const uint32_t available = static_cast<uint32_t>(end_ - cursor_);
     const uint32_t take = left < available ? left : available;
-    std::memcpy(out, buffer_ + bufferPos_, take);
-    bufferPos_ += take;
+    std::memcpy(out, cursor_, take);
+    cursor_ += take;
     out += take;
     left -= take;
   }
-  position_ += count;
   return true;
 }
 
 void KvArchive::Flush() {
-  if (!IsSaving() || bufferFill_ == 0 || store_ == nullptr) return;
-  const uint32_t pending = bufferFill_;
-  bufferFill_ = 0;
+  if (!IsSaving() || cursor_ == buffer_ || store_ == nullptr) return;
+  const uint32_t pending = static_cast<uint32_t>(cursor_ - buffer_);
+  cursor_ = buffer_;
+  stored_ += pending;  // counted even when a failure drops them: positions stay put
   if (valid_ && !store_->Write(buffer_, pending)) Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
 }
 
 void KvArchive::WriteBytes(const void* bytes, uint32_t count) {
   if (!valid_ || count == 0) return;
-  if (bufferFill_ + count > kBufferSize) Flush();
-  if (count >= kBufferSize) {
-    if (valid_ && !store_->Write(bytes, count)) Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
+  if (count > static_cast<uint32_t>(end_ - cursor_)) Flush();
+  if (!valid_) return;
+  if (count >= kBufferSize) {  // large blocks go straight to the store
+    if (!store_->Write(bytes, count)) {
+      Fail(KvArchiveError::kWriteFailed, "the store refused the bytes");
+      return;
+    }
+    stored_ += count;
   } else {
-    std::memcpy(buffer_ + bufferFill_, bytes, count);
-    bufferFill_ += count;
+    std::memcpy(cursor_, bytes, count);
+    cursor_ += count;
   }
-  if (valid_) position_ += count;
 }
 
 void KvArchive::CountProgress(uint32_t bytes) {
@@ -199,7 +242,11 @@ void KvArchive::Serialize(KvString& value) {
       return;
     }
     KvString loaded;
-    if (length > 0) {
+    if (length > 0 && static_cast<uint32_t>(end_ - cursor_) >= length) {
+      // The whole string is in the buffer: copy it from there.
+      loaded.Assign(reinterpret_cast<const char*>(cursor_), length);
+      cursor_ += length;
+    } else if (length > 0) {
       auto* bytes = static_cast<char*>(KvAllocate(length));
       if (ReadBytes(bytes, length)) loaded.Assign(bytes, length);
       KvFree(bytes, length);
@@ -210,17 +257,28 @@ void KvArchive::Serialize(KvString& value) {
   }
 }
 
+void KvArchive::WriteName(const KvName& name) {
+  NameClassVersion();
+  const KvString& text = name.GetAsString();
+  // Interned names are found by their entry; the text confirms the entry (an entry
+  // freed and reused for other text since it was indexed would not match).
+  const KvName::Node* node = name.GetNode();
+  uint32_t index = node != nullptr ? nameEntries_.Find(node) : kKvNullObjectIndex;
+  if (index >= tables_->names.Size() || !(tables_->names[index].text == text)) {
+    index = AddName(text.View(), text.Length());
+    if (node != nullptr) nameEntries_.Insert(node, index);
+  }
+  Serialize(index);
+}
+
 void KvArchive::Serialize(KvName& value) {
   if (!valid_) return;
   if (IsSaving()) {
-    SerializeClassVersion("KvName", true, 1);
-    const KvString& text = value.GetAsString();
-    uint32_t index = AddName(text.View(), text.Length());
-    Serialize(index);
+    WriteName(value);
     return;
   }
   value.AttachTo(nullptr);  // release the current attachment
-  const uint16_t version = SerializeClassVersion("KvName", true, 1);
+  const uint16_t version = NameClassVersion();
   if (!valid_) return;
   if (version != 0) {
     uint32_t index = 0;
@@ -247,12 +305,27 @@ void KvArchive::SerializeRaw(void* bytes, uint32_t count) {
   }
 }
 
-void KvArchive::SerializeFloats(float* values, uint32_t count) {
-  for (uint32_t i = 0; i < count && valid_; ++i) Serialize(values[i]);
-}
-
-void KvArchive::SerializeUInt32s(uint32_t* values, uint32_t count) {
-  for (uint32_t i = 0; i < count && valid_; ++i) Serialize(values[i]);
+void KvArchive::SerializeWords(void* words, uint64_t count) {
+  if (!valid_) return;
+  auto* bytes = static_cast<uint8_t*>(words);
+  const uint64_t size = count * 4;
+  // One block when nothing has to be done value by value: no byte swapping on the
+  // way out (the caller's values are never altered), no progress to report, and,
+  // when loading, every byte present (so a truncation is reported at the value it
+  // cuts, as value by value would).
+  const bool block = IsLoading() ? progressCallback_ == nullptr && size <= BytesLeft() : !swap_ && size <= UINT32_MAX;
+  if (!block) {
+    for (uint64_t i = 0; i < count && valid_; ++i) {
+      if (!FastOrdered(bytes + 4 * i, 4)) SerializeOrdered(bytes + 4 * i, 4);
+    }
+    return;
+  }
+  if (IsSaving()) {
+    WriteBytes(bytes, static_cast<uint32_t>(size));
+    return;
+  }
+  if (!ReadBytes(bytes, static_cast<uint32_t>(size)) || !swap_) return;
+  for (uint64_t i = 0; i < count; ++i) ReverseBytes(bytes + 4 * i, 4);
 }
 
 bool KvArchive::SerializeCount(uint32_t& count, uint32_t minElementBytes, uint64_t elementSize) {
@@ -279,6 +352,70 @@ bool KvArchive::CheckCount(uint32_t count, uint32_t minElementBytes, uint64_t el
 
 // ---- Class versions --------------------------------------------------------------------
 
+namespace {
+
+// Same text up to and including the terminator, reading neither past its end.
+bool SameText(const char* a, const char* b) {
+  for (uint32_t i = 0;; ++i) {
+    if (a[i] != b[i]) return false;
+    if (a[i] == '\0') return true;
+  }
+}
+
+// Every bit of the address reaches the low bits the mask keeps: addresses a
+// fixed stride apart (objects allocated one after another) spread evenly.
+uint32_t AddressHash(const void* address, uint32_t mask) {
+  uint64_t bits = reinterpret_cast<uintptr_t>(address);
+  bits ^= bits >> 33;
+  bits *= 0xFF51AFD7ED558CCDull;
+  bits ^= bits >> 33;
+  return static_cast<uint32_t>(bits) & mask;
+}
+
+}  // namespace
+
+const uint16_t* KvArchive::RememberedClassVersion(const char* className) const {
+  constexpr uint32_t mask = kClassVersionHints - 1;
+  for (uint32_t at = AddressHash(className, mask); classVersionHints_[at].address != nullptr; at = (at + 1) & mask) {
+    const ClassVersionHint& hint = classVersionHints_[at];
+    if (hint.address == className) return SameText(className, hint.text) ? &hint.version : nullptr;
+  }
+  return nullptr;
+}
+
+void KvArchive::RememberClassVersion(const char* className, uint16_t version) {
+  constexpr uint32_t mask = kClassVersionHints - 1;
+  const size_t length = std::strlen(className);
+  if (length >= sizeof classVersionHints_[0].text) return;
+  uint32_t at = AddressHash(className, mask);
+  while (classVersionHints_[at].address != nullptr && classVersionHints_[at].address != className) {
+    at = (at + 1) & mask;
+  }
+  ClassVersionHint& hint = classVersionHints_[at];
+  if (hint.address == nullptr) {
+    if (classVersionHintCount_ == kClassVersionHints * 3 / 4) return;  // enough remembered
+    ++classVersionHintCount_;
+  }
+  hint.address = className;
+  hint.version = version;
+  std::memcpy(hint.text, className, length + 1);
+}
+
+void KvArchive::ForgetClassVersions() {
+  for (ClassVersionHint& hint : classVersionHints_) hint = ClassVersionHint{};
+  classVersionHintCount_ = 0;
+  nameVersionKnown_ = false;
+}
+
+uint16_t KvArchive::NameClassVersion() {
+  if (nameVersionKnown_) return nameVersion_;
+  const uint16_t version = SerializeClassVersion("KvName", true, 1);
+  // Archives that read class versions in-line read this one anew each time.
+  nameVersionKnown_ = tables_ != nullptr && (IsSaving() || archiveVersion_ >= kKvArchiveVersionClassTable);
+  nameVersion_ = version;
+  return version;
+}
+
 uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplicitVersion,
                                           uint16_t explicitVersion) {
   if (tables_ == nullptr) return 0;
@@ -287,66 +424,77 @@ uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplici
     Serialize(version);
     return version;
   }
+  // Once a class is recorded (saving) or the table is read (loading), its answer
+  // never changes: every class's Serialize asks again for each object.
+  if (const uint16_t* remembered = RememberedClassVersion(className)) return *remembered;
   const uint32_t length = static_cast<uint32_t>(std::strlen(className));
+  uint16_t version = 0;
   if (IsSaving()) {
-    uint16_t* recorded = tables_->classVersions.Find(className, length);
-    if (recorded != nullptr) return *recorded;
-    uint16_t version = explicitVersion;
-    if (!useExplicitVersion) {
-      KvClass* cls = KvFindClass(KvName(className));
-      version = cls != nullptr ? cls->GetVersion() : 0;
+    if (const uint16_t* recorded = tables_->classVersions.Find(className, length)) {
+      version = *recorded;
+    } else {
+      version = explicitVersion;
+      if (!useExplicitVersion) {
+        KvClass* cls = KvFindClass(KvName(className));
+        version = cls != nullptr ? cls->GetVersion() : 0;
+      }
+      tables_->classVersions.Insert(className, length, version);
     }
-    tables_->classVersions.Insert(className, length, version);
-    return version;
+  } else if (const uint16_t* found = tables_->classVersions.Find(className, length)) {
+    version = *found;
   }
-  const uint16_t* found = tables_->classVersions.Find(className, length);
-  return found != nullptr ? *found : 0;
+  RememberClassVersion(className, version);
+  return version;
 }
 
 // ---- Tables ------------------------------------------------------------------------------
 
-namespace {
-
-uint32_t PointerHash(const KvObject* object, uint32_t mask) {
-  const uint64_t bits = reinterpret_cast<uintptr_t>(object) >> 3;
-  return static_cast<uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-}
-
-}  // namespace
-
-void KvArchive::IndexPointer(const KvObject* object, uint32_t index) {
-  if (pointerCount_ + 1 > pointerCapacity_ / 2) {
-    const uint32_t grown = pointerCapacity_ == 0 ? 64 : pointerCapacity_ * 2;
-    auto* slots = static_cast<PointerSlot*>(KvAllocate(KvBlockBytes(grown, sizeof(PointerSlot))));
-    for (uint32_t i = 0; i < grown; ++i) slots[i] = PointerSlot{nullptr, 0};
-    for (uint32_t i = 0; i < pointerCapacity_; ++i) {
-      if (pointerSlots_[i].key == nullptr) continue;
-      uint32_t at = PointerHash(pointerSlots_[i].key, grown - 1);
-      while (slots[at].key != nullptr) at = (at + 1) & (grown - 1);
-      slots[at] = pointerSlots_[i];
-    }
-    KvFree(pointerSlots_, KvBlockBytes(pointerCapacity_, sizeof(PointerSlot)));
-    pointerSlots_ = slots;
-    pointerCapacity_ = grown;
-  }
-  uint32_t at = PointerHash(object, pointerCapacity_ - 1);
-  while (pointerSlots_[at].key != nullptr && pointerSlots_[at].key != object) at = (at + 1) & (pointerCapacity_ - 1);
-  if (pointerSlots_[at].key == nullptr) {
-    ++pointerCount_;
-    pointerSlots_[at] = PointerSlot{object, index};
-  } else if (index < pointerSlots_[at].index) {
-    pointerSlots_[at].index = index;  // the first index in table order is the answer
-  }
-}
-
-uint32_t KvArchive::FindPointer(const KvObject* object) const {
-  if (pointerSlots_ == nullptr) return kKvNullObjectIndex;
-  uint32_t at = PointerHash(object, pointerCapacity_ - 1);
-  while (pointerSlots_[at].key != nullptr) {
-    if (pointerSlots_[at].key == object) return pointerSlots_[at].index;
-    at = (at + 1) & (pointerCapacity_ - 1);
+uint32_t KvArchive::AddressIndex::Find(const void* key) const {
+  if (slots == nullptr) return kKvNullObjectIndex;
+  const uint32_t mask = capacity - 1;
+  for (uint32_t at = AddressHash(key, mask); slots[at].key != nullptr; at = (at + 1) & mask) {
+    if (slots[at].key == key) return slots[at].index;
   }
   return kKvNullObjectIndex;
+}
+
+void KvArchive::AddressIndex::Insert(const void* key, uint32_t index) {
+  if (count + 1 > capacity / 2) {
+    const uint32_t grown = capacity == 0 ? 64 : capacity * 2;
+    auto* fresh = static_cast<Slot*>(KvAllocate(KvBlockBytes(grown, sizeof(Slot))));
+    for (uint32_t i = 0; i < grown; ++i) fresh[i] = Slot{nullptr, 0};
+    for (uint32_t i = 0; i < capacity; ++i) {
+      if (slots[i].key == nullptr) continue;
+      uint32_t at = AddressHash(slots[i].key, grown - 1);
+      while (fresh[at].key != nullptr) at = (at + 1) & (grown - 1);
+      fresh[at] = slots[i];
+    }
+    const uint32_t kept = count;
+    Clear();
+    slots = fresh;
+    capacity = grown;
+    count = kept;
+  }
+  const uint32_t mask = capacity - 1;
+  uint32_t at = AddressHash(key, mask);
+  while (slots[at].key != nullptr && slots[at].key != key) at = (at + 1) & mask;
+  if (slots[at].key == nullptr) ++count;
+  slots[at] = Slot{key, index};
+}
+
+void KvArchive::AddressIndex::CopyFrom(const AddressIndex& other) {
+  Clear();
+  if (other.slots == nullptr) return;
+  slots = static_cast<Slot*>(KvAllocate(KvBlockBytes(other.capacity, sizeof(Slot))));
+  std::memcpy(slots, other.slots, KvBlockBytes(other.capacity, sizeof(Slot)));
+  capacity = other.capacity;
+  count = other.count;
+}
+
+void KvArchive::AddressIndex::Clear() {
+  if (slots != nullptr) KvFree(slots, KvBlockBytes(capacity, sizeof(Slot)));
+  slots = nullptr;
+  capacity = count = 0;
 }
 
 uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
@@ -356,7 +504,7 @@ uint32_t KvArchive::IndexOfObject(const KvObject* object) const {
   // order, which is what a search of the table in index order would answer. The
   // search remains for a table changed behind the archive's back (an entry
   // cleared, its address reused).
-  const uint32_t found = FindPointer(object);
+  const uint32_t found = objectIndex_.Find(object);
   if (found == kKvNullObjectIndex) return found;
   if (found < objects.Size() && objects[found] == object) return found;
   for (uint32_t i = 0; i < objects.Size(); ++i) {
@@ -375,9 +523,15 @@ uint32_t KvArchive::RegisterObject(KvObject* object, uint32_t index) {
     index = objects.Size() - 1;
   } else {
     while (objects.Size() <= index) objects.PushBack(nullptr);
+    // What the hints say of this object, of the one it replaces and of this index
+    // may no longer hold.
+    HintFor(object) = ReferenceHint{};
+    if (objects[index] != nullptr) HintFor(objects[index]) = ReferenceHint{};
+    HintFor(index) = ReferenceHint{};
     objects[index] = object;
   }
-  IndexPointer(object, index);
+  // The first index in table order is the one an address finds.
+  if (index < objectIndex_.Find(object)) objectIndex_.Insert(object, index);
   return index;
 }
 
@@ -386,23 +540,70 @@ KvObject* KvArchive::ObjectAt(uint32_t index) const {
   return tables_->objects[index];
 }
 
-uint32_t KvArchive::FindNameIndex(const char* text, uint32_t length) const {
-  if (nameIndex_ == nullptr) return kKvNullObjectIndex;
-  const uint32_t* found = nameIndex_->Find(text, length);
-  return found != nullptr ? *found : kKvNullObjectIndex;
+namespace {
+
+uint32_t TextHash(const char* text, uint32_t length) { return static_cast<uint32_t>(KvKeyedHashString(text, length)); }
+
+}  // namespace
+
+void KvArchive::IndexNextName(uint32_t hash) {
+  if (2 * (namesIndexed_ + 1) > textCapacity_) {
+    const uint32_t grown = textCapacity_ == 0 ? 64 : textCapacity_ * 2;
+    auto* slots = static_cast<TextSlot*>(KvAllocate(KvBlockBytes(grown, sizeof(TextSlot))));
+    for (uint32_t i = 0; i < grown; ++i) slots[i] = TextSlot{0, 0};
+    for (uint32_t i = 0; i < textCapacity_; ++i) {
+      if (textSlots_[i].position == 0) continue;
+      uint32_t at = textSlots_[i].hash & (grown - 1);
+      while (slots[at].position != 0) at = (at + 1) & (grown - 1);
+      slots[at] = textSlots_[i];
+    }
+    const uint32_t indexed = namesIndexed_;
+    ClearTextIndex();
+    textSlots_ = slots;
+    textCapacity_ = grown;
+    namesIndexed_ = indexed;
+  }
+  uint32_t at = hash & (textCapacity_ - 1);
+  while (textSlots_[at].position != 0) at = (at + 1) & (textCapacity_ - 1);
+  textSlots_[at] = TextSlot{hash, ++namesIndexed_};
+}
+
+void KvArchive::ClearTextIndex() {
+  if (textSlots_ != nullptr) KvFree(textSlots_, KvBlockBytes(textCapacity_, sizeof(TextSlot)));
+  textSlots_ = nullptr;
+  textCapacity_ = namesIndexed_ = 0;
+}
+
+uint32_t KvArchive::FindNameIndex(const char* text, uint32_t length, uint32_t hash) {
+  const KvArray<KvArchiveNameEntry>& names = tables_->names;
+  // Names copied from another archive are indexed when a text is first looked up.
+  while (namesIndexed_ < names.Size()) {
+    const KvString& indexed = names[namesIndexed_].text;
+    IndexNextName(TextHash(indexed.View(), indexed.Length()));
+  }
+  if (textSlots_ == nullptr) return kKvNullObjectIndex;
+  for (uint32_t at = hash & (textCapacity_ - 1); textSlots_[at].position != 0; at = (at + 1) & (textCapacity_ - 1)) {
+    if (textSlots_[at].hash != hash) continue;
+    const KvString& candidate = names[textSlots_[at].position - 1].text;
+    if (candidate.Length() == length && (length == 0 || std::memcmp(candidate.Data(), text, length) == 0)) {
+      return textSlots_[at].position - 1;
+    }
+  }
+  return kKvNullObjectIndex;
 }
 
 uint32_t KvArchive::AddName(const char* text, uint32_t length) {
   if (tables_ == nullptr) return 0;
   // The index gives the same answer as a search of the table in index order: every
-  // text occurs once in the table.
-  const uint32_t found = FindNameIndex(text, length);
-  if (found != kKvNullObjectIndex) return found;
-  KvArchiveNameEntry entry{KvString(text, length), KvName()};
-  tables_->names.PushBack(entry);
-  const uint32_t index = tables_->names.Size() - 1;
-  if (nameIndex_ != nullptr) nameIndex_->Insert(text, length, index);
-  return index;
+  // text occurs once in the table. (Loading archives keep no index.)
+  const uint32_t hash = IsSaving() ? TextHash(text, length) : 0;
+  if (IsSaving()) {
+    const uint32_t found = FindNameIndex(text, length, hash);
+    if (found != kKvNullObjectIndex) return found;
+  }
+  tables_->names.PushBack(KvArchiveNameEntry{KvString(text, length), KvName()});
+  if (IsSaving()) IndexNextName(hash);
+  return tables_->names.Size() - 1;
 }
 
 KvName KvArchive::NameAt(uint32_t index) const {
@@ -410,16 +611,25 @@ KvName KvArchive::NameAt(uint32_t index) const {
   return tables_->names[index].name;
 }
 
-void KvArchive::CopyTablesFrom(KvArchive& other) {
+void KvArchive::CopyTablesFrom(KvArchive& other) { AdoptTables(other, false); }
+
+void KvArchive::TakeTablesFrom(KvArchive& other) { AdoptTables(other, true); }
+
+void KvArchive::AdoptTables(KvArchive& other, bool take) {
   if (tables_ == nullptr || other.tables_ == nullptr) return;
   tables_->classVersions.CopyBucketsFrom(other.tables_->classVersions);
-  tables_->names = other.tables_->names;
-  if (nameIndex_ != nullptr) {
-    nameIndex_->Clear();
-    for (uint32_t i = 0; i < tables_->names.Size(); ++i) {
-      const KvString& text = tables_->names[i].text;
-      nameIndex_->Insert(text.View(), text.Length(), i);
-    }
+  ForgetClassVersions();
+  ClearTextIndex();
+  // The other archive's name entries find the same indexes here.
+  if (take) {
+    tables_->names.Clear();
+    tables_->names.Swap(other.tables_->names);
+    nameEntries_.Clear();
+    std::swap(nameEntries_, other.nameEntries_);
+    other.ClearTextIndex();
+  } else {
+    tables_->names = other.tables_->names;
+    nameEntries_.CopyFrom(other.nameEntries_);
   }
   tables_->objectCount = other.tables_->objects.Size();
   WriteTableBlock();
@@ -429,6 +639,26 @@ void KvArchive::SetProgressCallback(void (*callback)(float), float threshold) {
   if (!IsLoading()) return;
   progressCallback_ = callback;
   progressThreshold_ = threshold;
+  UpdateLimits();
+}
+
+// ---- Contexts ----------------------------------------------------------------------------
+
+KvArchiveContext* KvArchive::GetContext(const void* key) const {
+  for (const ContextEntry& entry : contexts_) {
+    if (entry.key == key) return entry.context;
+  }
+  return nullptr;
+}
+
+void KvArchive::SetContext(const void* key, KvArchiveContext* context) {
+  for (ContextEntry& entry : contexts_) {
+    if (entry.key != key) continue;
+    if (entry.context != context) delete entry.context;
+    entry.context = context;
+    return;
+  }
+  contexts_.PushBack(ContextEntry{key, context});
 }
 
 // ---- Open and close --------------------------------------------------------------------
@@ -437,9 +667,10 @@ bool KvArchive::Open() {
   void* memory = KvAllocate(static_cast<uint32_t>(sizeof(KvArchiveTables)));
   tables_ = ::new (memory) KvArchiveTables();
   buffer_ = static_cast<uint8_t*>(KvAllocate(kBufferSize));
+  cursor_ = buffer_;
+  end_ = IsSaving() ? buffer_ + kBufferSize : buffer_;
+  stored_ = 0;
   if (IsSaving()) {
-    void* indexMemory = KvAllocate(static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
-    nameIndex_ = ::new (indexMemory) KvStringMap<uint32_t, 1024>();
     archiveVersion_ = kKvRuntimeVersion;
     licenseeName_ = KvString(kKvLicenseeName);
     licenseeProjectName_ = KvString(kKvLicenseeProjectName);
@@ -452,6 +683,7 @@ bool KvArchive::Open() {
     valid_ = true;
     if (byteOrder_ != 0) byteOrder_ = 1;
     swap_ = (byteOrder_ == 1) == kMachineIsLittleEndian;
+    UpdateLimits();
     const uint8_t magic[4] = {'K', 'A', 'V', static_cast<uint8_t>(byteOrder_ == 0 ? 'E' : 'B')};
     WriteBytes(magic, 4);
     Serialize(archiveVersion_);
@@ -469,6 +701,7 @@ bool KvArchive::Open() {
     return false;
   }
   valid_ = true;
+  UpdateLimits();
   totalSize_ = store_->Size();
   totalBytes_ = static_cast<float>(totalSize_);
   uint8_t magic[4] = {0, 0, 0, 0};
@@ -482,6 +715,7 @@ bool KvArchive::Open() {
   if (valid_) {
     byteOrder_ = magic[3] == 'E' ? 0 : 1;
     swap_ = (byteOrder_ == 1) == kMachineIsLittleEndian;
+    UpdateLimits();
     Serialize(archiveVersion_);
     if (valid_ && archiveVersion_ > kKvRuntimeVersion) {
       char detail[96];
@@ -558,7 +792,7 @@ bool KvArchive::ReadTableBlock() {
     Serialize(entry.text);
     if (!valid_) break;
     entry.name.SetName(entry.text.View());
-    tables_->names.PushBack(entry);
+    tables_->names.PushBack(std::move(entry));
   }
 
   Serialize(tables_->objectCount);
@@ -602,16 +836,14 @@ void KvArchive::WriteTableBlock() {
 
 void KvArchive::Close() {
   Flush();
-  if (buffer_ != nullptr) {
-    KvFree(buffer_, kBufferSize);
-    buffer_ = nullptr;
-  }
-  bufferFill_ = bufferPos_ = 0;
-  if (pointerSlots_ != nullptr) {
-    KvFree(pointerSlots_, KvBlockBytes(pointerCapacity_, sizeof(PointerSlot)));
-    pointerSlots_ = nullptr;
-    pointerCapacity_ = pointerCount_ = 0;
-  }
+  stored_ = Position();
+  if (buffer_ != nullptr) KvFree(buffer_, kBufferSize);
+  buffer_ = cursor_ = end_ = nullptr;
+  objectIndex_.Clear();
+  nameEntries_.Clear();
+  for (ClassHint& hint : classHints_) hint = ClassHint{};
+  ForgetClassVersions();
+  ForgetReferences();
   if (tables_ != nullptr) {
     // Last name first: a name whose text nothing else holds leaves the end of its
     // name-table bucket, which costs the same however crowded the bucket is.
@@ -621,12 +853,10 @@ void KvArchive::Close() {
     KvFree(tables_, static_cast<uint32_t>(sizeof(KvArchiveTables)));
     tables_ = nullptr;
   }
-  if (nameIndex_ != nullptr) {
-    nameIndex_->~KvStringMap();
-    KvFree(nameIndex_, static_cast<uint32_t>(sizeof(KvStringMap<uint32_t, 1024>)));
-    nameIndex_ = nullptr;
-  }
+  ClearTextIndex();
   objectStates_.Clear();
+  for (ContextEntry& entry : contexts_) delete entry.context;
+  contexts_.Clear();
   licenseeName_.Clear();
   licenseeProjectName_.Clear();
   errorDetail_.Clear();
@@ -638,6 +868,7 @@ void KvArchive::Close() {
     store_ = nullptr;
   }
   valid_ = false;
+  UpdateLimits();
 }
 
 // ---- Object references -------------------------------------------------------------------
@@ -653,17 +884,43 @@ void KvArchive::SerializeObjectReference(KvObject*& object, const KvClass* expec
     Serialize(nullIndex);
     return;
   }
-  uint32_t index = IndexOfObject(object);
-  const bool firstReference = index == kKvNullObjectIndex;
-  if (firstReference) index = RegisterObject(object, kKvNullObjectIndex);
+  uint32_t index = kKvNullObjectIndex;
+  if (ReferenceIndex(object, index)) {
+    Serialize(index);
+    return;
+  }
+  // The first reference: the object's index, then the object.
+  index = RegisterObject(object, kKvNullObjectIndex);
+  HintFor(object) = ReferenceHint{object, index, nullptr};
   Serialize(index);
-  if (!firstReference) return;
-  KvClass* cls = object->ClassOf();
-  KvName className = cls->GetName();
-  Serialize(className);
+  const KvClass* cls = object->ClassOf();
+  WriteName(cls->GetName());
   uint32_t size = cls->GetSize();
   Serialize(size);
   object->Serialize(*this);
+}
+
+bool KvArchive::FindReferenceIndex(const KvObject* object, uint32_t& index) {
+  if (!IsSaving() || tables_ == nullptr) return false;
+  if (object == nullptr) {
+    index = kKvNullObjectIndex;
+    return true;
+  }
+  const uint32_t found = IndexOfObject(object);
+  if (found == kKvNullObjectIndex) return false;
+  HintFor(object) = ReferenceHint{const_cast<KvObject*>(object), found, nullptr};
+  index = found;
+  return true;
+}
+
+KvClass* KvArchive::FindClassOf(const KvName& className) {
+  const KvName::Node* entry = className.GetNode();
+  ClassHint& hint = classHints_[AddressHash(entry, kClassHints - 1)];
+  if (entry != nullptr && hint.entry == entry) return hint.cls;
+  KvClass* cls = KvFindClass(className);
+  // Only a class found is remembered: its registration keeps the entry alive.
+  if (cls != nullptr && entry != nullptr) hint = ClassHint{entry, cls};
+  return cls;
 }
 
 void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning) {
@@ -672,6 +929,12 @@ void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, 
   if (!valid_) return;
   if (index == kKvNullObjectIndex) {
     object = nullptr;
+    return;
+  }
+  // An object met before by a reference without ownership and with the same
+  // expectation: every check it passed then it passes again.
+  if (KvObject* known = owning ? nullptr : KnownObject(index, expected)) {
+    object = known;
     return;
   }
   char detail[160];
@@ -683,7 +946,7 @@ void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, 
       Fail(KvArchiveError::kCorrupt, detail);
       return;
     }
-    Claim(index, object, found, owning);
+    Claim(index, object, found, owning, expected);
     return;
   }
 
@@ -717,7 +980,7 @@ void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, 
   Serialize(instanceSize);
   if (!valid_) return;
 
-  KvClass* cls = KvFindClass(className);
+  KvClass* cls = FindClassOf(className);
   if (cls == nullptr || !cls->HasFactory()) {
     // The object's fields cannot be skipped: its size on disk is not stored.
     ++unknownClassCount_;
@@ -740,10 +1003,10 @@ void KvArchive::LoadObjectReference(KvObject*& object, const KvClass* expected, 
     Fail(KvArchiveError::kCorrupt, detail);
     return;  // the archive destroys it at Close
   }
-  Claim(index, object, created, owning);
+  Claim(index, object, created, owning, expected);
 }
 
-void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning) {
+void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning, const KvClass* expected) {
   while (objectStates_.Size() <= index) objectStates_.PushBack(kAbsent);
   if (owning) {
     if (objectStates_[index] == kOwned) {
@@ -757,6 +1020,7 @@ void KvArchive::Claim(uint32_t index, KvObject*& object, KvObject* found, bool o
     objectStates_[index] = kUnowned;
   }
   object = found;
+  if (!owning) HintFor(index) = ReferenceHint{found, index, expected};
 }
 
 void KvArchive::Disown(KvObject* object) {
@@ -779,6 +1043,7 @@ bool KvArchive::FinishLoading(KvArray<KvObject*>& unowned) {
 // one or the other, and an owner holds on to what it claimed even when the load
 // failed inside it, so each object is destroyed once.
 void KvArchive::DestroyLoadedObjects() {
+  ForgetReferences();
   KvArray<KvObject*>& objects = tables_->objects;
   for (uint32_t i = 0; i < objects.Size(); ++i) {
     const bool owned = i < objectStates_.Size() && objectStates_[i] == kOwned;
@@ -826,7 +1091,7 @@ bool KvSaveObject(KvObject* root, const char* path, void (*progress)(float), flo
     counting.Close();
     return false;
   }
-  file.CopyTablesFrom(counting);
+  file.TakeTablesFrom(counting);
   file.SetProgressCallback(progress, interval);
   file.SerializeObjectReference(root, nullptr, false);
   file.Flush();

@@ -96,24 +96,6 @@ KvMatrix KvMatrix::operator*(const KvMatrix& other) const {
   return result;
 }
 
-KvVec3 KvMatrix::TransformPoint(const KvVec3& p) const {
-  if (IsIdentity()) return p;
-  KvVec3 r{p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12], p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13],
-           p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14]};
-  if (IsAffine()) return r;
-  const float f = 1.0f / (p.x * m[3] + p.y * m[7] + p.z * m[11] + m[15]);
-  return KvVec3{r.x * f, r.y * f, r.z * f};
-}
-
-KvVec3 KvMatrix::TransformDirection(const KvVec3& d) const {
-  if (IsIdentity()) return d;
-  KvVec3 r{d.x * m[0] + d.y * m[4] + d.z * m[8], d.x * m[1] + d.y * m[5] + d.z * m[9],
-           d.x * m[2] + d.y * m[6] + d.z * m[10]};
-  if (IsAffine()) return r;
-  const float f = 1.0f / (d.x * m[3] + d.y * m[7] + d.z * m[11] + m[15]);
-  return KvVec3{r.x * f, r.y * f, r.z * f};
-}
-
 KvMatrix KvMatrix::Inverse() const {
   if (IsIdentity()) return *this;
   // a[r][c] is the upper-left 3x3 part; cofactors c[r][c].

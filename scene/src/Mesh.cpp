@@ -1,6 +1,7 @@
 #include "kv/Mesh.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -21,11 +22,32 @@ constexpr uint32_t kTriangleBytes = 24;
 constexpr uint32_t kInfluenceBytes = 20;  // joint reference, weight, position offset
 constexpr uint32_t kReferenceBytes = 4;
 
+// Vertices, texture coordinates and triangles in memory are their serialized
+// forms (4-byte values in stream order, no padding), so their arrays move through
+// the archive as single blocks.
+static_assert(sizeof(KvVertex) == kVertexBytes && offsetof(KvVertex, normal) == 12 && offsetof(KvVertex, color) == 24 &&
+              offsetof(KvVertex, texCoord) == 40 && offsetof(KvVertex, firstInfluence) == 48 &&
+              offsetof(KvVertex, influenceCount) == 52);
+static_assert(sizeof(KvTexCoord) == kTexCoordBytes && offsetof(KvTexCoord, v) == 4);
+static_assert(sizeof(KvTriangle) == kTriangleBytes && offsetof(KvTriangle, texCoords) == 12);
+
 template <typename T>
 T* AllocateDefaults(uint32_t count) {
   if (count == 0) return nullptr;
   auto* storage = static_cast<T*>(KvAllocate(KvBlockBytes(count, sizeof(T))));
   for (uint32_t i = 0; i < count; ++i) new (storage + i) T();
+  return storage;
+}
+
+// Loading: storage for `capacity` elements whose first `count` come from the
+// archive in one block and the rest are default; all default when the read fails.
+template <typename T>
+T* LoadStorage(KvArchive& archive, uint32_t capacity, uint32_t count) {
+  if (capacity == 0) return nullptr;
+  auto* storage = static_cast<T*>(KvAllocate(KvBlockBytes(capacity, sizeof(T))));
+  archive.SerializeRecords(storage, count);
+  const uint32_t read = archive.IsValid() ? count : 0;
+  for (uint32_t i = read; i < capacity; ++i) new (storage + i) T();
   return storage;
 }
 
@@ -48,6 +70,118 @@ void AddTo(KvVec3& target, const KvVec3& value) {
   target.z += value.z;
 }
 
+void SerializeInfluence(KvArchive& archive, KvVertexInfluence& influence) {
+  archive.SerializeObject(influence.joint);
+  archive.Serialize(influence.weight);
+  archive.Serialize(influence.positionOffset.x);
+  archive.Serialize(influence.positionOffset.y);
+  archive.Serialize(influence.positionOffset.z);
+}
+
+// Influences: the joint reference, the weight and the position offset. They move
+// in blocks of records in place in the archive's buffer as long as each joint
+// reference is an index alone; a record whose joint is written or read in full
+// there (or any record of a file in the other byte order) goes value by value.
+constexpr uint32_t kInfluenceJoint = 0;
+constexpr uint32_t kInfluenceWeight = 4;
+constexpr uint32_t kInfluenceOffset = 8;
+constexpr uint32_t kInfluenceBlock = 256;
+
+// The joints a block of influences met, with their reference indexes: what the
+// archive answered stays true until it next reads or writes an object.
+class JointIndexes {
+ public:
+  JointIndexes() { Clear(); }
+  void Clear() {
+    for (Entry& entry : entries_) entry = Entry{nullptr, kKvNullObjectIndex};
+  }
+  // Saving: the index a reference to `joint` writes, or false when it writes the joint.
+  bool IndexOf(KvArchive& archive, KvJoint* joint, uint32_t& index) {
+    Entry& entry = entries_[Slot(reinterpret_cast<uintptr_t>(joint) >> 4)];
+    if (entry.joint != joint) {
+      if (!archive.ReferenceIndex(joint, index)) return false;
+      entry = Entry{joint, index};
+    }
+    index = entry.index;
+    return true;
+  }
+  // Loading: the joint a reference of `index` gives, or null when only reading it can tell.
+  KvJoint* JointAt(KvArchive& archive, uint32_t index) {
+    Entry& entry = entries_[Slot(index)];
+    if (entry.index != index || entry.joint == nullptr) {
+      KvObject* known = archive.KnownObject(index, KvJoint::StaticClass());
+      if (known == nullptr) return nullptr;
+      entry = Entry{static_cast<KvJoint*>(known), index};
+    }
+    return entry.joint;
+  }
+
+ private:
+  struct Entry {
+    KvJoint* joint;
+    uint32_t index;
+  };
+  static constexpr uint32_t kEntries = 16;
+  static uint32_t Slot(uintptr_t key) { return static_cast<uint32_t>(key) & (kEntries - 1); }
+  Entry entries_[kEntries];
+};
+
+void SaveInfluences(KvArchive& archive, KvArray<KvVertexInfluence>& influences) {
+  JointIndexes known;
+  const uint32_t count = influences.Size();
+  for (uint32_t i = 0; i < count;) {
+    const uint32_t block = count - i < kInfluenceBlock ? count - i : kInfluenceBlock;
+    uint8_t* records = archive.Window(block * kInfluenceBytes);
+    uint32_t done = 0;
+    for (; records != nullptr && done < block; ++done) {
+      const KvVertexInfluence& influence = influences[i + done];
+      uint32_t index = 0;
+      if (!known.IndexOf(archive, influence.joint, index)) break;
+      uint8_t* record = records + done * kInfluenceBytes;
+      std::memcpy(record + kInfluenceJoint, &index, 4);
+      std::memcpy(record + kInfluenceWeight, &influence.weight, 4);
+      std::memcpy(record + kInfluenceOffset, &influence.positionOffset, 12);
+    }
+    if (records != nullptr) archive.Advance(done * kInfluenceBytes);
+    i += done;
+    if (done < block) {
+      SerializeInfluence(archive, influences[i++]);
+      known.Clear();
+    }
+  }
+}
+
+// A loaded influence's normal offset starts at zero.
+void LoadInfluences(KvArchive& archive, uint32_t count, KvArray<KvVertexInfluence>& influences) {
+  JointIndexes known;
+  KvArray<KvVertexInfluence> loaded(count);
+  while (loaded.Size() < count && archive.IsValid()) {
+    const uint32_t left = count - loaded.Size();
+    const uint32_t block = left < kInfluenceBlock ? left : kInfluenceBlock;
+    const uint8_t* records = archive.Window(block * kInfluenceBytes);
+    uint32_t done = 0;
+    for (; records != nullptr && done < block; ++done) {
+      const uint8_t* record = records + done * kInfluenceBytes;
+      uint32_t index = 0;
+      std::memcpy(&index, record + kInfluenceJoint, 4);
+      KvVertexInfluence influence;
+      influence.joint = known.JointAt(archive, index);
+      if (influence.joint == nullptr) break;
+      std::memcpy(&influence.weight, record + kInfluenceWeight, 4);
+      std::memcpy(&influence.positionOffset, record + kInfluenceOffset, 12);
+      loaded.PushBack(influence);
+    }
+    if (records != nullptr) archive.Advance(done * kInfluenceBytes);
+    if (done < block) {
+      KvVertexInfluence influence;
+      SerializeInfluence(archive, influence);
+      loaded.PushBack(influence);
+      known.Clear();
+    }
+  }
+  influences.Swap(loaded);
+}
+
 // A capacity read from an archive must be one the rest of the archive could fill:
 // this bounds what a hostile file can make a load allocate by the file's own size.
 // Its elements of type T must also fit in one block of memory.
@@ -61,19 +195,50 @@ bool CheckCapacity(KvArchive& archive, uint32_t capacity, uint32_t elementBytes,
   return archive.CheckCount(capacity, 0, sizeof(T));
 }
 
-// Inverse world transforms of the joints one ComputeNormals meets. Each world
+// Fixed-capacity storage: the capacity, the count, then the first `count`
+// elements as one block. Loading replaces the storage, after checking the capacity
+// against the bytes left and the count against the capacity. Returns IsValid.
+template <typename T>
+bool SerializeStorage(KvArchive& archive, T*& storage, uint32_t& capacity, uint32_t& count, uint32_t elementBytes,
+                      const char* capacityError, const char* countError) {
+  uint32_t loadedCapacity = capacity;
+  archive.Serialize(loadedCapacity);
+  if (archive.IsSaving()) {
+    uint32_t saved = count;
+    archive.Serialize(saved);
+    archive.SerializeRecords(storage, count);
+    return archive.IsValid();
+  }
+  if (!CheckCapacity<T>(archive, loadedCapacity, elementBytes, capacityError)) return false;
+  uint32_t loadedCount = 0;
+  archive.Serialize(loadedCount);
+  if (archive.IsValid() && loadedCount > loadedCapacity) archive.Fail(KvArchiveError::kCorrupt, countError);
+  if (!archive.IsValid()) loadedCount = 0;
+  FreeStorage(storage, capacity);
+  storage = LoadStorage<T>(archive, loadedCapacity, loadedCount);
+  capacity = loadedCapacity;
+  count = archive.IsValid() ? loadedCount : 0;
+  return archive.IsValid();
+}
+
+}  // namespace
+
+// Inverse world transforms of the joints ComputeNormals meets. Each world
 // transform is formed once, as local x (parent's world), exactly the products
 // KvJoint::GetWorldTransform forms, so that many influences on a long joint chain
 // cost one pass over the chain instead of one per influence.
-class JointSpaces {
+class KvMesh::JointSpaces {
  public:
   const KvMatrix& InverseWorld(KvJoint* joint) {
+    Recent& recent = recent_[(reinterpret_cast<uintptr_t>(joint) >> 4) % kRecent];
+    if (recent.joint == joint && joint != nullptr) return *recent.inverse;
     Slot* slot = Find(joint);
     if (slot == nullptr) slot = Add(joint);
     if (!slot->hasInverse) {
       slot->inverse = slot->world.Inverse();
       slot->hasInverse = true;
     }
+    recent = Recent{joint, &slot->inverse};
     return slot->inverse;
   }
 
@@ -111,6 +276,7 @@ class JointSpaces {
   }
 
   void Grow() {
+    for (Recent& recent : recent_) recent = Recent{};  // the slots move
     KvArray<Slot> old;
     old.Swap(slots_);
     slots_.Resize(old.Empty() ? 16 : old.Size() * 2);
@@ -147,12 +313,41 @@ class JointSpaces {
     return Find(joint);
   }
 
+  // The joints asked for last, direct-mapped by address.
+  struct Recent {
+    const KvJoint* joint = nullptr;
+    const KvMatrix* inverse = nullptr;
+  };
+  static constexpr uint32_t kRecent = 16;
+
   KvArray<Slot> slots_;
   uint32_t used_ = 0;
   KvArray<KvJoint*> chain_;
+  Recent recent_[kRecent];
 };
 
+namespace {
+
+// Where a load keeps the joint spaces its meshes share.
+const char kLoadSpacesKey = 0;
+
 }  // namespace
+
+KvMesh::JointSpaces& KvMesh::LoadSpaces(KvArchive& archive) {
+  // Joints are complete before any mesh of the load can reach them, and nothing
+  // in a load moves them afterwards: one mesh's transforms hold for the next.
+  struct Context : KvArchiveContext {
+    JointSpaces spaces;
+  };
+  auto* context = static_cast<Context*>(archive.GetContext(&kLoadSpacesKey));
+  if (context == nullptr) {
+    context = new Context;
+    archive.SetContext(&kLoadSpacesKey, context);
+  }
+  return context->spaces;
+}
+
+
 
 KvBoundingBox KvBoundingBox::FromVertices(const KvVertex* vertices, uint32_t count) {
   KvBoundingBox box;
@@ -187,7 +382,6 @@ bool KvSurface::AddTriangle(const KvTriangle& triangle) {
   return true;
 }
 
-KvTriangle* KvSurface::GetTriangle(uint32_t index) { return index < triangleCount ? &triangles[index] : nullptr; }
 
 void KvSurface::ComputeNormals() {
   if (mesh == nullptr) return;
@@ -229,14 +423,12 @@ void KvSurface::Serialize(KvArchive& archive) {
       return;
     }
     if (!CheckCapacity<KvTriangle>(archive, count, kTriangleBytes, "a surface's triangle count exceeds the bytes left")) return;
-    triangles = AllocateDefaults<KvTriangle>(count);
+    triangles = LoadStorage<KvTriangle>(archive, count, count);
     triangleStorage = count;
+    triangleCount = archive.IsValid() ? count : 0;
+  } else {
+    archive.SerializeRecords(triangles, count);
   }
-  for (uint32_t t = 0; t < count && archive.IsValid(); ++t) {
-    archive.SerializeUInt32s(triangles[t].vertices, 3);
-    archive.SerializeUInt32s(triangles[t].texCoords, 3);
-  }
-  if (archive.IsLoading()) triangleCount = archive.IsValid() ? count : 0;
   archive.SerializeObject(material);
 }
 
@@ -264,8 +456,6 @@ bool KvMesh::AddVertex(const KvVertex& vertex) {
   return true;
 }
 
-KvVertex* KvMesh::GetVertex(uint32_t index) { return index < vertexCount ? &vertices[index] : nullptr; }
-const KvVertex* KvMesh::GetVertex(uint32_t index) const { return index < vertexCount ? &vertices[index] : nullptr; }
 
 void KvMesh::SetNumTexCoords(uint32_t count) {
   FreeStorage(texCoords, texCoordCapacity);
@@ -304,11 +494,15 @@ KvBoundingBox KvMesh::GetBoundingBox() {
 }
 
 void KvMesh::ComputeNormals() {
+  JointSpaces spaces;
+  ComputeNormals(spaces);
+}
+
+void KvMesh::ComputeNormals(JointSpaces& spaces) {
   for (uint32_t i = 0; i < vertexCount; ++i) vertices[i].normal = KvVec3{0.0f, 0.0f, 0.0f};
   for (KvSurface* surface : surfaces) {
     if (surface != nullptr) surface->ComputeNormals();
   }
-  JointSpaces spaces;
   const uint32_t influenceTotal = influences.Size();
   for (uint32_t i = 0; i < vertexCount; ++i) {
     KvVertex& vertex = vertices[i];
@@ -363,55 +557,23 @@ void KvMesh::Serialize(KvArchive& archive) {
   archive.SerializeClassVersion("KvMesh");
   const bool loading = archive.IsLoading();
 
-  uint32_t capacity = vertexCapacity;
-  archive.Serialize(capacity);
-  if (loading) {
-    if (!CheckCapacity<KvVertex>(archive, capacity, kVertexBytes, "a mesh's vertex capacity exceeds the bytes left")) return;
-    SetNumVertices(capacity);
-  }
-  uint32_t count = vertexCount;
-  archive.Serialize(count);
-  if (loading && archive.IsValid() && count > capacity) {
-    archive.Fail(KvArchiveError::kCorrupt, "a mesh's vertex count exceeds its capacity");
+  boundingBoxValid = boundingBoxValid && !loading;
+  if (!SerializeStorage(archive, vertices, vertexCapacity, vertexCount, kVertexBytes,
+                        "a mesh's vertex capacity exceeds the bytes left",
+                        "a mesh's vertex count exceeds its capacity") ||
+      !SerializeStorage(archive, texCoords, texCoordCapacity, texCoordCount, kTexCoordBytes,
+                        "a mesh's texture-coordinate capacity exceeds the bytes left",
+                        "a mesh's texture-coordinate count exceeds its capacity")) {
     return;
   }
-  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) {
-    KvVertex& vertex = vertices[i];
-    KvSerialize(archive, vertex.position);
-    KvSerialize(archive, vertex.normal);
-    KvSerialize(archive, vertex.color);
-    KvSerialize(archive, vertex.texCoord);
-    archive.Serialize(vertex.firstInfluence);
-    archive.Serialize(vertex.influenceCount);
-  }
-  if (loading) vertexCount = archive.IsValid() ? count : 0;
 
-  capacity = texCoordCapacity;
-  archive.Serialize(capacity);
+  uint32_t count = influences.Size();
+  if (!archive.SerializeCount(count, kInfluenceBytes, sizeof(KvVertexInfluence))) return;
   if (loading) {
-    if (!CheckCapacity<KvTexCoord>(archive, capacity, kTexCoordBytes,
-                       "a mesh's texture-coordinate capacity exceeds the bytes left")) {
-      return;
-    }
-    SetNumTexCoords(capacity);
+    LoadInfluences(archive, count, influences);
+  } else {
+    SaveInfluences(archive, influences);
   }
-  count = texCoordCount;
-  archive.Serialize(count);
-  if (loading && archive.IsValid() && count > capacity) {
-    archive.Fail(KvArchiveError::kCorrupt, "a mesh's texture-coordinate count exceeds its capacity");
-    return;
-  }
-  for (uint32_t i = 0; i < count && archive.IsValid(); ++i) KvSerialize(archive, texCoords[i]);
-  if (loading) texCoordCount = archive.IsValid() ? count : 0;
-
-  archive.SerializeArray(
-      influences,
-      [&archive](KvVertexInfluence& influence) {
-        archive.SerializeObject(influence.joint);
-        archive.Serialize(influence.weight);
-        KvSerialize(archive, influence.positionOffset);
-      },
-      kInfluenceBytes);
 
   if (loading) {
     // Surfaces held before the load stay owned through `previous` until replaced.
@@ -432,6 +594,6 @@ void KvMesh::Serialize(KvArchive& archive) {
   if (loading) {
     morphController = controller;
     boundingBoxValid = false;
-    if (CheckLoaded(archive)) ComputeNormals();
+    if (CheckLoaded(archive)) ComputeNormals(LoadSpaces(archive));
   }
 }

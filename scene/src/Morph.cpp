@@ -1,6 +1,7 @@
 #include "kv/Morph.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "kv/Archive.h"
 #include "kv/Mesh.h"
@@ -10,8 +11,10 @@ KV_IMPLEMENT_CLASS(KvMorphTarget, 0, KvNamedObject)
 
 namespace {
 
-// Bytes in the object stream. Frozen by the archive layout.
-constexpr uint32_t kMorphVertexBytes = 28;
+// A morph vertex in memory is its serialized form, so arrays of them move as one
+// block: 28 bytes (frozen by the archive layout), fields in stream order.
+static_assert(sizeof(KvMorphVertex) == 28 && offsetof(KvMorphVertex, normalDelta) == 12 &&
+              offsetof(KvMorphVertex, vertexIndex) == 24);
 // A target written in place: at least its name index and its morph vertex count.
 constexpr uint32_t kMinTargetBytes = 8;
 
@@ -96,14 +99,7 @@ uint32_t KvMorphTarget::RemoveSmallDeltas(const KvMesh* mesh, float threshold) {
 void KvMorphTarget::Serialize(KvArchive& archive) {
   KvNamedObject::Serialize(archive);
   archive.SerializeClassVersion("KvMorphTarget");
-  archive.SerializeArray(
-      morphVertices,
-      [&archive](KvMorphVertex& vertex) {
-        KvSerialize(archive, vertex.positionDelta);
-        KvSerialize(archive, vertex.normalDelta);
-        archive.Serialize(vertex.vertexIndex);
-      },
-      kMorphVertexBytes);
+  archive.SerializeRecordArray(morphVertices);
 }
 
 void KvMorphController::Serialize(KvArchive& archive) {

@@ -22,6 +22,7 @@ struct Tracked {
     ++alive;
     ++copies;
   }
+  Tracked(Tracked&& other) noexcept : value(other.value) { ++alive; }
   Tracked& operator=(const Tracked& other) {
     value = other.value;
     ++copies;
@@ -39,6 +40,7 @@ class ContainersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Tracked::alive = 0;
+    Tracked::copies = 0;
     KvRuntimeStartupDefault();
   }
   void TearDown() override {
@@ -61,6 +63,12 @@ TEST_F(ContainersTest, ArrayGrowsByDoublingFromOne) {
   EXPECT_EQ(capacities[4], 8u);
   EXPECT_EQ(Tracked::alive, 5);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(array[i].value, i);
+  array.Reserve(100);
+  EXPECT_EQ(Tracked::copies, 0) << "temporaries pushed are taken, and growth moves the elements";
+  const Tracked kept(9);
+  array.PushBack(kept);
+  EXPECT_EQ(Tracked::copies, 1);
+  EXPECT_EQ(array[5].value, 9);
 }
 
 TEST_F(ContainersTest, PushingAnElementOfTheArrayItselfSurvivesGrowth) {

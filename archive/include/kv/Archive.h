@@ -76,6 +76,19 @@ enum class KvArchiveError : uint32_t {
   kWriteFailed,         // the store refused bytes while saving
 };
 
+// State that a class keeps in an archive while it is open, shared by all the
+// objects that one load or save serializes (the scene model keeps the joint
+// transforms its meshes share). Allocated with new; the archive destroys it.
+class KvArchiveContext {
+ public:
+  KvArchiveContext() = default;
+  KvArchiveContext(const KvArchiveContext&) = delete;
+  KvArchiveContext& operator=(const KvArchiveContext&) = delete;
+  virtual ~KvArchiveContext() = default;
+  static void* operator new(std::size_t size) { return KvAllocate(static_cast<uint32_t>(size)); }
+  static void operator delete(void* pointer, std::size_t size) { KvFree(pointer, static_cast<uint32_t>(size)); }
+};
+
 class KvArchive {
  public:
   // Modes: 0 or 1 load; 2 (counting pass of a save), 3 or 4 save.
@@ -132,9 +145,20 @@ class KvArchive {
   void Serialize(KvName& value);
   // Bytes as they are, no byte-order change.
   void SerializeRaw(void* bytes, uint32_t count);
-  // A block of floats (each in the file's byte order).
-  void SerializeFloats(float* values, uint32_t count);
-  void SerializeUInt32s(uint32_t* values, uint32_t count);
+  // A block of floats or u32s, each in the file's byte order. The block moves as
+  // one copy when the file's byte order is the machine's (and no progress is
+  // reported); otherwise value by value, with the same result.
+  void SerializeFloats(float* values, uint32_t count) { SerializeWords(values, count); }
+  void SerializeUInt32s(uint32_t* values, uint32_t count) { SerializeWords(values, count); }
+  // `count` records whose memory is their serialized form: 4-byte numbers (u32,
+  // i32, f32) in field order and nothing else (no pointers, no padding). Moved as
+  // one block of 4-byte values, like SerializeUInt32s.
+  template <typename T>
+  void SerializeRecords(T* records, uint32_t count) {
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) % 4 == 0 && alignof(T) == 4,
+                  "a record must be packed 4-byte values");
+    SerializeWords(records, uint64_t{count} * (sizeof(T) / 4));
+  }
 
   // The count of an array or list: the legacy u16 prefix of old archives, then the
   // u32 count. When loading, a count that cannot fit in the bytes left (at
@@ -148,7 +172,11 @@ class KvArchive {
   // Arrays of values the archive knows (numbers, bools, strings, names).
   template <typename T>
   void Serialize(KvArray<T>& array) {
-    SerializeArray(array, [this](T& element) { Serialize(element); }, MinBytes<T>());
+    if constexpr (std::is_same_v<T, float> || std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
+      SerializeRecordArray(array);
+    } else {
+      SerializeArray(array, [this](T& element) { Serialize(element); }, MinBytes<T>());
+    }
   }
   // Arrays of anything: `element(T&)` serializes one element. Loading replaces the
   // contents with exactly the loaded count of default-constructed elements, each
@@ -167,6 +195,22 @@ class KvArchive {
     }
   }
 
+  // Arrays of records (see SerializeRecords): the count, then the records as one
+  // block. Loading replaces the contents with exactly the loaded count.
+  template <typename T>
+  void SerializeRecordArray(KvArray<T>& array) {
+    uint32_t count = array.Size();
+    if (!SerializeCount(count, sizeof(T), sizeof(T))) return;
+    if (IsLoading()) {
+      KvArray<T> loaded;
+      loaded.Resize(count);
+      SerializeRecords(loaded.Data(), count);
+      array.Swap(loaded);
+    } else {
+      SerializeRecords(array.Data(), count);
+    }
+  }
+
   // Lists: the count (as SerializeCount), then each element in list order. Loading
   // first empties the list, then appends one default value per element and lets
   // `element(T&)` read it.
@@ -181,6 +225,23 @@ class KvArchive {
       for (T& value : list) element(value);
     }
   }
+
+  // ---- Records in place ----------------------------------------------------------------
+  // For code that moves many small records (a mesh's influences) and would spend
+  // more on the calls than on the bytes. Window returns the buffer's next `count`
+  // bytes (at most 65536) when values move through it unchanged: the archive is
+  // valid, the file is in the machine's byte order and, when loading, no progress
+  // is reported. Saving makes room first; loading reads ahead first and gives null
+  // when the file has fewer bytes left. The caller writes or reads values there in
+  // the file's layout, then Advance moves past the bytes it used (at most
+  // `count`), with no other serialization in between. Null means: use the
+  // Serialize operations instead.
+  uint8_t* Window(uint32_t count) {
+    if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+    if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(count)) return cursor_;
+    return WindowAfterMove(count);
+  }
+  void Advance(uint32_t count) { cursor_ += count; }
 
   // ---- Object references -----------------------------------------------------------
   // A reference that does not own its target (a parent joint, a material's texture).
@@ -201,6 +262,26 @@ class KvArchive {
   }
   // The untyped form: `expected` null accepts any class.
   void SerializeObjectReference(KvObject*& object, const KvClass* expected, bool owning);
+  // Loading: the object that a reference of `index` gives without ownership and
+  // with this expectation, when a reference like it was read before and the archive
+  // still remembers it (it remembers a few); null otherwise. Reads nothing. Lets
+  // records that begin with a reference be read in place.
+  KvObject* KnownObject(uint32_t index, const KvClass* expected) {
+    const ReferenceHint& hint = HintFor(index);
+    if (!IsLoading() || hint.index != index || hint.expected != expected || !Holds(hint)) return nullptr;
+    return hint.object;
+  }
+  // Saving: when a reference to `object` is written as its index alone (null, or
+  // an object already in the object table), sets `index` to what it writes and
+  // returns true; false when the reference carries the object, which only
+  // SerializeObjectReference writes. Lets records that begin with a reference be
+  // written in blocks.
+  bool ReferenceIndex(const KvObject* object, uint32_t& index) {
+    const ReferenceHint& hint = referenceHints_[SlotOf(object)];
+    if (hint.object != object || object == nullptr || !IsSaving() || !Holds(hint)) return FindReferenceIndex(object, index);
+    index = hint.index;
+    return true;
+  }
 
   // Loading: an owner that lets go of an object it claimed (a skeleton whose sort
   // drops a joint) hands it back: the object is owned by nothing again.
@@ -221,6 +302,13 @@ class KvArchive {
   uint16_t SerializeClassVersion(const char* className, bool useExplicitVersion = false,
                                  uint16_t explicitVersion = 0);
 
+  // ---- Contexts -------------------------------------------------------------------
+  // The context stored under `key` (an address that stands for its user), or null.
+  KvArchiveContext* GetContext(const void* key) const;
+  // Stores `context` under `key`, destroying the one stored there before. Close
+  // destroys every context.
+  void SetContext(const void* key, KvArchiveContext* context);
+
   // ---- Tables ---------------------------------------------------------------------
   uint32_t IndexOfObject(const KvObject* object) const;
   // Null is not registered (0xFFFFFFFF); index 0xFFFFFFFF finds or appends;
@@ -232,6 +320,9 @@ class KvArchive {
   // Copies the class-version and name tables of `other`, takes its object count and
   // writes the table block.
   void CopyTablesFrom(KvArchive& other);
+  // As CopyTablesFrom, but takes the name table instead of copying it: `other` is
+  // left with no names (for a counting pass that is closed next).
+  void TakeTablesFrom(KvArchive& other);
   // Loading only: `callback(progress)` whenever progress grew by `threshold`.
   void SetProgressCallback(void (*callback)(float), float threshold);
 
@@ -246,8 +337,11 @@ class KvArchive {
   // Byte offset in the file where the first error was found.
   uint32_t GetErrorOffset() const { return errorOffset_; }
   // Bytes read or written so far; bytes left to read.
-  uint32_t Position() const { return position_; }
-  uint32_t BytesLeft() const { return totalSize_ > position_ ? totalSize_ - position_ : 0; }
+  uint32_t Position() const;
+  uint32_t BytesLeft() const {
+    const uint32_t position = Position();
+    return totalSize_ > position ? totalSize_ - position : 0;
+  }
   // Objects of classes the runtime does not know: the rest of the stream is unread.
   uint32_t GetUnknownClassCount() const { return unknownClassCount_; }
 
@@ -259,37 +353,48 @@ class KvArchive {
     else return 4;
   }
 
-  // The common case of a value that moves within the buffer in the machine's own
-  // byte order with no progress callback; false when the general path must run.
+  // The common case of a value that moves within the buffer unchanged (in the
+  // machine's own byte order, no progress to report); false when the general path
+  // must run.
   bool FastOrdered(void* value, uint32_t size) {
-    if (!valid_ || swap_) return false;
-    if (IsLoading()) {
-      if (progressCallback_ != nullptr || bufferFill_ - bufferPos_ < size) return false;
-      std::memcpy(value, buffer_ + bufferPos_, size);
-      bufferPos_ += size;
+    if (readLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(size)) {
+      std::memcpy(value, cursor_, size);
+    } else if (writeLimit_ - cursor_ >= static_cast<std::ptrdiff_t>(size)) {
+      std::memcpy(cursor_, value, size);
     } else {
-      if (kBufferSize - bufferFill_ < size) return false;
-      std::memcpy(buffer_ + bufferFill_, value, size);
-      bufferFill_ += size;
+      return false;
     }
-    position_ += size;
+    cursor_ += size;
     return true;
   }
+  // Sets the limits FastOrdered works within from the archive's state.
+  void UpdateLimits();
+  // Window when the buffer must first be flushed (saving) or topped up (loading).
+  uint8_t* WindowAfterMove(uint32_t count);
   bool ReadBytes(void* bytes, uint32_t count);
   void WriteBytes(const void* bytes, uint32_t count);
   // A multi-byte value in the file's byte order.
   void SerializeOrdered(void* value, uint32_t size);
+  // `count` 4-byte values in the file's byte order.
+  void SerializeWords(void* words, uint64_t count);
+  void WriteName(const KvName& name);
+  // The version remembered for `className` by an earlier SerializeClassVersion, or
+  // null.
+  const uint16_t* RememberedClassVersion(const char* className) const;
+  void RememberClassVersion(const char* className, uint16_t version);
+  void ForgetClassVersions();
+  // SerializeClassVersion of "KvName", asked once per name.
+  uint16_t NameClassVersion();
   void CountProgress(uint32_t bytes);
   void SkipLegacyPrefix();
   bool ReadTableBlock();
   void WriteTableBlock();
   void LoadObjectReference(KvObject*& object, const KvClass* expected, bool owning);
-  void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning);
-  uint32_t FindNameIndex(const char* text, uint32_t length) const;
+  void Claim(uint32_t index, KvObject*& object, KvObject* found, bool owning, const KvClass* expected);
+  uint32_t FindNameIndex(const char* text, uint32_t length, uint32_t hash);
+  void AdoptTables(KvArchive& other, bool take);
   void DestroyLoadedObjects();
   bool Refill();
-  void IndexPointer(const KvObject* object, uint32_t index);
-  uint32_t FindPointer(const KvObject* object) const;
 
   KvArchiveStore* store_;
   uint32_t mode_;
@@ -312,23 +417,108 @@ class KvArchive {
   // being read, owned, or only referenced; byte position and the first error.
   enum ObjectState : uint8_t { kAbsent = 0, kReading, kUnowned, kOwned };
   KvArray<uint8_t> objectStates_;
-  KvStringMap<uint32_t, 1024>* nameIndex_ = nullptr;  // text -> name-table index while saving
-  // Object pointer -> object-table index while saving (open addressing).
-  struct PointerSlot {
-    const KvObject* key;
-    uint32_t index;
+  struct ContextEntry {
+    const void* key;
+    KvArchiveContext* context;
   };
-  PointerSlot* pointerSlots_ = nullptr;
-  uint32_t pointerCapacity_ = 0;
-  uint32_t pointerCount_ = 0;
+  KvArray<ContextEntry> contexts_;
+
+  // Address -> table index, by open addressing.
+  struct AddressIndex {
+    struct Slot {
+      const void* key;
+      uint32_t index;
+    };
+    Slot* slots = nullptr;
+    uint32_t capacity = 0;  // a power of two, at least twice `count`
+    uint32_t count = 0;
+    // kKvNullObjectIndex when absent.
+    uint32_t Find(const void* key) const;
+    // Stores `index` for `key`, replacing an index stored before.
+    void Insert(const void* key, uint32_t index);
+    void CopyFrom(const AddressIndex& other);
+    void Clear();
+  };
+  AddressIndex objectIndex_;  // every registered object at its first index
+  // While saving: name entry (KvName node) -> name-table index, and the text index
+  // behind it covering the first `namesIndexed_` names (filled when a text is
+  // looked up): open addressing over a keyed hash of the text, so that no choice
+  // of names crowds one place. A slot holds 32 bits of the hash and the name's
+  // index + 1 (0: empty).
+  AddressIndex nameEntries_;
+  struct TextSlot {
+    uint32_t hash;
+    uint32_t position;
+  };
+  TextSlot* textSlots_ = nullptr;
+  uint32_t textCapacity_ = 0;  // a power of two, at least twice `namesIndexed_`
+  uint32_t namesIndexed_ = 0;
+  // Enters name `namesIndexed_`, whose text has `hash`, into the text index.
+  void IndexNextName(uint32_t hash);
+  void ClearTextIndex();
+  // While loading: the classes found for the class names met so far, by the
+  // address of the name's entry (which the registered class keeps alive).
+  struct ClassHint {
+    const void* entry = nullptr;
+    KvClass* cls = nullptr;
+  };
+  static constexpr uint32_t kClassHints = 16;
+  ClassHint classHints_[kClassHints];
+  KvClass* FindClassOf(const KvName& className);
+  // The class versions asked for, by the address of the class name (with a copy
+  // of its text, so a reused address cannot mislead); up to 48 of them.
+  struct ClassVersionHint {
+    const char* address = nullptr;
+    uint16_t version = 0;
+    char text[30] = {};
+  };
+  static constexpr uint32_t kClassVersionHints = 64;  // open addressing, never full
+  ClassVersionHint classVersionHints_[kClassVersionHints];
+  uint32_t classVersionHintCount_ = 0;
+  bool nameVersionKnown_ = false;
+  uint16_t nameVersion_ = 0;
+  // Object references met recently, direct-mapped: while saving by the object's
+  // address (object -> index), while loading by index (index -> object, for
+  // references without ownership and with the same expected class). References
+  // that keep returning to a few objects (the joints of the vertices' influences)
+  // skip the lookups.
+  struct ReferenceHint {
+    KvObject* object = nullptr;
+    uint32_t index = kKvNullObjectIndex;
+    const KvClass* expected = nullptr;
+  };
+  // Enough for the joints of a large skeleton.
+  static constexpr uint32_t kReferenceHintBits = 10;
+  static constexpr uint32_t kReferenceHints = 1u << kReferenceHintBits;
+  ReferenceHint referenceHints_[kReferenceHints];
+  static uint32_t SlotOf(const KvObject* object) {
+    return static_cast<uint32_t>(((reinterpret_cast<uintptr_t>(object) >> 3) * 0x9E3779B97F4A7C15ull) >>
+                                 (64 - kReferenceHintBits));
+  }
+  ReferenceHint& HintFor(const KvObject* object) { return referenceHints_[SlotOf(object)]; }
+  ReferenceHint& HintFor(uint32_t index) { return referenceHints_[index & (kReferenceHints - 1)]; }
+  // The object table still holds the hint's object at the hint's index (a table
+  // changed behind the archive's back may not).
+  bool Holds(const ReferenceHint& hint) const {
+    return tables_ != nullptr && hint.index < tables_->objects.Size() && tables_->objects[hint.index] == hint.object;
+  }
+  bool FindReferenceIndex(const KvObject* object, uint32_t& index);
+  void ForgetReferences() {
+    for (ReferenceHint& hint : referenceHints_) hint = ReferenceHint{};
+  }
   // Bytes move through one buffer: pending writes, or read-ahead of the store.
   static constexpr uint32_t kBufferSize = 1u << 16;
   uint8_t* buffer_ = nullptr;
-  uint32_t bufferFill_ = 0;
-  uint32_t bufferPos_ = 0;
-  uint32_t storeRead_ = 0;
+  uint8_t* cursor_ = nullptr;  // the next byte to write or read
+  uint8_t* end_ = nullptr;     // saving: the buffer's end; loading: the end of what it holds
+  // Where FastOrdered may read or write up to: end_ while values move unchanged in
+  // that direction, otherwise buffer_ (which the cursor never lies before).
+  uint8_t* readLimit_ = nullptr;
+  uint8_t* writeLimit_ = nullptr;
+  // Saving: bytes handed to the store (or dropped after a failure); loading: bytes
+  // taken from the store. With the cursor, the position in the file.
+  uint32_t stored_ = 0;
   uint32_t depth_ = 0;
-  uint32_t position_ = 0;
   uint32_t totalSize_ = 0;
   bool hasTableBlock_ = false;
   uint32_t unknownClassCount_ = 0;

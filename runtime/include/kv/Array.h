@@ -1,10 +1,11 @@
 // KvArray: the runtime's growable contiguous array.
 //
 // Elements 0..size-1 are constructed, the rest of the storage is raw. Storage comes
-// from KvAllocate and is released with capacity * sizeof(T). Growth doubles from 1;
-// copies are sized exactly (capacity = the source's size). An array of pointers
-// never destroys its pointees: their owner does. A size whose bytes the 32-bit
-// allocator cannot describe throws std::bad_alloc (see KvBlockBytes).
+// from KvAllocate and is released with capacity * sizeof(T). Growth doubles from 1
+// and moves the elements to the new storage; copies are sized exactly (capacity =
+// the source's size). An array of pointers never destroys its pointees: their
+// owner does. A size whose bytes the 32-bit allocator cannot describe throws
+// std::bad_alloc (see KvBlockBytes).
 #pragma once
 
 #include <cstdint>
@@ -39,31 +40,16 @@ class KvArray {
   }
   ~KvArray() { Clear(); }
 
-  // Appends a copy of `value`; when full, the capacity becomes 1 or doubles.
-  void PushBack(const T& value) {
-    if (size_ < capacity_) {
-      new (data_ + size_) T(value);
-      ++size_;
-      return;
-    }
-    const uint64_t grown = capacity_ == 0 ? 1 : uint64_t{capacity_} * 2;
-    T* storage = Allocate(grown);
-    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(data_[i]);
-    new (storage + size_) T(value);  // `value` may live in the old storage
-    T* old = data_;
-    const uint32_t oldSize = size_;
-    const uint32_t oldCapacity = capacity_;
-    data_ = storage;
-    capacity_ = static_cast<uint32_t>(grown);
-    size_ = oldSize + 1;
-    Release(old, oldSize, oldCapacity);
-  }
+  // Appends a copy of `value` (or takes it, when it is an rvalue); when full, the
+  // capacity becomes 1 or doubles.
+  void PushBack(const T& value) { Append(value); }
+  void PushBack(T&& value) { Append(std::move(value)); }
 
   // Grows the storage to exactly `count` elements; never shrinks.
   void Reserve(uint32_t count) {
     if (count <= capacity_) return;
     T* storage = Allocate(count);
-    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(data_[i]);
+    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(std::move(data_[i]));
     Release(data_, size_, capacity_);
     data_ = storage;
     capacity_ = count;
@@ -113,6 +99,26 @@ class KvArray {
   const T* end() const { return data_ + size_; }
 
  private:
+  template <typename V>
+  void Append(V&& value) {
+    if (size_ < capacity_) {
+      new (data_ + size_) T(std::forward<V>(value));
+      ++size_;
+      return;
+    }
+    const uint64_t grown = capacity_ == 0 ? 1 : uint64_t{capacity_} * 2;
+    T* storage = Allocate(grown);
+    new (storage + size_) T(std::forward<V>(value));  // first: `value` may live in the old storage
+    for (uint32_t i = 0; i < size_; ++i) new (storage + i) T(std::move(data_[i]));
+    T* old = data_;
+    const uint32_t oldSize = size_;
+    const uint32_t oldCapacity = capacity_;
+    data_ = storage;
+    capacity_ = static_cast<uint32_t>(grown);
+    size_ = oldSize + 1;
+    Release(old, oldSize, oldCapacity);
+  }
+
   static T* Allocate(uint64_t count) { return static_cast<T*>(KvAllocate(KvBlockBytes(count, sizeof(T)))); }
   static void Release(T* storage, uint32_t size, uint32_t capacity) {
     for (uint32_t i = 0; i < size; ++i) storage[i].~T();

@@ -76,21 +76,23 @@ KvObject* KvFactoryFor() {
 }
 
 // Declares the class identity members of a KvObject subclass.
-#define KV_DECLARE_CLASS(ClassName)              \
- public:                                         \
-  static KvClass* StaticClass();                 \
-  KvClass* ClassOf() const override;             \
-  uint16_t ClassVersion() const override;        \
-                                                 \
- private:                                        \
-  static KvClass* s_class;                       \
-                                                 \
+#define KV_DECLARE_CLASS(ClassName)                                      \
+ public:                                                                 \
+  static KvClass* StaticClass() {                                        \
+    return s_class != nullptr ? s_class : RegisterStaticClass();         \
+  }                                                                      \
+  KvClass* ClassOf() const override;                                     \
+  uint16_t ClassVersion() const override;                                \
+                                                                         \
+ private:                                                                \
+  static KvClass* RegisterStaticClass();                                 \
+  static KvClass* s_class;                                               \
+                                                                         \
  public:
 
 #define KV_IMPLEMENT_CLASS_WITH_FACTORY(ClassName, Version, BaseName, Factory)                                \
   KvClass* ClassName::s_class = nullptr;                                                                      \
-  KvClass* ClassName::StaticClass() {                                                                         \
-    if (s_class != nullptr) return s_class;                                                                   \
+  KvClass* ClassName::RegisterStaticClass() {                                                                 \
     KvClass* base = BaseName::StaticClass();                                                                  \
     return KvRegisterClass(#ClassName, Version, base, static_cast<uint32_t>(sizeof(ClassName)), Factory,      \
                            &s_class);                                                                         \

@@ -57,7 +57,7 @@ class KvSurface : public KvObject {
   // False when full.
   bool AddTriangle(const KvTriangle& triangle);
   // Null when index >= count.
-  KvTriangle* GetTriangle(uint32_t index);
+  KvTriangle* GetTriangle(uint32_t index) { return index < triangleCount ? &triangles[index] : nullptr; }
   uint32_t GetNumTriangles() const { return triangleCount; }
   uint32_t GetTriangleCapacity() const { return triangleCapacity; }
 
@@ -95,8 +95,8 @@ class KvMesh : public KvNamedObject {
   // False when full.
   bool AddVertex(const KvVertex& vertex);
   // Null when index >= count.
-  KvVertex* GetVertex(uint32_t index);
-  const KvVertex* GetVertex(uint32_t index) const;
+  KvVertex* GetVertex(uint32_t index) { return index < vertexCount ? &vertices[index] : nullptr; }
+  const KvVertex* GetVertex(uint32_t index) const { return index < vertexCount ? &vertices[index] : nullptr; }
   uint32_t GetNumVertices() const { return vertexCount; }
   uint32_t GetVertexCapacity() const { return vertexCapacity; }
 
@@ -134,6 +134,11 @@ class KvMesh : public KvNamedObject {
  private:
   // Checks the invariants of freshly loaded data; fails the archive when broken.
   bool CheckLoaded(KvArchive& archive);
+  // Joint-space transforms that ComputeNormals forms (see Mesh.cpp); the meshes of
+  // one load share theirs, kept in the archive.
+  class JointSpaces;
+  void ComputeNormals(JointSpaces& spaces);
+  static JointSpaces& LoadSpaces(KvArchive& archive);
 
   KvVertex* vertices = nullptr;
   uint32_t vertexCapacity = 0;
