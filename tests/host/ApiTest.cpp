@@ -4,6 +4,8 @@
 #include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MFnGeometryFilter.h>
+#include <maya/MTransformationMatrix.h>
 #include <maya/MFnMatrixData.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
@@ -15,6 +17,7 @@
 #include <maya/MPointArray.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "HostTestSupport.h"
 
@@ -217,6 +220,48 @@ TEST_F(ApiTest, TransformFunctionSetReadsAndWritesComponents) {
   EXPECT_TRUE(r.asMatrix().isEquivalent(MEulerRotation(0, 0, M_PI / 2).asMatrix(), 1e-12));
   ASSERT_TRUE(fn.setTranslation(MVector(0, 0, 9), MSpace::kTransform));
   EXPECT_DOUBLE_EQ(path("t").inclusiveMatrix()[3][2], 9.0 + 0.0) << "the pivot moves x and y only";
+}
+
+}  // namespace
+
+namespace {
+
+// Calls that succeed say so through their status, and calls past the end fail
+// instead of reading past it.
+TEST_F(ApiTest, StatusesOfCallsThatWorkAndOfCallsPastTheEnd) {
+  b.create("skinCluster", "skin");
+  MFnGeometryFilter deformer(node("skin"));
+  EXPECT_TRUE(deformer.setEnvelope(0.25f));
+  EXPECT_FLOAT_EQ(deformer.envelope(), 0.25f);
+  EXPECT_FALSE(MFnGeometryFilter().setEnvelope(1.0f));
+
+  b.joint("j0");
+  b.connect("j0.wm[0]", "skin.ma[0]");
+  MPlugArray sources;
+  MStatus status = MS::kFailure;
+  EXPECT_TRUE(MFnDependencyNode(node("skin")).findPlug("ma").elementByLogicalIndex(0).connectedTo(sources, true, false, &status));
+  EXPECT_TRUE(status);
+  EXPECT_EQ(sources.length(), 1u);
+
+  b.transform("parent");
+  b.transform("only", "parent");
+  MFnDagNode parent(node("parent"));
+  EXPECT_FALSE(parent.child(0).isNull());
+  EXPECT_TRUE(parent.child(1, &status).isNull());
+  EXPECT_FALSE(status);
+
+  b.set("only.r", {10, 20, 30});
+  double rotation[3];
+  MTransformationMatrix::RotationOrder order;
+  ASSERT_TRUE(MFnTransform(node("only")).transformation().getRotation(rotation, order));
+  EXPECT_NEAR(rotation[0] * 180 / M_PI, 10, 1e-9);
+  EXPECT_NEAR(rotation[1] * 180 / M_PI, 20, 1e-9);
+  EXPECT_NEAR(rotation[2] * 180 / M_PI, 30, 1e-9);
+  EXPECT_EQ(order, MTransformationMatrix::kXYZ);
+
+  kvhost::Scene& scene = kvhost::Scene::get();
+  EXPECT_TRUE(scene.createNode("").isNull());
+  EXPECT_NE(scene.lastError().find("node type"), std::string::npos) << scene.lastError();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
+#include <maya/MStringArray.h>
 
 #include <array>
 #include <cmath>
@@ -423,6 +424,14 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
   b.set("polySmoothFace1.dv", {0});
   EXPECT_EQ(read(soft).faces.size(), 6u) << "no divisions, no change";
+  // Smoothing all faces but the left one (0 2 4 6): only corners whose faces are
+  // all smoothed move.
+  b.set("polySmoothFace1.dv", {1});
+  b.set("polySmoothFace1.c", {1.0});
+  b.set("polySmoothFace1.ics", {1, "f[0:4]"}, "componentList");
+  const Mesh part = read(soft);
+  for (int v : {0, 2, 4, 6}) EXPECT_NEAR(part.points[static_cast<size_t>(v)].x, -0.5, 1e-12) << v;
+  for (int v : {1, 3, 5, 7}) EXPECT_LT(part.points[static_cast<size_t>(v)].x, 0.5 - 1e-3) << v;
 }
 
 TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
@@ -442,6 +451,10 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
   EXPECT_NEAR(both.points[4].x, 0.5, 1e-12);
   EXPECT_EQ(both.faces[1], (std::vector<int>{4, 5, 7, 6}));
   EXPECT_EQ(both.faceUVs[1], (std::vector<int>{4, 5, 7, 6})) << "one UV set, map1, for both";
+  MStringArray sets;
+  MFnMesh(path(joined)).getUVSetNames(sets);
+  ASSERT_EQ(sets.length(), 1u);
+  EXPECT_EQ(sets[0], MString("map1"));
 
   // The planes touch along x = 0.5: those two pairs of vertices merge.
   modify(joined, "polyMergeVert", "polyMergeVert1", {{"d", {0.01}}});
@@ -460,6 +473,17 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
   EXPECT_EQ(rest.faces, (std::vector<std::vector<int>>{{0, 2, 3, 1}}));
   EXPECT_EQ(rest.points.size(), 4u);
   EXPECT_NEAR(rest.points[0].x, 0.5, 1e-7);
+}
+
+// Two vertices named with alwaysMergeTwoVertices merge however far apart they are,
+// and nothing else merges.
+TEST_F(HistoryTest, MergingTwoNamedVerticesIgnoresTheDistance) {
+  std::string shape = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
+  modify(shape, "polyMergeVert", "polyMergeVert1", {{"am", {1}}, {"ics", {2, "vtx[1]", "vtx[5]"}}});
+  const Mesh merged = read(shape);
+  ASSERT_EQ(merged.points.size(), 5u);
+  EXPECT_NEAR(merged.points[0].x, -0.5, 1e-12);
+  EXPECT_EQ(merged.faces.size(), 2u);
 }
 
 TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
