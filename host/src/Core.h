@@ -2,10 +2,12 @@
 // Inner workings of the host scene: nodes, attributes, stored values,
 // connections, the DAG, and the caches of evaluated values.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -244,10 +246,43 @@ struct Value {
   std::shared_ptr<const Data> data;
 };
 
+// The elements of a big multi of numbers kept packed, without a slot each, as
+// files fill them: whole statements in ascending index order. Two shapes:
+// - Values: a multi of numbers or number tuples (vertices, edges, UVs,
+//   tweaks), `width` numbers per element, each element reading as `kind`;
+// - Lists: a multi of compounds whose child `child` is a multi of numbers
+//   (skin weights wl[v].w[j]), one list of (index, number) entries per element.
+// A multi turns into slots (SlotSub::unpack) the first time something needs
+// the slot of one of its elements, such as a write out of order.
+struct PackedElems {
+  enum Shape : uint8_t { Values, Lists };
+  Shape shape = Values;
+  Value::Kind kind = Value::Number;  // Values: what an element holds
+  int width = 1;                     // Values: numbers per element
+  int child = 0;                     // Lists: the child holding the inner multi...
+  size_t childCount = 1;             // ... among this many children of the compound
+  std::vector<double> numbers;       // Values: width per element; Lists: one per entry
+  std::vector<int> entryIndex;       // Lists: the inner multi's index of each entry, ascending per element
+  std::vector<size_t> entryStart;    // Lists: first entry of each element, then the end
+};
+
 struct Slot;
 struct SlotSub {
   std::vector<int> indices;  // multi: ascending logical indices
-  std::vector<Slot> elems;   // multi: parallel to indices; compound: one per child
+  std::vector<Slot> elems;   // multi: parallel to indices (empty while packed); compound: one per child
+  std::unique_ptr<PackedElems> packed;
+
+  // Position of logical index `index` among `indices`, or -1.
+  long find(int index) const;
+  // What the element at position i holds, and its numbers (as many as the
+  // attribute has components; zeros for an element that holds no number).
+  Value::Kind kind(size_t i) const;
+  const double* numbers(size_t i) const;
+  // Calls f(index, number) for each element of the inner multi `child` of the
+  // compound element at position i (wl[v].w).
+  template <class F> void forEachEntry(size_t i, int child, F&& f) const;
+  // Gives every packed element its slot.
+  void unpack();
 };
 
 struct Slot {
@@ -256,6 +291,45 @@ struct Slot {
   // Element of a multi (nullptr if absent, or created when `create`).
   Slot* element(int index, bool create);
   Slot* child(int index, size_t childCount, bool create);
+};
+
+// How the elements of a multi of this attribute are packed; none when they cannot be.
+std::optional<PackedElems> packedShapeOf(const Attribute* multi);
+
+template <class F> void SlotSub::forEachEntry(size_t i, int child, F&& f) const {
+  if (packed) {
+    if (packed->shape != PackedElems::Lists || packed->child != child) return;
+    for (size_t e = packed->entryStart[i]; e < packed->entryStart[i + 1]; ++e) f(packed->entryIndex[e], packed->numbers[e]);
+    return;
+  }
+  const Slot& element = elems[i];
+  if (!element.sub || element.sub->elems.size() <= static_cast<size_t>(child)) return;
+  const Slot& inner = element.sub->elems[static_cast<size_t>(child)];
+  if (!inner.sub) return;
+  for (size_t e = 0; e < inner.sub->indices.size(); ++e) {
+    f(inner.sub->indices[e], inner.sub->numbers(e)[0]);
+  }
+}
+
+// Positions of logical indices among ascending ones (influences by their
+// ma[] index): a direct table when the indices are dense enough, else a
+// binary search.
+class IndexTable {
+public:
+  IndexTable() = default;
+  explicit IndexTable(std::vector<int> ascending);
+  // Position of `index`, or -1.
+  int find(int index) const {
+    if (index < 0) return -1;
+    if (!fDirect.empty()) return static_cast<size_t>(index) < fDirect.size() ? fDirect[static_cast<size_t>(index)] : -1;
+    auto it = std::lower_bound(fLogical.begin(), fLogical.end(), index);
+    return it != fLogical.end() && *it == index ? static_cast<int>(it - fLogical.begin()) : -1;
+  }
+  size_t size() const { return fLogical.size(); }
+
+private:
+  std::vector<int> fLogical;
+  std::vector<int> fDirect;
 };
 
 // ------------------------------------------------------------------ nodes
@@ -345,7 +419,14 @@ public:
     int instance;
   };
   std::vector<Influence> influences;
+  IndexTable influenceAt;  // position in `influences` by logical index
   bool hasInfluences = false;
+  // The last shape asked about with MFnSkinCluster::getWeights (which asks once
+  // per vertex) and whether this deformer outputs to it, as of the scene's
+  // `connectionsVersion`.
+  const Node* weightsShape = nullptr;
+  uint64_t weightsShapeVersion = 0;
+  bool weightsShapeFed = false;
 
   // Mesh faces ("fc" polyFaces) in the order they were set: each face's
   // entries are a run of faceData. A later run for the same index wins.
@@ -363,6 +444,7 @@ struct Scene::Impl {
   std::shared_ptr<Node> world;
   std::unordered_map<std::string, std::unique_ptr<NodeType>> types;
   uint64_t nextOrder = 1;
+  uint64_t connectionsVersion = 1;  // changes with every node made and every connection made or broken
   std::string error;
   std::vector<Message> messages;
   bool inDefaults = false;
@@ -401,6 +483,11 @@ struct Scene::Impl {
 
   // Values.
   Slot* findSlot(const PlugKey& key, bool create);
+  // The slot of a plug for reading, or null when nothing is stored there. Packed
+  // elements stay packed: the part of them the plug names is copied into `scratch`.
+  const Slot* lookup(const PlugKey& key, Slot& scratch);
+  // Room for `count` elements of the multi at `key` (a size hint).
+  void reserve(const PlugKey& key, size_t count);
   void changed(Node& node, const Attribute* attr);
   void invalidateGeneral(Node& node);
   void invalidateMatrix(Node& node);
@@ -464,6 +551,8 @@ std::string getString(Node& node, const char* attr);
 
 void registerNodeTypes(Scene::Impl& impl);
 bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
+                  const std::string& type);
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const double> numbers,
                   const std::string& type);
 Node* nodeOf(const MObject& object);
 void recordMessage(Message::Kind kind, const std::string& text);

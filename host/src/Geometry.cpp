@@ -46,8 +46,9 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   geom->points.assign(static_cast<size_t>(nv), MVector());
   if (vt)
     for (size_t i = 0; i < vt->indices.size(); ++i) {
-      const Value& v = vt->elems[i].value;
-      if (v.kind == Value::Tuple) geom->points[static_cast<size_t>(vt->indices[i])] = MVector(v.n[0], v.n[1], v.n[2]);
+      if (vt->kind(i) != Value::Tuple) continue;
+      const double* n = vt->numbers(i);
+      geom->points[static_cast<size_t>(vt->indices[i])] = MVector(n[0], n[1], n[2]);
     }
   topo->numVertices = nv;
   // Edges with their smooth flags; an end outside the vertices becomes vertex 0.
@@ -59,8 +60,8 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
       return v >= 0 && v < nv ? v : 0;
     };
     for (size_t i = 0; i < ed->indices.size(); ++i) {
-      const Value& v = ed->elems[i].value;
-      edges[static_cast<size_t>(ed->indices[i])] = {vertex(v.n[0]), vertex(v.n[1]), v.n[2] != 0.0};
+      const double* n = ed->numbers(i);
+      edges[static_cast<size_t>(ed->indices[i])] = {vertex(n[0]), vertex(n[1]), n[2] != 0.0};
     }
   }
   // UV sets in uvst index order.
@@ -83,9 +84,9 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
         set.u.assign(count, 0.0f);
         set.v.assign(count, 0.0f);
         for (size_t j = 0; j < pts->indices.size(); ++j) {
-          const Value& p = pts->elems[j].value;
-          set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[0]);
-          set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[1]);
+          const double* p = pts->numbers(j);
+          set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[0]);
+          set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[1]);
         }
       }
       setPos[logical] = static_cast<int>(topo->uvSets.size());
@@ -228,8 +229,8 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     auto moved = std::make_shared<MeshGeom>(*geom);
     for (size_t i = 0; i < pt->indices.size(); ++i) {
       size_t v = static_cast<size_t>(pt->indices[i]);
-      const Value& val = pt->elems[i].value;
-      if (v < moved->points.size() && val.kind == Value::Tuple) moved->points[v] += MVector(val.n[0], val.n[1], val.n[2]);
+      const double* n = pt->numbers(i);
+      if (v < moved->points.size() && pt->kind(i) == Value::Tuple) moved->points[v] += MVector(n[0], n[1], n[2]);
     }
     geom = moved;
   }
