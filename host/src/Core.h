@@ -423,10 +423,12 @@ public:
   bool hasInfluences = false;
   // The last shape asked about with MFnSkinCluster::getWeights (which asks once
   // per vertex) and whether this deformer outputs to it, as of the scene's
-  // `connectionsVersion`.
+  // `connectionsVersion`; and its weight list attributes (wl, w).
   const Node* weightsShape = nullptr;
   uint64_t weightsShapeVersion = 0;
   bool weightsShapeFed = false;
+  const Attribute* weightList = nullptr;
+  const Attribute* weights = nullptr;
 
   // Mesh faces ("fc" polyFaces) in the order they were set: each face's
   // entries are a run of faceData. A later run for the same index wins.
@@ -450,6 +452,13 @@ struct Scene::Impl {
   bool inDefaults = false;
   bool angleInDegrees = true;
   bool triangulateMeshes = false;
+  // While checkMeshes runs, deformers that only move points (skin clusters,
+  // tweaks, blend shapes) pass their input through, and nothing computed from
+  // such a result is cached: the check needs to know which meshes have
+  // geometry and their faces, and an export reads the points after it has
+  // moved the joints anyway.
+  bool checkingMeshes = false;
+  uint64_t passedThrough = 0;  // deformers passed over while checking
   int mayaVersion = 0;  // year of the Maya that saved the scene; 0 if unknown
 
   Impl();

@@ -216,11 +216,15 @@ int64_t groupKey(const PlugKey& idPlug) {
 
 std::shared_ptr<const MeshGeom> deformerOutput(Node& node, int k, std::string* error) {
   if (auto it = node.geomCache.find(k); it != node.geomCache.end()) return it->second;
+  Scene::Impl& impl = *node.scene;
+  const uint64_t passed = impl.passedThrough;
   const bool groupParts = node.hasFn(MFn::kGroupParts);
   auto in = inputGeometry(groupParts ? keyOf(node, "ig") : keyOf(node, "ig", {k, -1}), error);
   if (!in) return nullptr;
   std::shared_ptr<const MeshGeom> out = in;
   if (groupParts) out = groupPartsOutput(node, in);
+  else if (impl.checkingMeshes && (node.hasFn(MFn::kTweak) || node.hasFn(MFn::kBlendShape) ||
+                                   node.hasFn(MFn::kSkinClusterFilter))) ++impl.passedThrough;
   else if (node.hasFn(MFn::kTweak)) out = tweakOutput(node, k, in);
   else if (node.hasFn(MFn::kBlendShape)) out = blendShapeOutput(node, k, in);
   else if (node.hasFn(MFn::kSkinClusterFilter)) out = skinOutput(node, in);
@@ -229,7 +233,7 @@ std::shared_ptr<const MeshGeom> deformerOutput(Node& node, int k, std::string* e
     if (error) *error = "'" + node.name + "' (" + node.typeName + ") is not supported";
     return nullptr;
   }
-  node.geomCache[k] = out;
+  if (impl.passedThrough == passed) node.geomCache[k] = out;
   return out;
 }
 

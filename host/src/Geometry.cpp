@@ -106,18 +106,32 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
     return e >= 0 ? edges[idx].v0 : edges[idx].v1;
   };
   // Faces in ascending index; the last run set for an index wins, and
-  // indices never set make no face.
-  std::vector<Node::FaceRun> runs = shape.faceRuns;
-  std::stable_sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+  // indices never set make no face. Files set them in order.
+  const std::vector<Node::FaceRun>* runs = &shape.faceRuns;
+  std::vector<Node::FaceRun> sorted;
+  auto before = [](const Node::FaceRun& a, const Node::FaceRun& b) { return a.index < b.index; };
+  if (std::adjacent_find(runs->begin(), runs->end(), [](const auto& a, const auto& b) { return a.index >= b.index; }) !=
+      runs->end()) {
+    sorted = *runs;
+    std::stable_sort(sorted.begin(), sorted.end(), before);
+    runs = &sorted;
+  }
   const std::vector<int>& data = shape.faceData;
-  for (size_t r = 0; r < runs.size(); ++r) {
-    if (r + 1 < runs.size() && runs[r + 1].index == runs[r].index) continue;
-    int64_t p = runs[r].start, end = runs[r].end;
+  size_t corners = 0;
+  for (const Node::FaceRun& run : *runs)
+    for (int64_t p = run.start; p < run.end; p += 3 + data[static_cast<size_t>(p) + 2])
+      if (data[static_cast<size_t>(p)] <= 2) corners += static_cast<size_t>(data[static_cast<size_t>(p) + 2]);
+  topo->faceStart.reserve(runs->size() + 1);
+  topo->faceVerts.reserve(corners);
+  topo->faceEdges.reserve(corners);
+  for (auto& set : topo->uvSets) set.uvIds.reserve(corners);
+  for (size_t r = 0; r < runs->size(); ++r) {
+    const Node::FaceRun& run = (*runs)[r];
+    if (r + 1 < runs->size() && (*runs)[r + 1].index == run.index) continue;
     size_t faceFirst = topo->faceVerts.size();
     size_t loopFirst = faceFirst;
     size_t loopSize = 0;
-    std::vector<std::pair<int, std::vector<int>>> uvs;  // set position, ids for the face's vertices
-    while (p < end) {
+    for (int64_t p = run.start; p < run.end;) {
       int code = data[static_cast<size_t>(p)], set = data[static_cast<size_t>(p) + 1], n = data[static_cast<size_t>(p) + 2];
       const int* vals = &data[static_cast<size_t>(p) + 3];
       p += 3 + n;
@@ -132,26 +146,15 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
       } else if (code == 3) {
         auto it = setPos.find(set);
         if (it == setPos.end()) continue;
-        auto u = std::find_if(uvs.begin(), uvs.end(), [&](const auto& x) { return x.first == it->second; });
-        if (u == uvs.end()) {
-          uvs.push_back({it->second, {}});
-          u = uvs.end() - 1;
+        MeshTopology::UVSet& uvSet = topo->uvSets[static_cast<size_t>(it->second)];
+        uvSet.uvIds.resize(topo->faceVerts.size(), -1);
+        for (size_t i = 0; i < static_cast<size_t>(n) && i < loopSize; ++i) {
+          const int id = vals[i];
+          uvSet.uvIds[loopFirst + i] = id >= 0 && static_cast<size_t>(id) < uvSet.u.size() ? id : -1;
         }
-        u->second.resize(topo->faceVerts.size() - faceFirst, -1);
-        for (int i = 0; i < n && static_cast<size_t>(i) < loopSize; ++i)
-          u->second[loopFirst - faceFirst + static_cast<size_t>(i)] = vals[i];
       }
     }
-    size_t count = topo->faceVerts.size() - faceFirst;
     for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
-    for (auto& [pos, ids] : uvs) {
-      auto& set = topo->uvSets[static_cast<size_t>(pos)];
-      ids.resize(count, -1);
-      for (size_t i = 0; i < count; ++i) {
-        int id = ids[i];
-        set.uvIds[faceFirst + i] = id >= 0 && static_cast<size_t>(id) < set.u.size() ? id : -1;
-      }
-    }
     topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
@@ -201,6 +204,7 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     return nullptr;
   }
   Evaluating guard(shape);
+  const uint64_t passed = shape.scene->passedThrough;
   std::shared_ptr<const MeshGeom> geom;
   if (const Connection* c = shape.scene->incoming(keyOf(shape, "i"))) {
     // History that cannot be evaluated falls back on geometry stored on the
@@ -234,7 +238,7 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     }
     geom = moved;
   }
-  shape.shapeCache = geom;
+  if (shape.scene->passedThrough == passed) shape.shapeCache = geom;
   return geom;
 }
 
@@ -332,6 +336,11 @@ void Scene::setTriangulateMeshes(bool on) {
 
 Scene::MeshReport Scene::checkMeshes() {
   MeshReport report;
+  struct Checking {
+    Impl& impl;
+    explicit Checking(Impl& i) : impl(i) { impl.checkingMeshes = true; }
+    ~Checking() { impl.checkingMeshes = false; }
+  } checking(*fImpl);
   for (const auto& node : fImpl->nodes) {
     Node& n = *node;
     if (!n.alive || !n.hasFn(MFn::kMesh) || getBool(n, "io")) continue;
