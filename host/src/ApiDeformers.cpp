@@ -209,14 +209,16 @@ namespace {
 // Whether the deformer outputs to `shape`; exporters ask once per vertex, so
 // the answer is kept until a connection changes.
 bool feeds(Node& skin, const MFnSkinCluster& fn, const MDagPath& shape) {
-  Node* target = kvhost::nodeOf(shape.node());
+  const Node* last = shape.fNodes.empty() ? nullptr : shape.fNodes.back().get();
   const uint64_t version = skin.scene->connectionsVersion;
-  if (target && skin.weightsShape == target && skin.weightsShapeVersion == version) return skin.weightsShapeFed;
+  if (last && skin.weightsShape == last && skin.weightsShapeVersion == version) return skin.weightsShapeFed;
   MStatus s;
   fn.indexForOutputShape(shape.node(), &s);
-  skin.weightsShape = target;
+  skin.weightsShape = last;
   skin.weightsShapeVersion = version;
   skin.weightsShapeFed = static_cast<bool>(s);
+  skin.weightList = skin.findAttribute("wl");
+  skin.weights = skin.findAttribute("w");
   return skin.weightsShapeFed;
 }
 
@@ -227,8 +229,9 @@ MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& sha
   if (!skin || !feeds(*skin, fn, shape)) return MS::kInvalidParameter;
   const std::vector<Influence>& influences = influencesOf(*skin);
   influenceCount = static_cast<unsigned int>(influences.size());
-  const kvhost::SlotSub* wl = kvhost::elementsOf(*skin, elementKey(*skin, "wl", {}));
-  const int weights = skin->findAttribute("w")->childIndex;
+  const kvhost::SlotSub* wl =
+      skin->weightList && skin->weights ? skin->slots[static_cast<size_t>(skin->weightList->slot)].sub.get() : nullptr;
+  const int weights = wl ? skin->weights->childIndex : 0;
   auto vertex = [&](int v) {
     const size_t base = out.size();
     out.resize(base + influences.size(), 0.0);
