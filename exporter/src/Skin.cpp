@@ -1,5 +1,7 @@
 // Skin weights: binds one exported mesh to the skeleton of its skin cluster's first
 // influence and gives every vertex its weighted joint influences.
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include <maya/MDagPath.h>
@@ -48,6 +50,22 @@ KvSkeleton* SkeletonHolding(KvScene* scene, const KvName& jointName) {
   return nullptr;
 }
 
+// The bits of a weight narrowed to 32 bits, without the sign: zero exactly when
+// the narrowed weight is zero.
+uint32_t Magnitude(double weight) { return std::bit_cast<uint32_t>(static_cast<float>(weight)) & 0x7fffffffu; }
+
+// The first of weights[j..count) that is not zero once narrowed to 32 bits,
+// or `count`. A vertex of a big skin has a few weights among many zeros, which
+// are passed over four at a time.
+uint32_t NextWeight(const double* weights, uint32_t j, uint32_t count) {
+  for (; j + 4 <= count; j += 4) {
+    if ((Magnitude(weights[j]) | Magnitude(weights[j + 1]) | Magnitude(weights[j + 2]) | Magnitude(weights[j + 3])) != 0)
+      break;
+  }
+  while (j < count && Magnitude(weights[j]) == 0) ++j;
+  return j;
+}
+
 // Appends the vertex's influences for its non-zero weights; false when every
 // weight is zero (or there are none).
 bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& weights,
@@ -56,11 +74,11 @@ bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& wei
   uint32_t added = 0;
   bool weighted = false;
   const uint32_t count = weights.length() < influences.Size() ? weights.length() : influences.Size();
-  for (uint32_t j = 0; j < count; ++j) {
+  const double* all = count > 0 ? &weights[0] : nullptr;
+  for (uint32_t j = NextWeight(all, 0, count); j < count; j = NextWeight(all, j + 1, count)) {
     // Weights are narrowed to 32 bits first; only an exact zero is then skipped:
     // tiny, negative and oversized weights count.
     const float weight = static_cast<float>(weights[j]);
-    if (weight == 0.0f) continue;
     weighted = true;
     InfluenceJoint& influence = influences[j];
     if (influence.joint == nullptr) {
