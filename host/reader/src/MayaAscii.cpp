@@ -116,13 +116,58 @@ private:
   int fLine = 1;
 };
 
+constexpr bool isDigit(char c) { return static_cast<unsigned>(c - '0') < 10; }
+
+// A decimal whose significant digits fit in 53 bits and whose power of ten is
+// exact (nearly every number a file holds), converted with one correctly
+// rounded multiplication or division, which gives what a full conversion
+// gives; false for the others and for anything but a plain decimal.
+bool shortDecimal(const char* p, const char* e, bool negative, double& out) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  uint64_t mantissa = 0;
+  int significant = 0, scale = 0;
+  bool any = false;
+  auto take = [&](char c) {
+    any = true;
+    if (mantissa == 0 && c == '0') return true;
+    if (++significant > 18) return false;
+    mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+    return true;
+  };
+  for (; p < e && isDigit(*p); ++p)
+    if (!take(*p)) return false;
+  if (p < e && *p == '.')
+    for (++p; p < e && isDigit(*p); ++p, --scale)
+      if (!take(*p)) return false;
+  if (!any) return false;
+  if (p < e && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool down = p < e && *p == '-';
+    if (p < e && (*p == '-' || *p == '+')) ++p;
+    if (p == e || !isDigit(*p)) return false;
+    int exponent = 0;
+    for (; p < e && isDigit(*p); ++p) exponent = std::min(exponent * 10 + (*p - '0'), 100000);
+    scale += down ? -exponent : exponent;
+  }
+  if (p != e || mantissa > (uint64_t{1} << 53)) return false;
+  double v = static_cast<double>(mantissa);
+  if (mantissa != 0) {
+    if (scale < -22 || scale > 22) return false;
+    v = scale < 0 ? v / kPowers[-scale] : v * kPowers[scale];
+  }
+  out = negative ? -v : v;
+  return true;
+}
+
 // A number as MEL writes it: digits with an optional sign, point and exponent.
 bool parseNumber(std::string_view s, double& out) {
   const char* b = s.data();
   const char* e = b + s.size();
   if (b != e && *b == '+') ++b;
   const char* digits = b != e && *b == '-' ? b + 1 : b;
-  if (digits == e || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) return false;
+  if (digits == e || !(isDigit(*digits) || *digits == '.')) return false;
+  if (shortDecimal(digits, e, digits != b, out)) return true;
   auto [p, ec] = std::from_chars(b, e, out);
   return ec == std::errc() && p == e;
 }
@@ -210,6 +255,10 @@ private:
         return;
       }
     }
+    skipBlanks();
+  }
+
+  void skipBlanks() {
     bool comment = false;
     for (;;) {
       const size_t n = fSrc.available(2);
@@ -337,7 +386,9 @@ bool isBoolWord(std::string_view s) {
 }
 
 bool integral(double d, long long lo, long long hi) {
-  return std::isfinite(d) && d == std::floor(d) && d >= static_cast<double>(lo) && d <= static_cast<double>(hi);
+  // Within the range (which NaN never is), a whole number survives the cast.
+  return d >= static_cast<double>(lo) && d <= static_cast<double>(hi) &&
+         static_cast<double>(static_cast<long long>(d)) == d;
 }
 
 // Maya's default nodes that files select or connect to as ":name", with their
