@@ -430,14 +430,26 @@ public:
   const Attribute* weightList = nullptr;
   const Attribute* weights = nullptr;
 
-  // Mesh faces ("fc" polyFaces) in the order they were set: each face's
-  // entries are a run of faceData. A later run for the same index wins.
-  struct FaceRun {
-    int index;
-    int64_t start, end;
+  // Mesh faces ("fc" polyFaces) in the order they were set; a later face for
+  // the same index wins. What the host uses of them is kept per corner: the
+  // edge its loop leaves by (e, or -e-1 when the loop walks e backwards), and
+  // each UV set's UV (-1 where the face names none). Colors and face-varying
+  // data are checked but not kept.
+  struct StoredFaces {
+    struct Face {
+      int index;
+      int64_t first;  // its corners run from here to the next face's first
+    };
+    std::vector<Face> faces;
+    std::vector<int> edges;
+    std::vector<int64_t> holes;  // ascending corners where a hole loop begins
+    struct UVs {
+      int set;               // the uvst index 'mu' names
+      std::vector<int> ids;  // per corner; shorter than `edges` when the last faces name none
+    };
+    std::vector<UVs> uvs;
   };
-  std::vector<FaceRun> faceRuns;
-  std::vector<int> faceData;
+  StoredFaces faces;
 };
 
 struct Scene::Impl {

@@ -105,56 +105,49 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
     }
     return e >= 0 ? edges[idx].v0 : edges[idx].v1;
   };
-  // Faces in ascending index; the last run set for an index wins, and
+  // Faces in ascending index; the last one set for an index wins, and
   // indices never set make no face. Files set them in order.
-  const std::vector<Node::FaceRun>* runs = &shape.faceRuns;
-  std::vector<Node::FaceRun> sorted;
-  auto before = [](const Node::FaceRun& a, const Node::FaceRun& b) { return a.index < b.index; };
-  if (std::adjacent_find(runs->begin(), runs->end(), [](const auto& a, const auto& b) { return a.index >= b.index; }) !=
-      runs->end()) {
-    sorted = *runs;
-    std::stable_sort(sorted.begin(), sorted.end(), before);
-    runs = &sorted;
-  }
-  const std::vector<int>& data = shape.faceData;
-  size_t corners = 0;
-  for (const Node::FaceRun& run : *runs)
-    for (int64_t p = run.start; p < run.end; p += 3 + data[static_cast<size_t>(p) + 2])
-      if (data[static_cast<size_t>(p)] <= 2) corners += static_cast<size_t>(data[static_cast<size_t>(p) + 2]);
-  topo->faceStart.reserve(runs->size() + 1);
-  topo->faceVerts.reserve(corners);
-  topo->faceEdges.reserve(corners);
-  for (auto& set : topo->uvSets) set.uvIds.reserve(corners);
-  for (size_t r = 0; r < runs->size(); ++r) {
-    const Node::FaceRun& run = (*runs)[r];
-    if (r + 1 < runs->size() && (*runs)[r + 1].index == run.index) continue;
-    size_t faceFirst = topo->faceVerts.size();
-    size_t loopFirst = faceFirst;
-    size_t loopSize = 0;
-    for (int64_t p = run.start; p < run.end;) {
-      int code = data[static_cast<size_t>(p)], set = data[static_cast<size_t>(p) + 1], n = data[static_cast<size_t>(p) + 2];
-      const int* vals = &data[static_cast<size_t>(p) + 3];
-      p += 3 + n;
-      if (code == 1 || code == 2) {
-        loopFirst = topo->faceVerts.size();
-        loopSize = static_cast<size_t>(n);
-        if (code == 2 && loopFirst > faceFirst) topo->holeStarts.push_back(static_cast<int>(loopFirst));
-        for (int i = 0; i < n; ++i) {
-          topo->faceVerts.push_back(edgeStart(vals[i]));
-          topo->faceEdges.push_back(vals[i]);
-        }
-      } else if (code == 3) {
-        auto it = setPos.find(set);
-        if (it == setPos.end()) continue;
-        MeshTopology::UVSet& uvSet = topo->uvSets[static_cast<size_t>(it->second)];
-        uvSet.uvIds.resize(topo->faceVerts.size(), -1);
-        for (size_t i = 0; i < static_cast<size_t>(n) && i < loopSize; ++i) {
-          const int id = vals[i];
-          uvSet.uvIds[loopFirst + i] = id >= 0 && static_cast<size_t>(id) < uvSet.u.size() ? id : -1;
-        }
-      }
+  const Node::StoredFaces& stored = shape.faces;
+  struct Run {
+    int index;
+    int64_t first, end;
+  };
+  std::vector<Run> runs(stored.faces.size());
+  for (size_t f = 0; f < runs.size(); ++f)
+    runs[f] = {stored.faces[f].index, stored.faces[f].first,
+               f + 1 < runs.size() ? stored.faces[f + 1].first : static_cast<int64_t>(stored.edges.size())};
+  if (std::adjacent_find(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.index >= b.index; }) !=
+      runs.end())
+    std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.index < b.index; });
+  // Each stored UV list, by its set's place among the mesh's sets.
+  std::vector<std::pair<const std::vector<int>*, MeshTopology::UVSet*>> uvLists;
+  for (const auto& uv : stored.uvs)
+    if (auto it = setPos.find(uv.set); it != setPos.end())
+      uvLists.emplace_back(&uv.ids, &topo->uvSets[static_cast<size_t>(it->second)]);
+  topo->faceStart.reserve(runs.size() + 1);
+  topo->faceVerts.reserve(stored.edges.size());
+  topo->faceEdges.reserve(stored.edges.size());
+  for (auto& set : topo->uvSets) set.uvIds.reserve(stored.edges.size());
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const Run& run = runs[r];
+    if (r + 1 < runs.size() && runs[r + 1].index == run.index) continue;
+    const size_t faceFirst = topo->faceVerts.size();
+    // The face's holes start after its first corner, up to its end (an empty last loop).
+    auto hole = std::upper_bound(stored.holes.begin(), stored.holes.end(), run.first);
+    for (int64_t c = run.first;; ++c) {
+      for (; hole != stored.holes.end() && *hole == c; ++hole)
+        topo->holeStarts.push_back(static_cast<int>(topo->faceVerts.size()));
+      if (c == run.end) break;
+      const int e = stored.edges[static_cast<size_t>(c)];
+      topo->faceVerts.push_back(edgeStart(e));
+      topo->faceEdges.push_back(e);
     }
     for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
+    for (auto [ids, set] : uvLists)
+      for (int64_t c = run.first; c < run.end && static_cast<size_t>(c) < ids->size(); ++c) {
+        const int id = (*ids)[static_cast<size_t>(c)];
+        set->uvIds[faceFirst + static_cast<size_t>(c - run.first)] = id >= 0 && static_cast<size_t>(id) < set->u.size() ? id : -1;
+      }
     topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
@@ -165,7 +158,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
 
 bool hasStoredGeometry(Node& shape) {
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
-  return (vt && !vt->indices.empty()) || !shape.faceRuns.empty();
+  return (vt && !vt->indices.empty()) || !shape.faces.faces.empty();
 }
 
 

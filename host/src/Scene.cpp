@@ -517,7 +517,7 @@ const Slot* Scene::Impl::lookup(const PlugKey& key, Slot& scratch) {
 void Scene::Impl::reserve(const PlugKey& key, size_t count) {
   const Attribute* a = key.attr;
   if (a->data == DataType::PolyFaces) {
-    key.node->faceRuns.reserve(key.node->faceRuns.size() + count);
+    key.node->faces.faces.reserve(key.node->faces.faces.size() + count);
     return;
   }
   if (!a->multi || key.idx.empty() || key.idx.back() >= 0) return;

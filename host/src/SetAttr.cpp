@@ -166,16 +166,23 @@ bool readMatrix(Reader& rd, Value& out) {
 }
 
 // One polyFaces run: "f N e.. [h N e..] [mu set N uv..] [mc set N c..]" per
-// face, each face appended to the node's face runs; a run that fails to parse
-// is taken back whole.
+// face, appended to the node's stored faces; a run that fails to parse is
+// taken back whole.
 bool readPolyFaces(Reader& rd, int firstFace, int lastFace, Node& node) {
-  const size_t runs = node.faceRuns.size(), data = node.faceData.size();
+  Node::StoredFaces& stored = node.faces;
+  const size_t faces = stored.faces.size(), edges = stored.edges.size(), holes = stored.holes.size();
+  std::vector<size_t> uvs;
+  for (const auto& set : stored.uvs) uvs.push_back(set.ids.size());
   auto undo = [&] {
-    node.faceRuns.resize(runs);
-    node.faceData.resize(data);
+    stored.faces.resize(faces);
+    stored.edges.resize(edges);
+    stored.holes.resize(holes);
+    stored.uvs.resize(uvs.size());
+    for (size_t k = 0; k < uvs.size(); ++k) stored.uvs[k].ids.resize(uvs[k]);
     return false;
   };
   int face = firstFace - 1;
+  size_t loopFirst = 0, loopSize = 0;  // the face's latest loop, in corners
   std::string tag;
   while (!rd.done()) {
     if (!rd.text(tag)) return undo();
@@ -183,23 +190,31 @@ bool readPolyFaces(Reader& rd, int firstFace, int lastFace, Node& node) {
     if (code == 0) return rd.fail("unknown polyFaces entry '" + tag + "'"), undo();
     if (code == 1) {
       if (++face > lastFace) return rd.fail("more faces than the index range holds"), undo();
-      const auto at = static_cast<int64_t>(node.faceData.size());
-      node.faceRuns.push_back({face, at, at});
+      stored.faces.push_back({face, static_cast<int64_t>(stored.edges.size())});
     } else if (face < firstFace) {
       return rd.fail("polyFaces data before the first 'f'"), undo();
     }
     int set = 0, n = 0;
     if ((code == 3 || code == 4 || code == 7) && !rd.count(set)) return undo();
     if (!rd.count(n)) return undo();
-    node.faceData.push_back(code);
-    node.faceData.push_back(set);
-    node.faceData.push_back(n);
+    std::vector<int>* ids = nullptr;
+    if (code <= 2) {
+      loopFirst = stored.edges.size();
+      loopSize = static_cast<size_t>(n);
+      if (code == 2 && static_cast<int64_t>(loopFirst) > stored.faces.back().first)
+        stored.holes.push_back(static_cast<int64_t>(loopFirst));
+    } else if (code == 3) {
+      auto it = std::find_if(stored.uvs.begin(), stored.uvs.end(), [&](const auto& uv) { return uv.set == set; });
+      if (it == stored.uvs.end()) it = stored.uvs.insert(stored.uvs.end(), {set, {}});
+      ids = &it->ids;
+      ids->resize(std::max(ids->size(), stored.edges.size()), -1);
+    }
     for (int i = 0; i < n; ++i) {
       double d = 0.0;
       if (!rd.number(d)) return undo();
-      node.faceData.push_back(toInt(d));
+      if (code <= 2) stored.edges.push_back(toInt(d));
+      else if (ids && static_cast<size_t>(i) < loopSize) (*ids)[loopFirst + static_cast<size_t>(i)] = toInt(d);
     }
-    node.faceRuns.back().end = static_cast<int64_t>(node.faceData.size());
   }
   return true;
 }
