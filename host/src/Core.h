@@ -3,6 +3,7 @@
 // connections, the DAG, and the caches of evaluated values.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -262,6 +263,10 @@ struct PackedElems {
   int child = 0;                     // Lists: the child holding the inner multi...
   size_t childCount = 1;             // ... among this many children of the compound
   std::vector<double> numbers;       // Values: width per element; Lists: one per entry
+  // Values of an integer attribute (edges) while every number is an int: kept
+  // as ints instead of `numbers`, half the size.
+  bool ints = false;
+  std::vector<int32_t> intNumbers;
   std::vector<int> entryIndex;       // Lists: the inner multi's index of each entry, ascending per element
   std::vector<size_t> entryStart;    // Lists: first entry of each element, then the end
 };
@@ -275,9 +280,10 @@ struct SlotSub {
   // Position of logical index `index` among `indices`, or -1.
   long find(int index) const;
   // What the element at position i holds, and its numbers (as many as the
-  // attribute has components; zeros for an element that holds no number).
+  // attribute has components, zeros after them and for an element that holds
+  // no number).
   Value::Kind kind(size_t i) const;
-  const double* numbers(size_t i) const;
+  std::array<double, 4> numbers(size_t i) const;
   // Calls f(index, number) for each element of the inner multi `child` of the
   // compound element at position i (wl[v].w).
   template <class F> void forEachEntry(size_t i, int child, F&& f) const;

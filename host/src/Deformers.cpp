@@ -31,7 +31,7 @@ std::shared_ptr<const MeshGeom> tweakOutput(Node& node, int k, std::shared_ptr<c
   auto out = copyGeom(*in);
   for (size_t i = 0; i < offsets->indices.size(); ++i) {
     size_t v = static_cast<size_t>(offsets->indices[i]);
-    const double* n = offsets->numbers(i);
+    const auto n = offsets->numbers(i);
     if (v < out->points.size() && offsets->kind(i) == Value::Tuple) out->points[v] += MVector(n[0], n[1], n[2]);
   }
   return out;

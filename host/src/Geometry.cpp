@@ -47,7 +47,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   if (vt)
     for (size_t i = 0; i < vt->indices.size(); ++i) {
       if (vt->kind(i) != Value::Tuple) continue;
-      const double* n = vt->numbers(i);
+      const auto n = vt->numbers(i);
       geom->points[static_cast<size_t>(vt->indices[i])] = MVector(n[0], n[1], n[2]);
     }
   topo->numVertices = nv;
@@ -60,7 +60,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
       return v >= 0 && v < nv ? v : 0;
     };
     for (size_t i = 0; i < ed->indices.size(); ++i) {
-      const double* n = ed->numbers(i);
+      const auto n = ed->numbers(i);
       edges[static_cast<size_t>(ed->indices[i])] = {vertex(n[0]), vertex(n[1]), n[2] != 0.0};
     }
   }
@@ -84,7 +84,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
         set.u.assign(count, 0.0f);
         set.v.assign(count, 0.0f);
         for (size_t j = 0; j < pts->indices.size(); ++j) {
-          const double* p = pts->numbers(j);
+          const auto p = pts->numbers(j);
           set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[0]);
           set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[1]);
         }
@@ -226,7 +226,7 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     auto moved = std::make_shared<MeshGeom>(*geom);
     for (size_t i = 0; i < pt->indices.size(); ++i) {
       size_t v = static_cast<size_t>(pt->indices[i]);
-      const double* n = pt->numbers(i);
+      const auto n = pt->numbers(i);
       if (v < moved->points.size() && pt->kind(i) == Value::Tuple) moved->points[v] += MVector(n[0], n[1], n[2]);
     }
     geom = moved;

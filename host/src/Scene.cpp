@@ -28,24 +28,30 @@ Value::Kind SlotSub::kind(size_t i) const {
   return packed->shape == PackedElems::Values ? packed->kind : Value::None;
 }
 
-const double* SlotSub::numbers(size_t i) const {
-  static const double kNone[4] = {0, 0, 0, 0};
-  if (!packed) return elems[i].value.n;
-  return packed->shape == PackedElems::Values ? &packed->numbers[i * static_cast<size_t>(packed->width)] : kNone;
+std::array<double, 4> SlotSub::numbers(size_t i) const {
+  std::array<double, 4> out{};
+  if (!packed) {
+    std::copy_n(elems[i].value.n, 4, out.begin());
+  } else if (packed->shape == PackedElems::Values) {
+    const size_t at = i * static_cast<size_t>(packed->width);
+    if (packed->ints) std::copy_n(&packed->intNumbers[at], packed->width, out.begin());
+    else std::copy_n(&packed->numbers[at], packed->width, out.begin());
+  }
+  return out;
 }
 
 void SlotSub::unpack() {
   if (!packed) return;
-  std::unique_ptr<PackedElems> p = std::move(packed);
-  elems.clear();
-  elems.resize(indices.size());
+  std::vector<Slot> slots(indices.size());
   for (size_t i = 0; i < indices.size(); ++i) {
-    Slot& e = elems[i];
-    if (p->shape == PackedElems::Values) {
-      e.value.kind = p->kind;
-      std::copy_n(&p->numbers[i * static_cast<size_t>(p->width)], p->width, e.value.n);
+    Slot& e = slots[i];
+    if (packed->shape == PackedElems::Values) {
+      e.value.kind = packed->kind;
+      const auto n = numbers(i);
+      std::copy(n.begin(), n.end(), e.value.n);
       continue;
     }
+    const PackedElems* p = packed.get();
     e.sub = std::make_unique<SlotSub>();
     e.sub->elems.resize(p->childCount);
     Slot& inner = e.sub->elems[static_cast<size_t>(p->child)];
@@ -56,6 +62,8 @@ void SlotSub::unpack() {
       inner.sub->elems.back().value.n[0] = p->numbers[k];
     }
   }
+  packed.reset();
+  elems = std::move(slots);
 }
 
 Slot* Slot::element(int index, bool create) {
@@ -497,7 +505,8 @@ const Slot* Scene::Impl::lookup(const PlugKey& key, Slot& scratch) {
     scratch = Slot();
     if (p.shape == PackedElems::Values) {
       scratch.value.kind = p.kind;
-      std::copy_n(&p.numbers[pos * static_cast<size_t>(p.width)], p.width, scratch.value.n);
+      const auto n = s->sub->numbers(pos);
+      std::copy(n.begin(), n.end(), scratch.value.n);
     } else {
       scratch.sub = std::make_unique<SlotSub>();
       scratch.sub->elems.resize(p.childCount);
@@ -530,7 +539,8 @@ void Scene::Impl::reserve(const PlugKey& key, size_t count) {
   PackedElems& p = *s->sub->packed;
   s->sub->indices.reserve(count);
   if (p.shape == PackedElems::Values) {
-    p.numbers.reserve(count * static_cast<size_t>(p.width));
+    (p.ints ? p.intNumbers.reserve(count * static_cast<size_t>(p.width))
+            : p.numbers.reserve(count * static_cast<size_t>(p.width)));
   } else {
     p.entryStart.reserve(count + 1);
   }
@@ -542,6 +552,8 @@ std::optional<PackedElems> packedShapeOf(const Attribute* a) {
   if (a->type == AttrType::Tuple || a->type == AttrType::Numeric) {
     p.kind = a->type == AttrType::Tuple ? Value::Tuple : Value::Number;
     p.width = a->type == AttrType::Tuple ? a->tupleSize : 1;
+    p.ints = a->num == NumType::Long || a->num == NumType::Short || a->num == NumType::Byte ||
+             a->num == NumType::Char || a->num == NumType::Bool || a->num == NumType::Enum;
     return p;
   }
   if (a->type != AttrType::Compound || a->children.size() != 1) return std::nullopt;

@@ -345,7 +345,17 @@ void commitPacked(Scene::Impl& impl, const PlugKey& arrayKey, const PackedElems&
   const size_t base = p.shape == PackedElems::Lists ? p.entryIndex.size() - staged.entryStart[from] : 0;
   sub.indices.insert(sub.indices.end(), staged.indices.begin() + static_cast<std::ptrdiff_t>(from), staged.indices.end());
   if (p.shape == PackedElems::Values) {
-    p.numbers.insert(p.numbers.end(), staged.numbers.begin(), staged.numbers.end());
+    // Ints while every number is one; -0 keeps its sign only as a double.
+    auto isInt = [](double d) {
+      return d >= INT32_MIN && d <= INT32_MAX && static_cast<double>(static_cast<int32_t>(d)) == d && !std::signbit(d);
+    };
+    if (p.ints && !std::all_of(staged.numbers.begin(), staged.numbers.end(), isInt)) {
+      p.numbers.assign(p.intNumbers.begin(), p.intNumbers.end());
+      std::vector<int32_t>().swap(p.intNumbers);
+      p.ints = false;
+    }
+    if (p.ints) p.intNumbers.insert(p.intNumbers.end(), staged.numbers.begin(), staged.numbers.end());
+    else p.numbers.insert(p.numbers.end(), staged.numbers.begin(), staged.numbers.end());
     return;
   }
   const size_t entries = staged.entryStart[from];

@@ -16,7 +16,7 @@ std::shared_ptr<const MeshGeom> evaluateTweak(PolyEval& e) {
   for (size_t i = 0; i < tweaks->indices.size(); ++i) {
     const size_t v = static_cast<size_t>(tweaks->indices[i]);
     if (v >= out->points.size() || tweaks->kind(i) != Value::Tuple) continue;
-    const double* offset = tweaks->numbers(i);
+    const auto offset = tweaks->numbers(i);
     MVector& p = out->points[v];
     p = MVector(poly::f32(p.x + offset[0]), poly::f32(p.y + offset[1]), poly::f32(p.z + offset[2]));
   }

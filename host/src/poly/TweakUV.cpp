@@ -23,7 +23,7 @@ std::shared_ptr<const MeshGeom> evaluateTweakUV(PolyEval& e) {
   for (size_t i = 0; i < tweaks->indices.size(); ++i) {
     const size_t id = static_cast<size_t>(tweaks->indices[i]);
     if (id >= uv.u.size() || tweaks->kind(i) != Value::Tuple) continue;
-    const double* offset = tweaks->numbers(i);
+    const auto offset = tweaks->numbers(i);
     uv.u[id] = poly::f32(uv.u[id] + offset[0]);
     uv.v[id] = poly::f32(uv.v[id] + offset[1]);
   }
