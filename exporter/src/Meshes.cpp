@@ -173,6 +173,7 @@ bool ImportMeshes(KvScene* scene) {
     ReportApiError("Failed to create meshIterator!");
     return false;
   }
+  const SkinClusters clusters = FindSkinClusters();
   for (; !meshIterator.isDone(); meshIterator.next()) {
     MDagPath path;
     if (!meshIterator.getPath(path)) continue;
@@ -180,7 +181,7 @@ bool ImportMeshes(KvScene* scene) {
     if (!status) continue;
     const bool isMesh = std::strcmp(meshIterator.item().apiTypeStr(), "kMesh") == 0;
     if (!isMesh || path.hasFn(MFn::kTransform) || node.isIntermediateObject()) continue;
-    KvMesh* mesh = ImportMesh(path, scene);
+    KvMesh* mesh = ImportMesh(path, scene, &clusters);
     if (mesh == nullptr) continue;
     mesh->ComputeNormals();
     scene->AddMesh(mesh);
@@ -189,7 +190,7 @@ bool ImportMeshes(KvScene* scene) {
   return true;
 }
 
-KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene) {
+KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene, const SkinClusters* clusters) {
   MFnMesh hostMesh(meshPath);
   MFnDagNode transformNode(meshPath.transform());
   if (!IsNodeVisible(transformNode)) return nullptr;
@@ -225,6 +226,6 @@ KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene) {
   AddVertices(hostMesh, vertexCount, mesh);
   AddSurfaces(meshPath, hostMesh, polygonCount, firstUVSet, mesh, scene);
 
-  ImportMeshSkin(meshPath, mesh, scene);
+  ImportMeshSkin(meshPath, mesh, scene, clusters);
   return mesh;
 }

@@ -11,6 +11,7 @@
 #include <maya/MFnSkinCluster.h>
 #include <maya/MItDependencyNodes.h>
 #include <maya/MItGeometry.h>
+#include <maya/MObjectArray.h>
 
 #include "kv/Array.h"
 #include "kv/ExportLog.h"
@@ -98,25 +99,38 @@ bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& wei
 
 }  // namespace
 
-void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene) {
+SkinClusters FindSkinClusters() {
+  SkinClusters clusters;
+  MStatus status;
+  MItDependencyNodes nodes(MFn::kInvalid, &status);
+  if (!status) return clusters;
+  clusters.found = true;
+  for (; !nodes.isDone(); nodes.next()) {
+    MObject node = nodes.item();
+    if (std::strcmp(node.apiTypeStr(), "kSkinClusterFilter") == 0) clusters.nodes.append(node);
+  }
+  return clusters;
+}
+
+void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene, const SkinClusters* clusters) {
   LogPrintf("Importing mesh skin...");
   if (mesh == nullptr) {
     LogPrintf("Trying to import skin for NULL mesh!");
     return;
   }
-  MStatus status;
-  MItDependencyNodes nodes(MFn::kInvalid, &status);
-  if (!status) {
+  const SkinClusters found = clusters == nullptr ? FindSkinClusters() : SkinClusters();
+  if (clusters == nullptr) clusters = &found;
+  if (!clusters->found) {
     LogPrintf("Couldn't get dependency node iterator!");
     return;
   }
 
   // The skin cluster whose output feeds this shape.
+  MStatus status;
   MObject clusterNode;
   MDagPathArray influenceObjects;
-  for (; !nodes.isDone(); nodes.next()) {
-    MObject node = nodes.item();
-    if (std::strcmp(node.apiTypeStr(), "kSkinClusterFilter") != 0) continue;
+  for (unsigned int c = 0; c < clusters->nodes.length(); ++c) {
+    MObject node = clusters->nodes[c];
     MFnSkinCluster cluster(node, &status);
     if (!status) {
       LogPrintf("Couldn't get skinCluster!");
