@@ -1,9 +1,9 @@
 // The export table: `kvr export` of generated scenes of growing size, each in a
-// process of its own, with its wall time and peak memory; the .ma reader alone on
-// the same file (in a process of its own too); and the export's time against a
-// plain write of the archive's bytes. The closing lines compare the cost per
-// vertex, per mesh and per joint between a scene and one ten times larger: a
-// ratio near 1 means the cost grows linearly.
+// process of its own, with its wall and processor time and peak memory; the .ma
+// reader alone on the same file (in a process of its own too); and the export's
+// time against a plain write of the archive's bytes. The closing lines compare
+// the cost per vertex, per mesh and per joint between a scene and one ten times
+// larger: a ratio near 1 means the cost grows linearly.
 //
 //   kv_bench_export [--repeat N] [--work DIR] [SCENE...]
 //
@@ -62,10 +62,14 @@ double Now() {
 struct Run {
   bool ok = false;
   double seconds = 0;
+  double cpuSeconds = 0;  // user and system time: what the run costs on a machine of its own
   double peakMB = 0;
 };
 
-// Runs `child` in a process of its own: its wall time and peak resident memory.
+double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+// Runs `child` in a process of its own: its wall and processor time and peak
+// resident memory.
 Run InProcess(const std::function<int()>& child) {
   const double start = Now();
   const pid_t pid = fork();
@@ -77,6 +81,7 @@ Run InProcess(const std::function<int()>& child) {
   Run run;
   run.seconds = Now() - start;
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
   run.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
   return run;
 }
@@ -163,14 +168,13 @@ int main(int argc, char** argv) {
   // The fixed cost of one `kvr export` (start-up, plug-in, default nodes), taken off
   // before costs per unit are compared.
   const std::string empty = (work / "empty.ma").string();
-  double fixed = 0;
+  Run fixed;
   if (InProcess([&] { return Exec(generator, {empty, "--meshes", "0"}); }).ok) {
-    Run r = Best(repeat, [&] { return InProcess([&] { return Exec(kvr, {"export", "--quiet", empty, "-o", empty + ".kvr"}); }); });
-    fixed = r.ok ? r.seconds : 0;
+    fixed = Best(repeat, [&] { return InProcess([&] { return Exec(kvr, {"export", "--quiet", empty, "-o", empty + ".kvr"}); }); });
   }
 
-  std::printf("%-10s %10s %8s %9s %9s %9s %9s %8s %9s %9s\n", "scene", "units", ".ma MB", "read s", "read MB/s",
-              "export s", "peak MB", ".kvr MB", "raw wr s", "exp/raw");
+  std::printf("%-10s %9s %7s %7s %7s %9s %8s %8s %7s %7s %8s %7s\n", "scene", "units", ".ma MB", "read s", "cpu s",
+              "read MB/s", "export s", "cpu s", "peak MB", ".kvr MB", "raw wr s", "exp/raw");
   std::map<std::string, Row> rows;
   for (const SceneSpec& spec : kScenes) {
     if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), spec.name) == wanted.end()) continue;
@@ -188,7 +192,10 @@ int main(int argc, char** argv) {
     row.read = Best(repeat, [&] {
       return InProcess([&] { return kvhost::readMayaAsciiFile(ma).success ? 0 : 1; });
     });
+    // Each export writes a new file, as the raw write does: replacing the last
+    // run's archive would add the file system's cost of dropping it.
     row.exported = Best(repeat, [&] {
+      fs::remove(kvrFile, ec);
       return InProcess([&] { return Exec(kvr, {"export", "--quiet", ma, "-o", kvrFile}); });
     });
     if (!row.read.ok || !row.exported.ok) {
@@ -198,22 +205,28 @@ int main(int argc, char** argv) {
     const std::vector<char> bytes = ReadAll(kvrFile);
     row.kvrMB = static_cast<double>(bytes.size()) / 1e6;
     row.raw = Best(repeat, [&] { return RawWrite(bytes, (work / "raw.kvr").string()); });
-    std::printf("%-10s %10.0f %8.1f %9.3f %9.1f %9.3f %9.0f %8.1f %9.3f %9.1f\n", spec.name, spec.units, row.maMB,
-                row.read.seconds, row.maMB / row.read.seconds, row.exported.seconds, row.exported.peakMB, row.kvrMB,
-                row.raw.seconds, row.exported.seconds / row.raw.seconds);
+    std::printf("%-10s %9.0f %7.1f %7.3f %7.3f %9.1f %8.3f %8.3f %7.0f %7.1f %8.3f %7.1f\n", spec.name, spec.units,
+                row.maMB, row.read.seconds, row.read.cpuSeconds, row.maMB / row.read.seconds, row.exported.seconds,
+                row.exported.cpuSeconds, row.exported.peakMB, row.kvrMB, row.raw.seconds,
+                row.exported.seconds / row.raw.seconds);
     std::fflush(stdout);
     rows[spec.name] = row;
   }
 
-  std::printf("\nfixed cost of one export (an empty scene): %.3f s\n", fixed);
+  std::printf("\nfixed cost of one export (an empty scene): %.3f s, %.3f s of processor time\n", fixed.seconds,
+              fixed.cpuSeconds);
   for (const auto& [large, small] : kGrowth) {
     if (!rows.count(large) || !rows.count(small)) continue;
     const Row& a = rows[large];
     const Row& b = rows[small];
-    const double perLarge = (a.exported.seconds - fixed) / a.spec->units;
-    const double perSmall = (b.exported.seconds - fixed) / b.spec->units;
-    std::printf("export time per %s: %.3g us in %s, %.3g us in %s: ratio %.2f\n", a.spec->unit, perLarge * 1e6, large,
-                perSmall * 1e6, small, perLarge / perSmall);
+    // Cost per unit with the fixed cost taken off: the large scene's over the small one's.
+    auto growth = [&](double Run::*cost) {
+      return ((a.exported.*cost - fixed.*cost) / a.spec->units) / ((b.exported.*cost - fixed.*cost) / b.spec->units);
+    };
+    std::printf("export time per %s: %.3g us in %s, %.3g us in %s: ratio %.2f (processor time: %.2f)\n", a.spec->unit,
+                (a.exported.seconds - fixed.seconds) / a.spec->units * 1e6, large,
+                (b.exported.seconds - fixed.seconds) / b.spec->units * 1e6, small, growth(&Run::seconds),
+                growth(&Run::cpuSeconds));
   }
   if (workArg.empty()) fs::remove_all(work, ec);
   return 0;

@@ -5,10 +5,11 @@
 //
 // The first is a grid mesh of side x side vertices (two triangles per cell, one
 // UV per vertex), a chain of joints with a bind pose, and a skin cluster giving
-// every vertex `influences` weights in the compact encoding. The second is COUNT
-// small meshes (a triangulated quad each, with UVs), each under its own
-// transform and assigned to one of eight materials, as a set-dressing scene has
-// them.
+// every vertex `influences` weights in the compact encoding, deforming the mesh
+// through the history Maya builds on a bind (groupParts, tweak, groupParts). The
+// second is COUNT small meshes (a triangulated quad each, with UVs), each under
+// its own transform and assigned to one of eight materials, as a set-dressing
+// scene has them.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -53,6 +54,39 @@ void ManyMeshes(std::FILE* out, long count) {
   for (int m = 0; m < kMaterials; ++m) std::fprintf(out, "connectAttr \"material%d.oc\" \"material%dSG.ss\";\n", m, m);
   std::fprintf(out, "// End of large.ma\n");
 }
+
+// The deformer chain's own nodes, then its connections, as Maya writes them.
+const char* kBindNodes =
+    "createNode tweak -n \"tweak1\";\n"
+    "createNode objectSet -n \"tweakSet1\";\n\tsetAttr \".ihi\" 0;\n\tsetAttr \".vo\" yes;\n"
+    "createNode objectSet -n \"skinCluster1Set\";\n\tsetAttr \".ihi\" 0;\n\tsetAttr \".vo\" yes;\n"
+    "createNode groupId -n \"groupId1\";\n\tsetAttr \".ihi\" 0;\n"
+    "createNode groupId -n \"skinCluster1GroupId\";\n\tsetAttr \".ihi\" 0;\n"
+    "createNode groupParts -n \"groupParts1\";\n\tsetAttr \".ihi\" 0;\n"
+    "\tsetAttr \".ic\" -type \"componentList\" 1 \"vtx[*]\";\n"
+    "createNode groupParts -n \"skinCluster1GroupParts\";\n\tsetAttr \".ihi\" 0;\n"
+    "\tsetAttr \".ic\" -type \"componentList\" 1 \"vtx[*]\";\n";
+const char* kBindHistory =
+    "connectAttr \"groupId1.id\" \"gridShape.iog.og[0].gid\";\n"
+    "connectAttr \"tweakSet1.mwc\" \"gridShape.iog.og[0].gco\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"gridShape.iog.og[1].gid\";\n"
+    "connectAttr \"skinCluster1Set.mwc\" \"gridShape.iog.og[1].gco\";\n"
+    "connectAttr \"skinCluster1.og[0]\" \"gridShape.i\";\n"
+    "connectAttr \"tweak1.vl[0].vt[0]\" \"gridShape.twl\";\n"
+    "connectAttr \"groupParts1.og\" \"tweak1.ip[0].ig\";\n"
+    "connectAttr \"groupId1.id\" \"tweak1.ip[0].gi\";\n"
+    "connectAttr \"skinCluster1GroupParts.og\" \"skinCluster1.ip[0].ig\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"skinCluster1.ip[0].gi\";\n"
+    "connectAttr \"groupId1.msg\" \"tweakSet1.gn\" -na;\n"
+    "connectAttr \"gridShape.iog.og[0]\" \"tweakSet1.dsm\" -na;\n"
+    "connectAttr \"tweak1.msg\" \"tweakSet1.ub[0]\";\n"
+    "connectAttr \"skinCluster1GroupId.msg\" \"skinCluster1Set.gn\" -na;\n"
+    "connectAttr \"gridShape.iog.og[1]\" \"skinCluster1Set.dsm\" -na;\n"
+    "connectAttr \"skinCluster1.msg\" \"skinCluster1Set.ub[0]\";\n"
+    "connectAttr \"gridShapeOrig.w\" \"groupParts1.ig\";\n"
+    "connectAttr \"groupId1.id\" \"groupParts1.gi\";\n"
+    "connectAttr \"tweak1.og[0]\" \"skinCluster1GroupParts.ig\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"skinCluster1GroupParts.gi\";\n";
 
 }  // namespace
 
@@ -151,6 +185,7 @@ int main(int argc, char** argv) {
     const std::string plug = ".pm[" + std::to_string(j) + "]";
     Matrix(out, plug.c_str(), 0, 0, -j * jointStep);
   }
+  std::fprintf(out, "%s", kBindNodes);
   std::fprintf(out, "createNode dagPose -n \"bindPose1\";\n\tsetAttr \".bp\" yes;\n");
   for (int j = 0; j < joints; ++j) {
     std::fprintf(out,
@@ -164,8 +199,8 @@ int main(int argc, char** argv) {
     std::fprintf(out, "connectAttr \"j%d.bps\" \"bindPose1.wm[%d]\";\n", j, j);
     if (j > 0) std::fprintf(out, "connectAttr \"j%d.s\" \"j%d.is\";\n", j - 1, j);
   }
-  std::fprintf(out, "connectAttr \"gridShapeOrig.w\" \"skinCluster1.ip[0].ig\";\n");
-  std::fprintf(out, "connectAttr \"skinCluster1.og[0]\" \"gridShape.i\";\n");
+  // The history Maya builds on a bind: Orig -> groupParts -> tweak -> groupParts -> skinCluster.
+  std::fprintf(out, "%s", kBindHistory);
   std::fprintf(out, "connectAttr \"bindPose1.msg\" \"skinCluster1.bp\";\n");
   std::fprintf(out, "connectAttr \"gridShape.iog\" \":initialShadingGroup.dsm\" -na;\n");
   std::fprintf(out, "// End of large.ma\n");
