@@ -133,10 +133,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.maxHostWork = std::size_t{1} << 24;
   options.maxStatementValues = std::size_t{1} << 20;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  kvhost::Scene& scene = kvhost::Scene::get();
+  // History may build meshes of 2^18 elements at most; half the inputs are
+  // triangulated as kvr export does, and checked as it checks them.
+  scene.setMaxMeshElements(double(1 << 18));
   kvhost::readMayaAsciiString(text, "fuzz.ma", options);
+  scene.setTriangulateMeshes(size % 2 == 0);
+  scene.checkMeshes();
   for (MItDag dag(MItDag::kDepthFirst); !dag.isDone(); dag.next()) EvaluateDagNode(dag);
   for (MItDependencyNodes nodes; !nodes.isDone(); nodes.next()) EvaluateDependencyNode(nodes.item());
-  kvhost::Scene::get().reset();
-  kvhost::Scene::get().clearMessages();
+  scene.reset();
+  scene.clearMessages();
   return 0;
 }

@@ -295,7 +295,8 @@ MStatus MFnMesh::getConnectedShaders(unsigned int instanceNumber, MObjectArray& 
     std::vector<int> members = g ? groupFaces(*n, *g, inst, k) : std::vector<int>();
     if (members.empty()) continue;
     int index = indexOf(sg);
-    for (int f : members) indices[static_cast<unsigned>(f)] = index;
+    for (int f : members)
+      if (f >= 0 && f < faces) indices[static_cast<unsigned>(f)] = index;
   }
   return MS::kSuccess;
 }

@@ -477,6 +477,10 @@ struct Scene::Impl {
   // moved the joints anyway.
   bool checkingMeshes = false;
   uint64_t passedThrough = 0;  // deformers passed over while checking
+  // Most vertices, face vertices or UVs one history node may make; beyond it the
+  // node's evaluation fails with a message instead of exhausting memory or time
+  // on an absurd subdivision count.
+  double maxMeshElements = double(1 << 25);
   int mayaVersion = 0;  // year of the Maya that saved the scene; 0 if unknown
 
   Impl();

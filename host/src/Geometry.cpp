@@ -152,6 +152,15 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
   if (!edgesValid) topo->faceEdges.clear();
+  if (nv == 0) {
+    // Faces and edges name vertices the mesh does not store: none of them stand.
+    topo->faceStart.assign(1, 0);
+    topo->faceVerts.clear();
+    topo->faceEdges.clear();
+    topo->holeStarts.clear();
+    topo->edges.clear();
+    for (auto& set : topo->uvSets) set.uvIds.clear();
+  }
   geom->topo = topo;
   return geom;
 }
@@ -320,6 +329,8 @@ namespace kvhost {
 
 void Scene::setMayaVersion(int year) { fImpl->mayaVersion = year; }
 int Scene::mayaVersion() const { return fImpl->mayaVersion; }
+
+void Scene::setMaxMeshElements(double count) { fImpl->maxMeshElements = count; }
 
 void Scene::setTriangulateMeshes(bool on) {
   if (fImpl->triangulateMeshes == on) return;

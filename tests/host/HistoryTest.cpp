@@ -239,9 +239,18 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_NEAR(sphere.uvs[400][0], 0.075, kPrinted);
   EXPECT_NEAR(sphere.points[381].y, 1, kPrinted);
 
+  Mesh pinched = read(generate("polySphere", "pinched", {{"cuv", {1}}}));
+  ASSERT_EQ(pinched.uvs.size(), 19u * 21u + 2u) << "cuv 1 pinches each pole into one UV";
+  EXPECT_EQ(pinched.faceUVs[360][2], 399);
+  EXPECT_EQ(pinched.faceUVs[380][2], 400);
+  EXPECT_FLOAT_EQ(pinched.uvs[400][0], 0.5f);
+  EXPECT_FLOAT_EQ(pinched.uvs[400][1], 1.0f);
+
   Mesh torus = read(generate("polyTorus", "ring"));
   ASSERT_EQ(torus.points.size(), 400u);
   ASSERT_EQ(torus.uvs.size(), 441u);
+  EXPECT_EQ(torus.faces[0], (std::vector<int>{1, 0, 20, 21}));
+  EXPECT_EQ(torus.faceUVs[0], (std::vector<int>{1, 0, 21, 22})) << "UVs do not wrap";
   EXPECT_NEAR(torus.uvs[440][1], -1.5646219e-07, 1e-13) << "v runs down from 1 in float32 steps";
   EXPECT_NEAR(torus.points[19].x, 0.5, kPrinted) << "ring 0 is the inner equator";
 
@@ -395,6 +404,13 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   // Conform turns every face of the shell back to the way most of them face.
   b.set("polyNormal1.nm", {2});
   EXPECT_EQ(read(shape).faces[0], (std::vector<int>{0, 1, 3, 2}));
+  // Reverse and cut: the face gets copies of the four vertices it shared.
+  b.set("polyNormal1.nm", {3});
+  Mesh cut = read(shape);
+  ASSERT_EQ(cut.points.size(), 12u);
+  EXPECT_EQ(cut.faces[0], (std::vector<int>{8, 10, 11, 9}));
+  EXPECT_EQ(cut.faces[1], (std::vector<int>{2, 3, 5, 4}));
+  EXPECT_NEAR(cut.points[9].x, cut.points[1].x, 1e-12);
 
   // Catmull-Clark: a cube's corner moves to 5/18 of the way on each axis.
   std::string soft = generate("polyCube", "soft");
@@ -405,6 +421,8 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
   b.set("polySmoothFace1.c", {0.0});
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
+  b.set("polySmoothFace1.dv", {0});
+  EXPECT_EQ(read(soft).faces.size(), 6u) << "no divisions, no change";
 }
 
 TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
@@ -540,6 +558,19 @@ TEST_F(HistoryTest, AbsurdOrBrokenHistoryIsRefusedClearly) {
   std::string clamped = generate("polyCube", "clamped", {{"sw", {-4}}});
   modify(clamped, "polyTriangulate", "polyTriangulate1", {{"ics", {2, "f[4:1000]", "f[70000]"}}});
   EXPECT_EQ(read(clamped).faces.size(), 8u);
+  // Faces stored without the vertices they name stand for nothing, so a modifier
+  // downstream reads no point the mesh lacks.
+  kvhost::Scene::get().reset();
+  b.transform("hollow");
+  std::string hollow = b.create("mesh", "hollowShape", "hollow");
+  b.set(hollow + ".io", {true});
+  b.set(hollow + ".ed[0:2]", {0, 1, 0, 1, 2, 0, 2, 0, 0});
+  b.set(hollow + ".fc[0]", {Arg::word("f"), 3, 0, 1, 2}, "polyFaces");
+  b.create("polySmoothFace", "smoothHollow");
+  b.connect(hollow + ".o", "smoothHollow.ip");
+  b.transform("smoothed");
+  b.connect("smoothHollow.out", b.create("mesh", "smoothedShape", "smoothed") + ".i");
+  EXPECT_EQ(MFnMesh(path("smoothedShape")).numPolygons(), 0);
   // A history loop (a node feeding itself) fails instead of recursing forever.
   kvhost::Scene::get().reset();
   std::string looped = generate("polyCube", "looped");

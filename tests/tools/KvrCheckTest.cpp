@@ -267,7 +267,8 @@ TEST_F(KvrCheck, ReportsLikeACompiler) {
   const std::string spare = Archive(spareMaterial, nullptr, "spare.kvr");
   const std::string broken = Archive(nullptr, [](std::string& b) { b += "x"; }, "broken.kvr");
   const std::string mixed = Archive([&](Parts& p) { spareMaterial(p), p.mesh->GetInfluence(1).weight = 0.3f; }, nullptr, "mixed.kvr");
-  const std::filesystem::path dir = ::testing::TempDir();
+  const std::filesystem::path dir = TempPath("run");
+  std::filesystem::create_directories(dir);
 
   ProcessRun run = RunKvr(dir, "check '" + healthy + "' '" + spare + "'");
   EXPECT_EQ(run.status, 0) << run.err;

@@ -163,6 +163,9 @@ TEST_F(KvrDumpFaceTest, FaceGraphShowsNodesThroughTheObjectTable) {
       "linkFunction":"clamped linear","linkFunctionType":10,"parameters":[1,0.5,0,1],
       "parameterNames":["m","clampx","clampy","clampdir"]}])"));
   EXPECT_EQ(nodes[2]["minValue"], -3);
+  std::string members;
+  for (const auto& item : nodes[4].items()) members += item.key() + " ";
+  EXPECT_EQ(members, "index class name minValue maxValue inputOperation inputLinks userProperties ");
   EXPECT_EQ(nodes[4]["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
       "name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}])"));
   EXPECT_EQ(doc["root"]["typeGroups"][0],
@@ -180,13 +183,22 @@ TEST_F(KvrDumpFaceTest, FaceGraphShowsNodesThroughTheObjectTable) {
   EXPECT_HAS(text, "    type groups (5):\n      KvBonePoseNode: \"Open\", \"Pucker\"\n");
 }
 
-TEST_F(KvrDumpFaceTest, PhonemeMapAsRoot) {
+TEST_F(KvrDumpFaceTest, PhonemeMapAndAnimationSetAsRoots) {
   KvPhonemeMap map;
   map.entries.PushBack(KvPhonemeMapEntry{12, KvName("Wide"), 1.5f});
   const Json doc = Dump(Save(&map));
   EXPECT_EQ(doc["root"], Json::parse(R"({"index":0,"class":"KvPhonemeMap",
       "entries":[{"phoneme":12,"target":"Wide","amount":1.5}],"targetNames":[]})"));
   EXPECT_HAS(Text(doc), "  #0 KvPhonemeMap: 1 entries, 0 target names\n    phoneme 12: \"Wide\" amount 1.5\n");
+
+  KvAnimSet set;
+  set.SetName(KvName("Walk"));
+  set.secondName = KvName("Cycle");
+  set.group.SetName(KvName("Steps"));
+  const Json setDoc = Dump(Save(&set));
+  EXPECT_EQ(setDoc["root"], Json::parse(R"({"index":0,"class":"KvAnimSet","name":"Walk","secondName":"Cycle",
+      "group":{"class":"KvAnimGroup","name":"Steps","anims":[]}})"));
+  EXPECT_HAS(Text(setDoc), "  #0 KvAnimSet \"Walk\": second name \"Cycle\"\n    KvAnimGroup \"Steps\": 0 animations\n");
 }
 
 TEST_F(KvrDumpFaceTest, DamagedActorsAreRejectedOrRenderedWithoutHarm) {

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "Dump.h"
@@ -24,6 +26,43 @@ struct ProgramRun {
 std::string Slurp(const std::string& path) {
   const Bytes bytes = ReadFile(path);
   return std::string(bytes.begin(), bytes.end());
+}
+
+// Every member of the sample scene's document in its place: scripts read the
+// document by these names, in this order.
+void ExpectMembersInTheirOrder(const Json& doc) {
+  const std::pair<const char*, const char*> layouts[] = {
+      {"", "header classVersions names objectCount root"},
+      {"/header", "byteOrder archiveVersion licenseeName licenseeProjectName licenseeVersion"},
+      {"/root", "index class textures materials skeletons meshes lights cameras"},
+      {"/root/textures/0", "index class name width height depth bytesPerPixel format type origin dataSize pixels"},
+      {"/root/materials/0", "index class name diffuse ambient specular emissive diffuseTexture specularPower factor"},
+      {"/root/skeletons/0/joints/0",
+       "index class name translation rotation scale bindTranslation bindRotation bindScale parent"},
+      {"/root/meshes/0",
+       "index class name vertexCapacity vertices texCoordCapacity texCoords influences surfaces skeleton "
+       "morphController"},
+      {"/root/meshes/0/vertices/0", "position normal color texCoord firstInfluence influenceCount"},
+      {"/root/meshes/0/influences/0", "joint weight positionOffset"},
+      {"/root/meshes/0/surfaces/0", "index class triangleCapacity triangles material"},
+      {"/root/meshes/0/surfaces/0/triangles/0", "vertices texCoords"},
+      {"/root/meshes/0/morphController", "index class morphTargets"},
+      {"/root/meshes/0/morphController/morphTargets/0", "class name morphVertices"},
+      {"/root/meshes/0/morphController/morphTargets/0/morphVertices/0", "positionDelta normalDelta vertexIndex"},
+      {"/root/lights/0",
+       "index class name type position direction color secondColor intensity parameter1 parameter2 parameter3 "
+       "dropOff parameter4 parameter5 coneAngle enabled"},
+      {"/root/cameras/0",
+       "index class name projectionType fieldOfView parameter1 parameter2 parameter3 parameter4 parameter5 "
+       "parameter6 parameter7 position rotation viewMatrixValid viewMatrix secondMatrixValid secondMatrix "
+       "projectionMatrixValid projectionMatrix"},
+      {"/root/cameras/0/viewMatrix", "flags values"},
+  };
+  for (const auto& [pointer, layout] : layouts) {
+    std::string keys;
+    for (const auto& item : doc.at(Json::json_pointer(pointer)).items()) keys += (keys.empty() ? "" : " ") + item.key();
+    EXPECT_EQ(keys, layout) << pointer;
+  }
 }
 
 class KvrDumpTest : public SceneTest {
@@ -56,7 +95,7 @@ TEST_F(KvrDumpTest, TextReportShowsHeaderTablesAndTree) {
            "  archive version: 1710\n",
            "  licensee: \"Tarnwell, Inc.\", project \"Kavrel Rendering Archive\", version 1000\n",
            "  KvSkeleton 1\n",
-           "Objects: 14\n",
+           "Objects: 14\nRoot:\n  #0 KvScene\n    textures (1):\n",
            "      #1 KvTexture \"checker.tga\": 2 x 2, 3 bytes per pixel, 12 bytes of pixels (sha256 "
            "3d335acc3b7c9d3edcf42098e24ad875a2c0ba87223c640b1d535be39677009c)\n",
            "      #2 KvMaterial \"skin\": power 12.5, factor 1\n"
@@ -84,8 +123,10 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(doc["header"]["licenseeName"], "Tarnwell, Inc.");
     EXPECT_EQ(doc["header"]["licenseeProjectName"], "Kavrel Rendering Archive");
     EXPECT_EQ(doc["header"]["licenseeVersion"], 1000);
-    EXPECT_EQ(doc["classVersions"]["KvSkeleton"], 1);
-    EXPECT_EQ(doc["classVersions"]["KvName"], 1);
+    // Every class the archive names, with its version.
+    EXPECT_EQ(doc["classVersions"], Json::parse(R"({"KvName":1,"KvNamedObject":0,"KvSurface":0,"KvScene":0,
+        "KvTexture":0,"KvLight":0,"KvJoint":0,"KvMorphTarget":0,"KvMaterial":0,"KvSkeleton":1,"KvCamera":0,
+        "KvMorphController":0,"KvMesh":0,"KvObject":0})"));
     EXPECT_EQ(doc["names"][0], "KvScene");
     EXPECT_EQ(doc["objectCount"], 14);
 
@@ -123,10 +164,61 @@ TEST_F(KvrDumpTest, JsonDocumentHoldsEveryTableAndReferencesByIndex) {
     EXPECT_EQ(root["lights"][0]["coneAngle"], 30);
     const Json& camera = root["cameras"][0];
     EXPECT_EQ(camera["fieldOfView"], 1.0471976);
-    EXPECT_EQ(camera["viewMatrix"]["flags"], 3);
+    EXPECT_EQ(camera["viewMatrix"], Json::parse(R"({"flags":3,"values":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]})"));
     EXPECT_EQ(camera["projectionMatrixValid"], false);
     EXPECT_EQ(camera["parameter2"], 1e7);
+    EXPECT_EQ(mesh["surfaces"][0]["triangleCapacity"], 1);
+    ExpectMembersInTheirOrder(doc);
   }
+}
+
+// kvr dump streams the JSON and renders the text from a summary; both must come out
+// as the whole document in memory would, for values with printing rules of their
+// own and for a graph whose joints are first met among a mesh's influences.
+TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
+  ExpectDumpsMatchDocument(SaveSampleScene(1));
+
+  KvScene awkward;
+  auto* light = new KvLight(KvName("tab\t back\\slash caf\xC3\xA9 \x7F latin\xE9"));
+  light->SetPosition(KvVec3{std::nanf(""), INFINITY, -0.0f});
+  light->SetDirection(KvVec3{1e-7f, 3.4e38f, -1e20f});
+  light->SetColor(KvColor(0.1f, 1e7f, 123456.7f, -1.5e-5f));
+  awkward.AddLight(light);
+  const std::string awkwardPath = TempPath("awkward.kvr");
+  SaveObject(&awkward, awkwardPath, 0);
+  ExpectDumpsMatchDocument(awkwardPath);
+
+  // The skeleton is not in the scene: its joints are written in full inside the
+  // first influence (knee, its parent hip inside it), then by reference.
+  KvScene scene;
+  std::unique_ptr<KvSkeleton> skeleton(new KvSkeleton);
+  auto* hip = new KvJoint(KvName("hip"));
+  auto* knee = new KvJoint(KvName("knee"));
+  knee->SetParent(hip);
+  skeleton->AddJoint(hip);
+  skeleton->AddJoint(knee);
+  auto* mesh = new KvMesh;
+  mesh->SetNumVertices(1);
+  KvVertex vertex;
+  vertex.influenceCount = 2;
+  mesh->AddVertex(vertex);
+  for (KvJoint* joint : {knee, hip}) {
+    KvVertexInfluence influence;
+    influence.joint = joint;
+    influence.weight = 0.5f;
+    mesh->AddInfluence(influence);
+  }
+  mesh->SetSkeleton(skeleton.get());
+  scene.AddMesh(mesh);
+  const std::string oddPath = TempPath("odd.kvr");
+  SaveObject(&scene, oddPath, 0);
+  ExpectDumpsMatchDocument(oddPath);
+  std::ostringstream text, err;
+  RunDump(oddPath, false, text, err);
+  EXPECT_NE(text.str().find("          #4 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
+                            "              knee (#2) (shown above)\n"),
+            std::string::npos)
+      << text.str();
 }
 
 TEST_F(KvrDumpTest, NamesThatAreNotUtf8StillGiveValidJson) {

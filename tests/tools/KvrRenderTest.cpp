@@ -19,7 +19,7 @@ class KvrRender : public ::testing::Test {
   void SetUp() override {
     KvRuntimeStartupDefault();
     RegisterSceneClasses();
-    dir_ = fs::path(::testing::TempDir()) / "kvr_render_tests";
+    dir_ = fs::path(::testing::TempDir()) / "kvr_render_tests" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     // A red quad filling the upper left quarter of what the camera sees.

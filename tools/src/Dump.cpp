@@ -3,13 +3,14 @@
 #include <openssl/evp.h>
 
 #include <charconv>
-#include <cstdlib>
+#include <cmath>
+#include <initializer_list>
 #include <ostream>
-#include <set>
 #include <type_traits>
-#include <vector>
+#include <unordered_set>
 
 #include "ArchiveFile.h"
+#include "JsonOutput.h"
 #include "kv/Actor.h"
 #include "kv/Anim.h"
 #include "kv/Archive.h"
@@ -33,31 +34,16 @@ namespace {
 
 // The float's shortest decimal form, as a double: 0.1f reads 0.1, not 0.10000000149.
 double Number(float value) {
+  if (!std::isfinite(value)) return value;
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text - 1, value);
-  *result.ptr = '\0';
-  return std::strtod(text, nullptr);
-}
-
-Json Vec(const KvVec3& v) { return Json::array({Number(v.x), Number(v.y), Number(v.z)}); }
-Json Quat(const KvQuat& q) { return Json::array({Number(q.w), Number(q.x), Number(q.y), Number(q.z)}); }
-Json Color(const KvColor& c) {
-  return Json::array({Number(c.red), Number(c.green), Number(c.blue), Number(c.alpha)});
-}
-Json Matrix(const KvMatrix& m) {
-  Json values = Json::array();
-  for (uint32_t i = 0; i < 16; ++i) values.push_back(Number(m[i]));
-  return Json{{"flags", m.Flags()}, {"values", values}};
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  double number = 0.0;
+  std::from_chars(text, end, number);
+  return number;
 }
 
 std::string Text(const KvString& text) { return std::string(text.View(), text.Length()); }
 std::string Text(const KvName& name) { return name.GetAsCString(); }
-
-Json Floats(const float* values, uint32_t count) {
-  Json items = Json::array();
-  for (uint32_t i = 0; i < count; ++i) items.push_back(Number(values[i]));
-  return items;
-}
 
 std::string Sha256(const uint8_t* bytes, size_t size) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -74,382 +60,537 @@ std::string Sha256(const uint8_t* bytes, size_t size) {
 
 // ---- Objects --------------------------------------------------------------------------
 
-// Turns a loaded object graph into JSON: every object in full at its first
-// occurrence (with its archive index), {"ref": index} afterwards, null as null.
+// Writes a loaded object graph as JSON to `Out` (a JsonStream or a JsonBuilder):
+// every object in full at its first occurrence (with its archive index), {"ref":
+// index} afterwards, null as null. A summary leaves out the elements of the long
+// per-element arrays (vertices, texture coordinates, influences, triangles, morph
+// vertices) and writes {"count": N} instead; the joints met among the influences
+// stay, so that what comes in full and what by reference is the same either way.
+template <typename Out>
 class GraphWriter {
  public:
-  explicit GraphWriter(const LoadedArchive& archive) : archive_(archive) {}
+  GraphWriter(const LoadedArchive& archive, Out& out, bool summary)
+      : archive_(archive), out_(out), summary_(summary) {}
 
-  template <typename T>
-  Json Reference(T* object) {
-    if (object == nullptr) return nullptr;
+  void Reference(KvObject* object) {
+    if (object == nullptr) return out_.Null();
     const int64_t index = archive_.IndexOf(object);
-    if (!written_.insert(object).second) return Json{{"ref", index}};
-    Json json{{"index", index}, {"class", object->ClassOf()->GetName().GetAsCString()}};
-    if (auto* named = KvCast<KvNamedObject>(object)) json["name"] = named->GetName().GetAsCString();
-    Fields(object, json);
-    return json;
+    out_.BeginObject();
+    if (!written_.insert(object).second) {
+      Field("ref", index);
+    } else {
+      Field("index", index);
+      Field("class", object->ClassOf()->GetName().GetAsCString());
+      if (auto* named = KvCast<KvNamedObject>(object)) Field("name", named->GetName().GetAsCString());
+      Fields(object);
+    }
+    out_.EndObject();
   }
 
  private:
-  void Fields(KvObject* object, Json& json) {
-    if (auto* scene = KvCast<KvScene>(object)) return SceneFields(*scene, json);
-    if (auto* texture = KvCast<KvTexture>(object)) return TextureFields(*texture, json);
-    if (auto* material = KvCast<KvMaterial>(object)) return MaterialFields(*material, json);
-    if (auto* skeleton = KvCast<KvSkeleton>(object)) return SkeletonFields(*skeleton, json);
-    if (auto* joint = KvCast<KvJoint>(object)) return JointFields(*joint, json);
-    if (auto* mesh = KvCast<KvMesh>(object)) return MeshFields(*mesh, json);
-    if (auto* surface = KvCast<KvSurface>(object)) return SurfaceFields(*surface, json);
-    if (auto* controller = KvCast<KvMorphController>(object)) return ControllerFields(*controller, json);
-    if (auto* light = KvCast<KvLight>(object)) return LightFields(*light, json);
-    if (auto* camera = KvCast<KvCamera>(object)) return CameraFields(*camera, json);
-    if (auto* graph = KvCast<KvFaceGraph>(object)) return FaceGraphFields(*graph, json);
-    if (auto* node = KvCast<KvFaceGraphNode>(object)) return NodeFields(*node, json);
-    if (auto* link = KvCast<KvFaceGraphNodeLink>(object)) return LinkFields(*link, json);
-    if (auto* property = KvCast<KvFaceGraphNodeUserProperty>(object)) return PropertyFields(*property, json);
-    if (auto* bone = KvCast<KvBone>(object)) return BoneFields(*bone, json);
-    if (auto* curve = KvCast<KvAnimCurve>(object)) return CurveFields(*curve, json);
-    if (auto* anim = KvCast<KvAnim>(object)) return AnimFields(*anim, json);
-    if (auto* group = KvCast<KvAnimGroup>(object)) return GroupFields(*group, json);
-    if (auto* set = KvCast<KvAnimSet>(object)) return SetFields(*set, json);
-    if (auto* map = KvCast<KvPhonemeMap>(object)) return PhonemeMapFields(*map, json);
-    if (auto* actor = KvCast<KvActor>(object)) return ActorFields(*actor, json);
+  // ---- Values ----
+
+  template <typename T>
+  void Field(const char* key, const T& value) {
+    out_.Key(key);
+    Put(value);
+  }
+
+  // One value, by its type: integers keep theirs (signed or not), floats come in
+  // their shortest form, vectors, quaternions, colours and texture coordinates as
+  // arrays, objects as references, texts as strings.
+  template <typename T>
+  void Put(const T& value) {
+    if constexpr (std::is_same_v<T, bool>) {
+      out_.Bool(value);
+    } else if constexpr (std::is_same_v<T, float>) {
+      out_.Double(Number(value));
+    } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+      out_.Integer(value);
+    } else if constexpr (std::is_integral_v<T>) {
+      out_.Unsigned(value);
+    } else if constexpr (std::is_same_v<T, KvVec3>) {
+      Floats({value.x, value.y, value.z});
+    } else if constexpr (std::is_same_v<T, KvQuat>) {
+      Floats({value.w, value.x, value.y, value.z});
+    } else if constexpr (std::is_same_v<T, KvColor>) {
+      Floats({value.red, value.green, value.blue, value.alpha});
+    } else if constexpr (std::is_same_v<T, KvTexCoord>) {
+      Floats({value.u, value.v});
+    } else if constexpr (std::is_pointer_v<T> && std::is_base_of_v<KvObject, std::remove_pointer_t<T>>) {
+      Reference(value);
+    } else {
+      out_.String(value);
+    }
+  }
+
+  void Floats(const float* values, uint32_t count) {
+    out_.BeginArray();
+    for (uint32_t i = 0; i < count; ++i) Put(values[i]);
+    out_.EndArray();
+  }
+  void Floats(std::initializer_list<float> values) {
+    Floats(values.begin(), static_cast<uint32_t>(values.size()));
+  }
+
+  void Matrix(const char* key, const KvMatrix& m) {
+    out_.Key(key);
+    out_.BeginObject();
+    Field("flags", m.Flags());
+    out_.Key("values");
+    out_.BeginArray();
+    for (uint32_t i = 0; i < 16; ++i) Put(m[i]);
+    out_.EndArray();
+    out_.EndObject();
+  }
+
+  // The member `key`: an array of what `each` writes for every element of `items`.
+  template <typename Items, typename F>
+  void Array(const char* key, Items&& items, F&& each) {
+    out_.Key(key);
+    out_.BeginArray();
+    for (auto& item : items) each(item);
+    out_.EndArray();
+  }
+
+  // The member `key`: an array of `count` elements, each written by `element(i)`; in
+  // a summary, {"count": count}.
+  template <typename F>
+  void Elements(const char* key, uint32_t count, F&& element) {
+    out_.Key(key);
+    if (summary_) {
+      out_.BeginObject();
+      Field("count", count);
+      out_.EndObject();
+      return;
+    }
+    out_.BeginArray();
+    for (uint32_t i = 0; i < count; ++i) element(i);
+    out_.EndArray();
+  }
+
+  // ---- Objects ----
+
+  void Fields(KvObject* object) {
+    if (auto* scene = KvCast<KvScene>(object)) return SceneFields(*scene);
+    if (auto* texture = KvCast<KvTexture>(object)) return TextureFields(*texture);
+    if (auto* material = KvCast<KvMaterial>(object)) return MaterialFields(*material);
+    if (auto* skeleton = KvCast<KvSkeleton>(object)) return SkeletonFields(*skeleton);
+    if (auto* joint = KvCast<KvJoint>(object)) return JointFields(*joint);
+    if (auto* mesh = KvCast<KvMesh>(object)) return MeshFields(*mesh);
+    if (auto* surface = KvCast<KvSurface>(object)) return SurfaceFields(*surface);
+    if (auto* controller = KvCast<KvMorphController>(object)) return ControllerFields(*controller);
+    if (auto* light = KvCast<KvLight>(object)) return LightFields(*light);
+    if (auto* camera = KvCast<KvCamera>(object)) return CameraFields(*camera);
+    if (auto* graph = KvCast<KvFaceGraph>(object)) return FaceGraphFields(*graph);
+    if (auto* node = KvCast<KvFaceGraphNode>(object)) return NodeFields(*node);
+    if (auto* link = KvCast<KvFaceGraphNodeLink>(object)) return LinkFields(*link);
+    if (auto* property = KvCast<KvFaceGraphNodeUserProperty>(object)) return PropertyFields(*property);
+    if (auto* bone = KvCast<KvBone>(object)) return BoneFields(*bone);
+    if (auto* curve = KvCast<KvAnimCurve>(object)) return CurveFields(*curve);
+    if (auto* anim = KvCast<KvAnim>(object)) return AnimFields(*anim);
+    if (auto* group = KvCast<KvAnimGroup>(object)) return GroupFields(*group);
+    if (auto* set = KvCast<KvAnimSet>(object)) return SetFields(*set);
+    if (auto* map = KvCast<KvPhonemeMap>(object)) return PhonemeMapFields(*map);
+    if (auto* actor = KvCast<KvActor>(object)) return ActorFields(*actor);
   }
 
   // A record stored inside its owner rather than through the object table: it has
   // no index.
   template <typename T>
-  Json Record(const T& record, void (GraphWriter::*fields)(const T&, Json&)) {
-    Json json{{"class", record.ClassOf()->GetName().GetAsCString()}};
-    if constexpr (std::is_base_of_v<KvNamedObject, T>) json["name"] = Text(record.GetName());
-    (this->*fields)(record, json);
-    return json;
+  void Record(const T& record, void (GraphWriter::*fields)(const T&)) {
+    out_.BeginObject();
+    Field("class", record.ClassOf()->GetName().GetAsCString());
+    if constexpr (std::is_base_of_v<KvNamedObject, T>) Field("name", Text(record.GetName()));
+    (this->*fields)(record);
+    out_.EndObject();
   }
 
   template <typename T>
-  Json Records(const KvArray<T>& records, void (GraphWriter::*fields)(const T&, Json&)) {
-    Json items = Json::array();
-    for (uint32_t i = 0; i < records.Size(); ++i) items.push_back(Record(records[i], fields));
-    return items;
+  void Records(const char* key, const KvArray<T>& records, void (GraphWriter::*fields)(const T&)) {
+    Array(key, records, [&](const T& record) { Record(record, fields); });
   }
 
-  template <typename T>
-  Json List(KvList<T*>& list) {
-    Json items = Json::array();
-    for (T* object : list) items.push_back(Reference(object));
-    return items;
+  // Texts, names and object references, one after the other.
+  template <typename Items>
+  void Values(const char* key, Items&& items) {
+    Array(key, items, [this](const auto& item) {
+      if constexpr (std::is_pointer_v<std::decay_t<decltype(item)>>) {
+        Reference(item);
+      } else {
+        out_.String(Text(item));
+      }
+    });
   }
 
-  void SceneFields(KvScene& scene, Json& json) {
-    json["textures"] = List(scene.Textures());
-    json["materials"] = List(scene.Materials());
-    json["skeletons"] = List(scene.Skeletons());
-    json["meshes"] = List(scene.Meshes());
-    json["lights"] = List(scene.Lights());
-    json["cameras"] = List(scene.Cameras());
+  void SceneFields(KvScene& scene) {
+    Values("textures", scene.Textures());
+    Values("materials", scene.Materials());
+    Values("skeletons", scene.Skeletons());
+    Values("meshes", scene.Meshes());
+    Values("lights", scene.Lights());
+    Values("cameras", scene.Cameras());
   }
 
-  void TextureFields(KvTexture& texture, Json& json) {
+  void TextureFields(KvTexture& texture) {
     static const char* const kKeys[KvTexture::kDescriptionCount] = {
         "width", "height", "depth", "bytesPerPixel", "format", "type", "origin", "dataSize"};
     // What the file says, not DevIL's view of the recreated image.
     uint32_t values[KvTexture::kDescriptionCount];
     texture.GetArchivedDescription(values);
-    for (uint32_t i = 0; i < KvTexture::kDescriptionCount; ++i) json[kKeys[i]] = values[i];
+    for (uint32_t i = 0; i < KvTexture::kDescriptionCount; ++i) Field(kKeys[i], values[i]);
     KvArray<uint8_t> pixels;
     texture.GetStoredPixels(pixels);
-    json["pixels"] = Json{{"bytes", pixels.Size()}, {"sha256", Sha256(pixels.Data(), pixels.Size())}};
+    out_.Key("pixels");
+    out_.BeginObject();
+    Field("bytes", pixels.Size());
+    Field("sha256", Sha256(pixels.Data(), pixels.Size()));
+    out_.EndObject();
   }
 
-  void MaterialFields(KvMaterial& material, Json& json) {
-    json["diffuse"] = Color(material.GetDiffuseColor());
-    json["ambient"] = Color(material.GetAmbientColor());
-    json["specular"] = Color(material.GetSpecularColor());
-    json["emissive"] = Color(material.GetEmissiveColor());
-    json["diffuseTexture"] = Reference(material.GetDiffuseTexture());
-    json["specularPower"] = Number(material.GetSpecularPower());
-    json["factor"] = Number(material.GetFactor());
+  void MaterialFields(KvMaterial& material) {
+    Field("diffuse", material.GetDiffuseColor());
+    Field("ambient", material.GetAmbientColor());
+    Field("specular", material.GetSpecularColor());
+    Field("emissive", material.GetEmissiveColor());
+    Field("diffuseTexture", material.GetDiffuseTexture());
+    Field("specularPower", material.GetSpecularPower());
+    Field("factor", material.GetFactor());
   }
 
-  void SkeletonFields(KvSkeleton& skeleton, Json& json) {
-    Json joints = Json::array();
-    for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) joints.push_back(Reference(skeleton.GetJoint(i)));
-    json["joints"] = joints;
+  void SkeletonFields(KvSkeleton& skeleton) {
+    out_.Key("joints");
+    out_.BeginArray();
+    for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) Reference(skeleton.GetJoint(i));
+    out_.EndArray();
   }
 
-  void JointFields(KvJoint& joint, Json& json) {
-    json["translation"] = Vec(joint.GetTranslation());
-    json["rotation"] = Quat(joint.GetRotation());
-    json["scale"] = Vec(joint.GetScale());
-    json["bindTranslation"] = Vec(joint.GetBindTranslation());
-    json["bindRotation"] = Quat(joint.GetBindRotation());
-    json["bindScale"] = Vec(joint.GetBindScale());
-    json["parent"] = Reference(joint.GetParent());
+  void JointFields(KvJoint& joint) {
+    Field("translation", joint.GetTranslation());
+    Field("rotation", joint.GetRotation());
+    Field("scale", joint.GetScale());
+    Field("bindTranslation", joint.GetBindTranslation());
+    Field("bindRotation", joint.GetBindRotation());
+    Field("bindScale", joint.GetBindScale());
+    Field("parent", joint.GetParent());
   }
 
-  void MeshFields(KvMesh& mesh, Json& json) {
-    json["vertexCapacity"] = mesh.GetVertexCapacity();
-    Json vertices = Json::array();
-    for (uint32_t i = 0; i < mesh.GetNumVertices(); ++i) {
+  void MeshFields(KvMesh& mesh) {
+    Field("vertexCapacity", mesh.GetVertexCapacity());
+    Elements("vertices", mesh.GetNumVertices(), [&](uint32_t i) {
       const KvVertex& v = *mesh.GetVertex(i);
-      vertices.push_back(Json{{"position", Vec(v.position)},
-                              {"normal", Vec(v.normal)},
-                              {"color", Color(v.color)},
-                              {"texCoord", Json::array({Number(v.texCoord.u), Number(v.texCoord.v)})},
-                              {"firstInfluence", v.firstInfluence},
-                              {"influenceCount", v.influenceCount}});
+      out_.BeginObject();
+      Field("position", v.position);
+      Field("normal", v.normal);
+      Field("color", v.color);
+      Field("texCoord", v.texCoord);
+      Field("firstInfluence", v.firstInfluence);
+      Field("influenceCount", v.influenceCount);
+      out_.EndObject();
+    });
+    Field("texCoordCapacity", mesh.GetTexCoordCapacity());
+    Elements("texCoords", mesh.GetNumTexCoords(), [&](uint32_t i) { Put(*mesh.GetTexCoord(i)); });
+    if (summary_) {
+      InfluenceJoints(mesh);
+    } else {
+      Elements("influences", mesh.GetNumInfluences(), [&](uint32_t i) {
+        const KvVertexInfluence& influence = mesh.GetInfluence(i);
+        out_.BeginObject();
+        Field("joint", influence.joint);
+        Field("weight", influence.weight);
+        Field("positionOffset", influence.positionOffset);
+        out_.EndObject();
+      });
     }
-    json["vertices"] = vertices;
-    json["texCoordCapacity"] = mesh.GetTexCoordCapacity();
-    Json texCoords = Json::array();
-    for (uint32_t i = 0; i < mesh.GetNumTexCoords(); ++i) {
-      const KvTexCoord& t = *mesh.GetTexCoord(i);
-      texCoords.push_back(Json::array({Number(t.u), Number(t.v)}));
-    }
-    json["texCoords"] = texCoords;
-    Json influences = Json::array();
+    out_.Key("surfaces");
+    out_.BeginArray();
+    for (uint32_t i = 0; i < mesh.GetNumSurfaces(); ++i) Reference(mesh.GetSurface(i));
+    out_.EndArray();
+    Field("skeleton", mesh.GetSkeleton());
+    Field("morphController", mesh.GetMorphController());
+  }
+
+  // The summary of the influences: their count, and the joints first met among them,
+  // in full.
+  void InfluenceJoints(KvMesh& mesh) {
+    out_.Key("influences");
+    out_.BeginObject();
+    Field("count", mesh.GetNumInfluences());
+    out_.Key("joints");
+    out_.BeginArray();
     for (uint32_t i = 0; i < mesh.GetNumInfluences(); ++i) {
-      KvVertexInfluence& influence = mesh.GetInfluence(i);
-      Json item{{"joint", Reference(influence.joint)},
-                {"weight", Number(influence.weight)},
-                {"positionOffset", Vec(influence.positionOffset)}};
-      influences.push_back(item);
+      KvJoint* joint = mesh.GetInfluence(i).joint;
+      if (joint != nullptr && written_.count(joint) == 0) Reference(joint);
     }
-    json["influences"] = influences;
-    Json surfaces = Json::array();
-    for (uint32_t i = 0; i < mesh.GetNumSurfaces(); ++i) surfaces.push_back(Reference(mesh.GetSurface(i)));
-    json["surfaces"] = surfaces;
-    json["skeleton"] = Reference(mesh.GetSkeleton());
-    json["morphController"] = Reference(mesh.GetMorphController());
+    out_.EndArray();
+    out_.EndObject();
   }
 
-  void SurfaceFields(KvSurface& surface, Json& json) {
-    json["triangleCapacity"] = surface.GetTriangleCapacity();
-    Json triangles = Json::array();
-    for (uint32_t i = 0; i < surface.GetNumTriangles(); ++i) {
+  void SurfaceFields(KvSurface& surface) {
+    Field("triangleCapacity", surface.GetTriangleCapacity());
+    Elements("triangles", surface.GetNumTriangles(), [&](uint32_t i) {
       const KvTriangle& t = *surface.GetTriangle(i);
-      triangles.push_back(Json{{"vertices", {t.vertices[0], t.vertices[1], t.vertices[2]}},
-                               {"texCoords", {t.texCoords[0], t.texCoords[1], t.texCoords[2]}}});
-    }
-    json["triangles"] = triangles;
-    json["material"] = Reference(surface.GetMaterial());
+      out_.BeginObject();
+      Array("vertices", t.vertices, [this](uint32_t index) { out_.Unsigned(index); });
+      Array("texCoords", t.texCoords, [this](uint32_t index) { out_.Unsigned(index); });
+      out_.EndObject();
+    });
+    Field("material", surface.GetMaterial());
   }
 
-  void ControllerFields(KvMorphController& controller, Json& json) {
-    Json targets = Json::array();
+  void ControllerFields(KvMorphController& controller) {
+    out_.Key("morphTargets");
+    out_.BeginArray();
     for (uint32_t i = 0; i < controller.GetNumMorphTargets(); ++i) {
       const KvMorphTarget& target = controller.GetMorphTarget(i);
-      Json vertices = Json::array();
-      for (uint32_t k = 0; k < target.GetNumMorphVertices(); ++k) {
-        const KvMorphVertex& v = target.GetMorphVertex(k);
-        vertices.push_back(Json{{"positionDelta", Vec(v.positionDelta)},
-                                {"normalDelta", Vec(v.normalDelta)},
-                                {"vertexIndex", v.vertexIndex}});
-      }
       // Targets are stored in place: they have no object index.
-      targets.push_back(Json{{"class", "KvMorphTarget"}, {"name", target.GetName().GetAsCString()},
-                             {"morphVertices", vertices}});
+      out_.BeginObject();
+      Field("class", "KvMorphTarget");
+      Field("name", target.GetName().GetAsCString());
+      Elements("morphVertices", target.GetNumMorphVertices(), [&](uint32_t k) {
+        const KvMorphVertex& v = target.GetMorphVertex(k);
+        out_.BeginObject();
+        Field("positionDelta", v.positionDelta);
+        Field("normalDelta", v.normalDelta);
+        Field("vertexIndex", v.vertexIndex);
+        out_.EndObject();
+      });
+      out_.EndObject();
     }
-    json["morphTargets"] = targets;
+    out_.EndArray();
   }
 
-  void LightFields(KvLight& light, Json& json) {
-    json["type"] = light.GetType();
-    json["position"] = Vec(light.GetPosition());
-    json["direction"] = Vec(light.GetDirection());
-    json["color"] = Color(light.GetColor());
-    json["secondColor"] = Color(light.GetSecondColor());
-    json["intensity"] = Color(light.GetIntensityColor());
-    json["parameter1"] = Number(light.GetParameter(0));
-    json["parameter2"] = Number(light.GetParameter(1));
-    json["parameter3"] = Number(light.GetParameter(2));
-    json["dropOff"] = Number(light.GetDropOff());
-    json["parameter4"] = Number(light.GetParameter(3));
-    json["parameter5"] = Number(light.GetParameter(4));
-    json["coneAngle"] = Number(light.GetConeAngle());
-    json["enabled"] = light.IsEnabled();
+  void LightFields(KvLight& light) {
+    Field("type", light.GetType());
+    Field("position", light.GetPosition());
+    Field("direction", light.GetDirection());
+    Field("color", light.GetColor());
+    Field("secondColor", light.GetSecondColor());
+    Field("intensity", light.GetIntensityColor());
+    Field("parameter1", light.GetParameter(0));
+    Field("parameter2", light.GetParameter(1));
+    Field("parameter3", light.GetParameter(2));
+    Field("dropOff", light.GetDropOff());
+    Field("parameter4", light.GetParameter(3));
+    Field("parameter5", light.GetParameter(4));
+    Field("coneAngle", light.GetConeAngle());
+    Field("enabled", light.IsEnabled());
   }
 
-  void CameraFields(KvCamera& camera, Json& json) {
-    json["projectionType"] = camera.GetProjectionType();
-    json["fieldOfView"] = Number(camera.GetFieldOfView());
-    for (uint32_t i = 0; i < 7; ++i) json["parameter" + std::to_string(i + 1)] = Number(camera.GetParameter(i));
-    json["position"] = Vec(camera.GetPosition());
-    json["rotation"] = Vec(camera.GetRotation());
-    json["viewMatrixValid"] = camera.IsViewMatrixValid();
-    json["viewMatrix"] = Matrix(camera.GetViewMatrix());
-    json["secondMatrixValid"] = camera.IsSecondMatrixValid();
-    json["secondMatrix"] = Matrix(camera.GetSecondMatrix());
-    json["projectionMatrixValid"] = camera.IsProjectionMatrixValid();
-    json["projectionMatrix"] = Matrix(camera.GetProjectionMatrix());
+  void CameraFields(KvCamera& camera) {
+    Field("projectionType", camera.GetProjectionType());
+    Field("fieldOfView", camera.GetFieldOfView());
+    for (uint32_t i = 0; i < 7; ++i) Field(("parameter" + std::to_string(i + 1)).c_str(), camera.GetParameter(i));
+    Field("position", camera.GetPosition());
+    Field("rotation", camera.GetRotation());
+    Field("viewMatrixValid", camera.IsViewMatrixValid());
+    Matrix("viewMatrix", camera.GetViewMatrix());
+    Field("secondMatrixValid", camera.IsSecondMatrixValid());
+    Matrix("secondMatrix", camera.GetSecondMatrix());
+    Field("projectionMatrixValid", camera.IsProjectionMatrixValid());
+    Matrix("projectionMatrix", camera.GetProjectionMatrix());
   }
 
   // ---- Face graphs ----
 
-  void FaceGraphFields(const KvFaceGraph& graph, Json& json) {
-    Json nodes = Json::array();
-    for (uint32_t i = 0; i < graph.GetNumNodes(); ++i) nodes.push_back(Reference(graph.GetNode(i)));
-    json["nodes"] = nodes;
+  void FaceGraphFields(const KvFaceGraph& graph) {
+    out_.Key("nodes");
+    out_.BeginArray();
+    for (uint32_t i = 0; i < graph.GetNumNodes(); ++i) Reference(graph.GetNode(i));
+    out_.EndArray();
     // As rebuilt by link-up: one group per node class, its nodes in graph order.
-    Json groups = Json::array();
-    for (const KvFaceGraphTypeGroup& group : graph.GetTypeGroups()) {
-      Json members = Json::array();
-      for (KvFaceGraphNode* node : group.nodes) members.push_back(Reference(node));
-      groups.push_back(Json{{"nodeClass", group.nodeClass != nullptr ? group.nodeClass->GetName().GetAsCString() : ""},
-                            {"nodes", members}});
-    }
-    json["typeGroups"] = groups;
+    Array("typeGroups", graph.GetTypeGroups(), [this](const KvFaceGraphTypeGroup& group) {
+      out_.BeginObject();
+      Field("nodeClass", group.nodeClass != nullptr ? group.nodeClass->GetName().GetAsCString() : "");
+      Values("nodes", group.nodes);
+      out_.EndObject();
+    });
   }
 
-  void NodeFields(const KvFaceGraphNode& node, Json& json) {
-    json["minValue"] = Number(node.GetMinValue());
-    json["maxValue"] = Number(node.GetMaxValue());
-    json["inputOperation"] = node.GetInputOperation();
-    json["inputLinks"] = Records(node.GetInputLinks(), &GraphWriter::LinkFields);
-    json["userProperties"] = Records(node.GetUserProperties(), &GraphWriter::PropertyFields);
+  void NodeFields(const KvFaceGraphNode& node) {
+    Field("minValue", node.GetMinValue());
+    Field("maxValue", node.GetMaxValue());
+    Field("inputOperation", node.GetInputOperation());
+    Records("inputLinks", node.GetInputLinks(), &GraphWriter::LinkFields);
+    Records("userProperties", node.GetUserProperties(), &GraphWriter::PropertyFields);
     if (node.IsKindOf(KvBonePoseNode::StaticClass())) {
-      json["bones"] = Records(static_cast<const KvBonePoseNode&>(node).bones, &GraphWriter::BoneFields);
+      Records("bones", static_cast<const KvBonePoseNode&>(node).bones, &GraphWriter::BoneFields);
     }
   }
 
-  void LinkFields(const KvFaceGraphNodeLink& link, Json& json) {
-    json["inputName"] = Text(link.inputName);
-    json["linkFunction"] = Text(link.linkFnName);
-    json["linkFunctionType"] = link.linkFnType;
-    json["parameters"] = Floats(link.parameters.Data(), link.parameters.Size());
+  void LinkFields(const KvFaceGraphNodeLink& link) {
+    Field("inputName", Text(link.inputName));
+    Field("linkFunction", Text(link.linkFnName));
+    Field("linkFunctionType", link.linkFnType);
+    out_.Key("parameters");
+    Floats(link.parameters.Data(), link.parameters.Size());
     // The names come from the function table, when it knows the function and the
     // link carries as many values as it has parameters.
     const KvLinkFn* function = FindLinkFunction(link.linkFnName);
     if (function != nullptr && function->GetNumParams() == link.parameters.Size()) {
-      Json names = Json::array();
-      for (uint32_t i = 0; i < function->GetNumParams(); ++i) names.push_back(Text(function->GetParamName(i)));
-      json["parameterNames"] = names;
+      out_.Key("parameterNames");
+      out_.BeginArray();
+      for (uint32_t i = 0; i < function->GetNumParams(); ++i) out_.String(Text(function->GetParamName(i)));
+      out_.EndArray();
     }
   }
 
-  void PropertyFields(const KvFaceGraphNodeUserProperty& property, Json& json) {
-    json["kind"] = property.GetKind();
-    json["values"] = Json::array({property.GetValue(0), property.GetValue(1)});
-    Json strings = Json::array();
-    for (const KvString& text : property.GetStrings()) strings.push_back(Text(text));
-    json["strings"] = strings;
+  void PropertyFields(const KvFaceGraphNodeUserProperty& property) {
+    Field("kind", property.GetKind());
+    out_.Key("values");
+    out_.BeginArray();
+    out_.Unsigned(property.GetValue(0));
+    out_.Unsigned(property.GetValue(1));
+    out_.EndArray();
+    Values("strings", property.GetStrings());
   }
 
-  void BoneFields(const KvBone& bone, Json& json) {
-    json["position"] = Floats(bone.position, 3);
-    json["rotation"] = Floats(bone.rotation, 4);
-    json["scale"] = Floats(bone.scale, 3);
+  void BoneFields(const KvBone& bone) {
+    out_.Key("position");
+    Floats(bone.position, 3);
+    out_.Key("rotation");
+    Floats(bone.rotation, 4);
+    out_.Key("scale");
+    Floats(bone.scale, 3);
   }
 
   // ---- Animation ----
 
-  void CurveFields(const KvAnimCurve& curve, Json& json) {
-    json["interpolation"] = curve.interpolation;
-    json["keyCount"] = curve.GetNumKeys();
-    Json keys = Json::array();
-    for (const KvAnimKey& key : curve.GetKeys()) {
-      keys.push_back(Json{{"time", Number(key.time)},
-                          {"value", Number(key.value)},
-                          {"slopeIn", Number(key.slopeIn)},
-                          {"slopeOut", Number(key.slopeOut)}});
-    }
-    json["keys"] = keys;
+  void CurveFields(const KvAnimCurve& curve) {
+    Field("interpolation", curve.interpolation);
+    Field("keyCount", curve.GetNumKeys());
+    Array("keys", curve.GetKeys(), [this](const KvAnimKey& key) {
+      out_.BeginObject();
+      Field("time", key.time);
+      Field("value", key.value);
+      Field("slopeIn", key.slopeIn);
+      Field("slopeOut", key.slopeOut);
+      out_.EndObject();
+    });
   }
 
-  void AnimFields(const KvAnim& anim, Json& json) {
-    json["startTime"] = Number(anim.startTime);
-    json["endTime"] = Number(anim.endTime);
-    json["keyCount"] = anim.GetTotalKeys();
-    json["curves"] = Records(anim.curves, &GraphWriter::CurveFields);
-    json["timingParameters"] = Floats(anim.timingParameters, 2);
-    Json weights = Json::array();
-    for (const KvAnimBoneWeight& weight : anim.boneWeights) {
-      weights.push_back(Json{{"bone", Text(weight.boneName)}, {"weight", Number(weight.weight)}});
-    }
-    json["boneWeights"] = weights;
-    json["textFields"] = Json::array({Text(anim.textFields[0]), Text(anim.textFields[1])});
-    json["signedField"] = anim.signedField;
+  void AnimFields(const KvAnim& anim) {
+    Field("startTime", anim.startTime);
+    Field("endTime", anim.endTime);
+    Field("keyCount", anim.GetTotalKeys());
+    Records("curves", anim.curves, &GraphWriter::CurveFields);
+    out_.Key("timingParameters");
+    Floats(anim.timingParameters, 2);
+    Array("boneWeights", anim.boneWeights, [this](const KvAnimBoneWeight& weight) {
+      out_.BeginObject();
+      Field("bone", Text(weight.boneName));
+      Field("weight", weight.weight);
+      out_.EndObject();
+    });
+    Values("textFields", anim.textFields);
+    Field("signedField", anim.signedField);
   }
 
-  void GroupFields(const KvAnimGroup& group, Json& json) {
-    json["anims"] = Records(group.anims, &GraphWriter::AnimFields);
-  }
+  void GroupFields(const KvAnimGroup& group) { Records("anims", group.anims, &GraphWriter::AnimFields); }
 
-  void SetFields(const KvAnimSet& set, Json& json) {
-    json["secondName"] = Text(set.secondName);
-    json["group"] = Record(set.group, &GraphWriter::GroupFields);
+  void SetFields(const KvAnimSet& set) {
+    Field("secondName", Text(set.secondName));
+    out_.Key("group");
+    Record(set.group, &GraphWriter::GroupFields);
   }
 
   // ---- Phoneme maps and actors ----
 
-  void PhonemeMapFields(const KvPhonemeMap& map, Json& json) {
-    Json entries = Json::array();
-    for (const KvPhonemeMapEntry& entry : map.entries) {
-      entries.push_back(
-          Json{{"phoneme", entry.phoneme}, {"target", Text(entry.targetName)}, {"amount", Number(entry.amount)}});
-    }
-    json["entries"] = entries;
-    Json names = Json::array();
-    for (const KvName& name : map.targetNames) names.push_back(Text(name));
-    json["targetNames"] = names;
+  void PhonemeMapFields(const KvPhonemeMap& map) {
+    Array("entries", map.entries, [this](const KvPhonemeMapEntry& entry) {
+      out_.BeginObject();
+      Field("phoneme", entry.phoneme);
+      Field("target", Text(entry.targetName));
+      Field("amount", entry.amount);
+      out_.EndObject();
+    });
+    Values("targetNames", map.targetNames);
   }
 
-  static Json CompiledGraph(const KvCompiledFaceGraph& compiled) {
-    Json nodes = Json::array();
-    for (const KvCompiledNode& node : compiled.nodes) {
-      Json links = Json::array();
-      for (const KvCompiledLink& link : node.links) {
-        links.push_back(Json{{"inputIndex", link.inputIndex},
-                             {"linkFunctionType", link.linkFnType},
-                             {"parameters", Floats(link.parameters.Data(), link.parameters.Size())}});
-      }
-      Json bones = Json::array();
-      for (uint32_t bone : node.boneIndices) bones.push_back(bone);
-      nodes.push_back(Json{{"name", Text(node.name)},
-                           {"nodeClass", Text(node.className)},
-                           {"minValue", Number(node.minValue)},
-                           {"maxValue", Number(node.maxValue)},
-                           {"inputOperation", node.inputOperation},
-                           {"links", links},
-                           {"boneIndices", bones}});
-    }
-    return Json{{"nodeCount", compiled.GetNumNodes()}, {"nodes", nodes}};
+  void CompiledGraph(const KvCompiledFaceGraph& compiled) {
+    out_.BeginObject();
+    Field("nodeCount", compiled.GetNumNodes());
+    Array("nodes", compiled.nodes, [this](const KvCompiledNode& node) {
+      out_.BeginObject();
+      Field("name", Text(node.name));
+      Field("nodeClass", Text(node.className));
+      Field("minValue", node.minValue);
+      Field("maxValue", node.maxValue);
+      Field("inputOperation", node.inputOperation);
+      Array("links", node.links, [this](const KvCompiledLink& link) {
+        out_.BeginObject();
+        Field("inputIndex", link.inputIndex);
+        Field("linkFunctionType", link.linkFnType);
+        out_.Key("parameters");
+        Floats(link.parameters.Data(), link.parameters.Size());
+        out_.EndObject();
+      });
+      Array("boneIndices", node.boneIndices, [this](uint32_t bone) { out_.Unsigned(bone); });
+      out_.EndObject();
+    });
+    out_.EndObject();
   }
 
-  void ActorFields(const KvActor& actor, Json& json) {
-    json["masterBoneList"] = Records(actor.GetMasterBoneList().bones, &GraphWriter::BoneFields);
-    json["compiledFaceGraph"] = CompiledGraph(actor.GetCompiledFaceGraph());
-    json["defaultGroup"] = Record(actor.GetDefaultGroup(), &GraphWriter::GroupFields);
-    json["animGroups"] = Records(actor.GetAnimGroups(), &GraphWriter::GroupFields);
-    json["phonemeMap"] = Record(actor.GetPhonemeMap(), &GraphWriter::PhonemeMapFields);
+  void ActorFields(const KvActor& actor) {
+    Records("masterBoneList", actor.GetMasterBoneList().bones, &GraphWriter::BoneFields);
+    out_.Key("compiledFaceGraph");
+    CompiledGraph(actor.GetCompiledFaceGraph());
+    out_.Key("defaultGroup");
+    Record(actor.GetDefaultGroup(), &GraphWriter::GroupFields);
+    Records("animGroups", actor.GetAnimGroups(), &GraphWriter::GroupFields);
+    out_.Key("phonemeMap");
+    Record(actor.GetPhonemeMap(), &GraphWriter::PhonemeMapFields);
   }
 
   const LoadedArchive& archive_;
-  std::set<const KvObject*> written_;
+  Out& out_;
+  const bool summary_;
+  std::unordered_set<const KvObject*> written_;
 };
 
-Json HeaderOf(KvArchive& archive) {
-  return Json{{"byteOrder", archive.GetByteOrder() == 0 ? "little" : "big"},
-              {"archiveVersion", archive.GetArchiveVersion()},
-              {"licenseeName", archive.GetLicenseeName()},
-              {"licenseeProjectName", archive.GetLicenseeProjectName()},
-              {"licenseeVersion", archive.GetLicenseeVersion()}};
-}
+// The whole document: header, tables, then the object graph from the root.
+template <typename Out>
+void WriteDocument(LoadedArchive& loaded, Out& out, bool summary) {
+  KvArchive& archive = loaded.Archive();
+  out.BeginObject();
+  out.Key("header");
+  out.BeginObject();
+  out.Key("byteOrder");
+  out.String(archive.GetByteOrder() == 0 ? "little" : "big");
+  out.Key("archiveVersion");
+  out.Unsigned(archive.GetArchiveVersion());
+  out.Key("licenseeName");
+  out.String(archive.GetLicenseeName());
+  out.Key("licenseeProjectName");
+  out.String(archive.GetLicenseeProjectName());
+  out.Key("licenseeVersion");
+  out.Unsigned(archive.GetLicenseeVersion());
+  out.EndObject();
 
-Json TablesOf(KvArchive& archive, Json& document) {
   KvArchiveTables& tables = *archive.GetTables();
+  // Keyed by the class name up to its first NUL byte: a name met twice that way keeps
+  // its first place and takes the later version.
   Json classes = Json::object();
   for (uint32_t b = 0; b < KvClassVersionTable::kBucketCount; ++b) {
     for (const auto& entry : tables.classVersions.Bucket(b)) classes[entry.key.View()] = entry.value;
   }
-  document["classVersions"] = classes;
-  Json names = Json::array();
-  for (const KvArchiveNameEntry& entry : tables.names) {
-    names.push_back(std::string(entry.text.View(), entry.text.Length()));
+  out.Key("classVersions");
+  out.BeginObject();
+  for (const auto& item : classes.items()) {
+    out.Key(item.key());
+    out.Unsigned(item.value().get<uint64_t>());
   }
-  document["names"] = names;
-  document["objectCount"] = tables.objectCount;
-  return document;
+  out.EndObject();
+  out.Key("names");
+  out.BeginArray();
+  for (const KvArchiveNameEntry& entry : tables.names) out.String(Text(entry.text));
+  out.EndArray();
+  out.Key("objectCount");
+  out.Unsigned(tables.objectCount);
+
+  out.Key("root");
+  GraphWriter<Out>(loaded, out, summary).Reference(loaded.Root());
+  out.EndObject();
 }
 
 }  // namespace
@@ -460,25 +601,28 @@ int DumpToJson(const std::string& path, Json& document, std::string& error) {
     error = loaded.Error();
     return kExitBadArchive;
   }
-  document = Json::object();
-  document["header"] = HeaderOf(loaded.Archive());
-  TablesOf(loaded.Archive(), document);
-  GraphWriter writer(loaded);
-  document["root"] = writer.Reference(loaded.Root());
+  JsonBuilder builder(document);
+  WriteDocument(loaded, builder, false);
   return kExitOk;
 }
 
 int RunDump(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-  Json document;
-  std::string error;
-  if (DumpToJson(path, document, error) != kExitOk) {
-    err << "kvr: " << path << ": " << error << "\n";
+  LoadedArchive loaded(path);
+  if (!loaded.Loaded()) {
+    err << "kvr: " << path << ": " << loaded.Error() << "\n";
     return kExitBadArchive;
   }
   if (json) {
-    // Names and texts are bytes; any that are not UTF-8 come out as U+FFFD.
-    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    // Written as it is made: no document of every vertex in memory.
+    JsonStream stream(out);
+    WriteDocument(loaded, stream, false);
+    stream.Flush();
+    out << "\n";
   } else {
+    // The report counts vertices and triangles but shows none: a summary will do.
+    Json document;
+    JsonBuilder builder(document);
+    WriteDocument(loaded, builder, true);
     out << "File: " << path << "\n";
     WriteTextReport(document, out);
   }

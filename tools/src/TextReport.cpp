@@ -41,6 +41,10 @@ std::string Joined(const Json& values, F item) {
 
 std::string Count(const Json& values, const char* what) { return std::to_string(values.size()) + " " + what; }
 
+// How many elements a per-element array holds: kvr dump renders from a document in
+// which those arrays stand as {"count": N}.
+size_t Length(const Json& values) { return values.is_object() ? values.at("count").get<size_t>() : values.size(); }
+
 class TextWriter {
  public:
   TextWriter(const Json& root, std::ostream& out) : out_(out) { Collect(root); }
@@ -170,16 +174,16 @@ class TextWriter {
     size_t triangles = 0;
     for (const Json& surface : m["surfaces"]) {
       const Json& s = Resolve(surface);
-      if (s.is_object() && s.contains("triangles")) triangles += s["triangles"].size();
+      if (s.is_object() && s.contains("triangles")) triangles += Length(s["triangles"]);
     }
     const Json& controller = Resolve(m["morphController"]);
     const size_t targets = controller.is_object() && controller.contains("morphTargets")
                                ? controller["morphTargets"].size()
                                : 0;
-    Line(depth, Label(m) + ": " + std::to_string(m["vertices"].size()) + " vertices, " +
-                    std::to_string(m["texCoords"].size()) + " texture coordinates, " + std::to_string(triangles) +
+    Line(depth, Label(m) + ": " + std::to_string(Length(m["vertices"])) + " vertices, " +
+                    std::to_string(Length(m["texCoords"])) + " texture coordinates, " + std::to_string(triangles) +
                     " triangles, " + std::to_string(m["surfaces"].size()) + " surfaces, " +
-                    std::to_string(m["influences"].size()) + " influences, " + std::to_string(targets) +
+                    std::to_string(Length(m["influences"])) + " influences, " + std::to_string(targets) +
                     " morph targets");
     const Json& skeleton = Resolve(m["skeleton"]);
     std::string root;
@@ -211,7 +215,7 @@ class TextWriter {
     if (controller.is_object()) {
       for (const Json& target : controller["morphTargets"]) {
         Line(depth + 1, "morph target \"" + target["name"].get<std::string>() + "\": " +
-                            std::to_string(target["morphVertices"].size()) + " morph vertices");
+                            std::to_string(Length(target["morphVertices"])) + " morph vertices");
       }
     }
   }

@@ -136,6 +136,11 @@ public:
   // see the meshes as they are.
   void setTriangulateMeshes(bool on);
 
+  // Most vertices, face vertices or UVs one construction-history node may make
+  // (2^25 unless set); a node that would make more leaves its mesh without
+  // geometry, with a message saying so.
+  void setMaxMeshElements(double count);
+
   // Evaluates the meshes an export takes (not intermediate, transform
   // visible) and reports those without geometry, once each: the API does not
   // show their error again; and those whose UVs come from before a UV edit

@@ -141,8 +141,9 @@ std::shared_ptr<const MeshGeom> evaluateNormal(PolyEval& e) {
     for (int f = 0; f < count; ++f)
       for (int i = t.faceStart[static_cast<size_t>(f)]; i < t.faceStart[static_cast<size_t>(f) + 1]; ++i)
         (flip[static_cast<size_t>(f)] ? usedFlipped : usedOther)[static_cast<size_t>(t.faceVerts[static_cast<size_t>(i)])] = 1;
-    renumber.resize(points.size());
-    for (size_t v = 0; v < points.size(); ++v) {
+    const size_t before = points.size();
+    renumber.resize(before);
+    for (size_t v = 0; v < before; ++v) {
       renumber[v] = static_cast<int>(v);
       if (usedOther[v] && usedFlipped[v]) {
         renumber[v] = static_cast<int>(points.size());

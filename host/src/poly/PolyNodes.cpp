@@ -37,10 +37,10 @@ std::optional<std::vector<int>> PolyEval::components(const char* attr, const cha
 int PolyEval::mayaVersion() const { return fNode.scene->mayaVersion; }
 
 bool PolyEval::within(double count, const char* what) {
-  if (count <= kMaxMeshElements) return true;
+  const double limit = fNode.scene->maxMeshElements;
+  if (count <= limit) return true;
   char text[160];
-  std::snprintf(text, sizeof text, "would make %.0f %s, more than the host builds (%.0f)", count, what,
-                kMaxMeshElements);
+  std::snprintf(text, sizeof text, "would make %.0f %s, more than the host builds (%.0f)", count, what, limit);
   fError = text;
   return false;
 }

@@ -15,11 +15,6 @@
 
 namespace kvhost {
 
-// Most vertices, face vertices or UVs one node may make. Beyond it a node's
-// evaluation fails with a message instead of exhausting memory or time on an
-// absurd subdivision count.
-constexpr double kMaxMeshElements = double(1 << 25);
-
 class PolyEval {
 public:
   PolyEval(Node& node, std::vector<std::shared_ptr<const MeshGeom>> inputs, std::vector<int> indices = {})
