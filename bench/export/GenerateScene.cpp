@@ -1,9 +1,15 @@
-// Writes a large skinned Maya ASCII scene for timing the reader and the export:
-// a grid mesh of side x side vertices (two triangles per cell, one UV per vertex),
-// a chain of joints with a bind pose, and a skin cluster giving every vertex
-// `influences` weights in the compact encoding.
+// Writes large Maya ASCII scenes for timing the reader and the export.
 //
 //   kv_generate_scene OUT.ma [side=1000] [joints=100] [influences=4]
+//   kv_generate_scene OUT.ma --meshes COUNT
+//
+// The first is a grid mesh of side x side vertices (two triangles per cell, one
+// UV per vertex), a chain of joints with a bind pose, and a skin cluster giving
+// every vertex `influences` weights in the compact encoding, deforming the mesh
+// through the history Maya builds on a bind (groupParts, tweak, groupParts). The
+// second is COUNT small meshes (a triangulated quad each, with UVs), each under
+// its own transform and assigned to one of eight materials, as a set-dressing
+// scene has them.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,12 +23,88 @@ void Matrix(std::FILE* out, const char* plug, double tx, double ty, double tz) {
   std::fprintf(out, "\tsetAttr \"%s\" -type \"matrix\" 1 0 0 0 0 1 0 0 0 0 1 0 %g %g %g 1;\n", plug, tx, ty, tz);
 }
 
+void Header(std::FILE* out) {
+  std::fprintf(out, "//Maya ASCII 2018ff08 scene\n//Name: large.ma\n//Codeset: UTF-8\n");
+  std::fprintf(out, "requires maya \"2018ff08\";\ncurrentUnit -l centimeter -a degree -t film;\n");
+}
+
+void ManyMeshes(std::FILE* out, long count) {
+  Header(out);
+  constexpr int kMaterials = 8;
+  for (int m = 0; m < kMaterials; ++m) {
+    std::fprintf(out, "createNode lambert -n \"material%d\";\n", m);
+    std::fprintf(out, "\tsetAttr \".c\" -type \"float3\" %g 0.5 0.5 ;\n", m / double(kMaterials));
+    std::fprintf(out, "createNode shadingEngine -n \"material%dSG\";\n\tsetAttr \".ihi\" 0;\n\tsetAttr \".ro\" yes;\n", m);
+  }
+  for (long i = 0; i < count; ++i) {
+    std::fprintf(out, "createNode transform -n \"box%ld\";\n", i);
+    std::fprintf(out, "\tsetAttr \".t\" -type \"double3\" %ld 0 %ld ;\n", i % 100, i / 100);
+    std::fprintf(out, "createNode mesh -n \"box%ldShape\" -p \"box%ld\";\n", i, i);
+    std::fprintf(out, "\tsetAttr -k off \".v\";\n\tsetAttr \".vir\" yes;\n\tsetAttr \".vif\" yes;\n");
+    std::fprintf(out, "\tsetAttr \".uvst[0].uvsn\" -type \"string\" \"map1\";\n");
+    std::fprintf(out, "\tsetAttr -s 4 \".uvst[0].uvsp[0:3]\" -type \"float2\" 0 0 1 0 0 1 1 1;\n");
+    std::fprintf(out, "\tsetAttr \".cuvs\" -type \"string\" \"map1\";\n");
+    std::fprintf(out, "\tsetAttr -s 4 \".vt[0:3]\"  -0.5 0 0.5 0.5 0 0.5 -0.5 0 -0.5 0.5 0 -0.5;\n");
+    std::fprintf(out, "\tsetAttr -s 5 \".ed[0:4]\"  0 1 0 0 2 0 1 3 0 2 3 0 1 2 1;\n");
+    std::fprintf(out, "\tsetAttr -s 2 -ch 6 \".fc[0:1]\" -type \"polyFaces\"\n"
+                      "\t\tf 3 0 4 -2\n\t\tmu 0 3 0 1 2\n\t\tf 3 -5 2 -4\n\t\tmu 0 3 2 1 3;\n");
+  }
+  for (long i = 0; i < count; ++i)
+    std::fprintf(out, "connectAttr \"box%ldShape.iog\" \"material%ldSG.dsm\" -na;\n", i, i % kMaterials);
+  for (int m = 0; m < kMaterials; ++m) std::fprintf(out, "connectAttr \"material%d.oc\" \"material%dSG.ss\";\n", m, m);
+  std::fprintf(out, "// End of large.ma\n");
+}
+
+// The deformer chain's own nodes, then its connections, as Maya writes them.
+const char* kBindNodes =
+    "createNode tweak -n \"tweak1\";\n"
+    "createNode objectSet -n \"tweakSet1\";\n\tsetAttr \".ihi\" 0;\n\tsetAttr \".vo\" yes;\n"
+    "createNode objectSet -n \"skinCluster1Set\";\n\tsetAttr \".ihi\" 0;\n\tsetAttr \".vo\" yes;\n"
+    "createNode groupId -n \"groupId1\";\n\tsetAttr \".ihi\" 0;\n"
+    "createNode groupId -n \"skinCluster1GroupId\";\n\tsetAttr \".ihi\" 0;\n"
+    "createNode groupParts -n \"groupParts1\";\n\tsetAttr \".ihi\" 0;\n"
+    "\tsetAttr \".ic\" -type \"componentList\" 1 \"vtx[*]\";\n"
+    "createNode groupParts -n \"skinCluster1GroupParts\";\n\tsetAttr \".ihi\" 0;\n"
+    "\tsetAttr \".ic\" -type \"componentList\" 1 \"vtx[*]\";\n";
+const char* kBindHistory =
+    "connectAttr \"groupId1.id\" \"gridShape.iog.og[0].gid\";\n"
+    "connectAttr \"tweakSet1.mwc\" \"gridShape.iog.og[0].gco\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"gridShape.iog.og[1].gid\";\n"
+    "connectAttr \"skinCluster1Set.mwc\" \"gridShape.iog.og[1].gco\";\n"
+    "connectAttr \"skinCluster1.og[0]\" \"gridShape.i\";\n"
+    "connectAttr \"tweak1.vl[0].vt[0]\" \"gridShape.twl\";\n"
+    "connectAttr \"groupParts1.og\" \"tweak1.ip[0].ig\";\n"
+    "connectAttr \"groupId1.id\" \"tweak1.ip[0].gi\";\n"
+    "connectAttr \"skinCluster1GroupParts.og\" \"skinCluster1.ip[0].ig\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"skinCluster1.ip[0].gi\";\n"
+    "connectAttr \"groupId1.msg\" \"tweakSet1.gn\" -na;\n"
+    "connectAttr \"gridShape.iog.og[0]\" \"tweakSet1.dsm\" -na;\n"
+    "connectAttr \"tweak1.msg\" \"tweakSet1.ub[0]\";\n"
+    "connectAttr \"skinCluster1GroupId.msg\" \"skinCluster1Set.gn\" -na;\n"
+    "connectAttr \"gridShape.iog.og[1]\" \"skinCluster1Set.dsm\" -na;\n"
+    "connectAttr \"skinCluster1.msg\" \"skinCluster1Set.ub[0]\";\n"
+    "connectAttr \"gridShapeOrig.w\" \"groupParts1.ig\";\n"
+    "connectAttr \"groupId1.id\" \"groupParts1.gi\";\n"
+    "connectAttr \"tweak1.og[0]\" \"skinCluster1GroupParts.ig\";\n"
+    "connectAttr \"skinCluster1GroupId.id\" \"skinCluster1GroupParts.gi\";\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUT.ma [side] [joints] [influences]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUT.ma [side] [joints] [influences]\n       %s OUT.ma --meshes COUNT\n", argv[0],
+                 argv[0]);
     return 2;
+  }
+  if (argc > 2 && std::string(argv[2]) == "--meshes") {
+    const long count = argc > 3 ? std::atol(argv[3]) : 10000;
+    std::FILE* out = std::fopen(argv[1], "w");
+    if (out == nullptr || count < 0) {
+      std::fprintf(stderr, "cannot write %s\n", argv[1]);
+      return 1;
+    }
+    ManyMeshes(out, count);
+    return std::fclose(out) == 0 ? 0 : 1;
   }
   const int side = argc > 2 ? std::atoi(argv[2]) : 1000;
   const int joints = argc > 3 ? std::atoi(argv[3]) : 100;
@@ -37,8 +119,7 @@ int main(int argc, char** argv) {
   const double spacing = 10.0 / (side - 1);
   const double jointStep = 10.0 / joints;
 
-  std::fprintf(out, "//Maya ASCII 2018ff08 scene\n//Name: large.ma\n//Codeset: UTF-8\n");
-  std::fprintf(out, "requires maya \"2018ff08\";\ncurrentUnit -l centimeter -a degree -t film;\n");
+  Header(out);
   for (int j = 0; j < joints; ++j) {
     if (j == 0) {
       std::fprintf(out, "createNode joint -n \"j0\";\n");
@@ -104,6 +185,7 @@ int main(int argc, char** argv) {
     const std::string plug = ".pm[" + std::to_string(j) + "]";
     Matrix(out, plug.c_str(), 0, 0, -j * jointStep);
   }
+  std::fprintf(out, "%s", kBindNodes);
   std::fprintf(out, "createNode dagPose -n \"bindPose1\";\n\tsetAttr \".bp\" yes;\n");
   for (int j = 0; j < joints; ++j) {
     std::fprintf(out,
@@ -117,8 +199,8 @@ int main(int argc, char** argv) {
     std::fprintf(out, "connectAttr \"j%d.bps\" \"bindPose1.wm[%d]\";\n", j, j);
     if (j > 0) std::fprintf(out, "connectAttr \"j%d.s\" \"j%d.is\";\n", j - 1, j);
   }
-  std::fprintf(out, "connectAttr \"gridShapeOrig.w\" \"skinCluster1.ip[0].ig\";\n");
-  std::fprintf(out, "connectAttr \"skinCluster1.og[0]\" \"gridShape.i\";\n");
+  // The history Maya builds on a bind: Orig -> groupParts -> tweak -> groupParts -> skinCluster.
+  std::fprintf(out, "%s", kBindHistory);
   std::fprintf(out, "connectAttr \"bindPose1.msg\" \"skinCluster1.bp\";\n");
   std::fprintf(out, "connectAttr \"gridShape.iog\" \":initialShadingGroup.dsm\" -na;\n");
   std::fprintf(out, "// End of large.ma\n");

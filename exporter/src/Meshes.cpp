@@ -125,6 +125,44 @@ void AddSurfacePerShadingGroup(const MDagPath& meshPath, const MObjectArray& gro
   }
 }
 
+// Vertices in world space, mirrored in X. (The host's points are let go before
+// the skin's weights are read.)
+void AddVertices(const MFnMesh& hostMesh, int vertexCount, KvMesh* mesh) {
+  MPointArray points;
+  hostMesh.getPoints(points, MSpace::kWorld);
+  uint32_t pointCount = vertexCount > 0 ? static_cast<uint32_t>(vertexCount) : 0;
+  if (points.length() < pointCount) pointCount = points.length();
+  mesh->SetNumVertices(pointCount);
+  for (uint32_t i = 0; i < pointCount; ++i) {
+    KvVertex vertex;
+    vertex.position = KvVec3{static_cast<float>(-points[i].x), static_cast<float>(points[i].y),
+                             static_cast<float>(points[i].z)};
+    vertex.color = KvColor(1.0f, 1.0f, 1.0f, 1.0f);
+    mesh->AddVertex(vertex);
+  }
+}
+
+// Surfaces by shading group.
+void AddSurfaces(const MDagPath& meshPath, const MFnMesh& hostMesh, int polygonCount, const MString* firstUVSet,
+                 KvMesh* mesh, KvScene* scene) {
+  MObjectArray shadingGroups;
+  MIntArray groupOfPolygon;
+  hostMesh.getConnectedShaders(0, shadingGroups, groupOfPolygon);
+  TriangleSource source{mesh, firstUVSet, false};
+  const uint32_t triangleCapacity = polygonCount > 0 ? static_cast<uint32_t>(polygonCount) : 0;
+  if (shadingGroups.length() == 0) {
+    LogPrintf("0 materials applied to mesh.");
+    AddWholeMeshSurface(meshPath, triangleCapacity, nullptr, scene, source);
+  } else if (shadingGroups.length() == 1) {
+    const KvString materialName = MaterialNameOf(shadingGroups[0]);
+    ImportMaterial(MString(materialName.View()), scene);
+    AddWholeMeshSurface(meshPath, triangleCapacity, &materialName, scene, source);
+  } else {
+    LogPrintf("%d materials applied to mesh.", static_cast<int>(shadingGroups.length()));
+    AddSurfacePerShadingGroup(meshPath, shadingGroups, groupOfPolygon, scene, source);
+  }
+}
+
 }  // namespace
 
 bool ImportMeshes(KvScene* scene) {
@@ -135,6 +173,7 @@ bool ImportMeshes(KvScene* scene) {
     ReportApiError("Failed to create meshIterator!");
     return false;
   }
+  const SkinClusters clusters = FindSkinClusters();
   for (; !meshIterator.isDone(); meshIterator.next()) {
     MDagPath path;
     if (!meshIterator.getPath(path)) continue;
@@ -142,7 +181,7 @@ bool ImportMeshes(KvScene* scene) {
     if (!status) continue;
     const bool isMesh = std::strcmp(meshIterator.item().apiTypeStr(), "kMesh") == 0;
     if (!isMesh || path.hasFn(MFn::kTransform) || node.isIntermediateObject()) continue;
-    KvMesh* mesh = ImportMesh(path, scene);
+    KvMesh* mesh = ImportMesh(path, scene, &clusters);
     if (mesh == nullptr) continue;
     mesh->ComputeNormals();
     scene->AddMesh(mesh);
@@ -151,7 +190,7 @@ bool ImportMeshes(KvScene* scene) {
   return true;
 }
 
-KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene) {
+KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene, const SkinClusters* clusters) {
   MFnMesh hostMesh(meshPath);
   MFnDagNode transformNode(meshPath.transform());
   if (!IsNodeVisible(transformNode)) return nullptr;
@@ -184,38 +223,9 @@ KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene) {
     }
   }
 
-  // Vertices in world space, mirrored in X.
-  MPointArray points;
-  hostMesh.getPoints(points, MSpace::kWorld);
-  uint32_t pointCount = vertexCount > 0 ? static_cast<uint32_t>(vertexCount) : 0;
-  if (points.length() < pointCount) pointCount = points.length();
-  mesh->SetNumVertices(pointCount);
-  for (uint32_t i = 0; i < pointCount; ++i) {
-    KvVertex vertex;
-    vertex.position = KvVec3{static_cast<float>(-points[i].x), static_cast<float>(points[i].y),
-                             static_cast<float>(points[i].z)};
-    vertex.color = KvColor(1.0f, 1.0f, 1.0f, 1.0f);
-    mesh->AddVertex(vertex);
-  }
+  AddVertices(hostMesh, vertexCount, mesh);
+  AddSurfaces(meshPath, hostMesh, polygonCount, firstUVSet, mesh, scene);
 
-  // Surfaces by shading group.
-  MObjectArray shadingGroups;
-  MIntArray groupOfPolygon;
-  hostMesh.getConnectedShaders(0, shadingGroups, groupOfPolygon);
-  TriangleSource source{mesh, firstUVSet, false};
-  const uint32_t triangleCapacity = polygonCount > 0 ? static_cast<uint32_t>(polygonCount) : 0;
-  if (shadingGroups.length() == 0) {
-    LogPrintf("0 materials applied to mesh.");
-    AddWholeMeshSurface(meshPath, triangleCapacity, nullptr, scene, source);
-  } else if (shadingGroups.length() == 1) {
-    const KvString materialName = MaterialNameOf(shadingGroups[0]);
-    ImportMaterial(MString(materialName.View()), scene);
-    AddWholeMeshSurface(meshPath, triangleCapacity, &materialName, scene, source);
-  } else {
-    LogPrintf("%d materials applied to mesh.", static_cast<int>(shadingGroups.length()));
-    AddSurfacePerShadingGroup(meshPath, shadingGroups, groupOfPolygon, scene, source);
-  }
-
-  ImportMeshSkin(meshPath, mesh, scene);
+  ImportMeshSkin(meshPath, mesh, scene, clusters);
   return mesh;
 }

@@ -1,5 +1,7 @@
 // Skin weights: binds one exported mesh to the skeleton of its skin cluster's first
 // influence and gives every vertex its weighted joint influences.
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include <maya/MDagPath.h>
@@ -9,6 +11,7 @@
 #include <maya/MFnSkinCluster.h>
 #include <maya/MItDependencyNodes.h>
 #include <maya/MItGeometry.h>
+#include <maya/MObjectArray.h>
 
 #include "kv/Array.h"
 #include "kv/ExportLog.h"
@@ -48,6 +51,22 @@ KvSkeleton* SkeletonHolding(KvScene* scene, const KvName& jointName) {
   return nullptr;
 }
 
+// The bits of a weight narrowed to 32 bits, without the sign: zero exactly when
+// the narrowed weight is zero.
+uint32_t Magnitude(double weight) { return std::bit_cast<uint32_t>(static_cast<float>(weight)) & 0x7fffffffu; }
+
+// The first of weights[j..count) that is not zero once narrowed to 32 bits,
+// or `count`. A vertex of a big skin has a few weights among many zeros, which
+// are passed over four at a time.
+uint32_t NextWeight(const double* weights, uint32_t j, uint32_t count) {
+  for (; j + 4 <= count; j += 4) {
+    if ((Magnitude(weights[j]) | Magnitude(weights[j + 1]) | Magnitude(weights[j + 2]) | Magnitude(weights[j + 3])) != 0)
+      break;
+  }
+  while (j < count && Magnitude(weights[j]) == 0) ++j;
+  return j;
+}
+
 // Appends the vertex's influences for its non-zero weights; false when every
 // weight is zero (or there are none).
 bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& weights,
@@ -56,11 +75,11 @@ bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& wei
   uint32_t added = 0;
   bool weighted = false;
   const uint32_t count = weights.length() < influences.Size() ? weights.length() : influences.Size();
-  for (uint32_t j = 0; j < count; ++j) {
+  const double* all = count > 0 ? &weights[0] : nullptr;
+  for (uint32_t j = NextWeight(all, 0, count); j < count; j = NextWeight(all, j + 1, count)) {
     // Weights are narrowed to 32 bits first; only an exact zero is then skipped:
     // tiny, negative and oversized weights count.
     const float weight = static_cast<float>(weights[j]);
-    if (weight == 0.0f) continue;
     weighted = true;
     InfluenceJoint& influence = influences[j];
     if (influence.joint == nullptr) {
@@ -80,25 +99,38 @@ bool AddVertexInfluences(KvMesh* mesh, KvVertex& vertex, const MDoubleArray& wei
 
 }  // namespace
 
-void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene) {
+SkinClusters FindSkinClusters() {
+  SkinClusters clusters;
+  MStatus status;
+  MItDependencyNodes nodes(MFn::kInvalid, &status);
+  if (!status) return clusters;
+  clusters.found = true;
+  for (; !nodes.isDone(); nodes.next()) {
+    MObject node = nodes.item();
+    if (std::strcmp(node.apiTypeStr(), "kSkinClusterFilter") == 0) clusters.nodes.append(node);
+  }
+  return clusters;
+}
+
+void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene, const SkinClusters* clusters) {
   LogPrintf("Importing mesh skin...");
   if (mesh == nullptr) {
     LogPrintf("Trying to import skin for NULL mesh!");
     return;
   }
-  MStatus status;
-  MItDependencyNodes nodes(MFn::kInvalid, &status);
-  if (!status) {
+  const SkinClusters found = clusters == nullptr ? FindSkinClusters() : SkinClusters();
+  if (clusters == nullptr) clusters = &found;
+  if (!clusters->found) {
     LogPrintf("Couldn't get dependency node iterator!");
     return;
   }
 
   // The skin cluster whose output feeds this shape.
+  MStatus status;
   MObject clusterNode;
   MDagPathArray influenceObjects;
-  for (; !nodes.isDone(); nodes.next()) {
-    MObject node = nodes.item();
-    if (std::strcmp(node.apiTypeStr(), "kSkinClusterFilter") != 0) continue;
+  for (unsigned int c = 0; c < clusters->nodes.length(); ++c) {
+    MObject node = clusters->nodes[c];
     MFnSkinCluster cluster(node, &status);
     if (!status) {
       LogPrintf("Couldn't get skinCluster!");

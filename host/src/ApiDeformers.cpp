@@ -162,6 +162,9 @@ const std::vector<Influence>& influencesOf(Node& skin) {
     if (c->dst.attr == ma && c->src.node->isDag())
       out.push_back({c->dst.idx[0], c->src.node, std::max(0, c->src.idx.empty() ? 0 : c->src.idx.back())});
   std::sort(out.begin(), out.end(), [](const Influence& a, const Influence& b) { return a.logical < b.logical; });
+  std::vector<int> logical;
+  for (const Influence& inf : out) logical.push_back(inf.logical);
+  skin.influenceAt = kvhost::IndexTable(std::move(logical));
   skin.influences = std::move(out);
   skin.hasInfluences = true;
   skin.genValid = true;  // later changes must clear the cache
@@ -203,33 +206,51 @@ unsigned int MFnSkinCluster::indexForInfluenceObject(const MDagPath& influence, 
 
 namespace {
 
-// Weights of the given vertices (all when null) in influence order.
-template <typename Out>
-MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& shape, const MObject& components,
-                       Out&& emit, unsigned int& influenceCount) {
-  if (!skin) return MS::kInvalidParameter;
+// Whether the deformer outputs to `shape`; exporters ask once per vertex, so
+// the answer is kept until a connection changes.
+bool feeds(Node& skin, const MFnSkinCluster& fn, const MDagPath& shape) {
+  const Node* last = shape.fNodes.empty() ? nullptr : shape.fNodes.back().get();
+  const uint64_t version = skin.scene->connectionsVersion;
+  if (last && skin.weightsShape == last && skin.weightsShapeVersion == version) return skin.weightsShapeFed;
   MStatus s;
   fn.indexForOutputShape(shape.node(), &s);
-  if (!s) return MS::kInvalidParameter;
+  skin.weightsShape = last;
+  skin.weightsShapeVersion = version;
+  skin.weightsShapeFed = static_cast<bool>(s);
+  skin.weightList = skin.findAttribute("wl");
+  skin.weights = skin.findAttribute("w");
+  return skin.weightsShapeFed;
+}
+
+// Weights of the given vertices (all when null) in influence order, appended
+// to `out`: one number per influence and vertex, 0 where none is stored.
+MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& shape, const MObject& components,
+                       std::vector<double>& out, unsigned int& influenceCount) {
+  if (!skin || !feeds(*skin, fn, shape)) return MS::kInvalidParameter;
   const std::vector<Influence>& influences = influencesOf(*skin);
   influenceCount = static_cast<unsigned int>(influences.size());
-  std::vector<int> vertices;
+  const kvhost::SlotSub* wl =
+      skin->weightList && skin->weights ? skin->slots[static_cast<size_t>(skin->weightList->slot)].sub.get() : nullptr;
+  const int weights = wl ? skin->weights->childIndex : 0;
+  auto vertex = [&](int v) {
+    const size_t base = out.size();
+    out.resize(base + influences.size(), 0.0);
+    const long at = wl ? wl->find(v) : -1;
+    if (at < 0) return;
+    wl->forEachEntry(static_cast<size_t>(at), weights, [&](int logical, double w) {
+      const int k = skin->influenceAt.find(logical);
+      if (k >= 0) out[base + static_cast<size_t>(k)] = w;
+    });
+  };
   if (auto* comp = dynamic_cast<kvhost::ComponentObject*>(components.object().get())) {
-    vertices = comp->indices;
+    out.reserve(out.size() + comp->indices.size() * influences.size());
+    for (int v : comp->indices) vertex(v);
   } else {
     Node* shapeNode = kvhost::nodeOf(shape.node());
     auto g = shapeNode ? kvhost::shapeGeometry(*shapeNode) : nullptr;
-    int count = g ? static_cast<int>(g->points.size()) : 0;
-    for (int v = 0; v < count; ++v) vertices.push_back(v);
-  }
-  kvhost::Slot* wl = skin->scene->findSlot(elementKey(*skin, "wl", {}), false);
-  for (int v : vertices) {
-    kvhost::Slot* element = wl ? wl->element(v, false) : nullptr;
-    kvhost::Slot* weights = element ? element->child(0, 1, false) : nullptr;
-    for (const Influence& inf : influences) {
-      kvhost::Slot* w = weights ? weights->element(inf.logical, false) : nullptr;
-      emit(w ? w->value.n[0] : 0.0);
-    }
+    const int count = g ? static_cast<int>(g->points.size()) : 0;
+    out.reserve(out.size() + static_cast<size_t>(count) * influences.size());
+    for (int v = 0; v < count; ++v) vertex(v);
   }
   return MS::kSuccess;
 }
@@ -239,7 +260,7 @@ MStatus collectWeights(Node* skin, const MFnSkinCluster& fn, const MDagPath& sha
 MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, MDoubleArray& weights,
                                    unsigned int& influenceCount) const {
   weights.clear();
-  return collectWeights(node(), *this, shape, components, [&](double w) { weights.append(w); }, influenceCount);
+  return collectWeights(node(), *this, shape, components, weights.items(), influenceCount);
 }
 
 MStatus MFnSkinCluster::getWeights(const MDagPath& shape, const MObject& components, unsigned int influenceIndex,

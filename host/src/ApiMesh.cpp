@@ -314,12 +314,21 @@ MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, MObject&, MStatus* st
     MString current = MFnMesh(polyObject).currentUVSetName();
     fCurrentSet = uvSetIndex(*fGeom, &current);
   }
+  moved();
   setStatus(status, fGeom ? MS::kSuccess : MS::kFailure);
 }
 
 MItMeshPolygon::~MItMeshPolygon() = default;
 
 bool MItMeshPolygon::finished() const { return !fGeom || fIndex >= fGeom->topo->numFaces(); }
+
+void MItMeshPolygon::moved() {
+  fFirst = fCorners = 0;
+  if (finished()) return;
+  const auto& fs = fGeom->topo->faceStart;
+  fFirst = fs[static_cast<size_t>(fIndex)];
+  fCorners = fs[static_cast<size_t>(fIndex) + 1] - fFirst;
+}
 
 bool MItMeshPolygon::isDone(MStatus* status) {
   setStatus(status, MS::kSuccess);
@@ -329,11 +338,13 @@ bool MItMeshPolygon::isDone(MStatus* status) {
 MStatus MItMeshPolygon::next() {
   if (isDone()) return MS::kFailure;
   ++fIndex;
+  moved();
   return MS::kSuccess;
 }
 
 MStatus MItMeshPolygon::reset() {
   fIndex = 0;
+  moved();
   return fGeom ? MS::kSuccess : MS::kFailure;
 }
 
@@ -351,32 +362,27 @@ MStatus MItMeshPolygon::setIndex(int index, int& prevIndex) {
   if (!fGeom || index < 0 || index >= fGeom->topo->numFaces()) return MS::kInvalidParameter;
   prevIndex = fIndex;
   fIndex = index;
+  moved();
   return MS::kSuccess;
 }
 
 unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) {
-  if (isDone()) {
-    setStatus(status, MS::kFailure);
-    return 0;
-  }
-  setStatus(status, MS::kSuccess);
-  const auto& fs = fGeom->topo->faceStart;
-  return static_cast<unsigned int>(fs[static_cast<size_t>(fIndex) + 1] - fs[static_cast<size_t>(fIndex)]);
+  setStatus(status, finished() ? MS::kFailure : MS::kSuccess);
+  return static_cast<unsigned int>(fCorners);
 }
 
 int MItMeshPolygon::vertexIndex(int vertex, MStatus* status) {
-  if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) {
+  if (vertex < 0 || vertex >= fCorners) {
     setStatus(status, MS::kInvalidParameter);
     return -1;
   }
   setStatus(status, MS::kSuccess);
-  return fGeom->topo->faceVerts[static_cast<size_t>(fGeom->topo->faceStart[static_cast<size_t>(fIndex)] + vertex)];
+  return fGeom->topo->faceVerts[static_cast<size_t>(fFirst + vertex)];
 }
 
 MStatus MItMeshPolygon::getVertices(MIntArray& vertices) {
   vertices.clear();
-  unsigned n = polygonVertexCount();
-  for (unsigned i = 0; i < n; ++i) vertices.append(vertexIndex(static_cast<int>(i)));
+  for (int i = 0; i < fCorners; ++i) vertices.append(vertexIndex(i));
   return isDone() ? MS::kFailure : MS::kSuccess;
 }
 
@@ -390,35 +396,34 @@ MPoint MItMeshPolygon::point(int vertex, MSpace::Space space, MStatus* status) {
 int MItMeshPolygon::setIndexOf(const MString* uvSet) const {
   if (!fGeom) return -1;
   if (!uvSet) return fCurrentSet;
-  return uvSetIndex(*fGeom, uvSet);
+  if (fNamedSetIndex < 0 || !(fNamedSet == *uvSet)) {
+    fNamedSet = *uvSet;
+    fNamedSetIndex = uvSetIndex(*fGeom, uvSet);
+  }
+  return fNamedSetIndex;
 }
 
 bool MItMeshPolygon::hasUVs(MStatus* status) const {
   int set = setIndexOf(nullptr);
   setStatus(status, finished() ? MS::kFailure : MS::kSuccess);
   if (set < 0 || finished()) return false;
-  int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
-  int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
   const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return end > first && std::all_of(ids.begin() + first, ids.begin() + end, [](int id) { return id >= 0; });
+  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
 }
 
 bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
   int set = setIndexOf(&uvSet);
   setStatus(status, finished() || set < 0 ? MS::kFailure : MS::kSuccess);
   if (set < 0 || finished()) return false;
-  int first = fGeom->topo->faceStart[static_cast<size_t>(fIndex)];
-  int end = fGeom->topo->faceStart[static_cast<size_t>(fIndex) + 1];
   const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return end > first && std::all_of(ids.begin() + first, ids.begin() + end, [](int id) { return id >= 0; });
+  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
 }
 
 MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) {
-  if (vertex < 0 || static_cast<unsigned>(vertex) >= polygonVertexCount()) return MS::kInvalidParameter;
+  if (vertex < 0 || vertex >= fCorners) return MS::kInvalidParameter;
   int set = setIndexOf(uvSet);
   if (set < 0) return MS::kFailure;
-  int id = fGeom->topo->uvSets[static_cast<size_t>(set)]
-               .uvIds[static_cast<size_t>(fGeom->topo->faceStart[static_cast<size_t>(fIndex)] + vertex)];
+  int id = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds[static_cast<size_t>(fFirst + vertex)];
   if (id < 0) return MS::kFailure;
   index = id;
   return MS::kSuccess;

@@ -375,7 +375,8 @@ unsigned int MPlug::getExistingArrayAttributeIndices(MIntArray& indices, MStatus
   setStatus(status, MS::kSuccess);
   PlugKey k = keyOf(*this);
   std::vector<int> ids;
-  if (kvhost::Slot* s = scene().findSlot(k, false); s && s->sub) ids = s->sub->indices;
+  kvhost::Slot scratch;
+  if (const kvhost::Slot* s = scene().lookup(k, scratch); s && s->sub) ids = s->sub->indices;
   size_t depth = fIndices.size();
   auto prefixMatches = [&](const PlugKey& other) {
     if (other.attr->chain.size() < depth || other.attr->chain[depth - 1] != fAttr) return false;

@@ -2,10 +2,13 @@
 // Inner workings of the host scene: nodes, attributes, stored values,
 // connections, the DAG, and the caches of evaluated values.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -244,10 +247,48 @@ struct Value {
   std::shared_ptr<const Data> data;
 };
 
+// The elements of a big multi of numbers kept packed, without a slot each, as
+// files fill them: whole statements in ascending index order. Two shapes:
+// - Values: a multi of numbers or number tuples (vertices, edges, UVs,
+//   tweaks), `width` numbers per element, each element reading as `kind`;
+// - Lists: a multi of compounds whose child `child` is a multi of numbers
+//   (skin weights wl[v].w[j]), one list of (index, number) entries per element.
+// A multi turns into slots (SlotSub::unpack) the first time something needs
+// the slot of one of its elements, such as a write out of order.
+struct PackedElems {
+  enum Shape : uint8_t { Values, Lists };
+  Shape shape = Values;
+  Value::Kind kind = Value::Number;  // Values: what an element holds
+  int width = 1;                     // Values: numbers per element
+  int child = 0;                     // Lists: the child holding the inner multi...
+  size_t childCount = 1;             // ... among this many children of the compound
+  std::vector<double> numbers;       // Values: width per element; Lists: one per entry
+  // Values of an integer attribute (edges) while every number is an int: kept
+  // as ints instead of `numbers`, half the size.
+  bool ints = false;
+  std::vector<int32_t> intNumbers;
+  std::vector<int> entryIndex;       // Lists: the inner multi's index of each entry, ascending per element
+  std::vector<size_t> entryStart;    // Lists: first entry of each element, then the end
+};
+
 struct Slot;
 struct SlotSub {
   std::vector<int> indices;  // multi: ascending logical indices
-  std::vector<Slot> elems;   // multi: parallel to indices; compound: one per child
+  std::vector<Slot> elems;   // multi: parallel to indices (empty while packed); compound: one per child
+  std::unique_ptr<PackedElems> packed;
+
+  // Position of logical index `index` among `indices`, or -1.
+  long find(int index) const;
+  // What the element at position i holds, and its numbers (as many as the
+  // attribute has components, zeros after them and for an element that holds
+  // no number).
+  Value::Kind kind(size_t i) const;
+  std::array<double, 4> numbers(size_t i) const;
+  // Calls f(index, number) for each element of the inner multi `child` of the
+  // compound element at position i (wl[v].w).
+  template <class F> void forEachEntry(size_t i, int child, F&& f) const;
+  // Gives every packed element its slot.
+  void unpack();
 };
 
 struct Slot {
@@ -256,6 +297,45 @@ struct Slot {
   // Element of a multi (nullptr if absent, or created when `create`).
   Slot* element(int index, bool create);
   Slot* child(int index, size_t childCount, bool create);
+};
+
+// How the elements of a multi of this attribute are packed; none when they cannot be.
+std::optional<PackedElems> packedShapeOf(const Attribute* multi);
+
+template <class F> void SlotSub::forEachEntry(size_t i, int child, F&& f) const {
+  if (packed) {
+    if (packed->shape != PackedElems::Lists || packed->child != child) return;
+    for (size_t e = packed->entryStart[i]; e < packed->entryStart[i + 1]; ++e) f(packed->entryIndex[e], packed->numbers[e]);
+    return;
+  }
+  const Slot& element = elems[i];
+  if (!element.sub || element.sub->elems.size() <= static_cast<size_t>(child)) return;
+  const Slot& inner = element.sub->elems[static_cast<size_t>(child)];
+  if (!inner.sub) return;
+  for (size_t e = 0; e < inner.sub->indices.size(); ++e) {
+    f(inner.sub->indices[e], inner.sub->numbers(e)[0]);
+  }
+}
+
+// Positions of logical indices among ascending ones (influences by their
+// ma[] index): a direct table when the indices are dense enough, else a
+// binary search.
+class IndexTable {
+public:
+  IndexTable() = default;
+  explicit IndexTable(std::vector<int> ascending);
+  // Position of `index`, or -1.
+  int find(int index) const {
+    if (index < 0) return -1;
+    if (!fDirect.empty()) return static_cast<size_t>(index) < fDirect.size() ? fDirect[static_cast<size_t>(index)] : -1;
+    auto it = std::lower_bound(fLogical.begin(), fLogical.end(), index);
+    return it != fLogical.end() && *it == index ? static_cast<int>(it - fLogical.begin()) : -1;
+  }
+  size_t size() const { return fLogical.size(); }
+
+private:
+  std::vector<int> fLogical;
+  std::vector<int> fDirect;
 };
 
 // ------------------------------------------------------------------ nodes
@@ -345,16 +425,37 @@ public:
     int instance;
   };
   std::vector<Influence> influences;
+  IndexTable influenceAt;  // position in `influences` by logical index
   bool hasInfluences = false;
+  // The last shape asked about with MFnSkinCluster::getWeights (which asks once
+  // per vertex) and whether this deformer outputs to it, as of the scene's
+  // `connectionsVersion`; and its weight list attributes (wl, w).
+  const Node* weightsShape = nullptr;
+  uint64_t weightsShapeVersion = 0;
+  bool weightsShapeFed = false;
+  const Attribute* weightList = nullptr;
+  const Attribute* weights = nullptr;
 
-  // Mesh faces ("fc" polyFaces) in the order they were set: each face's
-  // entries are a run of faceData. A later run for the same index wins.
-  struct FaceRun {
-    int index;
-    int64_t start, end;
+  // Mesh faces ("fc" polyFaces) in the order they were set; a later face for
+  // the same index wins. What the host uses of them is kept per corner: the
+  // edge its loop leaves by (e, or -e-1 when the loop walks e backwards), and
+  // each UV set's UV (-1 where the face names none). Colors and face-varying
+  // data are checked but not kept.
+  struct StoredFaces {
+    struct Face {
+      int index;
+      int64_t first;  // its corners run from here to the next face's first
+    };
+    std::vector<Face> faces;
+    std::vector<int> edges;
+    std::vector<int64_t> holes;  // ascending corners where a hole loop begins
+    struct UVs {
+      int set;               // the uvst index 'mu' names
+      std::vector<int> ids;  // per corner; shorter than `edges` when the last faces name none
+    };
+    std::vector<UVs> uvs;
   };
-  std::vector<FaceRun> faceRuns;
-  std::vector<int> faceData;
+  StoredFaces faces;
 };
 
 struct Scene::Impl {
@@ -363,11 +464,19 @@ struct Scene::Impl {
   std::shared_ptr<Node> world;
   std::unordered_map<std::string, std::unique_ptr<NodeType>> types;
   uint64_t nextOrder = 1;
+  uint64_t connectionsVersion = 1;  // changes with every node made and every connection made or broken
   std::string error;
   std::vector<Message> messages;
   bool inDefaults = false;
   bool angleInDegrees = true;
   bool triangulateMeshes = false;
+  // While checkMeshes runs, deformers that only move points (skin clusters,
+  // tweaks, blend shapes) pass their input through, and nothing computed from
+  // such a result is cached: the check needs to know which meshes have
+  // geometry and their faces, and an export reads the points after it has
+  // moved the joints anyway.
+  bool checkingMeshes = false;
+  uint64_t passedThrough = 0;  // deformers passed over while checking
   // Most vertices, face vertices or UVs one history node may make; beyond it the
   // node's evaluation fails with a message instead of exhausting memory or time
   // on an absurd subdivision count.
@@ -405,6 +514,11 @@ struct Scene::Impl {
 
   // Values.
   Slot* findSlot(const PlugKey& key, bool create);
+  // The slot of a plug for reading, or null when nothing is stored there. Packed
+  // elements stay packed: the part of them the plug names is copied into `scratch`.
+  const Slot* lookup(const PlugKey& key, Slot& scratch);
+  // Room for `count` elements of the multi at `key` (a size hint).
+  void reserve(const PlugKey& key, size_t count);
   void changed(Node& node, const Attribute* attr);
   void invalidateGeneral(Node& node);
   void invalidateMatrix(Node& node);
@@ -468,6 +582,8 @@ std::string getString(Node& node, const char* attr);
 
 void registerNodeTypes(Scene::Impl& impl);
 bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
+                  const std::string& type);
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const double> numbers,
                   const std::string& type);
 Node* nodeOf(const MObject& object);
 void recordMessage(Message::Kind kind, const std::string& text);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 #include "Core.h"
 
@@ -32,8 +31,8 @@ std::shared_ptr<const MeshGeom> tweakOutput(Node& node, int k, std::shared_ptr<c
   auto out = copyGeom(*in);
   for (size_t i = 0; i < offsets->indices.size(); ++i) {
     size_t v = static_cast<size_t>(offsets->indices[i]);
-    const Value& val = offsets->elems[i].value;
-    if (v < out->points.size() && val.kind == Value::Tuple) out->points[v] += MVector(val.n[0], val.n[1], val.n[2]);
+    const auto n = offsets->numbers(i);
+    if (v < out->points.size() && offsets->kind(i) == Value::Tuple) out->points[v] += MVector(n[0], n[1], n[2]);
   }
   return out;
 }
@@ -45,8 +44,8 @@ std::vector<double> perVertexWeights(Node& node, const PlugKey& arrayKey, size_t
   if (!elems || elems->indices.empty()) return w;
   w.assign(n, 1.0);
   for (size_t i = 0; i < elems->indices.size(); ++i)
-    if (static_cast<size_t>(elems->indices[i]) < n && elems->elems[i].value.kind == Value::Number)
-      w[static_cast<size_t>(elems->indices[i])] = elems->elems[i].value.n[0];
+    if (static_cast<size_t>(elems->indices[i]) < n && elems->kind(i) == Value::Number)
+      w[static_cast<size_t>(elems->indices[i])] = elems->numbers(i)[0];
   return w;
 }
 
@@ -137,21 +136,25 @@ std::shared_ptr<const MeshGeom> skinOutput(Node& node, std::shared_ptr<const Mes
   readValue(keyOf(node, "gm"), gmv);
   MMatrix gm = matrixOf(gmv), gmInv = gm.inverse();
   // Influence matrices by logical index: gm * bindPreMatrix * worldMatrix * gm^-1.
-  std::unordered_map<int, MMatrix> influence;
   const Attribute* ma = node.findAttribute("ma");
   std::vector<int> ids;
   for (const auto& c : node.in)
     if (c->dst.attr == ma) ids.push_back(c->dst.idx[0]);
   if (const SlotSub* stored = elementsOf(node, keyOf(node, "ma")))
     ids.insert(ids.end(), stored->indices.begin(), stored->indices.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  std::vector<MMatrix> matrices;
   for (int j : ids) {
     Value wm, pm;
     readValue(keyOf(node, "ma", {j}), wm);
     readValue(keyOf(node, "pm", {j}), pm);
-    influence[j] = gm * matrixOf(pm) * matrixOf(wm) * gmInv;
+    matrices.push_back(gm * matrixOf(pm) * matrixOf(wm) * gmInv);
   }
+  const IndexTable influence(std::move(ids));
   auto out = copyGeom(*in);
   const SlotSub* weightList = elementsOf(node, keyOf(node, "wl"));
+  const int weights = node.findAttribute("w")->childIndex;
   const size_t n = in->points.size();
   size_t e = 0;
   for (size_t v = 0; v < n; ++v) {
@@ -159,16 +162,10 @@ std::shared_ptr<const MeshGeom> skinOutput(Node& node, std::shared_ptr<const Mes
     MVector sum;
     while (weightList && e < weightList->indices.size() && static_cast<size_t>(weightList->indices[e]) < v) ++e;
     if (weightList && e < weightList->indices.size() && static_cast<size_t>(weightList->indices[e]) == v) {
-      const Slot& element = weightList->elems[e];
-      const Slot* weights = element.sub && !element.sub->elems.empty() ? &element.sub->elems[0] : nullptr;
-      if (weights && weights->sub) {
-        for (size_t i = 0; i < weights->sub->indices.size(); ++i) {
-          double w = weights->sub->elems[i].value.n[0];
-          auto it = influence.find(weights->sub->indices[i]);
-          if (w == 0.0 || it == influence.end()) continue;
-          sum += MVector(p * it->second) * w;
-        }
-      }
+      weightList->forEachEntry(e, weights, [&](int j, double w) {
+        const int k = influence.find(j);
+        if (w != 0.0 && k >= 0) sum += MVector(p * matrices[static_cast<size_t>(k)]) * w;
+      });
     }
     out->points[v] = in->points[v] + (sum - in->points[v]) * envelope;
   }
@@ -219,11 +216,15 @@ int64_t groupKey(const PlugKey& idPlug) {
 
 std::shared_ptr<const MeshGeom> deformerOutput(Node& node, int k, std::string* error) {
   if (auto it = node.geomCache.find(k); it != node.geomCache.end()) return it->second;
+  Scene::Impl& impl = *node.scene;
+  const uint64_t passed = impl.passedThrough;
   const bool groupParts = node.hasFn(MFn::kGroupParts);
   auto in = inputGeometry(groupParts ? keyOf(node, "ig") : keyOf(node, "ig", {k, -1}), error);
   if (!in) return nullptr;
   std::shared_ptr<const MeshGeom> out = in;
   if (groupParts) out = groupPartsOutput(node, in);
+  else if (impl.checkingMeshes && (node.hasFn(MFn::kTweak) || node.hasFn(MFn::kBlendShape) ||
+                                   node.hasFn(MFn::kSkinClusterFilter))) ++impl.passedThrough;
   else if (node.hasFn(MFn::kTweak)) out = tweakOutput(node, k, in);
   else if (node.hasFn(MFn::kBlendShape)) out = blendShapeOutput(node, k, in);
   else if (node.hasFn(MFn::kSkinClusterFilter)) out = skinOutput(node, in);
@@ -232,7 +233,7 @@ std::shared_ptr<const MeshGeom> deformerOutput(Node& node, int k, std::string* e
     if (error) *error = "'" + node.name + "' (" + node.typeName + ") is not supported";
     return nullptr;
   }
-  node.geomCache[k] = out;
+  if (impl.passedThrough == passed) node.geomCache[k] = out;
   return out;
 }
 

@@ -145,7 +145,8 @@ bool readStoredOrConnected(const PlugKey& key, Value& out) {
       }
     }
   }
-  Slot* s = impl.findSlot(key, false);
+  Slot scratch;
+  const Slot* s = impl.lookup(key, scratch);
   if (s && s->value.kind != Value::None) {
     if (attr->tupleComponent) {
       out = Value();

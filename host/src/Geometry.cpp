@@ -46,8 +46,9 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   geom->points.assign(static_cast<size_t>(nv), MVector());
   if (vt)
     for (size_t i = 0; i < vt->indices.size(); ++i) {
-      const Value& v = vt->elems[i].value;
-      if (v.kind == Value::Tuple) geom->points[static_cast<size_t>(vt->indices[i])] = MVector(v.n[0], v.n[1], v.n[2]);
+      if (vt->kind(i) != Value::Tuple) continue;
+      const auto n = vt->numbers(i);
+      geom->points[static_cast<size_t>(vt->indices[i])] = MVector(n[0], n[1], n[2]);
     }
   topo->numVertices = nv;
   // Edges with their smooth flags; an end outside the vertices becomes vertex 0.
@@ -59,8 +60,8 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
       return v >= 0 && v < nv ? v : 0;
     };
     for (size_t i = 0; i < ed->indices.size(); ++i) {
-      const Value& v = ed->elems[i].value;
-      edges[static_cast<size_t>(ed->indices[i])] = {vertex(v.n[0]), vertex(v.n[1]), v.n[2] != 0.0};
+      const auto n = ed->numbers(i);
+      edges[static_cast<size_t>(ed->indices[i])] = {vertex(n[0]), vertex(n[1]), n[2] != 0.0};
     }
   }
   // UV sets in uvst index order.
@@ -83,9 +84,9 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
         set.u.assign(count, 0.0f);
         set.v.assign(count, 0.0f);
         for (size_t j = 0; j < pts->indices.size(); ++j) {
-          const Value& p = pts->elems[j].value;
-          set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[0]);
-          set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p.n[1]);
+          const auto p = pts->numbers(j);
+          set.u[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[0]);
+          set.v[static_cast<size_t>(pts->indices[j])] = static_cast<float>(p[1]);
         }
       }
       setPos[logical] = static_cast<int>(topo->uvSets.size());
@@ -104,53 +105,49 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
     }
     return e >= 0 ? edges[idx].v0 : edges[idx].v1;
   };
-  // Faces in ascending index; the last run set for an index wins, and
-  // indices never set make no face.
-  std::vector<Node::FaceRun> runs = shape.faceRuns;
-  std::stable_sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
-  const std::vector<int>& data = shape.faceData;
+  // Faces in ascending index; the last one set for an index wins, and
+  // indices never set make no face. Files set them in order.
+  const Node::StoredFaces& stored = shape.faces;
+  struct Run {
+    int index;
+    int64_t first, end;
+  };
+  std::vector<Run> runs(stored.faces.size());
+  for (size_t f = 0; f < runs.size(); ++f)
+    runs[f] = {stored.faces[f].index, stored.faces[f].first,
+               f + 1 < runs.size() ? stored.faces[f + 1].first : static_cast<int64_t>(stored.edges.size())};
+  if (std::adjacent_find(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.index >= b.index; }) !=
+      runs.end())
+    std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.index < b.index; });
+  // Each stored UV list, by its set's place among the mesh's sets.
+  std::vector<std::pair<const std::vector<int>*, MeshTopology::UVSet*>> uvLists;
+  for (const auto& uv : stored.uvs)
+    if (auto it = setPos.find(uv.set); it != setPos.end())
+      uvLists.emplace_back(&uv.ids, &topo->uvSets[static_cast<size_t>(it->second)]);
+  topo->faceStart.reserve(runs.size() + 1);
+  topo->faceVerts.reserve(stored.edges.size());
+  topo->faceEdges.reserve(stored.edges.size());
+  for (auto& set : topo->uvSets) set.uvIds.reserve(stored.edges.size());
   for (size_t r = 0; r < runs.size(); ++r) {
-    if (r + 1 < runs.size() && runs[r + 1].index == runs[r].index) continue;
-    int64_t p = runs[r].start, end = runs[r].end;
-    size_t faceFirst = topo->faceVerts.size();
-    size_t loopFirst = faceFirst;
-    size_t loopSize = 0;
-    std::vector<std::pair<int, std::vector<int>>> uvs;  // set position, ids for the face's vertices
-    while (p < end) {
-      int code = data[static_cast<size_t>(p)], set = data[static_cast<size_t>(p) + 1], n = data[static_cast<size_t>(p) + 2];
-      const int* vals = &data[static_cast<size_t>(p) + 3];
-      p += 3 + n;
-      if (code == 1 || code == 2) {
-        loopFirst = topo->faceVerts.size();
-        loopSize = static_cast<size_t>(n);
-        if (code == 2 && loopFirst > faceFirst) topo->holeStarts.push_back(static_cast<int>(loopFirst));
-        for (int i = 0; i < n; ++i) {
-          topo->faceVerts.push_back(edgeStart(vals[i]));
-          topo->faceEdges.push_back(vals[i]);
-        }
-      } else if (code == 3) {
-        auto it = setPos.find(set);
-        if (it == setPos.end()) continue;
-        auto u = std::find_if(uvs.begin(), uvs.end(), [&](const auto& x) { return x.first == it->second; });
-        if (u == uvs.end()) {
-          uvs.push_back({it->second, {}});
-          u = uvs.end() - 1;
-        }
-        u->second.resize(topo->faceVerts.size() - faceFirst, -1);
-        for (int i = 0; i < n && static_cast<size_t>(i) < loopSize; ++i)
-          u->second[loopFirst - faceFirst + static_cast<size_t>(i)] = vals[i];
-      }
+    const Run& run = runs[r];
+    if (r + 1 < runs.size() && runs[r + 1].index == run.index) continue;
+    const size_t faceFirst = topo->faceVerts.size();
+    // The face's holes start after its first corner, up to its end (an empty last loop).
+    auto hole = std::upper_bound(stored.holes.begin(), stored.holes.end(), run.first);
+    for (int64_t c = run.first;; ++c) {
+      for (; hole != stored.holes.end() && *hole == c; ++hole)
+        topo->holeStarts.push_back(static_cast<int>(topo->faceVerts.size()));
+      if (c == run.end) break;
+      const int e = stored.edges[static_cast<size_t>(c)];
+      topo->faceVerts.push_back(edgeStart(e));
+      topo->faceEdges.push_back(e);
     }
-    size_t count = topo->faceVerts.size() - faceFirst;
     for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
-    for (auto& [pos, ids] : uvs) {
-      auto& set = topo->uvSets[static_cast<size_t>(pos)];
-      ids.resize(count, -1);
-      for (size_t i = 0; i < count; ++i) {
-        int id = ids[i];
-        set.uvIds[faceFirst + i] = id >= 0 && static_cast<size_t>(id) < set.u.size() ? id : -1;
+    for (auto [ids, set] : uvLists)
+      for (int64_t c = run.first; c < run.end && static_cast<size_t>(c) < ids->size(); ++c) {
+        const int id = (*ids)[static_cast<size_t>(c)];
+        set->uvIds[faceFirst + static_cast<size_t>(c - run.first)] = id >= 0 && static_cast<size_t>(id) < set->u.size() ? id : -1;
       }
-    }
     topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
   }
   for (auto& set : topo->uvSets) set.uvIds.resize(topo->faceVerts.size(), -1);
@@ -170,7 +167,7 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
 
 bool hasStoredGeometry(Node& shape) {
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
-  return (vt && !vt->indices.empty()) || !shape.faceRuns.empty();
+  return (vt && !vt->indices.empty()) || !shape.faces.faces.empty();
 }
 
 
@@ -209,6 +206,7 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     return nullptr;
   }
   Evaluating guard(shape);
+  const uint64_t passed = shape.scene->passedThrough;
   std::shared_ptr<const MeshGeom> geom;
   if (const Connection* c = shape.scene->incoming(keyOf(shape, "i"))) {
     // History that cannot be evaluated falls back on geometry stored on the
@@ -237,12 +235,12 @@ std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error) {
     auto moved = std::make_shared<MeshGeom>(*geom);
     for (size_t i = 0; i < pt->indices.size(); ++i) {
       size_t v = static_cast<size_t>(pt->indices[i]);
-      const Value& val = pt->elems[i].value;
-      if (v < moved->points.size() && val.kind == Value::Tuple) moved->points[v] += MVector(val.n[0], val.n[1], val.n[2]);
+      const auto n = pt->numbers(i);
+      if (v < moved->points.size() && pt->kind(i) == Value::Tuple) moved->points[v] += MVector(n[0], n[1], n[2]);
     }
     geom = moved;
   }
-  shape.shapeCache = geom;
+  if (shape.scene->passedThrough == passed) shape.shapeCache = geom;
   return geom;
 }
 
@@ -342,6 +340,11 @@ void Scene::setTriangulateMeshes(bool on) {
 
 Scene::MeshReport Scene::checkMeshes() {
   MeshReport report;
+  struct Checking {
+    Impl& impl;
+    explicit Checking(Impl& i) : impl(i) { impl.checkingMeshes = true; }
+    ~Checking() { impl.checkingMeshes = false; }
+  } checking(*fImpl);
   for (const auto& node : fImpl->nodes) {
     Node& n = *node;
     if (!n.alive || !n.hasFn(MFn::kMesh) || getBool(n, "io")) continue;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <cstdlib>
 #include <sstream>
 
@@ -14,11 +15,63 @@ namespace kvhost {
 
 // ------------------------------------------------------------------ slots
 
+long SlotSub::find(int index) const {
+  // Elements written one after the other from 0 sit at their own index.
+  if (index >= 0 && static_cast<size_t>(index) < indices.size() && indices[static_cast<size_t>(index)] == index)
+    return index;
+  auto it = std::lower_bound(indices.begin(), indices.end(), index);
+  return it != indices.end() && *it == index ? it - indices.begin() : -1;
+}
+
+Value::Kind SlotSub::kind(size_t i) const {
+  if (!packed) return elems[i].value.kind;
+  return packed->shape == PackedElems::Values ? packed->kind : Value::None;
+}
+
+std::array<double, 4> SlotSub::numbers(size_t i) const {
+  std::array<double, 4> out{};
+  if (!packed) {
+    std::copy_n(elems[i].value.n, 4, out.begin());
+  } else if (packed->shape == PackedElems::Values) {
+    const size_t at = i * static_cast<size_t>(packed->width);
+    if (packed->ints) std::copy_n(&packed->intNumbers[at], packed->width, out.begin());
+    else std::copy_n(&packed->numbers[at], packed->width, out.begin());
+  }
+  return out;
+}
+
+void SlotSub::unpack() {
+  if (!packed) return;
+  std::vector<Slot> slots(indices.size());
+  for (size_t i = 0; i < indices.size(); ++i) {
+    Slot& e = slots[i];
+    if (packed->shape == PackedElems::Values) {
+      e.value.kind = packed->kind;
+      const auto n = numbers(i);
+      std::copy(n.begin(), n.end(), e.value.n);
+      continue;
+    }
+    const PackedElems* p = packed.get();
+    e.sub = std::make_unique<SlotSub>();
+    e.sub->elems.resize(p->childCount);
+    Slot& inner = e.sub->elems[static_cast<size_t>(p->child)];
+    inner.sub = std::make_unique<SlotSub>();
+    for (size_t k = p->entryStart[i]; k < p->entryStart[i + 1]; ++k) {
+      inner.sub->indices.push_back(p->entryIndex[k]);
+      inner.sub->elems.emplace_back().value.kind = Value::Number;
+      inner.sub->elems.back().value.n[0] = p->numbers[k];
+    }
+  }
+  packed.reset();
+  elems = std::move(slots);
+}
+
 Slot* Slot::element(int index, bool create) {
   if (!sub) {
     if (!create) return nullptr;
     sub = std::make_unique<SlotSub>();
   }
+  sub->unpack();
   auto& ids = sub->indices;
   if (!ids.empty() && ids.back() < index) {
     if (!create) return nullptr;
@@ -42,6 +95,13 @@ Slot* Slot::child(int index, size_t childCount, bool create) {
     sub->elems.resize(std::max(childCount, static_cast<size_t>(index) + 1));
   }
   return &sub->elems[static_cast<size_t>(index)];
+}
+
+IndexTable::IndexTable(std::vector<int> ascending) : fLogical(std::move(ascending)) {
+  // A table no bigger than a few times the indices themselves.
+  if (fLogical.empty() || fLogical.back() > 4 * static_cast<long>(fLogical.size()) + 1024) return;
+  fDirect.assign(static_cast<size_t>(fLogical.back()) + 1, -1);
+  for (size_t i = 0; i < fLogical.size(); ++i) fDirect[static_cast<size_t>(fLogical[i])] = static_cast<int>(i);
 }
 
 // ------------------------------------------------------------------ attributes and nodes
@@ -129,6 +189,7 @@ std::shared_ptr<Node> Scene::Impl::makeNode(const std::string& typeName, const s
   node->type = type;
   node->typeName = typeName;
   node->order = nextOrder++;
+  ++connectionsVersion;
   node->isDefault = inDefaults;
   node->slots.resize(type->attrs.size());
   std::string wanted = name.empty() ? typeName + "1" : name;
@@ -348,6 +409,7 @@ bool Scene::Impl::connect(const PlugKey& src, const PlugKey& dst, bool force) {
     PlugKey oldSrc = old->src;
     disconnect(oldSrc, dst);
   }
+  ++connectionsVersion;
   auto c = std::make_shared<Connection>();
   c->src = src;
   c->dst = dst;
@@ -366,6 +428,7 @@ bool Scene::Impl::disconnect(const PlugKey& src, const PlugKey& dst) {
   Node* d = dst.node;
   auto it = std::find_if(d->in.begin(), d->in.end(), [&](const auto& c) { return c->src == src && c->dst == dst; });
   if (it == d->in.end()) return fail("'" + plugName(src, false) + "' is not connected to '" + plugName(dst, false) + "'");
+  ++connectionsVersion;
   auto conn = *it;
   d->in.erase(it);
   auto range = d->inIndex.equal_range(plugHash(dst));
@@ -409,6 +472,100 @@ Slot* Scene::Impl::findSlot(const PlugKey& key, bool create) {
   return s;
 }
 
+const Slot* Scene::Impl::lookup(const PlugKey& key, Slot& scratch) {
+  const auto& chain = key.attr->chain;
+  size_t depth = chain.size();
+  if (key.attr->tupleComponent) --depth;
+  Node& n = *key.node;
+  const Attribute* top = chain[0];
+  if (top->slot < 0 || top->slot >= n.slotCount()) return nullptr;
+  const Slot* s = &n.slots[static_cast<size_t>(top->slot)];
+  for (size_t i = 0; i < depth; ++i) {
+    const Attribute* a = chain[i];
+    if (i > 0) {
+      if (!s->sub || s->sub->elems.size() <= static_cast<size_t>(a->childIndex)) return nullptr;
+      s = &s->sub->elems[static_cast<size_t>(a->childIndex)];
+    }
+    if (!a->multi) continue;
+    int index = i < key.idx.size() ? key.idx[i] : -1;
+    if (index < 0) {
+      if (i + 1 == depth) break;  // the array plug itself
+      index = 0;
+    }
+    if (!s->sub) return nullptr;
+    const long at = s->sub->find(index);
+    if (at < 0) return nullptr;
+    const size_t pos = static_cast<size_t>(at);
+    if (!s->sub->packed) {
+      s = &s->sub->elems[pos];
+      continue;
+    }
+    // The element, as unpacking would make it, in `scratch`.
+    const PackedElems& p = *s->sub->packed;
+    scratch = Slot();
+    if (p.shape == PackedElems::Values) {
+      scratch.value.kind = p.kind;
+      const auto n = s->sub->numbers(pos);
+      std::copy(n.begin(), n.end(), scratch.value.n);
+    } else {
+      scratch.sub = std::make_unique<SlotSub>();
+      scratch.sub->elems.resize(p.childCount);
+      Slot& inner = scratch.sub->elems[static_cast<size_t>(p.child)];
+      inner.sub = std::make_unique<SlotSub>();
+      s->sub->forEachEntry(pos, p.child, [&](int entry, double number) {
+        inner.sub->indices.push_back(entry);
+        inner.sub->elems.emplace_back().value.kind = Value::Number;
+        inner.sub->elems.back().value.n[0] = number;
+      });
+    }
+    s = &scratch;
+  }
+  return s;
+}
+
+void Scene::Impl::reserve(const PlugKey& key, size_t count) {
+  const Attribute* a = key.attr;
+  if (a->data == DataType::PolyFaces) {
+    key.node->faces.faces.reserve(key.node->faces.faces.size() + count);
+    return;
+  }
+  if (!a->multi || key.idx.empty() || key.idx.back() >= 0) return;
+  auto shape = packedShapeOf(a);
+  if (!shape) return;
+  Slot* s = findSlot(key, false);  // creates nothing: a hint adds no element to any multi
+  if (!s || (s->sub && !s->sub->indices.empty())) return;
+  if (!s->sub) s->sub = std::make_unique<SlotSub>();
+  s->sub->packed = std::make_unique<PackedElems>(*shape);
+  PackedElems& p = *s->sub->packed;
+  s->sub->indices.reserve(count);
+  if (p.shape == PackedElems::Values) {
+    (p.ints ? p.intNumbers.reserve(count * static_cast<size_t>(p.width))
+            : p.numbers.reserve(count * static_cast<size_t>(p.width)));
+  } else {
+    p.entryStart.reserve(count + 1);
+  }
+}
+
+std::optional<PackedElems> packedShapeOf(const Attribute* a) {
+  if (!a->multi || a->tupleComponent) return std::nullopt;
+  PackedElems p;
+  if (a->type == AttrType::Tuple || a->type == AttrType::Numeric) {
+    p.kind = a->type == AttrType::Tuple ? Value::Tuple : Value::Number;
+    p.width = a->type == AttrType::Tuple ? a->tupleSize : 1;
+    p.ints = a->num == NumType::Long || a->num == NumType::Short || a->num == NumType::Byte ||
+             a->num == NumType::Char || a->num == NumType::Bool || a->num == NumType::Enum;
+    return p;
+  }
+  if (a->type != AttrType::Compound || a->children.size() != 1) return std::nullopt;
+  const Attribute* inner = a->children[0];
+  if (!inner->multi || inner->type != AttrType::Numeric) return std::nullopt;
+  p.shape = PackedElems::Lists;
+  p.child = 0;
+  p.childCount = 1;
+  p.entryStart.push_back(0);
+  return p;
+}
+
 void Scene::Impl::changed(Node& node, const Attribute* attr) {
   invalidateGeneral(node);
   if (attr && attr->affectsMatrix && node.isDag()) invalidateMatrix(node);
@@ -426,6 +583,7 @@ void Scene::Impl::invalidateGeneral(Node& start) {
     n->genValid = false;
     n->geomCache.clear();
     n->influences.clear();
+    n->influenceAt = IndexTable();
     n->hasInfluences = false;
     n->shapeCache.reset();
     n->apiCache.reset();
@@ -501,6 +659,7 @@ void Scene::reset() {
   }
   fImpl->nodes.clear();
   fImpl->byName.clear();
+  ++fImpl->connectionsVersion;
   fImpl->world->children.clear();
   fImpl->world->out.clear();
   fImpl->world->in.clear();
@@ -613,6 +772,24 @@ bool Scene::setAttr(const MObject& nodeObj, const std::string& attrPath, std::sp
   if (!fImpl->parsePlug(*node, attrPath, parsed, true)) return false;
   if (values.empty()) return true;
   return applySetAttr(*fImpl, *node, parsed, values, type);
+}
+
+bool Scene::setNumbers(const MObject& nodeObj, const std::string& attrPath, std::span<const double> numbers,
+                       const std::string& type) {
+  Node* node = nodeOf(nodeObj);
+  if (!node) return fImpl->fail("setAttr on a node that does not exist");
+  Impl::ParsedPlug parsed;
+  if (!fImpl->parsePlug(*node, attrPath, parsed, true)) return false;
+  if (numbers.empty()) return true;
+  return applySetAttr(*fImpl, *node, parsed, numbers, type);
+}
+
+void Scene::reserve(const MObject& nodeObj, const std::string& attrPath, std::size_t count) {
+  Node* node = nodeOf(nodeObj);
+  Impl::ParsedPlug parsed;
+  std::string error = fImpl->error;
+  if (node && fImpl->parsePlug(*node, attrPath, parsed, false)) fImpl->reserve(parsed.key, count);
+  fImpl->error = std::move(error);  // a hint that does not apply is no failure
 }
 
 bool Scene::addAttr(const MObject& nodeObj, const AttrSpec& spec) {

@@ -15,15 +15,23 @@ namespace {
 
 constexpr double kDegree = M_PI / 180.0;
 
+// The values of one statement: tokens, or numbers alone.
 class Reader {
 public:
   Reader(std::span<const Arg> args, Scene::Impl& impl, const std::string& where)
-      : fArgs(args), fImpl(impl), fWhere(where) {}
+      : fArgs(args), fSize(args.size()), fImpl(impl), fWhere(where) {}
+  Reader(std::span<const double> numbers, Scene::Impl& impl, const std::string& where)
+      : fNumbers(numbers), fSize(numbers.size()), fImpl(impl), fWhere(where) {}
 
-  bool done() const { return fPos >= fArgs.size(); }
-  size_t remaining() const { return fArgs.size() - fPos; }
+  bool done() const { return fPos >= fSize; }
+  size_t remaining() const { return fSize - fPos; }
+  size_t position() const { return fPos; }
   bool number(double& out) {
     if (done()) return fail("too few values");
+    if (fNumbers.data()) {
+      out = fNumbers[fPos++];
+      return true;
+    }
     const Arg& a = fArgs[fPos++];
     if (a.kind == Arg::Number) {
       out = a.number;
@@ -56,18 +64,19 @@ public:
   }
   bool text(std::string& out) {
     if (done()) return fail("too few values");
-    const Arg& a = fArgs[fPos++];
-    if (a.kind == Arg::Number) {
+    const Arg* a = fNumbers.data() ? nullptr : &fArgs[fPos];
+    if (!a || a->kind == Arg::Number) {
       char buf[64];
-      std::snprintf(buf, sizeof buf, "%.17g", a.number);
+      std::snprintf(buf, sizeof buf, "%.17g", a ? a->number : fNumbers[fPos]);
       out = buf;
     } else {
-      out = a.text;
+      out = a->text;
     }
+    ++fPos;
     return true;
   }
   bool peekWord(std::string& out) const {
-    if (done() || fArgs[fPos].kind == Arg::Number) return false;
+    if (done() || fNumbers.data() || fArgs[fPos].kind == Arg::Number) return false;
     out = fArgs[fPos].text;
     return true;
   }
@@ -75,6 +84,8 @@ public:
 
 private:
   std::span<const Arg> fArgs;
+  std::span<const double> fNumbers;
+  size_t fSize = 0;
   size_t fPos = 0;
   Scene::Impl& fImpl;
   std::string fWhere;
@@ -155,48 +166,57 @@ bool readMatrix(Reader& rd, Value& out) {
 }
 
 // One polyFaces run: "f N e.. [h N e..] [mu set N uv..] [mc set N c..]" per
-// face. Faces are read into `faces` (face index, data) and only stored once
-// the whole run has parsed.
-struct StagedFace {
-  int index;
-  std::vector<int> data;
-};
-
-bool readPolyFaces(Reader& rd, int firstFace, int lastFace, std::vector<StagedFace>& faces) {
+// face, appended to the node's stored faces; a run that fails to parse is
+// taken back whole.
+bool readPolyFaces(Reader& rd, int firstFace, int lastFace, Node& node) {
+  Node::StoredFaces& stored = node.faces;
+  const size_t faces = stored.faces.size(), edges = stored.edges.size(), holes = stored.holes.size();
+  std::vector<size_t> uvs;
+  for (const auto& set : stored.uvs) uvs.push_back(set.ids.size());
+  auto undo = [&] {
+    stored.faces.resize(faces);
+    stored.edges.resize(edges);
+    stored.holes.resize(holes);
+    stored.uvs.resize(uvs.size());
+    for (size_t k = 0; k < uvs.size(); ++k) stored.uvs[k].ids.resize(uvs[k]);
+    return false;
+  };
   int face = firstFace - 1;
+  size_t loopFirst = 0, loopSize = 0;  // the face's latest loop, in corners
+  std::string tag;
   while (!rd.done()) {
-    std::string tag;
-    if (!rd.text(tag)) return false;
+    if (!rd.text(tag)) return undo();
     int code = tag == "f" ? 1 : tag == "h" ? 2 : tag == "mu" ? 3 : tag == "mc" ? 4 : tag == "mf" ? 5 : tag == "mh" ? 6 : tag == "fc" ? 7 : 0;
-    if (code == 0) return rd.fail("unknown polyFaces entry '" + tag + "'");
+    if (code == 0) return rd.fail("unknown polyFaces entry '" + tag + "'"), undo();
     if (code == 1) {
-      if (++face > lastFace) return rd.fail("more faces than the index range holds");
-      faces.push_back({face, {}});
+      if (++face > lastFace) return rd.fail("more faces than the index range holds"), undo();
+      stored.faces.push_back({face, static_cast<int64_t>(stored.edges.size())});
     } else if (face < firstFace) {
-      return rd.fail("polyFaces data before the first 'f'");
+      return rd.fail("polyFaces data before the first 'f'"), undo();
     }
     int set = 0, n = 0;
-    if ((code == 3 || code == 4 || code == 7) && !rd.count(set)) return false;
-    if (!rd.count(n)) return false;
-    std::vector<int>& out = faces.back().data;
-    out.push_back(code);
-    out.push_back(set);
-    out.push_back(n);
+    if ((code == 3 || code == 4 || code == 7) && !rd.count(set)) return undo();
+    if (!rd.count(n)) return undo();
+    std::vector<int>* ids = nullptr;
+    if (code <= 2) {
+      loopFirst = stored.edges.size();
+      loopSize = static_cast<size_t>(n);
+      if (code == 2 && static_cast<int64_t>(loopFirst) > stored.faces.back().first)
+        stored.holes.push_back(static_cast<int64_t>(loopFirst));
+    } else if (code == 3) {
+      auto it = std::find_if(stored.uvs.begin(), stored.uvs.end(), [&](const auto& uv) { return uv.set == set; });
+      if (it == stored.uvs.end()) it = stored.uvs.insert(stored.uvs.end(), {set, {}});
+      ids = &it->ids;
+      ids->resize(std::max(ids->size(), stored.edges.size()), -1);
+    }
     for (int i = 0; i < n; ++i) {
       double d = 0.0;
-      if (!rd.number(d)) return false;
-      out.push_back(toInt(d));
+      if (!rd.number(d)) return undo();
+      if (code <= 2) stored.edges.push_back(toInt(d));
+      else if (ids && static_cast<size_t>(i) < loopSize) (*ids)[loopFirst + static_cast<size_t>(i)] = toInt(d);
     }
   }
   return true;
-}
-
-void storeFaces(Node& node, std::vector<StagedFace>& faces) {
-  for (StagedFace& f : faces) {
-    int64_t start = static_cast<int64_t>(node.faceData.size());
-    node.faceData.insert(node.faceData.end(), f.data.begin(), f.data.end());
-    node.faceRuns.push_back({f.index, start, static_cast<int64_t>(node.faceData.size())});
-  }
 }
 
 bool readTyped(Reader& rd, const std::string& type, Value& out) {
@@ -266,6 +286,187 @@ int tupleWidth(const std::string& type) {
   return 0;
 }
 
+// ------------------------------------------------------------------ packed elements
+
+// Elements read from one statement, kept aside until all of it has parsed.
+struct Staged {
+  std::vector<int> indices;      // ascending
+  std::vector<double> numbers;
+  std::vector<int> entryIndex;   // Lists
+  std::vector<size_t> entryStart{0};
+};
+
+enum class Packing { Stored, Failed, NotPacked };
+
+// The slot of the multi that the plug's last index (or index range) runs over.
+PlugKey arrayKeyOf(const PlugKey& key, size_t multiAt) {
+  PlugKey k = key;
+  k.attr = key.attr->chain[multiAt];
+  k.idx.resize(multiAt + 1);
+  k.idx[multiAt] = -1;
+  return k;
+}
+
+// Whether the multi at `arrayKey` takes elements from `first` on packed: it
+// holds none yet, or holds them packed the same way, all before `first`. With
+// `lastEntry`, `first` may also be its last element, which then gains entries
+// past `*lastEntry` (Lists).
+bool packable(Scene::Impl& impl, const PlugKey& arrayKey, const PackedElems& shape, long long first,
+              long long* lastEntry) {
+  const Slot* s = impl.findSlot(arrayKey, false);
+  if (!s || !s->sub) return true;
+  const SlotSub& sub = *s->sub;
+  const PackedElems* p = sub.packed.get();
+  if (!p) return sub.indices.empty();
+  if (p->shape != shape.shape || p->kind != shape.kind || p->width != shape.width || p->child != shape.child)
+    return false;
+  if (sub.indices.empty() || first > sub.indices.back()) return true;
+  if (!lastEntry || first != sub.indices.back()) return false;
+  *lastEntry = p->entryIndex.back();
+  return true;
+}
+
+// Appends staged elements (all past the stored ones) to the multi at `arrayKey`.
+void commitPacked(Scene::Impl& impl, const PlugKey& arrayKey, const PackedElems& shape, Staged& staged) {
+  if (staged.indices.empty()) return;
+  Slot* s = impl.findSlot(arrayKey, true);
+  if (!s->sub) s->sub = std::make_unique<SlotSub>();
+  SlotSub& sub = *s->sub;
+  if (!sub.packed) sub.packed = std::make_unique<PackedElems>(shape);
+  PackedElems& p = *sub.packed;
+  size_t from = 0;
+  if (p.shape == PackedElems::Lists && !sub.indices.empty() && sub.indices.back() == staged.indices.front()) {
+    // The last element gains entries.
+    p.entryIndex.insert(p.entryIndex.end(), staged.entryIndex.begin(), staged.entryIndex.begin() + static_cast<std::ptrdiff_t>(staged.entryStart[1]));
+    p.numbers.insert(p.numbers.end(), staged.numbers.begin(), staged.numbers.begin() + static_cast<std::ptrdiff_t>(staged.entryStart[1]));
+    p.entryStart.back() = p.entryIndex.size();
+    from = 1;
+  }
+  const size_t base = p.shape == PackedElems::Lists ? p.entryIndex.size() - staged.entryStart[from] : 0;
+  sub.indices.insert(sub.indices.end(), staged.indices.begin() + static_cast<std::ptrdiff_t>(from), staged.indices.end());
+  if (p.shape == PackedElems::Values) {
+    // Ints while every number is one; -0 keeps its sign only as a double.
+    auto isInt = [](double d) {
+      return d >= INT32_MIN && d <= INT32_MAX && static_cast<double>(static_cast<int32_t>(d)) == d && !std::signbit(d);
+    };
+    if (p.ints && !std::all_of(staged.numbers.begin(), staged.numbers.end(), isInt)) {
+      p.numbers.assign(p.intNumbers.begin(), p.intNumbers.end());
+      std::vector<int32_t>().swap(p.intNumbers);
+      p.ints = false;
+    }
+    if (p.ints) p.intNumbers.insert(p.intNumbers.end(), staged.numbers.begin(), staged.numbers.end());
+    else p.numbers.insert(p.numbers.end(), staged.numbers.begin(), staged.numbers.end());
+    return;
+  }
+  const size_t entries = staged.entryStart[from];
+  p.entryIndex.insert(p.entryIndex.end(), staged.entryIndex.begin() + static_cast<std::ptrdiff_t>(entries), staged.entryIndex.end());
+  p.numbers.insert(p.numbers.end(), staged.numbers.begin() + static_cast<std::ptrdiff_t>(entries), staged.numbers.end());
+  for (size_t e = from + 1; e < staged.entryStart.size(); ++e) p.entryStart.push_back(base + staged.entryStart[e]);
+}
+
+// Ends the staged element `element` of a Lists multi: its entries sorted by
+// index, a later entry for the same index replacing an earlier one, as writing
+// them one by one would.
+void endList(Staged& st, int element) {
+  const size_t begin = st.entryStart.back(), end = st.entryIndex.size();
+  if (begin == end) return;  // an element without entries is not created
+  bool ascending = true;
+  for (size_t e = begin + 1; e < end && ascending; ++e) ascending = st.entryIndex[e - 1] < st.entryIndex[e];
+  if (!ascending) {
+    std::vector<std::pair<int, double>> entries;
+    for (size_t e = begin; e < end; ++e) entries.emplace_back(st.entryIndex[e], st.numbers[e]);
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    st.entryIndex.resize(begin);
+    st.numbers.resize(begin);
+    for (size_t e = 0; e < entries.size(); ++e) {
+      if (e + 1 < entries.size() && entries[e + 1].first == entries[e].first) continue;
+      st.entryIndex.push_back(entries[e].first);
+      st.numbers.push_back(entries[e].second);
+    }
+  }
+  st.indices.push_back(element);
+  st.entryStart.push_back(st.entryIndex.size());
+}
+
+// Numbers for a multi of numbers or tuples (".vt[0:7]"), or for the inner
+// multi of a multi of compounds (".wl[0:7].w" with counted index-value pairs,
+// ".wl[3].w[0:1]"), written in ascending order: appended to packed elements.
+// NotPacked leaves the statement to the slots.
+Packing storePacked(Scene::Impl& impl, const Scene::Impl::ParsedPlug& plug, Reader& rd, const std::string& type,
+                    double angleScale) {
+  const PlugKey& key = plug.key;
+  const Attribute* attr = key.attr;
+  if (attr->tupleComponent || !attr->multi) return Packing::NotPacked;
+  const size_t at = key.idx.size() - 1;
+  const double scale = attr->num == NumType::Angle ? angleScale : 1.0;
+  auto failed = [&](const char* what) {
+    rd.fail(what);
+    return Packing::Failed;
+  };
+  Staged st;
+  auto lists = attr->parent ? packedShapeOf(attr->parent) : std::nullopt;
+  if (lists && lists->shape == PackedElems::Lists && type.empty() && at >= 1) {
+    // wl[v].w: the compound multi's index comes one before the last.
+    const PlugKey arrayKey = arrayKeyOf(key, at - 1);
+    const bool compact = key.idx[at] < 0;
+    if (plug.rangeAt >= 0 && plug.rangeAt != static_cast<int>(compact ? at - 1 : at)) return Packing::NotPacked;
+    const int firstElement = compact && plug.rangeAt >= 0 ? plug.rangeFirst : key.idx[at - 1];
+    if (compact) {
+      if (!packable(impl, arrayKey, *lists, firstElement, nullptr)) return Packing::NotPacked;
+      const int last = plug.rangeAt >= 0 ? plug.rangeLast : firstElement;
+      for (int e = firstElement; e <= last; ++e) {
+        int n = 0;
+        if (!rd.count(n)) return Packing::Failed;
+        for (int i = 0; i < n; ++i) {
+          double index = 0, v = 0;
+          if (!rd.number(index) || !rd.number(v)) return Packing::Failed;
+          if (!(index >= 0 && index <= kMaxLogicalIndex)) return failed("bad index");
+          st.entryIndex.push_back(static_cast<int>(index));
+          st.numbers.push_back(v * scale);
+        }
+        endList(st, e);
+      }
+    } else {
+      const int first = plug.rangeAt >= 0 ? plug.rangeFirst : key.idx[at];
+      const int last = plug.rangeAt >= 0 ? plug.rangeLast : first;
+      long long lastEntry = -1;
+      if (!packable(impl, arrayKey, *lists, firstElement, &lastEntry) || first <= lastEntry) return Packing::NotPacked;
+      for (int j = first; j <= last && !rd.done(); ++j) {  // Maya accepts fewer values than the range holds
+        double v = 0;
+        if (!rd.number(v)) return Packing::Failed;
+        st.entryIndex.push_back(j);
+        st.numbers.push_back(v * scale);
+      }
+      endList(st, firstElement);
+    }
+    if (!rd.done()) return failed("more values than the plug takes");
+    commitPacked(impl, arrayKey, *lists, st);
+    return Packing::Stored;
+  }
+  auto values = packedShapeOf(attr);
+  if (!values || values->shape != PackedElems::Values || key.idx[at] < 0) return Packing::NotPacked;
+  if (plug.rangeAt >= 0 && plug.rangeAt != static_cast<int>(at)) return Packing::NotPacked;
+  if (!type.empty() && (attr->type != AttrType::Tuple || tupleWidth(type) != attr->tupleSize)) return Packing::NotPacked;
+  const PlugKey arrayKey = arrayKeyOf(key, at);
+  const int first = plug.rangeAt >= 0 ? plug.rangeFirst : key.idx[at];
+  const int last = plug.rangeAt >= 0 ? plug.rangeLast : first;
+  if (!packable(impl, arrayKey, *values, first, nullptr)) return Packing::NotPacked;
+  const size_t width = static_cast<size_t>(values->width);
+  st.numbers.reserve(std::min(rd.remaining(), (static_cast<size_t>(last - first) + 1) * width));
+  st.indices.reserve(st.numbers.capacity() / width);
+  for (int e = first; e <= last && !rd.done(); ++e) {  // Maya accepts fewer values than the range holds
+    for (size_t c = 0; c < width; ++c) {
+      double v = 0;
+      if (!rd.number(v)) return Packing::Failed;
+      st.numbers.push_back(v * scale);
+    }
+    st.indices.push_back(e);
+  }
+  if (!rd.done()) return failed("more values than the plug takes");
+  commitPacked(impl, arrayKey, *values, st);
+  return Packing::Stored;
+}
+
 }  // namespace
 
 std::vector<int> ComponentListData::indices(const std::string& kind, int count) const {
@@ -281,15 +482,20 @@ std::vector<int> ComponentListData::indices(const std::string& kind, int count) 
   return out;
 }
 
-bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
-                  const std::string& type) {
+namespace {
+
+bool apply(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, Reader& rd, const std::string& type) {
   // Every value is parsed before anything is stored, so a statement that
   // fails leaves the scene as it was.
   PlugKey key = plug.key;
   const Attribute* attr = key.attr;
-  Reader rd(values, impl, plugName(key, false));
   if (attr->computed) return rd.fail("the attribute is computed and cannot be set");
   const double angleScale = impl.angleInDegrees ? kDegree : 1.0;
+  switch (storePacked(impl, plug, rd, type, angleScale)) {
+    case Packing::Stored: impl.changed(node, attr); return true;
+    case Packing::Failed: return false;
+    case Packing::NotPacked: break;
+  }
   int first = plug.rangeAt >= 0 ? plug.rangeFirst : 0;
   int last = plug.rangeAt >= 0 ? plug.rangeLast : 0;
 
@@ -297,9 +503,7 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
     if (attr->data != DataType::PolyFaces) return rd.fail("the attribute does not take -type polyFaces");
     int a = plug.rangeAt >= 0 ? first : std::max(0, key.idx.empty() ? 0 : key.idx.back());
     int b = plug.rangeAt >= 0 ? last : a;
-    std::vector<StagedFace> faces;
-    if (!readPolyFaces(rd, a, b, faces)) return false;
-    storeFaces(node, faces);
+    if (!readPolyFaces(rd, a, b, node)) return false;
     impl.changed(node, attr);
     return true;
   }
@@ -427,6 +631,20 @@ bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& 
   }
   impl.changed(node, attr);
   return true;
+}
+
+}  // namespace
+
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const Arg> values,
+                  const std::string& type) {
+  Reader rd(values, impl, plugName(plug.key, false));
+  return apply(impl, node, plug, rd, type);
+}
+
+bool applySetAttr(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, std::span<const double> numbers,
+                  const std::string& type) {
+  Reader rd(numbers, impl, plugName(plug.key, false));
+  return apply(impl, node, plug, rd, type);
 }
 
 bool writeValue(const PlugKey& key, const Value& value) {

@@ -23,6 +23,7 @@
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
 #include <maya/MString.h>
+#include <maya/MVector.h>
 
 using kvhost::MayaAsciiOptions;
 using kvhost::MayaAsciiResult;
@@ -483,6 +484,56 @@ TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
   MayaAsciiResult r = load(body, strict);
   EXPECT_FALSE(r.success);
   EXPECT_EQ(r.error.rfind("snippet.ma:5: setAttr transform.t -type string", 0), 0u) << r.error;
+}
+
+// Big arrays read back the same however their values come: whole statements in
+// index order, a write back into one, a single component, an element past the
+// end; an integer list keeps exact values, and one that is then given a value
+// that is not a 32-bit int keeps the earlier ones too.
+TEST(MayaAsciiReader, ArraysReadBackHoweverTheirValuesCome) {
+  const char* scene = R"(createNode mesh -n "m";
+	setAttr -s 6 ".vt[0:2]" 0 0 0  1 0 0  1 1 0;
+	setAttr ".vt[3:4]" 0 1 0  2 2 2;
+	setAttr ".vt[1]" 5 6 7;
+	setAttr ".vt[5].vy" 9;
+	setAttr -s 2 ".ed[0:1]" 0 1 0  1 2147483647 1;
+createNode mesh -n "n";
+	setAttr -s 3 ".ed[0:1]" 0 1 0  1 2 1;
+createNode skinCluster -n "s";
+	setAttr ".wl[0:1].w" 2 0 0.25 3 0.75  1 1 1;
+	setAttr ".wl[0].w[1]" 0.5;
+)";
+  for (size_t piece : {size_t{1} << 16, size_t{2}}) {
+    SCOPED_TRACE("piece size " + std::to_string(piece));
+    MayaAsciiOptions options;
+    options.pieceValues = piece;
+    MayaAsciiResult r = load(scene, options);
+    ASSERT_TRUE(r.success) << r.error;
+    // A file holds whole numbers only for an integer attribute; the host's own callers may not.
+    const double more[] = {4000000000.0, -7, 2.5};
+    ASSERT_TRUE(kvhost::Scene::get().setNumbers(node("n"), ".ed[2]", more));
+    EXPECT_EQ(existingIndices(plugAt("m", "vt")), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    MPointArray points;
+    MFnMesh(node("m")).getPoints(points);
+    ASSERT_EQ(points.length(), 6u);
+    EXPECT_EQ(MVector(points[1]), MVector(5, 6, 7));
+    EXPECT_EQ(MVector(points[4]), MVector(2, 2, 2));
+    EXPECT_EQ(MVector(points[5]), MVector(0, 9, 0));
+    EXPECT_DOUBLE_EQ(plugAt("m", "vt[2].vx").asDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(plugAt("m", "ed[1].edg2").asDouble(), 2147483647.0);
+    EXPECT_DOUBLE_EQ(plugAt("m", "ed[1].edgh").asDouble(), 1.0);
+    const double edges[3][3] = {{0, 1, 0}, {1, 2, 1}, {4000000000.0, -7, 2.5}};
+    for (int e = 0; e < 3; ++e) {
+      const std::string at = "ed[" + std::to_string(e) + "].";
+      EXPECT_DOUBLE_EQ(plugAt("n", at + "edg1").asDouble(), edges[e][0]) << e;
+      EXPECT_DOUBLE_EQ(plugAt("n", at + "edg2").asDouble(), edges[e][1]) << e;
+      EXPECT_DOUBLE_EQ(plugAt("n", at + "edgh").asDouble(), edges[e][2]) << e;
+    }
+    EXPECT_EQ(existingIndices(plugAt("s", "wl[0].w")), (std::vector<int>{0, 1, 3}));
+    EXPECT_DOUBLE_EQ(plugAt("s", "wl[0].w[1]").asDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(plugAt("s", "wl[0].w[3]").asDouble(), 0.75);
+    EXPECT_DOUBLE_EQ(plugAt("s", "wl[1].w[1]").asDouble(), 1.0);
+  }
 }
 
 // Index ranges far larger than their values, size hints and value counts are

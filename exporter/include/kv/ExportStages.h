@@ -7,6 +7,7 @@
 #include <maya/MDagPath.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MObjectArray.h>
 #include <maya/MString.h>
 
 #include "kv/String.h"
@@ -38,8 +39,17 @@ KvJoint* ImportJoint(MDagPath jointPath, KvSkeleton* skeleton);
 // Meshes, skin weights, materials and textures.
 bool IsNodeVisible(MFnDagNode& node);
 bool ImportMeshes(KvScene* scene);
-KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene);
-void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene);
+// The scene's skin clusters in node order, found once for all the meshes of a
+// stage instead of each mesh walking every node; `found` is false when the
+// node iterator could not be had.
+struct SkinClusters {
+  MObjectArray nodes;
+  bool found = false;
+};
+SkinClusters FindSkinClusters();
+// Without `clusters`, the mesh's skin is looked for among the scene's nodes.
+KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene, const SkinClusters* clusters = nullptr);
+void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene, const SkinClusters* clusters = nullptr);
 void ImportMaterial(MString materialName, KvScene* scene);
 void ImportMaterialChannel(MFnDependencyNode& shader, MString channel, KvMaterial* material, KvScene* scene);
 void ImportTexture(MString fileName, KvScene* scene);

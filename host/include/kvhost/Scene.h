@@ -8,6 +8,7 @@
 // after setCurrentUnit), lengths in centimetres. Every operation returns false on failure and leaves the reason
 // in lastError(); a failed operation changes nothing.
 
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <string>
@@ -94,6 +95,15 @@ public:
   // Same, with the plug relative to a node (".vt[0:7]" or "vt[0:7]").
   bool setAttr(const MObject& node, const std::string& attrPath, std::span<const Arg> values,
                const std::string& type = {});
+
+  // The same with numbers alone, as long value lists (vertices, edges, UVs,
+  // weights) come; numbers in ascending index order fill big multis without a
+  // slot per element.
+  bool setNumbers(const MObject& node, const std::string& attrPath, std::span<const double> numbers,
+                  const std::string& type = {});
+  // setAttr -s COUNT on a multi: room for COUNT elements that statements to
+  // come fill. A hint only: nothing is created, and an unknown plug is ignored.
+  void reserve(const MObject& node, const std::string& attrPath, std::size_t count);
 
   bool addAttr(const MObject& node, const AttrSpec& spec);
   // connectAttr SRC DST [-na]: with nextAvailable the destination multi gets

@@ -38,9 +38,14 @@ public:
 
 private:
   bool finished() const;
+  void moved();  // fIndex changed
   int setIndexOf(const MString* uvSet) const;
   std::shared_ptr<const kvhost::MeshGeom> fGeom;
   MDagPath fPath;
   int fIndex = 0;
+  int fFirst = 0, fCorners = 0;  // the polygon's corners, in the mesh's face vertices
   int fCurrentSet = -1;
+  // The UV set last asked for by name (exporters ask once per corner).
+  mutable MString fNamedSet;
+  mutable int fNamedSetIndex = -1;
 };

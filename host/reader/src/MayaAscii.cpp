@@ -4,10 +4,12 @@
 #include <kvhost/MayaAscii.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -46,7 +48,8 @@ struct ReadError {
 // ------------------------------------------------------------------ source
 
 // Characters of the file, read in blocks so that a large file is never held
-// whole in memory.
+// whole in memory. The lexer scans the characters of the current block
+// directly (`data`, `available`, `advance`) and counts the lines it passes.
 class Source {
 public:
   explicit Source(std::string_view text)
@@ -66,6 +69,19 @@ public:
       if (c == '\n') ++fLine;
     }
     return c;
+  }
+  // Characters from the current one on: at least `want` unless the input ends
+  // first (then all that are left).
+  size_t available(size_t want) {
+    if (static_cast<size_t>(fEnd - fCur) < want) fill(want);
+    return static_cast<size_t>(fEnd - fCur);
+  }
+  const char* data() const { return fCur; }
+  bool ready(size_t n) const { return static_cast<size_t>(fEnd - fCur) >= n; }
+  // Passes `n` available characters, `lines` of them line ends.
+  void advance(size_t n, int lines = 0) {
+    fCur += n;
+    fLine += lines;
   }
   int line() const { return fLine; }
   bool failed() const { return fIn && fIn->bad(); }
@@ -100,6 +116,62 @@ private:
   int fLine = 1;
 };
 
+constexpr bool isDigit(char c) { return static_cast<unsigned>(c - '0') < 10; }
+
+// A decimal whose significant digits fit in 53 bits and whose power of ten is
+// exact (nearly every number a file holds), converted with one correctly
+// rounded multiplication or division, which gives what a full conversion
+// gives; false for the others and for anything but a plain decimal.
+bool shortDecimal(const char* p, const char* e, bool negative, double& out) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  uint64_t mantissa = 0;
+  int significant = 0, scale = 0;
+  bool any = false;
+  auto take = [&](char c) {
+    any = true;
+    if (mantissa == 0 && c == '0') return true;
+    if (++significant > 18) return false;
+    mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+    return true;
+  };
+  for (; p < e && isDigit(*p); ++p)
+    if (!take(*p)) return false;
+  if (p < e && *p == '.')
+    for (++p; p < e && isDigit(*p); ++p, --scale)
+      if (!take(*p)) return false;
+  if (!any) return false;
+  if (p < e && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool down = p < e && *p == '-';
+    if (p < e && (*p == '-' || *p == '+')) ++p;
+    if (p == e || !isDigit(*p)) return false;
+    int exponent = 0;
+    for (; p < e && isDigit(*p); ++p) exponent = std::min(exponent * 10 + (*p - '0'), 100000);
+    scale += down ? -exponent : exponent;
+  }
+  if (p != e || mantissa > (uint64_t{1} << 53)) return false;
+  double v = static_cast<double>(mantissa);
+  if (mantissa != 0) {
+    if (scale < -22 || scale > 22) return false;
+    v = scale < 0 ? v / kPowers[-scale] : v * kPowers[scale];
+  }
+  out = negative ? -v : v;
+  return true;
+}
+
+// A number as MEL writes it: digits with an optional sign, point and exponent.
+bool parseNumber(std::string_view s, double& out) {
+  const char* b = s.data();
+  const char* e = b + s.size();
+  if (b != e && *b == '+') ++b;
+  const char* digits = b != e && *b == '-' ? b + 1 : b;
+  if (digits == e || !(isDigit(*digits) || *digits == '.')) return false;
+  if (shortDecimal(digits, e, digits != b, out)) return true;
+  auto [p, ec] = std::from_chars(b, e, out);
+  return ec == std::errc() && p == e;
+}
+
 // ------------------------------------------------------------------ lexer
 
 enum class Tok { End, Semi, Word, String, LBrace, RBrace, Comma };
@@ -110,10 +182,18 @@ struct Token {
   int line = 0;
 };
 
-bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-bool endsWord(int c) {
-  return c < 0 || isSpace(c) || c == ';' || c == '"' || c == '{' || c == '}' || c == '(' || c == ')' || c == ',';
-}
+// Character classes, by byte: blanks, and the characters that end a word.
+constexpr uint8_t kBlank = 1, kEndsWord = 2;
+constexpr std::array<uint8_t, 256> kClasses = [] {
+  std::array<uint8_t, 256> c{};
+  for (unsigned char b : {' ', '\t', '\n', '\r', '\f', '\v'}) c[b] = kBlank | kEndsWord;
+  for (unsigned char b : {';', '"', '{', '}', '(', ')', ','}) c[b] = kEndsWord;
+  return c;
+}();
+
+inline bool isSpace(int c) { return c >= 0 && (kClasses[static_cast<unsigned char>(c)] & kBlank) != 0; }
+inline bool endsWord(int c) { return c < 0 || (kClasses[static_cast<unsigned char>(c)] & kEndsWord) != 0; }
+inline bool endsWord(char c) { return (kClasses[static_cast<unsigned char>(c)] & kEndsWord) != 0; }
 
 // MEL tokens: bare words (numbers, flags, yes/no, names), strings with escapes
 // (a parenthesised "a" + "b" concatenation is one string), ';' and the braces
@@ -133,17 +213,90 @@ public:
   void consume() { fHave = false; }
   int line() const { return fSrc.line(); }
 
+  // A number where the next token is one ("12", "-0.5", "1e-3"), read from the
+  // characters without making a token; false, with nothing consumed, when the
+  // next token is something else. `text` is the number as written, valid until
+  // the lexer moves on.
+  bool number(double& out, std::string_view& text) {
+    if (fHave) return false;
+    skipBlank();
+    // Numbers in files are short; a longer token takes the general path.
+    constexpr size_t kLongest = 64;
+    const size_t n = fSrc.available(kLongest + 1);
+    const char* b = fSrc.data();
+    const char* end = b + n;
+    const char* p = b;
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    // Whole numbers, most of a mesh, without the general conversion.
+    const char* digits = p;
+    uint64_t whole = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10) whole = whole * 10 + static_cast<unsigned>(*p++ - '0');
+    if (p > digits && p - digits <= 15 && (p < end ? endsWord(*p) : n <= kLongest)) {
+      out = *b == '-' ? -static_cast<double>(whole) : static_cast<double>(whole);
+    } else {
+      while (p < end && !endsWord(*p)) ++p;
+      if (p == b || (p == end && n > kLongest)) return false;
+      if (!parseNumber(std::string_view(b, static_cast<size_t>(p - b)), out)) return false;
+    }
+    text = std::string_view(b, static_cast<size_t>(p - b));
+    fSrc.advance(static_cast<size_t>(p - b));
+    return true;
+  }
+
 private:
   void skipBlank() {
-    for (;;) {
-      int c = fSrc.peek();
-      if (isSpace(c)) {
-        fSrc.get();
-      } else if (c == '/' && fSrc.peek(1) == '/') {
-        while ((c = fSrc.peek()) >= 0 && c != '\n') fSrc.get();
-      } else {
+    // Most often one blank, then a token.
+    if (fSrc.ready(2)) {
+      const char* p = fSrc.data();
+      const bool first = (kClasses[static_cast<unsigned char>(p[0])] & kBlank) != 0;
+      if (!first && p[0] != '/') return;
+      if (first && p[0] != '\n' && !(kClasses[static_cast<unsigned char>(p[1])] & kBlank) && p[1] != '/') {
+        fSrc.advance(1);
         return;
       }
+    }
+    skipBlanks();
+  }
+
+  void skipBlanks() {
+    bool comment = false;
+    for (;;) {
+      const size_t n = fSrc.available(2);
+      if (n == 0) return;
+      const char* b = fSrc.data();
+      const char* end = b + n;
+      const char* p = b;
+      int lines = 0;
+      bool stop = false;
+      while (p < end) {
+        if (comment) {
+          const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+          if (!nl) {
+            p = end;
+            break;
+          }
+          p = static_cast<const char*>(nl);
+          comment = false;
+          continue;
+        }
+        const char c = *p;
+        if (c == '\n') {
+          ++lines;
+          ++p;
+        } else if (isSpace(static_cast<unsigned char>(c))) {
+          ++p;
+        } else if (c == '/' && p + 1 < end && p[1] == '/') {
+          comment = true;
+          p += 2;
+        } else if (c == '/' && p + 1 == end && p != b) {
+          break;  // the next block tells whether a comment starts here
+        } else {
+          stop = true;
+          break;
+        }
+      }
+      fSrc.advance(static_cast<size_t>(p - b), lines);
+      if (stop) return;
     }
   }
 
@@ -166,6 +319,7 @@ private:
       out.push_back(static_cast<char>(c));
     }
   }
+
 
   void lex(Token& t) {
     skipBlank();
@@ -201,8 +355,15 @@ private:
       case ')': throw ReadError{t.line, "unexpected ')'"};
       default:
         t.kind = Tok::Word;
-        while (!endsWord(fSrc.peek())) t.text.push_back(static_cast<char>(fSrc.get()));
-        return;
+        for (;;) {
+          const size_t n = fSrc.available(1);
+          const char* b = fSrc.data();
+          const char* e = b;
+          while (e < b + n && !endsWord(*e)) ++e;
+          t.text.append(b, static_cast<size_t>(e - b));
+          fSrc.advance(static_cast<size_t>(e - b));
+          if (e < b + n || n == 0) return;
+        }
     }
   }
 
@@ -212,16 +373,6 @@ private:
 };
 
 // ------------------------------------------------------------------ small helpers
-
-bool parseNumber(std::string_view s, double& out) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  if (b != e && *b == '+') ++b;
-  const char* digits = b != e && *b == '-' ? b + 1 : b;
-  if (digits == e || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) return false;
-  auto [p, ec] = std::from_chars(b, e, out);
-  return ec == std::errc() && p == e;
-}
 
 bool isFlag(std::string_view s) { return s.size() >= 2 && s[0] == '-' && std::isalpha(static_cast<unsigned char>(s[1])); }
 
@@ -235,7 +386,9 @@ bool isBoolWord(std::string_view s) {
 }
 
 bool integral(double d, long long lo, long long hi) {
-  return std::isfinite(d) && d == std::floor(d) && d >= static_cast<double>(lo) && d <= static_cast<double>(hi);
+  // Within the range (which NaN never is), a whole number survives the cast.
+  return d >= static_cast<double>(lo) && d <= static_cast<double>(hi) &&
+         static_cast<double>(static_cast<long long>(d)) == d;
 }
 
 // Maya's default nodes that files select or connect to as ":name", with their
@@ -636,7 +789,7 @@ private:
   void recordReferenceEdits(const MObject& node) {
     std::vector<ReferenceEdit> edits;
     std::string error;
-    if (!parseReferenceEdits(std::span<const Arg>(fArgs.data(), fArgs.size()), edits, error))
+    if (!parseReferenceEdits(args(), edits, error))
       warn("malformed reference edits", "reference edits of '" + std::string(MFnDependencyNode(node).name().asChar()) +
                                             "': " + error + " (the edits after it are ignored)");
     for (ReferenceEdit& edit : edits) fScope->edits.push_back({std::move(edit), fLine});
@@ -915,6 +1068,18 @@ private:
     fScene.setAttr(node, plug + "[0]", std::span<const Arg>(none, size_t{0}));
   }
 
+  // "setAttr -s N" on a multi that the statement's values, or the statements
+  // after it, fill: room for N elements, never more than the rest of the file
+  // could hold (two bytes an element at least).
+  void reserve(const MObject& node, const PlugText& p, const std::string& plug, double count) {
+    if (p.hasRange && !p.rangeOnLast) return;
+    size_t n = static_cast<size_t>(std::min(count, 1e15));
+    if (p.hasRange) n = std::min(n, static_cast<size_t>(p.last - p.first + 1));
+    const size_t total = fSrc.total(), done = fSrc.offset();
+    n = std::min(n, total == 0 ? size_t{1} << 16 : (total > done ? total - done : 0) / 2);
+    if (n > 0) fScene.reserve(node, p.lastIndexed ? plug.substr(0, plug.rfind('[')) : plug, n);
+  }
+
   void addAttr() {
     collect("addAttr", fTokens);
     Flags f = split("addAttr", fTokens,
@@ -959,7 +1124,7 @@ private:
   void setAttr() {
     std::string type;
     std::string plug;
-    bool sizeHint = false;
+    double sizeHint = -1;  // the count of -s, if given
     // Flags come before the plug; known ones may also follow it, as in the
     // setAttr a reference edit records ("node.t -type double3 1 2 3").
     for (;;) {
@@ -1009,8 +1174,16 @@ private:
                         (p.lastAttr == "ed" || p.lastAttr == "edge" || p.lastAttr == "ro" || p.lastAttr == "rotateOrder");
     if (fSet.pieces == Pieces::PolyFaces) checkFaceStart(node, p);
 
+    if (usable && sizeHint >= 0) reserve(node, p, fSet.plug, sizeHint);
     fArgs.clear();
+    fNumbers.clear();
     for (;;) {
+      double number = 0;
+      std::string_view text;
+      if (fLex.number(number, text)) {
+        addNumber(number, text, fLex.line());
+        continue;
+      }
       Token& t = fLex.peek();
       if (t.kind == Tok::End) unterminated("setAttr");
       if (t.kind == Tok::Semi) {
@@ -1030,10 +1203,11 @@ private:
       recordReferenceEdits(node);
       usable = false;  // the edits are the reader's; the host keeps no value for them
     }
-    if (usable && sizeHint && fArgs.empty()) prepareArray(node, p, fSet.plug);
+    if (usable && sizeHint >= 0 && valueCount() == 0) prepareArray(node, p, fSet.plug);
     if (usable) finishSetAttr();
     // A statement with millions of values leaves no lasting footprint.
     if (fArgs.capacity() > (size_t{1} << 20)) std::vector<Arg>().swap(fArgs);
+    if (fNumbers.capacity() > (size_t{1} << 20)) std::vector<double>().swap(fNumbers);
   }
 
   static bool isSetAttrFlag(const std::string& flag) {
@@ -1043,13 +1217,13 @@ private:
     return std::any_of(std::begin(kFlags), std::end(kFlags), [&](const char* f) { return flag == f; });
   }
 
-  void setAttrFlag(const std::string& flag, std::string& type, bool& sizeHint) {
+  void setAttrFlag(const std::string& flag, std::string& type, double& sizeHint) {
     if (flag == "-type" || flag == "-typ") {
       type = flagValue("setAttr", flag);
     } else if (flag == "-s" || flag == "-size" || flag == "-ch" || flag == "-capacityHint") {
       double n = 0;
       if (!parseNumber(flagValue("setAttr", flag), n)) throw ReadError{fLine, "setAttr " + flag + ": expected a number"};
-      sizeHint = sizeHint || flag == "-s" || flag == "-size";
+      if (flag == "-s" || flag == "-size") sizeHint = std::max(n, 0.0);
     } else if (flag == "-k" || flag == "-keyable" || flag == "-l" || flag == "-lock" || flag == "-cb" ||
                flag == "-channelBox" || flag == "-ca" || flag == "-caching") {
       Token& v = fLex.peek();
@@ -1101,24 +1275,48 @@ private:
                                  std::to_string(fFaceCount) + " faces precede them"};
   }
 
-  void addValue(Token& t) {
-    if (fArgs.size() >= fOptions.maxStatementValues)
+  size_t valueCount() const { return fArgs.size() + fNumbers.size(); }
+
+  // The statement's values as tokens (numbers alone are kept apart until a
+  // word or string comes).
+  std::span<const Arg> args() {
+    for (double n : fNumbers) fArgs.emplace_back(n);
+    fNumbers.clear();
+    return std::span<const Arg>(fArgs.data(), fArgs.size());
+  }
+
+  void checkValueCount() const {
+    if (valueCount() >= fOptions.maxStatementValues)
       throw ReadError{fLine, "setAttr with more than " + std::to_string(fOptions.maxStatementValues) + " values"};
+  }
+
+  // A piece of a dense range ends before a value that starts a new element.
+  void denseValue() {
+    if (valueCount() >= fOptions.pieceValues && valueCount() % fSet.width == 0 &&
+        pieceDue(static_cast<long long>(valueCount() / fSet.width)))
+      flush(static_cast<long long>(valueCount() / fSet.width), false);
+  }
+
+  void addNumber(double number, std::string_view text, int line) {
+    checkValueCount();
+    if (fSet.wholeNumbers && !integral(number, INT_MIN, INT_MAX))
+      throw ReadError{line, "setAttr ." + fSet.text.lastAttr + ": expected an integer, found " + std::string(text)};
+    if (fSet.pieces == Pieces::Dense) denseValue();
+    if (fSet.pieces == Pieces::Compact) compactValue(true, number);
+    if (fSet.pieces == Pieces::PolyFaces) polyFacesValue(nullptr, true, number);
+    if (fArgs.empty()) fNumbers.push_back(number);
+    else fArgs.emplace_back(number);
+  }
+
+  void addValue(Token& t) {
     double number = 0;
-    bool isNumber = t.kind == Tok::Word && parseNumber(t.text, number);
-    if (fSet.wholeNumbers && isNumber && !integral(number, INT_MIN, INT_MAX))
-      throw ReadError{t.line, "setAttr ." + fSet.text.lastAttr + ": expected an integer, found " + t.text};
-    switch (fSet.pieces) {
-      case Pieces::None: break;
-      case Pieces::Dense:
-        if (fArgs.size() % fSet.width == 0 && pieceDue(static_cast<long long>(fArgs.size() / fSet.width)))
-          flush(static_cast<long long>(fArgs.size() / fSet.width), false);
-        break;
-      case Pieces::Compact: compactValue(isNumber, number); break;
-      case Pieces::PolyFaces: polyFacesValue(t, isNumber, number); break;
-    }
-    if (isNumber) fArgs.emplace_back(number);
-    else if (t.kind == Tok::String) fArgs.emplace_back(std::move(t.text));
+    if (t.kind == Tok::Word && parseNumber(t.text, number)) return addNumber(number, t.text, t.line);
+    checkValueCount();
+    if (fSet.pieces == Pieces::Dense) denseValue();
+    if (fSet.pieces == Pieces::Compact) compactValue(false, 0);
+    if (fSet.pieces == Pieces::PolyFaces) polyFacesValue(&t.text, false, 0);
+    args();
+    if (t.kind == Tok::String) fArgs.emplace_back(std::move(t.text));
     else fArgs.push_back(Arg::word(std::move(t.text)));
   }
 
@@ -1147,12 +1345,12 @@ private:
 
   // "f N e.. h N e.. mu S N uv.. mc S N c.." per face: every number must be an
   // integer; a new face may start a new piece.
-  void polyFacesValue(const Token& t, bool isNumber, double number) {
+  void polyFacesValue(const std::string* word, bool isNumber, double number) {
     if (isNumber) {
       if (!integral(number, INT_MIN + 1, INT_MAX)) throw ReadError{fLine, "polyFaces: expected an integer"};
       return;
     }
-    if (t.text == "f") {
+    if (*word == "f") {
       if (pieceDue(fSet.elements)) flush(fSet.elements, false);
       ++fSet.elements;
     }
@@ -1174,12 +1372,14 @@ private:
     if (p.rangeOnLast || (p.lastIndexed && !p.hasRange)) {
       // Elements this piece writes: as many as its values fill, at most the range.
       long long first = p.hasRange ? fSet.pieceFirst : p.lastFirst;
-      long long filled = static_cast<long long>(std::max<size_t>(fArgs.size() / std::max(fSet.width, 1u), 1));
+      long long filled = static_cast<long long>(std::max<size_t>(valueCount() / std::max(fSet.width, 1u), 1));
       long long end = p.hasRange ? std::min(last ? p.last : fSet.pieceFirst + count - 1, first + filled - 1) : first;
       spendArray(fSet.node, plug, first, std::max(first, end));
     }
-    bool ok = fScene.setAttr(fSet.node, plug, std::span<const Arg>(fArgs.data(), fArgs.size()), fSet.type);
+    bool ok = fArgs.empty() ? fScene.setNumbers(fSet.node, plug, fNumbers, fSet.type)
+                            : fScene.setAttr(fSet.node, plug, std::span<const Arg>(fArgs.data(), fArgs.size()), fSet.type);
     fArgs.clear();
+    fNumbers.clear();
     fSet.pieceFirst += count;
     fSet.elements = 0;
     if (!ok) {
@@ -1192,7 +1392,7 @@ private:
   // A piece ends before `count` more elements only while the range still has
   // room after them, so that surplus values reach the host in the last piece.
   bool pieceDue(long long count) const {
-    return fSet.text.hasRange && !fSet.failed && count > 0 && fArgs.size() >= fOptions.pieceValues &&
+    return fSet.text.hasRange && !fSet.failed && count > 0 && valueCount() >= fOptions.pieceValues &&
            fSet.pieceFirst + count - 1 < fSet.text.last;
   }
 
@@ -1243,6 +1443,7 @@ private:
   MObject fCurrent;
   std::vector<Token> fTokens;
   std::vector<Arg> fArgs;
+  std::vector<double> fNumbers;  // the statement's values while they are numbers alone
   SetState fSet;
   std::unordered_map<std::string, size_t> fWarningIndex;
   std::unordered_map<const void*, NodeLoad> fLoads;

@@ -62,6 +62,7 @@ std::shared_ptr<const MeshGeom> polyNodeOutput(Node& node, const PlugKey& key, s
   if (key.attr->shortName != output) return named("has no geometry on '" + key.attr->longName + "'");
   if (auto it = node.geomCache.find(0); it != node.geomCache.end()) return it->second;
 
+  const uint64_t passed = node.scene->passedThrough;
   std::vector<std::shared_ptr<const MeshGeom>> inputs;
   std::vector<int> indices;
   switch (family.input) {
@@ -92,7 +93,7 @@ std::shared_ptr<const MeshGeom> polyNodeOutput(Node& node, const PlugKey& key, s
   PolyEval eval(node, std::move(inputs), std::move(indices));
   auto out = family.evaluate(eval);
   if (!out) return named(eval.error());
-  node.geomCache[0] = out;
+  if (node.scene->passedThrough == passed) node.geomCache[0] = out;
   return out;
 }
 

@@ -15,10 +15,10 @@ std::shared_ptr<const MeshGeom> evaluateTweak(PolyEval& e) {
   auto out = std::make_shared<MeshGeom>(in);
   for (size_t i = 0; i < tweaks->indices.size(); ++i) {
     const size_t v = static_cast<size_t>(tweaks->indices[i]);
-    const Value& offset = tweaks->elems[i].value;
-    if (v >= out->points.size() || offset.kind != Value::Tuple) continue;
+    if (v >= out->points.size() || tweaks->kind(i) != Value::Tuple) continue;
+    const auto offset = tweaks->numbers(i);
     MVector& p = out->points[v];
-    p = MVector(poly::f32(p.x + offset.n[0]), poly::f32(p.y + offset.n[1]), poly::f32(p.z + offset.n[2]));
+    p = MVector(poly::f32(p.x + offset[0]), poly::f32(p.y + offset[1]), poly::f32(p.z + offset[2]));
   }
   return out;
 }

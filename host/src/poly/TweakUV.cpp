@@ -22,10 +22,10 @@ std::shared_ptr<const MeshGeom> evaluateTweakUV(PolyEval& e) {
   auto& uv = topo->uvSets[set];
   for (size_t i = 0; i < tweaks->indices.size(); ++i) {
     const size_t id = static_cast<size_t>(tweaks->indices[i]);
-    const Value& offset = tweaks->elems[i].value;
-    if (id >= uv.u.size() || offset.kind != Value::Tuple) continue;
-    uv.u[id] = poly::f32(uv.u[id] + offset.n[0]);
-    uv.v[id] = poly::f32(uv.v[id] + offset.n[1]);
+    if (id >= uv.u.size() || tweaks->kind(i) != Value::Tuple) continue;
+    const auto offset = tweaks->numbers(i);
+    uv.u[id] = poly::f32(uv.u[id] + offset[0]);
+    uv.v[id] = poly::f32(uv.v[id] + offset[1]);
   }
   auto out = std::make_shared<MeshGeom>(in);
   out->topo = std::move(topo);
