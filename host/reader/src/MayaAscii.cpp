@@ -487,7 +487,6 @@ public:
       }
     }
     applyReferenceEdits();
-    fResult.stats.lines = static_cast<size_t>(fSrc.line());
     if (fOptions.progress) fOptions.progress(fSrc.offset(), fSrc.total());
   }
 

@@ -87,7 +87,6 @@ struct MayaAsciiWarning {
 struct MayaAsciiStats {
   std::size_t statements = 0;  // statements executed or skipped
   std::size_t nodes = 0;       // createNode statements that gave a node
-  std::size_t lines = 0;       // lines read
 };
 
 struct MayaAsciiResult {
