@@ -236,6 +236,10 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_NEAR(sphere.points[115].z, 0.76942098, kPrinted);
   EXPECT_EQ(sphere.faces[360], (std::vector<int>{1, 0, 380}));
   EXPECT_EQ(sphere.faceUVs[380], (std::vector<int>{18 * 21, 18 * 21 + 1, 419}));
+  // Rows are running float sums of 1/sa and 1/sh, so the last row ends just past 1.
+  EXPECT_EQ(sphere.uvs[0][1], 0.05f);
+  EXPECT_EQ(sphere.uvs[398][0], std::nextafter(1.0f, 2.0f));
+  EXPECT_EQ(sphere.uvs[398][1], 0.95000017f);
   EXPECT_NEAR(sphere.uvs[399][0], 0.025, kPrinted);
   EXPECT_NEAR(sphere.uvs[400][0], 0.075, kPrinted);
   EXPECT_NEAR(sphere.points[381].y, 1, kPrinted);

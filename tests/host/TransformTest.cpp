@@ -121,6 +121,11 @@ TEST_F(TransformTest, AngleUnitOfLaterValuesFollowsCurrentUnit) {
   ASSERT_TRUE(s.setCurrentUnit("", "degree"));
   b.set("t.r", {0, 0, 90});
   EXPECT_POINT_NEAR(worldPoint("t", MPoint(1, 0, 0)), 0, 1, 0);
+  // A new scene starts in degrees again.
+  ASSERT_TRUE(s.setCurrentUnit("", "radian"));
+  s.reset();
+  b.transform("u", {}, {.r = {0, 0, 90}});
+  EXPECT_POINT_NEAR(worldPoint("u", MPoint(1, 0, 0)), 0, 1, 0);
 }
 
 TEST_F(TransformTest, AssumedDecompositionCarriesNegativeScaleInZ) {
