@@ -141,6 +141,7 @@ TEST_F(KvrDumpFaceTest, ActorShowsBonesCompiledGraphGroupsAndPhonemeMap) {
   EXPECT_HAS(out, "  #0 KvActor \"Ada\": 3 master bones, compiled face graph of 6 nodes, 1 groups besides the "
                   "default\n    master bone list (3):\n"
                   "      bone \"jaw\": position (0, 0, 3), rotation (1, 0, 0, 0), scale (0, 0, 0)\n");
+  EXPECT_HAS(out, "\n    compiled face graph (6 nodes):\n");
   EXPECT_HAS(out, "      \"Mix\" KvCombinerNode: range [-1, 2], input operation 1, inputs \"Open\" type 10 "
                   "(1, 0.5, 0, 1)\n");
   EXPECT_HAS(out, "bones \"lip\", \"cheek\"\n");
