@@ -1,6 +1,7 @@
 #include "SceneTestSupport.h"
 
 #include <cfloat>
+#include <cmath>
 
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -137,17 +138,20 @@ TEST_F(KvCameraTest, SavedCameraCarriesIdentityMatricesWithFalseFlags) {
   EXPECT_FALSE(back->IsProjectionMatrixValid());
 }
 
-TEST_F(KvCameraTest, SettersIgnoreChangesBelowEpsilon) {
+TEST_F(KvCameraTest, SettersIgnoreChangesStrictlyInsideEpsilon) {
+  // FLT_EPSILON itself is a change; the float just below it, either way, is not.
+  const float below = std::nextafter(FLT_EPSILON, 0.0f);
   KvCamera camera;
-  camera.SetPosition(KvVec3{1, 1, 1});
-  camera.SetPosition(KvVec3{1, 1 + 1e-8f, 1});
-  EXPECT_EQ(camera.GetPosition().y, 1.0f);
-  camera.SetPosition(KvVec3{1, 1, 1.000001f});
-  EXPECT_EQ(camera.GetPosition().z, 1.000001f);
-  camera.SetRotation(KvVec3{0, 1e-8f, 0});
-  EXPECT_EQ(camera.GetRotation().y, 0.0f);
-  camera.SetRotation(KvVec3{0, 0, -1e-6f});
-  EXPECT_EQ(camera.GetRotation().z, -1e-6f);
+  camera.SetPosition(KvVec3{0, below, -below});
+  camera.SetRotation(KvVec3{-below, 0, below});
+  EXPECT_EQ(camera.GetPosition().y, 0.0f);
+  EXPECT_EQ(camera.GetRotation().x, 0.0f);
+  camera.SetPosition(KvVec3{0, 0, FLT_EPSILON});
+  EXPECT_EQ(camera.GetPosition().z, FLT_EPSILON);
+  camera.SetPosition(KvVec3{-FLT_EPSILON, 0, FLT_EPSILON});
+  EXPECT_EQ(camera.GetPosition().x, -FLT_EPSILON);
+  camera.SetRotation(KvVec3{0, -FLT_EPSILON, 0});
+  EXPECT_EQ(camera.GetRotation().y, -FLT_EPSILON);
 
   KvCamera fresh;
   fresh.SetFieldOfView(45);

@@ -122,12 +122,13 @@ TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   EXPECT_EQ(scene.GetBoundingBox().max.x, 0.0f);
 
   auto* mesh = new KvMesh();
-  mesh->SetNumVertices(2);
+  mesh->SetNumVertices(3);
   KvVertex v;
   v.position = KvVec3{1, 2, 3};
   mesh->AddVertex(v);
+  EXPECT_EQ(mesh->GetBoundingBox().min.x, 1.0f);
   v.position = KvVec3{4, -5, 6};
-  mesh->AddVertex(v);
+  mesh->AddVertex(v);  // a mesh's cached box follows its vertices
   scene.AddMesh(mesh);
   scene.AddMesh(nullptr);
   const KvBoundingBox box = scene.GetBoundingBox();
@@ -135,6 +136,9 @@ TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   EXPECT_EQ(box.min.y, -5.0f);
   EXPECT_EQ(box.max.x, 4.0f);
   EXPECT_EQ(box.max.z, 6.0f);
+  v.position = KvVec3{-7, 0, 0};
+  mesh->AddVertex(v);
+  EXPECT_EQ(scene.GetBoundingBox().min.x, -7.0f);
 }
 
 TEST_F(KvSceneTest, SaveFailsForNullSceneUnopenablePathAndFullDisk) {
