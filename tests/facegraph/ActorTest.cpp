@@ -239,6 +239,7 @@ TEST_F(ActorTest, OlderActorsCompileTheirGraphAndFindTheirDefaultGroup) {
     KvActor* actor = kvtest::Load<KvActor>(OldActor(v), &error);
     ASSERT_NE(actor, nullptr) << error;
     EXPECT_EQ(actor->GetFaceGraph().GetNumNodes(), 0u) << "the stored graph is dropped once compiled";
+    EXPECT_TRUE(actor->GetFaceGraph().GetTypeGroups().Empty()) << "with its groups";
     const KvCompiledFaceGraph& compiled = actor->GetCompiledFaceGraph();
     ASSERT_EQ(compiled.GetNumNodes(), 2u);
     ASSERT_EQ(compiled.nodes[1].links.Size(), 1u);

@@ -242,6 +242,8 @@ TEST_F(FaceGraphTest, GraphSavesToTheGoldenStreamAndLoadsBackLinkedUp) {
   EXPECT_EQ(smile->GetInputLinks()[1].inputNode, nullptr);
   EXPECT_EQ(graph->FindNode(KvName("Mix")), mix);
   EXPECT_EQ(graph->FindNode(KvName("NoSuchNode")), nullptr);
+  EXPECT_EQ(graph->IndexOfNode(smile), 4);
+  EXPECT_EQ(graph->IndexOfNode(nullptr), -1);
   ASSERT_EQ(jaw->GetOutputs().Size(), 2u);
   EXPECT_EQ(jaw->GetOutputs()[0], delta);
   EXPECT_EQ(jaw->GetOutputs()[1], mix);
