@@ -48,19 +48,12 @@ TEST_F(KvSceneTest, FindsReturnTheFirstMatchAndSkipNullEntries) {
   scene.AddMaterial(material);
   EXPECT_EQ(scene.FindMaterial(KvName("skin")), material);
   EXPECT_EQ(scene.FindMaterial(KvName("wood")), nullptr);
-
-  auto* a = new KvMesh();
-  a->SetName(KvName("a"));
-  auto* b = new KvMesh();
-  b->SetName(KvName("b"));
-  scene.AddMesh(a);
-  scene.AddMesh(b);
-  EXPECT_EQ(scene.FindMesh(KvName("b")), b);
-  EXPECT_EQ(scene.GetMesh(0), a);
-  EXPECT_EQ(scene.GetMesh(1), b);
-  // An unnamed object answers to the null name.
+  auto* mesh = new KvMesh();
+  mesh->SetName(KvName("a"));
   scene.AddMesh(new KvMesh());
-  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(2));
+  scene.AddMesh(mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("a")), mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(0)) << "an unnamed object answers to the null name";
 }
 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {

@@ -88,7 +88,6 @@ TEST_F(KvSkeletonTest, EachJointHasOneOwnerWhenMovedOrAddedTwice) {
   auto* root = new KvJoint(KvName("Root"));
   auto* stray = new KvJoint(KvName("Stray"));
   stray->SetParent(&outside);
-  first->AddJoint(nullptr);  // a null entry is dropped by the sort, and nothing after it
   first->AddJoint(root);
   first->AddJoint(root);
   first->AddJoint(stray);
@@ -204,6 +203,21 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoading) {
   ScenePtr v1(LoadScene(ChildFirstSkeleton(1)));
   ASSERT_NE(v1, nullptr);
   EXPECT_EQ(Names(*v1->GetSkeleton(0)), (std::vector<std::string>{"Child", "Parent"}));
+}
+
+TEST_F(KvSkeletonTest, VersionZeroSortDropsANullJointButNotTheJointsAfterIt) {
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kJointClass, {107, "KvSkeleton", 0}, kObjectClass},
+             {"KvScene", "KvSkeleton", "KvJoint", "A"}, 3);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0);
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(2).U32(0xFFFFFFFF);
+  w.U32(2).U32(2).U32(sizeof(KvJoint)).U32(3);
+  RestPose(w);
+  w.U32(0xFFFFFFFF).U32(0).U32(0).U32(0);
+  ScenePtr scene(LoadScene(w.Get()));
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(Names(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
 }
 
 TEST_F(KvSkeletonTest, VersionZeroSortHandsDroppedJointsToTheCaller) {
