@@ -50,7 +50,7 @@ TEST_F(KvMaterialTest, SharedTextureIsWrittenOnceAndDefaultsAreStored) {
   EXPECT_FALSE(shared->HasImage());
   EXPECT_EQ(loaded->FindMaterial(KvName("a"))->GetDiffuseTexture(), shared);
   EXPECT_EQ(loaded->FindMaterial(KvName("b"))->GetDiffuseTexture(), shared);
-  EXPECT_EQ(loaded->FindMaterial(KvName("b"))->GetFactor(), 1.0f);
+  EXPECT_EQ(SaveObject(loaded.get(), TempPath("again.kvr"), 0), bytes);
 }
 
 TEST_F(KvMaterialTest, MaterialPointingAtAJointFailsTheLoad) {
@@ -103,10 +103,7 @@ TEST_F(KvLightTest, PointAndSpotLightLayout) {
 
   ScenePtr loaded(LoadScene(bytes));
   ASSERT_NE(loaded, nullptr);
-  KvLight* back = *++loaded->Lights().begin();
-  EXPECT_EQ(back->GetType(), KvLight::kSpot);
-  EXPECT_EQ(back->GetDropOff(), 3.0f);
-  EXPECT_TRUE(back->IsEnabled());
+  EXPECT_EQ(SaveObject(loaded.get(), TempPath("again.kvr"), 0), bytes);
 }
 
 TEST_F(KvCameraTest, SavedCameraCarriesIdentityMatricesWithFalseFlags) {
@@ -132,10 +129,7 @@ TEST_F(KvCameraTest, SavedCameraCarriesIdentityMatricesWithFalseFlags) {
 
   ScenePtr loaded(LoadScene(bytes));
   ASSERT_NE(loaded, nullptr);
-  KvCamera* back = *loaded->Cameras().begin();
-  EXPECT_EQ(back->GetPosition().y, 2.0f);
-  EXPECT_EQ(back->GetViewMatrix().Flags(), 3u);
-  EXPECT_FALSE(back->IsProjectionMatrixValid());
+  EXPECT_EQ(SaveObject(loaded.get(), TempPath("again.kvr"), 0), bytes);
 }
 
 TEST_F(KvCameraTest, SettersIgnoreChangesStrictlyInsideEpsilon) {

@@ -139,12 +139,7 @@ TEST_F(KvMorphTest, ControllerWritesTargetsInPlace) {
 
   ScenePtr loaded(LoadScene(bytes));
   ASSERT_NE(loaded, nullptr);
-  const KvMorphController* back = loaded->GetMesh(0)->GetMorphController();
-  ASSERT_NE(back, nullptr);
-  ASSERT_EQ(back->GetNumMorphTargets(), 2u);
-  EXPECT_TRUE(back->GetMorphTarget(1).GetName() == "t2");
-  EXPECT_EQ(back->GetMorphTarget(1).GetMorphVertex(1).vertexIndex, 9u);
-  EXPECT_EQ(back->GetMorphTarget(0).GetMorphVertex(0).positionDelta.z, 3.0f);
+  EXPECT_EQ(SaveObject(loaded.get(), TempPath("again.kvr"), 0), bytes);
 }
 
 }  // namespace
