@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveFixtures.h"
+#include "kv/ArchiveStore.h"
 #include "kv/Runtime.h"
 
 namespace {
@@ -121,6 +122,41 @@ TEST_P(RoundTrip, EveryFieldComesBackAndSharingIsKept) {
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, RoundTrip, ::testing::Values(0u, 1u),
                          [](const auto& info) { return info.param == 0 ? "Little" : "Big"; });
+
+TEST_F(ArchiveLayout, StringLongerThanTwoReadBuffersIsFollowedByTheRest) {
+  // Most of the string (two 64 KiB read buffers) is read from the store directly,
+  // past the buffer; the node after it must still be read from the right place.
+  ArNode root("root");
+  const std::string longText(2 * 65536 + 100, 'x');
+  root.label = KvString(longText.c_str());
+  root.children.PushBack(new ArNode("after"));
+  root.children[0]->value = 9;
+  std::string error;
+  auto* loaded = static_cast<ArNode*>(LoadFromBytes(SaveToBytes(&root, 0), &error));
+  ASSERT_NE(loaded, nullptr) << error;
+  EXPECT_EQ(loaded->label.Length(), longText.size());
+  ASSERT_EQ(loaded->children.Size(), 1u);
+  EXPECT_EQ(loaded->children[0]->value, 9u);
+  delete loaded;
+}
+
+TEST_F(ArchiveLayout, AByteIsWrittenAsOneByte) {
+  std::vector<uint8_t> files[2];
+  for (int withByte = 0; withByte < 2; ++withByte) {
+    const std::string path = TempPath(withByte ? "byte.kvr" : "none.kvr");
+    KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+    KvArchive archive(store, KvArchive::kModeSave, 1);
+    ASSERT_TRUE(archive.Open());
+    uint8_t value = 0xAB;
+    if (withByte) archive.Serialize(value);
+    archive.Flush();
+    ASSERT_TRUE(store->Commit());
+    archive.Close();
+    files[withByte] = ReadFile(path);
+  }
+  ASSERT_EQ(files[1].size(), files[0].size() + 1);
+  EXPECT_EQ(files[1].back(), 0xAB);
+}
 
 TEST_F(ArchiveLayout, SavingLeavesTheCallersValuesInHostOrder) {
   ArNode* root = MakeTree();

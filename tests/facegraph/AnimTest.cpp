@@ -7,7 +7,6 @@
 
 #include "ArchiveBytes.h"
 #include "kv/Anim.h"
-#include "kv/PhonemeMap.h"
 #include "kv/Runtime.h"
 
 namespace {
@@ -41,34 +40,6 @@ KvAnim MakeAnim() {
   anim.textFields[1] = KvString("HH EH L OW");
   anim.signedField = 42;
   return anim;
-}
-
-void ExpectSameAnim(const KvAnim& loaded, const KvAnim& original) {
-  EXPECT_TRUE(loaded.GetName() == original.GetName());
-  ASSERT_EQ(loaded.curves.Size(), original.curves.Size());
-  for (uint32_t c = 0; c < loaded.curves.Size(); ++c) {
-    const KvAnimCurve& a = loaded.curves[c];
-    const KvAnimCurve& b = original.curves[c];
-    EXPECT_TRUE(a.GetName() == b.GetName());
-    EXPECT_EQ(a.interpolation, b.interpolation);
-    ASSERT_EQ(a.GetNumKeys(), b.GetNumKeys()) << "curve " << c;
-    for (uint32_t k = 0; k < a.GetNumKeys(); ++k) {
-      EXPECT_EQ(a.GetKeys()[k].time, b.GetKeys()[k].time);
-      EXPECT_EQ(a.GetKeys()[k].value, b.GetKeys()[k].value);
-      EXPECT_EQ(a.GetKeys()[k].slopeIn, b.GetKeys()[k].slopeIn);
-      EXPECT_EQ(a.GetKeys()[k].slopeOut, b.GetKeys()[k].slopeOut);
-    }
-  }
-  EXPECT_EQ(loaded.timingParameters[0], original.timingParameters[0]);
-  EXPECT_EQ(loaded.timingParameters[1], original.timingParameters[1]);
-  ASSERT_EQ(loaded.boneWeights.Size(), original.boneWeights.Size());
-  for (uint32_t i = 0; i < loaded.boneWeights.Size(); ++i) {
-    EXPECT_TRUE(loaded.boneWeights[i].boneName == original.boneWeights[i].boneName);
-    EXPECT_EQ(loaded.boneWeights[i].weight, original.boneWeights[i].weight);
-  }
-  EXPECT_TRUE(loaded.textFields[0] == original.textFields[0]);
-  EXPECT_TRUE(loaded.textFields[1] == original.textFields[1]);
-  EXPECT_EQ(loaded.signedField, original.signedField);
 }
 
 TEST_F(AnimTest, DefaultsAndDeepCopies) {
@@ -132,68 +103,53 @@ TEST_F(AnimTest, TimeRangeSpansTheCurves) {
   EXPECT_EQ(spread.endTime, 4.0f);
 }
 
-TEST_F(AnimTest, GroupRoundTripsInBothByteOrders) {
-  KvAnimGroup group(KvName("Speech"));
-  group.anims.PushBack(MakeAnim());
-  KvAnim second;
-  second.SetName(KvName("Blink"));
-  group.anims.PushBack(second);
-  for (uint32_t byteOrder : {0u, 1u}) {
-    SCOPED_TRACE(byteOrder);
-    std::string error;
-    KvAnimGroup* loaded = kvtest::Load<KvAnimGroup>(kvtest::SaveToBytes(&group, byteOrder), &error);
-    ASSERT_NE(loaded, nullptr) << error;
-    EXPECT_STREQ(loaded->GetName().GetAsCString(), "Speech");
-    ASSERT_EQ(loaded->anims.Size(), 2u);
-    ExpectSameAnim(loaded->anims[0], group.anims[0]);
-    ExpectSameAnim(loaded->anims[1], group.anims[1]);
-    EXPECT_EQ(loaded->anims[0].startTime, -0.5f);
-    EXPECT_EQ(loaded->anims[0].endTime, 4.0f);
-    EXPECT_EQ(loaded->anims[1].endTime, 1.0f) << "no curves: the default range";
-    EXPECT_EQ(loaded->FindAnim(KvName("Blink")), 1);
-    delete loaded;
+// A set holding MakeAnim and an animation without curves, as current archives
+// store it: curves without keys, then the packed keys and per-curve counts (none
+// at all when there are no keys), every field distinct.
+std::vector<uint8_t> GoldenSet() {
+  StreamBuilder s;
+  s.Object(0, "KvAnimSet", KvAnimSet::StaticClass()->GetSize()).NamedPart("Set").Version("KvAnimSet", 0);
+  s.Name("Alias").NamedPart("Speech").Version("KvAnimGroup", 0).Count(2);
+  s.NamedPart("Talk").Version("KvAnim", 6).Count(3).NamedPart("jaw").Version("KvAnimCurve", 1).U32(2);
+  s.NamedPart("empty").U32(0).NamedPart("lip").U32(0).U32(5);
+  for (float f : {0.0f, 0.0f, 0.1f, 0.2f, 1.0f, 1.0f, 0.3f, 0.4f, -0.5f, 2.0f, 0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f,
+                  4.0f, 1.0f, 0.0f, 0.0f}) {
+    s.F32(f);
   }
-
-  KvAnimSet set;
-  set.SetName(KvName("Set"));
-  set.secondName = KvName("Alias");
-  set.group = group;
-  KvAnimSet* loadedSet = kvtest::Load<KvAnimSet>(kvtest::SaveToBytes(&set, 1));
-  ASSERT_NE(loadedSet, nullptr);
-  EXPECT_STREQ(loadedSet->secondName.GetAsCString(), "Alias");
-  EXPECT_STREQ(loadedSet->group.GetName().GetAsCString(), "Speech");
-  ASSERT_EQ(loadedSet->group.anims.Size(), 2u);
-  ExpectSameAnim(loadedSet->group.anims[0], group.anims[0]);
-  delete loadedSet;
+  s.Count(3).U32(2).U32(0).U32(3).F32(0.5f).F32(0.22f);
+  s.Count(2).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.75f).Name("neck").F32(0.25f);
+  s.Str("hello.wav").Str("HH EH L OW").I32(42);
+  s.NamedPart("Blink").Count(0).U32(0).F32(0.16f).F32(0.22f).Count(0).Str("").Str("").I32(-1);
+  return s.Finish(1);
 }
 
-// The current layout, byte for byte: curves without keys, then the packed block and
-// the per-curve counts; an animation without keys writes neither.
-TEST_F(AnimTest, SavesPackedKeysAfterTheCurves) {
-  for (bool withKeys : {true, false}) {
-    SCOPED_TRACE(withKeys ? "with keys" : "without keys");
-    KvAnim anim;
-    anim.SetName(KvName("A"));
-    anim.curves.PushBack(MakeCurve("c0", withKeys ? std::vector<float>{1, 2, 3, 4} : std::vector<float>{}));
-    anim.curves.PushBack(MakeCurve("c1", withKeys ? std::vector<float>{5, 6, 7, 8, 9, 10, 11, 12}
-                                                  : std::vector<float>{}, 1));
-    anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("b"), 0.5f});
+KvAnimSet* BuildSet() {
+  auto* set = new KvAnimSet;
+  set->SetName(KvName("Set"));
+  set->secondName = KvName("Alias");
+  set->group.SetName(KvName("Speech"));
+  set->group.anims.PushBack(MakeAnim());
+  KvAnim blink;
+  blink.SetName(KvName("Blink"));
+  set->group.anims.PushBack(blink);
+  return set;
+}
 
-    StreamBuilder s;
-    s.Object(0, "KvAnim", KvAnim::StaticClass()->GetSize()).NamedPart("A").Version("KvAnim", 6).Count(2);
-    s.NamedPart("c0").Version("KvAnimCurve", 1).U32(0);
-    s.NamedPart("c1").Version("KvAnimCurve", 1).U32(1);
-    if (withKeys) {
-      s.U32(3);
-      for (int v = 1; v <= 12; ++v) s.F32(static_cast<float>(v));
-      s.Count(2).U32(1).U32(2);
-    } else {
-      s.U32(0);
-    }
-    s.F32(0.16f).F32(0.22f).Count(1).Version("KvAnimBoneWeight", 0).Name("b").F32(0.5f);
-    s.Str("").Str("").I32(-1);
-    EXPECT_EQ(kvtest::SaveToBytes(&anim), s.Finish(1));
-  }
+TEST_F(AnimTest, SetSavesToTheGoldenStreamAndLoadsBackInBothByteOrders) {
+  KvAnimSet* original = BuildSet();
+  const std::vector<uint8_t> golden = GoldenSet();
+  EXPECT_EQ(kvtest::SaveToBytes(original), golden);
+  std::string error;
+  KvAnimSet* set = kvtest::Load<KvAnimSet>(kvtest::SaveToBytes(original, 1), &error);
+  delete original;
+  ASSERT_NE(set, nullptr) << error;
+  EXPECT_EQ(set->group.anims[0].startTime, -0.5f);
+  EXPECT_EQ(set->group.anims[0].endTime, 4.0f);
+  EXPECT_EQ(set->group.anims[1].endTime, 1.0f) << "no curves: the default range";
+  EXPECT_EQ(set->group.FindAnim(KvName("Blink")), 1);
+  EXPECT_EQ(set->group.FindAnim(KvName("Wink")), -1);
+  EXPECT_EQ(kvtest::SaveToBytes(set), golden);
+  delete set;
 }
 
 // An animation of class version v as an older writer stored it; curves are version
@@ -274,41 +230,12 @@ TEST_F(AnimTest, RejectsKeyBlocksThatDoNotFit) {
   }
 }
 
-TEST_F(AnimTest, EveryTruncationOfASavedGroupFailsCleanly) {
-  KvAnimGroup group(KvName("G"));
-  group.anims.PushBack(MakeAnim());
-  const std::vector<uint8_t> bytes = kvtest::SaveToBytes(&group);
+TEST_F(AnimTest, EveryTruncationOfASavedSetFailsCleanly) {
+  const std::vector<uint8_t> bytes = GoldenSet();
   for (size_t length = 0; length < bytes.size(); ++length) {
-    KvAnimGroup* loaded =
-        kvtest::Load<KvAnimGroup>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
+    KvAnimSet* loaded =
+        kvtest::Load<KvAnimSet>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
     EXPECT_EQ(loaded, nullptr) << length;
-    delete loaded;
-  }
-}
-
-TEST_F(AnimTest, PhonemeMapKeepsOrderAndDuplicates) {
-  KvPhonemeMap empty;
-  const std::vector<uint8_t> emptyBytes = kvtest::SaveToBytes(&empty);
-  ASSERT_GE(emptyBytes.size(), 8u);
-  EXPECT_EQ(std::vector<uint8_t>(emptyBytes.end() - 8, emptyBytes.end()), std::vector<uint8_t>(8, 0))
-      << "two zero counts end an empty map";
-
-  KvPhonemeMap map;
-  map.entries.PushBack(KvPhonemeMapEntry{12, KvName("Open"), 0.5f});
-  map.entries.PushBack(KvPhonemeMapEntry{3, KvName("Wide"), 1.0f});
-  map.entries.PushBack(KvPhonemeMapEntry{12, KvName("Round"), 0.25f});
-  map.targetNames.PushBack(KvName("Open"));
-  map.targetNames.PushBack(KvName("Wide"));
-  for (uint32_t byteOrder : {0u, 1u}) {
-    KvPhonemeMap* loaded = kvtest::Load<KvPhonemeMap>(kvtest::SaveToBytes(&map, byteOrder));
-    ASSERT_NE(loaded, nullptr);
-    ASSERT_EQ(loaded->entries.Size(), 3u);
-    EXPECT_EQ(loaded->entries[2].phoneme, 12u);
-    EXPECT_STREQ(loaded->entries[2].targetName.GetAsCString(), "Round");
-    EXPECT_EQ(loaded->entries[2].amount, 0.25f);
-    EXPECT_EQ(loaded->entries[0].phoneme, 12u);
-    ASSERT_EQ(loaded->targetNames.Size(), 2u);
-    EXPECT_STREQ(loaded->targetNames[1].GetAsCString(), "Wide");
     delete loaded;
   }
 }

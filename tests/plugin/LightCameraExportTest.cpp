@@ -88,7 +88,8 @@ TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
   EXPECT_EQ(spotLight->GetType(), 2u);
   ExpectVec(spotLight->GetPosition(), 0, 5, 0, 0);
   ExpectVec(spotLight->GetDirection(), 0, -1, 0);
-  EXPECT_FLOAT_EQ(spotLight->GetConeAngle(), 28.647888f);  // 0.5 rad in degrees
+  // 0.5 rad at 57.295776 degrees a radian; 57.29578, one float away, would give 28.64789.
+  EXPECT_EQ(spotLight->GetConeAngle(), 28.647888f);
   EXPECT_EQ(spotLight->GetDropOff(), 2.5f);
   ExpectColor(spotLight->GetColor(), 1, 0.5f, 0.25f, 1);
   ExpectColor(spotLight->GetIntensityColor(), 0.5f, 0.25f, 0.125f, 1);

@@ -8,7 +8,10 @@
 
 #include <maya/MFileObject.h>
 
+#include <kvhost/Builder.h>
+
 #include "PluginFixture.h"
+#include "kv/Scene.h"
 
 namespace plugin_test {
 namespace {
@@ -89,17 +92,26 @@ TEST_F(ModuleTest, IdentifiesFilesByTheirLastThreeCharacters) {
 }
 
 TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverything) {
+  kvhost::Builder build;
+  build.light("pointLight", "bulb");
+  build.camera("eye");
   const std::string out = Path("selected.kvr");
   ASSERT_EQ(Export(out, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
   EXPECT_EQ(Shown(kvhost::Message::Warning),
             std::vector<std::string>{"Export Selected currently unsupported.  Exporting all instead."});
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
-  LoadedScene scene(out);
-  EXPECT_NE(scene.get(), nullptr) << scene.error();
+  const std::string selected = ReadText(out);
+  {
+    LoadedScene scene(out);
+    ASSERT_NE(scene.get(), nullptr) << scene.error();
+    EXPECT_EQ(scene->GetNumLights(), 1u);
+    EXPECT_EQ(scene->GetNumCameras(), 1u);
+  }
 
   kvhost::Scene::get().clearMessages();
   ASSERT_EQ(Export(out, MPxFileTranslator::kExportAccessMode), MS::kSuccess);
   EXPECT_TRUE(Shown(kvhost::Message::Warning).empty()) << "only the selection mode warns";
+  EXPECT_EQ(ReadText(out), selected);
 }
 
 TEST_F(ModuleTest, PathWithoutExtensionIsUsedAsGiven) {

@@ -82,10 +82,12 @@ TEST_F(ClassesTest, FactoriesMakeDefaultInstancesAndAbstractClassesNone) {
 }
 
 TEST_F(ClassesTest, DuplicateRegistrationKeepsTheEarlierForLookup) {
+  // Shut-down clears every class's slot, so the slot must outlive the test body.
+  static KvClass* slot = nullptr;
   KvClass* first = TestShape::StaticClass();
-  KvClass* slot = nullptr;
   KvClass* second = KvRegisterClass("TestShape", 9, KvObject::StaticClass(), 8, nullptr, &slot);
   EXPECT_NE(first, second);
+  EXPECT_EQ(slot, second);
   EXPECT_EQ(KvFindClass(KvName("TestShape")), first);
 }
 

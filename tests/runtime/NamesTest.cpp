@@ -97,6 +97,7 @@ TEST(NamesLifecycle, NamesOutlivingShutdownStayInertAcrossRestarts) {
   // A survivor of the last run reads as unattached and releases nothing of this one.
   KvRuntimeStartupDefault();
   KvName fresh("Survivor");
+  EXPECT_TRUE(KvName("") == beforeStartup) << "an unattached right-hand side reads as the null name";
   EXPECT_EQ(restarted->GetNode(), nullptr);
   EXPECT_STREQ(restarted->GetAsCString(), "");
   EXPECT_FALSE(*restarted == fresh);

@@ -48,19 +48,12 @@ TEST_F(KvSceneTest, FindsReturnTheFirstMatchAndSkipNullEntries) {
   scene.AddMaterial(material);
   EXPECT_EQ(scene.FindMaterial(KvName("skin")), material);
   EXPECT_EQ(scene.FindMaterial(KvName("wood")), nullptr);
-
-  auto* a = new KvMesh();
-  a->SetName(KvName("a"));
-  auto* b = new KvMesh();
-  b->SetName(KvName("b"));
-  scene.AddMesh(a);
-  scene.AddMesh(b);
-  EXPECT_EQ(scene.FindMesh(KvName("b")), b);
-  EXPECT_EQ(scene.GetMesh(0), a);
-  EXPECT_EQ(scene.GetMesh(1), b);
-  // An unnamed object answers to the null name.
+  auto* mesh = new KvMesh();
+  mesh->SetName(KvName("a"));
   scene.AddMesh(new KvMesh());
-  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(2));
+  scene.AddMesh(mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("a")), mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(0)) << "an unnamed object answers to the null name";
 }
 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
@@ -122,12 +115,13 @@ TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   EXPECT_EQ(scene.GetBoundingBox().max.x, 0.0f);
 
   auto* mesh = new KvMesh();
-  mesh->SetNumVertices(2);
+  mesh->SetNumVertices(3);
   KvVertex v;
   v.position = KvVec3{1, 2, 3};
   mesh->AddVertex(v);
+  EXPECT_EQ(mesh->GetBoundingBox().min.x, 1.0f);
   v.position = KvVec3{4, -5, 6};
-  mesh->AddVertex(v);
+  mesh->AddVertex(v);  // a mesh's cached box follows its vertices
   scene.AddMesh(mesh);
   scene.AddMesh(nullptr);
   const KvBoundingBox box = scene.GetBoundingBox();
@@ -135,6 +129,9 @@ TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   EXPECT_EQ(box.min.y, -5.0f);
   EXPECT_EQ(box.max.x, 4.0f);
   EXPECT_EQ(box.max.z, 6.0f);
+  v.position = KvVec3{-7, 0, 0};
+  mesh->AddVertex(v);
+  EXPECT_EQ(scene.GetBoundingBox().min.x, -7.0f);
 }
 
 TEST_F(KvSceneTest, SaveFailsForNullSceneUnopenablePathAndFullDisk) {

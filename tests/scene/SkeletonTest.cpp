@@ -137,20 +137,6 @@ TEST_F(KvSkeletonTest, WorldTransformComposesRotationTranslationScaleAndParent) 
   for (uint32_t i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) EXPECT_EQ(m[i], 0.0f) << i;
 }
 
-TEST_F(KvSkeletonTest, StoreBindPoseCopiesTheCurrentPose) {
-  KvSkeleton skeleton;
-  auto* joint = new KvJoint(KvName("j"));
-  joint->SetTranslation(KvVec3{1, 2, 3});
-  joint->SetRotation(KvQuat{0, 1, 0, 0});
-  joint->SetScale(KvVec3{4, 5, 6});
-  skeleton.AddJoint(joint);
-  skeleton.StoreBindPose();
-  joint->SetTranslation(KvVec3{9, 9, 9});
-  EXPECT_EQ(joint->GetBindTranslation().x, 1.0f);
-  EXPECT_EQ(joint->GetBindRotation().x, 1.0f);
-  EXPECT_EQ(joint->GetBindScale().z, 6.0f);
-}
-
 // The 20 floats of a joint at rest: translation, rotation, scale, then the bind pose.
 void RestPose(ByteWriter& w) {
   for (int i = 0; i < 2; ++i) w.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1});
@@ -161,13 +147,17 @@ TEST_F(KvSkeletonTest, JointLayoutWritesParentAfterBindValues) {
   auto* skeleton = new KvSkeleton();
   auto* root = new KvJoint(KvName("root"));
   auto* child = new KvJoint(KvName("child"));
-  child->SetParent(root);
   child->SetTranslation(KvVec3{1, 2, 3});
   child->SetScale(KvVec3{1, 1, 1});
   root->SetScale(KvVec3{1, 1, 1});
-  skeleton->AddJoint(root);
+  // Added child first and parented afterwards: saving sorts the parent first.
   skeleton->AddJoint(child);
+  skeleton->AddJoint(root);
+  child->SetParent(root);
+  child->SetRotation(KvQuat{0.5f, 0.5f, 0.5f, 0.5f});
   skeleton->StoreBindPose();
+  child->SetTranslation(KvVec3{4, 5, 6});  // after the bind pose: the pose alone changes
+  child->SetScale(KvVec3{7, 8, 9});
   scene.AddSkeleton(skeleton);
   const Bytes bytes = SaveObject(&scene, TempPath("skeleton.kvr"), 0);
 
@@ -181,7 +171,7 @@ TEST_F(KvSkeletonTest, JointLayoutWritesParentAfterBindValues) {
   RestPose(w);
   w.U32(0xFFFFFFFF);
   w.U32(3).U32(2).U32(sizeof(KvJoint)).U32(4);
-  w.Floats({1, 2, 3, 1, 0, 0, 0, 1, 1, 1, 1, 2, 3, 1, 0, 0, 0, 1, 1, 1});
+  w.Floats({4, 5, 6, 0.5f, 0.5f, 0.5f, 0.5f, 7, 8, 9, 1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1});
   w.U32(2);  // the parent, already written: its index only
   w.U32(0).U32(0).U32(0);
   EXPECT_EQ(bytes, w.Get());
@@ -213,6 +203,21 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoading) {
   ScenePtr v1(LoadScene(ChildFirstSkeleton(1)));
   ASSERT_NE(v1, nullptr);
   EXPECT_EQ(Names(*v1->GetSkeleton(0)), (std::vector<std::string>{"Child", "Parent"}));
+}
+
+TEST_F(KvSkeletonTest, VersionZeroSortDropsANullJointButNotTheJointsAfterIt) {
+  ByteWriter w;
+  w.Header();
+  TableBlock(w, {kName, kNamedObject, kSceneClass, kJointClass, {107, "KvSkeleton", 0}, kObjectClass},
+             {"KvScene", "KvSkeleton", "KvJoint", "A"}, 3);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0);
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(2).U32(0xFFFFFFFF);
+  w.U32(2).U32(2).U32(sizeof(KvJoint)).U32(3);
+  RestPose(w);
+  w.U32(0xFFFFFFFF).U32(0).U32(0).U32(0);
+  ScenePtr scene(LoadScene(w.Get()));
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(Names(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
 }
 
 TEST_F(KvSkeletonTest, VersionZeroSortHandsDroppedJointsToTheCaller) {
