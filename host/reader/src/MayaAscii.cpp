@@ -192,7 +192,6 @@ constexpr std::array<uint8_t, 256> kClasses = [] {
 }();
 
 inline bool isSpace(int c) { return c >= 0 && (kClasses[static_cast<unsigned char>(c)] & kBlank) != 0; }
-inline bool endsWord(int c) { return c < 0 || (kClasses[static_cast<unsigned char>(c)] & kEndsWord) != 0; }
 inline bool endsWord(char c) { return (kClasses[static_cast<unsigned char>(c)] & kEndsWord) != 0; }
 
 // MEL tokens: bare words (numbers, flags, yes/no, names), strings with escapes
