@@ -22,10 +22,10 @@ void setStatus(MStatus* status, MStatus value) {
 
 // The evaluated geometry of a mesh shape; shows the host's error once when
 // there is none.
-std::shared_ptr<const MeshGeom> geometryOf(Node* node) {
+std::shared_ptr<const MeshGeom> geometryOf(Node* node, bool withEdges = false) {
   if (!node || !node->hasFn(MFn::kMesh)) return nullptr;
   std::string error;
-  auto g = kvhost::apiGeometry(*node, &error);
+  auto g = kvhost::apiGeometry(*node, &error, withEdges);
   if (!g && !node->reportedGeomError) {
     node->reportedGeomError = true;
     MGlobal::displayError(MString(kvhost::geometryProblem(*node, error)));
@@ -128,13 +128,13 @@ MStatus MFnMesh::getVertices(MIntArray& vertexCount, MIntArray& vertexList) cons
 }
 
 int MFnMesh::numEdges(MStatus* status) const {
-  auto g = geometryOf(node(status));
+  auto g = geometryOf(node(status), true);
   return g ? static_cast<int>(kvhost::poly::withEdges(g->topo)->edges.size()) : 0;
 }
 
 MStatus MFnMesh::getEdgeVertices(int edgeId, int2& vertexList) const {
   MStatus s;
-  auto g = geometryOf(node(&s));
+  auto g = geometryOf(node(&s), true);
   if (!g) return s ? MStatus(MS::kFailure) : s;
   auto topo = kvhost::poly::withEdges(g->topo);
   if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) return MS::kInvalidParameter;
@@ -144,7 +144,7 @@ MStatus MFnMesh::getEdgeVertices(int edgeId, int2& vertexList) const {
 }
 
 bool MFnMesh::isEdgeSmooth(int edgeId, MStatus* status) const {
-  auto g = geometryOf(node(status));
+  auto g = geometryOf(node(status), true);
   if (!g) return false;
   auto topo = kvhost::poly::withEdges(g->topo);
   if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) {

@@ -552,7 +552,7 @@ std::vector<std::vector<Node*>> allPaths(Node* node);
 std::shared_ptr<const MeshGeom> shapeGeometry(Node& shape, std::string* error = nullptr);
 // The geometry the API shows for a shape: shapeGeometry, triangulated when
 // the scene triangulates meshes and the shape is not an intermediate object.
-std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error = nullptr);
+std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error = nullptr, bool withEdges = false);
 // "mesh 'NAME': CAUSE; the mesh has no geometry".
 std::string geometryProblem(const Node& shape, const std::string& why);
 // Output geometry of a node's plug (mesh o/w, deformer og[k], groupParts og).

@@ -279,13 +279,17 @@ std::vector<Node*> uvEditsUpstream(Node& shape) {
 
 }  // namespace
 
-std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error) {
+std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error, bool withEdges) {
   auto geom = shapeGeometry(shape, error);
   if (!geom || !shape.scene->triangulateMeshes || getBool(shape, "io") || polygonsToSplit(*geom->topo) == 0)
     return geom;
-  if (!shape.apiCache) {
+  // Edges cost more than the rest of the triangulation (a lookup per corner and
+  // a second copy), and only the edge queries need them: the cached triangles
+  // get them when one asks.
+  const auto hasEdges = [](const MeshTopology& t) { return t.faceEdges.size() == t.faceVerts.size(); };
+  if (!shape.apiCache || (withEdges && !hasEdges(*shape.apiCache->topo))) {
     std::vector<int> origin;
-    auto triangles = triangulateFaces(*geom, nullptr, origin);
+    auto triangles = triangulateFaces(*geom, nullptr, origin, withEdges);
     triangles->faceOrigin = std::make_shared<const std::vector<int>>(std::move(origin));
     shape.apiCache = std::move(triangles);
   }

@@ -524,6 +524,21 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
   std::string strip = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
   modify(strip, "polyTriangulate", "polyTriangulate1", {{"ics", {1, "f[1]"}}});
   EXPECT_EQ(read(strip).faces, (std::vector<std::vector<int>>{{0, 1, 4, 3}, {1, 2, 5}, {1, 5, 4}}));
+
+  // The host's own triangulation gives what polyTriangulate gives, edges too
+  // (the original ones in their order with their flags, then the new ones),
+  // whether the edges are asked for first or last.
+  std::string node = generate("polyPlane", "byNode", {{"sw", {2}}, {"sh", {2}}});
+  modify(node, "polyTriangulate", "polyTriangulate2");
+  const Mesh expected = read(node);
+  b.scene().setTriangulateMeshes(true);
+  const Mesh facesFirst = read(generate("polyPlane", "byHost", {{"sw", {2}}, {"sh", {2}}}));
+  EXPECT_EQ(facesFirst.faces, expected.faces);
+  EXPECT_EQ(facesFirst.faceUVs, expected.faceUVs);
+  EXPECT_EQ(facesFirst.edges, expected.edges);
+  const std::string edgesFirst = generate("polyPlane", "edgesFirst", {{"sw", {2}}, {"sh", {2}}});
+  EXPECT_EQ(MFnMesh(path(edgesFirst)).numEdges(), static_cast<int>(expected.edges.size()));
+  EXPECT_EQ(read(edgesFirst).faces, expected.faces);
 }
 
 TEST_F(HistoryTest, ShadingFollowsFacesThroughDeletionAndTriangulation) {

@@ -254,8 +254,9 @@ Compacted compact(const MeshGeom& inGeom, const std::vector<char>& keepFace, boo
 
 namespace kvhost::poly {
 
-TopoBuilder::TopoBuilder(const MeshTopology& input) : fTopo(std::make_shared<MeshTopology>()), fSets(input.uvSets.size()) {
-  fTopo->edges = input.edges;
+TopoBuilder::TopoBuilder(const MeshTopology& input, bool keepEdges)
+    : fTopo(std::make_shared<MeshTopology>()), fSets(input.uvSets.size()) {
+  if (keepEdges) fTopo->edges = input.edges;
   for (const auto& set : input.uvSets) {
     MeshTopology::UVSet copy;
     copy.name = set.name;
@@ -322,6 +323,16 @@ std::shared_ptr<MeshGeom> TopoBuilder::finish(std::vector<MVector> points, const
   std::vector<char> keep(static_cast<size_t>(t.numFaces()), 1);
   Compacted c = compact(*geom, keep, false, dropUnused);
   return c.geom;
+}
+
+std::shared_ptr<MeshGeom> TopoBuilder::finishFaces(std::vector<MVector> points, const MeshGeom& input) {
+  fTopo->numVertices = static_cast<int>(points.size());
+  fTopo->edges.clear();
+  auto geom = std::make_shared<MeshGeom>();
+  geom->points = std::move(points);
+  geom->groups = remapGroups(input.groups, fOrigin, input.topo->numFaces());
+  geom->topo = fTopo;
+  return geom;
 }
 
 }  // namespace kvhost::poly

@@ -81,7 +81,8 @@ std::vector<FaceGroup> remapGroups(const std::vector<FaceGroup>& groups, const s
 // the input's face groups to the new faces.
 class TopoBuilder {
 public:
-  explicit TopoBuilder(const MeshTopology& input);
+  // Without `keepEdges` the output gets no edges at all (see finishFaces).
+  explicit TopoBuilder(const MeshTopology& input, bool keepEdges = true);
   void beginFace(int origin);
   void beginHole();
   // A corner; `uvs` holds one id per UV set (-1: none), or is null for none.
@@ -97,6 +98,9 @@ public:
   // The mesh: `points` become its vertices; with `dropUnused` vertices no
   // face uses are removed and the rest renumbered in order.
   std::shared_ptr<MeshGeom> finish(std::vector<MVector> points, const MeshGeom& input, bool dropUnused);
+  // The mesh with its faces, UVs and face groups only: no edges, every vertex
+  // and UV kept as numbered. The same faces as finish(points, input, false).
+  std::shared_ptr<MeshGeom> finishFaces(std::vector<MVector> points, const MeshGeom& input);
 
 private:
   std::shared_ptr<MeshTopology> fTopo;

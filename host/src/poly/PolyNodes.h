@@ -79,9 +79,10 @@ std::shared_ptr<const MeshGeom> polyNodeOutput(Node& node, const PlugKey& key, s
 
 // Every face listed in `faces` (all faces when null) split into triangles,
 // each new face right where its polygon was; `origin` receives, per output
-// face, the input face it came from.
+// face, the input face it came from. Without `edges` the result has no edges
+// (the same faces and UVs, for callers that never ask for edges).
 std::shared_ptr<MeshGeom> triangulateFaces(const MeshGeom& in, const std::vector<int>* faces,
-                                           std::vector<int>& origin);
+                                           std::vector<int>& origin, bool edges = true);
 
 // Subdivision levels of polySubdFace (quads, or triangles around a centre)
 // over the listed faces (all when null). `origin` receives each output face's

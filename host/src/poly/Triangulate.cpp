@@ -200,12 +200,13 @@ const PolyFamily kTriangulate{PolyFamily::Input::Polymesh, evaluateTriangulate};
 
 }  // namespace
 
-std::shared_ptr<MeshGeom> triangulateFaces(const MeshGeom& in, const std::vector<int>* faces, std::vector<int>& origin) {
+std::shared_ptr<MeshGeom> triangulateFaces(const MeshGeom& in, const std::vector<int>* faces, std::vector<int>& origin,
+                                           bool edges) {
   const MeshTopology& t = *in.topo;
   std::vector<char> selected(static_cast<size_t>(t.numFaces()), faces ? 0 : 1);
   if (faces)
     for (int f : *faces) selected[static_cast<size_t>(f)] = 1;
-  poly::TopoBuilder out(t);
+  poly::TopoBuilder out(t, edges);
   PolygonSplitter splitter(t, in.points);
   std::vector<int> triangles;
   origin.clear();
@@ -229,7 +230,7 @@ std::shared_ptr<MeshGeom> triangulateFaces(const MeshGeom& in, const std::vector
     }
   }
   origin = out.origins();
-  return out.finish(in.points, in, false);
+  return edges ? out.finish(in.points, in, false) : out.finishFaces(in.points, in);
 }
 
 void registerPolyTriangulate(Scene::Impl& impl) {
