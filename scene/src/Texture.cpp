@@ -1,5 +1,7 @@
 #include "kv/Texture.h"
 
+#include <cstring>
+
 #include <IL/il.h>
 #include <IL/ilu.h>
 #if KV_HAVE_ILUT
@@ -100,6 +102,11 @@ bool KvTexture::LoadImage(const KvString& fileName) {
   imageHeld = true;
   ilBindImage(image);
   const bool loaded = ilLoadImage(fileName.View()) == IL_TRUE;
+  if (!loaded) {
+    // The image DevIL made holds bytes nobody wrote; black keeps the archive
+    // the same from one export to the next.
+    if (ILubyte* data = ilGetData()) std::memset(data, 0, Query(IL_IMAGE_SIZE_OF_DATA));
+  }
   imageFlipped = false;
   return loaded;
 }

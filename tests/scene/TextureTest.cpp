@@ -113,14 +113,8 @@ TEST_F(KvTextureTest, FailedLoadStillHoldsAnImageAndWritesDevILsDescriptionOfIt)
   }
   ilDeleteImages(1, &fresh);
   EXPECT_NE(d[0], 0u) << "an empty DevIL image still has a size, unlike a texture without one";
-  // The pixel bytes of an image never loaded are whatever DevIL left there: the
-  // description and their count are what is checked.
-  Bytes expected = OneTextureScene({d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]}, Bytes(d[7], 0));
-  ASSERT_EQ(bytes.size(), expected.size());
-  const size_t pixelsAt = expected.size() - 20 - d[7];
-  std::copy(bytes.begin() + static_cast<long>(pixelsAt), bytes.begin() + static_cast<long>(pixelsAt + d[7]),
-            expected.begin() + static_cast<long>(pixelsAt));
-  EXPECT_EQ(bytes, expected);
+  // Its pixels are black, so that every export of the scene gives the same bytes.
+  EXPECT_EQ(bytes, OneTextureScene({d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]}, Bytes(d[7], 0)));
 }
 
 TEST_F(KvTextureTest, ImageLibraryVersionsAreRecentEnough) {
