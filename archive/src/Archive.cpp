@@ -449,6 +449,28 @@ uint16_t KvArchive::SerializeClassVersion(const char* className, bool useExplici
 
 // ---- Tables ------------------------------------------------------------------------------
 
+namespace {
+
+// The slots of an open-addressed table of `capacity` slots, doubled (64 at
+// first, into `grown`): each used slot moves to the first free place from its
+// home. The old slots are left for the caller to free.
+template <class Slot, class Used, class Home>
+Slot* GrowSlots(const Slot* old, uint32_t capacity, uint32_t& grown, Used used, Home home) {
+  grown = capacity == 0 ? 64 : capacity * 2;
+  auto* fresh = static_cast<Slot*>(KvAllocate(KvBlockBytes(grown, sizeof(Slot))));
+  for (uint32_t i = 0; i < grown; ++i) fresh[i] = Slot{};
+  const uint32_t mask = grown - 1;
+  for (uint32_t i = 0; i < capacity; ++i) {
+    if (!used(old[i])) continue;
+    uint32_t at = home(old[i], mask);
+    while (used(fresh[at])) at = (at + 1) & mask;
+    fresh[at] = old[i];
+  }
+  return fresh;
+}
+
+}  // namespace
+
 uint32_t KvArchive::AddressIndex::Find(const void* key) const {
   if (slots == nullptr) return kKvNullObjectIndex;
   const uint32_t mask = capacity - 1;
@@ -460,15 +482,9 @@ uint32_t KvArchive::AddressIndex::Find(const void* key) const {
 
 void KvArchive::AddressIndex::Insert(const void* key, uint32_t index) {
   if (count + 1 > capacity / 2) {
-    const uint32_t grown = capacity == 0 ? 64 : capacity * 2;
-    auto* fresh = static_cast<Slot*>(KvAllocate(KvBlockBytes(grown, sizeof(Slot))));
-    for (uint32_t i = 0; i < grown; ++i) fresh[i] = Slot{nullptr, 0};
-    for (uint32_t i = 0; i < capacity; ++i) {
-      if (slots[i].key == nullptr) continue;
-      uint32_t at = AddressHash(slots[i].key, grown - 1);
-      while (fresh[at].key != nullptr) at = (at + 1) & (grown - 1);
-      fresh[at] = slots[i];
-    }
+    uint32_t grown = 0;
+    Slot* fresh = GrowSlots(slots, capacity, grown, [](const Slot& slot) { return slot.key != nullptr; },
+                            [](const Slot& slot, uint32_t mask) { return AddressHash(slot.key, mask); });
     const uint32_t kept = count;
     Clear();
     slots = fresh;
@@ -548,15 +564,10 @@ uint32_t TextHash(const char* text, uint32_t length) { return static_cast<uint32
 
 void KvArchive::IndexNextName(uint32_t hash) {
   if (2 * (namesIndexed_ + 1) > textCapacity_) {
-    const uint32_t grown = textCapacity_ == 0 ? 64 : textCapacity_ * 2;
-    auto* slots = static_cast<TextSlot*>(KvAllocate(KvBlockBytes(grown, sizeof(TextSlot))));
-    for (uint32_t i = 0; i < grown; ++i) slots[i] = TextSlot{0, 0};
-    for (uint32_t i = 0; i < textCapacity_; ++i) {
-      if (textSlots_[i].position == 0) continue;
-      uint32_t at = textSlots_[i].hash & (grown - 1);
-      while (slots[at].position != 0) at = (at + 1) & (grown - 1);
-      slots[at] = textSlots_[i];
-    }
+    uint32_t grown = 0;
+    TextSlot* slots =
+        GrowSlots(textSlots_, textCapacity_, grown, [](const TextSlot& slot) { return slot.position != 0; },
+                  [](const TextSlot& slot, uint32_t mask) { return slot.hash & mask; });
     const uint32_t indexed = namesIndexed_;
     ClearTextIndex();
     textSlots_ = slots;

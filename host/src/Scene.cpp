@@ -764,24 +764,29 @@ bool Scene::setAttr(const std::string& plug, std::span<const Arg> values, const 
   return setAttr(MObject(node->shared_from_this()), attrPath, values, type);
 }
 
+namespace {
+
+// setAttr of `values` (words or bare numbers) on the plug at `attrPath` of `node`.
+template <class Value>
+bool setValues(Scene::Impl& s, Node* node, const std::string& attrPath, std::span<const Value> values,
+               const std::string& type) {
+  if (!node) return s.fail("setAttr on a node that does not exist");
+  Scene::Impl::ParsedPlug parsed;
+  if (!s.parsePlug(*node, attrPath, parsed, true)) return false;
+  if (values.empty()) return true;
+  return applySetAttr(s, *node, parsed, values, type);
+}
+
+}  // namespace
+
 bool Scene::setAttr(const MObject& nodeObj, const std::string& attrPath, std::span<const Arg> values,
                     const std::string& type) {
-  Node* node = nodeOf(nodeObj);
-  if (!node) return fImpl->fail("setAttr on a node that does not exist");
-  Impl::ParsedPlug parsed;
-  if (!fImpl->parsePlug(*node, attrPath, parsed, true)) return false;
-  if (values.empty()) return true;
-  return applySetAttr(*fImpl, *node, parsed, values, type);
+  return setValues(*fImpl, nodeOf(nodeObj), attrPath, values, type);
 }
 
 bool Scene::setNumbers(const MObject& nodeObj, const std::string& attrPath, std::span<const double> numbers,
                        const std::string& type) {
-  Node* node = nodeOf(nodeObj);
-  if (!node) return fImpl->fail("setAttr on a node that does not exist");
-  Impl::ParsedPlug parsed;
-  if (!fImpl->parsePlug(*node, attrPath, parsed, true)) return false;
-  if (numbers.empty()) return true;
-  return applySetAttr(*fImpl, *node, parsed, numbers, type);
+  return setValues(*fImpl, nodeOf(nodeObj), attrPath, numbers, type);
 }
 
 void Scene::reserve(const MObject& nodeObj, const std::string& attrPath, std::size_t count) {
