@@ -41,6 +41,7 @@
 #include "kv/Runtime.h"
 #include "kv/Scene.h"
 #include "kv/Skeleton.h"
+#include "SkinnedGrid.h"
 
 namespace {
 
@@ -93,80 +94,7 @@ KvObject* MakeNodes(int count) {
   return root;
 }
 
-// A chain of `count` joints, each 0.1 further along z than its parent.
-KvSkeleton* Chain(int count, std::vector<KvJoint*>& joints) {
-  auto* skeleton = new KvSkeleton;
-  for (int j = 0; j < count; ++j) {
-    auto* joint = new KvJoint(KvName(("j" + std::to_string(j)).c_str()));
-    joint->SetTranslation(KvVec3{0.0f, 0.0f, j == 0 ? 0.0f : 0.1f});
-    joint->SetScale(KvVec3{1.0f, 1.0f, 1.0f});
-    joint->SetParent(joints.empty() ? nullptr : joints.back());
-    skeleton->AddJoint(joint);
-    joints.push_back(joint);
-  }
-  skeleton->StoreBindPose();
-  return skeleton;
-}
-
-KvObject* MakeScene1M() {
-  constexpr int kSide = 1000;
-  constexpr int kJoints = 100;
-  constexpr int kInfluences = 4;
-  auto* scene = new KvScene;
-  std::vector<KvJoint*> joints;
-  KvSkeleton* skeleton = Chain(kJoints, joints);
-  scene->AddSkeleton(skeleton);
-  auto* material = new KvMaterial(KvName("skin"));
-  scene->AddMaterial(material);
-
-  auto* mesh = new KvMesh;
-  mesh->SetName(KvName("grid"));
-  mesh->SetNumVertices(kSide * kSide);
-  mesh->SetNumTexCoords(kSide * kSide);
-  for (int z = 0; z < kSide; ++z) {
-    for (int x = 0; x < kSide; ++x) {
-      const int index = z * kSide + x;
-      const float px = x * 10.0f / (kSide - 1) - 5.0f, pz = z * 10.0f / (kSide - 1);
-      KvVertex vertex;
-      vertex.position = KvVec3{-px, 0.3f * std::sin(px) * std::cos(pz), pz};
-      vertex.firstInfluence = static_cast<uint32_t>(index * kInfluences);
-      vertex.influenceCount = kInfluences;
-      mesh->AddVertex(vertex);
-      mesh->AddTexCoord(KvTexCoord{x / (kSide - 1.0f), 1.0f - z / (kSide - 1.0f)});
-      const int first = std::min(z * kJoints / kSide, kJoints - kInfluences);
-      for (int k = 0; k < kInfluences; ++k) {
-        KvVertexInfluence influence;
-        influence.joint = joints[first + k];
-        influence.weight = 1.0f / kInfluences;
-        influence.positionOffset = KvVec3{vertex.position.x, vertex.position.y, vertex.position.z - 0.1f * (first + k)};
-        mesh->AddInfluence(influence);
-      }
-    }
-  }
-  auto* surface = new KvSurface(mesh);
-  surface->SetNumTriangles(2 * (kSide - 1) * (kSide - 1));
-  for (uint32_t z = 0; z + 1 < kSide; ++z) {
-    for (uint32_t x = 0; x + 1 < kSide; ++x) {
-      const uint32_t a = z * kSide + x, b = a + 1, c = a + kSide, d = c + 1;
-      surface->AddTriangle(KvTriangle{{a, b, d}, {a, b, d}});
-      surface->AddTriangle(KvTriangle{{a, d, c}, {a, d, c}});
-    }
-  }
-  surface->SetMaterial(material);
-  mesh->AddSurface(surface);
-  mesh->SetSkeleton(skeleton);
-  mesh->ComputeNormals();
-  scene->AddMesh(mesh);
-
-  auto* light = new KvLight(KvName("key"));
-  light->SetPosition(KvVec3{-2.0f, 6.0f, 3.0f});
-  scene->AddLight(light);
-  auto* camera = new KvCamera(KvName("cam"));
-  camera->SetPosition(KvVec3{-9.0f, 7.0f, 14.0f});
-  camera->SetFieldOfView(54.43f);
-  scene->AddCamera(camera);
-  return scene;
-}
+KvObject* MakeScene1M() { return SkinnedGrid(new KvMaterial(KvName("skin"))); }
 
 KvObject* MakeMeshes(int meshCount) {
   constexpr int kJoints = 1000;
@@ -175,7 +103,7 @@ KvObject* MakeMeshes(int meshCount) {
                                         {2, 3, 7}, {2, 7, 6}, {0, 2, 6}, {0, 6, 4}, {1, 5, 7}, {1, 7, 3}};
   auto* scene = new KvScene;
   std::vector<KvJoint*> joints;
-  KvSkeleton* skeleton = Chain(kJoints, joints);
+  KvSkeleton* skeleton = JointChain(kJoints, joints);
   scene->AddSkeleton(skeleton);
   std::vector<KvMaterial*> materials;
   for (int m = 0; m < kMaterials; ++m) {

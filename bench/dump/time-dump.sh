@@ -8,15 +8,8 @@
 #
 #   bench/dump/time-dump.sh [build dir=build/release] [side=1000] [joints=100] [influences=4] [runs=3]
 set -euo pipefail
-build=${1:-build/release}
-side=${2:-1000}
-joints=${3:-100}
-influences=${4:-4}
+source "$(dirname "$0")/../generated-scene.sh"
 runs=${5:-3}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/bin/kv_generate_scene" "$work/large.ma" "$side" "$joints" "$influences"
-export MAYA_APP_DIR="$work/maya"
 "$build/bin/kvr" export --quiet "$work/large.ma" -o "$work/large.kvr"
 rm "$work/large.ma"
 archive=$(stat -c %s "$work/large.kvr")

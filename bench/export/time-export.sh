@@ -7,15 +7,8 @@
 # side=1000 gives a 1,000,000-vertex, 1,996,002-triangle grid skinned to 100 joints
 # with 4 influences per vertex (a .ma of about 240 MB).
 set -euo pipefail
-build=${1:-build/release}
-side=${2:-1000}
-joints=${3:-100}
-influences=${4:-4}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/bin/kv_generate_scene" "$work/large.ma" "$side" "$joints" "$influences"
+source "$(dirname "$0")/../generated-scene.sh"
 echo "scene: $(du -h "$work/large.ma" | cut -f1) for a ${side}x${side} grid, $joints joints, $influences influences"
-export MAYA_APP_DIR="$work/maya"
 /usr/bin/time -f "kvr export: %e s wall, %U s user, %M KiB peak" \
   "$build/bin/kvr" export --quiet "$work/large.ma" -o "$work/large.kvr"
 echo "archive: $(du -h "$work/large.kvr" | cut -f1)"

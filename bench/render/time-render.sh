@@ -5,14 +5,7 @@
 #
 #   bench/render/time-render.sh [build dir=build/release] [side=1000] [joints=100] [influences=4]
 set -euo pipefail
-build=${1:-build/release}
-side=${2:-1000}
-joints=${3:-100}
-influences=${4:-4}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/bin/kv_generate_scene" "$work/large.ma" "$side" "$joints" "$influences"
-export MAYA_APP_DIR="$work/maya"
+source "$(dirname "$0")/../generated-scene.sh"
 "$build/bin/kvr" export --quiet "$work/large.ma" -o "$work/large.kvr"
 echo "archive: $(du -h "$work/large.kvr" | cut -f1) for a ${side}x${side} grid, $joints joints, $influences influences"
 for view in --frame --wireframe; do

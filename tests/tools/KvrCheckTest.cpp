@@ -13,6 +13,7 @@
 #include "Check.h"
 #include "KvrProcess.h"
 #include "MayaSpaceScene.h"
+#include "SceneTestSupport.h"
 #include "kv/Archive.h"
 #include "kv/Morph.h"
 #include "kv/Runtime.h"
@@ -67,19 +68,8 @@ std::string Where(const Finding& f) {
   return f.offset >= 0 ? "byte" : "";
 }
 
-class KvrCheck : public ::testing::Test {
+class KvrCheck : public SceneTest {
  protected:
-  void SetUp() override {
-    KvRuntimeStartupDefault();
-    RegisterSceneClasses();
-  }
-  void TearDown() override {
-    ShutDownSceneClasses();
-    KvRuntimeShutdown();
-  }
-  std::string TempPath(const std::string& name) const {
-    return ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
-  }
 
   // Saves the healthy scene after `breakScene` (may be null) changed it, then lets
   // `breakBytes` (may be null) change the file. Returns the archive's path.

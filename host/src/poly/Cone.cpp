@@ -12,8 +12,7 @@ namespace kvhost {
 namespace {
 
 using poly::f32;
-
-constexpr double kSoftTurnDegrees = 30.0;
+using poly::kSoftTurnDegrees;
 
 }  // namespace
 

@@ -13,9 +13,7 @@ namespace kvhost {
 namespace {
 
 using poly::f32;
-
-// Side edges between faces that turn by less than this many degrees are soft.
-constexpr double kSoftTurnDegrees = 30.0;
+using poly::kSoftTurnDegrees;
 
 }  // namespace
 

@@ -15,6 +15,10 @@ namespace kvhost::poly {
 // Maya builds primitives in float32, rounding after every operation.
 inline float f32(double x) { return static_cast<float>(x); }
 
+// Side edges of round primitives (cylinder, cone) between faces that turn by
+// less than this many degrees are soft.
+constexpr double kSoftTurnDegrees = 30.0;
+
 // The circle table rot(n): a = f(2pi/n), then each entry is the previous one
 // turned by (f(cos a), f(sin a)) in float32, so errors accumulate the way
 // Maya's do (exact trigonometry does not reproduce Maya's numbers).
