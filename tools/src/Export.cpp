@@ -264,17 +264,14 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
     return Fail("could not write " + outputPath + ": the archive was not saved; see " + logPath);
   }
   std::string summary = "Wrote " + outputPath + ": " + Describe(CountsFromLog(writtenLog.empty() ? logPath : writtenLog));
-  if (meshes.polygonsTriangulated > 0 || !meshes.problems.empty()) {
-    std::string extra;
-    if (meshes.polygonsTriangulated > 0)
-      extra = std::to_string(meshes.polygonsTriangulated) + (meshes.polygonsTriangulated == 1 ? " polygon" : " polygons") +
-              " triangulated";
-    if (!meshes.problems.empty()) {
-      if (!extra.empty()) extra += ", ";
-      extra += Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") + " without geometry";
-    }
-    summary += " (" + extra + ")";
+  std::string extra;
+  if (meshes.polygonsTriangulated > 0)
+    extra = Count(static_cast<uint32_t>(meshes.polygonsTriangulated), "polygon", "polygons") + " triangulated";
+  if (!meshes.problems.empty()) {
+    if (!extra.empty()) extra += ", ";
+    extra += Count(static_cast<uint32_t>(meshes.problems.size()), "mesh", "meshes") + " without geometry";
   }
+  if (!extra.empty()) summary += " (" + extra + ")";
   Note(summary + notLoaded);
   return true;
 }
