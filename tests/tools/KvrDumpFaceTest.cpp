@@ -1,12 +1,12 @@
 // kvr dump on facial-animation archives: actor, face graph and phoneme map roots in
 // both forms, and damaged actors.
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <sstream>
 
 #include "Dump.h"
 #include "DumpTestSupport.h"
+#include "KvrProcess.h"
 #include "SceneTestSupport.h"
 #include "kv/Actor.h"
 
@@ -90,13 +90,12 @@ class KvrDumpFaceTest : public SceneTest {
   }
   // Runs `kvr dump FILE`; returns the exit status.
   int KvrDump(const std::string& file, std::string& out, std::string& err) {
-    const std::string outPath = TempPath("stdout.txt"), errPath = TempPath("stderr.txt");
-    const int raw = std::system(
-        (std::string("'") + KVR_BINARY + "' dump '" + file + "' >'" + outPath + "' 2>'" + errPath + "'").c_str());
-    const Bytes o = ReadFile(outPath), e = ReadFile(errPath);
-    out.assign(o.begin(), o.end());
-    err.assign(e.begin(), e.end());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const std::filesystem::path dir = TempPath("run");
+    std::filesystem::create_directories(dir);
+    ProcessRun run = RunKvr(dir, "dump '" + file + "'");
+    out = std::move(run.out);
+    err = std::move(run.err);
+    return run.status;
   }
 };
 
