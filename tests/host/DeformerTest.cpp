@@ -82,10 +82,10 @@ TEST_F(DeformerTest, OutputShapeIndexAndPath) {
   b.skinCluster("skin", shape, {"a"}, {{{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}});
   MFnSkinCluster skin(dependencyNode("skin"));
   MStatus s;
-  EXPECT_EQ(skin.indexForOutputShape(path(shape).node(), &s), 0u);
-  EXPECT_TRUE(s);
   skin.indexForOutputShape(path(other).node(), &s);
   EXPECT_FALSE(s) << "the cluster does not deform that shape";
+  EXPECT_EQ(skin.indexForOutputShape(path(shape).node(), &s), 0u);
+  EXPECT_TRUE(s) << "success replaces the earlier failure";
   MDagPath out;
   ASSERT_TRUE(skin.getPathAtIndex(0, out));
   EXPECT_EQ(out, path(shape));

@@ -258,38 +258,11 @@ TEST_F(KvrExport, UsageErrorsAndAMissingModule) {
 }
 
 TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
-  // A scene large enough that its export takes a while: a grid of triangles.
-  const int side = 300;
-  std::string scene = "//Maya ASCII 2018ff08 scene\ncreateNode transform -n \"grid\";\ncreateNode mesh -n \"gridShape\" -p \"grid\";\n";
-  std::string vt = "\tsetAttr -s " + std::to_string(side * side) + " \".vt[0:" + std::to_string(side * side - 1) + "]\"";
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x < side; ++x) vt += " " + std::to_string(x) + " 0 " + std::to_string(z);
-  scene += vt + ";\n";
-  // Edges: one per row step, one per column step, one diagonal per cell.
-  std::string ed;
-  int edges = 0;
-  auto id = [&](int x, int z) { return z * side + x; };
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x + 1 < side; ++x, ++edges) ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x + 1, z)) + " 0";
-  const int vertical = edges;
-  for (int z = 0; z + 1 < side; ++z)
-    for (int x = 0; x < side; ++x, ++edges) ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x, z + 1)) + " 0";
-  const int diagonal = edges;
-  for (int z = 0; z + 1 < side; ++z)
-    for (int x = 0; x + 1 < side; ++x, ++edges)
-      ed += " " + std::to_string(id(x, z)) + " " + std::to_string(id(x + 1, z + 1)) + " 0";
-  scene += "\tsetAttr -s " + std::to_string(edges) + " \".ed[0:" + std::to_string(edges - 1) + "]\"" + ed + ";\n";
-  const int faces = (side - 1) * (side - 1);
-  scene += "\tsetAttr -s " + std::to_string(faces) + " \".fc[0:" + std::to_string(faces - 1) + "]\" -type \"polyFaces\"";
-  for (int z = 0; z + 1 < side; ++z) {
-    for (int x = 0; x + 1 < side; ++x) {
-      const int h = z * (side - 1) + x;
-      const int v = vertical + z * side + x + 1;
-      const int d = diagonal + z * (side - 1) + x;
-      scene += " f 3 " + std::to_string(h) + " " + std::to_string(v) + " " + std::to_string(-d - 1);
-    }
-  }
-  scene += ";\n";
+  // A scene large enough that its save takes a while: a plane of 500 x 500 quads.
+  const std::string scene = "//Maya ASCII 2018ff08 scene\n"
+                            "createNode transform -n \"grid\";\ncreateNode mesh -n \"gridShape\" -p \"grid\";\n"
+                            "createNode polyPlane -n \"plane\";\n\tsetAttr \".sw\" 500;\n\tsetAttr \".sh\" 500;\n"
+                            "connectAttr \"plane.out\" \"gridShape.i\";\n";
   Write(dir_ / "big.ma", scene);
   const fs::path out = dir_ / "big.kvr";
   Write(out, "previous archive");
