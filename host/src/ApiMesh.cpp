@@ -402,20 +402,27 @@ int MItMeshPolygon::setIndexOf(const MString* uvSet) const {
   return fNamedSetIndex;
 }
 
+namespace {
+
+// Whether every corner of a polygon (corners [first, first + count)) has a UV
+// in set `set`; a polygon without corners has none.
+bool cornersHaveUVs(const MeshGeom& g, int set, int first, int count) {
+  const auto& ids = g.topo->uvSets[static_cast<size_t>(set)].uvIds;
+  return count > 0 && std::all_of(ids.begin() + first, ids.begin() + first + count, [](int id) { return id >= 0; });
+}
+
+}  // namespace
+
 bool MItMeshPolygon::hasUVs(MStatus* status) const {
   int set = setIndexOf(nullptr);
   setStatus(status, finished() ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || finished()) return false;
-  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
+  return set >= 0 && !finished() && cornersHaveUVs(*fGeom, set, fFirst, fCorners);
 }
 
 bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
   int set = setIndexOf(&uvSet);
   setStatus(status, finished() || set < 0 ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || finished()) return false;
-  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
+  return set >= 0 && !finished() && cornersHaveUVs(*fGeom, set, fFirst, fCorners);
 }
 
 MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) {
