@@ -9,7 +9,6 @@
 #include <maya/MItMeshPolygon.h>
 
 #include "Core.h"
-#include "poly/MeshOps.h"
 
 using kvhost::MeshGeom;
 using kvhost::Node;
@@ -129,29 +128,29 @@ MStatus MFnMesh::getVertices(MIntArray& vertexCount, MIntArray& vertexList) cons
 
 int MFnMesh::numEdges(MStatus* status) const {
   auto g = geometryOf(node(status), true);
-  return g ? static_cast<int>(kvhost::poly::withEdges(g->topo)->edges.size()) : 0;
+  return g ? static_cast<int>(g->topo->edges.size()) : 0;
 }
 
 MStatus MFnMesh::getEdgeVertices(int edgeId, int2& vertexList) const {
   MStatus s;
   auto g = geometryOf(node(&s), true);
   if (!g) return s ? MStatus(MS::kFailure) : s;
-  auto topo = kvhost::poly::withEdges(g->topo);
-  if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) return MS::kInvalidParameter;
-  vertexList[0] = topo->edges[static_cast<size_t>(edgeId)].v0;
-  vertexList[1] = topo->edges[static_cast<size_t>(edgeId)].v1;
+  const auto& edges = g->topo->edges;
+  if (edgeId < 0 || static_cast<size_t>(edgeId) >= edges.size()) return MS::kInvalidParameter;
+  vertexList[0] = edges[static_cast<size_t>(edgeId)].v0;
+  vertexList[1] = edges[static_cast<size_t>(edgeId)].v1;
   return MS::kSuccess;
 }
 
 bool MFnMesh::isEdgeSmooth(int edgeId, MStatus* status) const {
   auto g = geometryOf(node(status), true);
   if (!g) return false;
-  auto topo = kvhost::poly::withEdges(g->topo);
-  if (edgeId < 0 || static_cast<size_t>(edgeId) >= topo->edges.size()) {
+  const auto& edges = g->topo->edges;
+  if (edgeId < 0 || static_cast<size_t>(edgeId) >= edges.size()) {
     setStatus(status, MS::kInvalidParameter);
     return false;
   }
-  return topo->edges[static_cast<size_t>(edgeId)].smooth;
+  return edges[static_cast<size_t>(edgeId)].smooth;
 }
 
 MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
@@ -403,20 +402,27 @@ int MItMeshPolygon::setIndexOf(const MString* uvSet) const {
   return fNamedSetIndex;
 }
 
+namespace {
+
+// Whether every corner of a polygon (corners [first, first + count)) has a UV
+// in set `set`; a polygon without corners has none.
+bool cornersHaveUVs(const MeshGeom& g, int set, int first, int count) {
+  const auto& ids = g.topo->uvSets[static_cast<size_t>(set)].uvIds;
+  return count > 0 && std::all_of(ids.begin() + first, ids.begin() + first + count, [](int id) { return id >= 0; });
+}
+
+}  // namespace
+
 bool MItMeshPolygon::hasUVs(MStatus* status) const {
   int set = setIndexOf(nullptr);
   setStatus(status, finished() ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || finished()) return false;
-  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
+  return set >= 0 && !finished() && cornersHaveUVs(*fGeom, set, fFirst, fCorners);
 }
 
 bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
   int set = setIndexOf(&uvSet);
   setStatus(status, finished() || set < 0 ? MS::kFailure : MS::kSuccess);
-  if (set < 0 || finished()) return false;
-  const auto& ids = fGeom->topo->uvSets[static_cast<size_t>(set)].uvIds;
-  return fCorners > 0 && std::all_of(ids.begin() + fFirst, ids.begin() + fFirst + fCorners, [](int id) { return id >= 0; });
+  return set >= 0 && !finished() && cornersHaveUVs(*fGeom, set, fFirst, fCorners);
 }
 
 MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) {

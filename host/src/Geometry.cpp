@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "Core.h"
+#include "poly/MeshOps.h"
 #include "poly/PolyNodes.h"
 
 namespace kvhost {
@@ -281,17 +282,25 @@ std::vector<Node*> uvEditsUpstream(Node& shape) {
 
 std::shared_ptr<const MeshGeom> apiGeometry(Node& shape, std::string* error, bool withEdges) {
   auto geom = shapeGeometry(shape, error);
-  if (!geom || !shape.scene->triangulateMeshes || getBool(shape, "io") || polygonsToSplit(*geom->topo) == 0)
-    return geom;
+  if (!geom) return geom;
   // Edges cost more than the rest of the triangulation (a lookup per corner and
-  // a second copy), and only the edge queries need them: the cached triangles
-  // get them when one asks.
+  // a second copy), and only the edge queries need them: the cached geometry
+  // gets them when one asks, once, not on every query.
   const auto hasEdges = [](const MeshTopology& t) { return t.faceEdges.size() == t.faceVerts.size(); };
+  const bool triangulate =
+      shape.scene->triangulateMeshes && !getBool(shape, "io") && polygonsToSplit(*geom->topo) > 0;
+  if (!triangulate && (!withEdges || hasEdges(*geom->topo))) return geom;
   if (!shape.apiCache || (withEdges && !hasEdges(*shape.apiCache->topo))) {
-    std::vector<int> origin;
-    auto triangles = triangulateFaces(*geom, nullptr, origin, withEdges);
-    triangles->faceOrigin = std::make_shared<const std::vector<int>>(std::move(origin));
-    shape.apiCache = std::move(triangles);
+    if (triangulate) {
+      std::vector<int> origin;
+      auto triangles = triangulateFaces(*geom, nullptr, origin, withEdges);
+      triangles->faceOrigin = std::make_shared<const std::vector<int>>(std::move(origin));
+      shape.apiCache = std::move(triangles);
+    } else {
+      auto edged = std::make_shared<MeshGeom>(*geom);
+      edged->topo = poly::withEdges(geom->topo);
+      shape.apiCache = std::move(edged);
+    }
   }
   return shape.apiCache;
 }
