@@ -64,7 +64,7 @@ class LinkFunctionTableTest : public ::testing::Test {
   void TearDown() override { KvRuntimeShutdown(); }
 };
 
-TEST_F(LinkFunctionTableTest, RowsMatchTheirNamesTextsParametersAndTypes) {
+TEST_F(LinkFunctionTableTest, RowsMatchTheirNamesTextsParametersAndTypesAndLookupsAreExact) {
   const KvArray<KvLinkFn*>* table = GetLinkFunctionTable();
   ASSERT_NE(table, nullptr);
   const auto& expected = ExpectedTable();
@@ -87,13 +87,10 @@ TEST_F(LinkFunctionTableTest, RowsMatchTheirNamesTextsParametersAndTypes) {
     EXPECT_EQ(GetLinkFunctionType(KvName(row.name)), row.type);
     EXPECT_TRUE(fn->IsKindOf(KvLinkFn::StaticClass()));
   }
-}
-
-TEST_F(LinkFunctionTableTest, LookupsAreExactAndUnknownNamesGiveMinusOne) {
+  // Lookups are exact: unknown names give nothing and type -1.
   for (const char* name : {"Linear", "linear ", "", "clamped", "Default"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(FindLinkFunction(KvName(name)), nullptr);
-    EXPECT_EQ(GetLinkFunctionType(KvName(name)), -1);
+    EXPECT_EQ(FindLinkFunction(KvName(name)), nullptr) << name;
+    EXPECT_EQ(GetLinkFunctionType(KvName(name)), -1) << name;
   }
 }
 

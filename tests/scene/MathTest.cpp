@@ -65,7 +65,7 @@ TEST(KvMatrixTest, QuaternionConversion) {
   ExpectMatrix(m, {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}, 2);
 }
 
-TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirst) {
+TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirstAndCopiesPastAnIdentity) {
   KvMatrix scale;
   scale.Scale(KvVec3{2, 2, 2});
   const KvMatrix t = Translation(1, 0, 0);
@@ -77,9 +77,7 @@ TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirst) {
   p = (t * scale).TransformPoint(KvVec3{1, 1, 1});
   EXPECT_EQ(p.x, 4.0f);
   EXPECT_EQ((t * scale).Flags(), 2u);
-}
-
-TEST(KvMatrixTest, IdentityShortcutCopiesTheOtherOperandWithItsFlags) {
+  // An identity operand copies the other one, flags included.
   const float general[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   const KvMatrix g(general);
   ExpectMatrix(KvMatrix() * g, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0);

@@ -35,35 +35,25 @@ KvMorphVertex Delta(uint32_t index, float x, float y = 0, float z = 0) {
   return v;
 }
 
-TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangle) {
+TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleAndUnmovedEntriesArePruned) {
   std::unique_ptr<KvMesh> mesh(Triangle());
-  KvMorphTarget target(KvName("lift"));
-  target.AddMorphVertex(Delta(0, 0));
-  target.AddMorphVertex(Delta(1, 0));
-  target.AddMorphVertex(Delta(2, 0, 0, 1));  // corner 2 to (0,1,1): face normal (0,1,-1)
-  target.ComputeNormalDeltas(mesh.get());
   const float h = std::sqrt(0.5f);
-  for (uint32_t i = 0; i < 3; ++i) {
-    const KvVec3& n = target.GetMorphVertex(i).normalDelta;
-    EXPECT_NEAR(n.x, 0.0f, 1e-6f);
-    EXPECT_NEAR(n.y, h, 1e-6f);
-    EXPECT_NEAR(n.z, 1.0f - h, 1e-6f);
+  // Corner 2 to (0,1,1): face normal (0,1,-1). Unmoved: zero normal deltas, all pruned.
+  for (const float dz : {1.0f, 0.0f}) {
+    KvMorphTarget target;
+    for (uint32_t i = 0; i < 3; ++i) target.AddMorphVertex(Delta(i, 0, 0, i == 2 ? dz : 0.0f));
+    target.ComputeNormalDeltas(mesh.get());
+    for (uint32_t i = 0; i < 3; ++i) {
+      const KvVec3& n = target.GetMorphVertex(i).normalDelta;
+      EXPECT_EQ(n.x, 0.0f) << dz;
+      EXPECT_NEAR(n.y, dz * h, 1e-6f) << dz;
+      EXPECT_NEAR(n.z, dz * (1.0f - h), 1e-6f) << dz;
+    }
+    if (dz == 0) {
+      EXPECT_EQ(target.RemoveSmallDeltas(mesh.get(), 0.001f), 3u);
+      EXPECT_EQ(target.GetNumMorphVertices(), 0u);
+    }
   }
-}
-
-TEST_F(KvMorphTest, UnmovedTargetHasZeroNormalDeltasAndIsPrunedWhole) {
-  std::unique_ptr<KvMesh> mesh(Triangle());
-  KvMorphTarget target;
-  for (uint32_t i = 0; i < 3; ++i) target.AddMorphVertex(Delta(i, 0));
-  target.ComputeNormalDeltas(mesh.get());
-  for (uint32_t i = 0; i < 3; ++i) {
-    const KvVec3& n = target.GetMorphVertex(i).normalDelta;
-    EXPECT_EQ(n.x, 0.0f);
-    EXPECT_EQ(n.y, 0.0f);
-    EXPECT_EQ(n.z, 0.0f);
-  }
-  EXPECT_EQ(target.RemoveSmallDeltas(mesh.get(), 0.001f), 3u);
-  EXPECT_EQ(target.GetNumMorphVertices(), 0u);
 }
 
 TEST_F(KvMorphTest, CountMismatchLeavesNormalDeltasAlone) {

@@ -196,16 +196,15 @@ Bytes ChildFirstSkeleton(uint16_t version) {
   return w.Get();
 }
 
-TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoading) {
+TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingWithoutItsNullJoints) {
   ScenePtr v0(LoadScene(ChildFirstSkeleton(0)));
   ASSERT_NE(v0, nullptr);
   EXPECT_EQ(Names(*v0->GetSkeleton(0)), (std::vector<std::string>{"Parent", "Child"}));
   ScenePtr v1(LoadScene(ChildFirstSkeleton(1)));
   ASSERT_NE(v1, nullptr);
   EXPECT_EQ(Names(*v1->GetSkeleton(0)), (std::vector<std::string>{"Child", "Parent"}));
-}
 
-TEST_F(KvSkeletonTest, VersionZeroSortDropsANullJointButNotTheJointsAfterIt) {
+  // The sort drops a null joint, but not the joints after it.
   ByteWriter w;
   w.Header();
   TableBlock(w, {kName, kNamedObject, kSceneClass, kJointClass, {107, "KvSkeleton", 0}, kObjectClass},
