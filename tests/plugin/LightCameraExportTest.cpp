@@ -27,12 +27,6 @@ class LightCameraExport : public PluginTest {
     EXPECT_GE(lines.size(), 2u) << "no " << open << " ... " << close;
     return lines.size() < 2 ? Lines{} : Lines(lines.begin() + 1, lines.end() - 1);
   }
-
-  // A camera whose horizontal field of view is `radians`.
-  void SetFieldOfView(const std::string& shape, double radians) {
-    build.set(shape + ".fl", {35.0});
-    build.set(shape + ".hfa", {std::tan(radians / 2) * 2 * 35.0 / 25.4});
-  }
 };
 
 TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValues) {
@@ -61,7 +55,8 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   build.set(ortho + ".o", {true});
   const std::string hiddenShape = build.camera("hiddenCam", {.t = {1, 2, 3}});
   build.set("hiddenCam.v", {false});
-  SetFieldOfView(hiddenShape, 1.0);
+  build.set(hiddenShape + ".fl", {35.0});  // a horizontal field of view of 1 radian
+  build.set(hiddenShape + ".hfa", {std::tan(0.5) * 2 * 35.0 / 25.4});
   auto loaded = ExportAndLoad("lights.kvr");
   KvScene* scene = loaded->get();
   ASSERT_NE(scene, nullptr);
