@@ -75,7 +75,12 @@ class BlendShapeExport : public PluginTest {
 
 float Length(const KvVec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThreshold) {
+TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThresholdInBaseSpace) {
+  // The target's placement is replaced by its base's world matrix: half a unit along
+  // the target's own x is, on the turned base, one unit along host -z.
+  const std::string turnedBase = Base("turnedBase", {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 2, 2}});
+  const std::string turned = Target("turned", {{0, {0.5, 0, 0}}}, {.t = {-7, 0, 0}, .r = {0, 0, 45}});
+  build.blendShape("turnShapes", turnedBase, {turned}, {0.0});
   const std::string base = Base("base");
   // Vertex 10 moves half the threshold, vertex 20 twice the threshold, vertex 19
   // (at x = 9) just past it; the target itself stands far from the base.
@@ -88,9 +93,9 @@ TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThreshold) {
   ASSERT_NE(scene->get(), nullptr);
 
   const Lines lines = LogLines();
-  EXPECT_TRUE(HasRun(lines, {"Disabling blend shapes...", "Disabling blend shape blendShape1...",
-                             "Finished disabling blend shapes."}));
-  EXPECT_TRUE(HasRun(lines, {"Importing blend shapes...", "Importing blend shape deformer blendShape1...",
+  EXPECT_TRUE(HasRun(lines, {"Disabling blend shapes...", "Disabling blend shape turnShapes...",
+                             "Disabling blend shape blendShape1...", "Finished disabling blend shapes."}));
+  EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer blendShape1...",
                              "Blend shape deformer deforms 1 objects.", "Mesh base deformed with 1 weights.",
                              "Importing blend shape bump with 100 vertices and 162 polygons...",
                              "Finished importing blend shapes."}));
@@ -118,25 +123,15 @@ TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThreshold) {
   // The host scene keeps what the export did to it.
   EXPECT_EQ(Envelope("blendShape1"), 0.0);
   ExpectSameWorldMatrix("bump", "base");
-}
 
-TEST_F(BlendShapeExport, TargetPlacementIsReplacedByTheBaseWorldMatrix) {
-  const std::string base = Base("base", {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 2, 2}});
-  // Half a unit along the target's own x: once on the base's transform that is one
-  // unit along host -z.
-  const std::string turned = Target("turned", {{0, {0.5, 0, 0}}}, {.t = {-7, 0, 0}, .r = {0, 0, 45}});
-  build.blendShape("blendShape1", base, {turned}, {0.0});
-  auto scene = ExportAndLoad("turned.kvr");
-  ASSERT_NE(scene->get(), nullptr);
-
-  KvMesh* mesh = (*scene)->FindMesh(KvName("base"));
-  ASSERT_NE(mesh, nullptr);
-  ASSERT_NE(mesh->GetMorphController(), nullptr);
-  ASSERT_EQ(mesh->GetMorphController()->GetNumMorphTargets(), 1u);
-  const KvMorphTarget& target = mesh->GetMorphController()->GetMorphTarget(0);
-  ASSERT_EQ(VertexIndices(target), std::vector<uint32_t>{0});
-  ExpectVec(target.GetMorphVertex(0).positionDelta, 0, 0, -1, 1e-5f);
-  ExpectSameWorldMatrix("turned", "base");
+  KvMesh* turnedMesh = (*scene)->FindMesh(KvName("turnedBase"));
+  ASSERT_NE(turnedMesh, nullptr);
+  ASSERT_NE(turnedMesh->GetMorphController(), nullptr);
+  ASSERT_EQ(TargetNames(turnedMesh->GetMorphController()), std::vector<std::string>{"turned"});
+  const KvMorphTarget& turnedTarget = turnedMesh->GetMorphController()->GetMorphTarget(0);
+  ASSERT_EQ(VertexIndices(turnedTarget), std::vector<uint32_t>{0});
+  ExpectVec(turnedTarget.GetMorphVertex(0).positionDelta, 0, 0, -1, 1e-5f);
+  ExpectSameWorldMatrix("turned", "turnedBase");
 }
 
 // Targets that give nothing: one equal to its base (the controller stays, empty),

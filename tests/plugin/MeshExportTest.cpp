@@ -148,8 +148,15 @@ TEST_F(MeshExport, SeveralShadersMakeOneSurfaceEachInPolygonOrderLeavingUnassign
   build.material("lambert", "unused");  // a shading group no polygon uses makes no surface
   // With one shading group, every polygon joins its surface.
   build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), build.material("blinn", "matC"), {"f[1]"});
+  // A shading group without a surface shader takes a shader named "No name material.".
+  build.create("shadingEngine", "bareSG");
+  build.assign(build.mesh("tri", TriangleStrip(1)), "bareSG");
+  build.create("lambert", "No name material.");
   auto scene = ExportAndLoad("shaders.kvr");
   ASSERT_TRUE(scene->get());
+  EXPECT_EQ(CountOf(LogLines(), "Importing [Lambert] material No name material...."), 1);
+  EXPECT_EQ((*scene)->FindMesh(KvName("tri"))->GetSurface(0)->GetMaterial(),
+            (*scene)->FindMaterial(KvName("No name material.")));
   EXPECT_EQ(Between(LogLines(), "Importing mesh: strip with 6 vertices and 4 polygons...", "Importing mesh skin..."),
             (Lines{"Importing mesh: strip with 6 vertices and 4 polygons...", "2 materials applied to mesh.",
                    "Importing [Lambert] material matA...", "Importing [Blinn] material matB...",
@@ -169,23 +176,12 @@ TEST_F(MeshExport, SeveralShadersMakeOneSurfaceEachInPolygonOrderLeavingUnassign
   EXPECT_EQ(Corners(mesh->GetSurface(0)), (Corners3{{0, 1, 2}}));
   EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{4, 3, 5}}));
   EXPECT_EQ((*scene)->FindMaterial(KvName("unused")), nullptr);
+  EXPECT_EQ((*scene)->GetNumMaterials(), 5u);
   ExpectMeshInvariants(mesh);
   KvMesh* half = (*scene)->FindMesh(KvName("half"));
   ASSERT_EQ(half->GetNumSurfaces(), 1u);
   EXPECT_EQ(Corners(half->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 1, 3}}));
   EXPECT_EQ(half->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matC")));
-}
-
-TEST_F(MeshExport, ShadingGroupWithoutSurfaceShaderTakesAShaderNamedNoNameMaterial) {
-  const std::string shape = build.mesh("tri", TriangleStrip(1));
-  build.create("shadingEngine", "bareSG");
-  build.assign(shape, "bareSG");
-  build.create("lambert", "No name material.");
-  auto scene = ExportAndLoad("noname.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Importing [Lambert] material No name material...."), 1);
-  ASSERT_EQ((*scene)->GetNumMaterials(), 1u);
-  EXPECT_EQ((*scene)->GetMesh(0)->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("No name material.")));
 }
 
 }  // namespace
