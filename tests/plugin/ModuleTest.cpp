@@ -67,11 +67,8 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(translator->reader(file, "", MPxFileTranslator::kOpenAccessMode), MS::kFailure);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "KvMayaExporter::reader() method unimplimented!\n\n");
-}
 
-TEST_F(ModuleTest, IdentifiesFilesByTheirLastThreeCharacters) {
-  kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
-  ASSERT_NE(translator, nullptr);
+  // Files are identified by their last three characters.
   const struct {
     const char* fullName;
     MPxFileTranslator::MFileKind kind;
@@ -85,7 +82,6 @@ TEST_F(ModuleTest, IdentifiesFilesByTheirLastThreeCharacters) {
       {"/kvr/scene.ma", MPxFileTranslator::kNotMyFileType},
   };
   for (const auto& c : cases) {
-    MFileObject file;
     file.setRawFullName(c.fullName);
     EXPECT_EQ(translator->identifyFile(file, "KAVE", 4), c.kind) << c.fullName;
   }

@@ -104,14 +104,21 @@ TEST_F(SkinExport, ExactZeroAndMissingJointsAreSkippedAndCounted) {
   ExpectMeshInvariants(mesh);
 }
 
-// Each shape takes its own cluster; one whose first influence is in no skeleton
+// Each shape takes its own cluster, and the skeleton is the first holding a joint
+// of its first influence's name; a shape whose first influence is in no skeleton
 // stays unskinned.
 TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   build.joint("a");
   build.joint("b", {}, {.t = {3, 0, 0}});
+  build.joint("left", {}, {.t = {-4, 0, 0}});
+  build.joint("hand", "left");
+  build.joint("right", {}, {.t = {4, 0, 0}});
+  const std::string rightHand = build.joint("hand", "right");
   build.transform("locator");
   const std::string first = build.deformableMesh("first", TriangleStrip(1));
   const std::string second = build.deformableMesh("second", TriangleStrip(2, {3, 0, 0}));
+  build.skinCluster("skinGlove", build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0})), {rightHand},
+                    Weights(3, {{0, 1.0}}));
   const std::string flag = build.deformableMesh("flag", TriangleStrip(1, {0, 0, 3}));
   // The second shape's cluster comes first in node order.
   build.skinCluster("skinB", second, {"b"}, Weights(4, {{0, 1.0}}));
@@ -120,7 +127,7 @@ TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   auto scene = ExportAndLoad("two.kvr");
   ASSERT_TRUE(scene->get());
   const Lines lines = LogLines();
-  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 3);
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 4);
   EXPECT_EQ(CountOf(lines, "skinCluster linkup inconsistency!"), 0);
   EXPECT_EQ(Between(lines, "Found influence object: locator", "Finished importing meshes."),
             (Lines{"Found influence object: locator", "Found influence object: a",
@@ -139,21 +146,11 @@ TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   EXPECT_EQ(a->GetNumInfluences(), 3u);
   EXPECT_EQ(b->GetNumInfluences(), 4u);
   EXPECT_STREQ(b->GetInfluence(3).joint->GetName().GetAsCString(), "b");
-}
-
-TEST_F(SkinExport, SkeletonIsTheFirstHoldingAJointOfTheFirstInfluencesName) {
-  build.joint("left");
-  build.joint("hand", "left");
-  build.joint("right", {}, {.t = {4, 0, 0}});
-  const std::string rightHand = build.joint("hand", "right");
-  const std::string shape = build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0}));
-  build.skinCluster("skinCluster1", shape, {rightHand}, Weights(3, {{0, 1.0}}));
-  auto scene = ExportAndLoad("hands.kvr");
-  ASSERT_TRUE(scene->get());
-  ASSERT_EQ((*scene)->GetNumSkeletons(), 2u);
   // Joints are told apart by name only: the right hand's skin binds to the left.
-  KvMesh* glove = (*scene)->GetMesh(0);
-  EXPECT_EQ(glove->GetSkeleton(), (*scene)->GetSkeleton(0));
+  ASSERT_EQ((*scene)->GetNumSkeletons(), 4u);
+  KvMesh* glove = (*scene)->FindMesh(KvName("glove"));
+  ASSERT_NE(glove, nullptr);
+  EXPECT_EQ(glove->GetSkeleton(), (*scene)->GetSkeleton(2));
   ASSERT_EQ(glove->GetNumInfluences(), 3u);
   EXPECT_EQ(glove->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
 }
