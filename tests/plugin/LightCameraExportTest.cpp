@@ -8,7 +8,7 @@
 #include <maya/MFnSpotLight.h>
 
 #include "PluginFixture.h"
-#include "StageTestHelpers.h"
+#include "StageScenes.h"
 #include "kv/Camera.h"
 #include "kv/ExportStages.h"
 #include "kv/Light.h"
@@ -19,7 +19,7 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-class LightCameraExport : public StageExport {
+class LightCameraExport : public PluginTest {
  protected:
   // The lines a stage logs between its opening and closing lines.
   Lines StageLines(const std::string& open, const std::string& close) {
@@ -27,28 +27,9 @@ class LightCameraExport : public StageExport {
     EXPECT_GE(lines.size(), 2u) << "no " << open << " ... " << close;
     return lines.size() < 2 ? Lines{} : Lines(lines.begin() + 1, lines.end() - 1);
   }
-
-  // A camera whose horizontal field of view is `radians`.
-  void SetFieldOfView(const std::string& shape, double radians) {
-    build.set(shape + ".fl", {35.0});
-    build.set(shape + ".hfa", {std::tan(radians / 2) * 2 * 35.0 / 25.4});
-  }
 };
 
-void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
-  EXPECT_NEAR(v.x, x, tolerance);
-  EXPECT_NEAR(v.y, y, tolerance);
-  EXPECT_NEAR(v.z, z, tolerance);
-}
-
-void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
-  EXPECT_FLOAT_EQ(c.red, r);
-  EXPECT_FLOAT_EQ(c.green, g);
-  EXPECT_FLOAT_EQ(c.blue, b);
-  EXPECT_FLOAT_EQ(c.alpha, a);
-}
-
-TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
+TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValues) {
   const std::string bulb = build.light("pointLight", "bulb", {.t = {1, 2, 3}});
   build.set(bulb + ".cl", {0.2, 0.4, 0.6});
   build.set(bulb + ".in", {2.0});
@@ -59,15 +40,35 @@ TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
   build.set(spot + ".in", {0.5});
   build.set(spot + ".dro", {2.5});
   MFnSpotLight(kvhost::Scene::get().findNode(spot)).setConeAngle(0.5);
+  // Hidden lights and other light kinds are left out; only the light's own
+  // transform counts, not a hidden group above it.
+  build.light("pointLight", "hidden");
+  build.set("hidden.v", {false});
+  build.light("ambientLight", "ambient");
+  build.light("areaLight", "area");
+  build.transform("group");
+  build.set("group.v", {false});
+  build.transform("shown", "group", {.t = {4, 0, 0}});
+  build.create("pointLight", "shownShape", "shown");
+  // Orthographic cameras are skipped, hidden ones are not.
+  const std::string ortho = build.camera("topView", {.t = {0, 100, 0}, .r = {-90, 0, 0}});
+  build.set(ortho + ".o", {true});
+  const std::string hiddenShape = build.camera("hiddenCam", {.t = {1, 2, 3}});
+  build.set("hiddenCam.v", {false});
+  build.set(hiddenShape + ".fl", {35.0});  // a horizontal field of view of 1 radian
+  build.set(hiddenShape + ".hfa", {std::tan(0.5) * 2 * 35.0 / 25.4});
   auto loaded = ExportAndLoad("lights.kvr");
   KvScene* scene = loaded->get();
   ASSERT_NE(scene, nullptr);
 
   EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."),
-            (Lines{"Importing point light bulb...", "Importing directional light sun...", "Importing spotlight lamp..."}));
-  EXPECT_EQ(CountOf(LogLines(), "3 lights"), 1);
+            (Lines{"Importing point light bulb...", "Importing directional light sun...", "Importing spotlight lamp...",
+                   "Importing point light shown..."}));
+  EXPECT_EQ(CountOf(LogLines(), "4 lights"), 1);
+  EXPECT_EQ(StageLines("Importing cameras...", "Finished importing cameras."),
+            (Lines{"Importing camera topView...", "Ortho cameras are not supported.", "Importing camera hiddenCam..."}));
 
-  ASSERT_EQ(scene->GetNumLights(), 3u);
+  ASSERT_EQ(scene->GetNumLights(), 4u);
   KvLight* point = FindNamed(scene->Lights(), "bulb");
   KvLight* directional = FindNamed(scene->Lights(), "sun");
   KvLight* spotLight = FindNamed(scene->Lights(), "lamp");
@@ -93,42 +94,10 @@ TEST_F(LightCameraExport, LightKindsKeepTheirTypeMirroredPlacementAndColours) {
   EXPECT_EQ(spotLight->GetDropOff(), 2.5f);
   ExpectColor(spotLight->GetColor(), 1, 0.5f, 0.25f, 1);
   ExpectColor(spotLight->GetIntensityColor(), 0.5f, 0.25f, 0.125f, 1);
-}
-
-TEST_F(LightCameraExport, HiddenLightsAndOtherLightKindsAreLeftOut) {
-  build.light("pointLight", "hidden");
-  build.set("hidden.v", {false});
-  build.light("ambientLight", "ambient");
-  build.light("areaLight", "area");
-  // Only the light's own transform counts, not a hidden group above it.
-  build.transform("group");
-  build.set("group.v", {false});
-  build.transform("shown", "group", {.t = {4, 0, 0}});
-  build.create("pointLight", "shownShape", "shown");
-  auto loaded = ExportAndLoad("hidden.kvr");
-  KvScene* scene = loaded->get();
-  ASSERT_NE(scene, nullptr);
-
-  EXPECT_EQ(StageLines("Importing lights...", "Finished importing lights."), Lines{"Importing point light shown..."});
-  ASSERT_EQ(scene->GetNumLights(), 1u);
   KvLight* shown = FindNamed(scene->Lights(), "shown");
   ASSERT_NE(shown, nullptr);
-  // The transform's own translation, not its world position.
-  ExpectVec(shown->GetPosition(), -4, 0, 0, 0);
-}
+  ExpectVec(shown->GetPosition(), -4, 0, 0, 0);  // the transform's own translation, not its world position
 
-TEST_F(LightCameraExport, OrthographicCamerasAreSkippedHiddenCamerasAreNot) {
-  const std::string ortho = build.camera("topView", {.t = {0, 100, 0}, .r = {-90, 0, 0}});
-  build.set(ortho + ".o", {true});
-  const std::string hiddenShape = build.camera("hiddenCam", {.t = {1, 2, 3}});
-  build.set("hiddenCam.v", {false});
-  SetFieldOfView(hiddenShape, 1.0);
-  auto loaded = ExportAndLoad("cameras.kvr");
-  KvScene* scene = loaded->get();
-  ASSERT_NE(scene, nullptr);
-
-  EXPECT_EQ(StageLines("Importing cameras...", "Finished importing cameras."),
-            (Lines{"Importing camera topView...", "Ortho cameras are not supported.", "Importing camera hiddenCam..."}));
   ASSERT_EQ(scene->GetNumCameras(), 1u);
   KvCamera* camera = FindNamed(scene->Cameras(), "hiddenCam");
   ASSERT_NE(camera, nullptr);
@@ -185,19 +154,29 @@ TEST_F(LightCameraExport, CamerasAimThroughTheCentreOfTheExportedMeshes) {
   ExpectVec(outside->GetRotation(), kPi, 0, 0, 1e-6f);
 }
 
+// Stages run on their own: a failed iterator ends one with the error and without
+// its closing line; a null scene only opens and closes the stage.
 TEST_F(LightCameraExport, FailedIteratorStopsTheStageWithoutItsClosingLine) {
   using Stage = bool (*)(KvScene*);
   const struct {
+    void (*fail)();
     Stage stage;
     Lines log;
   } cases[] = {
-      {ImportLights, {"Importing lights...", "Maya API Error detected: \"Failed to create lightIterator!\""}},
-      {ImportCameras, {"Importing cameras...", "Maya API Error detected: \"Failed to create cameraIterator!\""}},
+      {kvhost::failNextDagIterator, ImportLights,
+       {"Importing lights...", "Maya API Error detected: \"Failed to create lightIterator!\""}},
+      {kvhost::failNextDagIterator, ImportCameras,
+       {"Importing cameras...", "Maya API Error detected: \"Failed to create cameraIterator!\""}},
+      {kvhost::failNextDagIterator, ImportMeshes,
+       {"Importing meshes...", "Maya API Error detected: \"Failed to create meshIterator!\""}},
+      {kvhost::failNextDependencyNodeIterator, ImportBlendShapes,
+       {"Importing blend shapes...", "Maya API Error detected: \"Could not create blendShapeIterator!\""}},
   };
+  build.mesh("tri", TriangleStrip(1));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.log.front());
     kvhost::Scene::get().clearMessages();
-    kvhost::failNextDagIterator();
+    c.fail();
     EXPECT_FALSE(RunStageDirectly(c.stage));
     kvhost::clearTestSwitches();
     EXPECT_EQ(LogLines(), c.log);
@@ -208,9 +187,13 @@ TEST_F(LightCameraExport, FailedIteratorStopsTheStageWithoutItsClosingLine) {
 TEST_F(LightCameraExport, NullSceneOnlyOpensAndClosesTheStage) {
   build.light("pointLight", "bulb");
   build.camera("cam");
-  EXPECT_TRUE(RunStageDirectly([](KvScene*) { return ImportLights(nullptr) && ImportCameras(nullptr); }));
+  build.joint("neck");
+  build.mesh("helmet", TriangleStrip(1), "neck");
+  EXPECT_TRUE(RunStageDirectly(
+      [](KvScene*) { return ImportLights(nullptr) && ImportCameras(nullptr) && ImportRigidSkins(nullptr); }));
   EXPECT_EQ(LogLines(), (Lines{"Importing lights...", "Finished importing lights.", "Importing cameras...",
-                               "Finished importing cameras."}));
+                               "Finished importing cameras.", "Searching for and creating rigidly skinned meshes...",
+                               "Finished searching for and creating rigidly skinned meshes..."}));
 }
 
 }  // namespace

@@ -1,17 +1,13 @@
 // The mesh stage through the module: which shapes become meshes, their vertices
 // and texture coordinates, one surface per shading group, and the log lines.
-#include <kvhost/TestSwitches.h>
-
 #include "StageScenes.h"
-#include "StageTestHelpers.h"
-#include "kv/ExportStages.h"
 #include "kv/Material.h"
 #include "kv/Name.h"
 
 namespace plugin_test {
 namespace {
 
-class MeshExport : public StageExport {
+class MeshExport : public PluginTest {
  protected:
   // The vertex indices of a surface's triangles, triangle by triangle.
   static std::vector<std::vector<uint32_t>> Corners(KvSurface* surface) {
@@ -82,30 +78,46 @@ TEST_F(MeshExport, TriangulatedCubeWithOneShaderIsOneSurfaceOfItsMaterial) {
   ExpectMeshInvariants(mesh);
 }
 
-TEST_F(MeshExport, PositionsAreWorldSpaceMirroredInXAndUVsFlipped) {
+TEST_F(MeshExport, PositionsAreWorldSpaceMirroredInXAndUVsFlippedFromTheFirstSet) {
   kvhost::MeshSpec spec;
   spec.points = {{1, 2, 3}, {0, 0, 0}, {0, 1, 0}};
   spec.faces = {{0, 1, 2}};
-  spec.uvSets = {{"map1", {{0.25, 0.25}, {1, 0}, {0, 1}}, {{2, 1, 0}}}};
+  spec.uvSets = {{"map1", {{0.25, 0.25}, {1, 0}, {0, 1}}, {{2, 1, 0}}},
+                 {"extra", {{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}}, {{3, 2, 1}}}};
   build.mesh("tri", spec, {}, {.t = {10, 0, 0}});
-  auto scene = ExportAndLoad("mirror.kvr");
+  build.mesh("bare", TriangleStrip(2));  // no UV set at all
+  kvhost::MeshSpec partial = TriangleStrip(2, {0, 0, 5});
+  partial.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{3, 2, 1}, {}}}};  // second face has no UVs
+  build.mesh("partial", partial);
+  auto scene = ExportAndLoad("uvs.kvr");
   ASSERT_TRUE(scene->get());
+  EXPECT_EQ(CountOf(LogLines(), "Multiple uv sets found!  Only the first set will be used."), 1);
 
-  KvMesh* mesh = (*scene)->GetMesh(0);
+  KvMesh* mesh = (*scene)->FindMesh(KvName("tri"));
+  ASSERT_NE(mesh, nullptr);
   ASSERT_EQ(mesh->GetNumVertices(), 3u);
   const KvVertex& first = *mesh->GetVertex(0);
-  EXPECT_FLOAT_EQ(first.position.x, -11.0f);
-  EXPECT_FLOAT_EQ(first.position.y, 2.0f);
-  EXPECT_FLOAT_EQ(first.position.z, 3.0f);
+  ExpectVec(first.position, -11, 2, 3);
   EXPECT_FLOAT_EQ(first.color.red + first.color.green + first.color.blue + first.color.alpha, 4.0f);
   ASSERT_EQ(mesh->GetNumTexCoords(), 3u);
   EXPECT_FLOAT_EQ(mesh->GetTexCoord(0)->u, 0.25f);
   EXPECT_FLOAT_EQ(mesh->GetTexCoord(0)->v, 0.75f);
   EXPECT_FLOAT_EQ(mesh->GetTexCoord(1)->v, 1.0f);
+  EXPECT_FLOAT_EQ(mesh->GetTexCoord(2)->v, 0.0f);
   const KvTriangle& triangle = *mesh->GetSurface(0)->GetTriangle(0);
-  EXPECT_EQ(triangle.texCoords[0], 2u);
-  EXPECT_EQ(triangle.texCoords[1], 1u);
-  EXPECT_EQ(triangle.texCoords[2], 0u);
+  EXPECT_EQ(std::vector<uint32_t>(triangle.texCoords, triangle.texCoords + 3), (std::vector<uint32_t>{2, 1, 0}));
+
+  // Corners without UVs get index 0.
+  KvMesh* bare = (*scene)->FindMesh(KvName("bare"));
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
+  ExpectMeshInvariants(bare);
+  KvMesh* withGaps = (*scene)->FindMesh(KvName("partial"));
+  ASSERT_NE(withGaps, nullptr);
+  ASSERT_EQ(withGaps->GetSurface(0)->GetNumTriangles(), 2u);
+  EXPECT_EQ(withGaps->GetSurface(0)->GetTriangle(0)->texCoords[0], 3u);
+  for (uint32_t corner : withGaps->GetSurface(0)->GetTriangle(1)->texCoords) EXPECT_EQ(corner, 0u);
+  ExpectMeshInvariants(withGaps);
 }
 
 TEST_F(MeshExport, OnlyVisibleNonIntermediateShapesAreExported) {
@@ -126,107 +138,50 @@ TEST_F(MeshExport, OnlyVisibleNonIntermediateShapesAreExported) {
   EXPECT_EQ(names, (std::vector<std::string>{"inner", "deformed"}));
 }
 
-TEST_F(MeshExport, AlternatingShadersMakeOneSurfacePerShaderInPolygonOrder) {
+TEST_F(MeshExport, SeveralShadersMakeOneSurfaceEachInPolygonOrderLeavingUnassignedPolygonsOut) {
   const std::string shape = build.mesh("strip", TriangleStrip(4));
-  const std::string a = build.material("lambert", "matA");
-  const std::string b = build.material("blinn", "matB");
-  build.assignFaces(shape, a, {"f[0]", "f[2]"});
-  build.assignFaces(shape, b, {"f[1]", "f[3]"});
-  auto scene = ExportAndLoad("alternating.kvr");
+  build.assignFaces(shape, build.material("lambert", "matA"), {"f[0]", "f[2]"});
+  build.assignFaces(shape, build.material("blinn", "matB"), {"f[1]", "f[3]"});
+  const std::string split = build.mesh("split", TriangleStrip(5, {0, 0, 6}));
+  build.assignFaces(split, "matASG", {"f[0]"});
+  build.assignFaces(split, build.material("phong", "matD"), {"f[3]"});
+  build.material("lambert", "unused");  // a shading group no polygon uses makes no surface
+  // With one shading group, every polygon joins its surface.
+  build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), build.material("blinn", "matC"), {"f[1]"});
+  // A shading group without a surface shader takes a shader named "No name material.".
+  build.create("shadingEngine", "bareSG");
+  build.assign(build.mesh("tri", TriangleStrip(1)), "bareSG");
+  build.create("lambert", "No name material.");
+  auto scene = ExportAndLoad("shaders.kvr");
   ASSERT_TRUE(scene->get());
+  EXPECT_EQ(CountOf(LogLines(), "Importing [Lambert] material No name material...."), 1);
+  EXPECT_EQ((*scene)->FindMesh(KvName("tri"))->GetSurface(0)->GetMaterial(),
+            (*scene)->FindMaterial(KvName("No name material.")));
   EXPECT_EQ(Between(LogLines(), "Importing mesh: strip with 6 vertices and 4 polygons...", "Importing mesh skin..."),
             (Lines{"Importing mesh: strip with 6 vertices and 4 polygons...", "2 materials applied to mesh.",
                    "Importing [Lambert] material matA...", "Importing [Blinn] material matB...",
                    "Importing mesh skin..."}));
 
-  KvMesh* mesh = (*scene)->GetMesh(0);
+  using Corners3 = std::vector<std::vector<uint32_t>>;
+  KvMesh* mesh = (*scene)->FindMesh(KvName("strip"));
   ASSERT_EQ(mesh->GetNumSurfaces(), 2u);
   EXPECT_EQ(mesh->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matA")));
   EXPECT_EQ(mesh->GetSurface(1)->GetMaterial(), (*scene)->FindMaterial(KvName("matB")));
-  using Corners3 = std::vector<std::vector<uint32_t>>;
   EXPECT_EQ(Corners(mesh->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 3, 4}}));
   EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{2, 1, 3}, {4, 3, 5}}));
   EXPECT_EQ(mesh->GetSurface(0)->GetTriangleCapacity(), 2u);
-}
 
-TEST_F(MeshExport, UnassignedPolygonsAreLeftOutOnlyWhenSeveralShadersSplitTheMesh) {
-  const std::string shape = build.mesh("strip", TriangleStrip(5));
-  build.assignFaces(shape, build.material("lambert", "matA"), {"f[0]"});
-  build.assignFaces(shape, build.material("phong", "matB"), {"f[3]"});
-  build.material("lambert", "unused");  // a shading group no polygon uses makes no surface
-  // With one shading group, every polygon joins its surface.
-  build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), build.material("blinn", "matC"), {"f[1]"});
-  auto scene = ExportAndLoad("unassigned.kvr");
-  ASSERT_TRUE(scene->get());
-
-  KvMesh* mesh = (*scene)->GetMesh(0);
+  mesh = (*scene)->FindMesh(KvName("split"));
   ASSERT_EQ(mesh->GetNumSurfaces(), 2u);
-  using Corners3 = std::vector<std::vector<uint32_t>>;
   EXPECT_EQ(Corners(mesh->GetSurface(0)), (Corners3{{0, 1, 2}}));
   EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{4, 3, 5}}));
   EXPECT_EQ((*scene)->FindMaterial(KvName("unused")), nullptr);
+  EXPECT_EQ((*scene)->GetNumMaterials(), 5u);
   ExpectMeshInvariants(mesh);
-  KvMesh* half = (*scene)->GetMesh(1);
+  KvMesh* half = (*scene)->FindMesh(KvName("half"));
   ASSERT_EQ(half->GetNumSurfaces(), 1u);
   EXPECT_EQ(Corners(half->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 1, 3}}));
   EXPECT_EQ(half->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matC")));
-}
-
-TEST_F(MeshExport, ShadingGroupWithoutSurfaceShaderTakesAShaderNamedNoNameMaterial) {
-  const std::string shape = build.mesh("tri", TriangleStrip(1));
-  build.create("shadingEngine", "bareSG");
-  build.assign(shape, "bareSG");
-  build.create("lambert", "No name material.");
-  auto scene = ExportAndLoad("noname.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Importing [Lambert] material No name material...."), 1);
-  ASSERT_EQ((*scene)->GetNumMaterials(), 1u);
-  EXPECT_EQ((*scene)->GetMesh(0)->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("No name material.")));
-}
-
-TEST_F(MeshExport, OnlyTheFirstOfTwoUVSetsIsUsed) {
-  kvhost::MeshSpec spec = TriangleStrip(1);
-  spec.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}}, {{0, 1, 2}}},
-                 {"extra", {{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}}, {{3, 2, 1}}}};
-  build.mesh("tri", spec);
-  auto scene = ExportAndLoad("uvsets.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Multiple uv sets found!  Only the first set will be used."), 1);
-  KvMesh* mesh = (*scene)->GetMesh(0);
-  ASSERT_EQ(mesh->GetNumTexCoords(), 3u);
-  EXPECT_FLOAT_EQ(mesh->GetTexCoord(2)->v, 0.0f);
-  const KvTriangle& triangle = *mesh->GetSurface(0)->GetTriangle(0);
-  EXPECT_EQ(triangle.texCoords[0], 0u);
-  EXPECT_EQ(triangle.texCoords[2], 2u);
-}
-
-TEST_F(MeshExport, CornersWithoutUVsGetTexCoordIndexZero) {
-  build.mesh("bare", TriangleStrip(2));  // no UV set at all
-  kvhost::MeshSpec partial = TriangleStrip(2, {0, 0, 5});
-  partial.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{3, 2, 1}, {}}}};  // second face has no UVs
-  build.mesh("partial", partial);
-  auto scene = ExportAndLoad("nouvs.kvr");
-  ASSERT_TRUE(scene->get());
-
-  KvMesh* bare = (*scene)->FindMesh(KvName("bare"));
-  ASSERT_NE(bare, nullptr);
-  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
-  ExpectMeshInvariants(bare);
-  KvMesh* withGaps = (*scene)->FindMesh(KvName("partial"));
-  ASSERT_NE(withGaps, nullptr);
-  ASSERT_EQ(withGaps->GetSurface(0)->GetNumTriangles(), 2u);
-  EXPECT_EQ(withGaps->GetSurface(0)->GetTriangle(0)->texCoords[0], 3u);
-  for (uint32_t corner : withGaps->GetSurface(0)->GetTriangle(1)->texCoords) EXPECT_EQ(corner, 0u);
-  ExpectMeshInvariants(withGaps);
-}
-
-TEST_F(MeshExport, FailingDagIteratorStopsTheExportWithTheError) {
-  build.mesh("tri", TriangleStrip(1));
-  kvhost::failNextDagIterator();
-  EXPECT_FALSE(RunStageDirectly([](KvScene* scene) { return ImportMeshes(scene); }));
-  kvhost::clearTestSwitches();
-  EXPECT_EQ(LogLines(), (Lines{"Importing meshes...", "Maya API Error detected: \"Failed to create meshIterator!\""}));
-  EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
 }
 
 }  // namespace

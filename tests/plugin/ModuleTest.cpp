@@ -67,11 +67,8 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(translator->reader(file, "", MPxFileTranslator::kOpenAccessMode), MS::kFailure);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "KvMayaExporter::reader() method unimplimented!\n\n");
-}
 
-TEST_F(ModuleTest, IdentifiesFilesByTheirLastThreeCharacters) {
-  kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
-  ASSERT_NE(translator, nullptr);
+  // Files are identified by their last three characters.
   const struct {
     const char* fullName;
     MPxFileTranslator::MFileKind kind;
@@ -85,18 +82,17 @@ TEST_F(ModuleTest, IdentifiesFilesByTheirLastThreeCharacters) {
       {"/kvr/scene.ma", MPxFileTranslator::kNotMyFileType},
   };
   for (const auto& c : cases) {
-    MFileObject file;
     file.setRawFullName(c.fullName);
     EXPECT_EQ(translator->identifyFile(file, "KAVE", 4), c.kind) << c.fullName;
   }
 }
 
-TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverything) {
-  kvhost::Builder build;
+TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverythingToThePathAsGiven) {
   build.light("pointLight", "bulb");
   build.camera("eye");
-  const std::string out = Path("selected.kvr");
+  const std::string out = Path("no_extension");
   ASSERT_EQ(Export(out, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
+  EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + out);
   EXPECT_EQ(Shown(kvhost::Message::Warning),
             std::vector<std::string>{"Export Selected currently unsupported.  Exporting all instead."});
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
@@ -114,14 +110,9 @@ TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverything) {
   EXPECT_EQ(ReadText(out), selected);
 }
 
-TEST_F(ModuleTest, PathWithoutExtensionIsUsedAsGiven) {
-  const std::string out = Path("no_extension");
-  ASSERT_EQ(Export(out), MS::kSuccess);
-  EXPECT_EQ(ReadText(out).substr(0, 4), "KAVE");
-  EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + out);
-}
-
-TEST_F(ModuleTest, TwoTranslatorsAliveAtOnceBothWork) {
+TEST_F(ModuleTest, TranslatorsComeAndGoWithoutStoppingTheModule) {
+  // The leak checker at exit sees anything a cycle leaves behind.
+  for (int i = 0; i < 1000; ++i) ASSERT_NE(kvhost::createTranslator(kTranslatorName), nullptr);
   kvhost::TranslatorPtr first = kvhost::createTranslator(kTranslatorName);
   kvhost::TranslatorPtr second = kvhost::createTranslator(kTranslatorName);
   ASSERT_EQ(kvhost::runWriter(*first, Path("a.kvr"), MPxFileTranslator::kExportAccessMode), MS::kSuccess);
@@ -129,16 +120,7 @@ TEST_F(ModuleTest, TwoTranslatorsAliveAtOnceBothWork) {
   ASSERT_EQ(kvhost::runWriter(*second, Path("b.kvr"), MPxFileTranslator::kExportAccessMode), MS::kSuccess);
   second.reset();
   EXPECT_EQ(ReadText(Path("a.kvr")), ReadText(Path("b.kvr")));
-}
-
-TEST_F(ModuleTest, ThousandTranslatorCyclesLeaveTheModuleWorking) {
-  // The leak checker at exit sees anything a cycle leaves behind.
-  for (int i = 0; i < 1000; ++i) {
-    kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
-    ASSERT_NE(translator, nullptr);
-  }
-  ASSERT_EQ(Export(Path("after.kvr")), MS::kSuccess);
-  LoadedScene scene(Path("after.kvr"));
+  LoadedScene scene(Path("b.kvr"));
   EXPECT_NE(scene.get(), nullptr) << scene.error();
 }
 

@@ -46,6 +46,14 @@ MStatus PluginTest::Export(const std::string& path, MPxFileTranslator::FileAcces
   return kvhost::runWriter(*translator, path, mode);
 }
 
+std::unique_ptr<LoadedScene> PluginTest::ExportAndLoad(const std::string& name) {
+  const std::string out = Path(name);
+  EXPECT_EQ(Export(out), MS::kSuccess);
+  auto scene = std::make_unique<LoadedScene>(out);
+  EXPECT_NE(scene->get(), nullptr) << scene->error();
+  return scene;
+}
+
 std::vector<std::string> PluginTest::LogLines() const {
   const std::string text = ReadText(LogPath());
   std::vector<std::string> lines;

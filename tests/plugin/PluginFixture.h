@@ -1,10 +1,11 @@
-// The loaded plug-in module, a scratch directory for logs and archives, and
-// helpers to export host scenes and read the results back.
+// The loaded plug-in module, a scratch directory for logs and archives, a scene
+// builder, and helpers to export host scenes and read the results back.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <maya/MPxFileTranslator.h>
 
+#include <kvhost/Builder.h>
 #include <kvhost/Plugins.h>
 #include <kvhost/Scene.h>
 
@@ -15,6 +16,8 @@
 class KvScene;
 
 namespace plugin_test {
+
+class LoadedScene;
 
 inline constexpr char kTranslatorName[] = "Kavrel Rendering Archive";
 
@@ -28,6 +31,9 @@ class PluginTest : public ::testing::Test {
   // Runs one export through a fresh translator object.
   MStatus Export(const std::string& path,
                  MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
+  // Exports to NAME in the test's directory (the export must succeed) and loads the
+  // archive; the log is left for LogLines(). Callers assert that get() is non-null.
+  std::unique_ptr<LoadedScene> ExportAndLoad(const std::string& name);
   // The export log as lines; fails the test if a line does not end in CR LF.
   std::vector<std::string> LogLines() const;
   std::string LogPath() const { return dir_ + "/KvMayaExporter_Log.txt"; }
@@ -37,6 +43,7 @@ class PluginTest : public ::testing::Test {
 
   static std::unique_ptr<kvhost::PluginModule> module_;
   std::string dir_;
+  kvhost::Builder build;
 };
 
 // An archive read back with the suite's own runtime and scene model, started for

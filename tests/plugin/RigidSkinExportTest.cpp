@@ -3,7 +3,6 @@
 #include <kvhost/TestSwitches.h>
 
 #include "StageScenes.h"
-#include "StageTestHelpers.h"
 #include "kv/ExportStages.h"
 #include "kv/Name.h"
 #include "kv/Skeleton.h"
@@ -11,7 +10,7 @@
 namespace plugin_test {
 namespace {
 
-class RigidSkinExport : public StageExport {
+class RigidSkinExport : public PluginTest {
  protected:
   void BuildNeck() {
     build.joint("neck", {}, {.t = {0, 5, 0}});
@@ -53,9 +52,7 @@ TEST_F(RigidSkinExport, VisibleMeshUnderHeadFollowsItRigidly) {
     EXPECT_EQ(influence.joint, head);
     EXPECT_EQ(influence.weight, 1.0f);
     const KvVec3 offset = inverse.TransformPoint(vertex.position);
-    EXPECT_EQ(influence.positionOffset.x, offset.x) << "vertex " << v;
-    EXPECT_EQ(influence.positionOffset.y, offset.y) << "vertex " << v;
-    EXPECT_EQ(influence.positionOffset.z, offset.z) << "vertex " << v;
+    ExpectVec(influence.positionOffset, offset.x, offset.y, offset.z, 0);
   }
   // The helmet's transform sits one unit above the head: its centre is (0, 1, 0)
   // in head space, whatever the head's rotation.
@@ -68,46 +65,40 @@ TEST_F(RigidSkinExport, VisibleMeshUnderHeadFollowsItRigidly) {
   EXPECT_NEAR(centre.y, 1.0f, 1e-5f);
 }
 
+// Runs appended at the end of a mesh's influence list: a mesh found twice by name
+// (two shapes under one transform export two meshes of its name; the stage finds
+// the first once per shape) and a mesh skinned by a cluster before.
 TEST_F(RigidSkinExport, MeshSkinnedAgainAppendsRunsAtTheEndOfItsInfluenceList) {
   BuildNeck();
-  // Two shapes under one transform export two meshes of the transform's name; the
-  // stage finds the first by that name once per shape.
   build.mesh("pair", TriangleStrip(1), "head");
   build.create("mesh", "pairShape2", "pair");
   build.meshData("pairShape2", TriangleStrip(2));
+  const std::string shape = build.deformableMesh("plume", TriangleStrip(1), "head");
+  build.skinCluster("skinCluster1", shape, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
   auto scene = ExportAndLoad("pair.kvr");
   ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Rigidly skinning..."), 2);
+  EXPECT_EQ(CountOf(LogLines(), "Rigidly skinning..."), 3);
 
-  ASSERT_EQ((*scene)->GetNumMeshes(), 2u);
+  ASSERT_EQ((*scene)->GetNumMeshes(), 3u);
   KvMesh* first = (*scene)->GetMesh(0);
   ASSERT_EQ(first->GetNumVertices(), 3u);
   ASSERT_EQ(first->GetNumInfluences(), 6u);
-  for (uint32_t v = 0; v < 3; ++v) {
-    EXPECT_EQ(first->GetVertex(v)->firstInfluence, 3 + v);
-    EXPECT_EQ(first->GetVertex(v)->influenceCount, 1u);
-  }
-  ExpectMeshInvariants(first);
-  KvMesh* second = (*scene)->GetMesh(1);
-  EXPECT_EQ(second->GetNumInfluences(), 0u);
-  EXPECT_EQ(second->GetSkeleton(), nullptr);
-}
-
-TEST_F(RigidSkinExport, ClusterSkinnedMeshUnderAJointKeepsValidRuns) {
-  BuildNeck();
-  const std::string shape = build.deformableMesh("plume", TriangleStrip(1), "head");
-  build.skinCluster("skinCluster1", shape, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
-  auto scene = ExportAndLoad("plume.kvr");
-  ASSERT_TRUE(scene->get());
-  KvMesh* plume = (*scene)->GetMesh(0);
+  KvMesh* plume = (*scene)->FindMesh(KvName("plume"));
+  ASSERT_NE(plume, nullptr);
   // Four cluster influences, then one rigid influence per vertex after them.
   ASSERT_EQ(plume->GetNumInfluences(), 7u);
   for (uint32_t v = 0; v < 3; ++v) {
+    EXPECT_EQ(first->GetVertex(v)->firstInfluence, 3 + v);
+    EXPECT_EQ(first->GetVertex(v)->influenceCount, 1u);
     EXPECT_EQ(plume->GetVertex(v)->firstInfluence, 4 + v);
     EXPECT_EQ(plume->GetVertex(v)->influenceCount, 1u);
     EXPECT_STREQ(plume->GetInfluence(4 + v).joint->GetName().GetAsCString(), "head");
   }
+  ExpectMeshInvariants(first);
   ExpectMeshInvariants(plume);
+  KvMesh* second = (*scene)->GetMesh(1);
+  EXPECT_EQ(second->GetNumInfluences(), 0u);
+  EXPECT_EQ(second->GetSkeleton(), nullptr);
 }
 
 TEST_F(RigidSkinExport, FailingJointIteratorEndsTheStageWithoutItsClosingLine) {
@@ -125,13 +116,6 @@ TEST_F(RigidSkinExport, FailingJointIteratorEndsTheStageWithoutItsClosingLine) {
   EXPECT_EQ(LogLines(),
             (Lines{"Searching for and creating rigidly skinned meshes...", "Failed to create jointIterator!"}));
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
-}
-
-TEST_F(RigidSkinExport, NullSceneOnlyOpensAndClosesTheStage) {
-  BuildNeck();
-  EXPECT_TRUE(RunStageDirectly([](KvScene*) { return ImportRigidSkins(nullptr); }));
-  EXPECT_EQ(LogLines(), (Lines{"Searching for and creating rigidly skinned meshes...",
-                               "Finished searching for and creating rigidly skinned meshes..."}));
 }
 
 }  // namespace

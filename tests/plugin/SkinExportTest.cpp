@@ -3,7 +3,6 @@
 #include <kvhost/TestSwitches.h>
 
 #include "StageScenes.h"
-#include "StageTestHelpers.h"
 #include "kv/ExportStages.h"
 #include "kv/Name.h"
 #include "kv/Skeleton.h"
@@ -13,7 +12,7 @@ namespace {
 
 using Weights = std::vector<std::vector<std::pair<int, double>>>;
 
-class SkinExport : public StageExport {
+class SkinExport : public PluginTest {
  protected:
   // A bent three-joint leg, posed and bound where it stands.
   void BuildLeg() {
@@ -72,9 +71,7 @@ TEST_F(SkinExport, ZeroWeightsMakeNoInfluenceAndOffsetsAreInJointSpace) {
     // Formed once per joint by the exporter, bit for bit what a per-influence
     // inverse gives.
     const KvVec3 offset = Expected(influence.joint, mesh->GetVertex(vertexOf[i])->position);
-    EXPECT_EQ(influence.positionOffset.x, offset.x) << "influence " << i;
-    EXPECT_EQ(influence.positionOffset.y, offset.y) << "influence " << i;
-    EXPECT_EQ(influence.positionOffset.z, offset.z) << "influence " << i;
+    ExpectVec(influence.positionOffset, offset.x, offset.y, offset.z, 0);
   }
   // A point at the hip's mirrored world position sits at the hip's origin.
   EXPECT_NEAR(mesh->GetInfluence(2).positionOffset.y, -2.0f, 1e-5f) << "vertex 1 is at y 1, the hip at y 3";
@@ -107,34 +104,38 @@ TEST_F(SkinExport, ExactZeroAndMissingJointsAreSkippedAndCounted) {
   ExpectMeshInvariants(mesh);
 }
 
-TEST_F(SkinExport, FirstInfluenceOutsideEverySkeletonLeavesTheMeshUnskinned) {
-  build.transform("locator");
-  build.joint("bone");
-  const std::string shape = build.deformableMesh("flag", TriangleStrip(1));
-  build.skinCluster("skinCluster1", shape, {"locator", "bone"}, Weights{{{1, 1.0}}, {{1, 1.0}}, {{1, 1.0}}});
-  auto scene = ExportAndLoad("flag.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(Between(LogLines(), "Importing mesh skin...", "Finished importing meshes."),
-            (Lines{"Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: locator",
-                   "Found influence object: bone", "Trying to import skin for mesh with no matching skeleton!",
-                   "Finished importing meshes."}));
-  KvMesh* mesh = (*scene)->GetMesh(0);
-  EXPECT_EQ(mesh->GetSkeleton(), nullptr);
-  EXPECT_EQ(mesh->GetNumInfluences(), 0u);
-}
-
+// Each shape takes its own cluster, and the skeleton is the first holding a joint
+// of its first influence's name; a shape whose first influence is in no skeleton
+// stays unskinned.
 TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   build.joint("a");
   build.joint("b", {}, {.t = {3, 0, 0}});
+  build.joint("left", {}, {.t = {-4, 0, 0}});
+  build.joint("hand", "left");
+  build.joint("right", {}, {.t = {4, 0, 0}});
+  const std::string rightHand = build.joint("hand", "right");
+  build.transform("locator");
   const std::string first = build.deformableMesh("first", TriangleStrip(1));
   const std::string second = build.deformableMesh("second", TriangleStrip(2, {3, 0, 0}));
+  build.skinCluster("skinGlove", build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0})), {rightHand},
+                    Weights(3, {{0, 1.0}}));
+  const std::string flag = build.deformableMesh("flag", TriangleStrip(1, {0, 0, 3}));
   // The second shape's cluster comes first in node order.
   build.skinCluster("skinB", second, {"b"}, Weights(4, {{0, 1.0}}));
   build.skinCluster("skinA", first, {"a"}, Weights(3, {{0, 1.0}}));
+  build.skinCluster("skinFlag", flag, {"locator", "a"}, Weights(3, {{1, 1.0}}));
   auto scene = ExportAndLoad("two.kvr");
   ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Found skinCluster for mesh."), 2);
-  EXPECT_EQ(CountOf(LogLines(), "skinCluster linkup inconsistency!"), 0);
+  const Lines lines = LogLines();
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 4);
+  EXPECT_EQ(CountOf(lines, "skinCluster linkup inconsistency!"), 0);
+  EXPECT_EQ(Between(lines, "Found influence object: locator", "Finished importing meshes."),
+            (Lines{"Found influence object: locator", "Found influence object: a",
+                   "Trying to import skin for mesh with no matching skeleton!", "Finished importing meshes."}));
+  KvMesh* unskinned = (*scene)->FindMesh(KvName("flag"));
+  ASSERT_NE(unskinned, nullptr);
+  EXPECT_EQ(unskinned->GetSkeleton(), nullptr);
+  EXPECT_EQ(unskinned->GetNumInfluences(), 0u);
 
   KvMesh* a = (*scene)->FindMesh(KvName("first"));
   KvMesh* b = (*scene)->FindMesh(KvName("second"));
@@ -145,21 +146,11 @@ TEST_F(SkinExport, ClustersOfOtherShapesArePassedOver) {
   EXPECT_EQ(a->GetNumInfluences(), 3u);
   EXPECT_EQ(b->GetNumInfluences(), 4u);
   EXPECT_STREQ(b->GetInfluence(3).joint->GetName().GetAsCString(), "b");
-}
-
-TEST_F(SkinExport, SkeletonIsTheFirstHoldingAJointOfTheFirstInfluencesName) {
-  build.joint("left");
-  build.joint("hand", "left");
-  build.joint("right", {}, {.t = {4, 0, 0}});
-  const std::string rightHand = build.joint("hand", "right");
-  const std::string shape = build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0}));
-  build.skinCluster("skinCluster1", shape, {rightHand}, Weights(3, {{0, 1.0}}));
-  auto scene = ExportAndLoad("hands.kvr");
-  ASSERT_TRUE(scene->get());
-  ASSERT_EQ((*scene)->GetNumSkeletons(), 2u);
   // Joints are told apart by name only: the right hand's skin binds to the left.
-  KvMesh* glove = (*scene)->GetMesh(0);
-  EXPECT_EQ(glove->GetSkeleton(), (*scene)->GetSkeleton(0));
+  ASSERT_EQ((*scene)->GetNumSkeletons(), 4u);
+  KvMesh* glove = (*scene)->FindMesh(KvName("glove"));
+  ASSERT_NE(glove, nullptr);
+  EXPECT_EQ(glove->GetSkeleton(), (*scene)->GetSkeleton(2));
   ASSERT_EQ(glove->GetNumInfluences(), 3u);
   EXPECT_EQ(glove->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
 }

@@ -1,6 +1,7 @@
-// Scene pieces and checks shared by the mesh, skin, material and rigid-skin export
-// tests: small host meshes, a tiny image file written byte by byte, log searches
-// and the mesh invariants every exported mesh must keep.
+// Scene pieces and checks shared by the stage tests: small host meshes, a tiny
+// image file written byte by byte, log searches, lookups in a loaded scene, the
+// mesh invariants every exported mesh must keep, and running one stage of the
+// suite's own exporter library for failure paths an export cannot reach.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,28 +16,14 @@
 #include <kvhost/Builder.h>
 
 #include "PluginFixture.h"
+#include "kv/ExportLog.h"
 #include "kv/Mesh.h"
+#include "kv/Runtime.h"
 #include "kv/Scene.h"
 
 namespace plugin_test {
 
 using Lines = std::vector<std::string>;
-
-// A fixture with a scene builder and an export that reads its archive back.
-class StageExport : public PluginTest {
- protected:
-  kvhost::Builder build;
-
-  // Exports to NAME in the test's directory (the export must succeed) and loads the
-  // archive; the log is left for LogLines(). Callers assert that get() is non-null.
-  std::unique_ptr<LoadedScene> ExportAndLoad(const std::string& name) {
-    const std::string out = Path(name);
-    EXPECT_EQ(Export(out), MS::kSuccess);
-    auto scene = std::make_unique<LoadedScene>(out);
-    EXPECT_NE(scene->get(), nullptr) << scene->error();
-    return scene;
-  }
-};
 
 inline int CountOf(const Lines& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
@@ -139,6 +126,62 @@ inline std::vector<KvMesh*> MeshesOf(KvScene* scene) {
   std::vector<KvMesh*> meshes;
   for (uint32_t i = 0; i < scene->GetNumMeshes(); ++i) meshes.push_back(scene->GetMesh(i));
   return meshes;
+}
+
+// A flat grid in the XZ plane of (columns + 1) x (rows + 1) vertices, row by row,
+// each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
+inline kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0) {
+  kvhost::MeshSpec grid;
+  for (int r = 0; r <= rows; ++r) {
+    for (int c = 0; c <= columns; ++c) grid.points.push_back({x0 + c, 0.0, static_cast<double>(r)});
+  }
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      const int v = r * (columns + 1) + c;
+      grid.faces.push_back({v, v + 1, v + columns + 2});
+      grid.faces.push_back({v, v + columns + 2, v + columns + 1});
+    }
+  }
+  return grid;
+}
+
+// The first object named `name` in a scene list, or null.
+template <typename T>
+T* FindNamed(KvList<T*>& list, const std::string& name) {
+  for (T* object : list) {
+    if (object != nullptr && name == object->GetName().GetAsCString()) return object;
+  }
+  return nullptr;
+}
+
+// Runs `stage` of the exporter library linked into the suite (not the module's) on
+// an empty scene, with the suite's own runtime, writing the export log where the
+// fixture's LogLines reads it.
+template <typename Stage>
+bool RunStageDirectly(Stage stage) {
+  KvRuntimeStartupDefault();
+  RegisterSceneClasses();
+  OpenExportLog();
+  auto* scene = new KvScene;
+  const bool result = stage(scene);
+  delete scene;
+  CloseExportLog();
+  ShutDownSceneClasses();
+  KvRuntimeShutdown();
+  return result;
+}
+
+// A vector or colour read back, within `tolerance` (0: exactly).
+inline void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
+  EXPECT_NEAR(v.x, x, tolerance);
+  EXPECT_NEAR(v.y, y, tolerance);
+  EXPECT_NEAR(v.z, z, tolerance);
+}
+inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
+  EXPECT_FLOAT_EQ(c.red, r);
+  EXPECT_FLOAT_EQ(c.green, g);
+  EXPECT_FLOAT_EQ(c.blue, b);
+  EXPECT_FLOAT_EQ(c.alpha, a);
 }
 
 }  // namespace plugin_test
