@@ -454,6 +454,15 @@ public:
       std::vector<int> ids;  // per corner; shorter than `edges` when the last faces name none
     };
     std::vector<UVs> uvs;
+    // Once the faces are decoded into a topology that holds all of them, they
+    // are let go: `decoded` keeps that topology, and `decodedSets` the uvst
+    // index and place among its UV sets of each set that had UVs stored.
+    // restore() brings the faces back before anything reads or adds to them.
+    std::shared_ptr<const MeshTopology> decoded;
+    std::vector<std::pair<int, int>> decodedSets;
+    bool empty() const { return faces.empty() && !decoded; }
+    void release(std::shared_ptr<const MeshTopology> topo, std::vector<std::pair<int, int>> sets);
+    void restore();
   };
   StoredFaces faces;
 };
