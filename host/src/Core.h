@@ -191,10 +191,14 @@ struct MeshTopology {
   std::vector<int> holeStarts;    // ascending offsets into faceVerts where a hole loop begins
   // Edges in the mesh's own order (generators and files fix it; modifiers that
   // split edges number new vertices by it) with their smooth flags.
+  // Eight bytes an edge: vertex ids stay far below 2^30 (stored meshes hold at
+  // most kMaxLogicalIndex + 1 vertices, history nodes maxMeshElements).
   struct Edge {
-    int v0 = 0, v1 = 0;
-    bool smooth = false;
+    int v0 = 0;
+    int v1 : 31 = 0;
+    bool smooth : 1 = false;
   };
+  static_assert(sizeof(Edge) == 8);
   std::vector<Edge> edges;
   // Per face vertex, the edge leaving it along its loop: e, or -e-1 when the
   // loop walks edge e from v1 to v0 (the polyFaces encoding). Empty when the
@@ -454,6 +458,15 @@ public:
       std::vector<int> ids;  // per corner; shorter than `edges` when the last faces name none
     };
     std::vector<UVs> uvs;
+    // Once the faces are decoded into a topology that holds all of them, they
+    // are let go: `decoded` keeps that topology, and `decodedSets` the uvst
+    // index and place among its UV sets of each set that had UVs stored.
+    // restore() brings the faces back before anything reads or adds to them.
+    std::shared_ptr<const MeshTopology> decoded;
+    std::vector<std::pair<int, int>> decodedSets;
+    bool empty() const { return faces.empty() && !decoded; }
+    void release(std::shared_ptr<const MeshTopology> topo, std::vector<std::pair<int, int>> sets);
+    void restore();
   };
   StoredFaces faces;
 };

@@ -108,7 +108,8 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
   };
   // Faces in ascending index; the last one set for an index wins, and
   // indices never set make no face. Files set them in order.
-  const Node::StoredFaces& stored = shape.faces;
+  Node::StoredFaces& stored = shape.faces;
+  stored.restore();
   struct Run {
     int index;
     int64_t first, end;
@@ -121,10 +122,18 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
       runs.end())
     std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.index < b.index; });
   // Each stored UV list, by its set's place among the mesh's sets.
+  // The faces can be let go once decoded when the topology keeps all they
+  // hold: every UV list and UV id, every edge.
+  bool whole = true;
   std::vector<std::pair<const std::vector<int>*, MeshTopology::UVSet*>> uvLists;
+  std::vector<std::pair<int, int>> storedSets;
   for (const auto& uv : stored.uvs)
-    if (auto it = setPos.find(uv.set); it != setPos.end())
+    if (auto it = setPos.find(uv.set); it != setPos.end()) {
       uvLists.emplace_back(&uv.ids, &topo->uvSets[static_cast<size_t>(it->second)]);
+      storedSets.emplace_back(uv.set, it->second);
+    } else {
+      whole = false;
+    }
   topo->faceStart.reserve(runs.size() + 1);
   topo->faceVerts.reserve(stored.edges.size());
   topo->faceEdges.reserve(stored.edges.size());
@@ -147,7 +156,9 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
     for (auto [ids, set] : uvLists)
       for (int64_t c = run.first; c < run.end && static_cast<size_t>(c) < ids->size(); ++c) {
         const int id = (*ids)[static_cast<size_t>(c)];
-        set->uvIds[faceFirst + static_cast<size_t>(c - run.first)] = id >= 0 && static_cast<size_t>(id) < set->u.size() ? id : -1;
+        const bool held = id >= 0 && static_cast<size_t>(id) < set->u.size();
+        if (id >= 0 && !held) whole = false;
+        set->uvIds[faceFirst + static_cast<size_t>(c - run.first)] = held ? id : -1;
       }
     topo->faceStart.push_back(static_cast<int>(topo->faceVerts.size()));
   }
@@ -162,17 +173,40 @@ std::shared_ptr<const MeshGeom> storedGeometry(Node& shape, std::string* error) 
     topo->edges.clear();
     for (auto& set : topo->uvSets) set.uvIds.clear();
   }
+  if (nv > 0 && edgesValid && whole && !stored.faces.empty()) stored.release(topo, std::move(storedSets));
   geom->topo = topo;
   return geom;
 }
 
 bool hasStoredGeometry(Node& shape) {
   const SlotSub* vt = elementsOf(shape, keyOf(shape, "vt"));
-  return (vt && !vt->indices.empty()) || !shape.faces.faces.empty();
+  return (vt && !vt->indices.empty()) || !shape.faces.empty();
 }
 
 
 }  // namespace
+
+void Node::StoredFaces::release(std::shared_ptr<const MeshTopology> topo, std::vector<std::pair<int, int>> sets) {
+  decoded = std::move(topo);
+  decodedSets = std::move(sets);
+  std::vector<Face>().swap(faces);
+  std::vector<int>().swap(edges);
+  std::vector<int64_t>().swap(holes);
+  std::vector<UVs>().swap(uvs);
+}
+
+void Node::StoredFaces::restore() {
+  if (!decoded) return;
+  const MeshTopology& t = *decoded;
+  faces.resize(static_cast<size_t>(t.numFaces()));
+  for (size_t f = 0; f < faces.size(); ++f) faces[f] = {static_cast<int>(f), t.faceStart[f]};
+  edges = t.faceEdges;
+  holes.assign(t.holeStarts.begin(), t.holeStarts.end());
+  uvs.clear();
+  for (auto [set, pos] : decodedSets) uvs.push_back({set, t.uvSets[static_cast<size_t>(pos)].uvIds});
+  decoded.reset();
+  decodedSets.clear();
+}
 
 std::shared_ptr<const MeshGeom> plugGeometry(const PlugKey& key, std::string* error) {
   Node& node = *key.node;

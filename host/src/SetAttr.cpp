@@ -170,6 +170,7 @@ bool readMatrix(Reader& rd, Value& out) {
 // taken back whole.
 bool readPolyFaces(Reader& rd, int firstFace, int lastFace, Node& node) {
   Node::StoredFaces& stored = node.faces;
+  stored.restore();
   const size_t faces = stored.faces.size(), edges = stored.edges.size(), holes = stored.holes.size();
   std::vector<size_t> uvs;
   for (const auto& set : stored.uvs) uvs.push_back(set.ids.size());

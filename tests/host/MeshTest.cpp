@@ -116,6 +116,37 @@ TEST_F(MeshTest, UVIndicesPerCornerAndPerSet) {
   EXPECT_FALSE(mesh.getPolygonUVid(0, 0, id, &extra));
 }
 
+// Faces written by later statements, and stored data changed after the mesh
+// was evaluated, give the mesh every face, hole and UV id again.
+TEST_F(MeshTest, FacesStayWholeWhenTheMeshIsEvaluatedAgain) {
+  std::string shape = squareWithHole();
+  MFnMesh mesh(path(shape));
+  ASSERT_EQ(mesh.numPolygons(), 2);
+  b.set(shape + ".fc[2]", {Arg::word("f"), 3, 8, 9, -2, Arg::word("mu"), 0, 3, 5, 4, 2}, "polyFaces");
+  ASSERT_EQ(mesh.numPolygons(), 3);
+  int previous, id = -7;
+  auto uvOf = [&](int face, int corner, const MString* set = nullptr) {
+    MItMeshPolygon it(path(shape));
+    it.setIndex(face, previous);
+    return it.getUVIndex(corner, id, set) ? id : -1;
+  };
+  EXPECT_EQ(uvOf(2, 0), -1) << "UV 5 is not stored yet";
+  b.set(shape + ".uvst[0].uvsp[5]", {0.5, 0.5});
+  EXPECT_EQ(uvOf(2, 0), 5);
+  b.set(shape + ".vt[9]", {9, 9, 0});
+  EXPECT_EQ(mesh.numVertices(), 10);
+  MItMeshPolygon square(path(shape));
+  ASSERT_EQ(square.polygonVertexCount(), 8);
+  const int loops[] = {0, 1, 2, 3, 4, 7, 6, 5};
+  for (int c = 0; c < 8; ++c) EXPECT_EQ(square.vertexIndex(c), loops[c]);
+  const MString extra("extra");
+  EXPECT_EQ(uvOf(1, 2, &extra), 2);
+  EXPECT_EQ(uvOf(1, 1), 4);
+  EXPECT_EQ(uvOf(2, 0), 5);
+  b.scene().setTriangulateMeshes(true);
+  EXPECT_EQ(mesh.numPolygons(), 10) << "the square's ring makes eight triangles around its hole";
+}
+
 TEST_F(MeshTest, WorldPointsUseTheShapePathsMatrix) {
   std::string shape = squareWithHole();
   MFnMesh mesh(path(shape));

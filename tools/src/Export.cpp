@@ -3,6 +3,7 @@
 #include <kvhost/MayaAscii.h>
 #include <kvhost/Plugins.h>
 #include <kvhost/Scene.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,6 +186,12 @@ class Exporter {
 
 bool Exporter::ExportOne(const std::string& scenePath, const std::string& outputPath, const std::string& logPath,
                          const std::string& writtenLog) {
+  // Big blocks come from and go back to the system as they are freed: with the
+  // allocator's default sliding threshold, the arrays a large scene frees while
+  // it is read and exported stay as holes in the heap, resident until the end.
+  // Below 2 MB, blocks reuse freed heap memory, which spares fresh pages.
+  mallopt(M_MMAP_THRESHOLD, 2 << 20);
+
   // 1. The scene, into the host, as File > Open does.
   kvhost::MayaAsciiOptions readOptions;
   readOptions.skipReferences = options_.skipReferences;
