@@ -18,7 +18,6 @@
 #include <map>
 #include <set>
 
-#include <kvhost/MayaAscii.h>
 
 #include "HostTestSupport.h"
 
@@ -225,6 +224,13 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_EQ(cone.faces[0].size(), 20u);
   EXPECT_EQ(cone.faces[0][1], 19) << "the base walks backwards";
   EXPECT_EQ(cone.faceUVs[1], (std::vector<int>{20, 21, 41})) << "one apex UV";
+  // With caps (no Maya data) each base corner's UV is its place on the base disc.
+  const Mesh capped = read(generate("polyCone", "capped", {{"sc", {2}}}));
+  for (size_t i = 0; i < 4; ++i) {
+    const MPoint& p = capped.points[static_cast<size_t>(capped.faces[0][i])];
+    EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[0][i])][0], 0.5 + p.x / 4, 1e-6) << i;
+    EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[0][i])][1], 0.25 + p.z / 4, 1e-6) << i;
+  }
 
   // As Maya 2020 stores the default sphere; the pole UVs are centred with
   // half a step added (Maya 2018 on).
@@ -235,6 +241,7 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_NEAR(sphere.points[115].y, -0.58778524, kPrinted);
   EXPECT_NEAR(sphere.points[115].z, 0.76942098, kPrinted);
   EXPECT_EQ(sphere.faces[360], (std::vector<int>{1, 0, 380}));
+  EXPECT_EQ(sphere.edges.size(), 20u * 19u + 20u * 18u + 2u * 20u);
   EXPECT_EQ(sphere.faceUVs[380], (std::vector<int>{18 * 21, 18 * 21 + 1, 419}));
   // Rows are running float sums of 1/sa and 1/sh, so the last row ends just past 1.
   EXPECT_EQ(sphere.uvs[0][1], 0.05f);
@@ -339,6 +346,11 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
       }
     }
   }
+  // The pipe's walls start where the cylinder's rings do, on the same circle table.
+  const Mesh pipe = read(generate("polyPipe", "pipe"));
+  EXPECT_NEAR(pipe.points[0].x, 0.95105714, kPrinted);
+  EXPECT_NEAR(pipe.points[0].z, -0.30901718, kPrinted);
+  EXPECT_NEAR(pipe.points[40].x, 0.95105714 / 2, kPrinted) << "the inner wall";
 }
 
 // ------------------------------------------------------------------ modifiers
@@ -477,17 +489,15 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
   EXPECT_EQ(rest.faces, (std::vector<std::vector<int>>{{0, 2, 3, 1}}));
   EXPECT_EQ(rest.points.size(), 4u);
   EXPECT_NEAR(rest.points[0].x, 0.5, 1e-7);
-}
 
-// Two vertices named with alwaysMergeTwoVertices merge however far apart they are,
-// and nothing else merges.
-TEST_F(HistoryTest, MergingTwoNamedVerticesIgnoresTheDistance) {
-  std::string shape = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
-  modify(shape, "polyMergeVert", "polyMergeVert1", {{"am", {1}}, {"ics", {2, "vtx[1]", "vtx[5]"}}});
-  const Mesh merged = read(shape);
-  ASSERT_EQ(merged.points.size(), 5u);
-  EXPECT_NEAR(merged.points[0].x, -0.5, 1e-12);
-  EXPECT_EQ(merged.faces.size(), 2u);
+  // Two vertices named with alwaysMergeTwoVertices merge however far apart they are,
+  // and nothing else merges.
+  std::string strip = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
+  modify(strip, "polyMergeVert", "polyMergeVert2", {{"am", {1}}, {"ics", {2, "vtx[1]", "vtx[5]"}}});
+  const Mesh named = read(strip);
+  ASSERT_EQ(named.points.size(), 5u);
+  EXPECT_NEAR(named.points[0].x, -0.5, 1e-12);
+  EXPECT_EQ(named.faces.size(), 2u);
 }
 
 TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
@@ -518,6 +528,15 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
   EXPECT_TRUE(report.problems.empty());
   b.scene().setTriangulateMeshes(false);
   EXPECT_EQ(read(shape).faces.size(), 2u);
+  // polyTriangulate passes the faces outside its list through, holes and all.
+  b.create("polyTriangulate", "firstOnly");
+  b.set("firstOnly.ics", {1, "f[0]"}, "componentList");
+  b.connect(shape + ".o", "firstOnly.ip");
+  b.transform("passed");
+  b.connect("firstOnly.out", b.create("mesh", "passedShape", "passed") + ".i");
+  b.scene().setTriangulateMeshes(true);
+  EXPECT_EQ(read("passedShape").faces.size(), 4u + 8u) << "the ring still has its hole";
+  b.scene().setTriangulateMeshes(false);
 
   // A convex quad becomes a fan from its first corner; polyTriangulate only
   // splits the faces of its list.
@@ -659,22 +678,6 @@ TEST_F(HistoryTest, UVEditsTheHostDoesNotComputeKeepTheEarlierUVsAndSaySo) {
             (std::vector<std::string>{
                 "mesh 'boxShape': 'polyLayoutUV1' (polyLayoutUV) is not computed; the mesh keeps the UVs from before it",
                 "mesh 'boxShape': 'polyAutoProj1' (polyAutoProj) is not computed; the mesh keeps the UVs from before it"}));
-}
-
-TEST_F(HistoryTest, FilesNameTheirMayaVersionAndKeepUnknownAttributes) {
-  const char* text =
-      "//Maya ASCII 2019 scene\n"
-      "requires maya \"2019\";\n"
-      "createNode transform -n \"pCylinder1\";\n"
-      "createNode mesh -n \"pCylinderShape1\" -p \"pCylinder1\";\n"
-      "createNode polyCylinder -n \"polyCylinder1\";\n"
-      "\tsetAttr \".cuv\" 3;\n"
-      "\tsetAttr \".notAnAttribute\" 3;\n"
-      "connectAttr \"polyCylinder1.out\" \"pCylinderShape1.i\";\n";
-  auto result = kvhost::readMayaAsciiString(text, "old.ma");
-  ASSERT_TRUE(result) << result.error;
-  EXPECT_EQ(b.scene().mayaVersion(), 2019);
-  EXPECT_NEAR(read("pCylinderShape1").uvs[41][1], 0.68843985, kPrinted);
 }
 
 }  // namespace

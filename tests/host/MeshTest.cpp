@@ -165,25 +165,19 @@ TEST_F(MeshTest, WorldPointsUseTheShapePathsMatrix) {
   EXPECT_TRUE(geometry.component().hasFn(MFn::kMeshVertComponent));
 }
 
-TEST_F(MeshTest, BuilderEdgesReproduceTheFaceVertices) {
-  kvhost::MeshSpec spec = cube();
-  std::string shape = b.mesh("box", spec);
-  MFnMesh mesh(path(shape));
-  ASSERT_EQ(mesh.numPolygons(), 6);
-  for (int f = 0; f < 6; ++f) {
-    MIntArray verts;
-    mesh.getPolygonVertices(f, verts);
-    EXPECT_EQ(verts.items(), spec.faces[static_cast<size_t>(f)]) << f;
-  }
-}
-
 TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
+  // Maya files write `connectAttr "shape.iog" "SG.dsm" -na`; the connection is
+  // the shape's first instance, instObjGroups[0].
   std::string whole = b.mesh("whole", cube());
   std::string sg = b.material("lambert", "grey");
-  b.assign(whole, sg);
+  b.connect(whole + ".iog", sg + ".dsm", true);
   std::vector<std::string> names;
   EXPECT_EQ(shaderIndices(whole, &names), (std::vector<int>{0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(names, (std::vector<std::string>{"greySG"}));
+  MPlugArray sources;
+  MFnDependencyNode(node(sg)).findPlug("dsm").elementByLogicalIndex(0).connectedTo(sources, true, false);
+  ASSERT_EQ(sources.length(), 1u);
+  EXPECT_EQ(sources[0].logicalIndex(), 0u);
 
   std::string split = b.mesh("split", cube());
   std::string red = b.material("blinn", "red"), blue = b.material("phong", "blue");
@@ -200,21 +194,6 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   names.clear();
   EXPECT_EQ(shaderIndices(bare, &names), (std::vector<int>(6, -1)));
   EXPECT_TRUE(names.empty());
-}
-
-TEST_F(MeshTest, WholeObjectAssignmentWrittenWithoutAnInstanceIndex) {
-  // Maya files write `connectAttr "shape.iog" "SG.dsm" -na`; the connection is
-  // the shape's first instance, instObjGroups[0].
-  std::string shape = b.mesh("fileStyle", cube());
-  std::string sg = b.material("phong", "metal");
-  b.connect(shape + ".iog", sg + ".dsm", true);
-  std::vector<std::string> names;
-  EXPECT_EQ(shaderIndices(shape, &names), (std::vector<int>(6, 0)));
-  EXPECT_EQ(names, (std::vector<std::string>{"metalSG"}));
-  MPlugArray sources;
-  MFnDependencyNode(b.scene().findNode(sg)).findPlug("dsm").elementByLogicalIndex(0).connectedTo(sources, true, false);
-  ASSERT_EQ(sources.length(), 1u);
-  EXPECT_EQ(sources[0].logicalIndex(), 0u);
 }
 
 TEST_F(MeshTest, PerFaceMembershipThroughHistoryGroupParts) {
@@ -257,26 +236,6 @@ TEST_F(MeshTest, UnevaluableHistoryIsReportedOnceByMeshAndNode) {
   // Points stored on the shape itself are used instead.
   b.meshData(shape, cube());
   EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 8);
-}
-
-TEST_F(MeshTest, LargeGridKeepsEveryVertexAndCorner) {
-  const int n = 200;
-  kvhost::MeshSpec grid;
-  for (int y = 0; y <= n; ++y)
-    for (int x = 0; x <= n; ++x) grid.points.push_back({double(x), double(y), 0});
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      int a = y * (n + 1) + x;
-      grid.faces.push_back({a, a + 1, a + n + 2, a + n + 1});
-    }
-  std::string shape = b.mesh("grid", grid);
-  MFnMesh mesh(path(shape));
-  MPointArray points;
-  mesh.getPoints(points, MSpace::kWorld);
-  EXPECT_EQ(points.length(), static_cast<unsigned>((n + 1) * (n + 1)));
-  long corners = 0;
-  for (MItMeshPolygon it(path(shape)); !it.isDone(); it.next()) corners += it.polygonVertexCount();
-  EXPECT_EQ(corners, 4L * n * n);
 }
 
 }  // namespace

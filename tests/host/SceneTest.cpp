@@ -6,7 +6,6 @@
 
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnMatrixData.h>
 #include <maya/MFnMesh.h>
 #include <maya/MPointArray.h>
 #include <maya/MIntArray.h>
@@ -47,31 +46,18 @@ protected:
   }
 };
 
-TEST_F(SceneTest, DepthFirstVisitsWorldThenChildrenInParentingOrder) {
-  buildHierarchy();
-  EXPECT_EQ(dagNames(MFn::kInvalid), (std::vector<std::string>{"world", "grp", "a", "a1", "j1", "a2", "b", "c"}));
-}
-
-TEST_F(SceneTest, PruneSkipsOnlyTheCurrentSubtree) {
-  buildHierarchy();
-  EXPECT_EQ(dagNames(MFn::kInvalid, "a"), (std::vector<std::string>{"world", "grp", "a", "b", "c"}));
-}
-
-TEST_F(SceneTest, BreadthFirstVisitsLevelByLevel) {
-  buildHierarchy();
-  EXPECT_EQ(dagNames(MFn::kInvalid, {}, MItDag::kBreadthFirst),
-            (std::vector<std::string>{"world", "grp", "c", "a", "b", "a1", "j1", "a2"}));
-  EXPECT_EQ(dagNames(MFn::kInvalid, "a", MItDag::kBreadthFirst),
-            (std::vector<std::string>{"world", "grp", "c", "a", "b"}));
-  EXPECT_EQ(dagNames(MFn::kJoint, {}, MItDag::kBreadthFirst), (std::vector<std::string>{"j1"}));
-}
-
-TEST_F(SceneTest, TypeFilterKeepsDescendantsOfFilteredOutNodes) {
+TEST_F(SceneTest, TraversalOrdersPruneAndTypeFiltersKeepTheirDescendants) {
   buildHierarchy();
   b.create("mesh", "meshShape", "a1");
-  EXPECT_EQ(dagNames(MFn::kJoint), (std::vector<std::string>{"j1"}));
+  EXPECT_EQ(dagNames(MFn::kInvalid), (std::vector<std::string>{"world", "grp", "a", "a1", "meshShape", "j1", "a2", "b", "c"}));
+  EXPECT_EQ(dagNames(MFn::kInvalid, "a"), (std::vector<std::string>{"world", "grp", "a", "b", "c"}));
+  EXPECT_EQ(dagNames(MFn::kInvalid, {}, MItDag::kBreadthFirst),
+            (std::vector<std::string>{"world", "grp", "c", "a", "b", "a1", "j1", "a2", "meshShape"}));
+  EXPECT_EQ(dagNames(MFn::kInvalid, "a", MItDag::kBreadthFirst),
+            (std::vector<std::string>{"world", "grp", "c", "a", "b"}));
+  // Filtered-out nodes still lead to their descendants; a joint is a transform, a mesh is not.
+  EXPECT_EQ(dagNames(MFn::kJoint, {}, MItDag::kBreadthFirst), (std::vector<std::string>{"j1"}));
   EXPECT_EQ(dagNames(MFn::kMesh), (std::vector<std::string>{"meshShape"}));
-  // A joint is a transform, a mesh is not.
   EXPECT_EQ(dagNames(MFn::kTransform), (std::vector<std::string>{"grp", "a", "a1", "j1", "a2", "b", "c"}));
 }
 
@@ -119,22 +105,6 @@ TEST_F(SceneTest, TypeNamesAndFunctionSetsFollowMaya) {
     for (MFn::Type t : c.has) EXPECT_TRUE(o.hasFn(t)) << c.type << " " << t;
     for (MFn::Type t : c.hasNot) EXPECT_FALSE(o.hasFn(t)) << c.type << " " << t;
   }
-  EXPECT_EQ(MFn::kJoint, 121);
-  EXPECT_EQ(MFn::kTransform, 110);
-  EXPECT_EQ(MFn::kDagNode, 107);
-  EXPECT_EQ(MItDag::kDepthFirst, 1);
-  EXPECT_EQ(MSpace::kWorld, 4);
-}
-
-TEST_F(SceneTest, FunctionSetOnWrongObjectFails) {
-  b.create("lambert", "mat");
-  MStatus s;
-  MFnDagNode dag(node("mat"), &s);
-  EXPECT_EQ(s, MS::kInvalidParameter);
-  dag.name(&s);
-  EXPECT_FALSE(s);
-  MFnDependencyNode dep(MObject(), &s);
-  EXPECT_FALSE(s);
 }
 
 TEST_F(SceneTest, DependencyNodesComeDefaultFirstThenInCreationOrder) {
@@ -154,26 +124,6 @@ TEST_F(SceneTest, DependencyNodesComeDefaultFirstThenInCreationOrder) {
   EXPECT_EQ(lamberts, (std::vector<std::string>{"lambert1", "early", "late"}));
 }
 
-TEST_F(SceneTest, IteratorFailureSwitchAffectsOnlyTheNextIterator) {
-  b.transform("t");
-  kvhost::failNextDagIterator();
-  MStatus s;
-  MItDag failing(MItDag::kDepthFirst, MFn::kInvalid, &s);
-  EXPECT_EQ(s, MS::kFailure);
-  EXPECT_TRUE(failing.isDone());
-  MItDag fine(MItDag::kDepthFirst, MFn::kInvalid, &s);
-  EXPECT_TRUE(s);
-  EXPECT_FALSE(fine.isDone());
-
-  kvhost::failNextDependencyNodeIterator();
-  MItDependencyNodes failingNodes(MFn::kInvalid, &s);
-  EXPECT_EQ(s, MS::kFailure);
-  EXPECT_TRUE(failingNodes.isDone());
-  MItDependencyNodes fineNodes(MFn::kInvalid, &s);
-  EXPECT_TRUE(s);
-  EXPECT_FALSE(fineNodes.isDone());
-}
-
 TEST_F(SceneTest, PlugsFoundByLongAndShortNames) {
   b.transform("t", {}, {.t = {1, 2, 3}});
   MFnDependencyNode fn(node("t"));
@@ -191,10 +141,6 @@ TEST_F(SceneTest, PlugsFoundByLongAndShortNames) {
   MStatus s;
   fn.findPlug("colorA", &s);
   EXPECT_FALSE(s);
-  MFnDependencyNode mat(b.scene().createNode("lambert", "m"));
-  mat.findPlug("colorA", &s);
-  EXPECT_FALSE(s) << "lambert has no alpha component plug";
-  EXPECT_FLOAT_EQ(mat.findPlug("colorR").asFloat(), 0.5f);
 }
 
 TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
@@ -215,6 +161,9 @@ TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
   EXPECT_EQ(ids[1], 7);
   EXPECT_DOUBLE_EQ(fn.findPlug("wl[1].w[4]").asDouble(), 1.0);
   EXPECT_EQ(fn.findPlug("wl").numElements(), 3u);
+  MStatus s;
+  fn.findPlug("wl[0:1]", &s);
+  EXPECT_FALSE(s) << "a range names no single plug";
   // Left-out multi indices mean 0; long and short names mix.
   b.set("skin.weightList.weights[5]", {0.75});
   EXPECT_DOUBLE_EQ(fn.findPlug("wl[0].w[5]").asDouble(), 0.75);
@@ -223,20 +172,6 @@ TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
   MPlug ipt = MFnDependencyNode(node("bs")).findPlug("it[0].itg[1].iti[6000].ipt");
   ASSERT_TRUE(ipt.getValue(pts));
   EXPECT_TRUE(pts.hasFn(MFn::kPointArrayData));
-}
-
-TEST_F(SceneTest, SelectAncestorLogicalIndexPicksTheElement) {
-  b.joint("j");
-  b.bindPose("pose", {"j"});
-  MFnDependencyNode pose(node("pose"));
-  MObject attr = pose.attribute("xformMatrix");
-  MPlug p(node("pose"), attr);
-  ASSERT_TRUE(p.selectAncestorLogicalIndex(0, attr));
-  MObject data;
-  ASSERT_TRUE(p.getValue(data));
-  MFnMatrixData md(data);
-  EXPECT_TRUE(md.matrix().isEquivalent(MMatrix::identity));
-  EXPECT_TRUE(md.isTransformation());
 }
 
 TEST_F(SceneTest, ConnectionsReadInBothDirections) {
@@ -302,26 +237,15 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   EXPECT_DOUBLE_EQ(MFnDependencyNode(node("curve")).findPlug("tan").asDouble(), 18.0);
 }
 
-TEST_F(SceneTest, AddedAttributesTakeValuesAndConnections) {
+// The attribute kinds addAttr makes are read back through the reader's tests.
+TEST_F(SceneTest, AddedAttributesRefuseClashesAndUnknownTypesAndConnect) {
   kvhost::Scene& s = b.scene();
   MObject t = s.createNode("transform", "ctrl");
   ASSERT_TRUE(s.addAttr(t, {.longName = "blink", .shortName = "bl", .attributeType = "double", .defaultValue = 0.25}));
-  MFnDependencyNode fn(t);
-  EXPECT_DOUBLE_EQ(fn.findPlug("bl").asDouble(), 0.25);
-  ASSERT_TRUE(s.addAttr(t, {.longName = "offset", .shortName = "off", .attributeType = "double3"}));
-  for (const char* c : {"offsetX", "offsetY", "offsetZ"})
-    ASSERT_TRUE(s.addAttr(t, {.longName = c, .attributeType = "double", .parent = "offset"}));
-  ASSERT_TRUE(s.setAttr("ctrl.off", {1, 2, 3}));
-  EXPECT_DOUBLE_EQ(fn.findPlug("offsetY").asDouble(), 2);
-  EXPECT_EQ(fn.findPlug("off").numChildren(), 3u);
-  ASSERT_TRUE(s.addAttr(t, {.longName = "tags", .dataType = "string", .multi = true}));
-  ASSERT_TRUE(s.setAttr("ctrl.tags[2]", {"x"}, "string"));
-  EXPECT_EQ(fn.findPlug("tags").numElements(), 1u);
-  EXPECT_EQ(fn.findPlug("tags[2]").asString(), MString("x"));
   EXPECT_FALSE(s.addAttr(t, {.longName = "blink"})) << "duplicate name";
   EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
   ASSERT_TRUE(s.connectAttr("ctrl.bl", "ctrl.tx"));
-  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 0.25);
+  EXPECT_DOUBLE_EQ(MFnDependencyNode(t).findPlug("tx").asDouble(), 0.25);
 }
 
 TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
@@ -395,7 +319,7 @@ TEST_F(SceneTest, HostileIndicesNeitherCrashNorExhaustMemory) {
   EXPECT_FALSE(b.scene().setAttr("skin.wl[0].w", {1, 1e12, 0.5}));
 }
 
-TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {
+TEST_F(SceneTest, DagPathsSharedNamesAndNavigation) {
   b.transform("g1");
   b.transform("g2");
   b.transform("leaf", "g1");
@@ -407,9 +331,7 @@ TEST_F(SceneTest, DagPathsAndSharedNamesResolve) {
   EXPECT_EQ(MFnDependencyNode(dup).name(), MString("g3"));
   EXPECT_EQ(MFnDependencyNode(b.scene().createNode("lambert", "mat7")).name(), MString("mat7"));
   EXPECT_EQ(MFnDependencyNode(b.scene().createNode("lambert", "mat7")).name(), MString("mat8"));
-}
 
-TEST_F(SceneTest, DagPathNavigation) {
   b.transform("grp");
   std::string shape = b.create("mesh", "grpShape", "grp");
   b.transform("child", "grp");

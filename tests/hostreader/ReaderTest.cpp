@@ -44,31 +44,12 @@ MayaAsciiResult load(const std::string& body, const MayaAsciiOptions& options = 
 MObject node(const char* name) { return kvhost::Scene::get().findNode(name); }
 
 // The plug at "attr[i].child[j]..." of a node.
-MPlug plugAt(const char* nodeName, const std::string& path) {
-  MFnDependencyNode fn(node(nodeName));
-  MPlug plug;
-  size_t pos = 0;
-  while (pos < path.size()) {
-    size_t end = path.find_first_of(".[", pos);
-    std::string name = path.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    plug = plug.isNull() ? fn.findPlug(name.c_str()) : plug.child(fn.attribute(name.c_str()));
-    pos = end == std::string::npos ? path.size() : end;
-    if (pos < path.size() && path[pos] == '[') {
-      size_t close = path.find(']', pos);
-      plug = plug.elementByLogicalIndex(static_cast<unsigned>(std::stoul(path.substr(pos + 1, close - pos - 1))));
-      pos = close + 1;
-    }
-    if (pos < path.size() && path[pos] == '.') ++pos;
-  }
-  return plug;
-}
+MPlug plugAt(const char* nodeName, const std::string& path) { return MFnDependencyNode(node(nodeName)).findPlug(path.c_str()); }
 
 std::vector<int> existingIndices(const MPlug& array) {
   MIntArray indices;
   array.getExistingArrayAttributeIndices(indices);
-  std::vector<int> out;
-  for (unsigned i = 0; i < indices.length(); ++i) out.push_back(indices[i]);
-  return out;
+  return indices.items();
 }
 
 MMatrix matrixAt(const MPlug& plug) {
@@ -92,9 +73,7 @@ void expectMatrixNear(const MMatrix& actual, const double (&expected)[16]) {
 std::vector<int> polygonVertices(const MFnMesh& mesh, int face) {
   MIntArray ids;
   mesh.getPolygonVertices(face, ids);
-  std::vector<int> out;
-  for (unsigned i = 0; i < ids.length(); ++i) out.push_back(ids[i]);
-  return out;
+  return ids.items();
 }
 
 // Four points, five edges and three faces: a triangle, a triangle entered
@@ -316,6 +295,9 @@ createNode transform -n "t4";
   EXPECT_TRUE(plugAt("t4", "v").asBool());
   EXPECT_DOUBLE_EQ(plugAt("t1", "tx").asDouble(), 1e-16);
   EXPECT_DOUBLE_EQ(plugAt("t1", "tz").asDouble(), 0.5);
+  // A NUL byte inside a string is a character of it, not the end of the file.
+  using namespace std::string_literals;
+  EXPECT_TRUE(load("createNode file -n \"z\";\n\tsetAttr \".ftn\" -type \"string\" \"a\0b\";\n"s).success);
 }
 
 // parent -add gives a node a second parent; plugs name nodes by DAG path or
@@ -384,6 +366,7 @@ lockNode -l 1 ;
   ASSERT_TRUE(r.success) << r.error;
   EXPECT_EQ(r.stats.nodes, 4u);
   EXPECT_EQ(r.stats.statements, 13u);  // two header statements and eleven
+  EXPECT_EQ(kvhost::Scene::get().mayaVersion(), 2020) << "from the requires statement";
   ASSERT_EQ(r.warnings.size(), 3u);
   const kvhost::MayaAsciiWarning* cube = r.findWarning("polyBevel3");
   ASSERT_NE(cube, nullptr);
@@ -487,15 +470,15 @@ TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
 }
 
 // Big arrays read back the same however their values come: whole statements in
-// index order, a write back into one, a single component, an element past the
-// end; an integer list keeps exact values, and one that is then given a value
-// that is not a 32-bit int keeps the earlier ones too.
+// index order, a write back into one, a single component of an element past the
+// end (its index written with leading zeros); an integer list keeps exact values,
+// and one then given a value that is not a 32-bit int keeps the earlier ones too.
 TEST(MayaAsciiReader, ArraysReadBackHoweverTheirValuesCome) {
   const char* scene = R"(createNode mesh -n "m";
 	setAttr -s 6 ".vt[0:2]" 0 0 0  1 0 0  1 1 0;
 	setAttr ".vt[3:4]" 0 1 0  2 2 2;
 	setAttr ".vt[1]" 5 6 7;
-	setAttr ".vt[5].vy" 9;
+	setAttr ".vt[000000000005].vy" 9;
 	setAttr -s 2 ".ed[0:1]" 0 1 0  1 2147483647 1;
 createNode mesh -n "n";
 	setAttr -s 3 ".ed[0:1]" 0 1 0  1 2 1;
