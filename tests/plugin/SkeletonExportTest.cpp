@@ -160,6 +160,14 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   build.skinCluster("skinGlove", glove, {rightHand}, Weights(3, {{0, 1.0}}));
   // The first influence alone picks the skeleton.
   build.skinCluster("skinFlag", flag, {"locator", "hip"}, Weights(3, {{1, 1.0}}));
+  // A cluster the host cannot run before the skin leaves the shape without points:
+  // the mesh keeps the skeleton and gets no influences.
+  const std::string lost = build.deformableMesh("lost", TriangleStrip(1, {0, 0, 9}));
+  ASSERT_TRUE(kvhost::Scene::get().disconnectAttr("lostShapeOrig.w[0]", lost + ".i"));
+  build.create("cluster", "cluster1");
+  build.connect("lostShapeOrig.w[0]", "cluster1.ip[0].ig");
+  build.connect("cluster1.og[0]", lost + ".i");
+  build.skinCluster("skinLost", lost, {"hip"}, Weights(3, {{0, 1.0}}));
   // Of two clusters in a chain before one shape, the first in node order counts.
   build.skinCluster("skinTwiceA", twice, {"knee"}, Weights(3, {{0, 1.0}}));
   build.skinCluster("skinTwiceB", twice, {"ankle"}, Weights(3, {{0, 1.0}}));
@@ -182,7 +190,10 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
             (Lines{"Found influence object: locator", "Found influence object: hip",
                    "Trying to import skin for mesh with no matching skeleton!",
                    "Importing mesh: bare with 3 vertices and 1 polygons..."}));
-  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 5);
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 6);
+  EXPECT_TRUE(HasRun(lines, {"Importing mesh: lost with 0 vertices and 0 polygons...", "0 materials applied to mesh.",
+                             "Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: hip",
+                             "Couldn't get geometry iterator!"}));
   EXPECT_EQ(CountOf(lines, "No skin for mesh."), 1);
 
   auto mesh = [&](const char* name) { return (*scene)->FindMesh(KvName(name)); };
@@ -205,6 +216,8 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_EQ(InfluencesOf(mesh("glove")).at(2), (std::vector<Influence>{{"hand", 1.0f}}));
   EXPECT_EQ(mesh("glove")->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
   EXPECT_EQ(InfluencesOf(mesh("twice")), (std::vector<std::vector<Influence>>(3, {{"knee", 1.0f}})));
+  EXPECT_EQ(mesh("lost")->GetSkeleton(), (*scene)->GetSkeleton(0));
+  EXPECT_EQ(mesh("lost")->GetNumInfluences(), 0u);
   EXPECT_EQ(mesh("flag")->GetSkeleton(), nullptr);
   EXPECT_EQ(mesh("flag")->GetNumInfluences(), 0u);
 }
