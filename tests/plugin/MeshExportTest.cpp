@@ -1,187 +1,189 @@
-// The mesh stage through the module: which shapes become meshes, their vertices
-// and texture coordinates, one surface per shading group, and the log lines.
-#include "StageScenes.h"
+// Meshes, materials and textures through the module: which shapes become meshes,
+// their vertices and texture coordinates, one surface per shading group, the
+// shaders' channels and the textures on their colour.
+#include "PluginFixture.h"
 #include "kv/Material.h"
+#include "kv/Mesh.h"
 #include "kv/Name.h"
+#include "kv/Texture.h"
 
 namespace plugin_test {
 namespace {
 
-class MeshExport : public PluginTest {
- protected:
-  // The vertex indices of a surface's triangles, triangle by triangle.
-  static std::vector<std::vector<uint32_t>> Corners(KvSurface* surface) {
-    std::vector<std::vector<uint32_t>> corners;
-    for (uint32_t t = 0; t < surface->GetNumTriangles(); ++t) {
-      const KvTriangle& triangle = *surface->GetTriangle(t);
-      corners.push_back({triangle.vertices[0], triangle.vertices[1], triangle.vertices[2]});
-    }
-    return corners;
+using Corners = std::vector<std::vector<uint32_t>>;
+
+// The vertex (or, with `uv`, texture-coordinate) indices of a surface's triangles.
+Corners CornersOf(KvSurface* surface, bool uv = false) {
+  Corners corners;
+  for (uint32_t t = 0; t < surface->GetNumTriangles(); ++t) {
+    const uint32_t* c = uv ? surface->GetTriangle(t)->texCoords : surface->GetTriangle(t)->vertices;
+    corners.push_back({c[0], c[1], c[2]});
   }
-};
-
-TEST_F(MeshExport, QuadCubeWarnsOncePerMeshAndKeepsItsVerticesWithoutTriangles) {
-  // A lone cube of quads: its surface keeps room for 6 triangles and holds none,
-  // at the very end of the archive, which must still load.
-  build.mesh("cube", QuadCube());
-  auto scene = ExportAndLoad("quads.kvr");
-  ASSERT_TRUE(scene->get()) << scene->error();
-  const Lines expected = {"Importing meshes...",
-                          "Importing mesh: cube with 8 vertices and 6 polygons...",
-                          "0 materials applied to mesh.",
-                          "WARNING: mesh is not triangulated - failed to import mesh!",
-                          "Importing mesh skin...",
-                          "No skin for mesh.",
-                          "Finished importing meshes."};
-  EXPECT_EQ(Between(LogLines(), "Importing meshes...", "Finished importing meshes."), expected);
-
-  ASSERT_EQ((*scene)->GetNumMeshes(), 1u);
-  KvMesh* mesh = (*scene)->GetMesh(0);
-  EXPECT_STREQ(mesh->GetName().GetAsCString(), "cube");
-  EXPECT_EQ(mesh->GetNumVertices(), 8u);
-  ASSERT_EQ(mesh->GetNumSurfaces(), 1u);
-  EXPECT_EQ(mesh->GetSurface(0)->GetNumTriangles(), 0u);
-  EXPECT_EQ(mesh->GetSurface(0)->GetTriangleCapacity(), 6u);
-  EXPECT_EQ(mesh->GetSurface(0)->GetMaterial(), nullptr);
-  EXPECT_EQ(mesh->GetSkeleton(), nullptr);
-  EXPECT_EQ(mesh->GetNumInfluences(), 0u);
+  return corners;
 }
 
-TEST_F(MeshExport, TriangulatedCubeWithOneShaderIsOneSurfaceOfItsMaterial) {
-  const std::string shape = build.mesh("cube", TriangleCube());
-  build.assign(shape, build.material("lambert", "red", {1, 0, 0}));
-  auto scene = ExportAndLoad("cube.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(Between(LogLines(), "Importing meshes...", "Finished importing meshes."),
-            (Lines{"Importing meshes...", "Importing mesh: cube with 8 vertices and 12 polygons...",
-                   "Importing [Lambert] material red...", "Importing mesh skin...", "No skin for mesh.",
-                   "Finished importing meshes."}));
+class MeshExport : public PluginTest {};
 
-  ASSERT_EQ((*scene)->GetNumMeshes(), 1u);
-  KvMesh* mesh = (*scene)->GetMesh(0);
-  ASSERT_EQ(mesh->GetNumSurfaces(), 1u);
-  KvSurface* surface = mesh->GetSurface(0);
-  EXPECT_EQ(surface->GetNumTriangles(), 12u);
-  ASSERT_NE(surface->GetMaterial(), nullptr);
-  EXPECT_EQ(surface->GetMaterial(), (*scene)->FindMaterial(KvName("red")));
-  // Corners keep the host's order.
-  const kvhost::MeshSpec spec = TriangleCube();
-  const auto corners = Corners(surface);
-  for (size_t t = 0; t < corners.size(); ++t) {
-    EXPECT_EQ(corners[t], (std::vector<uint32_t>(spec.faces[t].begin(), spec.faces[t].end()))) << "triangle " << t;
-  }
-  // Closed cube: every vertex gets a unit normal.
-  for (uint32_t v = 0; v < mesh->GetNumVertices(); ++v) {
-    const KvVec3 n = mesh->GetVertex(v)->normal;
-    EXPECT_NEAR(n.x * n.x + n.y * n.y + n.z * n.z, 1.0f, 1e-5f);
-  }
-  ExpectMeshInvariants(mesh);
-}
-
-TEST_F(MeshExport, PositionsAreWorldSpaceMirroredInXAndUVsFlippedFromTheFirstSet) {
+TEST_F(MeshExport, VisibleShapesKeepMirroredWorldVerticesAndFlippedUVsOfTheFirstSet) {
   kvhost::MeshSpec spec;
   spec.points = {{1, 2, 3}, {0, 0, 0}, {0, 1, 0}};
   spec.faces = {{0, 1, 2}};
   spec.uvSets = {{"map1", {{0.25, 0.25}, {1, 0}, {0, 1}}, {{2, 1, 0}}},
                  {"extra", {{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}}, {{3, 2, 1}}}};
   build.mesh("tri", spec, {}, {.t = {10, 0, 0}});
-  build.mesh("bare", TriangleStrip(2));  // no UV set at all
   kvhost::MeshSpec partial = TriangleStrip(2, {0, 0, 5});
   partial.uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{3, 2, 1}, {}}}};  // second face has no UVs
   build.mesh("partial", partial);
-  auto scene = ExportAndLoad("uvs.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Multiple uv sets found!  Only the first set will be used."), 1);
-
-  KvMesh* mesh = (*scene)->FindMesh(KvName("tri"));
-  ASSERT_NE(mesh, nullptr);
-  ASSERT_EQ(mesh->GetNumVertices(), 3u);
-  const KvVertex& first = *mesh->GetVertex(0);
-  ExpectVec(first.position, -11, 2, 3);
-  EXPECT_FLOAT_EQ(first.color.red + first.color.green + first.color.blue + first.color.alpha, 4.0f);
-  ASSERT_EQ(mesh->GetNumTexCoords(), 3u);
-  EXPECT_FLOAT_EQ(mesh->GetTexCoord(0)->u, 0.25f);
-  EXPECT_FLOAT_EQ(mesh->GetTexCoord(0)->v, 0.75f);
-  EXPECT_FLOAT_EQ(mesh->GetTexCoord(1)->v, 1.0f);
-  EXPECT_FLOAT_EQ(mesh->GetTexCoord(2)->v, 0.0f);
-  const KvTriangle& triangle = *mesh->GetSurface(0)->GetTriangle(0);
-  EXPECT_EQ(std::vector<uint32_t>(triangle.texCoords, triangle.texCoords + 3), (std::vector<uint32_t>{2, 1, 0}));
-
-  // Corners without UVs get index 0.
-  KvMesh* bare = (*scene)->FindMesh(KvName("bare"));
-  ASSERT_NE(bare, nullptr);
-  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
-  ExpectMeshInvariants(bare);
-  KvMesh* withGaps = (*scene)->FindMesh(KvName("partial"));
-  ASSERT_NE(withGaps, nullptr);
-  ASSERT_EQ(withGaps->GetSurface(0)->GetNumTriangles(), 2u);
-  EXPECT_EQ(withGaps->GetSurface(0)->GetTriangle(0)->texCoords[0], 3u);
-  for (uint32_t corner : withGaps->GetSurface(0)->GetTriangle(1)->texCoords) EXPECT_EQ(corner, 0u);
-  ExpectMeshInvariants(withGaps);
-}
-
-TEST_F(MeshExport, OnlyVisibleNonIntermediateShapesAreExported) {
+  build.mesh("bare", TriangleStrip(2));  // no UV set at all
+  kvhost::MeshSpec quads;
+  quads.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 2, 0}, {1, 2, 0}};
+  quads.faces = {{0, 1, 3, 2}, {2, 3, 5, 4}};
+  build.mesh("quads", quads);
   build.mesh("hidden", TriangleStrip(1));
   build.set("hidden.v", {false});
   build.transform("group");
   build.set("group.v", {false});
-  build.mesh("inner", TriangleStrip(1), "group");  // a hidden parent does not count
+  build.mesh("inner", TriangleStrip(1), "group");      // a hidden parent does not count
   build.deformableMesh("deformed", TriangleStrip(2));  // its ...ShapeOrig is intermediate
-  auto scene = ExportAndLoad("visible.kvr");
-  ASSERT_TRUE(scene->get());
+  auto scene = ExportAndLoad("meshes.kvr");
+  ASSERT_NE(scene->get(), nullptr);
 
   const Lines lines = LogLines();
-  EXPECT_EQ(CountOf(lines, "Importing mesh: hidden with 3 vertices and 1 polygons..."), 0);
-  EXPECT_EQ(CountOf(lines, "Importing mesh: deformed with 4 vertices and 2 polygons..."), 1);
+  EXPECT_EQ(CountOf(lines, "Multiple uv sets found!  Only the first set will be used."), 1);
+  EXPECT_EQ(Between(lines, "Importing mesh: quads with 6 vertices and 2 polygons...", "No skin for mesh."),
+            (Lines{"Importing mesh: quads with 6 vertices and 2 polygons...", "0 materials applied to mesh.",
+                   "WARNING: mesh is not triangulated - failed to import mesh!", "Importing mesh skin...",
+                   "No skin for mesh."}));
   std::vector<std::string> names;
-  for (KvMesh* mesh : MeshesOf(scene->get())) names.push_back(mesh->GetName().GetAsCString());
-  EXPECT_EQ(names, (std::vector<std::string>{"inner", "deformed"}));
+  for (KvMesh* mesh : (*scene)->Meshes()) names.push_back(mesh->GetName().GetAsCString());
+  EXPECT_EQ(names, (std::vector<std::string>{"tri", "partial", "bare", "quads", "inner", "deformed"}));
+
+  KvMesh* tri = (*scene)->FindMesh(KvName("tri"));
+  ASSERT_EQ(tri->GetNumVertices(), 3u);
+  ExpectVec(tri->GetVertex(0)->position, -11, 2, 3);
+  ExpectColor(tri->GetVertex(2)->color, 1, 1, 1, 1);
+  ASSERT_EQ(tri->GetNumTexCoords(), 3u);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->u, 0.25f);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->v, 0.75f);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(1)->v, 1.0f);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(2)->v, 0.0f);
+  EXPECT_EQ(CornersOf(tri->GetSurface(0), true), (Corners{{2, 1, 0}}));
+  // Corners without UVs get index 0.
+  KvMesh* withGaps = (*scene)->FindMesh(KvName("partial"));
+  EXPECT_EQ(CornersOf(withGaps->GetSurface(0), true), (Corners{{3, 2, 1}, {0, 0, 0}}));
+  KvMesh* bare = (*scene)->FindMesh(KvName("bare"));
+  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
+  EXPECT_EQ(CornersOf(bare->GetSurface(0), true), (Corners{{0, 0, 0}, {0, 0, 0}}));
+  EXPECT_EQ(bare->GetSurface(0)->GetMaterial(), nullptr);
+  EXPECT_EQ(bare->GetSkeleton(), nullptr);
+  for (uint32_t v = 0; v < bare->GetNumVertices(); ++v) ExpectVec(bare->GetVertex(v)->normal, 0, 0, -1);
+  // A mesh of quads keeps its vertices and room for its polygons, and holds no triangle.
+  KvMesh* quadMesh = (*scene)->FindMesh(KvName("quads"));
+  EXPECT_EQ(quadMesh->GetNumVertices(), 6u);
+  ASSERT_EQ(quadMesh->GetNumSurfaces(), 1u);
+  EXPECT_EQ(quadMesh->GetSurface(0)->GetNumTriangles(), 0u);
+  EXPECT_EQ(quadMesh->GetSurface(0)->GetTriangleCapacity(), 2u);
 }
 
-TEST_F(MeshExport, SeveralShadersMakeOneSurfaceEachInPolygonOrderLeavingUnassignedPolygonsOut) {
-  const std::string shape = build.mesh("strip", TriangleStrip(4));
-  build.assignFaces(shape, build.material("lambert", "matA"), {"f[0]", "f[2]"});
-  build.assignFaces(shape, build.material("blinn", "matB"), {"f[1]", "f[3]"});
-  const std::string split = build.mesh("split", TriangleStrip(5, {0, 0, 6}));
-  build.assignFaces(split, "matASG", {"f[0]"});
-  build.assignFaces(split, build.material("phong", "matD"), {"f[3]"});
-  build.material("lambert", "unused");  // a shading group no polygon uses makes no surface
-  // With one shading group, every polygon joins its surface.
-  build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), build.material("blinn", "matC"), {"f[1]"});
-  // A shading group without a surface shader takes a shader named "No name material.".
+TEST_F(MeshExport, ShadingGroupsMakeSurfacesOfSharedMaterialsWithTheirChannelsAndTextures) {
+  const std::string image = Path("checker.tga");
+  WriteTinyTga(image);
+  const std::string missing = Path("missing.png");
+  const std::string plainSG = build.material("lambert", "plain", {0.2, 0.4, 0.6});
+  build.set("plain.ambc", {0.1, 0.1, 0.1}, "float3");
+  build.set("plain.ic", {0.3, 0.0, 0.0}, "float3");
+  build.set("plain.it", {0.9, 0.9, 0.9}, "float3");
+  build.fileTexture("file1", image, "plain");
+  const std::string softSG = build.material("blinn", "soft", {0, 0, 1});  // eccentricity 0.3, specular 0.5
+  build.fileTexture("file2", image, "soft");
+  const std::string shinySG = build.material("phong", "shiny", {1, 1, 1});  // cosine power 20
+  build.set("shiny.sc", {0.7, 0.7, 0.7}, "float3");
+  build.create("file", "file3");
+  build.set("file3.ftn", {Path("gloss.tga")}, "string");
+  build.connect("file3.oc", "shiny.sc");
+  const std::string brokenSG = build.material("lambert", "broken");
+  build.fileTexture("file0", missing, "broken");
+  build.material("lambert", "unused");  // a shading group no polygon uses makes nothing
+  build.create("surfaceShader", "flat");  // another shader type makes no material
+  build.connect("flat.msg", build.create("shadingEngine", "flatSG") + ".ss");
+  // A shading group without a surface shader takes the shader "No name material.".
   build.create("shadingEngine", "bareSG");
-  build.assign(build.mesh("tri", TriangleStrip(1)), "bareSG");
   build.create("lambert", "No name material.");
+
+  const std::string strip = build.mesh("strip", TriangleStrip(4));
+  build.assignFaces(strip, plainSG, {"f[0]", "f[2]"});
+  build.assignFaces(strip, softSG, {"f[1]", "f[3]"});
+  const std::string split = build.mesh("split", TriangleStrip(5, {0, 0, 6}));
+  build.assignFaces(split, plainSG, {"f[0]"});
+  build.assignFaces(split, shinySG, {"f[3]"});  // polygons of no group are left out
+  build.assignFaces(build.mesh("half", TriangleStrip(2, {0, 0, 3})), brokenSG, {"f[1]"});  // one group takes all
+  build.assign(build.mesh("shared", TriangleStrip(1)), plainSG);
+  build.assign(build.mesh("noName", TriangleStrip(1)), "bareSG");
+  build.assign(build.mesh("flatMesh", TriangleStrip(1)), "flatSG");
   auto scene = ExportAndLoad("shaders.kvr");
-  ASSERT_TRUE(scene->get());
-  EXPECT_EQ(CountOf(LogLines(), "Importing [Lambert] material No name material...."), 1);
-  EXPECT_EQ((*scene)->FindMesh(KvName("tri"))->GetSurface(0)->GetMaterial(),
-            (*scene)->FindMaterial(KvName("No name material.")));
-  EXPECT_EQ(Between(LogLines(), "Importing mesh: strip with 6 vertices and 4 polygons...", "Importing mesh skin..."),
+  ASSERT_NE(scene->get(), nullptr);
+
+  const Lines lines = LogLines();
+  EXPECT_EQ(Between(lines, "Importing mesh: strip with 6 vertices and 4 polygons...", "Importing mesh skin..."),
             (Lines{"Importing mesh: strip with 6 vertices and 4 polygons...", "2 materials applied to mesh.",
-                   "Importing [Lambert] material matA...", "Importing [Blinn] material matB...",
+                   "Importing [Lambert] material plain...", "Importing texture " + image + "...",
+                   "Importing [Blinn] material soft...", "Importing mesh skin..."}));
+  EXPECT_EQ(Between(lines, "Importing [Phong] material shiny...", "Importing mesh skin..."),
+            (Lines{"Importing [Phong] material shiny...",
+                   "Only diffuse textures are supported.  Specular texture file3 ignored.",
                    "Importing mesh skin..."}));
+  EXPECT_TRUE(HasRun(lines, {"Importing [Lambert] material broken...", "Importing texture " + missing + "...",
+                             "Could not load texture!", "Importing mesh skin..."}));
+  EXPECT_EQ(CountOf(lines, "Importing [Lambert] material plain..."), 1) << "shared by three meshes";
+  EXPECT_EQ(CountOf(lines, "Importing texture " + image + "..."), 1) << "shared by two materials";
+  EXPECT_EQ(CountOf(lines, "Importing [Lambert] material No name material...."), 1);
 
-  using Corners3 = std::vector<std::vector<uint32_t>>;
-  KvMesh* mesh = (*scene)->FindMesh(KvName("strip"));
-  ASSERT_EQ(mesh->GetNumSurfaces(), 2u);
-  EXPECT_EQ(mesh->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matA")));
-  EXPECT_EQ(mesh->GetSurface(1)->GetMaterial(), (*scene)->FindMaterial(KvName("matB")));
-  EXPECT_EQ(Corners(mesh->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 3, 4}}));
-  EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{2, 1, 3}, {4, 3, 5}}));
-  EXPECT_EQ(mesh->GetSurface(0)->GetTriangleCapacity(), 2u);
-
-  mesh = (*scene)->FindMesh(KvName("split"));
-  ASSERT_EQ(mesh->GetNumSurfaces(), 2u);
-  EXPECT_EQ(Corners(mesh->GetSurface(0)), (Corners3{{0, 1, 2}}));
-  EXPECT_EQ(Corners(mesh->GetSurface(1)), (Corners3{{4, 3, 5}}));
-  EXPECT_EQ((*scene)->FindMaterial(KvName("unused")), nullptr);
+  auto material = [&](const char* name) { return (*scene)->FindMaterial(KvName(name)); };
+  auto mesh = [&](const char* name) { return (*scene)->FindMesh(KvName(name)); };
   EXPECT_EQ((*scene)->GetNumMaterials(), 5u);
-  ExpectMeshInvariants(mesh);
-  KvMesh* half = (*scene)->FindMesh(KvName("half"));
-  ASSERT_EQ(half->GetNumSurfaces(), 1u);
-  EXPECT_EQ(Corners(half->GetSurface(0)), (Corners3{{0, 1, 2}, {2, 1, 3}}));
-  EXPECT_EQ(half->GetSurface(0)->GetMaterial(), (*scene)->FindMaterial(KvName("matC")));
+  EXPECT_EQ(material("unused"), nullptr);
+  KvMesh* stripMesh = mesh("strip");
+  ASSERT_EQ(stripMesh->GetNumSurfaces(), 2u);
+  EXPECT_EQ(stripMesh->GetSurface(0)->GetMaterial(), material("plain"));
+  EXPECT_EQ(stripMesh->GetSurface(1)->GetMaterial(), material("soft"));
+  EXPECT_EQ(CornersOf(stripMesh->GetSurface(0)), (Corners{{0, 1, 2}, {2, 3, 4}}));
+  EXPECT_EQ(CornersOf(stripMesh->GetSurface(1)), (Corners{{2, 1, 3}, {4, 3, 5}}));
+  EXPECT_EQ(stripMesh->GetSurface(0)->GetTriangleCapacity(), 2u);
+  KvMesh* splitMesh = mesh("split");
+  ASSERT_EQ(splitMesh->GetNumSurfaces(), 2u);
+  EXPECT_EQ(CornersOf(splitMesh->GetSurface(0)), (Corners{{0, 1, 2}}));
+  EXPECT_EQ(CornersOf(splitMesh->GetSurface(1)), (Corners{{4, 3, 5}}));
+  EXPECT_EQ(splitMesh->GetSurface(1)->GetMaterial(), material("shiny"));
+  ASSERT_EQ(mesh("half")->GetNumSurfaces(), 1u);
+  EXPECT_EQ(CornersOf(mesh("half")->GetSurface(0)), (Corners{{0, 1, 2}, {2, 1, 3}}));
+  EXPECT_EQ(mesh("half")->GetSurface(0)->GetMaterial(), material("broken"));
+  EXPECT_EQ(mesh("shared")->GetSurface(0)->GetMaterial(), material("plain"));
+  EXPECT_EQ(mesh("noName")->GetSurface(0)->GetMaterial(), material("No name material."));
+  EXPECT_EQ(mesh("flatMesh")->GetSurface(0)->GetMaterial(), nullptr);
+
+  // No shader has alpha plugs: alpha keeps 1. Transparency has no field to reach.
+  KvMaterial* plain = material("plain");
+  ExpectColor(plain->GetDiffuseColor(), 0.2f, 0.4f, 0.6f, 1.0f);
+  ExpectColor(plain->GetAmbientColor(), 0.1f, 0.1f, 0.1f, 1.0f);
+  ExpectColor(plain->GetEmissiveColor(), 0.3f, 0.0f, 0.0f, 1.0f);
+  ExpectColor(plain->GetSpecularColor(), 0.0f, 0.0f, 0.0f, 1.0f);
+  EXPECT_EQ(plain->GetSpecularPower(), 0.0f);
+  EXPECT_FLOAT_EQ(material("shiny")->GetSpecularPower(), 20.0f);
+  ExpectColor(material("shiny")->GetSpecularColor(), 0.7f, 0.7f, 0.7f, 1.0f);
+  EXPECT_EQ(material("shiny")->GetDiffuseTexture(), nullptr);
+  EXPECT_FLOAT_EQ(material("soft")->GetSpecularPower(), 0.3f) << "eccentricity as it is";
+  ExpectColor(material("soft")->GetSpecularColor(), 0.5f, 0.5f, 0.5f, 1.0f);
+  ExpectColor(material("soft")->GetDiffuseColor(), 0.0f, 0.0f, 1.0f, 1.0f);
+
+  // A texture that cannot be loaded is still referenced by name.
+  ASSERT_EQ((*scene)->GetNumTextures(), 2u);
+  KvTexture* texture = (*scene)->FindTexture(KvName(image.c_str()));
+  ASSERT_NE(texture, nullptr);
+  EXPECT_EQ(texture->GetWidth() * 10 + texture->GetHeight(), 22u);
+  EXPECT_EQ(plain->GetDiffuseTexture(), texture);
+  EXPECT_EQ(material("soft")->GetDiffuseTexture(), texture);
+  EXPECT_EQ(material("broken")->GetDiffuseTexture(), (*scene)->FindTexture(KvName(missing.c_str())));
+  EXPECT_NE(material("broken")->GetDiffuseTexture(), nullptr);
 }
 
 }  // namespace

@@ -1,23 +1,28 @@
-// What Maya sees of the module: its exported symbols, its registration, and the
-// translator's answers.
+// What Maya sees of the module (its symbols, registration and translator), the
+// export log, and the export driver: stages in order, failures, memory running out.
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <set>
 #include <sstream>
+#include <utility>
 
+#include <kvhost/TestSwitches.h>
 #include <maya/MFileObject.h>
 
-#include <kvhost/Builder.h>
-
 #include "PluginFixture.h"
-#include "kv/Scene.h"
+#include "kv/ExportLog.h"
+#include "kv/ExportStages.h"
+#include "kv/Runtime.h"
 
 namespace plugin_test {
 namespace {
 
 TEST(ModuleSymbols, ExportsOnlyTheEntryPoints) {
-  // Every global symbol the module defines, from its dynamic symbol table.
   FILE* pipe = popen("nm -D --defined-only " KV_PLUGIN_MODULE, "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> exported;
@@ -26,23 +31,29 @@ TEST(ModuleSymbols, ExportsOnlyTheEntryPoints) {
     std::istringstream fields(line);
     std::string address, type, name;
     fields >> address >> type >> name;
-    if (name.empty() || name.rfind("__odr_asan", 0) == 0) continue;          // sanitizer bookkeeping
+    if (name.empty() || name.rfind("__odr_asan", 0) == 0 || type == "V" || type == "W") continue;
     if (name == "_init" || name == "_fini" || name == "_edata" || name == "_end" || name == "__bss_start") continue;
-    if (type == "V" || type == "W") continue;  // inline members of the host's Maya classes
     exported.insert(name);
   }
   ASSERT_EQ(pclose(pipe), 0);
-  const std::set<std::string> expected = {"initializePlugin", "uninitializePlugin", "MApiVersion",
-                                          "_Z10OnMayaExitPv"};
-  EXPECT_EQ(exported, expected);
-
+  EXPECT_EQ(exported, (std::set<std::string>{"initializePlugin", "uninitializePlugin", "MApiVersion", "_Z10OnMayaExitPv"}));
   void* handle = dlopen(KV_PLUGIN_MODULE, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(handle, nullptr) << dlerror();
-  const char* apiVersion = static_cast<const char*>(dlsym(handle, "MApiVersion"));
-  ASSERT_NE(apiVersion, nullptr);
-  EXPECT_STREQ(apiVersion, "800");
-  EXPECT_EQ(dlsym(handle, "ExportScene"), nullptr);
+  EXPECT_STREQ(static_cast<const char*>(dlsym(handle, "MApiVersion")), "800");
   dlclose(handle);
+}
+
+TEST(ModuleLoading, ReportsAMissingModuleAndUnloadsCleanly) {
+  std::string error;
+  EXPECT_EQ(kvhost::PluginModule::load("/nonexistent/KvMayaExporter.so", error), nullptr);
+  EXPECT_NE(error.find("/nonexistent/KvMayaExporter.so"), std::string::npos) << error;
+  ::testing::internal::CaptureStdout();
+  auto module = kvhost::PluginModule::load(KV_PLUGIN_MODULE, error);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "A Kavrel KVR exporter for Maya.\n");
+  ASSERT_NE(module, nullptr) << error;
+  EXPECT_EQ(module->unload(), MS::kSuccess);
+  kvhost::TranslatorInfo info;
+  EXPECT_FALSE(kvhost::findTranslator(kTranslatorName, info)) << "deregistered";
 }
 
 class ModuleTest : public PluginTest {};
@@ -51,39 +62,30 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   kvhost::TranslatorInfo info;
   ASSERT_TRUE(kvhost::findTranslator(kTranslatorName, info));
   EXPECT_EQ(info.pixmapName, "none");
-  EXPECT_EQ(info.optionsScriptName, "");
-  EXPECT_EQ(info.defaultOptionsString, "");
+  EXPECT_EQ(info.optionsScriptName + info.defaultOptionsString, "");
   EXPECT_FALSE(info.requiresFullMel);
-
   kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
   ASSERT_NE(translator, nullptr);
   EXPECT_FALSE(translator->haveReadMethod());
   EXPECT_TRUE(translator->haveWriteMethod());
   EXPECT_STREQ(translator->defaultExtension().asChar(), "kvr");
   EXPECT_STREQ(translator->filter().asChar(), "*.KVR");
-
   MFileObject file;
   file.setRawFullName(Path("scene.kvr").c_str());
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(translator->reader(file, "", MPxFileTranslator::kOpenAccessMode), MS::kFailure);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "KvMayaExporter::reader() method unimplimented!\n\n");
-
-  // Files are identified by their last three characters.
-  const struct {
-    const char* fullName;
-    MPxFileTranslator::MFileKind kind;
-  } cases[] = {
-      {"/data/scene.kvr", MPxFileTranslator::kCouldBeMyFileType},
-      {"/data/kvr", MPxFileTranslator::kCouldBeMyFileType},
-      {"/data/scene.KVR", MPxFileTranslator::kNotMyFileType},
-      {"/data/scene.kvrx", MPxFileTranslator::kNotMyFileType},
-      {"/data/vr", MPxFileTranslator::kNotMyFileType},
-      {"/data/", MPxFileTranslator::kNotMyFileType},
-      {"/kvr/scene.ma", MPxFileTranslator::kNotMyFileType},
-  };
-  for (const auto& c : cases) {
-    file.setRawFullName(c.fullName);
-    EXPECT_EQ(translator->identifyFile(file, "KAVE", 4), c.kind) << c.fullName;
+  // Files are identified by the last three characters of their name.
+  const std::pair<const char*, bool> cases[] = {{"/data/scene.kvr", true}, {"/data/kvr", true},
+                                                {"/data/scene.KVR", false}, {"/data/scene.kvrx", false},
+                                                {"/data/xvr", false},       {"/data/kxr", false},
+                                                {"/data/kvx", false},       {"/data/vr", false},
+                                                {"/kvr/scene.ma", false}};
+  for (const auto& [name, mine] : cases) {
+    file.setRawFullName(name);
+    EXPECT_EQ(translator->identifyFile(file, "KAVE", 4),
+              mine ? MPxFileTranslator::kCouldBeMyFileType : MPxFileTranslator::kNotMyFileType)
+        << name;
   }
 }
 
@@ -93,25 +95,19 @@ TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverythingToThePathAsGiven) 
   const std::string out = Path("no_extension");
   ASSERT_EQ(Export(out, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
   EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + out);
-  EXPECT_EQ(Shown(kvhost::Message::Warning),
-            std::vector<std::string>{"Export Selected currently unsupported.  Exporting all instead."});
+  EXPECT_EQ(Shown(kvhost::Message::Warning), Lines{"Export Selected currently unsupported.  Exporting all instead."});
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
   const std::string selected = ReadText(out);
-  {
-    LoadedScene scene(out);
-    ASSERT_NE(scene.get(), nullptr) << scene.error();
-    EXPECT_EQ(scene->GetNumLights(), 1u);
-    EXPECT_EQ(scene->GetNumCameras(), 1u);
-  }
-
   kvhost::Scene::get().clearMessages();
   ASSERT_EQ(Export(out, MPxFileTranslator::kExportAccessMode), MS::kSuccess);
   EXPECT_TRUE(Shown(kvhost::Message::Warning).empty()) << "only the selection mode warns";
   EXPECT_EQ(ReadText(out), selected);
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  EXPECT_EQ(scene->GetNumLights() + scene->GetNumCameras(), 2u);
 }
 
 TEST_F(ModuleTest, TranslatorsComeAndGoWithoutStoppingTheModule) {
-  // The leak checker at exit sees anything a cycle leaves behind.
   for (int i = 0; i < 1000; ++i) ASSERT_NE(kvhost::createTranslator(kTranslatorName), nullptr);
   kvhost::TranslatorPtr first = kvhost::createTranslator(kTranslatorName);
   kvhost::TranslatorPtr second = kvhost::createTranslator(kTranslatorName);
@@ -124,18 +120,124 @@ TEST_F(ModuleTest, TranslatorsComeAndGoWithoutStoppingTheModule) {
   EXPECT_NE(scene.get(), nullptr) << scene.error();
 }
 
-TEST(ModuleLoading, ReportsAMissingModuleAndUnloadsCleanly) {
-  std::string error;
-  EXPECT_EQ(kvhost::PluginModule::load("/nonexistent/KvMayaExporter.so", error), nullptr);
-  EXPECT_NE(error.find("/nonexistent/KvMayaExporter.so"), std::string::npos) << error;
+TEST_F(ModuleTest, EmptySceneLogsEveryStageInOrderAndWritesAnEmptyScene) {
+  const std::string out = Path("empty.kvr");
+  ASSERT_EQ(Export(out), MS::kSuccess);
+  EXPECT_EQ(LogLines(),
+            (Lines{"Exporting Maya file: " + out, "Forcing all joints to bind pose...",
+                   "Finished forcing all joints to bind pose.", "Disabling blend shapes...",
+                   "Finished disabling blend shapes.", "Importing skeletons...", "Finished importing skeleton.",
+                   "Dumping 0 imported skeletons...", "Finished dumping imported skeletons.", "Importing meshes...",
+                   "Finished importing meshes.", "Importing blend shapes...", "Finished importing blend shapes.",
+                   "Importing lights...", "Finished importing lights.", "Importing cameras...",
+                   "Finished importing cameras.", "Searching for and creating rigidly skinned meshes...",
+                   "Finished searching for and creating rigidly skinned meshes...", "Scene stats:", "0 textures",
+                   "0 materials", "0 skeletons", "0 meshes", "0 lights", "0 cameras"}));
+  LoadedScene scene(out);
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  EXPECT_EQ(scene->GetNumTextures() + scene->GetNumMaterials() + scene->GetNumSkeletons() + scene->GetNumMeshes() +
+                scene->GetNumLights() + scene->GetNumCameras(),
+            0u);
+}
 
-  ::testing::internal::CaptureStdout();
-  auto module = kvhost::PluginModule::load(KV_PLUGIN_MODULE, error);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "A Kavrel KVR exporter for Maya.\n");
-  ASSERT_NE(module, nullptr) << error;
-  EXPECT_EQ(module->unload(), MS::kSuccess);
-  kvhost::TranslatorInfo info;
-  EXPECT_FALSE(kvhost::findTranslator(kTranslatorName, info)) << "deregistered";
+// A stage whose host call fails ends the export: the error is shown, the log ends
+// with the failed call, and an existing archive is left alone.
+TEST_F(ModuleTest, FailingStageShowsTheErrorAndKeepsTheExistingFile) {
+  build.joint("lonely");
+  build.blendShape("blendShape1", build.deformableMesh("base", TriangleStrip(1)), {build.mesh("bump", TriangleStrip(1))},
+                   {1.0});
+  const std::string out = Path("kept.kvr");
+  const struct {
+    void (*fail)();
+    Lines tail;
+  } cases[] = {
+      {kvhost::failNextDagIterator,
+       {"Forcing all joints to bind pose...", "Maya API Error detected: \"Failed to create jointIterator!\""}},
+      {kvhost::failNextDependencyNodeIterator,
+       {"Disabling blend shapes...", "Maya API Error detected: \"Could not create blendShapeIterator!\""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tail.back());
+    ASSERT_EQ(Export(out), MS::kSuccess);
+    std::ofstream(out) << "previous archive";
+    kvhost::Scene::get().clearMessages();
+    c.fail();
+    EXPECT_EQ(Export(out), MS::kFailure);
+    kvhost::clearTestSwitches();
+    EXPECT_EQ(ReadText(out), "previous archive");
+    EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
+    const Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), "Exporting Maya file: " + out);
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), c.tail);
+  }
+}
+
+TEST_F(ModuleTest, LongLinesAreCutAndThePathFollowsMayaAppDirUnchanged) {
+  KvRuntimeStartupDefault();
+  OpenExportLog();
+  LogPrintf("Found joint: %s", std::string(5000, 'n').c_str());
+  LogPrintf("100%% of %s", "a%s name");
+  CloseExportLog();
+  EXPECT_EQ(ReadText(LogPath()), "Found joint: " + std::string(1010, 'n') + "\r\n100% of a%s name\r\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"/home/artist/maya", "/home/artist/maya/KvMayaExporter_Log.txt"},
+      {"/home/artist/maya/", "/home/artist/maya//KvMayaExporter_Log.txt"},
+      {"", "/KvMayaExporter_Log.txt"},
+      {nullptr, "C:\\KvMayaExporter_Log.txt"}};
+  for (const auto& [appDir, expected] : cases) {
+    if (appDir != nullptr) {
+      setenv("MAYA_APP_DIR", appDir, 1);
+    } else {
+      unsetenv("MAYA_APP_DIR");
+    }
+    EXPECT_STREQ(ExportLogPath().View(), expected) << (appDir ? appDir : "(unset)");
+  }
+  KvRuntimeShutdown();
+  // Through the module, the fallback is a file of that name in the working directory.
+  std::filesystem::remove(LogPath());
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  const MStatus status = Export(Path("fallback.kvr"));
+  std::filesystem::current_path(previous);
+  ASSERT_EQ(status, MS::kSuccess);
+  EXPECT_TRUE(std::filesystem::exists(Path("C:\\KvMayaExporter_Log.txt")));
+  EXPECT_FALSE(std::filesystem::exists(LogPath()));
+}
+
+// A caller's allocator that, once armed, fails the first block of a KvScene's size
+// made once the log is open: with a null block, or with std::bad_alloc.
+enum class SceneBlock { kGiven, kNull, kThrow };
+SceneBlock g_sceneBlock = SceneBlock::kGiven;
+
+void* SceneFailingAllocate(uint32_t size) {
+  if (size == sizeof(KvScene) && g_sceneBlock != SceneBlock::kGiven && IsExportLogOpen()) {
+    const SceneBlock failure = std::exchange(g_sceneBlock, SceneBlock::kGiven);
+    if (failure == SceneBlock::kThrow) throw std::bad_alloc();
+    return nullptr;
+  }
+  return std::malloc(size == 0 ? 1 : size);
+}
+void PlainFree(void* pointer, uint32_t) { std::free(pointer); }
+
+TEST_F(ModuleTest, NoMemoryForTheSceneEndsTheExportQuietly) {
+  KvMemoryConfig config;
+  config.allocationPolicy = 2;
+  config.allocate = SceneFailingAllocate;
+  config.free = PlainFree;
+  KvRuntimeStartup(config);
+  RegisterSceneClasses();
+  for (SceneBlock failure : {SceneBlock::kNull, SceneBlock::kThrow}) {
+    g_sceneBlock = failure;
+    EXPECT_FALSE(ExportScene(KvString(Path("out.kvr").c_str())));
+    EXPECT_FALSE(IsExportLogOpen());
+    EXPECT_EQ(ReadText(LogPath()), "") << "the log was opened, and nothing was logged";
+    EXPECT_TRUE(kvhost::Scene::get().messages().empty()) << "nothing was shown";
+    EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
+  }
+  EXPECT_TRUE(ExportScene(KvString(Path("out.kvr").c_str()))) << "and the next export works";
+  ShutDownSceneClasses();
+  KvRuntimeShutdown();
 }
 
 }  // namespace

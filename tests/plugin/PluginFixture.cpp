@@ -1,14 +1,13 @@
 #include "PluginFixture.h"
 
-#include <unistd.h>
-
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "kv/ExportLog.h"
 #include "kv/Runtime.h"
-#include "kv/Scene.h"
 
 namespace plugin_test {
 
@@ -19,8 +18,6 @@ void PluginTest::SetUpTestSuite() {
   module_ = kvhost::PluginModule::load(KV_PLUGIN_MODULE, error);
   ASSERT_NE(module_, nullptr) << error;
 }
-
-void PluginTest::TearDownTestSuite() { module_.reset(); }
 
 void PluginTest::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -47,29 +44,34 @@ MStatus PluginTest::Export(const std::string& path, MPxFileTranslator::FileAcces
 }
 
 std::unique_ptr<LoadedScene> PluginTest::ExportAndLoad(const std::string& name) {
-  const std::string out = Path(name);
-  EXPECT_EQ(Export(out), MS::kSuccess);
-  auto scene = std::make_unique<LoadedScene>(out);
+  EXPECT_EQ(Export(Path(name)), MS::kSuccess);
+  auto scene = std::make_unique<LoadedScene>(Path(name));
   EXPECT_NE(scene->get(), nullptr) << scene->error();
   return scene;
 }
 
-std::vector<std::string> PluginTest::LogLines() const {
+Lines PluginTest::LogLines() const {
   const std::string text = ReadText(LogPath());
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
+  Lines lines;
+  for (size_t start = 0; start < text.size();) {
     const size_t end = text.find("\r\n", start);
     if (end == std::string::npos) {
       ADD_FAILURE() << "log does not end in CR LF: " << text.substr(start);
       break;
     }
-    const std::string line = text.substr(start, end - start);
-    EXPECT_EQ(line.find('\n'), std::string::npos) << "bare line feed in: " << line;
-    lines.push_back(line);
+    lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(lines.back().find('\n'), std::string::npos) << "bare line feed in: " << lines.back();
     start = end + 2;
   }
   return lines;
+}
+
+Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
+  Lines texts;
+  for (const kvhost::Message& message : kvhost::Scene::get().messages()) {
+    if (message.kind == kind) texts.push_back(message.text);
+  }
+  return texts;
 }
 
 LoadedScene::LoadedScene(const std::string& path) {
@@ -86,22 +88,53 @@ LoadedScene::~LoadedScene() {
   KvRuntimeShutdown();
 }
 
-std::vector<std::string> PluginTest::Shown(kvhost::Message::Kind kind) const {
-  std::vector<std::string> texts;
-  for (const kvhost::Message& message : kvhost::Scene::get().messages()) {
-    if (message.kind == kind) texts.push_back(message.text);
-  }
-  return texts;
-}
-
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {
+  kvhost::MeshSpec spec;
+  for (int i = 0; i < count + 2; ++i) spec.points.push_back({offset[0] + 0.5 * i, offset[1] + (i % 2), offset[2]});
+  for (int i = 0; i < count; ++i) {
+    spec.faces.push_back(i % 2 == 0 ? std::vector<int>{i, i + 1, i + 2} : std::vector<int>{i + 1, i, i + 2});
+  }
+  return spec;
+}
+
+kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0) {
+  kvhost::MeshSpec grid;
+  for (int r = 0; r <= rows; ++r) {
+    for (int c = 0; c <= columns; ++c) grid.points.push_back({x0 + c, 0.0, static_cast<double>(r)});
+  }
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      const int v = r * (columns + 1) + c;
+      grid.faces.push_back({v, v + 1, v + columns + 2});
+      grid.faces.push_back({v, v + columns + 2, v + columns + 1});
+    }
+  }
+  return grid;
+}
+
+void WriteTinyTga(const std::string& path) {
+  // Uncompressed true colour, 2 x 2, 24 bits, bottom-left origin, BGR pixels.
+  const uint8_t bytes[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,
+                           0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+bool RunStageDirectly(bool (*stage)(KvScene*)) {
+  KvRuntimeStartupDefault();
+  RegisterSceneClasses();
+  OpenExportLog();
+  auto* scene = new KvScene;
+  const bool result = stage(scene);
+  delete scene;
+  CloseExportLog();
+  ShutDownSceneClasses();
+  KvRuntimeShutdown();
+  return result;
 }
 
 }  // namespace plugin_test

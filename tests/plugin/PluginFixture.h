@@ -1,5 +1,6 @@
-// The loaded plug-in module, a scratch directory for logs and archives, a scene
-// builder, and helpers to export host scenes and read the results back.
+// The plug-in module loaded as Maya loads it, a scratch directory for the export log
+// and archives, a scene builder, small host meshes, and archives read back with the
+// suite's own runtime and scene model.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,46 +10,21 @@
 #include <kvhost/Plugins.h>
 #include <kvhost/Scene.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-class KvScene;
+#include "kv/Scene.h"
 
 namespace plugin_test {
 
-class LoadedScene;
-
+using Lines = std::vector<std::string>;
 inline constexpr char kTranslatorName[] = "Kavrel Rendering Archive";
 
-class PluginTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
-  void SetUp() override;
-  void TearDown() override;
-
-  // Runs one export through a fresh translator object.
-  MStatus Export(const std::string& path,
-                 MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
-  // Exports to NAME in the test's directory (the export must succeed) and loads the
-  // archive; the log is left for LogLines(). Callers assert that get() is non-null.
-  std::unique_ptr<LoadedScene> ExportAndLoad(const std::string& name);
-  // The export log as lines; fails the test if a line does not end in CR LF.
-  std::vector<std::string> LogLines() const;
-  std::string LogPath() const { return dir_ + "/KvMayaExporter_Log.txt"; }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  // Messages the host showed through MGlobal during the test.
-  std::vector<std::string> Shown(kvhost::Message::Kind kind) const;
-
-  static std::unique_ptr<kvhost::PluginModule> module_;
-  std::string dir_;
-  kvhost::Builder build;
-};
-
-// An archive read back with the suite's own runtime and scene model, started for
-// the object's lifetime (after the exports it checks, so the image library's
-// start-up and shut-down never interleave with the module's).
+// An archive read back, with the runtime started for the object's lifetime (after
+// the exports it checks, so that start-up and shut-down never interleave with the
+// module's).
 class LoadedScene {
  public:
   explicit LoadedScene(const std::string& path);
@@ -64,7 +40,78 @@ class LoadedScene {
   std::string error_;
 };
 
+class PluginTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite() { module_.reset(); }
+  void SetUp() override;
+  void TearDown() override;
+
+  // One export through a fresh translator object.
+  MStatus Export(const std::string& path,
+                 MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
+  // Exports to NAME in the test's directory (the export must succeed) and loads it;
+  // callers assert that get() is non-null.
+  std::unique_ptr<LoadedScene> ExportAndLoad(const std::string& name);
+  // The export log as lines; fails the test if a line does not end in CR LF.
+  Lines LogLines() const;
+  std::string LogPath() const { return dir_ + "/KvMayaExporter_Log.txt"; }
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  // Messages the host showed through MGlobal during the test.
+  Lines Shown(kvhost::Message::Kind kind) const;
+
+  static std::unique_ptr<kvhost::PluginModule> module_;
+  std::string dir_;
+  kvhost::Builder build;
+};
+
 std::string ReadText(const std::string& path);
-void WriteText(const std::string& path, const std::string& text);
+
+inline int CountOf(const Lines& lines, const std::string& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+// The lines from the first `from` up to and including the next `to`.
+inline Lines Between(const Lines& lines, const std::string& from, const std::string& to) {
+  auto begin = std::find(lines.begin(), lines.end(), from);
+  auto end = std::find(begin, lines.end(), to);
+  return Lines(begin, end == lines.end() ? end : end + 1);
+}
+// Whether `run` appears in `lines` as consecutive lines.
+inline bool HasRun(const Lines& lines, const Lines& run) {
+  return std::search(lines.begin(), lines.end(), run.begin(), run.end()) != lines.end();
+}
+
+// A strip of `count` triangles along +x at z = 0, y alternating 0 and 1.
+kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset = {0, 0, 0});
+// A flat grid in the XZ plane of (columns + 1) x (rows + 1) vertices, row by row,
+// each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
+kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0);
+// A 2x2 24-bit uncompressed TGA image.
+void WriteTinyTga(const std::string& path);
+
+// The first object named `name` in a scene list, or null.
+template <typename T>
+T* FindNamed(KvList<T*>& list, const std::string& name) {
+  for (T* object : list) {
+    if (object != nullptr && name == object->GetName().GetAsCString()) return object;
+  }
+  return nullptr;
+}
+
+// Runs `stage` of the exporter library linked into the suite (not the module's) on
+// an empty scene with the suite's own runtime, logging where LogLines reads.
+bool RunStageDirectly(bool (*stage)(KvScene*));
+
+inline void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
+  EXPECT_NEAR(v.x, x, tolerance);
+  EXPECT_NEAR(v.y, y, tolerance);
+  EXPECT_NEAR(v.z, z, tolerance);
+}
+inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
+  EXPECT_FLOAT_EQ(c.red, r);
+  EXPECT_FLOAT_EQ(c.green, g);
+  EXPECT_FLOAT_EQ(c.blue, b);
+  EXPECT_FLOAT_EQ(c.alpha, a);
+}
 
 }  // namespace plugin_test

@@ -1,122 +1,72 @@
-// Whole exports of host scenes through the module: the log, line by line, and the
-// archive read back (skeleton order, names, mirrored transforms, bind values).
+// Skeletons, skin clusters and rigid skins through the module: skeleton order and
+// names, mirrored local transforms, the forced bind pose, per-vertex influence runs
+// and joint-space offsets, and meshes hanging under joints.
 #include <cmath>
 
-#include <kvhost/Builder.h>
-#include <kvhost/TestSwitches.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MPlug.h>
 
-#include "StageScenes.h"
+#include "PluginFixture.h"
+#include "kv/Mesh.h"
+#include "kv/Name.h"
 #include "kv/Skeleton.h"
 
 namespace plugin_test {
 namespace {
 
-class SkeletonExport : public PluginTest {
- protected:
-  static std::vector<std::string> JointNames(KvSkeleton* skeleton) {
-    std::vector<std::string> names;
-    for (uint32_t i = 0; i < skeleton->GetNumJoints(); ++i) names.push_back(skeleton->GetJoint(i)->GetName().GetAsCString());
-    return names;
-  }
-};
+using Weights = std::vector<std::vector<std::pair<int, double>>>;
+using Names = std::vector<std::string>;
 
-TEST_F(SkeletonExport, EmptySceneLogsEveryStageAndWritesAnEmptyScene) {
-  const std::string out = Path("empty.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
-  EXPECT_EQ(LogLines(),
-            (Lines{"Exporting Maya file: " + out, "Forcing all joints to bind pose...",
-                   "Finished forcing all joints to bind pose.", "Disabling blend shapes...",
-                   "Finished disabling blend shapes.", "Importing skeletons...", "Finished importing skeleton.",
-                   "Dumping 0 imported skeletons...", "Finished dumping imported skeletons.", "Importing meshes...",
-                   "Finished importing meshes.", "Importing blend shapes...", "Finished importing blend shapes.",
-                   "Importing lights...", "Finished importing lights.", "Importing cameras...",
-                   "Finished importing cameras.", "Searching for and creating rigidly skinned meshes...",
-                   "Finished searching for and creating rigidly skinned meshes...", "Scene stats:", "0 textures",
-                   "0 materials", "0 skeletons", "0 meshes", "0 lights", "0 cameras"}));
-
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
-  EXPECT_EQ(scene->GetNumTextures() + scene->GetNumMaterials() + scene->GetNumSkeletons() + scene->GetNumMeshes() +
-                scene->GetNumLights() + scene->GetNumCameras(),
-            0u);
+Names JointNames(KvSkeleton* skeleton) {
+  Names names;
+  for (uint32_t i = 0; i < skeleton->GetNumJoints(); ++i) names.push_back(skeleton->GetJoint(i)->GetName().GetAsCString());
+  return names;
 }
 
-TEST_F(SkeletonExport, TwoHierarchiesBecomeTwoSkeletonsInDagOrder) {
+// Each vertex's influences as (joint name, weight), and its run's start.
+struct Influence {
+  std::string joint;
+  float weight;
+  bool operator==(const Influence&) const = default;
+};
+std::vector<std::vector<Influence>> InfluencesOf(KvMesh* mesh, std::vector<uint32_t>* firsts = nullptr) {
+  std::vector<std::vector<Influence>> all;
+  for (uint32_t v = 0; v < mesh->GetNumVertices(); ++v) {
+    const KvVertex& vertex = *mesh->GetVertex(v);
+    if (firsts != nullptr) firsts->push_back(vertex.firstInfluence);
+    all.emplace_back();
+    for (uint32_t i = vertex.firstInfluence; i < vertex.firstInfluence + vertex.influenceCount; ++i) {
+      const KvVertexInfluence& influence = mesh->GetInfluence(i);
+      all.back().push_back({influence.joint->GetName().GetAsCString(), influence.weight});
+      // Every offset is the vertex in the joint's space, bit for bit.
+      const KvVec3 offset = influence.joint->GetWorldTransform().Inverse().TransformPoint(vertex.position);
+      ExpectVec(influence.positionOffset, offset.x, offset.y, offset.z, 0);
+    }
+  }
+  return all;
+}
+
+class SkeletonExport : public PluginTest {};
+
+TEST_F(SkeletonExport, JointHierarchiesBecomeSkeletonsOfMirroredLocalTransformsInTheBindPose) {
   build.joint("hips");
   build.joint("spine", "hips", {.t = {0, 1, 0}});
   build.joint("head", "spine", {.t = {0, 1, 0}});
   build.joint("leftLeg", "hips", {.t = {1, -1, 0}});
-  build.joint("tail", {}, {.t = {0, 0, -2}});
-  // Transform and shape children are left out; the iterator is pruned below a
-  // top-level joint.
-  build.transform("grp", "hips");
+  build.transform("grp", "hips");  // transform and shape children are left out
   build.joint("lower", "grp");
   build.create("mesh", "looseShape", "hips");
-  auto scene = ExportAndLoad("two.kvr");
-  ASSERT_TRUE(scene->get());
-
-  const Lines lines = LogLines();
-  EXPECT_TRUE(HasRun(lines, {"Dumping 2 imported skeletons...", "Root joint: hips",
-                      "Joint spine with parent joint hips", "Joint head with parent joint spine",
-                      "Joint leftLeg with parent joint hips", "Root joint: tail",
-                      "Finished dumping imported skeletons."}));
-  EXPECT_EQ(CountOf(lines, "Importing hierarchy for joint: tail"), 1);
-  EXPECT_EQ(CountOf(lines, "Importing joint head..."), 1);
-  EXPECT_EQ(CountOf(lines, "grp is a child of joint hips, skipping..."), 1);
-  EXPECT_EQ(CountOf(lines, "Unusual child type: kMesh.  Ignoring node looseShape type mesh"), 1);
-  EXPECT_EQ(CountOf(lines, "Importing hierarchy for joint: lower"), 0);
-
-  ASSERT_EQ((*scene)->GetNumSkeletons(), 2u);
-  KvSkeleton* first = (*scene)->GetSkeleton(0);
-  EXPECT_EQ(JointNames(first), (std::vector<std::string>{"hips", "spine", "head", "leftLeg"}));
-  EXPECT_EQ(first->GetJoint(2)->GetParent(), first->GetJoint(1));
-  EXPECT_EQ(first->GetJoint(3)->GetParent(), first->GetJoint(0));
-  EXPECT_EQ(first->GetJoint(0)->GetParent(), nullptr);
-  EXPECT_EQ(JointNames((*scene)->GetSkeleton(1)), std::vector<std::string>{"tail"});
-}
-
-TEST_F(SkeletonExport, TransformsAreMirroredInXAndLocalToTheParent) {
   build.transform("rig", {}, {.t = {5, 0, 0}, .r = {0, 45, 0}});
   build.joint("turned", "rig", {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 1, 1}});
   build.joint("plain", "turned", {.t = {0, 0, 1}});
-  auto scene = ExportAndLoad("mirror.kvr");
-  ASSERT_TRUE(scene->get());
-
-  ASSERT_EQ((*scene)->GetNumSkeletons(), 1u);
-  KvJoint* turned = (*scene)->GetSkeleton(0)->GetJoint(0);
-  // The group's own transform is not part of the joint.
-  ExpectVec(turned->GetTranslation(), -1, 2, 3);
-  ExpectVec(turned->GetScale(), 2, 1, 1);
-  // 90 degrees about Y: host (x 0, y 0.7071, z 0, w 0.7071) becomes w -0.7071, x -0.
-  const KvQuat q = turned->GetRotation();
-  EXPECT_NEAR(q.w, -0.70710678f, 1e-6f);
-  EXPECT_EQ(q.x, 0.0f);
-  EXPECT_TRUE(std::signbit(q.x)) << "x is a negated zero";
-  EXPECT_NEAR(q.y, 0.70710678f, 1e-6f);
-  EXPECT_EQ(q.z, 0.0f);
-  // The bind pose holds the same values.
-  EXPECT_FLOAT_EQ(turned->GetBindTranslation().x, -1.0f);
-  EXPECT_NEAR(turned->GetBindRotation().w, -0.70710678f, 1e-6f);
-  EXPECT_FLOAT_EQ(turned->GetBindScale().x, 2.0f);
-
-  KvJoint* plain = (*scene)->GetSkeleton(0)->GetJoint(1);
-  EXPECT_EQ(plain->GetParent(), turned);
-  EXPECT_FLOAT_EQ(plain->GetTranslation().z, 1.0f);
-  EXPECT_FLOAT_EQ(plain->GetRotation().w, -1.0f) << "identity: w' = -w";
-}
-
-TEST_F(SkeletonExport, BindPoseIsForcedBeforeReadingAndJointsWithoutOneKeepTheirPose) {
   build.joint("arm", {}, {.t = {1, 0, 0}});
   build.joint("hand", "arm", {.t = {2, 0, 0}, .r = {0, 0, 30}});
   build.bindPose("bindPose1", {"arm", "hand"});
-  // Pose the rig away from its bind pose.
-  build.set("hand.t", {7.0, 8.0, 9.0});
+  build.set("hand.t", {7.0, 8.0, 9.0});  // posed away from the bind pose
   build.set("hand.r", {10.0, 20.0, 30.0});
   build.set("arm.t", {-4.0, 0.0, 0.0});
-  // No connection; a dagPose that recorded no matrix for the joint; a connection
-  // from a node that is no dagPose. None of them moves the joint.
+  // No connection; a pose that recorded no matrix for the joint; a connection to a
+  // node that is no pose. None of them moves the joint.
   build.joint("free", {}, {.t = {3, 0, 0}});
   build.joint("unrecorded", {}, {.t = {4, 0, 0}});
   build.create("dagPose", "emptyPose");
@@ -124,49 +74,207 @@ TEST_F(SkeletonExport, BindPoseIsForcedBeforeReadingAndJointsWithoutOneKeepTheir
   build.joint("elsewhere", {}, {.t = {5, 0, 0}});
   build.create("network", "holder");
   build.connect("elsewhere.bps", "holder.message");
-  auto scene = ExportAndLoad("bind.kvr");
-  ASSERT_TRUE(scene->get());
+  auto scene = ExportAndLoad("skeletons.kvr");
+  ASSERT_NE(scene->get(), nullptr);
 
   const Lines lines = LogLines();
-  EXPECT_TRUE(HasRun(lines, {"Forcing all joints to bind pose...", "Found joint: arm"}));
-  EXPECT_TRUE(HasRun(lines, {"Found joint: free", "bindPose plug for joint with no connections!",
-                             "Found joint: unrecorded"}));
-  EXPECT_EQ(CountOf(lines, "bindPose plug for joint with no connections!"), 1);
+  EXPECT_EQ(Between(lines, "Found joint: arm", "Finished forcing all joints to bind pose."),
+            (Lines{"Found joint: arm", "Found joint: hand", "Found joint: free",
+                   "bindPose plug for joint with no connections!", "Found joint: unrecorded", "Found joint: elsewhere",
+                   "Finished forcing all joints to bind pose."}));
+  EXPECT_EQ(Between(lines, "Dumping 6 imported skeletons...", "Root joint: turned"),
+            (Lines{"Dumping 6 imported skeletons...", "Root joint: hips", "Joint spine with parent joint hips",
+                   "Joint head with parent joint spine", "Joint leftLeg with parent joint hips", "Root joint: turned"}));
+  EXPECT_TRUE(HasRun(lines, {"Importing hierarchy for joint: hips", "Importing joint hips...",
+                             "Importing joint spine...", "Importing joint head...", "Importing joint leftLeg...",
+                             "grp is a child of joint hips, skipping...",
+                             "Unusual child type: kMesh.  Ignoring node looseShape type mesh",
+                             "Importing hierarchy for joint: turned"}));
 
-  ASSERT_EQ((*scene)->GetNumSkeletons(), 4u);
-  KvSkeleton* skeleton = (*scene)->GetSkeleton(0);
-  ASSERT_EQ(skeleton->GetNumJoints(), 2u);
-  EXPECT_NEAR(skeleton->GetJoint(0)->GetTranslation().x, -1.0f, 1e-5f);
-  KvJoint* hand = skeleton->GetJoint(1);
-  EXPECT_NEAR(hand->GetTranslation().x, -2.0f, 1e-5f);
-  EXPECT_NEAR(hand->GetTranslation().y, 0.0f, 1e-5f);
+  ASSERT_EQ((*scene)->GetNumSkeletons(), 6u);
+  KvSkeleton* hips = (*scene)->GetSkeleton(0);
+  EXPECT_EQ(JointNames(hips), (Names{"hips", "spine", "head", "leftLeg"}));
+  EXPECT_EQ(hips->GetJoint(0)->GetParent(), nullptr);
+  EXPECT_EQ(hips->GetJoint(2)->GetParent(), hips->GetJoint(1));
+  EXPECT_EQ(hips->GetJoint(3)->GetParent(), hips->GetJoint(0));
+
+  // The group's own transform is not part of the joint.
+  KvJoint* turned = (*scene)->GetSkeleton(1)->GetJoint(0);
+  ExpectVec(turned->GetTranslation(), -1, 2, 3);
+  ExpectVec(turned->GetScale(), 2, 1, 1);
+  // 90 degrees about Y: host (x 0, y 0.7071, z 0, w 0.7071) becomes w -0.7071, x -0.
+  const KvQuat q = turned->GetRotation();
+  EXPECT_NEAR(q.w, -0.70710678f, 1e-6f);
+  EXPECT_TRUE(q.x == 0.0f && std::signbit(q.x)) << "x is a negated zero";
+  EXPECT_NEAR(q.y, 0.70710678f, 1e-6f);
+  EXPECT_EQ(q.z, 0.0f);
+  EXPECT_EQ(turned->GetBindTranslation().x, turned->GetTranslation().x);
+  EXPECT_EQ(turned->GetBindRotation().w, q.w);
+  EXPECT_EQ(turned->GetBindScale().x, 2.0f);
+  KvJoint* plain = (*scene)->GetSkeleton(1)->GetJoint(1);
+  EXPECT_EQ(plain->GetParent(), turned);
+  EXPECT_FLOAT_EQ(plain->GetTranslation().z, 1.0f);
+  EXPECT_FLOAT_EQ(plain->GetRotation().w, -1.0f) << "identity: w' = -w";
+
+  KvSkeleton* arm = (*scene)->GetSkeleton(2);
+  ASSERT_EQ(JointNames(arm), (Names{"arm", "hand"}));
+  EXPECT_NEAR(arm->GetJoint(0)->GetTranslation().x, -1.0f, 1e-5f);
+  ExpectVec(arm->GetJoint(1)->GetTranslation(), -2, 0, 0, 1e-5f);
   // 30 degrees about Z, mirrored: w' = -cos 15, z' = sin 15.
-  EXPECT_NEAR(hand->GetRotation().w, -0.96592583f, 1e-5f);
-  EXPECT_NEAR(hand->GetRotation().z, 0.25881905f, 1e-5f);
-  for (uint32_t s = 1; s < 4; ++s) {
-    EXPECT_FLOAT_EQ((*scene)->GetSkeleton(s)->GetJoint(0)->GetTranslation().x, -2.0f - static_cast<float>(s))
-        << (*scene)->GetSkeleton(s)->GetJoint(0)->GetName().GetAsCString();
+  EXPECT_NEAR(arm->GetJoint(1)->GetRotation().w, -0.96592583f, 1e-5f);
+  EXPECT_NEAR(arm->GetJoint(1)->GetRotation().z, 0.25881905f, 1e-5f);
+  for (uint32_t s = 3; s < 6; ++s) {
+    EXPECT_EQ((*scene)->GetSkeleton(s)->GetJoint(0)->GetTranslation().x, -static_cast<float>(s));
   }
-
-  // The host scene keeps the bind pose after the export.
-  MFnDependencyNode arm(kvhost::Scene::get().findNode("arm"));
-  EXPECT_NEAR(arm.findPlug("tx").asDouble(), 1.0, 1e-9);
+  EXPECT_EQ(MFnDependencyNode(kvhost::Scene::get().findNode("arm")).findPlug("tx").asDouble(), 1.0)
+      << "the host scene keeps the bind pose";
 }
 
-// A failing export after a good one: the log holds only the failed export, up to
-// the failure, and the existing file is left alone.
-TEST_F(SkeletonExport, FailingStageWritesNothingAndKeepsTheLogUpToTheFailure) {
-  build.joint("lonely");
-  ASSERT_EQ(Export(Path("one.kvr")), MS::kSuccess);
-  const std::string out = Path("kept.kvr");
-  WriteText(out, "previous archive");
-  kvhost::failNextDagIterator();
-  EXPECT_EQ(Export(out), MS::kFailure);
-  kvhost::clearTestSwitches();
-  EXPECT_EQ(ReadText(out), "previous archive");
-  EXPECT_EQ(Shown(kvhost::Message::Error), Lines{"Error exporting KVR file.  Check KvMayaExporter_Log.txt for details."});
-  EXPECT_EQ(LogLines(), (Lines{"Exporting Maya file: " + out, "Forcing all joints to bind pose...",
-                               "Maya API Error detected: \"Failed to create jointIterator!\""}));
+TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) {
+  build.joint("hip", {}, {.t = {0, 3, 0}});
+  build.joint("knee", "hip", {.t = {0.5, -1.5, 0}, .r = {0, 0, 30}});
+  build.joint("ankle", "knee", {.t = {0, -1.5, 0.25}, .r = {10, 0, 0}});
+  build.bindPose("bindPose1", {"hip", "knee", "ankle"});
+  build.joint("toe", "ankle", {.t = {0, -0.5, 0.5}});
+  build.joint("stray", {}, {.t = {5, 0, 0}});
+  build.joint("left", {}, {.t = {-4, 0, 0}});
+  build.joint("hand", "left");
+  build.joint("right", {}, {.t = {4, 0, 0}});
+  const std::string rightHand = build.joint("hand", "right");
+  build.transform("locator");
+  const std::string leg = build.deformableMesh("leg", TriangleStrip(2, {-0.5, 0, 0}));
+  const std::string patch = build.deformableMesh("patch", TriangleStrip(4));
+  const std::string glove = build.deformableMesh("glove", TriangleStrip(1, {4, 0, 0}));
+  const std::string flag = build.deformableMesh("flag", TriangleStrip(1, {0, 0, 3}));
+  build.deformableMesh("bare", TriangleStrip(1));
+  const std::string twice = build.deformableMesh("twice", TriangleStrip(1, {0, 0, 6}));
+  // The patch's cluster comes first in node order; each shape takes its own.
+  // Narrowed exact zeros are skipped, tiny weights kept, zeros passed over in
+  // blocks; a joint in another skeleton is not found.
+  build.skinCluster("skinPatch", patch, {"hip", "stray", "knee", "ankle", "toe"},
+                    Weights{{{0, 0.0}}, {{0, 1e-7}}, {{1, 1.0}}, {{0, 0.5}, {1, 0.25}, {2, 0.25}}, {{0, 1e-50}}, {{4, 1.0}}});
+  build.skinCluster("skinLeg", leg, {"hip", "knee", "ankle"},
+                    Weights{{{0, 0.5}, {1, 0.0}, {2, 0.5}}, {{0, 1.0}}, {{1, 0.25}, {2, 0.75}}, {{0, 0.5}, {1, 0.5}}},
+                    {}, "bindPose1");
+  // Joints are told apart by name only: the right hand's skin binds to the left.
+  build.skinCluster("skinGlove", glove, {rightHand}, Weights(3, {{0, 1.0}}));
+  // The first influence alone picks the skeleton.
+  build.skinCluster("skinFlag", flag, {"locator", "hip"}, Weights(3, {{1, 1.0}}));
+  // A cluster the host cannot run before the skin leaves the shape without points:
+  // the mesh keeps the skeleton and gets no influences.
+  const std::string lost = build.deformableMesh("lost", TriangleStrip(1, {0, 0, 9}));
+  ASSERT_TRUE(kvhost::Scene::get().disconnectAttr("lostShapeOrig.w[0]", lost + ".i"));
+  build.create("cluster", "cluster1");
+  build.connect("lostShapeOrig.w[0]", "cluster1.ip[0].ig");
+  build.connect("cluster1.og[0]", lost + ".i");
+  build.skinCluster("skinLost", lost, {"hip"}, Weights(3, {{0, 1.0}}));
+  // Of two clusters in a chain before one shape, the first in node order counts.
+  build.skinCluster("skinTwiceA", twice, {"knee"}, Weights(3, {{0, 1.0}}));
+  build.skinCluster("skinTwiceB", twice, {"ankle"}, Weights(3, {{0, 1.0}}));
+  auto scene = ExportAndLoad("skins.kvr");
+  ASSERT_NE(scene->get(), nullptr);
+
+  const Lines lines = LogLines();
+  EXPECT_EQ(Between(lines, "Importing mesh: leg with 4 vertices and 2 polygons...", "Imported skin."),
+            (Lines{"Importing mesh: leg with 4 vertices and 2 polygons...", "0 materials applied to mesh.",
+                   "Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: hip",
+                   "Found influence object: knee", "Found influence object: ankle", "Imported skin."}));
+  EXPECT_EQ(Between(lines, "Found influence object: stray", "Imported skin."),
+            (Lines{"Found influence object: stray", "Found influence object: knee", "Found influence object: ankle",
+                   "Found influence object: toe", "Couldn't find influence joint: stray!", "Couldn't find influence joint: stray!",
+                   "numNonWeightedVerts: 2  -> Possibly only the control mesh was skinned.",
+                   "For clustering effects like sub-division surfaces, the construction history must be deleted "
+                   "before binding the skeleton and skinning the mesh.",
+                   "Imported skin."}));
+  EXPECT_EQ(Between(lines, "Found influence object: locator", "Importing mesh: bare with 3 vertices and 1 polygons..."),
+            (Lines{"Found influence object: locator", "Found influence object: hip",
+                   "Trying to import skin for mesh with no matching skeleton!",
+                   "Importing mesh: bare with 3 vertices and 1 polygons..."}));
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 6);
+  EXPECT_TRUE(HasRun(lines, {"Importing mesh: lost with 0 vertices and 0 polygons...", "0 materials applied to mesh.",
+                             "Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: hip",
+                             "Couldn't get geometry iterator!"}));
+  EXPECT_EQ(CountOf(lines, "No skin for mesh."), 1);
+
+  auto mesh = [&](const char* name) { return (*scene)->FindMesh(KvName(name)); };
+  EXPECT_EQ(mesh("leg")->GetSkeleton(), (*scene)->GetSkeleton(0));
+  EXPECT_EQ(InfluencesOf(mesh("leg")), (std::vector<std::vector<Influence>>{
+                                           {{"hip", 0.5f}, {"ankle", 0.5f}},
+                                           {{"hip", 1.0f}},
+                                           {{"knee", 0.25f}, {"ankle", 0.75f}},
+                                           {{"hip", 0.5f}, {"knee", 0.5f}}}));
+  EXPECT_EQ(mesh("leg")->GetNumInfluences(), 7u);
+  // A point at the hip's mirrored world position sits at the hip's origin.
+  EXPECT_NEAR(mesh("leg")->GetInfluence(2).positionOffset.y, -2.0f, 1e-5f) << "vertex 1 is at y 1, the hip at y 3";
+  std::vector<uint32_t> firsts;
+  EXPECT_EQ(InfluencesOf(mesh("patch"), &firsts),
+            (std::vector<std::vector<Influence>>{
+                {}, {{"hip", 1e-7f}}, {}, {{"hip", 0.5f}, {"knee", 0.25f}}, {}, {{"toe", 1.0f}}}));
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{0, 0, 1, 1, 3, 3}));
+  EXPECT_EQ(mesh("patch")->GetNumInfluences(), 4u);
+  EXPECT_EQ(mesh("glove")->GetSkeleton(), (*scene)->GetSkeleton(2));
+  EXPECT_EQ(InfluencesOf(mesh("glove")).at(2), (std::vector<Influence>{{"hand", 1.0f}}));
+  EXPECT_EQ(mesh("glove")->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
+  EXPECT_EQ(InfluencesOf(mesh("twice")), (std::vector<std::vector<Influence>>(3, {{"knee", 1.0f}})));
+  EXPECT_EQ(mesh("lost")->GetSkeleton(), (*scene)->GetSkeleton(0));
+  EXPECT_EQ(mesh("lost")->GetNumInfluences(), 0u);
+  EXPECT_EQ(mesh("flag")->GetSkeleton(), nullptr);
+  EXPECT_EQ(mesh("flag")->GetNumInfluences(), 0u);
+}
+
+// A mesh whose transform hangs under a joint follows it with one weight-1
+// influence per vertex, appended after any it has: from its skin cluster, or from
+// a first rigid skinning (two shapes under one transform export two meshes of its
+// name; the stage finds the first once per shape).
+TEST_F(SkeletonExport, MeshesUnderAJointFollowItRigidlyAfterTheirOwnInfluences) {
+  build.joint("neck", {}, {.t = {0, 5, 0}});
+  build.joint("head", "neck", {.t = {0.5, 1, 0}, .r = {0, 0, 20}});
+  build.mesh("pair", TriangleStrip(1), "head");
+  build.create("mesh", "pairShape2", "pair");
+  build.meshData("pairShape2", TriangleStrip(2));
+  build.mesh("helmet", TriangleGrid(1, 1), "head", {.t = {0, 1, 0}});
+  build.mesh("visor", TriangleStrip(1), "head");
+  build.set("visor.v", {false});
+  build.transform("socket", "head");  // no mesh below it
+  build.joint("jaw", "head");         // a joint child is no rigid skin
+  const std::string plume = build.deformableMesh("plume", TriangleStrip(1), "head");
+  build.skinCluster("skinCluster1", plume, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
+  auto scene = ExportAndLoad("rigid.kvr");
+  ASSERT_NE(scene->get(), nullptr);
+  EXPECT_EQ(Between(LogLines(), "Searching for and creating rigidly skinned meshes...",
+                    "Finished searching for and creating rigidly skinned meshes..."),
+            (Lines{"Searching for and creating rigidly skinned meshes...", "Found pair linked to bone head.",
+                   "Rigidly skinning...", "Finished skinning mesh.", "Rigidly skinning...", "Finished skinning mesh.",
+                   "Found helmet linked to bone head.", "Rigidly skinning...", "Finished skinning mesh.",
+                   "Found socket linked to bone head.", "Found plume linked to bone head.", "Rigidly skinning...",
+                   "Finished skinning mesh.", "Finished searching for and creating rigidly skinned meshes..."}));
+
+  KvSkeleton* skeleton = (*scene)->GetSkeleton(0);
+  KvMesh* helmet = (*scene)->FindMesh(KvName("helmet"));
+  ASSERT_NE(helmet, nullptr);
+  EXPECT_EQ(helmet->GetSkeleton(), skeleton);
+  EXPECT_EQ(InfluencesOf(helmet), (std::vector<std::vector<Influence>>(4, {{"head", 1.0f}})));
+  // The helmet's transform sits one unit above the head: its corners' centre is
+  // (-0.5, 1, 0.5) in head space, whatever the head's rotation.
+  KvVec3 centre{0, 0, 0};
+  for (uint32_t v = 0; v < 4; ++v) {
+    centre.x += helmet->GetInfluence(v).positionOffset.x / 4;
+    centre.y += helmet->GetInfluence(v).positionOffset.y / 4;
+    centre.z += helmet->GetInfluence(v).positionOffset.z / 4;
+  }
+  ExpectVec(centre, -0.5f, 1, 0.5f, 1e-5f);
+
+  std::vector<uint32_t> firsts;
+  KvMesh* pair = (*scene)->GetMesh(0);
+  EXPECT_EQ(InfluencesOf(pair, &firsts), (std::vector<std::vector<Influence>>(3, {{"head", 1.0f}})));
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{3, 4, 5}));
+  EXPECT_EQ(pair->GetNumInfluences(), 6u);
+  EXPECT_EQ((*scene)->GetMesh(1)->GetNumInfluences(), 0u);
+  KvMesh* plumeMesh = (*scene)->FindMesh(KvName("plume"));
+  firsts.clear();
+  EXPECT_EQ(InfluencesOf(plumeMesh, &firsts), (std::vector<std::vector<Influence>>(3, {{"head", 1.0f}})));
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{4, 5, 6}));
+  EXPECT_EQ(plumeMesh->GetNumInfluences(), 7u);
 }
 
 }  // namespace
