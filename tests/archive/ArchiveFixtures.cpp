@@ -55,7 +55,6 @@ void ArchiveTest::TearDown() {
 uint32_t ArchiveTest::Size() { return ArNode::StaticClass()->GetSize(); }
 
 KV_IMPLEMENT_CLASS(ArNode, 2, KvNamedObject)
-KV_IMPLEMENT_CLASS(ArOther, 0, KvObject)
 
 ArNode::~ArNode() {
   for (ArNode* child : children) delete child;
@@ -71,8 +70,6 @@ void ArNode::Serialize(KvArchive& archive) {
   archive.SerializeObject(shared);
   archive.SerializeArray(children, [&archive](ArNode*& child) { archive.SerializeOwnedObject(child); }, 4);
 }
-
-void ArOther::Serialize(KvArchive& archive) { KvObject::Serialize(archive); }
 
 Bytes CurrentHeader(bool big) {
   Bytes header;

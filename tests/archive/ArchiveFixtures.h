@@ -44,12 +44,6 @@ class ArNode : public KvNamedObject {
   uint16_t loadedVersion = 0xFFFF;
 };
 
-// A class of another kind, to put where an ArNode is expected.
-class ArOther : public KvObject {
-  KV_DECLARE_CLASS(ArOther)
-  void Serialize(KvArchive& archive) override;
-};
-
 // Little- or big-endian byte builder.
 struct Bytes {
   bool big = false;
