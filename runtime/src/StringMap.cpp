@@ -58,10 +58,9 @@ struct SipState {
 
 }  // namespace
 
-uint64_t KvKeyedHashString(const char* text, uint32_t length) {
-  static const SipKey key = DrawKey();
-  SipState s{key.k0 ^ 0x736f6d6570736575ull, key.k1 ^ 0x646f72616e646f6dull, key.k0 ^ 0x6c7967656e657261ull,
-             key.k1 ^ 0x7465646279746573ull};
+uint64_t KvSipHash13(uint64_t k0, uint64_t k1, const char* text, uint32_t length) {
+  SipState s{k0 ^ 0x736f6d6570736575ull, k1 ^ 0x646f72616e646f6dull, k0 ^ 0x6c7967656e657261ull,
+             k1 ^ 0x7465646279746573ull};
   const auto* bytes = reinterpret_cast<const uint8_t*>(text);
   uint32_t i = 0;
   for (; i + 8 <= length; i += 8) {
@@ -77,4 +76,9 @@ uint64_t KvKeyedHashString(const char* text, uint32_t length) {
   s.Round();
   s.Round();
   return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+uint64_t KvKeyedHashString(const char* text, uint32_t length) {
+  static const SipKey key = DrawKey();
+  return KvSipHash13(key.k0, key.k1, text, length);
 }

@@ -1,22 +1,60 @@
 #include "ArchiveFixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <string>
 
 #include <unistd.h>
 
+#include "kv/Runtime.h"
 #include "kv/Version.h"
 
 namespace archive_test {
 
+namespace {
+
+int64_t g_liveBlocks = 0;
+
+void* CountedAllocate(uint32_t size) {
+  ++g_liveBlocks;
+  return ::operator new(size);
+}
+
+void CountedFree(void* pointer, uint32_t) {
+  --g_liveBlocks;
+  ::operator delete(pointer);
+}
+
+std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.empty() ? 1 : bytes.size()]);
+  if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
+  return copy;
+}
+
+}  // namespace
+
+void ArchiveTest::SetUp() {
+  g_liveBlocks = 0;
+  StartCountingRuntime();
+}
+
+void ArchiveTest::StartCountingRuntime() {
+  KvMemoryConfig config;
+  config.allocationPolicy = 2;  // the functions above
+  config.allocate = &CountedAllocate;
+  config.free = &CountedFree;
+  KvRuntimeStartup(config);
+}
+
+void ArchiveTest::TearDown() {
+  KvRuntimeShutdown();
+  EXPECT_EQ(g_liveBlocks, 0) << "blocks allocated and never freed";
+}
+
+uint32_t ArchiveTest::Size() { return ArNode::StaticClass()->GetSize(); }
+
 KV_IMPLEMENT_CLASS(ArNode, 2, KvNamedObject)
-KV_IMPLEMENT_CLASS(ArOther, 0, KvObject)
 
 ArNode::~ArNode() {
   for (ArNode* child : children) delete child;
@@ -31,42 +69,6 @@ void ArNode::Serialize(KvArchive& archive) {
   archive.Serialize(numbers);
   archive.SerializeObject(shared);
   archive.SerializeArray(children, [&archive](ArNode*& child) { archive.SerializeOwnedObject(child); }, 4);
-}
-
-void ArOther::Serialize(KvArchive& archive) { KvObject::Serialize(archive); }
-
-Bytes& Bytes::u8(uint8_t v) {
-  data.push_back(v);
-  return *this;
-}
-Bytes& Bytes::u16(uint16_t v) {
-  if (big) {
-    data.push_back(v >> 8);
-    data.push_back(v & 0xFF);
-  } else {
-    data.push_back(v & 0xFF);
-    data.push_back(v >> 8);
-  }
-  return *this;
-}
-Bytes& Bytes::u32(uint32_t v) {
-  for (int i = 0; i < 4; ++i) data.push_back(static_cast<uint8_t>(v >> (big ? 24 - 8 * i : 8 * i)));
-  return *this;
-}
-Bytes& Bytes::f32(float v) {
-  uint32_t bits;
-  std::memcpy(&bits, &v, 4);
-  return u32(bits);
-}
-Bytes& Bytes::raw(const std::string& text) {
-  for (char c : text) data.push_back(static_cast<uint8_t>(c));
-  return *this;
-}
-Bytes& Bytes::str(const std::string& text) { return u32(static_cast<uint32_t>(text.size())).raw(text); }
-Bytes& Bytes::legacyStr(const std::string& text) { return u16(0).str(text); }
-Bytes& Bytes::append(const Bytes& other) {
-  for (uint8_t b : other.data) data.push_back(b);
-  return *this;
 }
 
 Bytes CurrentHeader(bool big) {
@@ -111,23 +113,23 @@ std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   return bytes;
 }
 
-KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected,
-                        std::vector<KvObject*>* unowned) {
-  // A block of exactly the file's size: one byte too far is an over-read.
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() == 0 ? 1 : bytes.size()]);
-  if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
-  KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
-                    KvArchive::kModeLoad, 0);
+LoadingArchive::LoadingArchive(const std::vector<uint8_t>& bytes)
+    : copy(CopyOf(bytes)),
+      archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())), KvArchive::kModeLoad,
+              0) {}
+
+KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, std::vector<KvObject*>* unowned) {
+  LoadingArchive loading(bytes);
+  KvArchive& archive = loading.archive;
   KvObject* root = nullptr;
   KvArray<KvObject*> others;
-  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass(), others);
+  if (archive.Open()) root = archive.LoadRoot(ArNode::StaticClass(), others);
   if (error != nullptr) *error = archive.IsValid() ? "" : KvDescribeArchiveError(archive).View();
   archive.Close();
-  if (unowned != nullptr) {
-    for (KvObject* object : others) unowned->push_back(object);
-  } else {
-    EXPECT_TRUE(others.Empty()) << "the root owns everything it loaded";
+  for (KvObject* object : others) {
+    if (unowned != nullptr) unowned->push_back(object);
   }
+  EXPECT_TRUE(unowned != nullptr || others.Empty()) << "the root owns everything it loaded";
   return root;
 }
 

@@ -1,6 +1,10 @@
 // Byte-exact layout of saved archives, and round trips in both byte orders.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdio>
+#include <tuple>
+
 #include "ArchiveFixtures.h"
 #include "kv/ArchiveStore.h"
 #include "kv/Runtime.h"
@@ -9,11 +13,8 @@ namespace {
 
 using namespace archive_test;
 
-class ArchiveLayout : public ::testing::Test {
+class ArchiveLayout : public ArchiveTest {
  protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-
   // root "root" with every field set and one child "a"; the root's shared pointer
   // refers to the child before the child list owns it.
   static ArNode* MakeTree() {
@@ -34,7 +35,6 @@ TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
   ArNode* root = MakeTree();
   const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
   delete root;
-  const uint32_t size = ArNode::StaticClass()->GetSize();
 
   Bytes expected = CurrentHeader(false);
   // Table block: class-table flag, then four non-empty buckets in ascending order.
@@ -49,156 +49,189 @@ TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
   expected.u32(3).str("ArNode").str("root").str("a");
   expected.u32(2);  // object count
   // Object stream: the root in full as index 0.
-  expected.u32(0).u32(0).u32(size);
+  expected.u32(0).u32(0).u32(Size());
   expected.u32(1).u32(7).f32(1.5f).str("hi").u32(2).u32(1).u32(2);
-  // The shared reference meets the child first: it carries the child in full.
-  expected.u32(1).u32(0).u32(size);
+  // The shared reference meets the child first: it carries the child in full,
+  // whose own shared reference is null.
+  expected.u32(1).u32(0).u32(Size());
   expected.u32(2).u32(0).f32(0.0f).u32(0).u32(0).u32(0xFFFFFFFF).u32(0);
   // The child list then refers to the child by index alone.
   expected.u32(1).u32(1);
-
   EXPECT_EQ(bytes, expected.data);
-  ASSERT_GE(bytes.size(), 24u);
-  const uint8_t fixedStart[] = {'K', 'A', 'V', 'E', 0xAE, 0x06, 0x00, 0x00};
-  EXPECT_TRUE(std::equal(std::begin(fixedStart), std::end(fixedStart), bytes.begin()));
 }
 
-TEST_F(ArchiveLayout, NullReferenceIsFourFFBytesAndLoadsAsNull) {
-  auto* root = new ArNode("lonely");
-  const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
-  delete root;
-  // The shared reference sits right before the (empty) child list at the end.
-  ASSERT_GE(bytes.size(), 8u);
-  const std::vector<uint8_t> tail(bytes.end() - 8, bytes.end());
-  EXPECT_EQ(tail, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
-  std::string error;
-  auto* loaded = static_cast<ArNode*>(LoadFromBytes(bytes, &error));
-  ASSERT_NE(loaded, nullptr) << error;
-  EXPECT_EQ(loaded->shared, nullptr);
-  delete loaded;
+// One value of every type the archive writes, but raw bytes.
+using Values = std::tuple<uint8_t, uint16_t, uint32_t, int32_t, float, bool, bool, KvString>;
+
+void SerializeValues(KvArchive& archive, Values& values, char (&raw)[3]) {
+  std::apply([&archive](auto&... value) { (archive.Serialize(value), ...); }, values);
+  archive.SerializeRaw(raw, 3);
 }
 
-TEST_F(ArchiveLayout, SharedNameIsStoredOnce) {
-  auto* root = new ArNode("twin");
-  root->children.PushBack(new ArNode("twin"));
-  root->children.PushBack(new ArNode("twin"));
-  const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
-  delete root;
-  std::string text(bytes.begin(), bytes.end());
-  size_t count = 0;
-  for (size_t at = text.find("twin"); at != std::string::npos; at = text.find("twin", at + 1)) ++count;
-  EXPECT_EQ(count, 1u);
-}
+// Every value type in both byte orders: the bytes written, and the values read
+// back from them after a table block without a class table (so names are
+// strings). Strings and raw bytes are never reordered, the caller's values are
+// never altered, a bool is true only when it reads 1, and a string may end the file.
+TEST_F(ArchiveLayout, EveryValueTypeHasItsEncodingInBothByteOrders) {
+  for (const bool big : {false, true}) {
+    SCOPED_TRACE(big);
+    Bytes encoded;
+    encoded.big = big;
+    encoded.u8(0xAB).u16(0x1234).u32(0x89ABCDEF).u32(0xFFFFFFFE).f32(-1.5f).u32(1).u32(0).str("text").raw("raw");
+    const Values expected{0xAB, 0x1234, 0x89ABCDEF, -2, -1.5f, true, false, KvString("text")};
+    Values values = expected;
+    char raw[3] = {'r', 'a', 'w'};
+    const std::string path = TempPath("values.kvr");
+    {
+      KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+      KvArchive archive(store, KvArchive::kModeSave, big ? 7 : 0);  // any order but 0 is big-endian
+      ASSERT_TRUE(archive.Open());
+      SerializeValues(archive, values, raw);
+      EXPECT_TRUE(values == expected);
+      // Values move through a window of up to 64 KiB when nothing reorders them.
+      EXPECT_EQ(archive.Window(65536) != nullptr, big == (std::endian::native == std::endian::big));
+      EXPECT_EQ(archive.Window(65537), nullptr);
+      archive.Advance(0);
+      archive.Flush();
+      ASSERT_TRUE(store->Commit());
+    }
+    EXPECT_EQ(ReadFile(path), CurrentHeader(big).append(encoded.data).data);
+    std::remove(path.c_str());
 
-class RoundTrip : public ArchiveLayout, public ::testing::WithParamInterface<uint32_t> {};
-
-TEST_P(RoundTrip, EveryFieldComesBackAndSharingIsKept) {
-  ArNode* root = MakeTree();
-  root->children.PushBack(new ArNode("b"));
-  root->children[1]->shared = root->children[0];
-  root->children[1]->weight = -0.25f;
-  root->children[1]->numbers.PushBack(0xDEADBEEF);
-  const std::vector<uint8_t> bytes = SaveToBytes(root, GetParam());
-  delete root;
-  ASSERT_EQ(bytes[3], GetParam() == 0 ? 'E' : 'B');
-
-  std::string error;
-  auto* loaded = static_cast<ArNode*>(LoadFromBytes(bytes, &error));
-  ASSERT_NE(loaded, nullptr) << error;
-  EXPECT_STREQ(loaded->GetName().GetAsCString(), "root");
-  EXPECT_EQ(loaded->value, 7u);
-  EXPECT_EQ(loaded->weight, 1.5f);
-  EXPECT_TRUE(loaded->label == "hi");
-  ASSERT_EQ(loaded->numbers.Size(), 2u);
-  EXPECT_EQ(loaded->numbers.Capacity(), 2u) << "loaded arrays are sized exactly";
-  EXPECT_EQ(loaded->loadedVersion, 2);
-  ASSERT_EQ(loaded->children.Size(), 2u);
-  EXPECT_EQ(loaded->shared, loaded->children[0]);
-  EXPECT_EQ(loaded->children[1]->shared, loaded->children[0]) << "one object, two references";
-  EXPECT_EQ(loaded->children[1]->weight, -0.25f);
-  EXPECT_EQ(loaded->children[1]->numbers[0], 0xDEADBEEFu);
-  delete loaded;
-}
-
-INSTANTIATE_TEST_SUITE_P(ByteOrders, RoundTrip, ::testing::Values(0u, 1u),
-                         [](const auto& info) { return info.param == 0 ? "Little" : "Big"; });
-
-TEST_F(ArchiveLayout, StringLongerThanTwoReadBuffersIsFollowedByTheRest) {
-  // Most of the string (two 64 KiB read buffers) is read from the store directly,
-  // past the buffer; the node after it must still be read from the right place.
-  ArNode root("root");
-  const std::string longText(2 * 65536 + 100, 'x');
-  root.label = KvString(longText.c_str());
-  root.children.PushBack(new ArNode("after"));
-  root.children[0]->value = 9;
-  std::string error;
-  auto* loaded = static_cast<ArNode*>(LoadFromBytes(SaveToBytes(&root, 0), &error));
-  ASSERT_NE(loaded, nullptr) << error;
-  EXPECT_EQ(loaded->label.Length(), longText.size());
-  ASSERT_EQ(loaded->children.Size(), 1u);
-  EXPECT_EQ(loaded->children[0]->value, 9u);
-  delete loaded;
-}
-
-TEST_F(ArchiveLayout, AByteIsWrittenAsOneByte) {
-  std::vector<uint8_t> files[2];
-  for (int withByte = 0; withByte < 2; ++withByte) {
-    const std::string path = TempPath(withByte ? "byte.kvr" : "none.kvr");
-    KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
-    KvArchive archive(store, KvArchive::kModeSave, 1);
+    Bytes file = CurrentHeader(big);
+    file.u16(0).u32(0).u32(0).append(encoded.data).u32(2).str("a|b").str("end");
+    LoadingArchive loading(file.data);
+    KvArchive& archive = loading.archive;
     ASSERT_TRUE(archive.Open());
-    uint8_t value = 0xAB;
-    if (withByte) archive.Serialize(value);
-    archive.Flush();
-    ASSERT_TRUE(store->Commit());
-    archive.Close();
-    files[withByte] = ReadFile(path);
+    Values loaded;
+    char loadedRaw[3] = {};
+    bool two = true;
+    KvName name;
+    KvString end;
+    SerializeValues(archive, loaded, loadedRaw);
+    archive.Serialize(two);
+    archive.Serialize(name);
+    archive.Serialize(end);
+    EXPECT_TRUE(archive.IsValid()) << KvDescribeArchiveError(archive).View();
+    EXPECT_EQ(archive.BytesLeft(), 0u);
+    EXPECT_EQ(archive.GetByteOrder(), big ? 1u : 0u);
+    EXPECT_TRUE(loaded == expected);
+    EXPECT_EQ(std::string(loadedRaw, 3), "raw");
+    EXPECT_FALSE(two) << "only 1 is true";
+    EXPECT_STREQ(name.GetAsCString(), "a_b") << "names read as text are cleaned";
+    EXPECT_TRUE(end == "end");
   }
-  ASSERT_EQ(files[1].size(), files[0].size() + 1);
-  EXPECT_EQ(files[1].back(), 0xAB);
 }
 
-TEST_F(ArchiveLayout, SavingLeavesTheCallersValuesInHostOrder) {
-  ArNode* root = MakeTree();
-  SaveToBytes(root, 1);
-  EXPECT_EQ(root->value, 7u);
-  EXPECT_EQ(root->weight, 1.5f);
-  EXPECT_EQ(root->numbers[1], 2u);
-  delete root;
+// Three thousand children with every field set, in both byte orders: half of
+// them are written inside another child and referred to again far later, past
+// every growth of the archive's object and name indexes and past what it
+// remembers of recent references. Each object and each name is written once,
+// and the file, which spans several read buffers and holds a string longer than
+// two, loads whole and reports a truncation at each cut near its end.
+TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
+  constexpr uint32_t kChildren = 3000;
+  constexpr uint32_t kLongLabel = 2 * 65536 + 100;
+  ArNode root("root");
+  root.label = KvString(std::string(kLongLabel, 'x').c_str());
+  for (uint32_t i = 0; i < kChildren; ++i) {
+    auto* child = new ArNode(("c" + std::to_string(i % 700)).c_str());
+    child->value = i;
+    child->weight = -0.25f * static_cast<float>(i);
+    child->label = KvString(std::string(i % 7, 'y').c_str());
+    for (uint32_t n = 0; n < i % 3; ++n) child->numbers.PushBack(i * 0x10001u + n);
+    root.children.PushBack(child);
+  }
+  for (uint32_t i = 0; i < kChildren / 2; ++i) root.children[i]->shared = root.children[i + kChildren / 2];
+
+  for (uint32_t order : {0u, 1u}) {
+    SCOPED_TRACE(order);
+    const std::vector<uint8_t> bytes = SaveToBytes(&root, order);
+    ASSERT_EQ(bytes[3], order == 0 ? 'E' : 'B');
+    LoadingArchive loading(bytes);
+    KvArchive& archive = loading.archive;
+    ASSERT_TRUE(archive.Open());
+    EXPECT_EQ(archive.GetTables()->names.Size(), 702u) << "the class name, the root's and 700 children's";
+    EXPECT_EQ(archive.GetTables()->objectCount, kChildren + 1);
+    KvArray<KvObject*> unowned;
+    auto* loaded = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass(), unowned));
+    ASSERT_NE(loaded, nullptr) << KvDescribeArchiveError(archive).View();
+    archive.Close();
+    EXPECT_EQ(loaded->label.Length(), kLongLabel);
+    EXPECT_EQ(loaded->loadedVersion, 2);
+    ASSERT_EQ(loaded->children.Size(), kChildren);
+    for (uint32_t i = 0; i < kChildren; ++i) {
+      const ArNode* child = loaded->children[i];
+      ASSERT_EQ(child->value, i);
+      ASSERT_EQ(child->weight, -0.25f * static_cast<float>(i)) << i;
+      ASSERT_EQ(child->label.Length(), i % 7) << i;
+      ASSERT_TRUE(child->GetName() == ("c" + std::to_string(i % 700)).c_str()) << i;
+      ASSERT_EQ(child->numbers.Size(), i % 3) << i;
+      ASSERT_EQ(child->numbers.Capacity(), i % 3) << "loaded arrays are sized exactly";
+      for (uint32_t n = 0; n < i % 3; ++n) ASSERT_EQ(child->numbers[n], i * 0x10001u + n) << i;
+      ASSERT_EQ(child->shared, i < kChildren / 2 ? loaded->children[i + kChildren / 2] : nullptr) << i;
+    }
+    delete loaded;
+    for (long cut : {1, 2, 5, 4000}) {
+      std::string error;
+      EXPECT_EQ(LoadFromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end() - cut), &error), nullptr);
+      EXPECT_NE(error.find("truncated"), std::string::npos) << cut << ": " << error;
+    }
+  }
 }
 
+// The object table answers from what it holds, even after a change made behind
+// the archive's back.
+TEST_F(ArchiveLayout, ObjectTableFindsWhatItHolds) {
+  KvArchive archive(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
+  ASSERT_TRUE(archive.Open());
+  ArNode a("a");
+  ArNode b("b");
+  uint32_t index = 0;
+  EXPECT_EQ(archive.RegisterObject(nullptr, kKvNullObjectIndex), kKvNullObjectIndex);
+  EXPECT_FALSE(archive.ReferenceIndex(&a, index)) << "a first reference carries the object";
+  EXPECT_EQ(archive.RegisterObject(&a, kKvNullObjectIndex), 0u);
+  EXPECT_EQ(archive.RegisterObject(&a, kKvNullObjectIndex), 0u) << "found, not appended";
+  EXPECT_EQ(archive.RegisterObject(&b, 3), 3u);
+  EXPECT_EQ(archive.IndexOfObject(&b), 3u);
+  for (uint32_t at : {1u, 4u, kKvNullObjectIndex}) EXPECT_EQ(archive.ObjectAt(at), nullptr) << at;
+  EXPECT_TRUE(archive.ReferenceIndex(&a, index) && index == 0);
+  EXPECT_TRUE(archive.ReferenceIndex(nullptr, index) && index == kKvNullObjectIndex);
+
+  KvArray<KvObject*>& objects = archive.GetTables()->objects;
+  objects[0] = nullptr;
+  objects[2] = &a;
+  EXPECT_EQ(archive.IndexOfObject(&a), 2u);
+  EXPECT_TRUE(archive.ReferenceIndex(&a, index) && index == 2);
+  objects[2] = nullptr;
+  EXPECT_EQ(archive.IndexOfObject(&a), kKvNullObjectIndex);
+  EXPECT_FALSE(archive.ReferenceIndex(&a, index));
+}
+
+// KvSaveObject writes what the two passes by hand write, changes the target only
+// when every byte reached it, and a restarted runtime writes the same bytes.
 TEST_F(ArchiveLayout, SaveObjectWritesTheSameBytesAsTheManualProtocol) {
   ArNode* root = MakeTree();
   const std::string path = TempPath("saveobject.kvr");
   KvSaveResult result;
   ASSERT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.01f, &result));
-  EXPECT_TRUE(result.written);
-  EXPECT_EQ(ReadFile(path), SaveToBytes(root, 0));
+  EXPECT_TRUE(result.opened && result.written);
+  const std::vector<uint8_t> saved = ReadFile(path);
+  EXPECT_EQ(saved, SaveToBytes(root, 0));
   std::remove(path.c_str());
   EXPECT_FALSE(KvSaveObject(nullptr, path.c_str(), nullptr, 0.01f));
   EXPECT_FALSE(KvSaveObject(root, "/nonexistent-dir/x.kvr", nullptr, 0.01f, &result));
   EXPECT_FALSE(result.opened);
-  delete root;
-}
-
-TEST_F(ArchiveLayout, SaveReportsAWriteThatDidNotReachTheDisk) {
-  ArNode* root = MakeTree();
-  KvSaveResult result;
   // /dev/full accepts the open and refuses the bytes.
   EXPECT_TRUE(KvSaveObject(root, "/dev/full", nullptr, 0.01f, &result));
   EXPECT_TRUE(result.opened);
   EXPECT_FALSE(result.written);
   delete root;
-}
 
-TEST_F(ArchiveLayout, RestartedRuntimeWritesIdenticalBytes) {
-  ArNode* root = MakeTree();
-  const std::vector<uint8_t> first = SaveToBytes(root, 0);
-  delete root;
   KvRuntimeShutdown();
-  KvRuntimeStartupDefault();
+  StartCountingRuntime();
   root = MakeTree();
-  EXPECT_EQ(SaveToBytes(root, 0), first);
+  EXPECT_EQ(SaveToBytes(root, 0), saved);
   delete root;
 }
 

@@ -12,17 +12,12 @@
 
 #include "ArchiveFixtures.h"
 #include "kv/ArchiveStore.h"
-#include "kv/Runtime.h"
 
 namespace {
 
 using namespace archive_test;
 
-class ArchiveStore : public ::testing::Test {
- protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-};
+class ArchiveStore : public ArchiveTest {};
 
 TEST_F(ArchiveStore, FileSizeIsKnownOnlyWhenOpenedForReading) {
   const std::string path = TempPath("store.bin");
@@ -37,9 +32,10 @@ TEST_F(ArchiveStore, FileSizeIsKnownOnlyWhenOpenedForReading) {
   reader.Close();
   std::remove(path.c_str());
 
-  KvArchiveStoreFile missing("/nonexistent-dir/none.kvr");
-  EXPECT_FALSE(missing.OpenForReading());
-  EXPECT_FALSE(missing.IsValid());
+  KvArchive archive(KvArchiveStoreFile::Create("/nonexistent-dir/none.kvr"), KvArchive::kModeLoad, 0);
+  EXPECT_FALSE(archive.Open());
+  EXPECT_EQ(archive.GetError(), KvArchiveError::kCannotOpen);
+  EXPECT_FALSE(archive.GetStore()->IsValid());
 }
 
 // The target changes once, at Commit, into the complete new file with the old
@@ -47,61 +43,47 @@ TEST_F(ArchiveStore, FileSizeIsKnownOnlyWhenOpenedForReading) {
 // and no temporary file is left.
 TEST_F(ArchiveStore, WritingReplacesTheTargetOnlyAtCommit) {
   const std::string path = TempPath("atomic.kvr");
-  const std::vector<uint8_t> old(37, 0x5A);
-  WriteFile(path, old);
+  WriteFile(path, {'o', 'l', 'd'});
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
   char temporary[4096];
   ASSERT_NE(KvArchiveStoreFile::TemporaryPathFor(path.c_str(), temporary, sizeof temporary), nullptr);
   EXPECT_EQ(std::string(temporary), path + ".tmp-" + std::to_string(getpid()));
-  {
-    KvArchiveStoreFile writer(path.c_str());
-    ASSERT_TRUE(writer.OpenForWriting());
-    EXPECT_EQ(writer.Size(), 0u);
-    EXPECT_TRUE(writer.Write("abc", 3));
-    EXPECT_EQ(ReadFile(path), old) << "untouched while writing";
-    EXPECT_EQ(access(temporary, F_OK), 0);
-    ASSERT_TRUE(writer.Commit());
-  }
-  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  // Writes `text` through a store over `target`; returns what `path` holds after.
+  auto write = [&](const std::string& target, const std::string& text, bool commit) {
+    const std::vector<uint8_t> before = ReadFile(path);
+    {
+      KvArchiveStoreFile writer(target.c_str());
+      EXPECT_TRUE(writer.OpenForWriting());
+      EXPECT_EQ(writer.Size(), 0u);
+      EXPECT_TRUE(writer.Write(text.data(), static_cast<uint32_t>(text.size())));
+      EXPECT_EQ(ReadFile(path), before) << "untouched while writing";
+      EXPECT_EQ(access(temporary, F_OK), 0);
+      EXPECT_TRUE(!commit || writer.Commit());
+    }
+    EXPECT_NE(access(temporary, F_OK), 0);
+    const std::vector<uint8_t> after = ReadFile(path);
+    return std::string(after.begin(), after.end());
+  };
+  EXPECT_EQ(write(path, "abc", true), "abc");
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u) << "the target keeps its permissions";
-  EXPECT_NE(access(temporary, F_OK), 0);
-
-  {  // closed without Commit: abandoned
-    KvArchiveStoreFile writer(path.c_str());
-    ASSERT_TRUE(writer.OpenForWriting());
-    writer.Write("xyz!", 4);
-  }
-  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
-  EXPECT_NE(access(temporary, F_OK), 0);
+  EXPECT_EQ(write(path, "xyz!", false), "abc") << "closed without Commit: abandoned";
 
   // A file or link left under the temporary name is replaced, never written through.
   const std::string victim = TempPath("victim.bin");
-  WriteFile(victim, old);
+  WriteFile(victim, {'v'});
   ASSERT_EQ(symlink(victim.c_str(), temporary), 0);
-  {
-    KvArchiveStoreFile writer(path.c_str());
-    ASSERT_TRUE(writer.OpenForWriting());
-    writer.Write("new", 3);
-    EXPECT_TRUE(writer.Commit());
-  }
-  EXPECT_EQ(ReadFile(victim), old);
-  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(write(path, "new", true), "new");
+  EXPECT_EQ(ReadFile(victim), std::vector<uint8_t>{'v'});
 
   // A target that is a link stays a link: the file it names is replaced.
   const std::string link = TempPath("link.kvr");
   ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
-  {
-    KvArchiveStoreFile writer(link.c_str());
-    ASSERT_TRUE(writer.OpenForWriting());
-    writer.Write("via", 3);
-    EXPECT_TRUE(writer.Commit());
-  }
+  EXPECT_EQ(write(link, "via", true), "via");
   struct stat linkInfo {};
   ASSERT_EQ(lstat(link.c_str(), &linkInfo), 0);
   EXPECT_TRUE(S_ISLNK(linkInfo.st_mode));
-  EXPECT_EQ(ReadFile(path), (std::vector<uint8_t>{'v', 'i', 'a'}));
   for (const std::string& file : {victim, path, link}) std::remove(file.c_str());
 }
 
@@ -140,13 +122,6 @@ TEST_F(ArchiveStore, NullStoreOnlyCounts) {
   EXPECT_EQ(store.ByteCount(), 16u);
   EXPECT_EQ(store.Tell(), 0u);
   EXPECT_EQ(store.Size(), 0u);
-}
-
-TEST_F(ArchiveStore, ArchiveOverAMissingFileIsNotValid) {
-  KvArchive archive(KvArchiveStoreFile::Create("/nonexistent-dir/none.kvr"), KvArchive::kModeLoad, 0);
-  EXPECT_FALSE(archive.Open());
-  EXPECT_EQ(archive.GetError(), KvArchiveError::kCannotOpen);
-  archive.Close();
 }
 
 }  // namespace

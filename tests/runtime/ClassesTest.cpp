@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "kv/Object.h"
-#include "kv/Runtime.h"
+#include "RuntimeTest.h"
 
 namespace classes_test {
 
@@ -28,32 +28,39 @@ namespace {
 
 using namespace classes_test;
 
-class ClassesTest : public ::testing::Test {
- protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-};
+using ClassesTest = RuntimeTest;
 
-TEST_F(ClassesTest, StartupRegistersTheRuntimeClassesInOrder) {
+TEST_F(ClassesTest, RegistrationRecordsNameVersionBaseSizeAndChildCounts) {
   KvArray<KvClass*>* registry = KvGetClassRegistry();
   ASSERT_NE(registry, nullptr);
-  const char* expected[] = {"KvObject", "KvRefObject", "KvRefString", "KvNamedObject"};
   ASSERT_GE(registry->Size(), 4u);
-  for (uint32_t i = 0; i < 4; ++i) EXPECT_STREQ((*registry)[i]->GetName().GetAsCString(), expected[i]);
-  EXPECT_EQ(KvObject::StaticClass()->GetBase(), nullptr);
-  EXPECT_EQ(KvRefString::StaticClass()->GetBase(), KvRefObject::StaticClass());
-}
+  const char* names[] = {"KvObject", "KvRefObject", "KvRefString", "KvNamedObject"};
+  const KvClass* bases[] = {nullptr, (*registry)[0], (*registry)[1], (*registry)[0]};
+  for (uint32_t i = 0; i < 4; ++i) {
+    EXPECT_STREQ((*registry)[i]->GetName().GetAsCString(), names[i]);
+    EXPECT_EQ((*registry)[i]->GetBase(), bases[i]) << names[i];
+    EXPECT_EQ((*registry)[i]->GetVersion(), 0) << names[i];
+  }
 
-TEST_F(ClassesTest, FindClassKnowsOnlyRegisteredClasses) {
+  const uint32_t namedChildren = KvNamedObject::StaticClass()->GetChildCount();
   EXPECT_EQ(KvFindClass(KvName("TestSquare")), nullptr) << "not registered before first use";
   KvClass* square = TestSquare::StaticClass();
   EXPECT_EQ(KvFindClass(KvName("TestSquare")), square);
   EXPECT_EQ(KvFindClass(KvName("TestShape")), TestShape::StaticClass()) << "the base registers first";
   EXPECT_EQ(square->GetVersion(), 1);
   EXPECT_EQ(square->GetSize(), sizeof(TestSquare));
+  EXPECT_EQ(KvNamedObject::StaticClass()->GetChildCount(), namedChildren + 1) << "TestShape, not TestSquare";
+  EXPECT_EQ(TestShape::StaticClass()->GetChildCount(), 1u);
+
+  // A second registration under a taken name is kept, but lookup finds the first.
+  // Shut-down clears every class's slot, so the slot must outlive the test body.
+  static KvClass* slot = nullptr;
+  KvClass* second = KvRegisterClass("TestShape", 9, KvObject::StaticClass(), 8, nullptr, &slot);
+  EXPECT_EQ(slot, second);
+  EXPECT_EQ(KvFindClass(KvName("TestShape")), TestShape::StaticClass());
 }
 
-TEST_F(ClassesTest, IsKindOfFollowsTheBaseChain) {
+TEST_F(ClassesTest, KindsFollowTheBaseChainAndFactoriesMakeDefaultInstances) {
   KvClass* square = TestSquare::StaticClass();
   EXPECT_TRUE(square->IsKindOf(TestShape::StaticClass()));
   EXPECT_TRUE(square->IsKindOf(KvNamedObject::StaticClass()));
@@ -61,19 +68,10 @@ TEST_F(ClassesTest, IsKindOfFollowsTheBaseChain) {
   EXPECT_FALSE(TestShape::StaticClass()->IsKindOf(square));
   EXPECT_FALSE(KvObject::StaticClass()->IsKindOf(KvNamedObject::StaticClass()));
   EXPECT_TRUE(KvObject::StaticClass()->IsKindOf(KvObject::StaticClass()));
-}
 
-TEST_F(ClassesTest, ChildCountCountsDirectSubclasses) {
-  const uint32_t before = KvNamedObject::StaticClass()->GetChildCount();
-  TestSquare::StaticClass();
-  EXPECT_EQ(KvNamedObject::StaticClass()->GetChildCount(), before + 1) << "TestShape, not TestSquare";
-  EXPECT_EQ(TestShape::StaticClass()->GetChildCount(), 1u);
-}
-
-TEST_F(ClassesTest, FactoriesMakeDefaultInstancesAndAbstractClassesNone) {
-  KvObject* object = TestSquare::StaticClass()->CreateObject();
+  KvObject* object = square->CreateObject();
   ASSERT_NE(object, nullptr);
-  EXPECT_EQ(object->ClassOf(), TestSquare::StaticClass());
+  EXPECT_EQ(object->ClassOf(), square);
   EXPECT_EQ(static_cast<TestSquare*>(object)->sides, 4);
   EXPECT_EQ(KvCast<TestShape>(object), object);
   EXPECT_EQ(KvCast<TestAbstract>(object), nullptr);
@@ -81,53 +79,51 @@ TEST_F(ClassesTest, FactoriesMakeDefaultInstancesAndAbstractClassesNone) {
   EXPECT_EQ(TestAbstract::StaticClass()->CreateObject(), nullptr);
 }
 
-TEST_F(ClassesTest, DuplicateRegistrationKeepsTheEarlierForLookup) {
-  // Shut-down clears every class's slot, so the slot must outlive the test body.
-  static KvClass* slot = nullptr;
-  KvClass* first = TestShape::StaticClass();
-  KvClass* second = KvRegisterClass("TestShape", 9, KvObject::StaticClass(), 8, nullptr, &slot);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(slot, second);
-  EXPECT_EQ(KvFindClass(KvName("TestShape")), first);
-}
-
-TEST(RuntimeLifecycle, RestartRegistersEverythingAgain) {
+// Shut-down resets every class's static pointer and ends the name system; names
+// that outlive it stay inert across the next start-up.
+TEST(RuntimeLifecycle, RestartRegistersEverythingAgainAndOldNamesStayInert) {
   KvRuntimeStartupDefault();
+  EXPECT_EQ(KvGetRuntimeVersion(), 1710u);
+  EXPECT_EQ(KvGetLicenseeVersion(), 1000u);
+  EXPECT_TRUE(KvGetLicenseeName() == kKvLicenseeName && KvGetLicenseeProjectName() == kKvLicenseeProjectName);
   TestSquare::StaticClass();
   const uint32_t registered = KvGetClassRegistry()->Size();
+  auto* survivor = new KvName("Survivor");
+  auto* restarted = new KvName("Survivor");
   KvRuntimeShutdown();
   EXPECT_EQ(KvGetClassRegistry(), nullptr);
+  EXPECT_EQ(KvGetNameList(), nullptr);
+  EXPECT_FALSE(KvNameSystemRunning());
   EXPECT_EQ(KvRuntimeUserCount(), 0u);
+  delete survivor;       // must not touch the freed entry (the sanitizer would see it)
+  KvName beforeStartup;  // constructed while the name system is down
+  EXPECT_EQ(beforeStartup.GetNode(), nullptr);
 
   KvRuntimeStartupDefault();
   EXPECT_EQ(KvFindClass(KvName("TestSquare")), nullptr) << "static pointers were reset";
   KvClass* square = TestSquare::StaticClass();
   EXPECT_EQ(KvGetClassRegistry()->Size(), registered);
   EXPECT_EQ(KvFindClass(KvName("TestSquare")), square);
-  KvRuntimeShutdown();
-}
+  // A survivor of the last run reads as unattached and releases nothing of this one.
+  KvName fresh("Survivor");
+  EXPECT_TRUE(KvName("") == beforeStartup) << "an unattached right-hand side reads as the null name";
+  EXPECT_EQ(restarted->GetNode(), nullptr);
+  EXPECT_STREQ(restarted->GetAsCString(), "");
+  EXPECT_FALSE(*restarted == fresh);
+  delete restarted;
+  EXPECT_EQ(fresh.GetRefCount(), 1u);
 
-TEST(RuntimeLifecycle, OverlappingUsersKeepTheRuntimeAlive) {
+  // A second user (another translator object) keeps the runtime alive until it too
+  // shuts down; an unmatched shut-down does nothing.
   KvRuntimeStartupDefault();
-  KvRuntimeStartupDefault();  // a second translator object
-  KvName held("Held");
-  KvRuntimeShutdown();        // the first one goes away
+  KvRuntimeShutdown();
   EXPECT_TRUE(KvNameSystemRunning());
-  EXPECT_STREQ(held.GetAsCString(), "Held");
-  EXPECT_NE(KvFindClass(KvName("KvNamedObject")), nullptr);
+  EXPECT_STREQ(fresh.GetAsCString(), "Survivor");
+  EXPECT_EQ(KvFindClass(KvName("TestSquare")), square);
   KvRuntimeShutdown();
   EXPECT_FALSE(KvNameSystemRunning());
-  KvRuntimeShutdown();  // unmatched: nothing happens
-  EXPECT_EQ(KvRuntimeUserCount(), 0u);
-}
-
-TEST(RuntimeVersions, ConstantsAndLicenseeTexts) {
-  KvRuntimeStartupDefault();
-  EXPECT_EQ(KvGetRuntimeVersion(), 1710u);
-  EXPECT_EQ(KvGetLicenseeVersion(), 1000u);
-  EXPECT_TRUE(KvGetLicenseeName() == kKvLicenseeName);
-  EXPECT_TRUE(KvGetLicenseeProjectName() == kKvLicenseeProjectName);
   KvRuntimeShutdown();
+  EXPECT_EQ(KvRuntimeUserCount(), 0u);
 }
 
 }  // namespace

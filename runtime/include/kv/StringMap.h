@@ -20,7 +20,9 @@
 #include "kv/String.h"
 
 uint32_t KvHashString(const char* text, uint32_t length);
-// SipHash-1-3 of the bytes under a key drawn once per process.
+// SipHash-1-3 of the bytes under the key (k0, k1): the bytes of k0 then k1, low first.
+uint64_t KvSipHash13(uint64_t k0, uint64_t k1, const char* text, uint32_t length);
+// KvSipHash13 under a key drawn once per process.
 uint64_t KvKeyedHashString(const char* text, uint32_t length);
 
 template <typename V, uint32_t BucketCount>
