@@ -36,6 +36,9 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUp) {
   KvTexture second;
   ASSERT_TRUE(texture->LoadImage(KvString(tga.c_str())));
   ASSERT_TRUE(second.LoadImage(KvString(other.c_str())));  // an image of its own
+  uint32_t archived[KvTexture::kDescriptionCount];
+  texture->GetArchivedDescription(archived);
+  EXPECT_EQ(std::vector<uint32_t>(archived, archived + 8), std::vector<uint32_t>(8, 0)) << "read from no archive";
   scene.AddTexture(texture);
   EXPECT_EQ(texture->GetHeight(), 2u);
   EXPECT_EQ(texture->GetBytesPerPixel(), 3u);
@@ -55,7 +58,7 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUp) {
   KvTexture* back = loaded->FindTexture(KvName("checker"));
   EXPECT_TRUE(back->IsFlipped());
   EXPECT_EQ(Pixels(*back), kBottomRowFirst);
-  uint32_t d[KvTexture::kDescriptionCount], archived[KvTexture::kDescriptionCount];
+  uint32_t d[KvTexture::kDescriptionCount];
   back->GetDescription(d);
   back->GetArchivedDescription(archived);
   EXPECT_EQ(archived[KvTexture::kOrigin], static_cast<uint32_t>(IL_ORIGIN_UPPER_LEFT));
@@ -67,6 +70,10 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUp) {
     EXPECT_EQ(ReadFile(path), expected);
   }
   EXPECT_EQ(Pixels(*back), kBottomRowFirst);
+  KvArray<uint8_t> stored;
+  back->GetStoredPixels(stored);
+  back->GetStoredPixels(stored);  // replaces, never appends
+  EXPECT_EQ(Bytes(stored.begin(), stored.end()), kTopRowFirst);
 }
 
 TEST_F(KvTextureTest, FailedLoadWritesTheEmptyImagesDescriptionAndBlackPixels) {
@@ -104,6 +111,7 @@ TEST_F(KvTextureTest, DescriptionsMustMatchTheirPixelBytes) {
       // Two channels of two bytes: DevIL is given the channel count, not the bytes
       // per pixel, and the pixel bytes come back unchanged.
       {"sixteen-bit image", {2, 2, 1, 4, IL_LUMINANCE_ALPHA, IL_UNSIGNED_SHORT, 0, 16}, 16, KvArchiveError::kNone},
+      {"float image", {2, 1, 1, 12, IL_RGB, IL_FLOAT, 0, 24}, 24, KvArchiveError::kNone},
       {"data size larger than the dimensions", {2, 2, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, 0, 13}, 13, corrupt},
       {"bytes per pixel not the format's", {2, 2, 1, 4, IL_RGB, IL_UNSIGNED_BYTE, 0, 16}, 16, corrupt},
       {"unknown format", {2, 2, 1, 3, 0x1234, IL_UNSIGNED_BYTE, 0, 12}, 12, corrupt},
