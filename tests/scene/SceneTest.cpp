@@ -1,59 +1,100 @@
 #include "SceneTestSupport.h"
 
-#include "kv/Camera.h"
-#include "kv/Light.h"
-#include "kv/Material.h"
-#include "kv/Mesh.h"
-#include "kv/Skeleton.h"
-#include "kv/Texture.h"
+#include <functional>
 
 namespace {
 
 using KvSceneTest = SceneTest;
 
-TEST_F(KvSceneTest, EmptySceneIsSixZeroCounts) {
-  KvScene scene;
-  const std::string path = TempPath("empty.kvr");
-  ASSERT_TRUE(KvSaveScene(&scene, path.c_str(), nullptr, 0.01f));
-
-  ByteWriter w;
-  w.Header();
-  TableBlock(w, {kName, kSceneClass, kObjectClass}, {"KvScene"}, 1);
-  w.U32(0).U32(0).U32(sizeof(KvScene));
-  for (int i = 0; i < 6; ++i) w.U32(0);
-  EXPECT_EQ(ReadFile(path), w.Get());
-
-  KvString error;
-  ScenePtr loaded(KvLoadScene(path.c_str(), &error));
-  ASSERT_NE(loaded, nullptr) << error.View();
-  EXPECT_EQ(KvLoadScene(TempPath("missing.kvr").c_str(), &error), nullptr);
-  EXPECT_NE(std::string(error.View()).find("cannot be opened"), std::string::npos) << error.View();
-  EXPECT_EQ(loaded->GetNumTextures() + loaded->GetNumMaterials() + loaded->GetNumSkeletons() +
-                loaded->GetNumMeshes() + loaded->GetNumLights() + loaded->GetNumCameras(),
-            0u);
+// Saved little-endian through KvSaveScene and big-endian by hand, each equal to
+// its golden bytes; each loads and saves back to the same bytes.
+void ExpectGolden(KvSceneTest& test, KvScene* built, const Bytes& little, const Bytes& big,
+                  const std::function<void(KvScene&)>& checkLoaded) {
+  ScenePtr scene(built);
+  const std::string path = test.TempPath("little.kvr");
+  ASSERT_TRUE(KvSaveScene(scene.get(), path.c_str(), nullptr, 0.01f));
+  EXPECT_EQ(ReadFile(path), little);
+  EXPECT_EQ(SaveObject(scene.get(), test.TempPath("big.kvr"), 1), big);
+  for (uint32_t order : {0u, 1u}) {
+    SCOPED_TRACE(order);
+    ScenePtr loaded(LoadScene(order == 0 ? little : big));
+    ASSERT_NE(loaded, nullptr);
+    checkLoaded(*loaded);
+    EXPECT_EQ(SaveObject(loaded.get(), test.TempPath("again.kvr"), order), order == 0 ? little : big);
+  }
 }
 
-TEST_F(KvSceneTest, FindsReturnTheFirstMatchAndSkipNullEntries) {
-  KvScene scene;
-  auto* first = new KvTexture(KvName("wood"));
-  auto* second = new KvTexture(KvName("wood"));
-  scene.AddTexture(nullptr);
-  scene.AddTexture(first);
-  scene.AddTexture(second);
-  EXPECT_EQ(scene.GetNumTextures(), 3u);
-  EXPECT_EQ(scene.FindTexture(KvName("wood")), first);
-  EXPECT_EQ(scene.FindTexture(KvName("stone")), nullptr);
+TEST_F(KvSceneTest, TexturesMaterialsLightsAndCamerasMatchTheirGoldenBytes) {
+  ExpectGolden(*this, BuildLookScene(), LookSceneBytes(), LookSceneBytes(true), [](KvScene& loaded) {
+    KvTexture* shared = loaded.FindTexture(KvName("wood"));
+    ASSERT_NE(shared, nullptr);
+    EXPECT_FALSE(shared->HasImage());
+    EXPECT_EQ(loaded.FindMaterial(KvName("skin"))->GetDiffuseTexture(), shared);
+    EXPECT_EQ(loaded.FindMaterial(KvName("plain"))->GetDiffuseTexture(), shared);
+    EXPECT_EQ(loaded.GetNumLights(), 3u);
+    EXPECT_EQ(*++loaded.Lights().begin(), nullptr);
+  });
+}
 
-  auto* material = new KvMaterial(KvName("skin"));
-  scene.AddMaterial(material);
-  EXPECT_EQ(scene.FindMaterial(KvName("skin")), material);
-  EXPECT_EQ(scene.FindMaterial(KvName("wood")), nullptr);
-  auto* mesh = new KvMesh();
-  mesh->SetName(KvName("a"));
-  scene.AddMesh(new KvMesh());
-  scene.AddMesh(mesh);
-  EXPECT_EQ(scene.FindMesh(KvName("a")), mesh);
-  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(0)) << "an unnamed object answers to the null name";
+TEST_F(KvSceneTest, SkinnedMorphedMeshMatchesItsGoldenBytesAndItsNormalOffsetsComeBack) {
+  ScenePtr original(BuildSkinnedScene());
+  const KvVec3 offset = original->GetMesh(0)->GetInfluence(0).normalOffset;
+  EXPECT_NE(offset.x * offset.x + offset.y * offset.y + offset.z * offset.z, 0.0f);
+  ExpectGolden(*this, original.release(), SkinnedSceneBytes(), SkinnedSceneBytes({}, true), [&offset](KvScene& loaded) {
+    KvMesh* mesh = loaded.GetMesh(0);
+    KvSkeleton* skeleton = loaded.GetSkeleton(0);
+    EXPECT_EQ(mesh->GetSkeleton(), skeleton);
+    EXPECT_EQ(mesh->GetInfluence(0).joint, skeleton->GetJoint(1));
+    EXPECT_EQ(skeleton->GetJoint(1)->GetParent(), skeleton->GetJoint(0));
+    EXPECT_EQ(mesh->GetSurface(0)->GetMesh(), mesh);
+    EXPECT_EQ(mesh->GetSurface(0)->GetMaterial(), loaded.FindMaterial(KvName("skin")));
+    const KvVec3 again = mesh->GetInfluence(0).normalOffset;
+    EXPECT_EQ(std::memcmp(&again, &offset, sizeof again), 0) << "recomputed on loading";
+  });
+}
+
+// What the loader guarantees of every scene it returns: each index it stores
+// points inside the array it indexes.
+void ExpectIndexesInRange(KvScene& scene, size_t at) {
+  for (KvMesh* mesh : scene.Meshes()) {
+    for (uint32_t v = 0; mesh != nullptr && v < mesh->GetNumVertices(); ++v) {
+      const KvVertex* vertex = mesh->GetVertex(v);
+      EXPECT_LE(uint64_t{vertex->firstInfluence} + vertex->influenceCount, mesh->GetNumInfluences()) << at;
+    }
+    for (uint32_t s = 0; mesh != nullptr && s < mesh->GetNumSurfaces(); ++s) {
+      KvSurface* surface = mesh->GetSurface(s);
+      for (uint32_t t = 0; surface != nullptr && t < surface->GetNumTriangles(); ++t) {
+        for (uint32_t c = 0; c < 3; ++c) {
+          EXPECT_LT(surface->GetTriangle(t)->vertices[c], mesh->GetNumVertices()) << at;
+          if (mesh->GetNumTexCoords() > 0) {
+            EXPECT_LT(surface->GetTriangle(t)->texCoords[c], mesh->GetNumTexCoords()) << at;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) {
+  for (const Bytes& bytes : {LookSceneBytes(), SkinnedSceneBytes()}) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      LoadResult cut = LoadBytes(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(i)));
+      EXPECT_EQ(cut.scene, nullptr) << "length " << i;
+      EXPECT_NE(cut.error, KvArchiveError::kNone) << "length " << i;
+      delete cut.scene;
+      for (uint8_t mask : {0xFF, 0x01, 0x80}) {
+        Bytes patched = bytes;
+        patched[i] ^= mask;
+        LoadResult result = LoadBytes(patched);
+        if (result.scene == nullptr) {
+          EXPECT_NE(result.error, KvArchiveError::kNone) << i;
+        } else {
+          ExpectIndexesInRange(*result.scene, i);
+        }
+        delete result.scene;
+      }
+    }
+  }
 }
 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
@@ -92,58 +133,110 @@ TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   EXPECT_EQ(light->GetConeAngle(), 45.0f);
 }
 
-TEST_F(KvSceneTest, NullListEntryIsWrittenAsANullReference) {
+TEST_F(KvSceneTest, FindsReturnTheFirstMatchAndSkipNullEntries) {
   KvScene scene;
-  scene.AddLight(nullptr);
-  const Bytes bytes = SaveObject(&scene, TempPath("null.kvr"), 0);
-  ByteWriter tail;
-  tail.U32(1).U32(0xFFFFFFFF).U32(0);  // lights: one null entry; cameras: none
-  ASSERT_GE(bytes.size(), tail.Size());
-  EXPECT_TRUE(std::equal(tail.Get().begin(), tail.Get().end(), bytes.end() - static_cast<long>(tail.Size())));
-
-  ScenePtr loaded(LoadScene(bytes));
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(loaded->GetNumLights(), 1u);
-  EXPECT_EQ(*loaded->Lights().begin(), nullptr);
+  auto* first = new KvTexture(KvName("wood"));
+  scene.AddTexture(nullptr);
+  scene.AddTexture(first);
+  scene.AddTexture(new KvTexture(KvName("wood")));
+  EXPECT_EQ(scene.GetNumTextures(), 3u);
+  EXPECT_EQ(scene.FindTexture(KvName("wood")), first);
+  EXPECT_EQ(scene.FindTexture(KvName("stone")), nullptr);
+  auto* mesh = new KvMesh();
+  mesh->SetName(KvName("a"));
+  scene.AddMesh(new KvMesh());
+  scene.AddMesh(mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("a")), mesh);
+  EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(0)) << "an unnamed object answers to the null name";
+  EXPECT_EQ(scene.GetMesh(2), nullptr);
 }
 
 TEST_F(KvSceneTest, BoundingBoxMergesMeshes) {
   KvScene scene;
   EXPECT_EQ(scene.GetBoundingBox().min.x, 0.0f);  // no meshes: all zero
-  auto* empty = new KvMesh();  // no vertices: the all-zero box, which takes part
-  scene.AddMesh(empty);
-  EXPECT_EQ(scene.GetBoundingBox().max.x, 0.0f);
-
+  scene.AddMesh(new KvMesh());  // no vertices: the all-zero box, which takes part
   auto* mesh = new KvMesh();
   mesh->SetNumVertices(3);
-  KvVertex v;
-  v.position = KvVec3{1, 2, 3};
-  mesh->AddVertex(v);
+  mesh->AddVertex(At(1, 2, 3));
+  mesh->AddVertex(At(4, -5, 6));
   EXPECT_EQ(mesh->GetBoundingBox().min.x, 1.0f);
-  v.position = KvVec3{4, -5, 6};
-  mesh->AddVertex(v);  // a mesh's cached box follows its vertices
   scene.AddMesh(mesh);
   scene.AddMesh(nullptr);
   const KvBoundingBox box = scene.GetBoundingBox();
   EXPECT_EQ(box.min.x, 0.0f);
   EXPECT_EQ(box.min.y, -5.0f);
-  EXPECT_EQ(box.max.x, 4.0f);
   EXPECT_EQ(box.max.z, 6.0f);
-  v.position = KvVec3{-7, 0, 0};
-  mesh->AddVertex(v);
+  mesh->AddVertex(At(-7, 8, 0));  // a mesh's cached box follows its vertices
   EXPECT_EQ(scene.GetBoundingBox().min.x, -7.0f);
+  EXPECT_EQ(scene.GetBoundingBox().max.y, 8.0f);
 }
 
-TEST_F(KvSceneTest, SaveFailsForNullSceneUnopenablePathAndFullDisk) {
+TEST_F(KvSceneTest, SaveAndLoadFailures) {
   KvScene scene;
   EXPECT_FALSE(KvSaveScene(nullptr, TempPath("never.kvr").c_str(), nullptr, 0.01f));
   EXPECT_TRUE(ReadFile(TempPath("never.kvr")).empty());
   EXPECT_FALSE(KvSaveScene(&scene, "/nonexistent-directory/scene.kvr", nullptr, 0.01f));
-  // Bytes that never reach the disk make a failed save too.
-  EXPECT_FALSE(KvSaveScene(&scene, "/dev/full", nullptr, 0.01f));
+  EXPECT_FALSE(KvSaveScene(&scene, "/dev/full", nullptr, 0.01f));  // bytes that never reach the disk
+  KvString error;
+  EXPECT_EQ(KvLoadScene(TempPath("missing.kvr").c_str(), &error), nullptr);
+  EXPECT_NE(std::string(error.View()).find("cannot be opened"), std::string::npos) << error.View();
 }
 
-TEST_F(KvSceneTest, RegistersTheElevenClassesInOrder) {
+TEST_F(KvSceneTest, MaterialPointingAtAJointFailsTheLoad) {
+  ByteWriter w;
+  Start(w, {kName, kNamedObject, kSceneClass, kJointClass, kMaterialClass, kObjectClass},
+        {"KvScene", "KvMaterial", "a", "KvJoint"}, 3);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0);
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvMaterial)).U32(2);
+  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1});
+  w.U32(2).U32(3).U32(sizeof(KvJoint)).U32(2);  // the texture slot holds a joint
+  w.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1}).U32(0xFFFFFFFF);
+  w.Floats({0, 1}).U32(0).U32(0).U32(0).U32(0);
+  LoadResult result = LoadBytes(w.Get());
+  EXPECT_EQ(result.scene, nullptr);
+  EXPECT_EQ(result.error, KvArchiveError::kCorrupt) << result.message;
+}
+
+TEST_F(KvSceneTest, CameraSettersInvalidateMatricesOnlyForChangesOfAtLeastEpsilon) {
+  // FLT_EPSILON itself is a change; the float just below it, either way, is not.
+  const float eps = 1.1920929e-7f, below = std::nextafter(eps, 0.0f);
+  KvCamera fresh;
+  fresh.SetPosition(KvVec3{0, below, -below});
+  fresh.SetRotation(KvVec3{-below, 0, below});
+  EXPECT_EQ(fresh.GetPosition().y, 0.0f);
+  EXPECT_EQ(fresh.GetRotation().x, 0.0f);
+  fresh.SetPosition(KvVec3{-eps, 0, eps});
+  EXPECT_EQ(fresh.GetPosition().x, -eps);
+  EXPECT_EQ(fresh.GetPosition().z, eps);
+  fresh.SetRotation(KvVec3{0, -eps, 0});
+  EXPECT_EQ(fresh.GetRotation().y, -eps);
+  // The golden camera, loaded with its view, second and projection matrices valid.
+  Bytes bytes = LookSceneBytes();
+  for (size_t back : {216u, 144u, 72u}) bytes[bytes.size() - back] = 1;
+  const std::pair<void (*)(KvCamera&), std::string> cases[] = {
+      {[](KvCamera& c) {
+         c.SetPosition(c.GetPosition());
+         c.SetRotation(c.GetRotation());
+         c.SetProjectionType(1);
+         c.SetFieldOfView(90);
+       },
+       "vsp"},
+      {[](KvCamera& c) { c.SetPosition(KvVec3{1, 2, 4}); }, "--p"},
+      {[](KvCamera& c) { c.SetRotation(KvVec3{0, 0, 0}); }, "--p"},
+      {[](KvCamera& c) { c.SetProjectionType(0); }, "vs-"},
+      {[](KvCamera& c) { c.SetFieldOfView(45); }, "vs-"},
+  };
+  for (const auto& [change, left] : cases) {
+    ScenePtr scene(LoadScene(bytes));
+    KvCamera& camera = **scene->Cameras().begin();
+    change(camera);
+    EXPECT_EQ(std::string() + (camera.IsViewMatrixValid() ? 'v' : '-') + (camera.IsSecondMatrixValid() ? 's' : '-') +
+                  (camera.IsProjectionMatrixValid() ? 'p' : '-'),
+              left);
+  }
+}
+
+TEST_F(KvSceneTest, RegistersTheElevenClassesInOrderOnce) {
   // Start over so that this test sees the registration order of start-up itself.
   ShutDownSceneClasses();
   KvRuntimeShutdown();
@@ -151,15 +244,11 @@ TEST_F(KvSceneTest, RegistersTheElevenClassesInOrder) {
   EXPECT_EQ(KvFindClass(KvName("KvScene")), nullptr);
   const uint32_t before = KvGetClassRegistry()->Size();
   RegisterSceneClasses();
-  const char* expected[] = {"KvCamera",          "KvLight",       "KvMaterial", "KvSurface",
-                            "KvMesh",            "KvMorphController", "KvMorphTarget", "KvScene",
-                            "KvJoint",           "KvSkeleton",    "KvTexture"};
+  const char* expected[] = {"KvCamera", "KvLight",       "KvMaterial", "KvSurface", "KvMesh",   "KvMorphController",
+                            "KvMorphTarget", "KvScene", "KvJoint",    "KvSkeleton", "KvTexture"};
   KvArray<KvClass*>& registry = *KvGetClassRegistry();
   ASSERT_EQ(registry.Size(), before + 11);
   for (uint32_t i = 0; i < 11; ++i) EXPECT_TRUE(registry[before + i]->GetName() == expected[i]) << expected[i];
-  EXPECT_EQ(KvSkeleton::StaticClass()->GetVersion(), 1u);
-  EXPECT_EQ(KvSurface::StaticClass()->GetBase(), KvObject::StaticClass());
-  EXPECT_EQ(KvTexture::StaticClass()->GetBase(), KvNamedObject::StaticClass());
   // A second start-up registers nothing, and its shut-down leaves the first one's
   // images alone.
   KvTexture texture;

@@ -1,5 +1,5 @@
 // Shared helpers of the scene tests: runtime start-up per test, expected-byte
-// builders, saving to bytes and loading from bytes.
+// builders, saving to and loading from bytes, and two golden scenes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "kv/Archive.h"
-#include "kv/Runtime.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
 #include "kv/Material.h"
 #include "kv/Mesh.h"
 #include "kv/Morph.h"
+#include "kv/Runtime.h"
 #include "kv/Scene.h"
 #include "kv/Skeleton.h"
 #include "kv/Texture.h"
@@ -38,6 +38,7 @@ class SceneTest : public ::testing::Test {
     KvRuntimeShutdown();
   }
 
+ public:
   // A fresh path in the test's temporary directory.
   std::string TempPath(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -49,20 +50,14 @@ class SceneTest : public ::testing::Test {
 class ByteWriter {
  public:
   explicit ByteWriter(bool bigEndian = false) : big_(bigEndian) {}
-
-  ByteWriter& U8(uint8_t v) {
-    bytes_.push_back(v);
-    return *this;
-  }
   ByteWriter& U16(uint16_t v) { return Ordered(v, 2); }
   ByteWriter& U32(uint32_t v) { return Ordered(v, 4); }
-  ByteWriter& F32(float f) {
-    uint32_t v;
-    std::memcpy(&v, &f, 4);
-    return Ordered(v, 4);
-  }
   ByteWriter& Floats(std::initializer_list<float> values) {
-    for (float f : values) F32(f);
+    for (float f : values) {
+      uint32_t v;
+      std::memcpy(&v, &f, 4);
+      Ordered(v, 4);
+    }
     return *this;
   }
   ByteWriter& Str(const std::string& s) {
@@ -76,27 +71,18 @@ class ByteWriter {
   }
   // The header of every archive this system writes.
   ByteWriter& Header() {
-    bytes_.insert(bytes_.end(), {'K', 'A', 'V', static_cast<uint8_t>(big_ ? 'B' : 'E')});
-    U32(1710).Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
-    return *this;
+    for (char c : {'K', 'A', 'V', big_ ? 'B' : 'E'}) bytes_.push_back(static_cast<uint8_t>(c));
+    return U32(1710).Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
   }
-  // An identity matrix in its serialized form (flags 3, then row order).
-  ByteWriter& IdentityMatrix() {
-    U32(3);
-    return Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-  }
+  // A matrix flagged as not valid, holding the identity (flags 3, then row order).
+  ByteWriter& InvalidIdentity() { return U32(0).U32(3).Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
   const Bytes& Get() const { return bytes_; }
-  size_t Size() const { return bytes_.size(); }
 
  private:
   ByteWriter& Ordered(uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) {
-      const int shift = big_ ? 8 * (size - 1 - i) : 8 * i;
-      bytes_.push_back(static_cast<uint8_t>(v >> shift));
-    }
+    for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (big_ ? 8 * (size - 1 - i) : 8 * i)));
     return *this;
   }
-
   bool big_;
   Bytes bytes_;
 };
@@ -120,7 +106,6 @@ inline Bytes SaveObject(KvObject* root, const std::string& path, uint32_t byteOr
   KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
   KvArchive file(store, KvArchive::kModeSave, byteOrder);
   file.Open();
-  EXPECT_TRUE(file.IsValid());
   file.CopyTablesFrom(counting);
   file.SerializeObjectReference(root, nullptr, false);
   file.Flush();
@@ -130,16 +115,16 @@ inline Bytes SaveObject(KvObject* root, const std::string& path, uint32_t byteOr
   return ReadFile(path);
 }
 
-// Loads a root of `expected` class from bytes, each time from a fresh copy so that
-// the address sanitizer sees any read past the end. Null when the load fails;
-// `error` receives the archive's one-line description.
+// Loads a scene from bytes, each time from a fresh copy so that the address
+// sanitizer sees any read past the end. Null when the load fails; `message`
+// receives the archive's one-line description.
 struct LoadResult {
-  KvObject* root = nullptr;
+  KvScene* scene = nullptr;
   KvArchiveError error = KvArchiveError::kNone;
   std::string message;
 };
 
-inline LoadResult LoadBytes(const Bytes& bytes, const KvClass* expected) {
+inline LoadResult LoadBytes(const Bytes& bytes) {
   std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
   if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
   KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
@@ -147,7 +132,7 @@ inline LoadResult LoadBytes(const Bytes& bytes, const KvClass* expected) {
   archive.Open();
   LoadResult result;
   KvArray<KvObject*> unowned;
-  if (archive.IsValid()) result.root = archive.LoadRoot(expected, unowned);
+  if (archive.IsValid()) result.scene = static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass(), unowned));
   EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
   result.error = archive.GetError();
   result.message = KvDescribeArchiveError(archive).View();
@@ -155,17 +140,25 @@ inline LoadResult LoadBytes(const Bytes& bytes, const KvClass* expected) {
   return result;
 }
 
-inline KvScene* LoadScene(const Bytes& bytes) {
-  LoadResult result = LoadBytes(bytes, KvScene::StaticClass());
-  EXPECT_NE(result.root, nullptr) << result.message;
-  return static_cast<KvScene*>(result.root);
+using ScenePtr = std::unique_ptr<KvScene>;
+
+inline ScenePtr LoadScene(const Bytes& bytes) {
+  LoadResult result = LoadBytes(bytes);
+  EXPECT_NE(result.scene, nullptr) << result.message;
+  return ScenePtr(result.scene);
 }
 
-// Owns a scene for the length of a test body.
-struct SceneDeleter {
-  void operator()(KvScene* scene) const { delete scene; }
-};
-using ScenePtr = std::unique_ptr<KvScene, SceneDeleter>;
+inline KvVertex At(float x, float y, float z) {
+  KvVertex v;
+  v.position = KvVec3{x, y, z};
+  return v;
+}
+
+inline void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
+  EXPECT_NEAR(v.x, x, tolerance);
+  EXPECT_NEAR(v.y, y, tolerance);
+  EXPECT_NEAR(v.z, z, tolerance);
+}
 
 // Class-version buckets (hash & 127) of the classes a scene records, computed by
 // hand from the name hash h = h * 33 + byte, starting at 5381.
@@ -189,10 +182,10 @@ inline constexpr ClassEntry kMorphControllerClass{112, "KvMorphController", 0};
 inline constexpr ClassEntry kMeshClass{115, "KvMesh", 0};
 inline constexpr ClassEntry kObjectClass{125, "KvObject", 0};
 
-// The table block for classes given in ascending bucket order (one per bucket).
-inline ByteWriter& TableBlock(ByteWriter& w, std::initializer_list<ClassEntry> classes,
-                              std::initializer_list<const char*> names, uint32_t objectCount) {
-  w.U16(1).U32(static_cast<uint32_t>(classes.size()));
+// The header and table block for classes given in ascending bucket order.
+inline ByteWriter& Start(ByteWriter& w, std::initializer_list<ClassEntry> classes,
+                         std::initializer_list<const char*> names, uint32_t objectCount) {
+  w.Header().U16(1).U32(static_cast<uint32_t>(classes.size()));
   for (const ClassEntry& c : classes) w.U32(c.bucket).U32(1).Str(c.name).U16(c.version);
   w.U32(static_cast<uint32_t>(names.size()));
   for (const char* n : names) w.Str(n);
@@ -206,91 +199,169 @@ inline Bytes BottomUpTga() {
           0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00};
 }
 
-// One of everything: a texture "checker.tga" shared by two materials (loaded from
-// BottomUpTga written at `tga`, or without an image when `tga` is empty), a three-joint
-// skeleton, a skinned two-surface mesh with a morph target, a spot light and a
-// camera. 14 objects.
-inline KvScene* BuildSampleScene(const std::string& tga) {
+// ---- Golden scene of surface and view objects -------------------------------------------
+// A texture without an image shared by two materials, one of them with every field
+// set; a point light, a null list entry and a spot light; a camera.
+inline KvScene* BuildLookScene() {
   auto* scene = new KvScene();
-  auto* texture = new KvTexture(KvName("checker.tga"));
-  if (!tga.empty()) {
-    WriteFile(tga, BottomUpTga());
-    EXPECT_TRUE(texture->LoadImage(KvString(tga.c_str())));
-  }
+  auto* texture = new KvTexture(KvName("wood"));
   scene->AddTexture(texture);
   auto* skin = new KvMaterial(KvName("skin"));
-  skin->SetDiffuseTexture(texture);
+  skin->SetDiffuseColor(KvColor(0.1f, 0.2f, 0.3f, 0.4f));
+  skin->SetAmbientColor(KvColor(0.5f, 0.6f, 0.7f, 0.8f));
+  skin->SetSpecularColor(KvColor(0.9f, 1.1f, 1.2f, 1.3f));
+  skin->SetEmissiveColor(KvColor(1.4f, 1.5f, 1.6f, 1.7f));
   skin->SetSpecularPower(12.5f);
-  skin->SetAmbientColor(KvColor(0.1f, 0.2f, 0.3f, 1));
-  auto* cloth = new KvMaterial(KvName("cloth"));
-  cloth->SetDiffuseTexture(texture);
-  scene->AddMaterial(skin);
-  scene->AddMaterial(cloth);
-
-  auto* skeleton = new KvSkeleton();
-  KvJoint* parent = nullptr;
-  for (const char* name : {"hip", "knee", "ankle"}) {
-    auto* joint = new KvJoint(KvName(name));
-    joint->SetTranslation(KvVec3{0, -1, 0.5f});
-    joint->SetRotation(KvQuat{std::sqrt(0.5f), 0, std::sqrt(0.5f), 0});
-    joint->SetScale(KvVec3{1, 1, 1});
-    joint->SetParent(parent);
-    skeleton->AddJoint(joint);
-    parent = joint;
+  auto* plain = new KvMaterial(KvName("plain"));
+  for (KvMaterial* material : {skin, plain}) {
+    material->SetDiffuseTexture(texture);
+    scene->AddMaterial(material);
   }
+  auto* point = new KvLight(KvName("p"));
+  point->SetPosition(KvVec3{1, 2, 3});
+  auto* spot = new KvLight(KvName("s"));
+  spot->SetType(KvLight::kSpot);
+  spot->SetDirection(KvVec3{0, -1, 0});
+  spot->SetColor(KvColor(0.5f, 0.25f, 1, 1));
+  spot->SetIntensityColor(KvColor(2, 3, 4, 1));
+  spot->SetDropOff(3);
+  spot->SetConeAngle(45);
+  scene->AddLight(point);
+  scene->AddLight(nullptr);
+  scene->AddLight(spot);
+  auto* camera = new KvCamera(KvName("cam"));
+  camera->SetProjectionType(1);
+  camera->SetPosition(KvVec3{1, 2, 3});
+  camera->SetRotation(KvVec3{0.5f, 0.25f, 0.125f});
+  camera->SetFieldOfView(90);
+  scene->AddCamera(camera);
+  return scene;
+}
+
+inline Bytes LookSceneBytes(bool bigEndian = false) {
+  ByteWriter w(bigEndian);
+  Start(w, {kName, kNamedObject, kSceneClass, kTextureClass, kLightClass, kMaterialClass, kCameraClass, kObjectClass},
+        {"KvScene", "KvTexture", "wood", "KvMaterial", "skin", "plain", "KvLight", "p", "s", "KvCamera", "cam"}, 7);
+  w.U32(0).U32(0).U32(sizeof(KvScene));
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvTexture)).U32(2);  // the texture: no image, eight zeros
+  for (int i = 0; i < 8; ++i) w.U32(0);
+  w.U32(2).U32(2).U32(3).U32(sizeof(KvMaterial)).U32(4);
+  w.Floats({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.1f, 1.2f, 1.3f, 1.4f, 1.5f, 1.6f, 1.7f});
+  w.U32(1).Floats({12.5f, 1});  // the texture, by index; power, factor
+  w.U32(3).U32(3).U32(sizeof(KvMaterial)).U32(5);
+  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(1).Floats({0, 1});
+  w.U32(0).U32(0).U32(3);  // no skeletons, no meshes; three lights
+  w.U32(4).U32(6).U32(sizeof(KvLight)).U32(7).U32(1);
+  w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 1.5707964f}).U32(1);
+  w.U32(0xFFFFFFFF);
+  w.U32(5).U32(6).U32(sizeof(KvLight)).U32(8).U32(2);
+  w.Floats({0, 0, 0, 0, -1, 0, 0.5f, 0.25f, 1, 1, 0, 0, 0, 1, 2, 3, 4, 1, 10000, 1, 0, 3, 0, 0, 45}).U32(1);
+  w.U32(1).U32(6).U32(9).U32(sizeof(KvCamera)).U32(10).U32(1);
+  w.Floats({1.5707964f, 1, 1e7f, 1, 1e-8f, 3.4028235e38f, 1, 1, 1, 2, 3, 0.5f, 0.25f, 0.125f});
+  w.InvalidIdentity().InvalidIdentity().InvalidIdentity();
+  return w.Get();
+}
+
+// ---- Golden scene of skinned, morphed geometry --------------------------------------------
+// The mesh fields that the hostile cases change.
+struct MeshFields {
+  uint32_t vertexCapacity = 3, vertexCount = 3;
+  uint32_t texCoordCapacity = 1, texCoordCount = 1;
+  uint32_t influenceCount = 1;
+  uint32_t firstInfluence = 0, vertexInfluences = 1;  // of vertex 0
+  uint32_t triangleCapacity = 1, triangleCount = 1;
+  uint32_t corner2 = 2, texCoord2 = 0;  // indices of the triangle's last corner
+  bool texCoordPair = true;             // the stored (0.25, 0.75)
+};
+
+// A material "skin"; a skeleton whose child joint was added before its root; a
+// mesh "m" of the triangle (0,0,0), (1,0,0), (0,1,0) with one texture
+// coordinate, one influence on the child joint, one surface of "skin", and a
+// morph controller of two targets.
+inline KvScene* BuildSkinnedScene() {
+  auto* scene = new KvScene();
+  auto* skin = new KvMaterial(KvName("skin"));
+  scene->AddMaterial(skin);
+  auto* skeleton = new KvSkeleton();
+  auto* root = new KvJoint(KvName("root"));
+  auto* child = new KvJoint(KvName("child"));
+  root->SetScale(KvVec3{1, 1, 1});
+  child->SetTranslation(KvVec3{1, 2, 3});
+  child->SetRotation(KvQuat{0.5f, 0.5f, 0.5f, 0.5f});
+  child->SetScale(KvVec3{1, 1, 1});
+  skeleton->AddJoint(child);
+  skeleton->AddJoint(root);
+  child->SetParent(root);
   skeleton->StoreBindPose();
+  child->SetTranslation(KvVec3{4, 5, 6});  // after the bind pose: the pose alone changes
+  child->SetRotation(KvQuat{0, 0, 1, 0});
+  child->SetScale(KvVec3{7, 8, 9});
   scene->AddSkeleton(skeleton);
 
   auto* mesh = new KvMesh();
-  mesh->SetName(KvName("leg"));
-  mesh->SetNumVertices(4);
-  const KvVec3 positions[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}};
-  for (uint32_t i = 0; i < 4; ++i) {
-    KvVertex v;
-    v.position = positions[i];
-    v.color = KvColor(1, 1, 1, 1);
-    v.firstInfluence = i;
-    v.influenceCount = 1;
-    mesh->AddVertex(v);
-    KvVertexInfluence influence;
-    influence.joint = skeleton->GetJoint(i % 3);
-    influence.weight = 1;
-    influence.positionOffset = KvVec3{0.5f * i, 0, 0};
-    mesh->AddInfluence(influence);
-  }
-  mesh->SetNumTexCoords(2);
-  mesh->AddTexCoord(KvTexCoord{0, 1});
-  mesh->AddTexCoord(KvTexCoord{1, 0.5f});
-  for (uint32_t s = 0; s < 2; ++s) {
-    auto* surface = new KvSurface(mesh);
-    surface->SetNumTriangles(1);
-    surface->AddTriangle(s == 0 ? KvTriangle{{0, 1, 2}, {0, 1, 0}} : KvTriangle{{1, 3, 2}, {1, 1, 0}});
-    surface->SetMaterial(s == 0 ? skin : cloth);
-    mesh->AddSurface(surface);
-  }
+  mesh->SetName(KvName("m"));
+  mesh->SetNumVertices(3);
+  for (KvVertex v : {At(0, 0, 0), At(1, 0, 0), At(0, 1, 0)}) mesh->AddVertex(v);
+  mesh->GetVertex(0)->influenceCount = 1;
+  mesh->SetNumTexCoords(1);
+  mesh->AddTexCoord(KvTexCoord{0.25f, 0.75f});
+  KvVertexInfluence influence;
+  influence.joint = child;
+  influence.weight = 0.75f;
+  influence.positionOffset = KvVec3{0.5f, 0.25f, 0.125f};
+  mesh->AddInfluence(influence);
+  auto* surface = new KvSurface(mesh);
+  surface->SetNumTriangles(1);
+  surface->AddTriangle(KvTriangle{{0, 1, 2}, {0, 0, 0}});
+  surface->SetMaterial(skin);
+  mesh->AddSurface(surface);
   mesh->SetSkeleton(skeleton);
   mesh->ComputeNormals();
-  KvMorphTarget target(KvName("bend"));
-  for (uint32_t i = 0; i < 4; ++i) {
-    KvMorphVertex v;
-    v.positionDelta = KvVec3{0, 0, i == 3 ? 0.5f : 0.0f};
-    v.vertexIndex = i;
-    target.AddMorphVertex(v);
-  }
-  target.ComputeNormalDeltas(mesh);
-  target.RemoveSmallDeltas(mesh, 0.001f);
   auto* controller = new KvMorphController();
-  controller->AddMorphTarget(target);
+  KvMorphTarget first(KvName("t1"));
+  first.AddMorphVertex(KvMorphVertex{{1, 2, 3}, {4, 5, 6}, 2});
+  KvMorphTarget second(KvName("t2"));
+  second.AddMorphVertex(KvMorphVertex{{0.5f, 0, 0}, {0, 0, 0}, 0});
+  second.AddMorphVertex(KvMorphVertex{{-1, 0, 0}, {0, 0, 0}, 1});
+  controller->AddMorphTarget(first);
+  controller->AddMorphTarget(second);
   mesh->SetMorphController(controller);
   scene->AddMesh(mesh);
-
-  auto* light = new KvLight(KvName("sun"));
-  light->SetType(KvLight::kSpot);
-  light->SetConeAngle(30);
-  scene->AddLight(light);
-  auto* camera = new KvCamera(KvName("persp"));
-  camera->SetPosition(KvVec3{0, 5, -10});
-  camera->SetFieldOfView(60);
-  scene->AddCamera(camera);
   return scene;
+}
+
+inline Bytes SkinnedSceneBytes(const MeshFields& f = {}, bool bigEndian = false) {
+  ByteWriter w(bigEndian);
+  Start(w,
+        {kName, kNamedObject, kSurfaceClass, kSceneClass, kJointClass, kMorphTargetClass, kMaterialClass,
+         kSkeletonClass, kMorphControllerClass, kMeshClass, kObjectClass},
+        {"KvScene", "KvMaterial", "skin", "KvSkeleton", "KvJoint", "root", "child", "KvMesh", "m", "KvSurface",
+         "KvMorphController", "t1", "t2"},
+        8);
+  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0);
+  w.U32(1).U32(1).U32(1).U32(sizeof(KvMaterial)).U32(2);
+  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(0xFFFFFFFF).Floats({0, 1});
+  w.U32(1).U32(2).U32(3).U32(sizeof(KvSkeleton)).U32(2);  // sorted on saving: root first
+  w.U32(3).U32(4).U32(sizeof(KvJoint)).U32(5);
+  w.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1}).U32(0xFFFFFFFF);
+  w.U32(4).U32(4).U32(sizeof(KvJoint)).U32(6);
+  w.Floats({4, 5, 6, 0, 0, 1, 0, 7, 8, 9, 1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1}).U32(3);  // the parent by index
+  w.U32(1).U32(5).U32(7).U32(sizeof(KvMesh)).U32(8);
+  w.U32(f.vertexCapacity).U32(f.vertexCount);
+  const float positions[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  for (int i = 0; i < 3; ++i) {
+    w.Floats({positions[i][0], positions[i][1], positions[i][2], 0, 0, -1, 0, 0, 0, 1, 0, 0});
+    w.U32(i == 0 ? f.firstInfluence : 0).U32(i == 0 ? f.vertexInfluences : 0);
+  }
+  w.U32(f.texCoordCapacity).U32(f.texCoordCount);
+  if (f.texCoordPair) w.Floats({0.25f, 0.75f});
+  w.U32(f.influenceCount).U32(4).Floats({0.75f, 0.5f, 0.25f, 0.125f});
+  w.U32(1).U32(6).U32(9).U32(sizeof(KvSurface));
+  w.U32(f.triangleCapacity).U32(f.triangleCount).U32(0).U32(1).U32(f.corner2).U32(0).U32(0).U32(f.texCoord2);
+  w.U32(1).U32(2);  // the surface's material, the mesh's skeleton
+  w.U32(7).U32(10).U32(sizeof(KvMorphController)).U32(2);
+  w.U32(11).U32(1).Floats({1, 2, 3, 4, 5, 6}).U32(2);
+  w.U32(12).U32(2).Floats({0.5f, 0, 0, 0, 0, 0}).U32(0).Floats({-1, 0, 0, 0, 0, 0}).U32(1);
+  w.U32(0).U32(0);
+  return w.Get();
 }
