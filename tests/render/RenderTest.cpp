@@ -265,18 +265,31 @@ TEST_F(RenderTest, OverlappingTrianglesMatchARayCaster) {
   EXPECT_GT(compared, 80 * 60 * 3 / 4);
 }
 
-// Clipping keeps what shows. A floor reaching far behind and before a camera
-// standing on it: every pixel below the horizon shows floor. The mesh begins with a
-// triangle wholly behind the eye, which is passed over; the diamond's diagonal runs
-// under the eye along the view, so each half is cut to a triangle of its own. Then
-// a triangle reaching millions of pixels beyond the picture's left edge (too far for
-// the rasterizer's fixed-point corners): a wedge pointing right to x = 1.
+// Clipping keeps what shows. A floor triangle reaching from behind the eye (its
+// corner at z = 10) past it to a far edge from x = -2 to 8 at z = -10: each pixel
+// below the horizon shows floor where the eye's ray meets the triangle. A triangle
+// wholly behind the eye is passed over, and one with a corner at the eye is seen
+// edge-on. The same scene a ten-thousandth the size looks the same. Then a triangle
+// reaching millions of pixels beyond the picture's left edge (too far for the
+// rasterizer's fixed-point corners): a wedge pointing right to x = 1.
 TEST_F(RenderTest, ClippingKeepsWhatShows) {
-  maya::AddMesh(*scene_, "floor", {P{0, 0, 1000}, P{1000, 0, 0}, P{0, 0, -1000}, P{-1000, 0, 0}, P{0, 5, 10}},
-                {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}},
-                {KvTriangle{{0, 1, 4}, {}}, KvTriangle{{0, 1, 2}, {}}, KvTriangle{{0, 2, 3}, {}}}, Flat("red", {1, 0, 0, 1}));
-  maya::AddCamera(*scene_, "eye", P{0, 1, 0}, P{0, 1, -10}, 90);
-  Compare(Render(Sized(64, 48)), [](float, float y) { return std::optional<Rgb>(y > 24 ? kRed : kBackground); }, 0);
+  for (float s : {1.0f, 1e-4f}) {
+    SCOPED_TRACE(s);
+    Fresh();
+    maya::AddMesh(*scene_, "floor",
+                  {P{0, 0, 10 * s}, P{8 * s, 0, -10 * s}, P{-2 * s, 0, -10 * s}, P{s, 0, 10 * s}, P{0, 5 * s, 10 * s},
+                   P{0, s, 0}},
+                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {0, 0}},
+                  {KvTriangle{{0, 3, 4}, {}}, KvTriangle{{5, 1, 2}, {}}, KvTriangle{{0, 1, 2}, {}}}, Flat("red", {1, 0, 0, 1}));
+    maya::AddCamera(*scene_, "eye", P{0, s, 0}, P{0, s, -10 * s}, 90);
+    Compare(Render(Sized(64, 48)), [](float x, float y) -> std::optional<Rgb> {
+      if (y < 24) return kBackground;
+      // The ray meets the floor at distance t ahead, where the triangle spans left..right.
+      const float t = 32 / (y - 24), fx = t * (x - 32) / 32, left = -(10 + t) / 10, right = 0.4f * (10 + t);
+      if (std::fabs(y - 27.2f) < 1 || std::min(std::fabs(fx - left), std::fabs(fx - right)) < t / 16) return std::nullopt;
+      return t < 10 && fx > left && fx < right ? kRed : kBackground;
+    }, 0);
+  }
 
   Fresh();
   maya::AddMesh(*scene_, "wedge", {P{-1e7f, -2e6f, 0}, P{1, 0, 0}, P{-1e7f, 2e6f, 0}}, {{0, 0}, {0, 0}, {0, 0}},
@@ -333,6 +346,7 @@ TEST_F(RenderTest, CameraChoice) {
   kvrender::Report report;
   Render(Sized(40, 30), &report);
   EXPECT_EQ(report.view, "framed view");
+  scene_->Cameras().PushBack(nullptr);  // a gap in the list is passed over
   maya::AddCamera(*scene_, "ortho", P{0, 0, 5}, P{0, 0, 0}, 40, 1);
   maya::AddCamera(*scene_, "atRed", P{0, 0, 5}, P{0, 0, 0}, 40);
   maya::AddCamera(*scene_, "atGreen", P{11, 6, 2}, P{10, 0, 0}, 40);  // steeply, from aside
@@ -363,6 +377,7 @@ TEST_F(RenderTest, CameraChoice) {
 TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
   maya::AddQuad(*scene_, "wall", {P{-2, -2, 0}, P{2, -2, 0}, P{2, 2, 0}, P{-2, 2, 0}}, Flat("red", {1, 0, 0, 1}));
   maya::AddJointChain(*scene_, {P{0, 0, 0.5f}, P{1, 0, 0.5f}, P{1, 0, 20}});  // the last behind the eye
+  maya::AddJointChain(*scene_, {P{0, 0, 0.5f}, P{-3, -3, 0.5f}});              // down to the left, off the wall
   maya::AddCamera(*scene_, "cam", P{0, 0, 5.5f}, P{0, 0, 0.5f}, 90);
   const Rgb joint{255, 204, 51}, bone{64, 153, 255}, wire{0, 0, 0};
   const kvrender::Image skeleton = Render(Sized(100, 100, [](kvrender::Options& o) { o.skeleton = true; }));
@@ -370,6 +385,10 @@ TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
   for (const auto& [x, color] : row50) EXPECT_EQ(PixelOf(skeleton, x, 50), color) << x;
   EXPECT_EQ(PixelOf(skeleton, 50, 53), joint);
   EXPECT_EQ(PixelOf(skeleton, 50, 54), kRed);
+  // The second chain's bone ends at its joint's dot; the dots are round.
+  const std::vector<std::pair<std::pair<uint32_t, uint32_t>, Rgb>> others = {
+      {{35, 65}, bone}, {{20, 80}, joint}, {{17, 83}, kBackground}, {{53, 53}, kRed}};
+  for (const auto& [at, color] : others) EXPECT_EQ(PixelOf(skeleton, at.first, at.second), color) << at.first << ", " << at.second;
   // The quad's diagonal runs from its corner (-2, -2) to (2, 2): pixels (x, 99 - x).
   EXPECT_EQ(PixelOf(Render(Sized(100, 100)), 40, 59), kRed);
   const kvrender::Image wireframe = Render(Sized(100, 100, [](kvrender::Options& o) { o.wireframe = true; }));
