@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <sstream>
 #include <thread>
 #include <vector>
 
+#include "Dump.h"
+#include "Export.h"
 #include "KvrProcess.h"
 
 namespace fs = std::filesystem;
@@ -178,6 +181,10 @@ TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
     EXPECT_EQ(SlurpFile(out), "previous archive") << c.arguments;
   }
   EXPECT_TRUE(Leftovers().empty());
+  // The command line always names a scene; a caller of the library may not.
+  std::ostringstream none, why;
+  EXPECT_EQ(RunExport(ExportOptions{}, none, why), kExitUsage);
+  EXPECT_EQ(why.str(), "kvr export: no scene given\n");
 }
 
 TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {

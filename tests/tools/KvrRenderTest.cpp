@@ -67,6 +67,7 @@ TEST_F(KvrRender, WritesThePictureOrSaysWhyNot) {
       {"--camera cam --frame", 2, "excludes"},
       {"--camera nope", 1, "no camera named \"nope\"; the archive has: cam"},
       {"-o " + Quoted(dir_ / "folder.png"), 1, "could not write " + Path("folder.png") + ": Is a directory"},
+      {"-o " + Quoted(dir_ / "missing" / "x.png"), 1, "could not write " + Path("missing/x.png") + ": No such file or directory"},
   };
   for (const auto& c : cases) {
     const ProcessRun refused = Kvr("render " + archive + " " + c.arguments);
