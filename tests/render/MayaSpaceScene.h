@@ -135,10 +135,7 @@ inline void WriteImage(const std::string& path, ImageFile kind, uint32_t width, 
                            static_cast<char>(height), static_cast<char>(height >> 8), 24, 0};
   out.write(header, sizeof header);
   for (uint32_t row = height; row-- > 0;) {
-    for (uint32_t col = 0; col < width; ++col) {
-      const uint8_t* p = &rgb[(row * width + col) * 3];
-      out << static_cast<char>(p[2]) << static_cast<char>(p[1]) << static_cast<char>(p[0]);
-    }
+    for (const uint8_t* p = &rgb[row * width * 3]; p < &rgb[row * width * 3] + width * 3; p += 3) out << p[2] << p[1] << p[0];
   }
 }
 

@@ -2,9 +2,6 @@
 // library, and its answers to bad options.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 #include "KvrProcess.h"
 #include "MayaSpaceScene.h"
 #include "kv/Runtime.h"
@@ -14,44 +11,40 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class KvrRender : public ::testing::Test {
+class KvrRender : public KvrFolderTest {
  protected:
   void SetUp() override {
+    KvrFolderTest::SetUp();
     KvRuntimeStartupDefault();
     RegisterSceneClasses();
-    dir_ = fs::path(::testing::TempDir()) / "kvr_render_tests" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    // A red quad filling the upper left quarter of what the camera sees.
-    KvScene scene;
-    KvMaterial* red = maya::AddMaterial(scene, "red", {1, 0, 0, 1}, {1, 1, 1, 1});
-    maya::AddLight(scene, "off", KvLight::kPoint, P{0, 0, 0}, P{0, 0, 0}, 0.0f);
-    maya::AddQuad(scene, "corner", {P{-5, 0, 0}, P{0, 0, 0}, P{0, 5, 0}, P{-5, 5, 0}}, red);
-    maya::AddCamera(scene, "cam", P{0, 0, 5}, P{0, 0, 0}, 90.0f);
-    archive_ = (dir_ / "corner.kvr").string();
-    ASSERT_TRUE(KvSaveScene(&scene, archive_.c_str(), nullptr, 0.01f));
   }
   void TearDown() override {
     ShutDownSceneClasses();
     KvRuntimeShutdown();
-    fs::remove_all(dir_);
+    KvrFolderTest::TearDown();
   }
-
-  ProcessRun Kvr(const std::string& arguments) { return RunKvr(dir_, arguments); }
-
-  fs::path dir_;
-  std::string archive_;
 };
 
-TEST_F(KvrRender, WritesThePictureTopRowFirst) {
-  const ProcessRun run = Kvr("render '" + archive_ + "' --size 64x48");
-  ASSERT_EQ(run.status, 0) << run.err;
-  const fs::path picture = dir_ / "corner.png";  // beside the archive by default
-  EXPECT_EQ(run.out, "Wrote " + picture.string() + ": 64x48, camera \"cam\", 2 triangles\n");
+// A red quad filling the upper left quarter of what the camera sees: the picture
+// beside the archive by default, top row first; bad options are usage errors (2);
+// an unknown camera or a picture that cannot replace its output (a folder) fails
+// (1) and leaves no temporary file.
+TEST_F(KvrRender, WritesThePictureOrSaysWhyNot) {
+  {
+    KvScene scene;
+    maya::AddLight(scene, "off", KvLight::kPoint, P{0, 0, 0}, P{0, 0, 0}, 0.0f);
+    maya::AddQuad(scene, "corner", {P{-5, 0, 0}, P{0, 0, 0}, P{0, 5, 0}, P{-5, 5, 0}},
+                  maya::AddMaterial(scene, "red", {1, 0, 0, 1}, {1, 1, 1, 1}));
+    maya::AddCamera(scene, "cam", P{0, 0, 5}, P{0, 0, 0}, 90.0f);
+    ASSERT_TRUE(KvSaveScene(&scene, Path("corner.kvr").c_str(), nullptr, 0.01f));
+  }
+  const std::string archive = Quoted(dir_ / "corner.kvr");
 
-  // The scene model reads images with their top row first.
+  const ProcessRun run = Kvr("render " + archive + " --size 64x48");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Wrote " + Path("corner.png") + ": 64x48, camera \"cam\", 2 triangles\n");
   KvTexture png{KvName("corner.png")};
-  ASSERT_TRUE(png.LoadImage(KvString(picture.c_str())));
+  ASSERT_TRUE(png.LoadImage(KvString(Path("corner.png").c_str())));
   ASSERT_EQ(png.GetWidth(), 64u);
   ASSERT_EQ(png.GetHeight(), 48u);
   ASSERT_EQ(png.GetBytesPerPixel(), 3u);
@@ -59,14 +52,8 @@ TEST_F(KvrRender, WritesThePictureTopRowFirst) {
     const uint8_t* p = png.GetPixels() + (y * 64 + x) * 3;
     return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
   };
-  EXPECT_EQ(pixel(8, 8), "255,0,0");
-  EXPECT_EQ(pixel(56, 8), "92,92,92");
-  EXPECT_EQ(pixel(8, 40), "92,92,92");
-}
+  EXPECT_EQ(pixel(8, 8) + " " + pixel(56, 8) + " " + pixel(8, 40), "255,0,0 92,92,92 92,92,92");
 
-// Bad options are usage errors (2); an unknown camera or a picture that cannot
-// replace its output (a folder) fails (1) and leaves no temporary file.
-TEST_F(KvrRender, RefusesWhatItCannotDo) {
   fs::create_directories(dir_ / "folder.png");
   const struct {
     std::string arguments;
@@ -76,19 +63,21 @@ TEST_F(KvrRender, RefusesWhatItCannotDo) {
       {"--size 0x10", 2, "--size takes WIDTHxHEIGHT, each from 1 to 16384, not \"0x10\""},
       {"--size 640", 2, "not \"640\""},
       {"--size 640x480x3", 2, "not \"640x480x3\""},
+      {"--size 16385x2", 2, "not \"16385x2\""},
       {"--camera cam --frame", 2, "excludes"},
       {"--camera nope", 1, "no camera named \"nope\"; the archive has: cam"},
-      {"-o '" + (dir_ / "folder.png").string() + "'", 1, "could not write " + (dir_ / "folder.png").string() + ": Is a directory"},
+      {"-o " + Quoted(dir_ / "folder.png"), 1, "could not write " + Path("folder.png") + ": Is a directory"},
+      {"-o " + Quoted(dir_ / "missing" / "x.png"), 1, "could not write " + Path("missing/x.png") + ": No such file or directory"},
   };
   for (const auto& c : cases) {
-    const ProcessRun run = Kvr("render '" + archive_ + "' " + c.arguments);
-    EXPECT_EQ(run.status, c.status) << c.arguments;
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
+    const ProcessRun refused = Kvr("render " + archive + " " + c.arguments);
+    EXPECT_EQ(refused.status, c.status) << c.arguments;
+    EXPECT_TRUE(Contains(refused.err, c.message)) << c.arguments << ": " << refused.err;
   }
-  const ProcessRun missing = Kvr("render '" + (dir_ / "missing.kvr").string() + "'");
+  const ProcessRun missing = Kvr("render " + Quoted(dir_ / "missing.kvr"));
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find("missing.kvr: cannot be opened"), std::string::npos) << missing.err;
-  for (const auto& entry : fs::directory_iterator(dir_)) EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos);
+  EXPECT_TRUE(Contains(missing.err, "missing.kvr: cannot be opened")) << missing.err;
+  for (const auto& entry : fs::directory_iterator(dir_)) EXPECT_FALSE(Contains(entry.path().string(), ".tmp-"));
 }
 
 }  // namespace
