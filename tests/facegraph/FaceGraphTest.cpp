@@ -235,15 +235,6 @@ TEST_F(FaceGraphTest, GraphSavesToTheGoldenStreamLoadsBackLinkedUpAndFailsCutSho
   kvtest::ExpectEveryCutFails<KvFaceGraph>(golden);
 }
 
-// The start of a graph of class version 0 whose one node has one link, up to the
-// link's version-0 parameter block with no parameters.
-StreamBuilder& OldLink(StreamBuilder& s, uint32_t nodes) {
-  s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(nodes);
-  s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 0).F32(0.0f).F32(1.0f).U32(0).Count(1);
-  s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
-  return s.Version("KvLinkFnParameters", 0).Count(0);
-}
-
 TEST_F(FaceGraphTest, OlderGraphsLinkUpDropOldParameterObjectsAndKeepReservedGroups) {
   // Version 0: no user properties or output counts, and old parameter blocks whose
   // trailing object is read and destroyed, here at indexes the file left free
@@ -294,73 +285,42 @@ TEST_F(FaceGraphTest, OlderGraphsLinkUpDropOldParameterObjectsAndKeepReservedGro
 }
 
 TEST_F(FaceGraphTest, RejectsHostileGraphs) {
-  struct Case {
-    const char* what;  // also part of the error
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Case> cases;
-  auto graph = [](StreamBuilder& s, uint32_t nodes) -> StreamBuilder& {
-    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 1).Count(nodes);
+  auto graph = [](uint16_t version, uint32_t nodes) {
+    StreamBuilder s;
+    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", version).Count(nodes);
     return s;
   };
-  auto node = [](StreamBuilder& s, uint32_t index, uint32_t outputs) -> StreamBuilder& {
-    s.Object(index, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 2).F32(0.0f).F32(1.0f).U32(0);
-    return s.Count(0).Count(0).U32(outputs).Version("KvCombinerNode", 0);
+  auto node = [](StreamBuilder s, uint32_t index, uint16_t version, uint32_t outputs = 0) {
+    s.Object(index, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", version).F32(0).F32(1).U32(0).Count(0);
+    if (version >= 2) s.Count(0).U32(outputs);
+    return s.Version("KvCombinerNode", 0);
   };
-  {
-    StreamBuilder s;
-    node(graph(s, 1), 1, 0xFFFFFFF0u).U32(0);
-    cases.push_back({"a face-graph node claims more outputs", s.Finish(2)});
+  // A version-0 node (at `index`) whose link has an old parameter block, up to its object.
+  auto oldLink = [](StreamBuilder s, uint32_t index) {
+    s.Object(index, "KvCombinerNode").NamedPart("B").Version("KvFaceGraphNode", 0).F32(0.0f).F32(1.0f).U32(0);
+    s.Count(1).ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
+    return s.Version("KvLinkFnParameters", 0).Count(0);
+  };
+  StreamBuilder nested;  // graph -> node -> link -> old parameter object (a graph) -> node -> ...
+  for (uint32_t i = 0; i < 800; ++i) {
+    nested = oldLink(nested.Object(2 * i, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1), 2 * i + 1);
   }
-  {
-    StreamBuilder s;
-    graph(s, 0).U32(1).U32(1000000);
-    cases.push_back({"a type group claims more nodes", s.Finish(1)});
-  }
-  {
-    StreamBuilder s;
-    graph(s, 1).NullObject().U32(0);
-    cases.push_back({"a face graph holds a null node", s.Finish(1)});
-  }
-  {
-    StreamBuilder s;  // an old parameter object that is the graph itself
-    OldLink(s, 1).U32(0).Version("KvCombinerNode", 0);
-    cases.push_back({"object 0 refers to itself", s.Finish(2)});
-  }
-  {
-    StreamBuilder s;  // an old parameter object that brings a graph of its own
-    OldLink(s, 1).Object(2, "KvFaceGraph").ObjectPart().Count(1);
-    s.Object(3, "KvCombinerNode").NamedPart("B").Version("KvFaceGraphNode", 0);
-    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0).Version("KvCombinerNode", 0);
-    cases.push_back({"old link parameters carry further objects", s.Finish(4)});
-  }
-  {
-    StreamBuilder s;  // an old parameter object that is the node read before
-    s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(2);
-    s.Object(1, "KvCombinerNode").NamedPart("A").Version("KvFaceGraphNode", 0);
-    s.F32(0.0f).F32(1.0f).U32(0).Count(0).Version("KvCombinerNode", 0);
-    s.Object(2, "KvCombinerNode").NamedPart("B").F32(0.0f).F32(1.0f).U32(0).Count(1);
-    s.ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("A").Name("linear");
-    s.Version("KvLinkFnParameters", 0).Count(0).U32(1);
-    cases.push_back({"old link parameters refer to an object read earlier", s.Finish(3)});
-  }
-  {
-    StreamBuilder s;  // graph -> node -> link -> old parameter object (a graph) -> node -> ...
-    for (uint32_t i = 0; i < 800; ++i) {
-      s.Object(2 * i, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1);
-      s.Object(2 * i + 1, "KvCombinerNode").NamedPart("N").Version("KvFaceGraphNode", 0);
-      s.F32(0.0f).F32(1.0f).U32(0).Count(1).ObjectPart().Version("KvFaceGraphNodeLink", 0).Name("N").Name("linear");
-      s.Version("KvLinkFnParameters", 0).Count(0);
-    }
-    s.NullObject();
-    for (uint32_t i = 0; i < 800; ++i) s.Version("KvCombinerNode", 0);
-    cases.push_back({"objects are nested too deeply", s.Finish(1600)});
-  }
-  for (const Case& c : cases) {
+  for (uint32_t i = 0; i < 800; ++i) nested.Version("KvCombinerNode", 0);
+  const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
+      {"a face-graph node claims more outputs", node(graph(1, 1), 1, 2, 0xFFFFFFF0u).U32(0).Finish(2)},
+      {"a type group claims more nodes", graph(1, 0).U32(1).U32(1000000).Finish(1)},
+      {"a face graph claims more type groups than the file holds", graph(1, 0).U32(3).U32(0).Finish(1)},
+      {"a face graph holds a null node", graph(1, 1).NullObject().U32(0).Finish(1)},
+      {"object 0 refers to itself", oldLink(graph(0, 1), 1).U32(0).Finish(2)},
+      {"old link parameters carry further objects",
+       node(oldLink(graph(0, 1), 1).Object(2, "KvFaceGraph").ObjectPart().Count(1), 3, 0).Finish(4)},
+      {"old link parameters refer to an object read earlier", oldLink(node(graph(0, 2), 1, 0), 2).U32(1).Finish(3)},
+      {"objects are nested too deeply", nested.NullObject().Finish(1600)}};
+  for (const auto& [what, bytes] : cases) {
     std::string error;
-    EXPECT_FALSE(kvtest::Loads<KvFaceGraph>(c.bytes, &error)) << c.what;
+    EXPECT_FALSE(kvtest::Loads<KvFaceGraph>(bytes, &error)) << what;
     EXPECT_NE(error.find(std::string("corrupt at byte ")), std::string::npos) << error;
-    EXPECT_NE(error.find(c.what), std::string::npos) << error;
+    EXPECT_NE(error.find(what), std::string::npos) << error;
   }
 }
 

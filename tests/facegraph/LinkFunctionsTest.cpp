@@ -63,7 +63,7 @@ TEST(StartupTest, RegistersEveryClassOnceAndDropsTheTablesAtShutDown) {
   auto* instance = ::new (static_cast<void*>(storage)) KvActorInstance;
   instance->AttachTo(listed);
   EXPECT_TRUE(KvActorListAdd(listed) && KvActorListAdd(taken) && KvActorListRemove(taken));
-  EXPECT_FALSE(KvActorListAdd(nullptr) || KvActorListRemove(taken));
+  EXPECT_FALSE(KvActorListAdd(nullptr) || KvActorListRemove(nullptr) || KvActorListRemove(taken));
   delete taken;
   EXPECT_EQ(KvGetActorList()->Count(), 1u);
   {
