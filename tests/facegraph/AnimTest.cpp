@@ -1,23 +1,16 @@
-// Animation data and phoneme maps: defaults, copies, time ranges, the packed key
-// layout of current archives and every version gate of older animations.
-#include <gtest/gtest.h>
-
+// Animation data: curve copies and key lists, time ranges, the packed keys of
+// current archives, every version gate of older animations, hostile key blocks.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ArchiveBytes.h"
 #include "kv/Anim.h"
-#include "kv/Runtime.h"
 
 namespace {
 
 using kvtest::StreamBuilder;
-
-class AnimTest : public ::testing::Test {
- protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-};
+using AnimTest = kvtest::RuntimeTest;
 
 KvAnimCurve MakeCurve(const char* name, std::vector<float> quadruples, uint32_t interpolation = 0) {
   KvAnimCurve curve;
@@ -27,100 +20,48 @@ KvAnimCurve MakeCurve(const char* name, std::vector<float> quadruples, uint32_t 
   return curve;
 }
 
-KvAnim MakeAnim() {
-  KvAnim anim;
-  anim.SetName(KvName("Talk"));
-  anim.curves.PushBack(MakeCurve("jaw", {0.0f, 0.0f, 0.1f, 0.2f, 1.0f, 1.0f, 0.3f, 0.4f}, 2));
-  anim.curves.PushBack(MakeCurve("empty", {}));
-  anim.curves.PushBack(MakeCurve("lip", {-0.5f, 2.0f, 0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f, 4.0f, 1.0f, 0.0f, 0.0f}));
-  anim.timingParameters[0] = 0.5f;
-  anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("jaw"), 0.75f});
-  anim.boneWeights.PushBack(KvAnimBoneWeight{KvName("neck"), 0.25f});
-  anim.textFields[0] = KvString("hello.wav");
-  anim.textFields[1] = KvString("HH EH L OW");
-  anim.signedField = 42;
-  return anim;
-}
-
-TEST_F(AnimTest, DefaultsAndDeepCopies) {
-  KvAnim fresh;
-  EXPECT_EQ(fresh.startTime, 0.0f);
-  EXPECT_EQ(fresh.endTime, 1.0f);
-  EXPECT_EQ(fresh.timingParameters[0], 0.16f);
-  EXPECT_EQ(fresh.timingParameters[1], 0.22f);
-  EXPECT_EQ(fresh.signedField, -1);
-  KvAnimCurve curve;
-  EXPECT_EQ(curve.GetCachedKeyIndex(), -1);
-  EXPECT_EQ(curve.interpolation, 0u);
-  KvAnimSet set;
-  EXPECT_TRUE(set.secondName == KvName());
-
-  KvAnim original = MakeAnim();
+TEST_F(AnimTest, CurvesCopyTheirKeysAndTimeRangesSpanTheCurves) {
+  KvAnimCurve source = MakeCurve("jaw", {0.0f, 5.0f, 0.1f, 0.2f, 1.0f, 6.0f, 0.3f, 0.4f}, 2);
   int marker = 0;
-  original.userData = &marker;
-  KvAnim copy(original);
+  source.userData = &marker;
+  KvAnimCurve copy;
+  copy = source;
+  EXPECT_TRUE(copy.GetName() == source.GetName());
   EXPECT_EQ(copy.userData, &marker);
-  EXPECT_EQ(copy.GetName().GetNode(), original.GetName().GetNode()) << "names are shared, not copied";
-  copy.curves[0].SetKeys(std::vector<float>{9.0f, 9.0f, 9.0f, 9.0f}.data(), 1);
-  copy.textFields[0] = KvString("other");
-  EXPECT_EQ(original.curves[0].GetNumKeys(), 2u) << "keys are not shared";
-  EXPECT_STREQ(original.textFields[0].View(), "hello.wav");
+  EXPECT_EQ(copy.interpolation, 2u);
+  EXPECT_EQ(copy.GetCachedKeyIndex(), -1);
+  copy.SetKeys(std::vector<float>{9.0f, 9.0f, 9.0f, 9.0f}.data(), 1);
+  source.SetKeys(nullptr, 3);
+  source.SetKeys(std::vector<float>{7.0f, 7.0f, 7.0f, 7.0f}.data(), 0);
+  ASSERT_EQ(source.GetNumKeys(), 2u) << "a null run or a zero count changes nothing; copies share no keys";
+  EXPECT_EQ(source.GetKeys()[1].value, 6.0f);
+  EXPECT_EQ(source.GetKeys()[1].slopeOut, 0.4f);
+  float start = 5.0f, end = 5.0f;
+  KvAnimCurve().GetTimeRange(start, end);
+  EXPECT_EQ(start + end, 0.0f) << "a curve without keys spans 0 to 0";
 
-  KvAnimCurve keep = MakeCurve("keep", {1.0f, 2.0f, 3.0f, 4.0f});
-  keep.SetKeys(nullptr, 3);
-  keep.SetKeys(std::vector<float>{5.0f, 5.0f, 5.0f, 5.0f}.data(), 0);
-  ASSERT_EQ(keep.GetNumKeys(), 1u) << "a null run or zero count changes nothing";
-  EXPECT_EQ(keep.GetKeys()[0].value, 2.0f);
-}
-
-TEST_F(AnimTest, TimeRangeSpansTheCurves) {
-  KvAnim none;
-  none.startTime = 5.0f;
-  none.RecomputeTimeRange();
-  EXPECT_EQ(none.startTime, 0.0f);
-  EXPECT_EQ(none.endTime, 1.0f);
-
-  KvAnim onlyEmpty;
-  onlyEmpty.curves.PushBack(KvAnimCurve());
-  onlyEmpty.curves.PushBack(KvAnimCurve());
-  onlyEmpty.RecomputeTimeRange();
-  // Empty curves count as (0, 0): 0 is no later than the end's seed, the smallest
-  // normal float, which stays (and prints with %f as 0.000000).
-  EXPECT_EQ(onlyEmpty.startTime, 0.0f);
-  EXPECT_EQ(onlyEmpty.endTime, 1.1754944e-38f);
-
-  KvAnim early;  // every key before time 0
-  early.curves.PushBack(KvAnimCurve());
-  const float keys[] = {-3.0f, 1.0f, 0.0f, 0.0f, -2.0f, 1.0f, 0.0f, 0.0f};
-  early.curves[0].SetKeys(keys, 2);
-  early.RecomputeTimeRange();
-  EXPECT_EQ(early.startTime, -3.0f);
-  EXPECT_EQ(early.endTime, 1.1754944e-38f) << "the end never drops below its seed";
-
-  KvAnim spread = MakeAnim();
-  spread.RecomputeTimeRange();
-  EXPECT_EQ(spread.startTime, -0.5f);
-  EXPECT_EQ(spread.endTime, 4.0f);
-}
-
-// A set holding MakeAnim and an animation without curves, as current archives
-// store it: curves without keys, then the packed keys and per-curve counts (none
-// at all when there are no keys), every field distinct.
-std::vector<uint8_t> GoldenSet() {
-  StreamBuilder s;
-  s.Object(0, "KvAnimSet", KvAnimSet::StaticClass()->GetSize()).NamedPart("Set").Version("KvAnimSet", 0);
-  s.Name("Alias").NamedPart("Speech").Version("KvAnimGroup", 0).Count(2);
-  s.NamedPart("Talk").Version("KvAnim", 6).Count(3).NamedPart("jaw").Version("KvAnimCurve", 1).U32(2);
-  s.NamedPart("empty").U32(0).NamedPart("lip").U32(0).U32(5);
-  for (float f : {0.0f, 0.0f, 0.1f, 0.2f, 1.0f, 1.0f, 0.3f, 0.4f, -0.5f, 2.0f, 0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f,
-                  4.0f, 1.0f, 0.0f, 0.0f}) {
-    s.F32(f);
+  // Key times of each curve -> the animation's range. The end starts from the
+  // smallest normal float and never drops below it; only no curves at all give 0..1.
+  struct Row {
+    std::vector<std::vector<float>> curves;
+    float start, end;
+  };
+  const Row rows[] = {{{}, 0.0f, 1.0f},
+                      {{{}, {}}, 0.0f, 1.1754944e-38f},
+                      {{{-3.0f, -2.0f}}, -3.0f, 1.1754944e-38f},
+                      {{{0.0f, 1.0f}, {}, {-0.5f, 0.25f, 4.0f}, {2.0f}}, -0.5f, 4.0f}};
+  for (const Row& row : rows) {
+    KvAnim anim;
+    anim.startTime = 5.0f;
+    for (const std::vector<float>& times : row.curves) {
+      std::vector<float> keys;
+      for (float t : times) keys.insert(keys.end(), {t, 1.0f, 0.0f, 0.0f});
+      anim.curves.PushBack(MakeCurve("c", keys));
+    }
+    anim.RecomputeTimeRange();
+    EXPECT_EQ(anim.startTime, row.start) << row.curves.size() << " curves";
+    EXPECT_EQ(anim.endTime, row.end) << row.curves.size() << " curves";
   }
-  s.Count(3).U32(2).U32(0).U32(3).F32(0.5f).F32(0.22f);
-  s.Count(2).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.75f).Name("neck").F32(0.25f);
-  s.Str("hello.wav").Str("HH EH L OW").I32(42);
-  s.NamedPart("Blink").Count(0).U32(0).F32(0.16f).F32(0.22f).Count(0).Str("").Str("").I32(-1);
-  return s.Finish(1);
 }
 
 KvAnimSet* BuildSet() {
@@ -128,111 +69,132 @@ KvAnimSet* BuildSet() {
   set->SetName(KvName("Set"));
   set->secondName = KvName("Alias");
   set->group.SetName(KvName("Speech"));
-  set->group.anims.PushBack(MakeAnim());
+  KvAnim talk;
+  talk.SetName(KvName("Talk"));
+  talk.curves.PushBack(MakeCurve("jaw", {0.0f, 0.0f, 0.1f, 0.2f, 1.0f, 1.0f, 0.3f, 0.4f}, 2));
+  talk.curves.PushBack(MakeCurve("empty", {}));
+  talk.curves.PushBack(MakeCurve("lip", {-0.5f, 2.0f, 0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f, 4.0f, 1.0f, 0.0f, 0.0f}));
+  talk.timingParameters[0] = 0.5f;
+  talk.boneWeights.PushBack(KvAnimBoneWeight{KvName("jaw"), 0.75f});
+  talk.boneWeights.PushBack(KvAnimBoneWeight{KvName("neck"), 0.25f});
+  talk.textFields[0] = KvString("hello.wav");
+  talk.textFields[1] = KvString("HH EH L OW");
+  talk.signedField = 42;
+  set->group.anims.PushBack(talk);
   KvAnim blink;
   blink.SetName(KvName("Blink"));
   set->group.anims.PushBack(blink);
   return set;
 }
 
+// BuildSet as current archives store it: curves without keys, then the packed keys
+// and per-curve counts (none at all without keys), every field distinct.
+std::vector<uint8_t> GoldenSet(bool legacyArchive = false) {
+  StreamBuilder s(legacyArchive);
+  s.Object(0, "KvAnimSet", KvAnimSet::StaticClass()->GetSize()).NamedPart("Set").Version("KvAnimSet", 0);
+  s.Name("Alias").NamedPart("Speech").Version("KvAnimGroup", 0).Count(2);
+  s.NamedPart("Talk").Version("KvAnim", 6).Count(3).NamedPart("jaw").Version("KvAnimCurve", 1).U32(2);
+  s.NamedPart("empty").Version("KvAnimCurve", 1).U32(0).NamedPart("lip").Version("KvAnimCurve", 1).U32(0).U32(5);
+  for (float f : {0.0f, 0.0f, 0.1f,  0.2f, 1.0f, 1.0f, 0.3f, 0.4f, -0.5f, 2.0f,
+                  0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f, 4.0f, 1.0f, 0.0f,  0.0f}) {
+    s.F32(f);
+  }
+  s.Count(3).U32(2).U32(0).U32(3).F32(0.5f).F32(0.22f);
+  s.Count(2).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.75f).Version("KvAnimBoneWeight", 0).Name("neck");
+  s.F32(0.25f);
+  s.Str("hello.wav").Str("HH EH L OW").I32(42);
+  s.NamedPart("Blink").Version("KvAnim", 6).Count(0).U32(0).F32(0.16f).F32(0.22f).Count(0).Str("").Str("").I32(-1);
+  return s.Finish(1);
+}
+
 TEST_F(AnimTest, SetSavesToTheGoldenStreamLoadsBackInBothByteOrdersAndFailsCutShort) {
+  // The smallest elements still load when they fill the bytes after their count
+  // exactly: 29 curves (8 bytes each, 28 follow), 13 bone weights (8, 12) and 25
+  // per-curve key counts (4, 24).
+  KvAnim curves, weights, counts;
+  curves.curves.Resize(29);
+  weights.boneWeights.Resize(13);
+  counts.curves.Resize(25);
+  counts.curves[0].SetKeys(std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f}.data(), 1);
+  for (KvAnim* anim : {&curves, &weights, &counts}) EXPECT_TRUE(kvtest::Loads<KvAnim>(kvtest::SaveToBytes(anim)));
   KvAnimSet* original = BuildSet();
   const std::vector<uint8_t> golden = GoldenSet();
   EXPECT_EQ(kvtest::SaveToBytes(original), golden);
   std::string error;
-  KvAnimSet* set = kvtest::Load<KvAnimSet>(kvtest::SaveToBytes(original, 1), &error);
+  std::unique_ptr<KvAnimSet> set(kvtest::Load<KvAnimSet>(kvtest::SaveToBytes(original, 1), &error));
   delete original;
   ASSERT_NE(set, nullptr) << error;
-  EXPECT_EQ(set->group.anims[0].startTime, -0.5f);
+  std::unique_ptr<KvAnimSet> old(kvtest::Load<KvAnimSet>(GoldenSet(true), &error));
+  ASSERT_NE(old, nullptr) << error;
+  EXPECT_EQ(kvtest::SaveToBytes(old.get()), golden) << "the same set from a 1699 archive";
+  EXPECT_EQ(set->group.anims[0].startTime, -0.5f) << "the time range is recomputed";
   EXPECT_EQ(set->group.anims[0].endTime, 4.0f);
   EXPECT_EQ(set->group.anims[1].endTime, 1.0f) << "no curves: the default range";
   EXPECT_EQ(set->group.FindAnim(KvName("Blink")), 1);
   EXPECT_EQ(set->group.FindAnim(KvName("Wink")), -1);
-  EXPECT_EQ(kvtest::SaveToBytes(set), golden);
-  delete set;
-  for (size_t length = 0; length < golden.size(); ++length) {
-    KvAnimSet* cut =
-        kvtest::Load<KvAnimSet>(std::vector<uint8_t>(golden.begin(), golden.begin() + static_cast<long>(length)));
-    EXPECT_EQ(cut, nullptr) << "length " << length;
-    delete cut;
-  }
+  EXPECT_EQ(kvtest::SaveToBytes(set.get()), golden);
+  kvtest::ExpectEveryCutFails<KvAnimSet>(golden);
 }
 
-// An animation of class version v as an older writer stored it; curves are version
-// 0 (own keys) below 6. Keys: (0, 1), (2, 3) on one curve.
-std::vector<uint8_t> OldAnim(uint16_t v, bool legacyArchive) {
-  const uint16_t curveVersion = v < 6 ? 0 : 1;
+// A set holding one animation of class version v as its writers stored it, with the
+// fields of version `fields` (later ones at their defaults); curves are version 0
+// (keys of their own) below 6.
+std::vector<uint8_t> OldAnim(uint16_t v, bool legacyArchive, uint16_t fields) {
   StreamBuilder s(legacyArchive);
-  s.Object(0, "KvAnim").NamedPart("Old").Version("KvAnim", v);
+  s.Object(0, "KvAnimSet", KvAnimSet::StaticClass()->GetSize()).NamedPart("S").Version("KvAnimSet", 0).Name("A");
+  s.NamedPart("G").Version("KvAnimGroup", 0).Count(1).NamedPart("Old").Version("KvAnim", v);
   if (v < 4) s.U32(0xDEADBEEF);
-  s.Count(1).NamedPart("curve").Version("KvAnimCurve", curveVersion).U32(4);
-  if (curveVersion == 0) {
-    s.Count(2);
-    s.U16(0x1234).F32(0.0f).F32(1.0f).F32(0.0f).F32(0.0f);  // the leading field is ignored
-    s.U16(0).F32(2.0f).F32(3.0f).F32(0.0f).F32(0.0f);
+  s.Count(1).NamedPart("curve").Version("KvAnimCurve", v < 6 ? 0 : 1).U32(4);
+  if (v < 6) {
+    s.Count(2).U16(0x1234).F32(0.0f).F32(1.0f).F32(0.25f).F32(0.5f);  // the leading field is ignored
+    s.U16(0).F32(2.0f).F32(3.0f).F32(0.75f).F32(1.5f);
   } else {
-    s.U32(2).F32(0.0f).F32(1.0f).F32(0.0f).F32(0.0f).F32(2.0f).F32(3.0f).F32(0.0f).F32(0.0f);
-    s.Count(1).U32(2);
+    s.U32(2).F32(0.0f).F32(1.0f).F32(0.25f).F32(0.5f).F32(2.0f).F32(3.0f).F32(0.75f).F32(1.5f).Count(1).U32(2);
   }
   if (v < 5) s.U16(7).U32(8);
   s.F32(0.3f).F32(0.4f);
-  if (v >= 2) s.Count(1).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.9f);
-  if (v >= 1) s.Str("a.wav").Str("text");
-  if (v >= 3) s.I32(17);
+  if (v >= 2) (fields >= 2 ? s.Count(1).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.9f) : s.Count(0));
+  if (v >= 1) s.Str(fields >= 1 ? "a.wav" : "").Str(fields >= 1 ? "text" : "");
+  if (v >= 3) s.I32(fields >= 3 ? 17 : -1);
   return s.Finish(1);
 }
 
 TEST_F(AnimTest, LoadsEveryOlderVersion) {
   for (bool legacyArchive : {false, true}) {
     for (uint16_t v = 0; v <= 6; ++v) {
-      SCOPED_TRACE(testing::Message() << "anim version " << v << (legacyArchive ? " in 1699" : " in 1710"));
       std::string error;
-      KvAnim* anim = kvtest::Load<KvAnim>(OldAnim(v, legacyArchive), &error);
-      ASSERT_NE(anim, nullptr) << error;
-      ASSERT_EQ(anim->curves.Size(), 1u);
-      const KvAnimCurve& curve = anim->curves[0];
-      EXPECT_EQ(curve.interpolation, 4u);
-      ASSERT_EQ(curve.GetNumKeys(), 2u);
-      EXPECT_EQ(curve.GetKeys()[1].time, 2.0f);
-      EXPECT_EQ(curve.GetKeys()[1].value, 3.0f);
-      EXPECT_EQ(anim->startTime, 0.0f);
-      EXPECT_EQ(anim->endTime, 2.0f);
-      EXPECT_EQ(anim->timingParameters[1], 0.4f);
-      EXPECT_EQ(anim->boneWeights.Size(), v >= 2 ? 1u : 0u);
-      EXPECT_STREQ(anim->textFields[0].View(), v >= 1 ? "a.wav" : "");
-      EXPECT_EQ(anim->signedField, v >= 3 ? 17 : -1);
-      delete anim;
+      std::unique_ptr<KvAnimSet> set(kvtest::Load<KvAnimSet>(OldAnim(v, legacyArchive, v), &error));
+      ASSERT_NE(set, nullptr) << error;
+      EXPECT_EQ(set->group.anims[0].endTime, 2.0f);
+      EXPECT_EQ(kvtest::SaveToBytes(set.get()), OldAnim(6, false, v)) << v << (legacyArchive ? " in 1699" : "");
     }
   }
 }
 
 TEST_F(AnimTest, RejectsKeyBlocksThatDoNotFit) {
   struct Case {
-    const char* what;
-    uint32_t total;
+    const char* what;  // also part of the error
+    uint32_t curves, total;
     std::vector<uint32_t> counts;
-    uint32_t floats;
   };
   const Case cases[] = {
-      {"total beyond the bytes left", 0x40000000u, {1}, 4},
-      {"counts disagree with the total", 1, {2}, 4},
-      {"one count per curve", 1, {1, 0}, 4},
-      {"counts that overflow 32 bits", 1, {0xFFFFFFFFu}, 4},
+      {"claims more keys than the file holds", 1, 0x40000000u, {1}},
+      {"do not add up to its key total", 1, 1, {2}},
+      {"do not match its curves", 1, 1, {1, 0}},
+      {"do not add up to its key total", 2, 1, {0xFFFFFFFFu, 2}},  // a 32-bit sum would be 1
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     StreamBuilder s;
-    s.Object(0, "KvAnim").NamedPart("A").Version("KvAnim", 6).Count(1);
-    s.NamedPart("c").Version("KvAnimCurve", 1).U32(0).U32(c.total);
-    for (uint32_t i = 0; i < c.floats; ++i) s.F32(1.0f);
+    s.Object(0, "KvAnim").NamedPart("A").Version("KvAnim", 6).Count(c.curves);
+    for (uint32_t i = 0; i < c.curves; ++i) s.NamedPart("c").Version("KvAnimCurve", 1).U32(0);
+    s.U32(c.total).F32(1.0f).F32(1.0f).F32(1.0f).F32(1.0f);
     s.Count(static_cast<uint32_t>(c.counts.size()));
     for (uint32_t count : c.counts) s.U32(count);
     s.F32(0.0f).F32(0.0f).Count(0).Str("").Str("").I32(0);
     std::string error;
-    KvAnim* anim = kvtest::Load<KvAnim>(s.Finish(1), &error);
-    EXPECT_EQ(anim, nullptr);
-    EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
-    delete anim;
+    EXPECT_FALSE(kvtest::Loads<KvAnim>(s.Finish(1), &error));
+    EXPECT_NE(error.find(c.what), std::string::npos) << error;
   }
 }
 
