@@ -30,7 +30,7 @@ inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) 
 // afterwards, `error` then saying why.
 template <typename T>
 T* Load(const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
-  return static_cast<T*>(archive_test::LoadFromBytes(bytes, error, T::StaticClass()));
+  return static_cast<T*>(archive_test::LoadFromBytes(bytes, error, nullptr, T::StaticClass()));
 }
 
 // Whether `bytes` load as a T (which is released again).
