@@ -22,16 +22,34 @@ int64_t Milliseconds() {
       .count();
 }
 
+// Tasks wait on one another through a marker file, not on the clock, so a busy
+// machine cannot reorder them. The marker is named after the running test.
+std::string Marker() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string path = ::testing::TempDir() + "/" + test->test_suite_name() + "_" + test->name() + ".started";
+  std::filesystem::remove(path);
+  return path;
+}
+
+void Mark(const std::string& marker) { std::ofstream(marker) << "started"; }
+
+// Waits up to 20 s for the marker.
+void AwaitMark(const std::string& marker) {
+  for (int i = 0; i < 2000 && !std::filesystem::exists(marker); ++i) usleep(10000);
+}
+
 // A stop signal starts no further task and is passed to the running ones, which end
 // by it; the run returns it, and the next run starts afresh.
 TEST(RunInProcesses, StopSignalEndsTheRun) {
   std::ostringstream out, err;
   std::vector<int> statuses;
+  const std::string marker = Marker();
   const int stop = RunInProcesses(
       4, 2,
-      [](size_t index, const std::string&) {
+      [&](size_t index, const std::string&) {
+        if (index == 1) Mark(marker);
         if (index == 0) {
-          usleep(200000);  // both running by now
+          AwaitMark(marker);  // both running by now
           kill(getppid(), SIGTERM);
         }
         sleep(10);
@@ -47,12 +65,16 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   std::vector<std::string> finished;
   std::vector<std::string> workDirs;
   std::vector<int64_t> starts, ends;
+  const std::string marker = Marker();
   RunInProcesses(
       4, 3,
-      [](size_t index, const std::string& workDir) {
+      [&](size_t index, const std::string& workDir) {
         const int64_t start = Milliseconds();
-        // Earlier tasks take longer, so they end after later ones.
-        usleep(static_cast<useconds_t>((3 - index) * 100000));
+        // Earlier tasks take longer, so they end after later ones: the first two
+        // end only once the fourth has started, the third at once.
+        if (index == 3) Mark(marker);
+        if (index < 2) AwaitMark(marker);
+        usleep(static_cast<useconds_t>((3 - index) * 20000));
         std::cout << "task " << index << " begins\n";
         std::ofstream(workDir + "/times.txt") << start << " " << Milliseconds();
         // Left open, as C code may leave a stream at its end: it still reaches the file.
