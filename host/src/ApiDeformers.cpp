@@ -172,11 +172,9 @@ const std::vector<Influence>& influencesOf(Node& skin) {
 }
 
 MDagPath influencePath(const Influence& inf) {
-  auto paths = kvhost::allPaths(inf.node);
+  const kvhost::DagLinks& paths = kvhost::pathsTo(inf.node);
   MDagPath p;
-  if (paths.empty()) return p;
-  for (Node* n : paths[std::min(static_cast<size_t>(inf.instance), paths.size() - 1)])
-    p.fNodes.push_back(n->shared_from_this());
+  if (!paths.empty()) p.fTail = paths[std::min(static_cast<size_t>(inf.instance), paths.size() - 1)];
   return p;
 }
 
@@ -209,7 +207,7 @@ namespace {
 // Whether the deformer outputs to `shape`; exporters ask once per vertex, so
 // the answer is kept until a connection changes.
 bool feeds(Node& skin, const MFnSkinCluster& fn, const MDagPath& shape) {
-  const Node* last = shape.fNodes.empty() ? nullptr : shape.fNodes.back().get();
+  const Node* last = shape.fTail ? shape.fTail->node.get() : nullptr;
   const uint64_t version = skin.scene->connectionsVersion;
   if (last && skin.weightsShape == last && skin.weightsShapeVersion == version) return skin.weightsShapeFed;
   MStatus s;

@@ -33,24 +33,27 @@ bool gFailNextNodes = false;
 
 kvhost::Scene::Impl& scene() { return kvhost::Scene::get().impl(); }
 
+// The nodes of a path, from the top node down.
 std::vector<Node*> rawPath(const MDagPath& p) {
-  std::vector<Node*> out;
-  for (const auto& n : p.fNodes) out.push_back(n.get());
+  std::vector<Node*> out(p.length());
+  for (const kvhost::DagLink* link = p.fTail.get(); link; link = link->up.get()) out[link->length - 1] = link->node.get();
   return out;
 }
 
-MDagPath pathFrom(const std::vector<Node*>& nodes) {
+MDagPath pathFrom(std::shared_ptr<const kvhost::DagLink> tail) {
   MDagPath p;
-  for (Node* n : nodes) p.fNodes.push_back(n->shared_from_this());
+  p.fTail = std::move(tail);
   return p;
 }
 
+Node* lastNode(const MDagPath& p) { return p.fTail ? p.fTail->node.get() : nullptr; }
+
+// Nodes die only all together, when the scene is cleared, and a node made
+// afterwards cannot be parented under one of them: the last node of a path
+// tells whether the whole path is alive.
 bool pathAlive(const MDagPath& p) {
   if (p.fWorld) return true;
-  if (p.fNodes.empty()) return false;
-  for (const auto& n : p.fNodes)
-    if (!n->alive) return false;
-  return true;
+  return p.fTail && p.fTail->node->alive;
 }
 
 PlugKey keyOf(const MPlug& p) { return PlugKey{p.fNode.get(), p.fAttr, p.fIndices}; }
@@ -81,7 +84,7 @@ MStatus MDagPath::getAllPathsTo(const MObject& object, MDagPathArray& paths) {
   paths.clear();
   Node* n = kvhost::nodeOf(object);
   if (!n || !n->isDag()) return MS::kInvalidParameter;
-  for (const auto& p : kvhost::allPaths(n)) paths.append(pathFrom(p));
+  for (const auto& p : kvhost::pathsTo(n)) paths.append(pathFrom(p));
   return MS::kSuccess;
 }
 
@@ -93,7 +96,7 @@ MStatus MDagPath::getAPathTo(const MObject& object, MDagPath& path) {
     path.fWorld = true;
     return MS::kSuccess;
   }
-  auto paths = kvhost::allPaths(n);
+  const kvhost::DagLinks& paths = kvhost::pathsTo(n);
   if (paths.empty()) return MS::kFailure;
   path = pathFrom(paths.front());
   return MS::kSuccess;
@@ -111,7 +114,7 @@ MObject MDagPath::node(MStatus* status) const {
   }
   setStatus(status, MS::kSuccess);
   if (fWorld) return MObject(scene().world);
-  return MObject(fNodes.back());
+  return MObject(fTail->node);
 }
 
 bool MDagPath::hasFn(MFn::Type type, MStatus* status) const { return node(status).hasFn(type); }
@@ -123,19 +126,19 @@ MObject MDagPath::transform(MStatus* status) const {
     setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
-  MDagPath p = *this;
-  while (!p.fNodes.empty() && !p.fNodes.back()->hasFn(MFn::kTransform)) p.fNodes.pop_back();
-  if (p.fNodes.empty()) {
+  const kvhost::DagLink* link = fTail.get();
+  while (link && !link->node->hasFn(MFn::kTransform)) link = link->up.get();
+  if (!link) {
     setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   setStatus(status, MS::kSuccess);
-  return p.node();
+  return MObject(link->node);
 }
 
 unsigned int MDagPath::length(MStatus* status) const {
   setStatus(status, pathAlive(*this) ? MS::kSuccess : MS::kFailure);
-  return static_cast<unsigned int>(fNodes.size());
+  return fTail ? fTail->length : 0;
 }
 
 unsigned int MDagPath::childCount(MStatus* status) const {
@@ -144,7 +147,7 @@ unsigned int MDagPath::childCount(MStatus* status) const {
     return 0;
   }
   setStatus(status, MS::kSuccess);
-  Node* n = fWorld ? scene().world.get() : fNodes.back().get();
+  Node* n = fWorld ? scene().world.get() : lastNode(*this);
   return static_cast<unsigned int>(n->children.size());
 }
 
@@ -153,7 +156,7 @@ MObject MDagPath::child(unsigned int index, MStatus* status) const {
     setStatus(status, MS::kFailure);
     return MObject();
   }
-  Node* n = fWorld ? scene().world.get() : fNodes.back().get();
+  Node* n = fWorld ? scene().world.get() : lastNode(*this);
   if (index >= n->children.size()) {
     setStatus(status, MS::kInvalidParameter);
     return MObject();
@@ -165,23 +168,23 @@ MObject MDagPath::child(unsigned int index, MStatus* status) const {
 MStatus MDagPath::push(const MObject& child) {
   Node* c = kvhost::nodeOf(child);
   if (!c || !pathAlive(*this)) return MS::kInvalidParameter;
-  Node* n = fWorld || fNodes.empty() ? scene().world.get() : fNodes.back().get();
+  Node* n = fWorld || !fTail ? scene().world.get() : lastNode(*this);
   if (std::find(n->children.begin(), n->children.end(), c) == n->children.end()) return MS::kInvalidParameter;
-  fNodes.push_back(c->shared_from_this());
+  fTail = std::make_shared<const kvhost::DagLink>(c->shared_from_this(), std::move(fTail));
   fWorld = false;
   return MS::kSuccess;
 }
 
 MStatus MDagPath::pop(unsigned int count) {
-  if (count > fNodes.size()) return MS::kInvalidParameter;
-  fNodes.resize(fNodes.size() - count);
-  if (fNodes.empty()) fWorld = true;
+  if (count > length()) return MS::kInvalidParameter;
+  for (; count > 0; --count) fTail = fTail->up;
+  if (!fTail) fWorld = true;
   return MS::kSuccess;
 }
 
 MStatus MDagPath::extendToShape() {
   if (!pathAlive(*this) || fWorld) return MS::kFailure;
-  Node* n = fNodes.back().get();
+  Node* n = lastNode(*this);
   if (n->type->shape) return MS::kSuccess;
   Node* shape = nullptr;
   for (Node* c : n->children)
@@ -190,14 +193,14 @@ MStatus MDagPath::extendToShape() {
       shape = c;
     }
   if (!shape) return MS::kFailure;
-  fNodes.push_back(shape->shared_from_this());
+  fTail = std::make_shared<const kvhost::DagLink>(shape->shared_from_this(), std::move(fTail));
   return MS::kSuccess;
 }
 
 MStatus MDagPath::numberOfShapesDirectlyBelow(unsigned int& count) const {
   count = 0;
   if (!pathAlive(*this) || fWorld) return MS::kInvalidParameter;
-  for (Node* c : fNodes.back()->children)
+  for (Node* c : lastNode(*this)->children)
     if (c->type->shape) ++count;
   return MS::kSuccess;
 }
@@ -208,10 +211,9 @@ unsigned int MDagPath::instanceNumber(MStatus* status) const {
     return 0;
   }
   setStatus(status, MS::kSuccess);
-  auto raw = rawPath(*this);
-  auto paths = kvhost::allPaths(raw.back());
+  const kvhost::DagLinks& paths = kvhost::pathsTo(lastNode(*this));
   for (size_t i = 0; i < paths.size(); ++i)
-    if (paths[i] == raw) return static_cast<unsigned int>(i);
+    if (pathFrom(paths[i]) == *this) return static_cast<unsigned int>(i);
   return 0;
 }
 
@@ -221,7 +223,7 @@ bool MDagPath::isInstanced(MStatus* status) const {
     return false;
   }
   setStatus(status, MS::kSuccess);
-  return kvhost::allPaths(fNodes.back().get()).size() > 1;
+  return kvhost::pathsTo(lastNode(*this)).size() > 1;
 }
 
 MMatrix MDagPath::inclusiveMatrix(MStatus* status) const {
@@ -230,7 +232,7 @@ MMatrix MDagPath::inclusiveMatrix(MStatus* status) const {
     return MMatrix();
   }
   setStatus(status, MS::kSuccess);
-  return kvhost::worldMatrix(rawPath(*this));
+  return kvhost::worldMatrix(fTail.get());
 }
 
 MMatrix MDagPath::exclusiveMatrix(MStatus* status) const {
@@ -239,32 +241,38 @@ MMatrix MDagPath::exclusiveMatrix(MStatus* status) const {
     return MMatrix();
   }
   setStatus(status, MS::kSuccess);
-  auto raw = rawPath(*this);
-  if (!raw.empty()) raw.pop_back();
-  return kvhost::worldMatrix(raw);
+  return kvhost::worldMatrix(fTail ? fTail->up.get() : nullptr);
 }
 
 MString MDagPath::fullPathName(MStatus* status) const {
   setStatus(status, pathAlive(*this) ? MS::kSuccess : MS::kFailure);
   std::string s;
-  for (const auto& n : fNodes) s += "|" + n->name;
+  for (Node* n : rawPath(*this)) s += "|" + n->name;
   return MString(s);
 }
 
 MString MDagPath::partialPathName(MStatus* status) const {
   setStatus(status, pathAlive(*this) ? MS::kSuccess : MS::kFailure);
-  if (fNodes.empty()) return MString();
+  if (!fTail) return MString();
   // The shortest tail of the path that names the node uniquely.
-  for (size_t start = fNodes.size(); start-- > 0;) {
-    std::string s;
-    for (size_t i = start; i < fNodes.size(); ++i) s += (i == start ? "" : "|") + fNodes[i]->name;
-    if (scene().find(s) == fNodes.back().get() && (start + 1 < fNodes.size() || scene().byName.count(s) == 1))
+  std::string s;
+  for (const kvhost::DagLink* link = fTail.get(); link; link = link->up.get()) {
+    s = link == fTail.get() ? link->node->name : link->node->name + "|" + s;
+    if (scene().find(s) == lastNode(*this) && (link != fTail.get() || scene().byName.count(s) == 1))
       return MString(s);
   }
   return fullPathName();
 }
 
-bool MDagPath::operator==(const MDagPath& other) const { return fWorld == other.fWorld && fNodes == other.fNodes; }
+bool MDagPath::operator==(const MDagPath& other) const {
+  if (fWorld != other.fWorld || length() != other.length()) return false;
+  // Paths that share a link share everything above it.
+  const kvhost::DagLink* a = fTail.get();
+  const kvhost::DagLink* b = other.fTail.get();
+  for (; a != b; a = a->up.get(), b = b->up.get())
+    if (a->node != b->node) return false;
+  return true;
+}
 
 // ------------------------------------------------------------------ MPlug
 
@@ -901,12 +909,12 @@ MString MFnDagNode::partialPathName(MStatus* status) const {
 
 bool MFnDagNode::isInstanced(bool, MStatus* status) const {
   Node* n = node(status);
-  return n && kvhost::allPaths(n).size() > 1;
+  return n && kvhost::pathsTo(n).size() > 1;
 }
 
 unsigned int MFnDagNode::instanceCount(bool, MStatus* status) const {
   Node* n = node(status);
-  return n ? static_cast<unsigned int>(kvhost::allPaths(n).size()) : 0;
+  return n ? static_cast<unsigned int>(kvhost::pathsTo(n).size()) : 0;
 }
 
 bool MFnDagNode::isIntermediateObject(MStatus* status) const {
@@ -1192,9 +1200,14 @@ MItDag::MItDag(TraversalType type, MFn::Type filter, MStatus* status)
 
 MItDag::~MItDag() = default;
 
+const MItDag::Frame* MItDag::currentFrame() const {
+  const std::vector<Frame>& frames = fType == kBreadthFirst ? fCurrent : fStack;
+  return frames.empty() ? nullptr : &frames.back();
+}
+
 Node* MItDag::current() const {
-  if (fType == kBreadthFirst) return fCurrent.empty() ? nullptr : fCurrent.back();
-  return fStack.empty() ? nullptr : fStack.back().node;
+  const Frame* f = currentFrame();
+  return f ? f->node : nullptr;
 }
 
 bool MItDag::matches() const {
@@ -1205,17 +1218,14 @@ bool MItDag::matches() const {
 bool MItDag::step() {
   if (fType == kBreadthFirst) {
     if (fCurrent.empty()) return false;
+    const Frame& here = fCurrent.back();
     if (!fPruned)
-      for (Node* c : fCurrent.back()->children) {
-        fQueue.push_back(fCurrent);
-        fQueue.back().push_back(c);
-      }
+      for (Node* c : here.node->children)
+        fQueue.push_back({c, 0, std::make_shared<const kvhost::DagLink>(c->shared_from_this(), here.path)});
     fPruned = false;
-    if (fQueue.empty()) {
-      fCurrent.clear();
-      return false;
-    }
-    fCurrent = std::move(fQueue.front());
+    fCurrent.clear();
+    if (fQueue.empty()) return false;
+    fCurrent.push_back(std::move(fQueue.front()));
     fQueue.pop_front();
     return true;
   }
@@ -1223,12 +1233,26 @@ bool MItDag::step() {
     Frame& top = fStack.back();
     if (top.child < top.node->children.size()) {
       Node* c = top.node->children[top.child++];
-      fStack.push_back({c, 0});
+      fStack.push_back({c, 0, nullptr});
       return true;
     }
     fStack.pop_back();
   }
   return false;
+}
+
+// The path through the first `depth` frames below the world: one of the
+// node's paths, the one that runs through its parent frame's path when it
+// has several.
+std::shared_ptr<const kvhost::DagLink> MItDag::stackPath(size_t depth) const {
+  if (depth == 0) return nullptr;
+  const kvhost::DagLinks& paths = kvhost::pathsTo(fStack[depth].node);
+  if (paths.size() == 1) return paths.front();
+  const std::shared_ptr<const kvhost::DagLink> up = stackPath(depth - 1);
+  for (const auto& p : paths)
+    if (p->up == up) return p;
+  // Only when the DAG changed under the iterator: the frames still name the path.
+  return std::make_shared<const kvhost::DagLink>(fStack[depth].node->shared_from_this(), up);
 }
 
 MStatus MItDag::reset() {
@@ -1237,8 +1261,8 @@ MStatus MItDag::reset() {
   fQueue.clear();
   fPruned = false;
   if (fFailed) return MS::kFailure;
-  if (fType == kBreadthFirst) fCurrent.push_back(scene().world.get());
-  else fStack.push_back({scene().world.get(), 0});
+  if (fType == kBreadthFirst) fCurrent.push_back({scene().world.get(), 0, nullptr});
+  else fStack.push_back({scene().world.get(), 0, nullptr});
   while (current() && !matches()) step();
   return MS::kSuccess;
 }
@@ -1267,12 +1291,11 @@ MObject MItDag::item(MStatus* status) {
 }
 
 MStatus MItDag::getPath(MDagPath& path) const {
-  if (!current()) return MS::kFailure;
+  const Frame* f = currentFrame();
+  if (!f) return MS::kFailure;
   path = MDagPath();
-  size_t depth = fType == kBreadthFirst ? fCurrent.size() : fStack.size();
-  for (size_t i = 1; i < depth; ++i)
-    path.fNodes.push_back((fType == kBreadthFirst ? fCurrent[i] : fStack[i].node)->shared_from_this());
-  path.fWorld = depth == 1;
+  path.fTail = fType == kBreadthFirst ? f->path : stackPath(fStack.size() - 1);
+  path.fWorld = !path.fTail;
   return MS::kSuccess;
 }
 
@@ -1296,9 +1319,11 @@ MStatus MItDag::prune() {
 }
 
 unsigned int MItDag::depth(MStatus* status) const {
-  size_t d = fType == kBreadthFirst ? fCurrent.size() : fStack.size();
-  setStatus(status, d == 0 ? MS::kFailure : MS::kSuccess);
-  return d == 0 ? 0 : static_cast<unsigned int>(d - 1);
+  const Frame* f = currentFrame();
+  setStatus(status, f ? MS::kSuccess : MS::kFailure);
+  if (!f) return 0;
+  if (fType != kBreadthFirst) return static_cast<unsigned int>(fStack.size() - 1);
+  return f->path ? f->path->length : 0;
 }
 
 // ------------------------------------------------------------------ MItDependencyNodes

@@ -471,8 +471,31 @@ public:
   StoredFaces faces;
 };
 
+// One step of a DAG path: a node and the path to its parent (null under the
+// world). Links are shared by every path that runs through them and never
+// change once made.
+struct DagLink {
+  DagLink(std::shared_ptr<Node> n, std::shared_ptr<const DagLink> parent)
+      : node(std::move(n)), up(std::move(parent)), length(up ? up->length + 1 : 1) {}
+  DagLink(const DagLink&) = delete;
+  DagLink& operator=(const DagLink&) = delete;
+  // Lets go of the links above one at a time: a deep chain would otherwise
+  // unwind through one destructor per link.
+  ~DagLink();
+
+  std::shared_ptr<Node> node;
+  mutable std::shared_ptr<const DagLink> up;  // emptied only by the destructor
+  unsigned int length;                        // nodes from the top down to `node`
+};
+using DagLinks = std::vector<std::shared_ptr<const DagLink>>;
+
 struct Scene::Impl {
   std::vector<std::shared_ptr<Node>> nodes;  // creation order
+  // pathsTo's answers, dropped whenever a node is parented or unparented.
+  std::unordered_map<const Node*, DagLinks> pathCache;
+  void dagChanged() {
+    if (!pathCache.empty()) pathCache.clear();
+  }
   std::unordered_multimap<std::string, Node*> byName;
   std::shared_ptr<Node> world;
   std::unordered_map<std::string, std::unique_ptr<NodeType>> types;
@@ -551,12 +574,14 @@ double numberOf(const Value& v, const Attribute* attr, int component = 0);
 
 // Local, world and inverse matrices.
 MMatrix localMatrix(Node& node);
-MMatrix worldMatrix(const std::vector<Node*>& path);
+MMatrix worldMatrix(const DagLink* path);
 MMatrix worldMatrixOfNode(Node& node, int instance);
 // Sets the node's attributes so that its local matrix becomes m.
 void setLocalMatrix(Node& node, const MMatrix& m);
-// Every path to the node, each from the top node down.
-std::vector<std::vector<Node*>> allPaths(Node* node);
+// Every path to the node, one per instance, each as its last link. The list
+// is kept until the DAG changes, and the paths to a node share the links of the
+// paths to its parents, so a chain of n nodes costs n links, not n * n.
+const DagLinks& pathsTo(Node* node);
 
 // Geometry of a mesh shape (history evaluated, the shape's tweaks applied), as
 // its outMesh and worldMesh give it to other nodes. Null, with the cause in

@@ -43,21 +43,14 @@ std::shared_ptr<const Data> matrixValue(const MMatrix& m) {
   return d;
 }
 
-bool isSinglePath(Node* node) {
-  for (Node* n = node; n;) {
-    if (n->parents.size() != 1) return false;
-    n = n->parents.front();
-  }
-  return true;
-}
-
-MMatrix worldAlong(const std::vector<Node*>& path, size_t n) {
-  if (n == 0) return MMatrix();
-  Node* node = path[n - 1];
-  bool single = isSinglePath(node);
+MMatrix worldAlong(const DagLink* path) {
+  if (!path) return MMatrix();
+  Node* node = path->node.get();
+  // A node with one path keeps its world matrix.
+  bool single = pathsTo(node).size() == 1;
   if (single && node->hasWorld) return node->worldCache;
   MMatrix local = localMatrix(*node);
-  MMatrix m = node->type->transform && !getBool(*node, "it") ? local : local * worldAlong(path, n - 1);
+  MMatrix m = node->type->transform && !getBool(*node, "it") ? local : local * worldAlong(path->up.get());
   node->matValid = true;
   if (single) {
     node->worldCache = m;
@@ -73,10 +66,10 @@ bool computeValue(const PlugKey& key, Value& out) {
   out.kind = Value::DataValue;
   if (node.type->dag && (s == "wm" || s == "wim" || s == "pm" || s == "pim")) {
     int instance = std::max(0, key.idx.empty() ? 0 : key.idx.back());
-    auto paths = allPaths(&node);
+    const DagLinks& paths = pathsTo(&node);
     if (paths.empty()) return false;
-    std::vector<Node*> path = paths[std::min(static_cast<size_t>(instance), paths.size() - 1)];
-    if (s == "pm" || s == "pim") path.pop_back();
+    const DagLink* path = paths[std::min(static_cast<size_t>(instance), paths.size() - 1)].get();
+    if (s == "pm" || s == "pim") path = path->up.get();
     MMatrix m = worldMatrix(path);
     out.data = matrixValue(s == "wim" || s == "pim" ? m.inverse() : m);
     return true;
@@ -251,28 +244,34 @@ MMatrix localMatrix(Node& node) {
   return m;
 }
 
-MMatrix worldMatrix(const std::vector<Node*>& path) { return worldAlong(path, path.size()); }
+MMatrix worldMatrix(const DagLink* path) { return worldAlong(path); }
 
-std::vector<std::vector<Node*>> allPaths(Node* node) {
-  std::vector<std::vector<Node*>> out;
-  if (!node || !node->isDag() || node == node->scene->world.get()) return out;
+DagLink::~DagLink() {
+  std::shared_ptr<const DagLink> next = std::move(up);
+  // Only the last owner of a link takes its parent link along.
+  while (next && next.use_count() == 1) next = std::move(next->up);
+}
+
+const DagLinks& pathsTo(Node* node) {
+  static const DagLinks none;
+  if (!node || !node->isDag() || node == node->scene->world.get()) return none;
+  auto& cache = node->scene->pathCache;
+  if (auto it = cache.find(node); it != cache.end()) return it->second;
+  DagLinks out;
   for (Node* p : node->parents) {
     if (!p) {
-      out.push_back({node});
+      out.push_back(std::make_shared<const DagLink>(node->shared_from_this(), nullptr));
       continue;
     }
-    for (auto& path : allPaths(p)) {
-      path.push_back(node);
-      out.push_back(std::move(path));
-    }
+    for (const auto& up : pathsTo(p)) out.push_back(std::make_shared<const DagLink>(node->shared_from_this(), up));
   }
-  return out;
+  return cache.emplace(node, std::move(out)).first->second;
 }
 
 MMatrix worldMatrixOfNode(Node& node, int instance) {
-  auto paths = allPaths(&node);
+  const DagLinks& paths = pathsTo(&node);
   if (paths.empty()) return MMatrix();
-  return worldMatrix(paths[std::min(static_cast<size_t>(std::max(instance, 0)), paths.size() - 1)]);
+  return worldMatrix(paths[std::min(static_cast<size_t>(std::max(instance, 0)), paths.size() - 1)].get());
 }
 
 void setLocalMatrix(Node& node, const MMatrix& target) {

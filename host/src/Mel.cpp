@@ -70,10 +70,10 @@ MStatus runXform(const std::vector<std::string>& args, std::vector<double>& resu
     }
   }
   if (!node->type->transform) return commandError("xform: '" + target + "' is not a transform");
-  auto paths = kvhost::allPaths(node);
+  const kvhost::DagLinks& paths = kvhost::pathsTo(node);
   if (paths.empty()) return commandError("xform: '" + target + "' is not in the DAG");
-  const std::vector<kvhost::Node*>& path = paths.front();
-  std::vector<kvhost::Node*> parentPath(path.begin(), path.end() - 1);
+  const kvhost::DagLink* path = paths.front().get();
+  const kvhost::DagLink* parentPath = path->up.get();
   if (query) {
     if (!numbers.empty()) return commandError("xform: values cannot be given with -query");
     MMatrix m = world ? kvhost::worldMatrix(path) : kvhost::localMatrix(*node);

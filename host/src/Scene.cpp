@@ -209,6 +209,7 @@ std::shared_ptr<Node> Scene::Impl::makeNode(const std::string& typeName, const s
     Node* p = parent ? parent : world.get();
     p->children.push_back(node.get());
     node->parents.push_back(p == world.get() ? nullptr : p);
+    dagChanged();
   }
   return node;
 }
@@ -284,6 +285,7 @@ bool Scene::Impl::reparent(Node& child, Node* parent, bool add) {
   }
   child.parents.push_back(stored);
   holder->children.push_back(&child);
+  dagChanged();
   return true;
 }
 
@@ -657,6 +659,7 @@ void Scene::reset() {
     n->shapeCache.reset();
     n->apiCache.reset();
   }
+  fImpl->dagChanged();
   fImpl->nodes.clear();
   fImpl->byName.clear();
   ++fImpl->connectionsVersion;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
@@ -61,17 +62,43 @@ TEST_F(SceneTest, TraversalOrdersPruneAndTypeFiltersKeepTheirDescendants) {
   EXPECT_EQ(dagNames(MFn::kTransform), (std::vector<std::string>{"grp", "a", "a1", "j1", "a2", "b", "c"}));
 }
 
-TEST_F(SceneTest, InstancedNodeIsVisitedOncePerPath) {
+TEST_F(SceneTest, InstancedNodeAndItsChildrenAreVisitedOncePerPath) {
   buildHierarchy();
+  b.transform("leaf", "a2");
   ASSERT_TRUE(b.scene().parent("a2", "c", true));
-  std::vector<std::string> paths;
-  MItDag it(MItDag::kDepthFirst, MFn::kTransform);
-  for (; !it.isDone(); it.next()) {
-    MDagPath p;
-    ASSERT_TRUE(it.getPath(p));
-    if (p.node() == node("a2")) paths.push_back(p.fullPathName().asChar() + std::string("#") + std::to_string(p.instanceNumber()));
-  }
-  EXPECT_EQ(paths, (std::vector<std::string>{"|grp|a|a2#0", "|c|a2#1"}));
+  auto visits = [&](MItDag::TraversalType order) {
+    std::vector<std::string> out;
+    for (MItDag it(order, MFn::kTransform); !it.isDone(); it.next()) {
+      MDagPath p;
+      EXPECT_TRUE(it.getPath(p));
+      if (p.node() == node("a2") || p.node() == node("leaf"))
+        out.push_back(p.fullPathName().asChar() + ("#" + std::to_string(p.instanceNumber())) + " " +
+                      std::to_string(it.depth()));
+    }
+    return out;
+  };
+  EXPECT_EQ(visits(MItDag::kDepthFirst), (std::vector<std::string>{"|grp|a|a2#0 3", "|grp|a|a2|leaf#0 4",
+                                                                    "|c|a2#1 2", "|c|a2|leaf#1 3"}));
+  EXPECT_EQ(visits(MItDag::kBreadthFirst), (std::vector<std::string>{"|c|a2#1 2", "|grp|a|a2#0 3",
+                                                                      "|c|a2|leaf#1 3", "|grp|a|a2|leaf#0 4"}));
+
+  // A path walked down from the world by hand is the same path.
+  MDagPath walked;
+  ASSERT_TRUE(MItDag().getPath(walked));
+  for (const char* name : {"c", "a2", "leaf"}) ASSERT_TRUE(walked.push(node(name)));
+  MDagPathArray all;
+  ASSERT_TRUE(MDagPath::getAllPathsTo(node("leaf"), all));
+  ASSERT_EQ(all.length(), 2u);
+  EXPECT_EQ(walked.length(), 3u);
+  EXPECT_TRUE(walked == all[1]);
+  EXPECT_FALSE(walked == all[0]);
+  ASSERT_TRUE(walked.pop());
+  EXPECT_EQ(walked.instanceNumber(), 1u);
+  ASSERT_TRUE(walked.pop(2));
+  EXPECT_TRUE(walked.isValid());
+  EXPECT_EQ(walked.length(), 0u);
+  EXPECT_EQ(walked.childCount(), 2u) << "the world holds grp and c";
+  EXPECT_FALSE(walked.pop());
 }
 
 TEST_F(SceneTest, TypeNamesAndFunctionSetsFollowMaya) {

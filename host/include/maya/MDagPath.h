@@ -11,6 +11,7 @@
 class MDagPathArray;
 namespace kvhost {
 class Node;
+struct DagLink;
 }
 
 class OPENMAYA_EXPORT MDagPath {
@@ -46,8 +47,9 @@ public:
   MString partialPathName(MStatus* status = nullptr) const;
   bool operator==(const MDagPath& other) const;
 
-  // Nodes from the topmost node under the world down to the path's node; empty
-  // for the world itself (which the `world` flag marks).
-  std::vector<std::shared_ptr<kvhost::Node>> fNodes;
+  // The path's last node, linked to the path of its parent: copies, and paths
+  // pushed from this one, share the links above. Null for the world (which the
+  // `world` flag marks) and for an empty path.
+  std::shared_ptr<const kvhost::DagLink> fTail;
   bool fWorld = false;
 };

@@ -30,16 +30,19 @@ public:
 private:
   struct Frame {
     kvhost::Node* node;
-    size_t child;
+    size_t child;  // depth-first: the next child to visit
+    std::shared_ptr<const kvhost::DagLink> path;  // breadth-first; null for the world
   };
   bool step();
   bool matches() const;
   kvhost::Node* current() const;
+  const Frame* currentFrame() const;
+  std::shared_ptr<const kvhost::DagLink> stackPath(size_t depth) const;
   // Depth-first: the path as a stack of frames.
   std::vector<Frame> fStack;
-  // Breadth-first: the current path (world first) and the paths still to visit.
-  std::vector<kvhost::Node*> fCurrent;
-  std::deque<std::vector<kvhost::Node*>> fQueue;
+  // Breadth-first: the current node (none when done) and the nodes still to visit.
+  std::vector<Frame> fCurrent;
+  std::deque<Frame> fQueue;
   bool fPruned = false;
   TraversalType fType;
   MFn::Type fFilter;
