@@ -35,48 +35,38 @@ class KvrBatch : public KvrFolderTest {
   }
 };
 
-TEST_F(KvrBatch, ParallelExportsMatchOneByOne) {
+// One by one without an output named, each archive goes beside its scene; side by
+// side into a folder, the same archives and the same lines in the same order. A
+// failing scene in the middle stops no other either way.
+TEST_F(KvrBatch, ParallelExportsMatchOneByOneAndAFailureStopsNoOther) {
   std::string scenes;
-  for (int i = 0; i < 4; ++i) scenes += " " + Scene("s" + std::to_string(i) + ".ma", i);
-  const ProcessRun serial = Kvr("export -j 1" + scenes + " --output-dir " + Quoted(dir_ / "serial"));
-  ASSERT_EQ(serial.status, 0) << serial.err;
+  for (int i = 0; i < 4; ++i) scenes += " " + Scene("s" + std::to_string(i) + ".ma", i) + (i == 1 ? " " + Quoted(dir_ / "broken.ma") : "");
+  std::ofstream(dir_ / "broken.ma") << "not a Maya file\n";
+  const ProcessRun serial = Kvr("export -j 1" + scenes);
+  EXPECT_EQ(serial.status, 1);
+  EXPECT_TRUE(Contains(serial.err, "broken.ma:1: ")) << serial.err;
   const ProcessRun parallel = Kvr("export -j 3 --show-log" + scenes + " --output-dir " + Quoted(dir_ / "parallel"));
-  ASSERT_EQ(parallel.status, 0) << parallel.err;
+  EXPECT_EQ(parallel.status, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "broken.kvr") || fs::exists(dir_ / "parallel" / "broken.kvr"));
 
   for (int i = 0; i < 4; ++i) {
     const std::string name = "s" + std::to_string(i) + ".kvr";
-    const std::string bytes = SlurpFile(dir_ / "serial" / name);
+    const std::string bytes = SlurpFile(dir_ / name);
     EXPECT_FALSE(bytes.empty()) << name;
     EXPECT_EQ(SlurpFile(dir_ / "parallel" / name), bytes) << name;
     if (i > 0) {
-      EXPECT_NE(bytes, SlurpFile(dir_ / "serial" / "s0.kvr")) << "the scenes differ, so must their archives";
+      EXPECT_NE(bytes, SlurpFile(dir_ / "s0.kvr")) << "the scenes differ, so must their archives";
     }
   }
   // The same lines in the same order, and every scene's log in the export log.
   std::vector<std::string> expected = Lines(serial.out, "Wrote ");
   ASSERT_EQ(expected.size(), 4u);
-  for (std::string& line : expected) line.replace(line.find("serial"), 6, "parallel");
+  for (std::string& line : expected) line.insert(line.rfind('/') + 1, "parallel/");
   EXPECT_EQ(Lines(parallel.out, "Wrote "), expected);
   EXPECT_EQ(Lines(parallel.out, "Exporting Maya file: ").size(), 4u) << "--show-log echoes each scene's log";
   const std::vector<std::string> logged = Lines(SlurpFile(dir_ / "maya" / "KvMayaExporter_Log.txt"), "Exporting Maya file: ");
   ASSERT_EQ(logged.size(), 4u);
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(Contains(logged[i], "s" + std::to_string(i) + ".kvr")) << logged[i];
-}
-
-// Without an output named, each archive goes beside its scene.
-TEST_F(KvrBatch, FailingSceneStopsNoOther) {
-  const std::string first = Scene("first.ma", 1), last = Scene("last.ma", 2);
-  std::ofstream(dir_ / "broken.ma") << "not a Maya file\n";
-  const ProcessRun run = Kvr("export -j 2 " + first + " " + Quoted(dir_ / "broken.ma") + " " + last);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(fs::exists(dir_ / "first.kvr"));
-  EXPECT_TRUE(fs::exists(dir_ / "last.kvr"));
-  EXPECT_FALSE(fs::exists(dir_ / "broken.kvr"));
-  EXPECT_TRUE(Contains(run.err, "broken.ma:1: ")) << run.err;
-  const std::vector<std::string> wrote = Lines(run.out, "Wrote ");
-  ASSERT_EQ(wrote.size(), 2u);
-  EXPECT_TRUE(Contains(wrote[0], "first.kvr"));
-  EXPECT_TRUE(Contains(wrote[1], "last.kvr"));
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(Contains(logged[i], "parallel/s" + std::to_string(i) + ".kvr")) << logged[i];
 }
 
 }  // namespace

@@ -226,27 +226,26 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
       return "findings:" + all;
     }();
   }
-  const ArchiveCheck missing = CheckArchive(TempPath("missing.kvr"));
-  ASSERT_EQ(missing.findings.size(), 1u);
-  EXPECT_EQ(missing.findings[0].code, "ARCHIVE_UNREADABLE");
-  EXPECT_EQ(Where(missing.findings[0]), "");
-  const ArchiveCheck folder = CheckArchive(::testing::TempDir());
-  ASSERT_EQ(folder.findings.size(), 1u);
-  EXPECT_EQ(folder.findings[0].code, "ARCHIVE_UNREADABLE");
-  EXPECT_EQ(folder.findings[0].message, "is a directory, not an archive");
-  EXPECT_EQ(missing.findings[0].message, "cannot be opened: No such file or directory");
-
-  // A valid archive whose root is not a scene.
+  // Files that are no archive, or no scene: one finding each.
   const std::string skeletonPath = TempPath("skeleton.kvr");
   auto* skeleton = new KvSkeleton;
   ASSERT_TRUE(KvSaveObject(skeleton, skeletonPath.c_str(), nullptr, 0.01f));
   delete skeleton;
-  const ArchiveCheck notScene = CheckArchive(skeletonPath);
-  ASSERT_EQ(notScene.findings.size(), 1u);
-  EXPECT_EQ(notScene.findings[0].code, "NOT_A_SCENE");
-  EXPECT_EQ(Where(notScene.findings[0]), "KvSkeleton");
-  EXPECT_EQ(notScene.findings[0].objectIndex, 0);
-  EXPECT_EQ(notScene.findings[0].message, "the root object is a KvSkeleton, not a KvScene: this is not a rendering archive");
+  const struct {
+    std::string path, code, where, message;
+  } whole[] = {
+      {TempPath("missing.kvr"), "ARCHIVE_UNREADABLE", "", "cannot be opened: No such file or directory"},
+      {::testing::TempDir(), "ARCHIVE_UNREADABLE", "", "is a directory, not an archive"},
+      {skeletonPath, "NOT_A_SCENE", "KvSkeleton", "the root object is a KvSkeleton, not a KvScene: this is not a rendering archive"},
+  };
+  for (const auto& c : whole) {
+    const ArchiveCheck check = CheckArchive(c.path);
+    ASSERT_EQ(check.findings.size(), 1u) << c.path;
+    EXPECT_EQ(check.findings[0].code, c.code);
+    EXPECT_EQ(Where(check.findings[0]), c.where);
+    EXPECT_EQ(check.findings[0].objectIndex, c.where.empty() ? -1 : 0);
+    EXPECT_EQ(check.findings[0].message, c.message);
+  }
 }
 
 // The command: compiler-style lines and a summary per archive, or one JSON
@@ -258,7 +257,6 @@ TEST_F(KvrCheck, ReportsLikeACompiler) {
   const std::string broken = Archive(nullptr, [](std::string& b) { b += "x"; }, "broken.kvr");
   const std::string mixed = Archive([&](Parts& p) { spareMaterial(p), p.mesh->GetInfluence(1).weight = 0.3f; }, nullptr, "mixed.kvr");
   const std::filesystem::path dir = TempPath("run");
-  std::filesystem::create_directories(dir);
 
   ProcessRun run = RunKvr(dir, "check '" + healthy + "' '" + spare + "'");
   EXPECT_EQ(run.status, 0) << run.err;

@@ -88,10 +88,7 @@ class KvrDumpFaceTest : public SceneTest {
     WriteTextReport(document, text);
     return text.str();
   }
-  ProcessRun KvrDump(const std::string& file) {
-    std::filesystem::create_directories(TempPath("run"));
-    return RunKvr(TempPath("run"), "dump '" + file + "'");
-  }
+  ProcessRun KvrDump(const std::string& file) { return RunKvr(TempPath("run"), "dump '" + file + "'"); }
 };
 
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (part) << "\nin:\n" << (text)
@@ -203,6 +200,5 @@ TEST_F(KvrDumpFaceTest, FaceGraphPhonemeMapAndAnimationSetAsRoots) {
       "group":{"class":"KvAnimGroup","name":"Steps","anims":[]}})"));
   EXPECT_HAS(Text(setDoc), "  #0 KvAnimSet \"Walk\": second name \"Cycle\"\n    KvAnimGroup \"Steps\": 0 animations\n");
 }
-
 
 }  // namespace

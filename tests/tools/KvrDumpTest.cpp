@@ -16,11 +16,7 @@ using Json = nlohmann::ordered_json;
 class KvrDumpTest : public SceneTest {
  protected:
   // Runs the kvr program with `arguments` (already quoted where needed).
-  ProcessRun Kvr(const std::string& arguments) {
-    const std::filesystem::path dir = TempPath("run");
-    std::filesystem::create_directories(dir);
-    return RunKvr(dir, arguments);
-  }
+  ProcessRun Kvr(const std::string& arguments) { return RunKvr(TempPath("run"), arguments); }
 
   // The sample scene saved in `byteOrder`.
   std::string SaveSampleScene(uint32_t byteOrder) {

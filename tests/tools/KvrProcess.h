@@ -24,9 +24,10 @@ inline std::string SlurpFile(const std::filesystem::path& path) {
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs `kvr ARGUMENTS` (shell words) under `env ENVIRONMENT` after the shell commands
-// of `shell`, with its output kept in files of `dir`.
+// of `shell`, with its output kept in files of `dir` (made if missing).
 inline ProcessRun RunKvr(const std::filesystem::path& dir, const std::string& arguments,
                          const std::string& environment = "", const std::string& shell = "") {
+  std::filesystem::create_directories(dir);
   const std::filesystem::path out = dir / "stdout.txt", err = dir / "stderr.txt";
   const std::string command = shell + "env " + environment + " '" + KVR_BINARY + "' " + arguments + " >'" +
                               out.string() + "' 2>'" + err.string() + "'";
