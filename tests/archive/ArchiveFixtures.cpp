@@ -118,12 +118,13 @@ LoadingArchive::LoadingArchive(const std::vector<uint8_t>& bytes)
       archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())), KvArchive::kModeLoad,
               0) {}
 
-KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, std::vector<KvObject*>* unowned) {
+KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected,
+                        std::vector<KvObject*>* unowned) {
   LoadingArchive loading(bytes);
   KvArchive& archive = loading.archive;
   KvObject* root = nullptr;
   KvArray<KvObject*> others;
-  if (archive.Open()) root = archive.LoadRoot(ArNode::StaticClass(), others);
+  if (archive.Open()) root = archive.LoadRoot(expected != nullptr ? expected : ArNode::StaticClass(), others);
   if (error != nullptr) *error = archive.IsValid() ? "" : KvDescribeArchiveError(archive).View();
   archive.Close();
   for (KvObject* object : others) {

@@ -76,11 +76,11 @@ struct LoadingArchive {
   KvArchive archive;
 };
 
-// Loads an ArNode root from a LoadingArchive. Returns the root, or null with
-// `error` set. Objects the root does not own go to `unowned`; without it there
-// must be none.
+// Loads a root of class `expected` (an ArNode when null) from a LoadingArchive.
+// Returns the root, or null with `error` set. Objects the root does not own go to
+// `unowned`; without it there must be none.
 KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
-                        std::vector<KvObject*>* unowned = nullptr);
+                        const KvClass* expected = nullptr, std::vector<KvObject*>* unowned = nullptr);
 
 std::string TempPath(const std::string& name);
 std::vector<uint8_t> ReadFile(const std::string& path);

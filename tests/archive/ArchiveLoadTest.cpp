@@ -282,7 +282,7 @@ TEST_F(ArchiveLoad, ObjectsNothingOwnsAreTheCallersAndCloseDestroysNothing) {
   b.u32(0);
   std::string error;
   std::vector<KvObject*> unowned;
-  auto* root = static_cast<ArNode*>(LoadFromBytes(b.data, &error, &unowned));
+  auto* root = static_cast<ArNode*>(LoadFromBytes(b.data, &error, nullptr, &unowned));
   ASSERT_NE(root, nullptr) << error;
   ASSERT_EQ(unowned.size(), 1u);
   EXPECT_EQ(unowned[0], root->shared);
