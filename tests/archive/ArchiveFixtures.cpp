@@ -36,10 +36,6 @@ std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
 
 void ArchiveTest::SetUp() {
   g_liveBlocks = 0;
-  StartCountingRuntime();
-}
-
-void ArchiveTest::StartCountingRuntime() {
   KvMemoryConfig config;
   config.allocationPolicy = 2;  // the functions above
   config.allocate = &CountedAllocate;

@@ -22,7 +22,6 @@ class ArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  static void StartCountingRuntime();
   static uint32_t Size();  // the instance size of an ArNode
 };
 
