@@ -11,16 +11,12 @@
 #include <vector>
 
 #include "../archive/ArchiveFixtures.h"
+#include "../runtime/RuntimeTest.h"
 #include "kv/Archive.h"
-#include "kv/Runtime.h"
 
 namespace kvtest {
 
-class RuntimeTest : public ::testing::Test {
- protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-};
+using RuntimeTest = ::RuntimeTest;
 
 inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) {
   return archive_test::SaveToBytes(root, byteOrder);
