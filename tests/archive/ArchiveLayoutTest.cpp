@@ -30,7 +30,7 @@ class ArchiveLayout : public ArchiveTest {
   }
 };
 
-TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
+TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytesAndEveryCutFails) {
   ArNode* root = MakeTree();
   const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
   delete root;
@@ -57,6 +57,15 @@ TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
   // The child list then refers to the child by index alone.
   expected.u32(1).u32(1);
   EXPECT_EQ(bytes, expected.data);
+
+  // Every shorter file fails to load, with a reason.
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    std::string error;
+    KvObject* loaded = LoadFromBytes({bytes.begin(), bytes.begin() + static_cast<long>(length)}, &error);
+    EXPECT_EQ(loaded, nullptr) << "prefix of " << length << " bytes";
+    EXPECT_FALSE(error.empty());
+    delete loaded;
+  }
 }
 
 // One value of every type the archive writes, but raw bytes.
