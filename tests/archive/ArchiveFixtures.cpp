@@ -36,10 +36,6 @@ std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
 
 void ArchiveTest::SetUp() {
   g_liveBlocks = 0;
-  StartCountingRuntime();
-}
-
-void ArchiveTest::StartCountingRuntime() {
   KvMemoryConfig config;
   config.allocationPolicy = 2;  // the functions above
   config.allocate = &CountedAllocate;
@@ -118,8 +114,8 @@ LoadingArchive::LoadingArchive(const std::vector<uint8_t>& bytes)
       archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())), KvArchive::kModeLoad,
               0) {}
 
-KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, std::vector<KvObject*>* unowned,
-                        KvClass* expected) {
+KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error, const KvClass* expected,
+                        std::vector<KvObject*>* unowned) {
   LoadingArchive loading(bytes);
   KvArchive& archive = loading.archive;
   KvObject* root = nullptr;

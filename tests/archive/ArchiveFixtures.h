@@ -22,7 +22,6 @@ class ArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  static void StartCountingRuntime();
   static uint32_t Size();  // the instance size of an ArNode
 };
 
@@ -76,11 +75,11 @@ struct LoadingArchive {
   KvArchive archive;
 };
 
-// Loads a root of class `expected` (ArNode when null) from a LoadingArchive.
-// Returns the root, or null with `error` set. Objects the root does not own go
-// to `unowned`; without it there must be none.
+// Loads a root of class `expected` (an ArNode when null) from a LoadingArchive.
+// Returns the root, or null with `error` set. Objects the root does not own go to
+// `unowned`; without it there must be none.
 KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
-                        std::vector<KvObject*>* unowned = nullptr, KvClass* expected = nullptr);
+                        const KvClass* expected = nullptr, std::vector<KvObject*>* unowned = nullptr);
 
 std::string TempPath(const std::string& name);
 std::vector<uint8_t> ReadFile(const std::string& path);

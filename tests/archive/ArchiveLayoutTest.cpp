@@ -7,7 +7,6 @@
 
 #include "ArchiveFixtures.h"
 #include "kv/ArchiveStore.h"
-#include "kv/Runtime.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ class ArchiveLayout : public ArchiveTest {
   }
 };
 
-TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
+TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytesAndEveryCutFails) {
   ArNode* root = MakeTree();
   const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
   delete root;
@@ -58,6 +57,15 @@ TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytes) {
   // The child list then refers to the child by index alone.
   expected.u32(1).u32(1);
   EXPECT_EQ(bytes, expected.data);
+
+  // Every shorter file fails to load, with a reason.
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    std::string error;
+    KvObject* loaded = LoadFromBytes({bytes.begin(), bytes.begin() + static_cast<long>(length)}, &error);
+    EXPECT_EQ(loaded, nullptr) << "prefix of " << length << " bytes";
+    EXPECT_FALSE(error.empty());
+    delete loaded;
+  }
 }
 
 // One value of every type the archive writes, but raw bytes.
@@ -178,61 +186,6 @@ TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
       EXPECT_NE(error.find("truncated"), std::string::npos) << cut << ": " << error;
     }
   }
-}
-
-// The object table answers from what it holds, even after a change made behind
-// the archive's back.
-TEST_F(ArchiveLayout, ObjectTableFindsWhatItHolds) {
-  KvArchive archive(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
-  ASSERT_TRUE(archive.Open());
-  ArNode a("a");
-  ArNode b("b");
-  uint32_t index = 0;
-  EXPECT_EQ(archive.RegisterObject(nullptr, kKvNullObjectIndex), kKvNullObjectIndex);
-  EXPECT_FALSE(archive.ReferenceIndex(&a, index)) << "a first reference carries the object";
-  EXPECT_EQ(archive.RegisterObject(&a, kKvNullObjectIndex), 0u);
-  EXPECT_EQ(archive.RegisterObject(&a, kKvNullObjectIndex), 0u) << "found, not appended";
-  EXPECT_EQ(archive.RegisterObject(&b, 3), 3u);
-  EXPECT_EQ(archive.IndexOfObject(&b), 3u);
-  for (uint32_t at : {1u, 4u, kKvNullObjectIndex}) EXPECT_EQ(archive.ObjectAt(at), nullptr) << at;
-  EXPECT_TRUE(archive.ReferenceIndex(&a, index) && index == 0);
-  EXPECT_TRUE(archive.ReferenceIndex(nullptr, index) && index == kKvNullObjectIndex);
-
-  KvArray<KvObject*>& objects = archive.GetTables()->objects;
-  objects[0] = nullptr;
-  objects[2] = &a;
-  EXPECT_EQ(archive.IndexOfObject(&a), 2u);
-  EXPECT_TRUE(archive.ReferenceIndex(&a, index) && index == 2);
-  objects[2] = nullptr;
-  EXPECT_EQ(archive.IndexOfObject(&a), kKvNullObjectIndex);
-  EXPECT_FALSE(archive.ReferenceIndex(&a, index));
-}
-
-// KvSaveObject writes what the two passes by hand write, changes the target only
-// when every byte reached it, and a restarted runtime writes the same bytes.
-TEST_F(ArchiveLayout, SaveObjectWritesTheSameBytesAsTheManualProtocol) {
-  ArNode* root = MakeTree();
-  const std::string path = TempPath("saveobject.kvr");
-  KvSaveResult result;
-  ASSERT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.01f, &result));
-  EXPECT_TRUE(result.opened && result.written);
-  const std::vector<uint8_t> saved = ReadFile(path);
-  EXPECT_EQ(saved, SaveToBytes(root, 0));
-  std::remove(path.c_str());
-  EXPECT_FALSE(KvSaveObject(nullptr, path.c_str(), nullptr, 0.01f));
-  EXPECT_FALSE(KvSaveObject(root, "/nonexistent-dir/x.kvr", nullptr, 0.01f, &result));
-  EXPECT_FALSE(result.opened);
-  // /dev/full accepts the open and refuses the bytes.
-  EXPECT_TRUE(KvSaveObject(root, "/dev/full", nullptr, 0.01f, &result));
-  EXPECT_TRUE(result.opened);
-  EXPECT_FALSE(result.written);
-  delete root;
-
-  KvRuntimeShutdown();
-  StartCountingRuntime();
-  root = MakeTree();
-  EXPECT_EQ(SaveToBytes(root, 0), saved);
-  delete root;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The byte stores: file sizes, atomic saves, the counting null store.
+// The file store: saves replace the target atomically, or leave it as it was.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -18,25 +18,6 @@ namespace {
 using namespace archive_test;
 
 class ArchiveStore : public ArchiveTest {};
-
-TEST_F(ArchiveStore, FileSizeIsKnownOnlyWhenOpenedForReading) {
-  const std::string path = TempPath("store.bin");
-  WriteFile(path, std::vector<uint8_t>(37, 0x5A));
-  KvArchiveStoreFile reader(path.c_str());
-  EXPECT_TRUE(reader.Close()) << "closing a store that is not open does nothing";
-  ASSERT_TRUE(reader.OpenForReading());
-  EXPECT_EQ(reader.Size(), 37u);
-  uint8_t buffer[40] = {};
-  EXPECT_TRUE(reader.Read(buffer, 30));
-  EXPECT_FALSE(reader.Read(buffer, 10)) << "a short read is reported";
-  reader.Close();
-  std::remove(path.c_str());
-
-  KvArchive archive(KvArchiveStoreFile::Create("/nonexistent-dir/none.kvr"), KvArchive::kModeLoad, 0);
-  EXPECT_FALSE(archive.Open());
-  EXPECT_EQ(archive.GetError(), KvArchiveError::kCannotOpen);
-  EXPECT_FALSE(archive.GetStore()->IsValid());
-}
 
 // The target changes once, at Commit, into the complete new file with the old
 // file's permissions; until then, and after anything but Commit, it is as it was
@@ -112,16 +93,6 @@ TEST_F(ArchiveStore, AnIncompleteSaveLeavesTheTargetAsItWas) {
   KvArchiveStoreFile::TemporaryPathFor(path.c_str(), temporary, sizeof temporary);
   EXPECT_NE(access(temporary, F_OK), 0);
   std::remove(path.c_str());
-}
-
-TEST_F(ArchiveStore, NullStoreOnlyCounts) {
-  KvArchiveStoreNull store;
-  EXPECT_TRUE(store.OpenForWriting());
-  store.Write("0123456789", 10);
-  store.Write("012345", 6);
-  EXPECT_EQ(store.ByteCount(), 16u);
-  EXPECT_EQ(store.Tell(), 0u);
-  EXPECT_EQ(store.Size(), 0u);
 }
 
 }  // namespace

@@ -11,16 +11,12 @@
 #include <vector>
 
 #include "../archive/ArchiveFixtures.h"
+#include "../runtime/RuntimeTest.h"
 #include "kv/Archive.h"
-#include "kv/Runtime.h"
 
 namespace kvtest {
 
-class RuntimeTest : public ::testing::Test {
- protected:
-  void SetUp() override { KvRuntimeStartupDefault(); }
-  void TearDown() override { KvRuntimeShutdown(); }
-};
+using RuntimeTest = ::RuntimeTest;
 
 inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) {
   return archive_test::SaveToBytes(root, byteOrder);
@@ -30,7 +26,7 @@ inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) 
 // afterwards, `error` then saying why.
 template <typename T>
 T* Load(const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
-  return static_cast<T*>(archive_test::LoadFromBytes(bytes, error, nullptr, T::StaticClass()));
+  return static_cast<T*>(archive_test::LoadFromBytes(bytes, error, T::StaticClass()));
 }
 
 // Whether `bytes` load as a T (which is released again).
