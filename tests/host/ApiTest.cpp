@@ -161,6 +161,14 @@ TEST_F(ApiTest, CachedValuesFollowEveryKindOfChange) {
   EXPECT_DOUBLE_EQ(worldX(), -3.0) << "after editing the upstream mesh";
   ASSERT_TRUE(b.scene().disconnectAttr(other + ".o", shape + ".i"));
   EXPECT_DOUBLE_EQ(worldX(), 7.0) << "after disconnecting";
+  // A destination reads its connected source, and the cached matrices follow the source.
+  b.transform("driver", {}, {.t = {4, 5, 6}});
+  b.connect("driver.ty", "b.tx");
+  b.connect("driver.t", "b.s");
+  EXPECT_DOUBLE_EQ(MFnDependencyNode(node("b")).findPlug("sz").asDouble(), 6.0);
+  EXPECT_DOUBLE_EQ(worldX(), 7 * 4 + 5.0) << "after connecting the parent's translation and scale";
+  b.set("driver.ty", {7});
+  EXPECT_DOUBLE_EQ(worldX(), 7 * 4 + 7.0) << "after editing the connected source";
 }
 
 TEST_F(ApiTest, HandlesToResetScenesAreDead) {

@@ -155,20 +155,6 @@ TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
   EXPECT_TRUE(pts.hasFn(MFn::kPointArrayData));
 }
 
-TEST_F(SceneTest, ConnectedDestinationReadsItsSource) {
-  b.transform("src", {}, {.t = {4, 5, 6}});
-  b.transform("dst");
-  b.connect("src.ty", "dst.tx");
-  b.connect("src.t", "dst.s");
-  MFnDependencyNode fn(node("dst"));
-  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 5.0);
-  EXPECT_DOUBLE_EQ(fn.findPlug("sz").asDouble(), 6.0);
-  EXPECT_NEAR(path("dst").inclusiveMatrix()[3][0], 5.0, 1e-12);
-  b.set("src.ty", {7});
-  EXPECT_DOUBLE_EQ(fn.findPlug("tx").asDouble(), 7.0);
-  EXPECT_NEAR(path("dst").inclusiveMatrix()[3][0], 7.0, 1e-12) << "cached matrix follows the source";
-}
-
 TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   kvhost::Scene& s = b.scene();
   b.transform("t");

@@ -109,24 +109,6 @@ TEST_F(TransformTest, JointTransformationIncludesOrientAndRotation) {
   EXPECT_TRUE(fn.transformation().asMatrix().isEquivalent(fn.transformationMatrix(), 1e-12));
 }
 
-TEST_F(TransformTest, AngleUnitOfLaterValuesFollowsCurrentUnit) {
-  kvhost::Scene& s = b.scene();
-  ASSERT_TRUE(s.setCurrentUnit("centimeter", "radian"));
-  b.transform("t", {}, {.r = {0, 0, M_PI / 2}});
-  EXPECT_POINT_NEAR(worldPoint("t", MPoint(1, 0, 0)), 0, 1, 0);
-  EXPECT_FALSE(s.setCurrentUnit("meter", "degree")) << "only centimeters are supported";
-  EXPECT_NE(s.lastError().find("meter"), std::string::npos);
-  EXPECT_FALSE(s.setCurrentUnit("", "gradian"));
-  ASSERT_TRUE(s.setCurrentUnit("", "degree"));
-  b.set("t.r", {0, 0, 90});
-  EXPECT_POINT_NEAR(worldPoint("t", MPoint(1, 0, 0)), 0, 1, 0);
-  // A new scene starts in degrees again.
-  ASSERT_TRUE(s.setCurrentUnit("", "radian"));
-  s.reset();
-  b.transform("u", {}, {.r = {0, 0, 90}});
-  EXPECT_POINT_NEAR(worldPoint("u", MPoint(1, 0, 0)), 0, 1, 0);
-}
-
 TEST_F(TransformTest, AssumedDecompositionRecomposesAndCarriesNegativeScaleInZ) {
   const MMatrix flipped = fromRows({-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 5, 6, 7, 1});
   MTransformationMatrix tm(flipped);
