@@ -1,5 +1,5 @@
-// Translator registration through MFnPlugin, translator objects, file
-// objects, and loading a plug-in module that shares the host scene.
+// Translator registration through MFnPlugin, translator objects, and loading
+// a plug-in module that shares the host scene.
 
 #include <fstream>
 #include <sstream>
@@ -68,22 +68,6 @@ TEST_F(PluginTest, RegistrationIsByUniqueNameMakesTranslatorsAndIsUndoneOnlyByIt
   ASSERT_TRUE(fn.deregisterFileTranslator("Recorder"));
   EXPECT_FALSE(kvhost::findTranslator("Recorder", info));
   EXPECT_EQ(fn.deregisterFileTranslator("Recorder"), MS::kFailure);
-}
-
-TEST_F(PluginTest, FileObjectSplitsDirectoryAndName) {
-  struct Case {
-    const char* full;
-    const char* path;
-    const char* name;
-  };
-  for (const Case& c : {Case{"/a/b/scene.kvr", "/a/b/", "scene.kvr"}, Case{"scene.kvr", "", "scene.kvr"},
-                        Case{"/a/b/", "/a/b/", ""}, Case{"", "", ""}}) {
-    MFileObject f;
-    f.setRawFullName(c.full);
-    EXPECT_EQ(f.path(), MString(c.path)) << c.full;
-    EXPECT_EQ(f.name(), MString(c.name)) << c.full;
-    EXPECT_EQ(f.fullName(), MString(c.full)) << c.full;
-  }
 }
 
 TEST_F(PluginTest, LoadedModuleRegistersAndSharesTheHostScene) {
