@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <maya/MDoubleArray.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MFnIkJoint.h>
 #include <maya/MFnMatrixData.h>
 #include <maya/MFnTransform.h>
@@ -50,6 +51,9 @@ TEST_F(TransformTest, WorldMatrixIsLocalTimesParentWorld) {
   b.transform("child", "parent", {.t = {1, 0, 0}});
   // (1,0,0) in parent space -> scaled (2,0,0) -> rotated about z (0,2,0) -> moved (0,7,0).
   EXPECT_POINT_NEAR(worldPoint("child", MPoint()), 0, 7, 0);
+  MObject parentMatrix;
+  ASSERT_TRUE(MFnDependencyNode(node("child")).findPlug("pm").elementByLogicalIndex(0).getValue(parentMatrix));
+  EXPECT_TRUE(MFnMatrixData(parentMatrix).matrix().isEquivalent(path("parent").inclusiveMatrix(), 1e-12));
   b.set("child.it", {false});
   EXPECT_POINT_NEAR(worldPoint("child", MPoint()), 1, 0, 0);
 }
