@@ -366,6 +366,7 @@ TEST_F(HistoryTest, SubdFaceNumbersNewVerticesEdgesFacesAndUVsAsMayaDoes) {
   EXPECT_EQ(one.edges[0], (std::array<int, 3>{0, 9, 0})) << "a split edge keeps its slot up to its middle";
   EXPECT_EQ(one.edges[12], (std::array<int, 3>{9, 1, 0}));
   EXPECT_EQ(one.edges[16], (std::array<int, 3>{9, 8, 0})) << "then the face's spokes";
+  EXPECT_POINT_NEAR(one.points[12], -0.5, 0, 0.5);  // the middle of edge 4
 
   b.set("polySubdFace1.dv", {2});
   Mesh two = read(shape);

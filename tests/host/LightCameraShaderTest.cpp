@@ -59,7 +59,9 @@ TEST_F(LightCameraShaderTest, FieldOfViewFromApertureFocalLengthAndScale) {
   EXPECT_POINT_NEAR(cam.eyePoint(MSpace::kWorld), 0, 0, 10);
 }
 
-TEST_F(LightCameraShaderTest, AssumedLightIntensityIsColourTimesIntensityWithAlphaOne) {
+// Assumed: a light's intensity is its colour times its intensity with alpha 1,
+// and its direction is -z turned by its world matrix. Spot angles are radians.
+TEST_F(LightCameraShaderTest, AssumedLightIntensityAndDirectionAndSpotAnglesInRadians) {
   std::string point = b.light("pointLight", "bulb", {.t = {1, 2, 3}});
   b.set(point + ".cl", {1.0, 0.5, 0.25});
   b.set(point + ".in", {2.0});
@@ -67,9 +69,7 @@ TEST_F(LightCameraShaderTest, AssumedLightIntensityIsColourTimesIntensityWithAlp
   EXPECT_EQ(bulb.color(), MColor(1, 0.5f, 0.25f));
   EXPECT_FLOAT_EQ(bulb.intensity(), 2.0f);
   EXPECT_EQ(bulb.lightIntensity(), MColor(2, 1, 0.5f, 1));
-}
 
-TEST_F(LightCameraShaderTest, AssumedLightDirectionIsMinusZRotatedByTheWorldMatrix) {
   b.transform("rig", {}, {.s = {3, 3, 3}});
   std::string sun = b.light("directionalLight", "sun", {.r = {0, 90, 0}});
   ASSERT_TRUE(b.scene().parent("sun", "rig"));
@@ -79,9 +79,7 @@ TEST_F(LightCameraShaderTest, AssumedLightDirectionIsMinusZRotatedByTheWorldMatr
   EXPECT_TRUE(dir.lightDirection(0, MSpace::kObject).isEquivalent(MFloatVector(0, 0, -1)));
   b.set("sun.r", {-90, 0, 0});
   EXPECT_TRUE(dir.lightDirection(0, MSpace::kWorld).isEquivalent(MFloatVector(0, -1, 0)));
-}
 
-TEST_F(LightCameraShaderTest, SpotAnglesAreRadiansInTheApi) {
   std::string spot = b.light("spotLight", "spot");
   MFnSpotLight fn(path(spot));
   EXPECT_NEAR(fn.coneAngle(), 40 * kDeg, 1e-12) << "default";
@@ -93,7 +91,7 @@ TEST_F(LightCameraShaderTest, SpotAnglesAreRadiansInTheApi) {
   EXPECT_DOUBLE_EQ(fn.dropOff(), 2.5);
   EXPECT_TRUE(path(spot).hasFn(MFn::kLight));
   MStatus s;
-  MFnSpotLight wrong(path(b.light("pointLight", "notSpot")), &s);
+  MFnSpotLight wrong(path(point), &s);
   EXPECT_EQ(s, MS::kInvalidParameter);
 }
 

@@ -59,34 +59,17 @@ protected:
   }
 };
 
-TEST_F(MeshTest, FaceVerticesFollowEdgeLoopsWithReversedEdgesAndHoles) {
+// Face vertices follow edge loops (reversed edges, holes); UV ids are per
+// corner and per set. Faces written by later statements, and stored data
+// changed after the mesh was evaluated, give the mesh all of it again.
+TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
   std::string shape = squareWithHole();
   MFnMesh mesh(path(shape));
   EXPECT_EQ(mesh.numVertices(), 9);
-  EXPECT_EQ(mesh.numPolygons(), 2);
-  struct Face {
-    int index;
-    std::vector<int> vertices;
-  };
-  for (const Face& f : {Face{0, {0, 1, 2, 3, 4, 7, 6, 5}}, Face{1, {1, 8, 2}}}) {
-    MItMeshPolygon it(path(shape));
-    int previous;
-    ASSERT_TRUE(it.setIndex(f.index, previous));
-    ASSERT_EQ(it.polygonVertexCount(), f.vertices.size()) << f.index;
-    for (size_t i = 0; i < f.vertices.size(); ++i) EXPECT_EQ(it.vertexIndex(static_cast<int>(i)), f.vertices[i]);
-  }
-  MItMeshPolygon it(path(shape));
-  int previous;
-  EXPECT_FALSE(it.setIndex(2, previous)) << "a polygon past the end";
-}
-
-TEST_F(MeshTest, UVIndicesPerCornerAndPerSet) {
-  std::string shape = squareWithHole();
-  MFnMesh mesh(path(shape));
+  ASSERT_EQ(mesh.numPolygons(), 2);
   MStringArray sets;
   ASSERT_TRUE(mesh.getUVSetNames(sets));
   ASSERT_EQ(sets.length(), 2u);
-  EXPECT_EQ(sets[0], MString("map1"));
   EXPECT_EQ(sets[1], MString("extra"));
   EXPECT_EQ(mesh.numUVs(), 5);
   EXPECT_EQ(mesh.numUVs("extra"), 3);
@@ -95,54 +78,40 @@ TEST_F(MeshTest, UVIndicesPerCornerAndPerSet) {
   ASSERT_EQ(u.length(), 5u);
   EXPECT_FLOAT_EQ(u[4], 1.0f);
   EXPECT_FLOAT_EQ(v[4], -1.0f);
-
-  MItMeshPolygon it(path(shape));
-  int previous, id = -7;
-  it.setIndex(1, previous);
-  const int expectMap1[] = {1, 4, 2};
-  for (int c = 0; c < 3; ++c) {
-    ASSERT_TRUE(it.getUVIndex(c, id)) << c;
-    EXPECT_EQ(id, expectMap1[c]);
-  }
-  MString extra("extra");
-  ASSERT_TRUE(it.getUVIndex(2, id, &extra));
-  EXPECT_EQ(id, 2);
-  // The square has map1 UVs on its outer loop only, and none in "extra".
-  it.setIndex(0, previous);
-  ASSERT_TRUE(it.getUVIndex(3, id));
-  EXPECT_EQ(id, 3);
-  EXPECT_FALSE(it.getUVIndex(4, id)) << "hole corner without UVs";
-  EXPECT_FALSE(it.getUVIndex(0, id, &extra));
-  EXPECT_FALSE(mesh.getPolygonUVid(0, 0, id, &extra));
-}
-
-// Faces written by later statements, and stored data changed after the mesh
-// was evaluated, give the mesh every face, hole and UV id again.
-TEST_F(MeshTest, FacesStayWholeWhenTheMeshIsEvaluatedAgain) {
-  std::string shape = squareWithHole();
-  MFnMesh mesh(path(shape));
-  ASSERT_EQ(mesh.numPolygons(), 2);
-  b.set(shape + ".fc[2]", {Arg::word("f"), 3, 8, 9, -2, Arg::word("mu"), 0, 3, 5, 4, 2}, "polyFaces");
-  ASSERT_EQ(mesh.numPolygons(), 3);
   int previous, id = -7;
   auto uvOf = [&](int face, int corner, const MString* set = nullptr) {
     MItMeshPolygon it(path(shape));
     it.setIndex(face, previous);
     return it.getUVIndex(corner, id, set) ? id : -1;
   };
+  const MString extra("extra");
+  auto expectFaces = [&] {
+    for (const auto& [face, loop] : {std::pair{0, std::vector<int>{0, 1, 2, 3, 4, 7, 6, 5}}, {1, {1, 8, 2}}}) {
+      MItMeshPolygon it(path(shape));
+      ASSERT_TRUE(it.setIndex(face, previous));
+      ASSERT_EQ(it.polygonVertexCount(), loop.size()) << face;
+      for (size_t i = 0; i < loop.size(); ++i) EXPECT_EQ(it.vertexIndex(static_cast<int>(i)), loop[i]) << face;
+    }
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(uvOf(1, c), (std::vector<int>{1, 4, 2}[static_cast<size_t>(c)])) << c;
+    EXPECT_EQ(uvOf(1, 2, &extra), 2);
+    // The square has map1 UVs on its outer loop only, and none in "extra".
+    EXPECT_EQ(uvOf(0, 3), 3);
+    EXPECT_EQ(uvOf(0, 4), -1) << "hole corner without UVs";
+    EXPECT_EQ(uvOf(0, 0, &extra), -1);
+  };
+  expectFaces();
+  EXPECT_FALSE(mesh.getPolygonUVid(0, 0, id, &extra));
+  MItMeshPolygon past(path(shape));
+  EXPECT_FALSE(past.setIndex(2, previous)) << "a polygon past the end";
+
+  b.set(shape + ".fc[2]", {Arg::word("f"), 3, 8, 9, -2, Arg::word("mu"), 0, 3, 5, 4, 2}, "polyFaces");
+  ASSERT_EQ(mesh.numPolygons(), 3);
   EXPECT_EQ(uvOf(2, 0), -1) << "UV 5 is not stored yet";
   b.set(shape + ".uvst[0].uvsp[5]", {0.5, 0.5});
   EXPECT_EQ(uvOf(2, 0), 5);
   b.set(shape + ".vt[9]", {9, 9, 0});
   EXPECT_EQ(mesh.numVertices(), 10);
-  MItMeshPolygon square(path(shape));
-  ASSERT_EQ(square.polygonVertexCount(), 8);
-  const int loops[] = {0, 1, 2, 3, 4, 7, 6, 5};
-  for (int c = 0; c < 8; ++c) EXPECT_EQ(square.vertexIndex(c), loops[c]);
-  const MString extra("extra");
-  EXPECT_EQ(uvOf(1, 2, &extra), 2);
-  EXPECT_EQ(uvOf(1, 1), 4);
-  EXPECT_EQ(uvOf(2, 0), 5);
+  expectFaces();
   b.scene().setTriangulateMeshes(true);
   EXPECT_EQ(mesh.numPolygons(), 10) << "the square's ring makes eight triangles around its hole";
 }

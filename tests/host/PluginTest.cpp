@@ -1,5 +1,5 @@
-// Translator registration through MFnPlugin, translator objects, file
-// objects, and loading a plug-in module that shares the host scene.
+// Translator registration through MFnPlugin, translator objects, and loading
+// a plug-in module that shares the host scene.
 
 #include <fstream>
 #include <sstream>
@@ -32,7 +32,7 @@ public:
   std::string lastFile;
 };
 
-TEST_F(PluginTest, RegistrationIsByUniqueNameAndUndoneOnlyByItsPlugin) {
+TEST_F(PluginTest, RegistrationIsByUniqueNameMakesTranslatorsAndIsUndoneOnlyByItsPlugin) {
   MObject plugin = kvhost::makePluginObject("recorderPlugin");
   MStatus s;
   MFnPlugin fn(plugin, "Vendor", "2.0", "Any", &s);
@@ -44,24 +44,6 @@ TEST_F(PluginTest, RegistrationIsByUniqueNameAndUndoneOnlyByItsPlugin) {
   ASSERT_TRUE(kvhost::findTranslator("Recorder", info));
   EXPECT_EQ(info.plugin, "recorderPlugin");
   EXPECT_EQ(info.pixmapName, "none");
-
-  MObject otherPlugin = kvhost::makePluginObject("otherPlugin");
-  MFnPlugin other(otherPlugin);
-  EXPECT_EQ(other.deregisterFileTranslator("Recorder"), MS::kFailure) << "not its translator";
-  MObject none;
-  MFnPlugin unattached(none, "x", "y", "Any", &s);
-  EXPECT_FALSE(s);
-  EXPECT_EQ(unattached.registerFileTranslator("Loose", "none", Recorder::creator), MS::kFailure);
-
-  ASSERT_TRUE(fn.deregisterFileTranslator("Recorder"));
-  EXPECT_FALSE(kvhost::findTranslator("Recorder", info));
-  EXPECT_EQ(fn.deregisterFileTranslator("Recorder"), MS::kFailure);
-}
-
-TEST_F(PluginTest, TranslatorObjectsComeFromTheCreatorAndSeeTheAccessMode) {
-  MObject plugin = kvhost::makePluginObject("recorderPlugin");
-  MFnPlugin fn(plugin);
-  ASSERT_TRUE(fn.registerFileTranslator("Recorder", "none", Recorder::creator));
   {
     kvhost::TranslatorPtr t = kvhost::createTranslator("Recorder");
     ASSERT_TRUE(t);
@@ -74,23 +56,18 @@ TEST_F(PluginTest, TranslatorObjectsComeFromTheCreatorAndSeeTheAccessMode) {
   }
   EXPECT_EQ(gLiveTranslators, 0);
   EXPECT_FALSE(kvhost::createTranslator("Nobody"));
-  fn.deregisterFileTranslator("Recorder");
-}
 
-TEST_F(PluginTest, FileObjectSplitsDirectoryAndName) {
-  struct Case {
-    const char* full;
-    const char* path;
-    const char* name;
-  };
-  for (const Case& c : {Case{"/a/b/scene.kvr", "/a/b/", "scene.kvr"}, Case{"scene.kvr", "", "scene.kvr"},
-                        Case{"/a/b/", "/a/b/", ""}, Case{"", "", ""}}) {
-    MFileObject f;
-    f.setRawFullName(c.full);
-    EXPECT_EQ(f.path(), MString(c.path)) << c.full;
-    EXPECT_EQ(f.name(), MString(c.name)) << c.full;
-    EXPECT_EQ(f.fullName(), MString(c.full)) << c.full;
-  }
+  MObject otherPlugin = kvhost::makePluginObject("otherPlugin");
+  MFnPlugin other(otherPlugin);
+  EXPECT_EQ(other.deregisterFileTranslator("Recorder"), MS::kFailure) << "not its translator";
+  MObject none;
+  MFnPlugin unattached(none, "x", "y", "Any", &s);
+  EXPECT_FALSE(s);
+  EXPECT_EQ(unattached.registerFileTranslator("Loose", "none", Recorder::creator), MS::kFailure);
+
+  ASSERT_TRUE(fn.deregisterFileTranslator("Recorder"));
+  EXPECT_FALSE(kvhost::findTranslator("Recorder", info));
+  EXPECT_EQ(fn.deregisterFileTranslator("Recorder"), MS::kFailure);
 }
 
 TEST_F(PluginTest, LoadedModuleRegistersAndSharesTheHostScene) {

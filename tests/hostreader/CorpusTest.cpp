@@ -51,10 +51,6 @@ int evaluationSink = 0;  // keeps evaluated results alive
   if ((scenes).empty()) GTEST_SKIP() << "no Maya scenes in " << corpusDir().string() \
                                      << " (the shared corpus is absent)"
 
-}  // namespace
-
-namespace {
-
 // Largest element difference, relative to the larger matrix's largest element.
 double relativeDifference(const MMatrix& a, const MMatrix& b) {
   double diff = 0, scale = 1e-30;
