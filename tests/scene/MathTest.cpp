@@ -114,6 +114,28 @@ TEST(KvMatrixTest, Inverse) {
   ExpectVec(m.Inverse().TransformPoint(m.TransformPoint(p)), p.x, p.y, p.z, 1e-5f);
 }
 
+using KvMathArchiveTest = SceneTest;
+
+TEST_F(KvMathArchiveTest, ValueTypesAreWrittenFieldByFieldInTheArchivesByteOrder) {
+  const std::string path = TempPath("values.kvr");
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive archive(store, KvArchive::kModeSave, 1);
+  ASSERT_TRUE(archive.Open());
+  KvVec3 v{1, 2, 3};
+  KvQuat q;
+  q.w = 4, q.x = 5, q.y = 6, q.z = 7;
+  KvColor c(8, 9, 10, 11);
+  KvTexCoord t{12, 13};
+  KvSerialize(archive, v);
+  KvSerialize(archive, q);
+  KvSerialize(archive, c);
+  KvSerialize(archive, t);
+  archive.Flush();
+  EXPECT_TRUE(archive.IsValid() && store->Commit());
+  archive.Close();
+  EXPECT_EQ(ReadFile(path), ByteWriter(true).Header().Floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Get());
+}
+
 TEST(KvBoundingBoxTest, EmptyExpandAndMerge) {
   KvBoundingBox empty;
   empty.MakeEmpty();

@@ -99,32 +99,39 @@ TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) 
 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   // Archives of 1600 to 1699 put a u16 before every string and count, and their
-  // class versions in-line; here a scene with an empty skeleton and a light.
+  // class versions in-line; here a scene with a texture, an empty skeleton and a light.
   ByteWriter w;
   w.Raw({'K', 'A', 'V', 'E'}).U32(1600);
   w.U16(0).Str("Tarnwell, Inc.").U16(0).Str("Kavrel Rendering Archive").U32(1000);
   w.U16(0);  // no class table
-  w.U16(0).U32(4);
-  for (const char* name : {"KvScene", "KvSkeleton", "KvLight", "sun"}) w.U16(0).U16(0).Str(name);
-  w.U32(3);
+  w.U16(0).U32(6);
+  for (const char* name : {"KvScene", "KvTexture", "wood", "KvSkeleton", "KvLight", "sun"}) w.U16(0).U16(0).Str(name);
+  w.U32(4);
   auto name = [&w](uint32_t index) { w.U16(1).U32(index); };  // KvName's in-line version, then the index
   w.U32(0);
   name(0);
   w.U32(sizeof(KvScene)).U16(0).U16(0);  // KvObject, KvScene versions
-  w.U16(0).U32(0).U16(0).U32(0);         // textures, materials
   w.U16(0).U32(1).U32(1);
   name(1);
+  w.U32(sizeof(KvTexture)).U16(0).U16(0);
+  name(2);
+  w.U16(0);  // the texture's version, then no image
+  for (int i = 0; i < 8; ++i) w.U32(0);
+  w.U16(0).U32(0);  // materials
+  w.U16(0).U32(1).U32(2);
+  name(3);
   w.U32(sizeof(KvSkeleton)).U16(0).U16(1).U16(0).U32(0);  // versions, then no joints
   w.U16(0).U32(0);                                        // meshes
-  w.U16(0).U32(1).U32(2);
-  name(2);
+  w.U16(0).U32(1).U32(3);
+  name(4);
   w.U32(sizeof(KvLight)).U16(0).U16(0);
-  name(3);
+  name(5);
   w.U16(0).U32(3).Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 45});
   w.U32(1);
   w.U16(0).U32(0);  // cameras
   ScenePtr scene(LoadScene(w.Get()));
   ASSERT_NE(scene, nullptr);
+  EXPECT_FALSE(scene->FindTexture(KvName("wood"))->HasImage());
   EXPECT_EQ(scene->GetSkeleton(0)->GetNumJoints(), 0u);
   KvLight* light = *scene->Lights().begin();
   EXPECT_TRUE(light->GetName() == "sun");
