@@ -1,7 +1,5 @@
 #include "SceneTestSupport.h"
 
-#include <cfloat>
-
 namespace {
 
 void ExpectMatrix(const KvMatrix& m, std::initializer_list<float> expected, uint32_t flags) {
@@ -114,27 +112,26 @@ TEST(KvMatrixTest, Inverse) {
   ExpectVec(m.Inverse().TransformPoint(m.TransformPoint(p)), p.x, p.y, p.z, 1e-5f);
 }
 
-TEST(KvBoundingBoxTest, EmptyExpandAndMerge) {
-  KvBoundingBox empty;
-  empty.MakeEmpty();
-  EXPECT_EQ(empty.min.x, FLT_MAX);
-  EXPECT_EQ(empty.max.z, -FLT_MAX);
-  KvBoundingBox box = empty;
-  box.Expand(KvVec3{-5, -5, -5});
-  EXPECT_EQ(box.min.x, -5.0f);
-  EXPECT_EQ(box.max.z, -5.0f);
-  // The empty box never merges; the all-zero box does; a box inverted on one axis
-  // only does not.
-  box.Merge(empty);
-  EXPECT_EQ(box.max.x, -5.0f);
-  box.Merge(KvBoundingBox());
-  EXPECT_EQ(box.max.x, 0.0f);
-  EXPECT_EQ(box.min.y, -5.0f);
-  box.Merge(KvBoundingBox(KvVec3{0, 0, 9}, KvVec3{10, 10, 8}));
-  EXPECT_EQ(box.max.y, 0.0f);
-  box.Expand(KvVec3{NAN, NAN, NAN});  // compares as neither below nor above
-  EXPECT_EQ(box.min.y, -5.0f);
-  ExpectVec(KvBoundingBox(KvVec3{-2, 0, 4}, KvVec3{2, 6, 8}).Center(), 0, 3, 6, 0);
+using KvMathArchiveTest = SceneTest;
+
+TEST_F(KvMathArchiveTest, ValueTypesAreWrittenFieldByFieldInTheArchivesByteOrder) {
+  const std::string path = TempPath("values.kvr");
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive archive(store, KvArchive::kModeSave, 1);
+  ASSERT_TRUE(archive.Open());
+  KvVec3 v{1, 2, 3};
+  KvQuat q;
+  q.w = 4, q.x = 5, q.y = 6, q.z = 7;
+  KvColor c(8, 9, 10, 11);
+  KvTexCoord t{12, 13};
+  KvSerialize(archive, v);
+  KvSerialize(archive, q);
+  KvSerialize(archive, c);
+  KvSerialize(archive, t);
+  archive.Flush();
+  EXPECT_TRUE(archive.IsValid() && store->Commit());
+  archive.Close();
+  EXPECT_EQ(ReadFile(path), ByteWriter(true).Header().Floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Get());
 }
 
 }  // namespace
