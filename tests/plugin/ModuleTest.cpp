@@ -43,10 +43,8 @@ TEST(ModuleSymbols, ExportsOnlyTheEntryPoints) {
   dlclose(handle);
 }
 
-TEST(ModuleLoading, ReportsAMissingModuleAndUnloadsCleanly) {
+TEST(ModuleLoading, GreetsOnLoadAndDeregistersOnUnload) {
   std::string error;
-  EXPECT_EQ(kvhost::PluginModule::load("/nonexistent/KvMayaExporter.so", error), nullptr);
-  EXPECT_NE(error.find("/nonexistent/KvMayaExporter.so"), std::string::npos) << error;
   ::testing::internal::CaptureStdout();
   auto module = kvhost::PluginModule::load(KV_PLUGIN_MODULE, error);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "A Kavrel KVR exporter for Maya.\n");
@@ -89,35 +87,28 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   }
 }
 
-TEST_F(ModuleTest, ExportSelectedWarnsOnceAndExportsEverythingToThePathAsGiven) {
+// Translators come and go while the module stays; Export Selected exports everything
+// to the path as given and says so once.
+TEST_F(ModuleTest, TranslatorsComeAndGoAndExportSelectedWarnsOnceAndExportsEverything) {
   build.light("pointLight", "bulb");
   build.camera("eye");
-  const std::string out = Path("no_extension");
-  ASSERT_EQ(Export(out, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
-  EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + out);
-  EXPECT_EQ(Shown(kvhost::Message::Warning), Lines{"Export Selected currently unsupported.  Exporting all instead."});
-  EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
-  const std::string selected = ReadText(out);
-  kvhost::Scene::get().clearMessages();
-  ASSERT_EQ(Export(out, MPxFileTranslator::kExportAccessMode), MS::kSuccess);
-  EXPECT_TRUE(Shown(kvhost::Message::Warning).empty()) << "only the selection mode warns";
-  EXPECT_EQ(ReadText(out), selected);
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
-  EXPECT_EQ(scene->GetNumLights() + scene->GetNumCameras(), 2u);
-}
-
-TEST_F(ModuleTest, TranslatorsComeAndGoWithoutStoppingTheModule) {
   for (int i = 0; i < 1000; ++i) ASSERT_NE(kvhost::createTranslator(kTranslatorName), nullptr);
   kvhost::TranslatorPtr first = kvhost::createTranslator(kTranslatorName);
   kvhost::TranslatorPtr second = kvhost::createTranslator(kTranslatorName);
-  ASSERT_EQ(kvhost::runWriter(*first, Path("a.kvr"), MPxFileTranslator::kExportAccessMode), MS::kSuccess);
+  const std::string selected = Path("no_extension");
+  ASSERT_EQ(kvhost::runWriter(*first, selected, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
+  EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + selected);
+  EXPECT_EQ(Shown(kvhost::Message::Warning), Lines{"Export Selected currently unsupported.  Exporting all instead."});
+  EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
+  kvhost::Scene::get().clearMessages();
   first.reset();  // must not shut the runtime down under the second
   ASSERT_EQ(kvhost::runWriter(*second, Path("b.kvr"), MPxFileTranslator::kExportAccessMode), MS::kSuccess);
   second.reset();
-  EXPECT_EQ(ReadText(Path("a.kvr")), ReadText(Path("b.kvr")));
+  EXPECT_TRUE(Shown(kvhost::Message::Warning).empty()) << "only the selection mode warns";
+  EXPECT_EQ(ReadText(selected), ReadText(Path("b.kvr")));
   LoadedScene scene(Path("b.kvr"));
-  EXPECT_NE(scene.get(), nullptr) << scene.error();
+  ASSERT_NE(scene.get(), nullptr) << scene.error();
+  EXPECT_EQ(scene->GetNumLights() + scene->GetNumCameras(), 2u);
 }
 
 TEST_F(ModuleTest, EmptySceneLogsEveryStageInOrderAndWritesAnEmptyScene) {
@@ -168,7 +159,6 @@ TEST_F(ModuleTest, FailingStageShowsTheErrorAndKeepsTheExistingFile) {
     EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
     const Lines lines = LogLines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines.front(), "Exporting Maya file: " + out);
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()), c.tail);
   }
 }
