@@ -13,6 +13,7 @@
 #include "../archive/ArchiveFixtures.h"
 #include "../runtime/RuntimeTest.h"
 #include "kv/Archive.h"
+#include "kv/FaceGraph.h"
 
 namespace kvtest {
 
@@ -20,6 +21,15 @@ using RuntimeTest = ::RuntimeTest;
 
 inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) {
   return archive_test::SaveToBytes(root, byteOrder);
+}
+
+// A node of class T named `name`, added to `graph`.
+template <typename T>
+T* AddNode(KvFaceGraph& graph, const char* name) {
+  T* node = new T;
+  node->SetName(KvName(name));
+  graph.AddNode(node);
+  return node;
 }
 
 // Loads the root object, of kind T, from `bytes`: null when the archive is not valid
