@@ -75,18 +75,12 @@ Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
 }
 
 LoadedScene::LoadedScene(const std::string& path) {
-  KvRuntimeStartupDefault();
-  RegisterSceneClasses();
   KvString error;
   scene_ = KvLoadScene(path.c_str(), &error);
   error_ = error.View();
 }
 
-LoadedScene::~LoadedScene() {
-  delete scene_;
-  ShutDownSceneClasses();
-  KvRuntimeShutdown();
-}
+LoadedScene::~LoadedScene() { delete scene_; }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -125,15 +119,12 @@ void WriteTinyTga(const std::string& path) {
 }
 
 bool RunStageDirectly(bool (*stage)(KvScene*)) {
-  KvRuntimeStartupDefault();
-  RegisterSceneClasses();
+  SceneRuntime runtime;
   OpenExportLog();
   auto* scene = new KvScene;
   const bool result = stage(scene);
   delete scene;
   CloseExportLog();
-  ShutDownSceneClasses();
-  KvRuntimeShutdown();
   return result;
 }
 

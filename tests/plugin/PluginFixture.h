@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "kv/Scene.h"
+#include "../scene/SceneTestSupport.h"
 
 namespace plugin_test {
 
@@ -36,6 +36,7 @@ class LoadedScene {
   const std::string& error() const { return error_; }
 
  private:
+  SceneRuntime runtime_;
   KvScene* scene_ = nullptr;
   std::string error_;
 };
@@ -102,11 +103,6 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
 // an empty scene with the suite's own runtime, logging where LogLines reads.
 bool RunStageDirectly(bool (*stage)(KvScene*));
 
-inline void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
-  EXPECT_NEAR(v.x, x, tolerance);
-  EXPECT_NEAR(v.y, y, tolerance);
-  EXPECT_NEAR(v.z, z, tolerance);
-}
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
   EXPECT_FLOAT_EQ(c.red, r);
   EXPECT_FLOAT_EQ(c.green, g);
