@@ -66,9 +66,15 @@ struct Bytes {
 // The header this runtime writes (magic, 1710, licensee texts, 1000).
 Bytes CurrentHeader(bool big);
 
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
+// A whole file (empty when it cannot be read).
+inline std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  const std::string text = ReadText(path);
+  return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "kv/ExportLog.h"
 #include "kv/Runtime.h"
@@ -81,11 +80,6 @@ LoadedScene::LoadedScene(const std::string& path) {
 }
 
 LoadedScene::~LoadedScene() { delete scene_; }
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {
   kvhost::MeshSpec spec;

@@ -66,7 +66,7 @@ class PluginTest : public ::testing::Test {
   kvhost::Builder build;
 };
 
-std::string ReadText(const std::string& path);
+using archive_test::ReadText;
 
 inline int CountOf(const Lines& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
