@@ -71,11 +71,14 @@ using archive_test::ReadText;
 inline int CountOf(const Lines& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
-// The lines from the first `from` up to and including the next `to`.
-inline Lines Between(const Lines& lines, const std::string& from, const std::string& to) {
-  auto begin = std::find(lines.begin(), lines.end(), from);
-  auto end = std::find(begin, lines.end(), to);
-  return Lines(begin, end == lines.end() ? end : end + 1);
+// Whether the lines from the first `run.front()` up to and including the next
+// `run.back()` are exactly `run`.
+inline ::testing::AssertionResult SpanIs(const Lines& lines, const Lines& run) {
+  auto begin = std::find(lines.begin(), lines.end(), run.front());
+  auto end = std::find(begin, lines.end(), run.back());
+  const Lines span(begin, end == lines.end() ? end : end + 1);
+  if (span == run) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the lines there are " << ::testing::PrintToString(span);
 }
 // Whether `run` appears in `lines` as consecutive lines.
 inline bool HasRun(const Lines& lines, const Lines& run) {
