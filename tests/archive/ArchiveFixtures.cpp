@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include <unistd.h>
 
@@ -80,31 +78,9 @@ std::string TempPath(const std::string& name) {
   return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + std::to_string(getpid()) + "_" + name;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {
   const std::string path = TempPath("save.kvr");
-  KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
-  counting.Open();
-  counting.SerializeObjectReference(root, nullptr, false);
-  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
-  KvArchive file(store, KvArchive::kModeSave, byteOrder);
-  file.Open();
-  file.CopyTablesFrom(counting);
-  file.SerializeObjectReference(root, nullptr, false);
-  file.Flush();
-  EXPECT_TRUE(file.IsValid() && store->Commit());
-  file.Close();
-  counting.Close();
-  std::vector<uint8_t> bytes = ReadFile(path);
+  std::vector<uint8_t> bytes = SaveToFile(root, path, byteOrder);
   std::remove(path.c_str());
   return bytes;
 }

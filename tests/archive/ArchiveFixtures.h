@@ -7,6 +7,8 @@
 
 #include <bit>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,7 +66,41 @@ struct Bytes {
 // The header this runtime writes (magic, 1710, licensee texts, 1000).
 Bytes CurrentHeader(bool big);
 
-// Saves with the two-pass protocol in either byte order; returns the file bytes.
+// A whole file (empty when it cannot be read).
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  const std::string text = ReadText(path);
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Saves `root` to `path` with the two-pass protocol in either byte order (the
+// scene's own save always writes little-endian); returns the file's bytes.
+inline std::vector<uint8_t> SaveToFile(KvObject* root, const std::string& path, uint32_t byteOrder) {
+  KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
+  counting.Open();
+  counting.SerializeObjectReference(root, nullptr, false);
+  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
+  KvArchive file(store, KvArchive::kModeSave, byteOrder);
+  file.Open();
+  file.CopyTablesFrom(counting);
+  file.SerializeObjectReference(root, nullptr, false);
+  file.Flush();
+  EXPECT_TRUE(file.IsValid() && store->Commit());
+  file.Close();
+  counting.Close();
+  return ReadFile(path);
+}
+
+// SaveToFile to a temporary file, which is removed again.
 std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder);
 
 // An archive, not yet opened, loading from a copy of `bytes` in a heap block of
@@ -82,7 +118,5 @@ KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error = 
                         const KvClass* expected = nullptr, std::vector<KvObject*>* unowned = nullptr);
 
 std::string TempPath(const std::string& name);
-std::vector<uint8_t> ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace archive_test

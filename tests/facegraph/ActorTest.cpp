@@ -10,16 +10,9 @@
 
 namespace {
 
+using kvtest::AddNode;
 using kvtest::StreamBuilder;
 using ActorTest = kvtest::RuntimeTest;
-
-template <typename T>
-T* AddNode(KvFaceGraph& graph, const char* name) {
-  T* node = new T;
-  node->SetName(KvName(name));
-  graph.AddNode(node);
-  return node;
-}
 
 KvAnimGroup Group(const char* name, std::vector<const char*> anims) {
   KvAnimGroup group{KvName(name)};

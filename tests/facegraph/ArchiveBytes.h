@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "../archive/ArchiveFixtures.h"
 #include "../runtime/RuntimeTest.h"
 #include "kv/Archive.h"
+#include "kv/FaceGraph.h"
 
 namespace kvtest {
 
@@ -20,6 +20,15 @@ using RuntimeTest = ::RuntimeTest;
 
 inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) {
   return archive_test::SaveToBytes(root, byteOrder);
+}
+
+// A node of class T named `name`, added to `graph`.
+template <typename T>
+T* AddNode(KvFaceGraph& graph, const char* name) {
+  T* node = new T;
+  node->SetName(KvName(name));
+  graph.AddNode(node);
+  return node;
 }
 
 // Loads the root object, of kind T, from `bytes`: null when the archive is not valid
@@ -56,24 +65,16 @@ class StreamBuilder {
     if (!legacy_) versions_.emplace_back("KvName", 1);
   }
 
-  StreamBuilder& U8(uint8_t v) {
-    stream_.push_back(v);
-    return *this;
-  }
-  StreamBuilder& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
-  StreamBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
+  StreamBuilder& U8(uint8_t v) { return Then(stream_.u8(v)); }
+  StreamBuilder& U16(uint16_t v) { return Then(stream_.u16(v)); }
+  StreamBuilder& U32(uint32_t v) { return Then(stream_.u32(v)); }
   StreamBuilder& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-  StreamBuilder& F32(float v) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    return U32(bits);
-  }
+  StreamBuilder& F32(float v) { return Then(stream_.f32(v)); }
   // An array or list count (with the legacy prefix in 1699 archives).
   StreamBuilder& Count(uint32_t count) { return (legacy_ ? U16(0) : *this).U32(count); }
   StreamBuilder& Str(const std::string& text) {
     Count(static_cast<uint32_t>(text.size()));
-    stream_.insert(stream_.end(), text.begin(), text.end());
-    return *this;
+    return Then(stream_.raw(text));
   }
   // A name: an index into the name table (1710) or an in-line "KvName" record and a
   // string (1699).
@@ -127,13 +128,13 @@ class StreamBuilder {
       for (const std::string& name : names_) out.Str(name);
     }
     out.U32(objectCount);
-    out.stream_.insert(out.stream_.end(), stream_.begin(), stream_.end());
-    return out.stream_;
+    return out.stream_.append(stream_.data).data;
   }
 
  private:
   bool legacy_;
-  std::vector<uint8_t> stream_;
+  StreamBuilder& Then(const archive_test::Bytes&) { return *this; }
+  archive_test::Bytes stream_;  // little-endian
   std::vector<std::string> names_;
   std::vector<std::pair<std::string, uint16_t>> versions_;
 };

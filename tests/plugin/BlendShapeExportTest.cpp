@@ -154,8 +154,7 @@ TEST_F(BlendShapeExport, DeformersShareOneControllerAndTargetsWithNothingToGiveA
                              "Importing blend shape frown with 100 vertices and 162 polygons...",
                              kTargetLost,
                              "Importing blend shape deformer blink..."}));
-  EXPECT_EQ(Between(lines, "Importing blend shape deformer hiddenShapes...", "Importing blend shape deformer sameShapes..."),
-            (Lines{"Importing blend shape deformer hiddenShapes...", "Blend shape deformer deforms 2 objects.",
+  EXPECT_TRUE(SpanIs(lines, {"Importing blend shape deformer hiddenShapes...", "Blend shape deformer deforms 2 objects.",
                    "Mesh hiddenBase deformed with 1 weights.", "Deformed mesh not found in scene!",
                    "Mesh extra deformed with 1 weights.", kTargetLost, "Importing blend shape deformer sameShapes..."}));
   EXPECT_TRUE(HasRun(lines, {"Importing blend shape sameTarget with 100 vertices and 162 polygons...",

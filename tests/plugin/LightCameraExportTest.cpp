@@ -50,8 +50,7 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   ASSERT_NE(scene->get(), nullptr);
 
   const Lines lines = LogLines();
-  EXPECT_EQ(Between(lines, "Importing lights...", "Finished importing cameras."),
-            (Lines{"Importing lights...", "Importing point light bulb...", "Importing directional light sun...",
+  EXPECT_TRUE(SpanIs(lines, {"Importing lights...", "Importing point light bulb...", "Importing directional light sun...",
                    "Importing spotlight lamp...", "Importing point light shown...", "Finished importing lights.",
                    "Importing cameras...", "Importing camera topView...", "Ortho cameras are not supported.",
                    "Importing camera hiddenCam...", "Finished importing cameras."}));

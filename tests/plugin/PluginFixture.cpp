@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "kv/ExportLog.h"
 #include "kv/Runtime.h"
@@ -75,23 +74,12 @@ Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
 }
 
 LoadedScene::LoadedScene(const std::string& path) {
-  KvRuntimeStartupDefault();
-  RegisterSceneClasses();
   KvString error;
   scene_ = KvLoadScene(path.c_str(), &error);
   error_ = error.View();
 }
 
-LoadedScene::~LoadedScene() {
-  delete scene_;
-  ShutDownSceneClasses();
-  KvRuntimeShutdown();
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+LoadedScene::~LoadedScene() { delete scene_; }
 
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {
   kvhost::MeshSpec spec;
@@ -125,15 +113,12 @@ void WriteTinyTga(const std::string& path) {
 }
 
 bool RunStageDirectly(bool (*stage)(KvScene*)) {
-  KvRuntimeStartupDefault();
-  RegisterSceneClasses();
+  SceneRuntime runtime;
   OpenExportLog();
   auto* scene = new KvScene;
   const bool result = stage(scene);
   delete scene;
   CloseExportLog();
-  ShutDownSceneClasses();
-  KvRuntimeShutdown();
   return result;
 }
 

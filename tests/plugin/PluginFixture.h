@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "kv/Scene.h"
+#include "../scene/SceneTestSupport.h"
 
 namespace plugin_test {
 
@@ -36,6 +36,7 @@ class LoadedScene {
   const std::string& error() const { return error_; }
 
  private:
+  SceneRuntime runtime_;
   KvScene* scene_ = nullptr;
   std::string error_;
 };
@@ -65,16 +66,19 @@ class PluginTest : public ::testing::Test {
   kvhost::Builder build;
 };
 
-std::string ReadText(const std::string& path);
+using archive_test::ReadText;
 
 inline int CountOf(const Lines& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
-// The lines from the first `from` up to and including the next `to`.
-inline Lines Between(const Lines& lines, const std::string& from, const std::string& to) {
-  auto begin = std::find(lines.begin(), lines.end(), from);
-  auto end = std::find(begin, lines.end(), to);
-  return Lines(begin, end == lines.end() ? end : end + 1);
+// Whether the lines from the first `run.front()` up to and including the next
+// `run.back()` are exactly `run`.
+inline ::testing::AssertionResult SpanIs(const Lines& lines, const Lines& run) {
+  auto begin = std::find(lines.begin(), lines.end(), run.front());
+  auto end = std::find(begin, lines.end(), run.back());
+  const Lines span(begin, end == lines.end() ? end : end + 1);
+  if (span == run) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the lines there are " << ::testing::PrintToString(span);
 }
 // Whether `run` appears in `lines` as consecutive lines.
 inline bool HasRun(const Lines& lines, const Lines& run) {
@@ -102,11 +106,6 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
 // an empty scene with the suite's own runtime, logging where LogLines reads.
 bool RunStageDirectly(bool (*stage)(KvScene*));
 
-inline void ExpectVec(const KvVec3& v, float x, float y, float z, float tolerance = 1e-6f) {
-  EXPECT_NEAR(v.x, x, tolerance);
-  EXPECT_NEAR(v.y, y, tolerance);
-  EXPECT_NEAR(v.z, z, tolerance);
-}
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
   EXPECT_FLOAT_EQ(c.red, r);
   EXPECT_FLOAT_EQ(c.green, g);

@@ -43,18 +43,10 @@ kvrender::Options Sized(uint32_t width, uint32_t height, void (*change)(kvrender
 
 class RenderTest : public SceneTest {
  protected:
-  void SetUp() override {
-    SceneTest::SetUp();
-    scene_ = new KvScene;
-  }
-  void TearDown() override {
-    delete scene_;
-    SceneTest::TearDown();
-  }
   // Starts a new scene (each case of a test draws its own).
   KvScene& Fresh() {
-    delete scene_;
-    return *(scene_ = new KvScene);
+    scene_ = std::make_unique<KvScene>();
+    return *scene_;
   }
   kvrender::Image Render(kvrender::Options options, kvrender::Report* report = nullptr) {
     kvrender::Image image;
@@ -96,7 +88,7 @@ class RenderTest : public SceneTest {
     return compared;
   }
 
-  KvScene* scene_ = nullptr;
+  std::unique_ptr<KvScene> scene_ = std::make_unique<KvScene>();
 };
 
 // A quad tilted 60 degrees away from a camera at (0, 0, 4), textured with four
@@ -154,9 +146,9 @@ TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
   };
   Compare(Render(Sized(100, 41)), expected, 2);
   const std::string archive = TempPath("strip.kvr");
-  ASSERT_TRUE(KvSaveScene(scene_, archive.c_str(), nullptr, 0.01f));
-  delete scene_;
-  ASSERT_NE(scene_ = KvLoadScene(archive.c_str(), nullptr), nullptr);
+  ASSERT_TRUE(KvSaveScene(scene_.get(), archive.c_str(), nullptr, 0.01f));
+  scene_.reset(KvLoadScene(archive.c_str(), nullptr));
+  ASSERT_NE(scene_, nullptr);
   Compare(Render(Sized(100, 41)), expected, 2);
 }
 

@@ -15,13 +15,13 @@ void ExpectGolden(KvSceneTest& test, KvScene* built, const Bytes& little, const 
   const std::string path = test.TempPath("little.kvr");
   ASSERT_TRUE(KvSaveScene(scene.get(), path.c_str(), nullptr, 0.01f));
   EXPECT_EQ(ReadFile(path), little);
-  EXPECT_EQ(SaveObject(scene.get(), test.TempPath("big.kvr"), 1), big);
+  EXPECT_EQ(SaveToFile(scene.get(), test.TempPath("big.kvr"), 1), big);
   for (uint32_t order : {0u, 1u}) {
     SCOPED_TRACE(order);
     ScenePtr loaded(LoadScene(order == 0 ? little : big));
     ASSERT_NE(loaded, nullptr);
     checkLoaded(*loaded);
-    EXPECT_EQ(SaveObject(loaded.get(), test.TempPath("again.kvr"), order), order == 0 ? little : big);
+    EXPECT_EQ(SaveToFile(loaded.get(), test.TempPath("again.kvr"), order), order == 0 ? little : big);
   }
 }
 

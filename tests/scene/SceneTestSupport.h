@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../archive/ArchiveFixtures.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -26,17 +25,21 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// Starts the runtime and the scene model for one test, and stops them after it.
-class SceneTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// The runtime and the scene model, started for the guard's lifetime.
+struct SceneRuntime {
+  SceneRuntime() {
     KvRuntimeStartupDefault();
     RegisterSceneClasses();
   }
-  void TearDown() override {
+  ~SceneRuntime() {
     ShutDownSceneClasses();
     KvRuntimeShutdown();
   }
+};
+
+// Starts the runtime and the scene model for one test, and stops them after it.
+class SceneTest : public ::testing::Test {
+  SceneRuntime runtime_;
 
  public:
   // A fresh path in the test's temporary directory.
@@ -49,71 +52,32 @@ class SceneTest : public ::testing::Test {
 // Builds expected bytes in one byte order.
 class ByteWriter {
  public:
-  explicit ByteWriter(bool bigEndian = false) : big_(bigEndian) {}
-  ByteWriter& U16(uint16_t v) { return Ordered(v, 2); }
-  ByteWriter& U32(uint32_t v) { return Ordered(v, 4); }
+  explicit ByteWriter(bool bigEndian = false) { out_.big = bigEndian; }
+  ByteWriter& U16(uint16_t v) { return Then(out_.u16(v)); }
+  ByteWriter& U32(uint32_t v) { return Then(out_.u32(v)); }
   ByteWriter& Floats(std::initializer_list<float> values) {
-    for (float f : values) {
-      uint32_t v;
-      std::memcpy(&v, &f, 4);
-      Ordered(v, 4);
-    }
+    for (float f : values) out_.f32(f);
     return *this;
   }
-  ByteWriter& Str(const std::string& s) {
-    U32(static_cast<uint32_t>(s.size()));
-    bytes_.insert(bytes_.end(), s.begin(), s.end());
-    return *this;
-  }
-  ByteWriter& Raw(const Bytes& raw) {
-    bytes_.insert(bytes_.end(), raw.begin(), raw.end());
-    return *this;
-  }
+  ByteWriter& Str(const std::string& s) { return Then(out_.str(s)); }
+  ByteWriter& Raw(const Bytes& raw) { return Then(out_.append(raw)); }
   // The header of every archive this system writes.
   ByteWriter& Header() {
-    for (char c : {'K', 'A', 'V', big_ ? 'B' : 'E'}) bytes_.push_back(static_cast<uint8_t>(c));
+    out_.raw(out_.big ? "KAVB" : "KAVE");
     return U32(1710).Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
   }
   // A matrix flagged as not valid, holding the identity (flags 3, then row order).
   ByteWriter& InvalidIdentity() { return U32(0).U32(3).Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
-  const Bytes& Get() const { return bytes_; }
+  const Bytes& Get() const { return out_.data; }
 
  private:
-  ByteWriter& Ordered(uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (big_ ? 8 * (size - 1 - i) : 8 * i)));
-    return *this;
-  }
-  bool big_;
-  Bytes bytes_;
+  ByteWriter& Then(const archive_test::Bytes&) { return *this; }
+  archive_test::Bytes out_;
 };
 
-inline Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Saves `root` with the two-pass protocol in the given byte order (KvSaveScene
-// always writes little-endian) and returns the file's bytes.
-inline Bytes SaveObject(KvObject* root, const std::string& path, uint32_t byteOrder) {
-  KvArchive counting(KvArchiveStoreNull::Create(), KvArchive::kModeCount, 0);
-  counting.Open();
-  counting.SerializeObjectReference(root, nullptr, false);
-  KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
-  KvArchive file(store, KvArchive::kModeSave, byteOrder);
-  file.Open();
-  file.CopyTablesFrom(counting);
-  file.SerializeObjectReference(root, nullptr, false);
-  file.Flush();
-  EXPECT_TRUE(file.IsValid() && store->Commit());
-  file.Close();
-  counting.Close();
-  return ReadFile(path);
-}
+using archive_test::ReadFile;
+using archive_test::SaveToFile;
+using archive_test::WriteFile;
 
 // Loads a scene from bytes, each time from a fresh copy so that the address
 // sanitizer sees any read past the end. Null when the load fails; `message`

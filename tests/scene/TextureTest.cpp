@@ -94,7 +94,7 @@ TEST_F(KvTextureTest, FailedLoadWritesTheEmptyImagesDescriptionAndBlackPixels) {
   }
   ilDeleteImages(1, &fresh);
   ASSERT_NE(d[7], 0u);
-  EXPECT_EQ(SaveObject(&scene, TempPath("failed.kvr"), 0),
+  EXPECT_EQ(SaveToFile(&scene, TempPath("failed.kvr"), 0),
             OneTextureScene({d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]}, Bytes(d[7], 0)));
   EXPECT_TRUE(KvImageLibraryStartup()) << "IL, ILU and ILUT all recent enough";
 }
@@ -139,7 +139,7 @@ TEST_F(KvTextureTest, DescriptionsMustMatchTheirPixelBytes) {
     (*scene->Textures().begin())->GetDescription(d);
     std::vector<uint32_t> again = c.description;
     again[KvTexture::kOrigin] = d[KvTexture::kOrigin];  // the stored origin is not applied
-    EXPECT_EQ(SaveObject(scene.get(), TempPath("again.kvr"), 0), OneTextureScene(again, pixels)) << c.what;
+    EXPECT_EQ(SaveToFile(scene.get(), TempPath("again.kvr"), 0), OneTextureScene(again, pixels)) << c.what;
   }
 }
 

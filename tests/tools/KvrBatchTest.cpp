@@ -18,7 +18,7 @@ class KvrBatch : public KvrFolderTest {
   // scene gives a different archive.
   std::string Scene(const std::string& name, int lightX) {
     if (!fs::exists(dir_ / "kiri_skin.tga")) fs::copy_file(examples_ / "kiri_skin.tga", dir_ / "kiri_skin.tga");
-    std::string text = SlurpFile(examples_ / "kiri.ma");
+    std::string text = ReadText(examples_ / "kiri.ma");
     const std::string from = "\tsetAttr \".t\" -type \"double3\" 3 4 5 ;";
     text.replace(text.find(from), from.size(), "\tsetAttr \".t\" -type \"double3\" " + std::to_string(lightX) + " 4 5 ;");
     std::ofstream(dir_ / name, std::ios::binary) << text;
@@ -51,11 +51,11 @@ TEST_F(KvrBatch, ParallelExportsMatchOneByOneAndAFailureStopsNoOther) {
 
   for (int i = 0; i < 4; ++i) {
     const std::string name = "s" + std::to_string(i) + ".kvr";
-    const std::string bytes = SlurpFile(dir_ / name);
+    const std::string bytes = ReadText(dir_ / name);
     EXPECT_FALSE(bytes.empty()) << name;
-    EXPECT_EQ(SlurpFile(dir_ / "parallel" / name), bytes) << name;
+    EXPECT_EQ(ReadText(dir_ / "parallel" / name), bytes) << name;
     if (i > 0) {
-      EXPECT_NE(bytes, SlurpFile(dir_ / "s0.kvr")) << "the scenes differ, so must their archives";
+      EXPECT_NE(bytes, ReadText(dir_ / "s0.kvr")) << "the scenes differ, so must their archives";
     }
   }
   // The same lines in the same order, and every scene's log in the export log.
@@ -64,7 +64,7 @@ TEST_F(KvrBatch, ParallelExportsMatchOneByOneAndAFailureStopsNoOther) {
   for (std::string& line : expected) line.insert(line.rfind('/') + 1, "parallel/");
   EXPECT_EQ(Lines(parallel.out, "Wrote "), expected);
   EXPECT_EQ(Lines(parallel.out, "Exporting Maya file: ").size(), 4u) << "--show-log echoes each scene's log";
-  const std::vector<std::string> logged = Lines(SlurpFile(dir_ / "maya" / "KvMayaExporter_Log.txt"), "Exporting Maya file: ");
+  const std::vector<std::string> logged = Lines(ReadText(dir_ / "maya" / "KvMayaExporter_Log.txt"), "Exporting Maya file: ");
   ASSERT_EQ(logged.size(), 4u);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(Contains(logged[i], "parallel/s" + std::to_string(i) + ".kvr")) << logged[i];
 }

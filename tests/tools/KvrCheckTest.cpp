@@ -88,7 +88,7 @@ class KvrCheck : public SceneTest {
     if (parts.scene->GetNumMeshes() > 1) parts.scene->Meshes().Remove(parts.scene->Meshes().Find(parts.mesh)->next);
     delete parts.scene;
     if (breakBytes) {
-      std::string bytes = SlurpFile(path);
+      std::string bytes = ReadText(path);
       breakBytes(bytes);
       std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     }
@@ -265,7 +265,7 @@ TEST_F(KvrCheck, ReportsLikeACompiler) {
 
   run = RunKvr(dir, "check '" + broken + "' '" + mixed + "'");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(SlurpFile(broken).size() - 1) +
+  EXPECT_EQ(run.out, broken + ": byte " + std::to_string(ReadText(broken).size() - 1) +
                          ": error: 1 unexpected byte(s) after the object stream [TRAILING_BYTES]\n" + broken +
                          ": 1 error, 0 warnings\n" + mixed + ": KvMesh \"body\" (object 7): error: the weights of vertex 0 "
                          "sum to 0.8, not 1 [INFLUENCE_WEIGHTS_NOT_NORMALIZED]\n" + mixed + spareLine + mixed +

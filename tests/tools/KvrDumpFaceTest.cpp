@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "../facegraph/ArchiveBytes.h"
 #include "Dump.h"
 #include "DumpTestSupport.h"
 #include "KvrProcess.h"
@@ -13,14 +14,7 @@
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-template <typename T>
-T* AddNode(KvFaceGraph& graph, const char* name) {
-  T* node = new T;
-  node->SetName(KvName(name));
-  graph.AddNode(node);
-  return node;
-}
+using kvtest::AddNode;
 
 // Bone pose -> combiner -> delta and morph target; a current-time node; a second
 // bone pose sharing the bone "lip".

@@ -22,7 +22,7 @@ class KvrDumpTest : public SceneTest {
   std::string SaveSampleScene(uint32_t byteOrder) {
     ScenePtr scene(BuildSampleScene(TempPath("checker.tga")));
     const std::string path = TempPath(byteOrder == 0 ? "little.kvr" : "big.kvr");
-    SaveObject(scene.get(), path, byteOrder);
+    SaveToFile(scene.get(), path, byteOrder);
     return path;
   }
 };
@@ -124,7 +124,7 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
   light->SetColor(KvColor(0.1f, 1e7f, 123456.7f, -1.5e-5f));
   awkward.AddLight(light);
   const std::string awkwardPath = TempPath("awkward.kvr");
-  SaveObject(&awkward, awkwardPath, 0);
+  SaveToFile(&awkward, awkwardPath, 0);
   ExpectDumpsMatchDocument(awkwardPath);
 
   // The skeleton is not in the scene: its joints are written in full inside the
@@ -150,7 +150,7 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
   mesh->SetSkeleton(skeleton.get());
   scene.AddMesh(mesh);
   const std::string oddPath = TempPath("odd.kvr");
-  SaveObject(&scene, oddPath, 0);
+  SaveToFile(&scene, oddPath, 0);
   ExpectDumpsMatchDocument(oddPath);
   std::ostringstream text, err;
   RunDump(oddPath, false, text, err);

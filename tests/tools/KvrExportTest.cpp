@@ -50,7 +50,7 @@ TEST_F(KvrExport, BundledExampleExportsEverythingItHolds) {
       << run.out;
   EXPECT_TRUE(Contains(run.out, "Export log: " + log.string() + "\n")) << run.out;
   EXPECT_TRUE(Contains(run.out, "\nExporting Maya file: " + out.string() + "\n")) << "--show-log echoes the log";
-  const std::string text = SlurpFile(log);
+  const std::string text = ReadText(log);
   EXPECT_EQ(text.substr(0, text.find('\n') + 1), "Exporting Maya file: " + out.string() + "\r\n");
   for (const char* line : {"Importing [Phong] material metalMat...\r\n", "Importing texture kiri_skin.tga...\r\n",
                            "Importing blend shape bulge with 12 vertices and 20 polygons...\r\n",
@@ -79,7 +79,7 @@ TEST_F(KvrExport, ShotReferencingARigTwiceExportsBothCharacters) {
   const ProcessRun run = Kvr("export " + Quoted(examples_ / "shot" / "shot.ma") + " -o " + Quoted(out));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, ": 2 skeletons, 2 meshes, 2 materials, 0 textures, 1 light, 2 cameras\n")) << run.out;
-  const std::string log = SlurpFile(dir_ / "maya" / "KvMayaExporter_Log.txt");
+  const std::string log = ReadText(dir_ / "maya" / "KvMayaExporter_Log.txt");
   for (const char* line : {"Importing mesh: villain:model:body with 12 vertices and 20 polygons...\r\n",
                            "Found influence object: hero:spine\r\n", "Joint hero:tail with parent joint hero:hips\r\n"})
     EXPECT_TRUE(Contains(log, line)) << line;
@@ -173,7 +173,7 @@ TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
     const ProcessRun run = Kvr("export " + c.arguments, "", c.shell);
     EXPECT_EQ(run.status, c.status) << c.arguments;
     EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
-    EXPECT_EQ(SlurpFile(out), "previous archive") << c.arguments;
+    EXPECT_EQ(ReadText(out), "previous archive") << c.arguments;
   }
   EXPECT_TRUE(Leftovers().empty());
   // The command line always names a scene; a caller of the library may not.
@@ -214,8 +214,8 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
   ASSERT_TRUE(sawTemporary) << "the export never created its temporary file";
   const std::string how = WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
                                               : "exit status " + std::to_string(WEXITSTATUS(status));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << how << "\n" << SlurpFile(dir_ / "interrupted.err");
-  EXPECT_EQ(SlurpFile(out), "previous archive");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << how << "\n" << ReadText(dir_ / "interrupted.err");
+  EXPECT_EQ(ReadText(out), "previous archive");
   EXPECT_TRUE(Leftovers().empty()) << "the interrupted export removed its temporary file; " << how;
 }
 
@@ -310,12 +310,12 @@ TEST_F(KvrExport, PolygonsAreTriangulatedUnlessKeptAndLostGeometryIsNamedOnce) {
   EXPECT_FALSE(Contains(kept.out, "triangulated, ")) << kept.out;
 
   // --strict: the export fails and the archive already there stays as it was.
-  const std::string before = SlurpFile(out);
+  const std::string before = ReadText(out);
   const ProcessRun strict = Kvr("export --strict " + Quoted(scene) + " -o " + Quoted(out));
   EXPECT_EQ(strict.status, 1);
   EXPECT_TRUE(Contains(strict.err, "kvr: error: " + line + "\n")) << strict.err;
   EXPECT_TRUE(Contains(strict.err, "1 mesh without geometry (--strict)")) << strict.err;
-  EXPECT_EQ(SlurpFile(out), before);
+  EXPECT_EQ(ReadText(out), before);
   EXPECT_TRUE(Leftovers().empty());
 }
 

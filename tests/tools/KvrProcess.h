@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "../archive/ArchiveFixtures.h"
 
 struct ProcessRun {
   int status;  // the exit status, -1 when the program did not exit
@@ -16,10 +16,7 @@ struct ProcessRun {
   std::string err;
 };
 
-inline std::string SlurpFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using archive_test::ReadText;
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -32,7 +29,7 @@ inline ProcessRun RunKvr(const std::filesystem::path& dir, const std::string& ar
   const std::string command = shell + "env " + environment + " '" + KVR_BINARY + "' " + arguments + " >'" +
                               out.string() + "' 2>'" + err.string() + "'";
   const int raw = std::system(command.c_str());
-  return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, SlurpFile(out), SlurpFile(err)};
+  return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
 }
 
 // A folder of the test's own (tests run side by side under ctest -j), with the

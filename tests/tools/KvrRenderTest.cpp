@@ -4,7 +4,7 @@
 
 #include "KvrProcess.h"
 #include "MayaSpaceScene.h"
-#include "kv/Runtime.h"
+#include "SceneTestSupport.h"
 
 using maya::P;
 namespace fs = std::filesystem;
@@ -12,17 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class KvrRender : public KvrFolderTest {
- protected:
-  void SetUp() override {
-    KvrFolderTest::SetUp();
-    KvRuntimeStartupDefault();
-    RegisterSceneClasses();
-  }
-  void TearDown() override {
-    ShutDownSceneClasses();
-    KvRuntimeShutdown();
-    KvrFolderTest::TearDown();
-  }
+  SceneRuntime runtime_;
 };
 
 // A red quad filling the upper left quarter of what the camera sees: the picture
