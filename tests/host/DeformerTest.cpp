@@ -87,6 +87,9 @@ TEST_F(DeformerTest, OutputShapeIndexAndPath) {
   ASSERT_TRUE(skin.getPathAtIndex(0, out));
   EXPECT_EQ(out, path(shape));
   EXPECT_FALSE(skin.getPathAtIndex(1, out));
+  EXPECT_EQ(skin.inputShapeAtIndex(0), node("bodyShapeOrig")) << "the intermediate mesh upstream";
+  EXPECT_TRUE(skin.inputShapeAtIndex(1, &s).isNull());
+  EXPECT_FALSE(s);
   MDoubleArray w;
   unsigned count;
   EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, w, count));
