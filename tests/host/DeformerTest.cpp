@@ -93,6 +93,9 @@ TEST_F(DeformerTest, OutputShapeIndexAndPath) {
   MDoubleArray w;
   unsigned count;
   EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, w, count));
+  w.append(9);
+  ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, 0, w));
+  EXPECT_EQ(w.items(), (std::vector<double>{1, 1, 1, 1})) << "one influence's weights, the array refilled";
   MObjectArray shapes;
   shapes.append(path(other).node());
   ASSERT_TRUE(skin.getOutputGeometry(shapes));
