@@ -814,9 +814,6 @@ bool Scene::addAttr(const MObject& nodeObj, const AttrSpec& spec) {
     if (it == node->dynLookup.end()) return s.fail("no compound attribute '" + spec.parent + "' on '" + node->name + "'");
     parent = it->second;
   }
-  Attribute* a = s.addDynamic(*node, spec.longName, parent, spec.multi);
-  a->shortName = shortName;
-  node->dynLookup.emplace(shortName, a);
   static const std::unordered_map<std::string, NumType> numeric = {
       {"bool", NumType::Bool},     {"long", NumType::Long},         {"short", NumType::Short},
       {"byte", NumType::Byte},     {"char", NumType::Char},         {"enum", NumType::Enum},
@@ -828,34 +825,43 @@ bool Scene::addAttr(const MObject& nodeObj, const AttrSpec& spec) {
       {"Int32Array", DataType::IntArray},    {"floatArray", DataType::FloatArray},
       {"pointArray", DataType::PointArray},  {"vectorArray", DataType::VectorArray},
       {"componentList", DataType::ComponentList}, {"mesh", DataType::Mesh}};
+  // The kind is settled before the node changes, so an unknown type adds nothing.
+  AttrType type = AttrType::Generic;
+  NumType num = NumType::Double;
+  DataType dataType = DataType::Any;
   const std::string& at = spec.attributeType;
   if (!at.empty()) {
     if (auto it = numeric.find(at); it != numeric.end()) {
-      a->type = AttrType::Numeric;
-      a->num = it->second;
-      a->defaults[0] = spec.defaultValue;
+      type = AttrType::Numeric;
+      num = it->second;
     } else if (at == "message") {
-      a->type = AttrType::Message;
+      type = AttrType::Message;
     } else if (at == "compound") {
-      a->type = AttrType::Compound;
+      type = AttrType::Compound;
     } else if (at == "matrix" || at == "fltMatrix") {
-      a->type = AttrType::Typed;
-      a->data = DataType::Matrix;
+      type = AttrType::Typed;
+      dataType = DataType::Matrix;
     } else if (at.size() > 1 && std::isdigit(static_cast<unsigned char>(at.back()))) {
       // double2, float3, long3, ... : a tuple whose children follow with -p.
-      std::string base = at.substr(0, at.size() - 1);
-      auto it = numeric.find(base);
+      auto it = numeric.find(at.substr(0, at.size() - 1));
       if (it == numeric.end()) return s.fail("unknown attribute type '" + at + "'");
-      a->type = AttrType::Compound;
-      a->num = it->second;
+      type = AttrType::Compound;
+      num = it->second;
     } else {
       return s.fail("unknown attribute type '" + at + "'");
     }
   } else if (!spec.dataType.empty()) {
     auto it = data.find(spec.dataType);
-    a->type = AttrType::Typed;
-    a->data = it != data.end() ? it->second : DataType::Generic;
+    type = AttrType::Typed;
+    dataType = it != data.end() ? it->second : DataType::Generic;
   }
+  Attribute* a = s.addDynamic(*node, spec.longName, parent, spec.multi);
+  a->shortName = shortName;
+  node->dynLookup.emplace(shortName, a);
+  a->type = type;
+  a->num = num;
+  a->data = dataType;
+  if (type == AttrType::Numeric) a->defaults[0] = spec.defaultValue;
   return true;
 }
 

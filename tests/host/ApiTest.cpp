@@ -230,6 +230,7 @@ TEST_F(ApiTest, StatusesOfCallsThatWorkAndOfCallsPastTheEnd) {
   EXPECT_TRUE(deformer.setEnvelope(0.25f));
   EXPECT_FLOAT_EQ(deformer.envelope(), 0.25f);
   EXPECT_FALSE(MFnGeometryFilter().setEnvelope(1.0f));
+  EXPECT_EQ(MFnDagNode().parentCount(), 0u) << "a function set on nothing";
 
   b.joint("j0");
   b.connect("j0.wm[0]", "skin.ma[0]");

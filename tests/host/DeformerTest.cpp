@@ -87,9 +87,15 @@ TEST_F(DeformerTest, OutputShapeIndexAndPath) {
   ASSERT_TRUE(skin.getPathAtIndex(0, out));
   EXPECT_EQ(out, path(shape));
   EXPECT_FALSE(skin.getPathAtIndex(1, out));
+  EXPECT_EQ(skin.inputShapeAtIndex(0), node("bodyShapeOrig")) << "the intermediate mesh upstream";
+  EXPECT_TRUE(skin.inputShapeAtIndex(1, &s).isNull());
+  EXPECT_FALSE(s);
   MDoubleArray w;
   unsigned count;
   EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, w, count));
+  w.append(9);
+  ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, 0, w));
+  EXPECT_EQ(w.items(), (std::vector<double>{1, 1, 1, 1})) << "one influence's weights, the array refilled";
   MObjectArray shapes;
   shapes.append(path(other).node());
   ASSERT_TRUE(skin.getOutputGeometry(shapes));

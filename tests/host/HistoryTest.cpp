@@ -224,13 +224,15 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_EQ(cone.faces[0].size(), 20u);
   EXPECT_EQ(cone.faces[0][1], 19) << "the base walks backwards";
   EXPECT_EQ(cone.faceUVs[1], (std::vector<int>{20, 21, 41})) << "one apex UV";
-  // With caps (no Maya data) each base corner's UV is its place on the base disc.
+  // With caps (no Maya data) each UV of the base's 40 faces, which come first,
+  // is its place on the base disc, the centre's too.
   const Mesh capped = read(generate("polyCone", "capped", {{"sc", {2}}}));
-  for (size_t i = 0; i < 4; ++i) {
-    const MPoint& p = capped.points[static_cast<size_t>(capped.faces[0][i])];
-    EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[0][i])][0], 0.5 + p.x / 4, 1e-6) << i;
-    EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[0][i])][1], 0.25 + p.z / 4, 1e-6) << i;
-  }
+  for (size_t f = 0; f < 40; ++f)
+    for (size_t i = 0; i < capped.faces[f].size(); ++i) {
+      const MPoint& p = capped.points[static_cast<size_t>(capped.faces[f][i])];
+      EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[f][i])][0], 0.5 + p.x / 4, 1e-6) << f << " " << i;
+      EXPECT_NEAR(capped.uvs[static_cast<size_t>(capped.faceUVs[f][i])][1], 0.25 + p.z / 4, 1e-6) << f << " " << i;
+    }
 
   // As Maya 2020 stores the default sphere; the pole UVs are centred with
   // half a step added (Maya 2018 on).
@@ -331,6 +333,9 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
     Mesh m = read(shape);
     EXPECT_EQ(m.points.size(), c.vertices) << c.type;
     EXPECT_EQ(m.faces.size(), c.faces) << c.type;
+    if (std::string(c.type) == "polyPlatonic") {
+      for (const MPoint& p : m.points) EXPECT_NEAR(MVector(p).length(), 1.0, 1e-6) << "the default radius";
+    }
     std::map<std::pair<int, int>, int> uses;
     for (const auto& e : m.edges) uses[{std::min(e[0], e[1]), std::max(e[0], e[1])}] = 0;
     for (const auto& f : m.faces)

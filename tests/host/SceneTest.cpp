@@ -220,6 +220,12 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
   ASSERT_TRUE(s.connectAttr("t.bl", "t.tx"));
   EXPECT_DOUBLE_EQ(MFnDependencyNode(t).findPlug("tx").asDouble(), 0.25);
+  // Attributes added to a node are listed after its type's, in order, and the list ends there.
+  MFnDependencyNode fn(t);
+  const unsigned count = fn.attributeCount();
+  EXPECT_EQ(fn.findPlug(fn.attribute(count - 2)).partialName(), MString("notes"));
+  EXPECT_EQ(fn.findPlug(fn.attribute(count - 1)).partialName(), MString("bl"));
+  EXPECT_TRUE(fn.attribute(count).isNull());
 }
 
 TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {

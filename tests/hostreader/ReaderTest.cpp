@@ -430,11 +430,12 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
 
 // Values the host refuses are warnings by default and errors when strict.
 TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
+  // "1e" has no exponent digits: a word, not a number.
   const char* body = "createNode transform -n \"t\";\n\tsetAttr \".t\" -type \"string\" \"x\";\n"
-                     "connectAttr \"t.msg\" \"nowhere.msg\";\n";
+                     "connectAttr \"t.msg\" \"nowhere.msg\";\n\tsetAttr \".tx\" 1e;\n";
   MayaAsciiResult lenient = load(body);
   ASSERT_TRUE(lenient.success) << lenient.error;
-  EXPECT_EQ(lenient.warnings.size(), 2u);
+  EXPECT_EQ(lenient.warnings.size(), 3u);
   MayaAsciiOptions strict;
   strict.strict = true;
   MayaAsciiResult r = load(body, strict);
