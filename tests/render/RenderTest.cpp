@@ -2,7 +2,6 @@
 // look like, worked out independently (where the eye's rays meet the surfaces).
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -210,53 +209,6 @@ TEST_F(RenderTest, NormalsBlendAcrossTheSurfaceAndEitherSideIsLit) {
   }
 }
 
-// Overlapping triangles in many directions and colours: each pixel shows the
-// nearest one that a ray through it meets (pixels near an edge or a crossing are
-// left out).
-TEST_F(RenderTest, OverlappingTrianglesMatchARayCaster) {
-  uint32_t seed = 12345;
-  auto random = [&](float low, float high) {
-    seed = seed * 1664525u + 1013904223u;
-    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
-  };
-  std::vector<std::array<P, 3>> triangles;
-  std::vector<Rgb> colors;
-  for (int i = 0; i < 12; ++i) {
-    const P centre{random(-2, 2), random(-1.5f, 1.5f), random(-2, 2)};
-    std::array<P, 3> t;
-    for (P& corner : t) corner = P{centre.x + random(-1.5f, 1.5f), centre.y + random(-1.5f, 1.5f), centre.z + random(-1.5f, 1.5f)};
-    triangles.push_back(t);
-    colors.push_back(Rgb{static_cast<int>(i * 20), 255 - static_cast<int>(i * 20), (i % 3) * 120});
-    const std::string name = "t" + std::to_string(i);
-    maya::AddMesh(*scene_, name.c_str(), {t[0], t[1], t[2]}, {{0, 0}, {0, 0}, {0, 0}}, {KvTriangle{{0, 1, 2}, {}}},
-                  Flat(name.c_str(), KvColor(colors.back().r / 255.0f, colors.back().g / 255.0f, colors.back().b / 255.0f, 1)));
-  }
-  maya::AddCamera(*scene_, "cam", P{0, 0, 8}, P{0, 0, 0}, 60);
-  const float focal = 40 / std::tan(3.14159265f / 6);
-  const int compared = Compare(Render(Sized(80, 60)), [&](float x, float y) -> std::optional<Rgb> {
-    const P d{(x - 40) / focal, (30 - y) / focal, -1};
-    float nearest = 1e30f, second = 1e30f, margin = 0;
-    std::optional<Rgb> seen = kBackground;
-    for (size_t i = 0; i < triangles.size(); ++i) {  // Moller and Trumbore
-      const P a = triangles[i][0], e1{triangles[i][1].x - a.x, triangles[i][1].y - a.y, triangles[i][1].z - a.z},
-              e2{triangles[i][2].x - a.x, triangles[i][2].y - a.y, triangles[i][2].z - a.z}, o{-a.x, -a.y, 8 - a.z};
-      auto cross = [](P u, P v) { return P{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x}; };
-      auto dot = [](P u, P v) { return u.x * v.x + u.y * v.y + u.z * v.z; };
-      const P p = cross(d, e2), q = cross(o, e1);
-      const float det = dot(e1, p), u = dot(o, p) / det, v = dot(d, q) / det, t = dot(e2, q) / det;
-      if (u < -0.03f || v < -0.03f || u + v > 1.03f || t <= 0) continue;
-      if (t < nearest) {
-        second = nearest, nearest = t, seen = colors[i], margin = std::min({u, v, 1 - u - v});
-      } else {
-        second = std::min(second, t);
-      }
-    }
-    if (nearest < 1e30f && (margin < 0.03f || second - nearest < 0.05f)) return std::nullopt;
-    return seen;
-  }, 0);
-  EXPECT_GT(compared, 80 * 60 * 3 / 4);
-}
-
 // Clipping keeps what shows. A floor triangle reaching from behind the eye (its
 // corner at z = 10) past it to a far edge from x = -2 to 8 at z = -10: each pixel
 // below the horizon shows floor where the eye's ray meets the triangle. A triangle
@@ -292,41 +244,6 @@ TEST_F(RenderTest, ClippingKeepsWhatShows) {
     if (std::fabs(std::fabs(py) - edge) < 0.1f) return std::nullopt;
     return std::fabs(py) < edge ? kRed : kBackground;
   }, 0);
-}
-
-// The framed view shows all of a box, large and centred: wide and tall pictures, a
-// box far from the origin or a tiny one.
-TEST_F(RenderTest, FramedViewShowsTheWholeBoundingBox) {
-  const struct {
-    P low, high;
-    uint32_t width, height;
-  } cases[] = {{P{100, 50, -7}, P{104, 51, -5}, 200, 100},
-               {P{100, 50, -7}, P{104, 51, -5}, 100, 200},
-               {P{0, 0, 0}, P{0.001f, 0.0005f, 0.0007f}, 120, 90}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", box at x " + std::to_string(c.low.x));
-    KvScene& scene = Fresh();
-    KvMaterial* red = Flat("red", {1, 0, 0, 1});
-    const P l = c.low, h = c.high;
-    maya::AddQuad(scene, "front", {P{l.x, l.y, h.z}, P{h.x, l.y, h.z}, P{h.x, h.y, h.z}, P{l.x, h.y, h.z}}, red);
-    maya::AddQuad(scene, "back", {P{l.x, l.y, l.z}, P{h.x, l.y, l.z}, P{h.x, h.y, l.z}, P{l.x, h.y, l.z}}, red);
-    maya::AddQuad(scene, "top", {P{l.x, h.y, l.z}, P{h.x, h.y, l.z}, P{h.x, h.y, h.z}, P{l.x, h.y, h.z}}, red);
-    maya::AddCamera(scene, "elsewhere", P{0, 0, 10}, P{0, 0, 0}, 50);
-    kvrender::Report report;
-    const kvrender::Image image = Render(Sized(c.width, c.height, [](kvrender::Options& o) { o.frame = true; }), &report);
-    EXPECT_EQ(report.view, "framed view");
-    uint32_t minX = c.width, maxX = 0, minY = c.height, maxY = 0;
-    for (uint32_t y = 0; y < c.height; ++y) {
-      for (uint32_t x = 0; x < c.width; ++x) {
-        if (PixelOf(image, x, y) == kBackground) continue;
-        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
-      }
-    }
-    EXPECT_TRUE(minX > 0 && maxX < c.width - 1 && minY > 0 && maxY < c.height - 1) << "inside, with room around";
-    EXPECT_GT(std::max(maxX - minX, maxY - minY), std::min(c.width, c.height) * 2 / 5) << "filling the picture";
-    EXPECT_NEAR((minX + maxX) / 2.0, c.width / 2.0, c.width * 0.15);
-    EXPECT_NEAR((minY + maxY) / 2.0, c.height / 2.0, c.height * 0.15);
-  }
 }
 
 // The first perspective camera is the default; a name picks another; a name the
