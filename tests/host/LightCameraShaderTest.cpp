@@ -21,44 +21,6 @@ using LightCameraShaderTest = HostTest;
 
 constexpr double kDeg = M_PI / 180.0;
 
-TEST_F(LightCameraShaderTest, DefaultCamerasHaveMayasValues) {
-  kvhost::Scene::get().ensureDefaultNodes();
-  MFnCamera persp(path("perspShape"));
-  EXPECT_FALSE(persp.isOrtho());
-  EXPECT_NEAR(persp.horizontalFieldOfView(), 0.9500, 5e-5);
-  struct Ortho {
-    const char* name;
-    MVector position, view;
-  };
-  for (const Ortho& o : {Ortho{"top", {0, 1000.1, 0}, {0, -1, 0}}, Ortho{"front", {0, 0, 1000.1}, {0, 0, -1}},
-                         Ortho{"side", {1000.1, 0, 0}, {-1, 0, 0}}}) {
-    std::string shape = std::string(o.name) + "Shape";
-    MFnCamera cam(path(shape));
-    EXPECT_TRUE(cam.isOrtho()) << o.name;
-    EXPECT_DOUBLE_EQ(cam.orthoWidth(), 30.0) << o.name;
-    EXPECT_TRUE(cam.viewDirection(MSpace::kWorld).isEquivalent(o.view, 1e-12)) << o.name;
-    MFnTransform t(path(o.name));
-    EXPECT_TRUE(t.transformation().translation(MSpace::kWorld).isEquivalent(o.position)) << o.name;
-    EXPECT_FALSE(t.findPlug("visibility").asBool()) << o.name;
-  }
-  // The default cameras come first in DAG order, before the scene's own nodes.
-  b.transform("mine");
-  MItDag it(MItDag::kDepthFirst, MFn::kCamera);
-  EXPECT_EQ(MFnDagNode(it.item()).name(), MString("perspShape"));
-}
-
-TEST_F(LightCameraShaderTest, FieldOfViewFromApertureFocalLengthAndScale) {
-  std::string shape = b.camera("cam", {.t = {0, 0, 10}, .r = {0, 90, 0}});
-  b.set(shape + ".fl", {50.0});
-  b.set(shape + ".cs", {2.0});
-  MFnCamera cam(path(shape));
-  EXPECT_NEAR(cam.horizontalFieldOfView(), 2 * std::atan(1.41732 * 25.4 * 2 / 100.0), 1e-12);
-  EXPECT_NEAR(cam.verticalFieldOfView(), 2 * std::atan(0.94488 * 25.4 * 2 / 100.0), 1e-12);
-  EXPECT_TRUE(cam.viewDirection(MSpace::kWorld).isEquivalent(MVector(-1, 0, 0), 1e-12));
-  EXPECT_TRUE(cam.viewDirection().isEquivalent(MVector(0, 0, -1)));
-  EXPECT_POINT_NEAR(cam.eyePoint(MSpace::kWorld), 0, 0, 10);
-}
-
 // Assumed: a light's intensity is its colour times its intensity with alpha 1,
 // and its direction is -z turned by its world matrix. Spot angles are radians.
 TEST_F(LightCameraShaderTest, AssumedLightIntensityAndDirectionAndSpotAnglesInRadians) {

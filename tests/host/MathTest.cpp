@@ -49,18 +49,4 @@ TEST(MathTest, QuaternionFromMatrixInEveryQuadrant) {
   }
 }
 
-TEST(MathTest, StatusConvertsToBoolAndPrintsWithItsPrefix) {
-  MStatus ok, bad(MS::kInvalidParameter);
-  EXPECT_TRUE(ok);
-  EXPECT_FALSE(bad);
-  EXPECT_TRUE(bad.error());
-  EXPECT_EQ(bad, MS::kInvalidParameter);
-  testing::internal::CaptureStderr();
-  bad.perror("MayaExportCommand::registerFileTranslator");
-  std::string printed = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(printed.rfind("MayaExportCommand::registerFileTranslator: ", 0), 0u) << printed;
-  EXPECT_NE(printed.find("kInvalidParameter"), std::string::npos) << printed;
-  EXPECT_EQ(printed.back(), '\n');
-}
-
 }  // namespace
