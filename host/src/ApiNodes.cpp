@@ -384,7 +384,7 @@ unsigned int MPlug::getExistingArrayAttributeIndices(MIntArray& indices, MStatus
   PlugKey k = keyOf(*this);
   std::vector<int> ids;
   kvhost::Slot scratch;
-  if (const kvhost::Slot* s = scene().lookup(k, scratch); s && s->sub) ids = s->sub->indices;
+  if (const kvhost::Slot* s = scene().lookup(k, scratch); s && s->sub) ids.assign(s->sub->indices.begin(), s->sub->indices.end());
   size_t depth = fIndices.size();
   auto prefixMatches = [&](const PlugKey& other) {
     if (other.attr->chain.size() < depth || other.attr->chain[depth - 1] != fAttr) return false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -275,9 +276,77 @@ struct PackedElems {
   std::vector<size_t> entryStart;    // Lists: first entry of each element, then the end
 };
 
+// The ascending logical indices of a multi's elements. Files mostly fill a
+// multi from one index on without gaps (vertices, edges, UVs, weights); such a
+// run is kept as its first index and length, without a number per element.
+// Anything else turns it into an explicit list.
+class IndexList {
+public:
+  class const_iterator {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = int;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const int*;
+    using reference = int;
+    const_iterator() = default;
+    const_iterator(const IndexList* list, difference_type at) : fList(list), fAt(at) {}
+    int operator*() const { return (*fList)[static_cast<size_t>(fAt)]; }
+    int operator[](difference_type n) const { return (*fList)[static_cast<size_t>(fAt + n)]; }
+    const_iterator& operator++() { return ++fAt, *this; }
+    const_iterator& operator--() { return --fAt, *this; }
+    const_iterator operator++(int) { return const_iterator(fList, fAt++); }
+    const_iterator operator--(int) { return const_iterator(fList, fAt--); }
+    const_iterator& operator+=(difference_type n) { return fAt += n, *this; }
+    const_iterator& operator-=(difference_type n) { return fAt -= n, *this; }
+    friend const_iterator operator+(const_iterator i, difference_type n) { return i += n; }
+    friend const_iterator operator+(difference_type n, const_iterator i) { return i += n; }
+    friend const_iterator operator-(const_iterator i, difference_type n) { return i -= n; }
+    friend difference_type operator-(const const_iterator& a, const const_iterator& b) { return a.fAt - b.fAt; }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.fAt == b.fAt; }
+    friend bool operator!=(const const_iterator& a, const const_iterator& b) { return a.fAt != b.fAt; }
+    friend bool operator<(const const_iterator& a, const const_iterator& b) { return a.fAt < b.fAt; }
+    friend bool operator>(const const_iterator& a, const const_iterator& b) { return a.fAt > b.fAt; }
+    friend bool operator<=(const const_iterator& a, const const_iterator& b) { return a.fAt <= b.fAt; }
+    friend bool operator>=(const const_iterator& a, const const_iterator& b) { return a.fAt >= b.fAt; }
+
+  private:
+    const IndexList* fList = nullptr;
+    difference_type fAt = 0;
+  };
+
+  size_t size() const { return fRun ? fRunLength : fList.size(); }
+  bool empty() const { return size() == 0; }
+  int operator[](size_t i) const { return fRun ? fRunFirst + static_cast<int>(i) : fList[i]; }
+  int front() const { return (*this)[0]; }
+  int back() const { return (*this)[size() - 1]; }
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, static_cast<std::ptrdiff_t>(size())); }
+  // Position of `index`, or -1.
+  long find(int index) const;
+  // Adds `index`, greater than every index held.
+  void push_back(int index);
+  void append(const int* first, const int* last) {
+    for (; first != last; ++first) push_back(*first);
+  }
+  // Adds `index`, not held yet, at position `at`.
+  void insert(size_t at, int index);
+  void reserve(size_t count) {
+    if (!fRun) fList.reserve(count);
+  }
+
+private:
+  void spill();
+
+  bool fRun = true;
+  int fRunFirst = 0;
+  size_t fRunLength = 0;
+  std::vector<int> fList;
+};
+
 struct Slot;
 struct SlotSub {
-  std::vector<int> indices;  // multi: ascending logical indices
+  IndexList indices;         // multi: ascending logical indices
   std::vector<Slot> elems;   // multi: parallel to indices (empty while packed); compound: one per child
   std::unique_ptr<PackedElems> packed;
 

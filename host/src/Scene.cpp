@@ -15,13 +15,38 @@ namespace kvhost {
 
 // ------------------------------------------------------------------ slots
 
-long SlotSub::find(int index) const {
+long IndexList::find(int index) const {
+  if (fRun) return index >= fRunFirst && index - fRunFirst < static_cast<long>(fRunLength) ? index - fRunFirst : -1;
   // Elements written one after the other from 0 sit at their own index.
-  if (index >= 0 && static_cast<size_t>(index) < indices.size() && indices[static_cast<size_t>(index)] == index)
+  if (index >= 0 && static_cast<size_t>(index) < fList.size() && fList[static_cast<size_t>(index)] == index)
     return index;
-  auto it = std::lower_bound(indices.begin(), indices.end(), index);
-  return it != indices.end() && *it == index ? it - indices.begin() : -1;
+  auto it = std::lower_bound(fList.begin(), fList.end(), index);
+  return it != fList.end() && *it == index ? it - fList.begin() : -1;
 }
+
+void IndexList::push_back(int index) {
+  if (fRun && fRunLength == 0) fRunFirst = index;
+  if (fRun && index == fRunFirst + static_cast<long>(fRunLength)) {
+    ++fRunLength;
+    return;
+  }
+  spill();
+  fList.push_back(index);
+}
+
+void IndexList::insert(size_t at, int index) {
+  spill();
+  fList.insert(fList.begin() + static_cast<std::ptrdiff_t>(at), index);
+}
+
+void IndexList::spill() {
+  if (!fRun) return;
+  fList.resize(fRunLength);
+  for (size_t i = 0; i < fRunLength; ++i) fList[i] = fRunFirst + static_cast<int>(i);
+  fRun = false;
+}
+
+long SlotSub::find(int index) const { return indices.find(index); }
 
 Value::Kind SlotSub::kind(size_t i) const {
   if (!packed) return elems[i].value.kind;
@@ -79,11 +104,10 @@ Slot* Slot::element(int index, bool create) {
     sub->elems.emplace_back();
     return &sub->elems.back();
   }
-  auto it = std::lower_bound(ids.begin(), ids.end(), index);
-  size_t pos = static_cast<size_t>(it - ids.begin());
-  if (it != ids.end() && *it == index) return &sub->elems[pos];
+  if (long at = ids.find(index); at >= 0) return &sub->elems[static_cast<size_t>(at)];
   if (!create) return nullptr;
-  ids.insert(it, index);
+  const size_t pos = static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), index) - ids.begin());
+  ids.insert(pos, index);
   sub->elems.insert(sub->elems.begin() + static_cast<std::ptrdiff_t>(pos), Slot());
   return &sub->elems[pos];
 }

@@ -344,7 +344,7 @@ void commitPacked(Scene::Impl& impl, const PlugKey& arrayKey, const PackedElems&
     from = 1;
   }
   const size_t base = p.shape == PackedElems::Lists ? p.entryIndex.size() - staged.entryStart[from] : 0;
-  sub.indices.insert(sub.indices.end(), staged.indices.begin() + static_cast<std::ptrdiff_t>(from), staged.indices.end());
+  sub.indices.append(staged.indices.data() + from, staged.indices.data() + staged.indices.size());
   if (p.shape == PackedElems::Values) {
     // Ints while every number is one; -0 keeps its sign only as a double.
     auto isInt = [](double d) {

@@ -445,9 +445,9 @@ TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
 
 // Big arrays read back the same however their values come: whole statements in
 // index order, a write back into one, a single component of an element past the
-// end (its index written with leading zeros), a left-out multi index (0); an integer
-// list keeps exact values, and one then given a value that is not a 32-bit int keeps
-// the earlier ones too.
+// end (its index written with leading zeros), one before the first, a left-out
+// multi index (0); an integer list keeps exact values, and one then given a value
+// that is not a 32-bit int keeps the earlier ones too.
 TEST(MayaAsciiReader, ArraysReadBackHoweverTheirValuesCome) {
   const char* scene = R"(createNode mesh -n "m";
 	setAttr -s 6 ".vt[0:2]" 0 0 0  1 0 0  1 1 0;
@@ -458,6 +458,8 @@ TEST(MayaAsciiReader, ArraysReadBackHoweverTheirValuesCome) {
 	setAttr ".iog.og[2].gcl" -type "componentList" 1 "f[0:3]";
 createNode mesh -n "n";
 	setAttr -s 3 ".ed[0:1]" 0 1 0  1 2 1;
+	setAttr ".pt[3:4]" 1 0 0  0 1 0;
+	setAttr ".pt[1]" 0 0 1;
 createNode skinCluster -n "s";
 	setAttr ".wl[0:1].w" 2 0 0.25 3 0.75  1 1 1;
 	setAttr ".wl[0].w[1]" 0.5;
@@ -489,6 +491,10 @@ createNode skinCluster -n "s";
       EXPECT_DOUBLE_EQ(plugAt("n", at + "edg2").asDouble(), edges[e][1]) << e;
       EXPECT_DOUBLE_EQ(plugAt("n", at + "edgh").asDouble(), edges[e][2]) << e;
     }
+    EXPECT_EQ(existingIndices(plugAt("n", "pt")), (std::vector<int>{1, 3, 4}));
+    EXPECT_DOUBLE_EQ(plugAt("n", "pt[1].pz").asDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(plugAt("n", "pt[4].py").asDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(plugAt("n", "pt[3].px").asDouble(), 1.0);
     EXPECT_EQ(existingIndices(plugAt("s", "wl[0].w")), (std::vector<int>{0, 1, 3}));
     EXPECT_DOUBLE_EQ(plugAt("s", "wl[0].w[1]").asDouble(), 0.5);
     EXPECT_DOUBLE_EQ(plugAt("s", "wl[0].w[3]").asDouble(), 0.75);
