@@ -68,7 +68,8 @@ void AddTriangle(MItMeshPolygon& polygon, KvSurface* surface, TriangleSource& so
     if (vertex < 0 || static_cast<uint32_t>(vertex) >= source.mesh->GetNumVertices()) return;
     triangle.vertices[corner] = static_cast<uint32_t>(vertex);
     int uv = 0;
-    if (source.uvSet != nullptr && polygon.getUVIndex(corner, uv, source.uvSet) && uv >= 0 &&
+    // A negative index, taken unsigned, is past the count too.
+    if (source.uvSet != nullptr && polygon.getUVIndex(corner, uv, source.uvSet) &&
         static_cast<uint32_t>(uv) < source.mesh->GetNumTexCoords()) {
       triangle.texCoords[corner] = static_cast<uint32_t>(uv);
     }
