@@ -34,7 +34,10 @@ void WriteTinyTga(const std::string& path) {
 
 class MeshExport : public PluginTest {};
 
-TEST_F(MeshExport, VisibleShapesKeepMirroredWorldVerticesAndFlippedUVsOfTheFirstSet) {
+// Shapes become meshes when visible and not intermediate, with mirrored world
+// vertices and the first UV set flipped; each shading group a polygon uses makes one
+// surface and one shared material with its channels, and a texture on its colour.
+TEST_F(MeshExport, ShapesBecomeMeshesWithOneSurfacePerShadingGroupAndSharedMaterials) {
   kvhost::MeshSpec spec;
   spec.points = {{1, 2, 3}, {0, 0, 0}, {0, 1, 0}};
   spec.faces = {{0, 1, 2}};
@@ -55,43 +58,6 @@ TEST_F(MeshExport, VisibleShapesKeepMirroredWorldVerticesAndFlippedUVsOfTheFirst
   build.set("group.v", {false});
   build.mesh("inner", TriangleStrip(1), "group");      // a hidden parent does not count
   build.deformableMesh("deformed", TriangleStrip(2));  // its ...ShapeOrig is intermediate
-  auto scene = ExportAndLoad("meshes.kvr");
-  ASSERT_NE(scene.scene, nullptr);
-
-  const Lines lines = LogLines();
-  EXPECT_EQ(CountOf(lines, "Multiple uv sets found!  Only the first set will be used."), 1);
-  EXPECT_TRUE(SpanIs(lines, {"Importing mesh: quads with 6 vertices and 2 polygons...", "0 materials applied to mesh.",
-                   "WARNING: mesh is not triangulated - failed to import mesh!", "Importing mesh skin...",
-                   "No skin for mesh."}));
-  std::vector<std::string> names;
-  for (KvMesh* mesh : scene->Meshes()) names.push_back(mesh->GetName().GetAsCString());
-  EXPECT_EQ(names, (std::vector<std::string>{"tri", "partial", "bare", "quads", "inner", "deformed"}));
-
-  KvMesh* tri = scene->FindMesh(KvName("tri"));
-  ASSERT_EQ(tri->GetNumVertices(), 3u);
-  ExpectVec(tri->GetVertex(0)->position, -11, 2, 3);
-  ExpectColor(tri->GetVertex(2)->color, 1, 1, 1, 1);
-  ASSERT_EQ(tri->GetNumTexCoords(), 3u);
-  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->u, 0.25f);
-  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->v, 0.75f);
-  EXPECT_FLOAT_EQ(tri->GetTexCoord(1)->v, 1.0f);
-  EXPECT_EQ(CornersOf(tri->GetSurface(0), true), (Corners{{2, 1, 0}}));
-  // Corners without UVs get index 0.
-  KvMesh* withGaps = scene->FindMesh(KvName("partial"));
-  EXPECT_EQ(CornersOf(withGaps->GetSurface(0), true), (Corners{{3, 2, 1}, {0, 0, 0}}));
-  KvMesh* bare = scene->FindMesh(KvName("bare"));
-  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
-  EXPECT_EQ(CornersOf(bare->GetSurface(0), true), (Corners{{0, 0, 0}, {0, 0, 0}}));
-  for (uint32_t v = 0; v < bare->GetNumVertices(); ++v) ExpectVec(bare->GetVertex(v)->normal, 0, 0, -1);
-  // A mesh of quads keeps its vertices and room for its polygons, and holds no triangle.
-  KvMesh* quadMesh = scene->FindMesh(KvName("quads"));
-  EXPECT_EQ(quadMesh->GetNumVertices(), 6u);
-  ASSERT_EQ(quadMesh->GetNumSurfaces(), 1u);
-  EXPECT_EQ(quadMesh->GetSurface(0)->GetNumTriangles(), 0u);
-  EXPECT_EQ(quadMesh->GetSurface(0)->GetTriangleCapacity(), 2u);
-}
-
-TEST_F(MeshExport, ShadingGroupsMakeSurfacesOfSharedMaterialsWithTheirChannelsAndTextures) {
   const std::string image = Path("checker.tga");
   WriteTinyTga(image);
   const std::string missing = Path("missing.png");
@@ -126,10 +92,45 @@ TEST_F(MeshExport, ShadingGroupsMakeSurfacesOfSharedMaterialsWithTheirChannelsAn
   build.assign(build.mesh("shared", TriangleStrip(1)), plainSG);
   build.assign(build.mesh("noName", TriangleStrip(1)), "bareSG");
   build.assign(build.mesh("flatMesh", TriangleStrip(1)), "flatSG");
-  auto scene = ExportAndLoad("shaders.kvr");
+  auto scene = ExportAndLoad("meshes.kvr");
   ASSERT_NE(scene.scene, nullptr);
 
   const Lines lines = LogLines();
+  EXPECT_EQ(CountOf(lines, "Multiple uv sets found!  Only the first set will be used."), 1);
+  EXPECT_TRUE(SpanIs(lines, {"Importing mesh: quads with 6 vertices and 2 polygons...", "0 materials applied to mesh.",
+                   "WARNING: mesh is not triangulated - failed to import mesh!", "Importing mesh skin...",
+                   "No skin for mesh."}));
+  std::vector<std::string> names;
+  for (KvMesh* mesh : scene->Meshes()) names.push_back(mesh->GetName().GetAsCString());
+  EXPECT_EQ(names, (std::vector<std::string>{"tri", "partial", "bare", "quads", "inner", "deformed", "strip", "split",
+                                             "half", "shared", "noName", "flatMesh"}));
+  auto material = [&](const char* name) { return scene->FindMaterial(KvName(name)); };
+  auto mesh = [&](const char* name) { return scene->FindMesh(KvName(name)); };
+
+  KvMesh* tri = mesh("tri");
+  ASSERT_EQ(tri->GetNumVertices(), 3u);
+  ExpectVec(tri->GetVertex(0)->position, -11, 2, 3);
+  ExpectColor(tri->GetVertex(2)->color, 1, 1, 1, 1);
+  ASSERT_EQ(tri->GetNumTexCoords(), 3u);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->u, 0.25f);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(0)->v, 0.75f);
+  EXPECT_FLOAT_EQ(tri->GetTexCoord(1)->v, 1.0f);
+  EXPECT_EQ(CornersOf(tri->GetSurface(0), true), (Corners{{2, 1, 0}}));
+  // Corners without UVs get index 0.
+  KvMesh* withGaps = mesh("partial");
+  EXPECT_EQ(CornersOf(withGaps->GetSurface(0), true), (Corners{{3, 2, 1}, {0, 0, 0}}));
+  KvMesh* bare = mesh("bare");
+  EXPECT_EQ(bare->GetNumTexCoords(), 0u);
+  EXPECT_EQ(CornersOf(bare->GetSurface(0), true), (Corners{{0, 0, 0}, {0, 0, 0}}));
+  for (uint32_t v = 0; v < bare->GetNumVertices(); ++v) ExpectVec(bare->GetVertex(v)->normal, 0, 0, -1);
+  // A mesh of quads keeps its vertices and room for its polygons, and holds no triangle.
+  KvMesh* quadMesh = mesh("quads");
+  EXPECT_EQ(quadMesh->GetNumVertices(), 6u);
+  ASSERT_EQ(quadMesh->GetNumSurfaces(), 1u);
+  EXPECT_EQ(quadMesh->GetSurface(0)->GetNumTriangles(), 0u);
+  EXPECT_EQ(quadMesh->GetSurface(0)->GetTriangleCapacity(), 2u);
+
+
   EXPECT_TRUE(SpanIs(lines, {"Importing mesh: strip with 6 vertices and 4 polygons...", "2 materials applied to mesh.",
                    "Importing [Lambert] material plain...", "Importing texture " + image + "...",
                    "Importing [Blinn] material soft...", "Importing mesh skin..."}));
@@ -144,8 +145,6 @@ TEST_F(MeshExport, ShadingGroupsMakeSurfacesOfSharedMaterialsWithTheirChannelsAn
   EXPECT_EQ(CountOf(lines, "Importing [Lambert] material plain..."), 1) << "shared by three meshes";
   EXPECT_EQ(CountOf(lines, "Importing texture " + image + "..."), 1) << "shared by two materials";
 
-  auto material = [&](const char* name) { return scene->FindMaterial(KvName(name)); };
-  auto mesh = [&](const char* name) { return scene->FindMesh(KvName(name)); };
   EXPECT_EQ(scene->GetNumMaterials(), 5u);
   KvMesh* stripMesh = mesh("strip");
   ASSERT_EQ(stripMesh->GetNumSurfaces(), 2u);
