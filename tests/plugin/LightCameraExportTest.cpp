@@ -35,6 +35,8 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   // counts, not a hidden group above it.
   build.light("pointLight", "hidden");
   build.set("hidden.v", {false});
+  build.light("pointLight", "odd");  // its visibility reads as no number
+  build.connect(build.create("file", "file1") + ".ftn", "odd.v");
   build.light("ambientLight", "ambient");
   build.light("areaLight", "area");
   build.transform("group");
@@ -62,7 +64,8 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
 
   const Lines lines = LogLines();
   EXPECT_TRUE(SpanIs(lines, {"Importing lights...", "Importing point light bulb...", "Importing directional light sun...",
-                   "Importing spotlight lamp...", "Importing point light shown...", "Finished importing lights.",
+                   "Importing spotlight lamp...", "Can't query visibility attribute for node odd, assuming not visible!",
+                   "Importing point light shown...", "Finished importing lights.",
                    "Importing cameras...", "Importing camera topView...", "Ortho cameras are not supported.",
                    "Importing camera hiddenCam...", "Importing camera atCentre..."}));
   EXPECT_EQ(CountOf(lines, "4 lights"), 1);

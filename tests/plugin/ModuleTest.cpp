@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <set>
 #include <utility>
@@ -231,37 +232,48 @@ TEST_F(ModuleTest, LongLinesAreCutAndThePathFollowsMayaAppDirUnchanged) {
   KvRuntimeShutdown();
 }
 
-// A caller's allocator that, once armed, fails the first block of a KvScene's size
-// made once the log is open: with a null block, or with std::bad_alloc.
-enum class SceneBlock { kGiven, kNull, kThrow };
-SceneBlock g_sceneBlock = SceneBlock::kGiven;
-
-void* SceneFailingAllocate(uint32_t size) {
-  if (size == sizeof(KvScene) && g_sceneBlock != SceneBlock::kGiven && IsExportLogOpen()) {
-    const SceneBlock failure = std::exchange(g_sceneBlock, SceneBlock::kGiven);
-    if (failure == SceneBlock::kThrow) throw std::bad_alloc();
-    return nullptr;
-  }
+// A caller's allocator that hands the first block of `g_size` bytes made while the
+// log is open to `g_armed`, once; a null block from it is a failed allocation.
+uint32_t g_size = 0;
+std::function<void*(uint32_t)> g_armed;
+void* ArmedAllocate(uint32_t size) {
+  if (size == g_size && g_armed && IsExportLogOpen()) return std::exchange(g_armed, nullptr)(size);
   return std::malloc(size == 0 ? 1 : size);
 }
 void PlainFree(void* pointer, uint32_t) { std::free(pointer); }
 
-TEST_F(ModuleTest, NoMemoryForTheSceneEndsTheExportQuietly) {
+// Memory running out for the scene ends the export quietly; a stage failing after
+// the skeleton dump ends it as one before it does. Either way nothing is written.
+TEST_F(ModuleTest, NoMemoryForTheSceneOrALaterFailingStageEndsTheExport) {
+  build.joint("root");
   KvMemoryConfig config;
   config.allocationPolicy = 2;
-  config.allocate = SceneFailingAllocate;
+  config.allocate = ArmedAllocate;
   config.free = PlainFree;
   KvRuntimeStartup(config);
   RegisterSceneClasses();
-  for (SceneBlock failure : {SceneBlock::kNull, SceneBlock::kThrow}) {
-    g_sceneBlock = failure;
-    EXPECT_FALSE(ExportScene(KvString(Path("out.kvr").c_str())));
+  const auto exportScene = [this] { return ExportScene(KvString(Path("out.kvr").c_str())); };
+  g_size = sizeof(KvScene);
+  for (bool throws : {false, true}) {
+    g_armed = [throws](uint32_t) -> void* { return throws ? throw std::bad_alloc() : nullptr; };
+    EXPECT_FALSE(exportScene());
     EXPECT_FALSE(IsExportLogOpen());
     EXPECT_EQ(ReadText(LogPath()), "") << "the log was opened, and nothing was logged";
     EXPECT_TRUE(kvhost::Scene::get().messages().empty()) << "nothing was shown";
-    EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
   }
-  EXPECT_TRUE(ExportScene(KvString(Path("out.kvr").c_str()))) << "and the next export works";
+  // The skeleton is made after the joint iterator: the next one is the meshes'.
+  g_size = sizeof(KvSkeleton);
+  g_armed = [](uint32_t size) {
+    kvhost::failNextDagIterator();
+    return std::malloc(size);
+  };
+  EXPECT_FALSE(exportScene());
+  kvhost::clearTestSwitches();
+  const Lines lines = LogLines();
+  EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+            (Lines{"Importing meshes...", "Maya API Error detected: \"Failed to create meshIterator!\""}));
+  EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
+  EXPECT_TRUE(exportScene()) << "and the next export works";
   ShutDownSceneClasses();
   KvRuntimeShutdown();
 }

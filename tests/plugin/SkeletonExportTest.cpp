@@ -144,6 +144,9 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
                     {}, "bindPose1");
   // Joints are told apart by name only: the right hand's skin binds to the left.
   build.skinCluster("skinGlove", glove, {rightHand}, Weights(3, {{0, 1.0}}));
+  // The glove's shape also under "copy": the cluster's output is the first path only.
+  build.transform("copy");
+  ASSERT_TRUE(kvhost::Scene::get().parent(glove, "copy", true));
   // The first influence alone picks the skeleton.
   build.skinCluster("skinFlag", flag, {"locator", "hip"}, Weights(3, {{1, 1.0}}));
   // A cluster the host cannot run before the skin leaves the shape without points:
@@ -173,11 +176,13 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_TRUE(SpanIs(lines, {"Found influence object: locator", "Found influence object: hip",
                    "Trying to import skin for mesh with no matching skeleton!",
                    "Importing mesh: bare with 3 vertices and 1 polygons..."}));
-  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 6);
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 7);
   EXPECT_TRUE(HasRun(lines, {"Importing mesh: lost with 0 vertices and 0 polygons...", "0 materials applied to mesh.",
                              "Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: hip",
                              "Couldn't get geometry iterator!"}));
-  EXPECT_EQ(CountOf(lines, "No skin for mesh."), 1);
+  EXPECT_TRUE(HasRun(lines, {"Found influence object: hand", "skinCluster linkup inconsistency!", "No skin for mesh.",
+                             "Importing mesh: lost with 0 vertices and 0 polygons..."}));
+  EXPECT_EQ(CountOf(lines, "No skin for mesh."), 2);
 
   auto mesh = [&](const char* name) { return scene->FindMesh(KvName(name)); };
   EXPECT_EQ(mesh("leg")->GetSkeleton(), scene->GetSkeleton(0));
@@ -193,6 +198,8 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_EQ(mesh("glove")->GetSkeleton(), scene->GetSkeleton(2));
   EXPECT_EQ(InfluencesOf(mesh("glove")).at(2), (std::vector<Influence>{{"hand", 1.0f}}));
   EXPECT_EQ(mesh("glove")->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
+  EXPECT_EQ(mesh("copy")->GetSkeleton(), scene->GetSkeleton(2)) << "kept from the first influence";
+  EXPECT_EQ(mesh("copy")->GetNumInfluences(), 0u);
   EXPECT_EQ(InfluencesOf(mesh("twice")), (Influences(3, {{"knee", 1.0f}})));
   EXPECT_EQ(mesh("lost")->GetSkeleton(), scene->GetSkeleton(0));
   EXPECT_EQ(mesh("lost")->GetNumInfluences(), 0u);
