@@ -37,6 +37,8 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   build.set("hidden.v", {false});
   build.light("pointLight", "odd");  // its visibility reads as no number
   build.connect(build.create("file", "file1") + ".ftn", "odd.v");
+  build.set(build.transform("ghost", {}, {}) + ".io", {true});  // an intermediate transform is not visible
+  build.create("pointLight", "ghostShape", "ghost");
   build.light("ambientLight", "ambient");
   build.light("areaLight", "area");
   build.transform("group");

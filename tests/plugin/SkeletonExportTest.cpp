@@ -214,6 +214,7 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
 TEST_F(SkeletonExport, MeshesUnderAJointFollowItRigidlyAfterTheirOwnInfluences) {
   build.joint("neck", {}, {.t = {0, 5, 0}});
   build.joint("head", "neck", {.t = {0.5, 1, 0}, .r = {0, 0, 20}});
+  build.mesh("collar", TriangleStrip(1, {0, 0, 2}), "neck");
   build.mesh("pair", TriangleStrip(1), "head");
   build.create("mesh", "pairShape2", "pair");
   build.meshData("pairShape2", TriangleStrip(2));
@@ -226,7 +227,8 @@ TEST_F(SkeletonExport, MeshesUnderAJointFollowItRigidlyAfterTheirOwnInfluences) 
   build.skinCluster("skinCluster1", plume, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
   auto scene = ExportAndLoad("rigid.kvr");
   ASSERT_NE(scene.scene, nullptr);
-  EXPECT_TRUE(SpanIs(LogLines(), {"Searching for and creating rigidly skinned meshes...", "Found pair linked to bone head.",
+  EXPECT_TRUE(SpanIs(LogLines(), {"Searching for and creating rigidly skinned meshes...", "Found collar linked to bone neck.",
+                   "Rigidly skinning...", "Finished skinning mesh.", "Found pair linked to bone head.",
                    "Rigidly skinning...", "Finished skinning mesh.", "Rigidly skinning...", "Finished skinning mesh.",
                    "Found helmet linked to bone head.", "Rigidly skinning...", "Finished skinning mesh.",
                    "Found socket linked to bone head.", "Found plume linked to bone head.", "Rigidly skinning...",
