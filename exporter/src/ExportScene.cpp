@@ -15,16 +15,15 @@ void ReportApiError(const char* description) {
 
 namespace {
 
-// Every skeleton, joint by joint in its parents-first order.
+// Every skeleton, joint by joint in its parents-first order. The skeletons are
+// ImportSkeletons' own, which holds no null skeleton and no null joint.
 void DumpSkeletons(KvScene* scene) {
   const uint32_t skeletonCount = scene->GetNumSkeletons();
   LogPrintf("Dumping %d imported skeletons...", static_cast<int>(skeletonCount));
   for (uint32_t s = 0; s < skeletonCount; ++s) {
     KvSkeleton* skeleton = scene->GetSkeleton(s);
-    if (skeleton == nullptr) continue;
     for (uint32_t j = 0; j < skeleton->GetNumJoints(); ++j) {
       KvJoint* joint = skeleton->GetJoint(j);
-      if (joint == nullptr) continue;
       if (joint->GetParent() != nullptr) {
         LogPrintf("Joint %s with parent joint %s", joint->GetName().GetAsCString(),
                   joint->GetParent()->GetName().GetAsCString());

@@ -75,7 +75,7 @@ KvColor ChannelColor(MFnDependencyNode& shader, const MString& channel) {
     MStatus status;
     MPlug component = shader.findPlug(channel + suffixes[i], &status);
     if (!status) continue;
-    float value = 0.0f;
+    float value = color[i];
     if (component.getValue(value, MDGContext::fsNormal)) color[i] = value;
   }
   return KvColor(color.r, color.g, color.b, color.a);

@@ -1,5 +1,6 @@
 // Meshes: one KvMesh per visible, non-intermediate mesh shape, with one surface of
 // triangles per shading group, then its materials, skin and normals.
+#include <algorithm>
 #include <cstring>
 
 #include <maya/MDagPath.h>
@@ -68,7 +69,8 @@ void AddTriangle(MItMeshPolygon& polygon, KvSurface* surface, TriangleSource& so
     if (vertex < 0 || static_cast<uint32_t>(vertex) >= source.mesh->GetNumVertices()) return;
     triangle.vertices[corner] = static_cast<uint32_t>(vertex);
     int uv = 0;
-    if (source.uvSet != nullptr && polygon.getUVIndex(corner, uv, source.uvSet) && uv >= 0 &&
+    // A negative index, taken unsigned, is past the count too.
+    if (source.uvSet != nullptr && polygon.getUVIndex(corner, uv, source.uvSet) &&
         static_cast<uint32_t>(uv) < source.mesh->GetNumTexCoords()) {
       triangle.texCoords[corner] = static_cast<uint32_t>(uv);
     }
@@ -125,15 +127,13 @@ void AddSurfacePerShadingGroup(const MDagPath& meshPath, const MObjectArray& gro
   }
 }
 
-// Vertices in world space, mirrored in X. (The host's points are let go before
-// the skin's weights are read.)
-void AddVertices(const MFnMesh& hostMesh, int vertexCount, KvMesh* mesh) {
+// Vertices in world space, mirrored in X: one per host point (the host gives one
+// per vertex). The host's points are let go before the skin's weights are read.
+void AddVertices(const MFnMesh& hostMesh, KvMesh* mesh) {
   MPointArray points;
   hostMesh.getPoints(points, MSpace::kWorld);
-  uint32_t pointCount = vertexCount > 0 ? static_cast<uint32_t>(vertexCount) : 0;
-  if (points.length() < pointCount) pointCount = points.length();
-  mesh->SetNumVertices(pointCount);
-  for (uint32_t i = 0; i < pointCount; ++i) {
+  mesh->SetNumVertices(points.length());
+  for (uint32_t i = 0; i < points.length(); ++i) {
     KvVertex vertex;
     vertex.position = KvVec3{static_cast<float>(-points[i].x), static_cast<float>(points[i].y),
                              static_cast<float>(points[i].z)};
@@ -208,22 +208,16 @@ KvMesh* ImportMesh(MDagPath meshPath, KvScene* scene, const SkinClusters* cluste
   if (uvSets.length() > 1) LogPrintf("Multiple uv sets found!  Only the first set will be used.");
   const MString* firstUVSet = uvSets.length() > 0 ? &uvSets[0] : nullptr;
   if (firstUVSet != nullptr) {
-    const int uvCount = hostMesh.numUVs(*firstUVSet);
-    if (uvCount > 0) {
-      MFloatArray u;
-      MFloatArray v;
-      hostMesh.getUVs(u, v, firstUVSet);
-      uint32_t count = static_cast<uint32_t>(uvCount);
-      if (u.length() < count) count = u.length();
-      if (v.length() < count) count = v.length();
-      mesh->SetNumTexCoords(count);
-      for (uint32_t i = 0; i < count; ++i) {
-        mesh->AddTexCoord(KvTexCoord{u[i], static_cast<float>(1.0 - v[i])});
-      }
-    }
+    // One texture coordinate per UV the host gives (none for an empty set).
+    MFloatArray u;
+    MFloatArray v;
+    hostMesh.getUVs(u, v, firstUVSet);
+    const uint32_t count = std::min(u.length(), v.length());
+    mesh->SetNumTexCoords(count);
+    for (uint32_t i = 0; i < count; ++i) mesh->AddTexCoord(KvTexCoord{u[i], static_cast<float>(1.0 - v[i])});
   }
 
-  AddVertices(hostMesh, vertexCount, mesh);
+  AddVertices(hostMesh, mesh);
   AddSurfaces(meshPath, hostMesh, polygonCount, firstUVSet, mesh, scene);
 
   ImportMeshSkin(meshPath, mesh, scene, clusters);

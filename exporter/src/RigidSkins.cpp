@@ -74,9 +74,9 @@ bool ImportRigidSkins(KvScene* scene) {
     for (uint32_t s = 0; s < scene->GetNumSkeletons(); ++s) {
       KvSkeleton* skeleton = scene->GetSkeleton(s);
       if (skeleton == nullptr) continue;
+      // A skeleton holds no null joint: its parents-first sort drops them.
       for (uint32_t j = 0; j < skeleton->GetNumJoints(); ++j) {
         KvJoint* joint = skeleton->GetJoint(j);
-        if (joint == nullptr) continue;
         MStatus status;
         MItDag jointIterator(MItDag::kDepthFirst, MFn::kJoint, &status);
         if (!status) {

@@ -30,8 +30,9 @@ void ApplyBindPose(const MDagPath& jointPath, const MPlug& poseElement) {
   if (xformAttribute.isNull()) return;
   MPlug xform(poseNode, xformAttribute);
   xform.selectAncestorLogicalIndex(poseElement.logicalIndex(), xformAttribute);
+  // No value at that element leaves `data` null, and the function set refuses it.
   MObject data;
-  if (!xform.getValue(data, MDGContext::fsNormal) || data.isNull()) return;
+  xform.getValue(data, MDGContext::fsNormal);
   MStatus status;
   MFnMatrixData matrixData(data, &status);
   if (!status) return;

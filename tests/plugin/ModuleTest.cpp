@@ -1,14 +1,15 @@
 // What Maya sees of the module (its symbols, registration and translator), the
 // export log, and the export driver: stages in order, failures, memory running out.
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <set>
-#include <sstream>
 #include <utility>
 
 #include <kvhost/TestSwitches.h>
@@ -17,41 +18,45 @@
 #include "PluginFixture.h"
 #include "kv/ExportLog.h"
 #include "kv/ExportStages.h"
+#include "kv/Mesh.h"
 #include "kv/Runtime.h"
+#include "kv/Skeleton.h"
 
 namespace plugin_test {
 namespace {
 
-TEST(ModuleSymbols, ExportsOnlyTheEntryPoints) {
-  FILE* pipe = popen("nm -D --defined-only " KV_PLUGIN_MODULE, "r");
+// The module exports its entry points only. Loading greets and registers the
+// translator, unloading deregisters it; a status is printed only when that fails.
+TEST(Module, ExportsItsEntryPointsAndRegistersTheTranslatorWhileLoaded) {
+  FILE* pipe = popen("nm -D --defined-only " KV_PLUGIN_MODULE " | awk '$2 !~ /[VW]/ && "
+                     "$3 !~ /^(_init|_fini|_edata|_end|__bss_start)$|^__odr_asan/ {print $3}'",
+                     "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> exported;
-  char line[512];
-  while (fgets(line, sizeof line, pipe) != nullptr) {
-    std::istringstream fields(line);
-    std::string address, type, name;
-    fields >> address >> type >> name;
-    if (name.empty() || name.rfind("__odr_asan", 0) == 0 || type == "V" || type == "W") continue;
-    if (name == "_init" || name == "_fini" || name == "_edata" || name == "_end" || name == "__bss_start") continue;
-    exported.insert(name);
-  }
+  for (char name[512]; fscanf(pipe, "%511s", name) == 1;) exported.insert(name);
   ASSERT_EQ(pclose(pipe), 0);
   EXPECT_EQ(exported, (std::set<std::string>{"initializePlugin", "uninitializePlugin", "MApiVersion", "_Z10OnMayaExitPv"}));
-  void* handle = dlopen(KV_PLUGIN_MODULE, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(handle, nullptr) << dlerror();
-  EXPECT_STREQ(static_cast<const char*>(dlsym(handle, "MApiVersion")), "800");
-  dlclose(handle);
-}
 
-TEST(ModuleLoading, GreetsOnLoadAndDeregistersOnUnload) {
   std::string error;
   ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
   auto module = kvhost::PluginModule::load(KV_PLUGIN_MODULE, error);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "A Kavrel KVR exporter for Maya.\n");
+  EXPECT_EQ(kvhost::PluginModule::load(KV_PLUGIN_MODULE, error), nullptr) << "the translator's name is taken";
   ASSERT_NE(module, nullptr) << error;
+  EXPECT_EQ(module->apiVersion(), "800");
   EXPECT_EQ(module->unload(), MS::kSuccess);
   kvhost::TranslatorInfo info;
   EXPECT_FALSE(kvhost::findTranslator(kTranslatorName, info)) << "deregistered";
+  void* handle = dlopen(KV_PLUGIN_MODULE, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(handle, nullptr);
+  using Entry = MStatus (*)(MObject);
+  EXPECT_EQ(reinterpret_cast<Entry>(dlsym(handle, "uninitializePlugin"))(kvhost::makePluginObject("KvMayaExporter")),
+            MS::kFailure);
+  dlclose(handle);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "A Kavrel KVR exporter for Maya.\nA Kavrel KVR exporter for Maya.\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "MayaExportCommand::registerFileTranslator: (kFailure): Unexpected Internal Failure\n"
+            "MayaExportCommand::deregisterFileTranslator: (kFailure): Unexpected Internal Failure\n");
 }
 
 class ModuleTest : public PluginTest {};
@@ -74,11 +79,9 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   EXPECT_EQ(translator->reader(file, "", MPxFileTranslator::kOpenAccessMode), MS::kFailure);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "KvMayaExporter::reader() method unimplimented!\n\n");
   // Files are identified by the last three characters of their name.
-  const std::pair<const char*, bool> cases[] = {{"/data/scene.kvr", true}, {"/data/kvr", true},
-                                                {"/data/scene.KVR", false}, {"/data/scene.kvrx", false},
-                                                {"/data/xvr", false},       {"/data/kxr", false},
-                                                {"/data/kvx", false},       {"/data/vr", false},
-                                                {"/kvr/scene.ma", false}};
+  const std::pair<const char*, bool> cases[] = {{"/data/scene.kvr", true}, {"/data/kvr", true},  {"/data/scene.KVR", false},
+                                                {"/data/scene.kvrx", false}, {"/data/xvr", false}, {"/data/kxr", false},
+                                                {"/data/kvx", false}, {"/data/vr", false}, {"/kvr/scene.ma", false}};
   for (const auto& [name, mine] : cases) {
     file.setRawFullName(name);
     EXPECT_EQ(translator->identifyFile(file, "KAVE", 4),
@@ -87,9 +90,9 @@ TEST_F(ModuleTest, RegistersTheWriteOnlyTranslator) {
   }
 }
 
-// Translators come and go while the module stays; Export Selected exports everything
-// to the path as given and says so once.
-TEST_F(ModuleTest, TranslatorsComeAndGoAndExportSelectedWarnsOnceAndExportsEverything) {
+// Every stage logs in order, then the statistics. Translators come and go while the
+// module stays; Export Selected exports everything to the path as given and says so.
+TEST_F(ModuleTest, StagesLogInOrderAndExportSelectedWarnsOnceAndExportsEverything) {
   build.light("pointLight", "bulb");
   build.camera("eye");
   for (int i = 0; i < 1000; ++i) ASSERT_NE(kvhost::createTranslator(kTranslatorName), nullptr);
@@ -97,7 +100,17 @@ TEST_F(ModuleTest, TranslatorsComeAndGoAndExportSelectedWarnsOnceAndExportsEvery
   kvhost::TranslatorPtr second = kvhost::createTranslator(kTranslatorName);
   const std::string selected = Path("no_extension");
   ASSERT_EQ(kvhost::runWriter(*first, selected, MPxFileTranslator::kExportActiveAccessMode), MS::kSuccess);
-  EXPECT_EQ(LogLines().front(), "Exporting Maya file: " + selected);
+  EXPECT_EQ(LogLines(),
+            (Lines{"Exporting Maya file: " + selected, "Forcing all joints to bind pose...",
+                   "Finished forcing all joints to bind pose.", "Disabling blend shapes...",
+                   "Finished disabling blend shapes.", "Importing skeletons...", "Finished importing skeleton.",
+                   "Dumping 0 imported skeletons...", "Finished dumping imported skeletons.", "Importing meshes...",
+                   "Finished importing meshes.", "Importing blend shapes...", "Finished importing blend shapes.",
+                   "Importing lights...", "Importing point light bulb...", "Finished importing lights.",
+                   "Importing cameras...", "Importing camera eye...", "Finished importing cameras.",
+                   "Searching for and creating rigidly skinned meshes...",
+                   "Finished searching for and creating rigidly skinned meshes...", "Scene stats:", "0 textures",
+                   "0 materials", "0 skeletons", "0 meshes", "1 lights", "1 cameras"}));
   EXPECT_EQ(Shown(kvhost::Message::Warning), Lines{"Export Selected currently unsupported.  Exporting all instead."});
   EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
   kvhost::Scene::get().clearMessages();
@@ -106,61 +119,98 @@ TEST_F(ModuleTest, TranslatorsComeAndGoAndExportSelectedWarnsOnceAndExportsEvery
   second.reset();
   EXPECT_TRUE(Shown(kvhost::Message::Warning).empty()) << "only the selection mode warns";
   EXPECT_EQ(ReadText(selected), ReadText(Path("b.kvr")));
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocator keeps its own books
+  // With the last translator gone, the runtime gives back what it holds.
+  kvhost::TranslatorPtr last = kvhost::createTranslator(kTranslatorName);
+  const size_t running = mallinfo2().uordblks;
+  last.reset();
+  EXPECT_GT(running - mallinfo2().uordblks, 16384u);
+#endif
   LoadedScene scene(Path("b.kvr"));
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
-  EXPECT_EQ(scene->GetNumLights() + scene->GetNumCameras(), 2u);
+  ASSERT_NE(scene.scene, nullptr);
+  EXPECT_EQ(scene->GetNumLights() + scene->GetNumCameras() + scene->GetNumMeshes(), 2u);
 }
 
-TEST_F(ModuleTest, EmptySceneLogsEveryStageInOrderAndWritesAnEmptyScene) {
-  const std::string out = Path("empty.kvr");
-  ASSERT_EQ(Export(out), MS::kSuccess);
-  EXPECT_EQ(LogLines(),
-            (Lines{"Exporting Maya file: " + out, "Forcing all joints to bind pose...",
-                   "Finished forcing all joints to bind pose.", "Disabling blend shapes...",
-                   "Finished disabling blend shapes.", "Importing skeletons...", "Finished importing skeleton.",
-                   "Dumping 0 imported skeletons...", "Finished dumping imported skeletons.", "Importing meshes...",
-                   "Finished importing meshes.", "Importing blend shapes...", "Finished importing blend shapes.",
-                   "Importing lights...", "Finished importing lights.", "Importing cameras...",
-                   "Finished importing cameras.", "Searching for and creating rigidly skinned meshes...",
-                   "Finished searching for and creating rigidly skinned meshes...", "Scene stats:", "0 textures",
-                   "0 materials", "0 skeletons", "0 meshes", "0 lights", "0 cameras"}));
-  LoadedScene scene(out);
-  ASSERT_NE(scene.get(), nullptr) << scene.error();
-  EXPECT_EQ(scene->GetNumTextures() + scene->GetNumMaterials() + scene->GetNumSkeletons() + scene->GetNumMeshes() +
-                scene->GetNumLights() + scene->GetNumCameras(),
-            0u);
-}
-
-// A stage whose host call fails ends the export: the error is shown, the log ends
-// with the failed call, and an existing archive is left alone.
-TEST_F(ModuleTest, FailingStageShowsTheErrorAndKeepsTheExistingFile) {
-  build.joint("lonely");
+// A failed iterator ends a stage with the error shown and logged, without its closing
+// line; through the module the export then fails and an existing archive is left
+// alone. The rigid skins only log it; a missing scene or mesh only opens and closes
+// a stage.
+TEST_F(ModuleTest, StagesStopAtAFailedHostCallAndPassOverMissingObjects) {
+  build.light("pointLight", "bulb");
+  build.camera("cam");
+  build.joint("neck");
+  build.mesh("helmet", TriangleStrip(1), "neck");
+  build.material("lambert", "plain");
   build.blendShape("blendShape1", build.deformableMesh("base", TriangleStrip(1)), {build.mesh("bump", TriangleStrip(1))},
                    {1.0});
   const std::string out = Path("kept.kvr");
   const struct {
     void (*fail)();
-    Lines tail;
-  } cases[] = {
-      {kvhost::failNextDagIterator,
-       {"Forcing all joints to bind pose...", "Maya API Error detected: \"Failed to create jointIterator!\""}},
-      {kvhost::failNextDependencyNodeIterator,
-       {"Disabling blend shapes...", "Maya API Error detected: \"Could not create blendShapeIterator!\""}},
+    bool (*stage)(KvScene*);  // null: a whole export through the module
+    const char* opening;
+    const char* error;
+  } failures[] = {
+      {kvhost::failNextDagIterator, nullptr, "Forcing all joints to bind pose...", "Failed to create jointIterator!"},
+      {kvhost::failNextDependencyNodeIterator, nullptr, "Disabling blend shapes...", "Could not create blendShapeIterator!"},
+      {kvhost::failNextDagIterator, ImportSkeletons, "Importing skeletons...", "Failed to create jointIterator!"},
+      {kvhost::failNextDagIterator, ImportMeshes, "Importing meshes...", "Failed to create meshIterator!"},
+      {kvhost::failNextDependencyNodeIterator, ImportBlendShapes, "Importing blend shapes...",
+       "Could not create blendShapeIterator!"},
+      {kvhost::failNextDagIterator, ImportLights, "Importing lights...", "Failed to create lightIterator!"},
+      {kvhost::failNextDagIterator, ImportCameras, "Importing cameras...", "Failed to create cameraIterator!"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.tail.back());
-    ASSERT_EQ(Export(out), MS::kSuccess);
-    std::ofstream(out) << "previous archive";
+  for (const auto& c : failures) {
+    SCOPED_TRACE(c.opening);
+    if (c.stage == nullptr) {
+      ASSERT_EQ(Export(out), MS::kSuccess);
+      std::ofstream(out) << "previous archive";
+    }
     kvhost::Scene::get().clearMessages();
     c.fail();
-    EXPECT_EQ(Export(out), MS::kFailure);
+    EXPECT_FALSE(c.stage == nullptr ? Export(out) == MS::kSuccess : RunStageDirectly(c.stage));
     kvhost::clearTestSwitches();
-    EXPECT_EQ(ReadText(out), "previous archive");
+    Lines lines = LogLines();
+    if (c.stage == nullptr) {
+      EXPECT_EQ(ReadText(out), "previous archive");
+      lines.erase(lines.begin(), lines.end() - std::min<size_t>(lines.size(), 2));
+    }
+    EXPECT_EQ(lines, (Lines{c.opening, "Maya API Error detected: \"" + std::string(c.error) + "\""}));
     EXPECT_EQ(Shown(kvhost::Message::Error), Lines{kExportErrorText});
-    const Lines lines = LogLines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), c.tail);
   }
+
+  kvhost::Scene::get().clearMessages();
+  kvhost::failNextDagIterator();
+  EXPECT_FALSE(RunStageDirectly([](KvScene* scene) {
+    scene->AddSkeleton(new KvSkeleton);
+    scene->GetSkeleton(0)->AddJoint(new KvJoint(KvName("neck")));
+    return ImportRigidSkins(scene);
+  }));
+  EXPECT_EQ(LogLines(), (Lines{"Searching for and creating rigidly skinned meshes...", "Failed to create jointIterator!"}));
+  EXPECT_TRUE(RunStageDirectly([](KvScene* scene) {
+    ImportMeshSkin(MDagPath(), nullptr, scene);
+    auto* mesh = new KvMesh;
+    kvhost::failNextDependencyNodeIterator();
+    ImportMeshSkin(MDagPath(), mesh, scene);
+    const bool untouched = mesh->GetSkeleton() == nullptr && mesh->GetNumInfluences() == 0;
+    delete mesh;
+    kvhost::failNextDependencyNodeIterator();
+    ImportMaterial(MString("plain"), scene);
+    const bool none = scene->GetNumMaterials() == 0;
+    ImportMaterial(MString("plain"), scene);
+    ImportMaterial(MString("plain"), scene);  // found by name: nothing more is logged
+    MFnDagNode nothing;
+    return untouched && none && scene->GetNumMaterials() == 1 && !IsNodeVisible(nothing);
+  }));
+  EXPECT_EQ(LogLines(), (Lines{"Importing mesh skin...", "Trying to import skin for NULL mesh!", "Importing mesh skin...",
+                               "Couldn't get dependency node iterator!", "Couldn't get dependency node iterator!",
+                               "Importing [Lambert] material plain...",
+                               "No visibility attribute for node , assuming not visible!"}));
+  EXPECT_TRUE(RunStageDirectly(
+      [](KvScene*) { return ImportLights(nullptr) && ImportCameras(nullptr) && ImportRigidSkins(nullptr); }));
+  EXPECT_EQ(LogLines(), (Lines{"Importing lights...", "Finished importing lights.", "Importing cameras...",
+                               "Finished importing cameras.", "Searching for and creating rigidly skinned meshes...",
+                               "Finished searching for and creating rigidly skinned meshes..."}));
+  EXPECT_TRUE(Shown(kvhost::Message::Error).empty());
 }
 
 TEST_F(ModuleTest, LongLinesAreCutAndThePathFollowsMayaAppDirUnchanged) {
@@ -176,56 +226,54 @@ TEST_F(ModuleTest, LongLinesAreCutAndThePathFollowsMayaAppDirUnchanged) {
       {"", "/KvMayaExporter_Log.txt"},
       {nullptr, "C:\\KvMayaExporter_Log.txt"}};
   for (const auto& [appDir, expected] : cases) {
-    if (appDir != nullptr) {
-      setenv("MAYA_APP_DIR", appDir, 1);
-    } else {
-      unsetenv("MAYA_APP_DIR");
-    }
+    appDir != nullptr ? setenv("MAYA_APP_DIR", appDir, 1) : unsetenv("MAYA_APP_DIR");
     EXPECT_STREQ(ExportLogPath().View(), expected) << (appDir ? appDir : "(unset)");
   }
   KvRuntimeShutdown();
-  // Through the module, the fallback is a file of that name in the working directory.
-  std::filesystem::remove(LogPath());
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir_);
-  const MStatus status = Export(Path("fallback.kvr"));
-  std::filesystem::current_path(previous);
-  ASSERT_EQ(status, MS::kSuccess);
-  EXPECT_TRUE(std::filesystem::exists(Path("C:\\KvMayaExporter_Log.txt")));
-  EXPECT_FALSE(std::filesystem::exists(LogPath()));
 }
 
-// A caller's allocator that, once armed, fails the first block of a KvScene's size
-// made once the log is open: with a null block, or with std::bad_alloc.
-enum class SceneBlock { kGiven, kNull, kThrow };
-SceneBlock g_sceneBlock = SceneBlock::kGiven;
-
-void* SceneFailingAllocate(uint32_t size) {
-  if (size == sizeof(KvScene) && g_sceneBlock != SceneBlock::kGiven && IsExportLogOpen()) {
-    const SceneBlock failure = std::exchange(g_sceneBlock, SceneBlock::kGiven);
-    if (failure == SceneBlock::kThrow) throw std::bad_alloc();
-    return nullptr;
-  }
+// A caller's allocator that hands the first block of `g_size` bytes made while the
+// log is open to `g_armed`, once; a null block from it is a failed allocation.
+uint32_t g_size = 0;
+std::function<void*(uint32_t)> g_armed;
+void* ArmedAllocate(uint32_t size) {
+  if (size == g_size && g_armed && IsExportLogOpen()) return std::exchange(g_armed, nullptr)(size);
   return std::malloc(size == 0 ? 1 : size);
 }
 void PlainFree(void* pointer, uint32_t) { std::free(pointer); }
 
-TEST_F(ModuleTest, NoMemoryForTheSceneEndsTheExportQuietly) {
+// Memory running out for the scene ends the export quietly; a stage failing after
+// the skeleton dump ends it as one before it does. Either way nothing is written.
+TEST_F(ModuleTest, NoMemoryForTheSceneOrALaterFailingStageEndsTheExport) {
+  build.joint("root");
   KvMemoryConfig config;
   config.allocationPolicy = 2;
-  config.allocate = SceneFailingAllocate;
+  config.allocate = ArmedAllocate;
   config.free = PlainFree;
   KvRuntimeStartup(config);
   RegisterSceneClasses();
-  for (SceneBlock failure : {SceneBlock::kNull, SceneBlock::kThrow}) {
-    g_sceneBlock = failure;
-    EXPECT_FALSE(ExportScene(KvString(Path("out.kvr").c_str())));
+  const auto exportScene = [this] { return ExportScene(KvString(Path("out.kvr").c_str())); };
+  g_size = sizeof(KvScene);
+  for (bool throws : {false, true}) {
+    g_armed = [throws](uint32_t) -> void* { return throws ? throw std::bad_alloc() : nullptr; };
+    EXPECT_FALSE(exportScene());
     EXPECT_FALSE(IsExportLogOpen());
     EXPECT_EQ(ReadText(LogPath()), "") << "the log was opened, and nothing was logged";
     EXPECT_TRUE(kvhost::Scene::get().messages().empty()) << "nothing was shown";
-    EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
   }
-  EXPECT_TRUE(ExportScene(KvString(Path("out.kvr").c_str()))) << "and the next export works";
+  // The skeleton is made after the joint iterator: the next one is the meshes'.
+  g_size = sizeof(KvSkeleton);
+  g_armed = [](uint32_t size) {
+    kvhost::failNextDagIterator();
+    return std::malloc(size);
+  };
+  EXPECT_FALSE(exportScene());
+  kvhost::clearTestSwitches();
+  const Lines lines = LogLines();
+  EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+            (Lines{"Importing meshes...", "Maya API Error detected: \"Failed to create meshIterator!\""}));
+  EXPECT_FALSE(std::filesystem::exists(Path("out.kvr")));
+  EXPECT_TRUE(exportScene()) << "and the next export works";
   ShutDownSceneClasses();
   KvRuntimeShutdown();
 }

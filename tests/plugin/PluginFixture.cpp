@@ -1,12 +1,9 @@
 #include "PluginFixture.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "kv/ExportLog.h"
-#include "kv/Runtime.h"
 
 namespace plugin_test {
 
@@ -42,26 +39,14 @@ MStatus PluginTest::Export(const std::string& path, MPxFileTranslator::FileAcces
   return kvhost::runWriter(*translator, path, mode);
 }
 
-std::unique_ptr<LoadedScene> PluginTest::ExportAndLoad(const std::string& name) {
-  EXPECT_EQ(Export(Path(name)), MS::kSuccess);
-  auto scene = std::make_unique<LoadedScene>(Path(name));
-  EXPECT_NE(scene->get(), nullptr) << scene->error();
-  return scene;
-}
-
 Lines PluginTest::LogLines() const {
   const std::string text = ReadText(LogPath());
+  EXPECT_TRUE(text.empty() || text.ends_with("\r\n")) << "the log does not end in CR LF";
   Lines lines;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "log does not end in CR LF: " << text.substr(start);
-      break;
-    }
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
     lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(lines.back().find('\n'), std::string::npos) << "bare line feed in: " << lines.back();
-    start = end + 2;
   }
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::ssize(lines)) << "a line feed without CR";
   return lines;
 }
 
@@ -74,12 +59,11 @@ Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
 }
 
 LoadedScene::LoadedScene(const std::string& path) {
-  KvString error;
-  scene_ = KvLoadScene(path.c_str(), &error);
-  error_ = error.View();
+  KvString text;
+  scene = KvLoadScene(path.c_str(), &text);
+  error = text.View();
+  EXPECT_NE(scene, nullptr) << error;
 }
-
-LoadedScene::~LoadedScene() { delete scene_; }
 
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {
   kvhost::MeshSpec spec;
@@ -103,13 +87,6 @@ kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0) {
     }
   }
   return grid;
-}
-
-void WriteTinyTga(const std::string& path) {
-  // Uncompressed true colour, 2 x 2, 24 bits, bottom-left origin, BGR pixels.
-  const uint8_t bytes[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,
-                           0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 bool RunStageDirectly(bool (*stage)(KvScene*)) {

@@ -1,6 +1,5 @@
 // The plug-in module loaded as Maya loads it, a scratch directory for the export log
-// and archives, a scene builder, small host meshes, and archives read back with the
-// suite's own runtime and scene model.
+// and archives, scene builders, and archives read back with the suite's own runtime.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <kvhost/Scene.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,24 +19,19 @@ namespace plugin_test {
 
 using Lines = std::vector<std::string>;
 inline constexpr char kTranslatorName[] = "Kavrel Rendering Archive";
+using archive_test::ReadText;
 
 // An archive read back, with the runtime started for the object's lifetime (after
 // the exports it checks, so that start-up and shut-down never interleave with the
 // module's).
-class LoadedScene {
- public:
+struct LoadedScene {
   explicit LoadedScene(const std::string& path);
-  ~LoadedScene();
   LoadedScene(const LoadedScene&) = delete;
-  LoadedScene& operator=(const LoadedScene&) = delete;
-  KvScene* get() const { return scene_; }
-  KvScene* operator->() const { return scene_; }
-  const std::string& error() const { return error_; }
-
- private:
-  SceneRuntime runtime_;
-  KvScene* scene_ = nullptr;
-  std::string error_;
+  ~LoadedScene() { delete scene; }
+  KvScene* operator->() const { return scene; }
+  SceneRuntime runtime;
+  KvScene* scene = nullptr;
+  std::string error;
 };
 
 class PluginTest : public ::testing::Test {
@@ -52,8 +45,11 @@ class PluginTest : public ::testing::Test {
   MStatus Export(const std::string& path,
                  MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
   // Exports to NAME in the test's directory (the export must succeed) and loads it;
-  // callers assert that get() is non-null.
-  std::unique_ptr<LoadedScene> ExportAndLoad(const std::string& name);
+  // callers assert that `scene` is non-null.
+  LoadedScene ExportAndLoad(const std::string& name) {
+    EXPECT_EQ(Export(Path(name)), MS::kSuccess);
+    return LoadedScene(Path(name));
+  }
   // The export log as lines; fails the test if a line does not end in CR LF.
   Lines LogLines() const;
   std::string LogPath() const { return dir_ + "/KvMayaExporter_Log.txt"; }
@@ -65,8 +61,6 @@ class PluginTest : public ::testing::Test {
   std::string dir_;
   kvhost::Builder build;
 };
-
-using archive_test::ReadText;
 
 inline int CountOf(const Lines& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
@@ -90,14 +84,12 @@ kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset = {0, 0, 0}
 // A flat grid in the XZ plane of (columns + 1) x (rows + 1) vertices, row by row,
 // each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
 kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0);
-// A 2x2 24-bit uncompressed TGA image.
-void WriteTinyTga(const std::string& path);
 
 // The first object named `name` in a scene list, or null.
 template <typename T>
 T* FindNamed(KvList<T*>& list, const std::string& name) {
   for (T* object : list) {
-    if (object != nullptr && name == object->GetName().GetAsCString()) return object;
+    if (name == object->GetName().GetAsCString()) return object;
   }
   return nullptr;
 }
@@ -107,9 +99,7 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
 bool RunStageDirectly(bool (*stage)(KvScene*));
 
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
-  EXPECT_FLOAT_EQ(c.red, r);
-  EXPECT_FLOAT_EQ(c.green, g);
-  EXPECT_FLOAT_EQ(c.blue, b);
+  ExpectVec({c.red, c.green, c.blue}, r, g, b);
   EXPECT_FLOAT_EQ(c.alpha, a);
 }
 
