@@ -249,6 +249,13 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     nested = oldLink(nested.Object(2 * i, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1), 2 * i + 1);
   }
   for (uint32_t i = 0; i < 800; ++i) nested.Version("KvCombinerNode", 0);
+  // The first node, at index 1100, leaves more gaps below it than a graph can need:
+  // from the next old link on, old parameter objects are refused, even once other
+  // nodes fill the gaps.
+  StreamBuilder sparse = oldLink(node(graph(0, 1102), 1100, 0), 1101).NullObject().Version("KvCombinerNode", 0);
+  for (uint32_t i = 1; i < 1100; ++i) sparse = node(sparse, i, 0);
+  sparse = oldLink(sparse, 1102).Object(1103, "KvBone").NamedPart("Old").Version("KvBone", 0);
+  for (int i = 0; i < 10; ++i) sparse.F32(0.0f);
   const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
       {"a face-graph node claims more outputs", node(graph(1, 1), 1, 2, 0xFFFFFFF0u).U32(0).Finish(2)},
       {"a type group claims more nodes", graph(1, 0).U32(1).U32(1000000).Finish(1)},
@@ -258,7 +265,9 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
       {"old link parameters carry further objects",
        node(oldLink(graph(0, 1), 1).Object(2, "KvFaceGraph").ObjectPart().Count(1), 3, 0).Finish(4)},
       {"old link parameters refer to an object read earlier", oldLink(node(graph(0, 2), 1, 0), 2).U32(1).Finish(3)},
-      {"objects are nested too deeply", nested.NullObject().Finish(1600)}};
+      {"objects are nested too deeply", nested.NullObject().Finish(1600)},
+      {"old link parameters in an object table with too many gaps",
+       sparse.Version("KvCombinerNode", 0).Finish(1104)}};
   for (const auto& [what, bytes] : cases) {
     std::string error;
     EXPECT_FALSE(kvtest::Loads<KvFaceGraph>(bytes, &error)) << what;
