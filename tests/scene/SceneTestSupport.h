@@ -79,28 +79,17 @@ using archive_test::ReadFile;
 using archive_test::SaveToFile;
 using archive_test::WriteFile;
 
-// Loads a scene from bytes, each time from a fresh copy so that the address
-// sanitizer sees any read past the end. Null when the load fails; `message`
-// receives the archive's one-line description.
+// Loads a scene from a copy of `bytes` of exactly their size (so that the address
+// sanitizer sees any read past the end). Null when the load fails, `message` then
+// holding the archive's one-line description of why.
 struct LoadResult {
   KvScene* scene = nullptr;
-  KvArchiveError error = KvArchiveError::kNone;
   std::string message;
 };
 
 inline LoadResult LoadBytes(const Bytes& bytes) {
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
-  if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
-  KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
-                    KvArchive::kModeLoad, 0);
-  archive.Open();
   LoadResult result;
-  KvArray<KvObject*> unowned;
-  if (archive.IsValid()) result.scene = static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass(), unowned));
-  EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
-  result.error = archive.GetError();
-  result.message = KvDescribeArchiveError(archive).View();
-  archive.Close();
+  result.scene = static_cast<KvScene*>(archive_test::LoadFromBytes(bytes, &result.message, KvScene::StaticClass()));
   return result;
 }
 
