@@ -122,7 +122,7 @@ TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   EXPECT_EQ(light->GetConeAngle(), 45.0f);
 }
 
-TEST_F(KvSceneTest, FindsTakeTheFirstMatchAndBoundingBoxesMergeOnlyBoxesThatHoldPoints) {
+TEST_F(KvSceneTest, FindsTakeTheFirstMatchArraysKeepTheirRoomAndBoxesMergeOnlyBoxesWithPoints) {
   KvScene scene;
   auto* first = new KvTexture(KvName("wood"));
   for (KvTexture* texture : {static_cast<KvTexture*>(nullptr), first, new KvTexture(KvName("wood"))}) {
@@ -150,6 +150,13 @@ TEST_F(KvSceneTest, FindsTakeTheFirstMatchAndBoundingBoxesMergeOnlyBoxesThatHold
   mesh->SetNumVertices(3);
   mesh->AddVertex(At(1, 2, 3));
   mesh->AddVertex(At(4, -5, 6));
+  EXPECT_EQ(mesh->GetVertex(2), nullptr) << "room, but no vertex yet";
+  mesh->SetNumTexCoords(1);
+  EXPECT_TRUE(mesh->AddTexCoord(KvTexCoord{0.5f, 0.25f}));
+  EXPECT_FALSE(mesh->AddTexCoord(KvTexCoord{1, 1}));
+  mesh->SetNumTexCoords(3);  // room for three, and none yet
+  EXPECT_EQ(mesh->GetNumTexCoords(), 0u);
+  EXPECT_EQ(mesh->GetTexCoordCapacity(), 3u);
   for (KvMesh* m : {new KvMesh(), mesh, static_cast<KvMesh*>(nullptr)}) scene.AddMesh(m);
   EXPECT_EQ(scene.FindMesh(KvName("a")), mesh);
   EXPECT_EQ(scene.FindMesh(KvName("")), scene.GetMesh(0)) << "an unnamed object answers to the null name";
@@ -178,13 +185,12 @@ TEST_F(KvSceneTest, CameraSettersInvalidateMatricesOnlyForChangesOfAtLeastEpsilo
   KvCamera fresh;
   fresh.SetPosition(KvVec3{0, below, -below});
   fresh.SetRotation(KvVec3{-below, 0, below});
-  EXPECT_EQ(fresh.GetPosition().y, 0.0f);
-  EXPECT_EQ(fresh.GetRotation().x, 0.0f);
+  ExpectVec(fresh.GetPosition(), 0, 0, 0, 0);
+  ExpectVec(fresh.GetRotation(), 0, 0, 0, 0);
   fresh.SetPosition(KvVec3{-eps, 0, eps});
-  EXPECT_EQ(fresh.GetPosition().x, -eps);
-  EXPECT_EQ(fresh.GetPosition().z, eps);
   fresh.SetRotation(KvVec3{0, -eps, 0});
-  EXPECT_EQ(fresh.GetRotation().y, -eps);
+  ExpectVec(fresh.GetPosition(), -eps, 0, eps, 0);
+  ExpectVec(fresh.GetRotation(), 0, -eps, 0, 0);
   // The golden camera, loaded with its view, second and projection matrices valid.
   Bytes bytes = LookSceneBytes();
   for (size_t back : {216u, 144u, 72u}) bytes[bytes.size() - back] = 1;
