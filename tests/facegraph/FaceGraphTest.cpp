@@ -42,45 +42,9 @@ std::string Wiring(const KvFaceGraph& graph) {
   return text;
 }
 
-TEST_F(FaceGraphTest, NodesKeepUniquePropertiesAndTakeLinksByKind) {
-  KvMorphTargetNode morph;
-  EXPECT_EQ(morph.GetFlags(), 1u);
-  EXPECT_STREQ(morph.GetUserProperties()[0].GetStringValue().View(), "Target");
-  // Only kind 3 takes strings; names are unique within a node.
-  KvFaceGraphNodeUserProperty text(KvName("Label"), 3);
-  text.SetStringValue(KvString("brow"));
-  EXPECT_EQ(text.GetStrings().Size(), 1u) << "replaces element 0";
-  KvFaceGraphNodeUserProperty number(KvName("Weight"), 1);
-  number.SetStringValue(KvString("ignored"));
-  EXPECT_TRUE(number.GetStrings().Empty());
-  KvCombinerNode combiner;
-  EXPECT_TRUE(combiner.AddUserProperty(text));
-  EXPECT_TRUE(combiner.AddUserProperty(number));
-  EXPECT_FALSE(combiner.AddUserProperty(KvFaceGraphNodeUserProperty(KvName("Label"), 0)));
-  EXPECT_EQ(combiner.FindUserProperty(KvName("Weight")), 1);
-  EXPECT_EQ(combiner.FindUserProperty(KvName("weight")), -1);
-  EXPECT_STREQ(combiner.GetUserProperties()[0].GetStringValue().View(), "brow");
-
-  // A delta node takes one link and the input's range, mirrored; a current-time node none.
-  KvCombinerNode input;
-  input.SetRange(-0.5f, 2.0f);
-  KvDeltaNode delta;
-  EXPECT_TRUE(delta.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
-  EXPECT_EQ(delta.GetMinValue(), -2.5f);
-  EXPECT_EQ(delta.GetMaxValue(), 2.5f);
-  EXPECT_FALSE(delta.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
-  EXPECT_EQ(delta.GetInputLinks().Size(), 1u);
-  KvDeltaNode unresolved;
-  unresolved.SetRange(0.25f, 0.75f);
-  EXPECT_TRUE(unresolved.AddInputLink(KvFaceGraphNodeLink()));
-  EXPECT_EQ(unresolved.GetMinValue(), 0.25f) << "no input node, no range change";
-  KvCurrentTimeNode time;
-  EXPECT_FALSE(time.AddInputLink(KvFaceGraphNodeLink(&input, KvName("linear"))));
-  EXPECT_TRUE(time.GetInputLinks().Empty());
-}
-
 // A graph with every node class, links through live, withdrawn and unknown
-// functions, a link to a missing node and two nodes of one name.
+// functions, a link to a missing node and two nodes of one name; the links and
+// properties that nodes refuse are not stored.
 KvFaceGraph* BuildGraph() {
   auto* graph = new KvFaceGraph;
   auto* jaw = MakeNode<KvBonePoseNode>("JawOpen", 0.0f, 2.0f);
@@ -97,8 +61,12 @@ KvFaceGraph* BuildGraph() {
   KvFaceGraphNodeUserProperty tags(KvName("Tags"), 2);
   tags.SetValue(0, 7);
   tags.SetValue(1, 9);
+  tags.SetStringValue(KvString("ignored"));  // only string properties take strings
   smile->AddUserProperty(tags);
+  smile->AddUserProperty(KvFaceGraphNodeUserProperty(KvName("Tags"), 3));  // a second "Tags"
   delta->AddInputLink(KvFaceGraphNodeLink(jaw, KvName("linear")));
+  delta->AddInputLink(KvFaceGraphNodeLink(time, KvName("linear")));  // a delta node takes one link
+  time->AddInputLink(KvFaceGraphNodeLink(jaw, KvName("linear")));   // a current-time node none
   KvFaceGraphNodeLink clamped(jaw, KvName("clamped linear"));
   clamped.parameters[0] = 0.25f;
   clamped.linkFnType = 77;  // stale: saving looks the type up again
@@ -281,6 +249,13 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
     nested = oldLink(nested.Object(2 * i, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", 0).Count(1), 2 * i + 1);
   }
   for (uint32_t i = 0; i < 800; ++i) nested.Version("KvCombinerNode", 0);
+  // The first node, at index 1100, leaves more gaps below it than a graph can need:
+  // from the next old link on, old parameter objects are refused, even once other
+  // nodes fill the gaps.
+  StreamBuilder sparse = oldLink(node(graph(0, 1102), 1100, 0), 1101).NullObject().Version("KvCombinerNode", 0);
+  for (uint32_t i = 1; i < 1100; ++i) sparse = node(sparse, i, 0);
+  sparse = oldLink(sparse, 1102).Object(1103, "KvBone").NamedPart("Old").Version("KvBone", 0);
+  for (int i = 0; i < 10; ++i) sparse.F32(0.0f);
   const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
       {"a face-graph node claims more outputs", node(graph(1, 1), 1, 2, 0xFFFFFFF0u).U32(0).Finish(2)},
       {"a type group claims more nodes", graph(1, 0).U32(1).U32(1000000).Finish(1)},
@@ -290,7 +265,9 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
       {"old link parameters carry further objects",
        node(oldLink(graph(0, 1), 1).Object(2, "KvFaceGraph").ObjectPart().Count(1), 3, 0).Finish(4)},
       {"old link parameters refer to an object read earlier", oldLink(node(graph(0, 2), 1, 0), 2).U32(1).Finish(3)},
-      {"objects are nested too deeply", nested.NullObject().Finish(1600)}};
+      {"objects are nested too deeply", nested.NullObject().Finish(1600)},
+      {"old link parameters in an object table with too many gaps",
+       sparse.Version("KvCombinerNode", 0).Finish(1104)}};
   for (const auto& [what, bytes] : cases) {
     std::string error;
     EXPECT_FALSE(kvtest::Loads<KvFaceGraph>(bytes, &error)) << what;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveBytes.h"
 #include "kv/Actor.h"
 #include "kv/LinkFunctions.h"
+#include "kv/Runtime.h"
 
 namespace {
 
@@ -38,20 +38,56 @@ const std::vector<std::string> kRegistry = {
     "KvOneClampLinkFn 0 KvLinkFn", "KvConstantLinkFn 0 KvLinkFn", "KvCorrectiveLinkFn 0 KvLinkFn",
     "KvClampedLinearLinkFn 0 KvLinkFn"};
 
-TEST(StartupTest, RegistersEveryClassOnceAndDropsTheTablesAtShutDown) {
+// A function as "name class type [description] param=default ...", "*" when corrective.
+std::string Describe(const KvLinkFn& fn) {
+  std::string text = std::string(fn.GetName().GetAsCString()) + " " + fn.ClassOf()->GetName().GetAsCString() + " " +
+                     std::to_string(fn.GetFnType()) + " [" + fn.GetDescription().View() + "]";
+  for (uint32_t p = 0; p < fn.GetNumParams(); ++p) {
+    char value[32];
+    std::snprintf(value, sizeof(value), "%.9g", static_cast<double>(fn.GetParamDefaultValue(p)));
+    text += std::string(" ") + fn.GetParamName(p).View() + "=" + value;
+  }
+  return text + (fn.IsCorrective() ? " *" : "");
+}
+
+TEST(StartupTest, RegistersEveryClassOnceBuildsTheLinkFunctionTableAndDropsItAtShutDown) {
   ASSERT_EQ(KvRuntimeUserCount(), 0u);
   EXPECT_EQ(FindLinkFunction(KvName()), nullptr);
   EXPECT_EQ(GetLinkFunctionType(KvName()), -1);
   KvRuntimeStartupDefault();
   EXPECT_EQ(Registry(), kRegistry);
+  // The table's rows in order, each the one shared instance its name finds; lookups
+  // are exact.
+  const std::vector<std::string> expected = {
+      "linear KvLinearLinkFn 1 [ y = m * x + b ] m=1 b=0",
+      "quadratic KvQuadraticLinkFn 2 [ y = a * x ^2 ] a=1",
+      "cubic KvCubicLinkFn 3 [ y = a * x ^3 ] a=1",
+      "square root KvSqrtLinkFn 4 [ y = a * sqrt( x ) ] a=1",
+      "negate KvNegateLinkFn 5 [ y = - x ]",
+      "inverse KvInverseLinkFn 6 [ y = 1 / x ]",
+      "oneclamp KvOneClampLinkFn 7 [ y = [1 if x <= 1] or [1 / x if x > 1) ]",
+      "constant KvConstantLinkFn 8 [ y = c ] c=1",
+      "corrective KvCorrectiveLinkFn 9 [ x corrects for y ] Correction Factor=1 *",
+      "custom KvNullLinkFn 0 [ This link function type has been deprecated. ]",
+      "perlin noise KvNullLinkFn 0 [ This link function type has been deprecated. ]",
+      "clamped linear KvClampedLinearLinkFn 10 [ y = m * x ] m=1 clampx=0 clampy=0 clampdir=1"};
+  std::vector<std::string> rows;
+  for (KvLinkFn* fn : *GetLinkFunctionTable()) {
+    rows.push_back(Describe(*fn));
+    EXPECT_EQ(FindLinkFunction(fn->GetName()), fn) << "lookups give the one shared instance";
+    EXPECT_EQ(GetLinkFunctionType(KvName(fn->GetName().GetAsCString())), fn->GetFnType());
+  }
+  EXPECT_EQ(rows, expected);
+  for (const char* name : {"Linear", "linear ", "", "clamped", "Default"}) {
+    EXPECT_EQ(FindLinkFunction(KvName(name)), nullptr) << name;
+    EXPECT_EQ(GetLinkFunctionType(KvName(name)), -1) << name;
+  }
   const KvArray<KvLinkFn*>* table = GetLinkFunctionTable();
-  KvLinkFn* linear = FindLinkFunction(KvName("linear"));
   StartupLinkFunctions();
   KvRuntimeStartupDefault();  // a nested start-up builds nothing new
   EXPECT_EQ(Registry(), kRegistry);
   EXPECT_EQ(GetLinkFunctionTable(), table);
   EXPECT_EQ(table->Size(), 12u);
-  EXPECT_EQ(FindLinkFunction(KvName("linear")), linear);
   KvRuntimeShutdown();
   EXPECT_EQ(GetLinkFunctionTable(), table) << "the outer user still holds the runtime";
   // Shut-down destroys the listed actors (the leak checker sees any left behind),
@@ -81,47 +117,6 @@ TEST(StartupTest, RegistersEveryClassOnceAndDropsTheTablesAtShutDown) {
   EXPECT_EQ(Registry(), kRegistry);
   EXPECT_EQ(GetLinkFunctionType(KvName("corrective")), 9);
   KvRuntimeShutdown();
-}
-
-// A function as "name class type [description] param=default ...", "*" when corrective.
-std::string Describe(const KvLinkFn& fn) {
-  std::string text = std::string(fn.GetName().GetAsCString()) + " " + fn.ClassOf()->GetName().GetAsCString() + " " +
-                     std::to_string(fn.GetFnType()) + " [" + fn.GetDescription().View() + "]";
-  for (uint32_t p = 0; p < fn.GetNumParams(); ++p) {
-    char value[32];
-    std::snprintf(value, sizeof(value), "%.9g", static_cast<double>(fn.GetParamDefaultValue(p)));
-    text += std::string(" ") + fn.GetParamName(p).View() + "=" + value;
-  }
-  return text + (fn.IsCorrective() ? " *" : "");
-}
-
-using LinkFunctionTableTest = kvtest::RuntimeTest;
-
-TEST_F(LinkFunctionTableTest, RowsMatchTheirNamesTextsParametersAndTypesAndLookupsAreExact) {
-  const std::vector<std::string> expected = {
-      "linear KvLinearLinkFn 1 [ y = m * x + b ] m=1 b=0",
-      "quadratic KvQuadraticLinkFn 2 [ y = a * x ^2 ] a=1",
-      "cubic KvCubicLinkFn 3 [ y = a * x ^3 ] a=1",
-      "square root KvSqrtLinkFn 4 [ y = a * sqrt( x ) ] a=1",
-      "negate KvNegateLinkFn 5 [ y = - x ]",
-      "inverse KvInverseLinkFn 6 [ y = 1 / x ]",
-      "oneclamp KvOneClampLinkFn 7 [ y = [1 if x <= 1] or [1 / x if x > 1) ]",
-      "constant KvConstantLinkFn 8 [ y = c ] c=1",
-      "corrective KvCorrectiveLinkFn 9 [ x corrects for y ] Correction Factor=1 *",
-      "custom KvNullLinkFn 0 [ This link function type has been deprecated. ]",
-      "perlin noise KvNullLinkFn 0 [ This link function type has been deprecated. ]",
-      "clamped linear KvClampedLinearLinkFn 10 [ y = m * x ] m=1 clampx=0 clampy=0 clampdir=1"};
-  std::vector<std::string> rows;
-  for (KvLinkFn* fn : *GetLinkFunctionTable()) {
-    rows.push_back(Describe(*fn));
-    EXPECT_EQ(FindLinkFunction(fn->GetName()), fn) << "lookups give the one shared instance";
-    EXPECT_EQ(GetLinkFunctionType(KvName(fn->GetName().GetAsCString())), fn->GetFnType());
-  }
-  EXPECT_EQ(rows, expected);
-  for (const char* name : {"Linear", "linear ", "", "clamped", "Default"}) {
-    EXPECT_EQ(FindLinkFunction(KvName(name)), nullptr) << name;
-    EXPECT_EQ(GetLinkFunctionType(KvName(name)), -1) << name;
-  }
 }
 
 }  // namespace

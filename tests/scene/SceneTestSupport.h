@@ -79,28 +79,17 @@ using archive_test::ReadFile;
 using archive_test::SaveToFile;
 using archive_test::WriteFile;
 
-// Loads a scene from bytes, each time from a fresh copy so that the address
-// sanitizer sees any read past the end. Null when the load fails; `message`
-// receives the archive's one-line description.
+// Loads a scene from a copy of `bytes` of exactly their size (so that the address
+// sanitizer sees any read past the end). Null when the load fails, `message` then
+// holding the archive's one-line description of why.
 struct LoadResult {
   KvScene* scene = nullptr;
-  KvArchiveError error = KvArchiveError::kNone;
   std::string message;
 };
 
 inline LoadResult LoadBytes(const Bytes& bytes) {
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
-  if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
-  KvArchive archive(KvArchiveStoreMemory::Create(copy.get(), static_cast<uint32_t>(bytes.size())),
-                    KvArchive::kModeLoad, 0);
-  archive.Open();
   LoadResult result;
-  KvArray<KvObject*> unowned;
-  if (archive.IsValid()) result.scene = static_cast<KvScene*>(archive.LoadRoot(KvScene::StaticClass(), unowned));
-  EXPECT_TRUE(unowned.Empty()) << "the root owns everything it loaded";
-  result.error = archive.GetError();
-  result.message = KvDescribeArchiveError(archive).View();
-  archive.Close();
+  result.scene = static_cast<KvScene*>(archive_test::LoadFromBytes(bytes, &result.message, KvScene::StaticClass()));
   return result;
 }
 
@@ -234,7 +223,8 @@ struct MeshFields {
   uint32_t influenceCount = 1;
   uint32_t firstInfluence = 0, vertexInfluences = 1;  // of vertex 0
   uint32_t triangleCapacity = 1, triangleCount = 1;
-  uint32_t corner2 = 2, texCoord2 = 0;  // indices of the triangle's last corner
+  uint32_t corner2 = 2, texCoord2 = 0;  // indices of the triangle's last corner (stored when counted)
+  uint32_t surfaceMaterial = 1;         // the object the surface's material reference names
   bool texCoordPair = true;             // the stored (0.25, 0.75)
 };
 
@@ -321,8 +311,9 @@ inline Bytes SkinnedSceneBytes(const MeshFields& f = {}, bool bigEndian = false)
   if (f.texCoordPair) w.Floats({0.25f, 0.75f});
   w.U32(f.influenceCount).U32(4).Floats({0.75f, 0.5f, 0.25f, 0.125f});
   w.U32(1).U32(6).U32(9).U32(sizeof(KvSurface));
-  w.U32(f.triangleCapacity).U32(f.triangleCount).U32(0).U32(1).U32(f.corner2).U32(0).U32(0).U32(f.texCoord2);
-  w.U32(1).U32(2);  // the surface's material, the mesh's skeleton
+  w.U32(f.triangleCapacity).U32(f.triangleCount);
+  if (f.triangleCount == 1) w.U32(0).U32(1).U32(f.corner2).U32(0).U32(0).U32(f.texCoord2);
+  w.U32(f.surfaceMaterial).U32(2);  // the surface's material, the mesh's skeleton
   w.U32(7).U32(10).U32(sizeof(KvMorphController)).U32(2);
   w.U32(11).U32(1).Floats({1, 2, 3, 4, 5, 6}).U32(2);
   w.U32(12).U32(2).Floats({0.5f, 0, 0, 0, 0, 0}).U32(0).Floats({-1, 0, 0, 0, 0, 0}).U32(1);
