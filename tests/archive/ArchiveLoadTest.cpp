@@ -151,18 +151,6 @@ TEST_F(ArchiveLoad, ProgressCountsPrimitivesButNotStringOrMagicBytes) {
   }
 }
 
-TEST_F(ArchiveLoad, UnknownClassLeavesTheReferenceNull) {
-  Bytes b = CurrentHeader(false);
-  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
-  b.u32(1).str("NoSuchClass").u32(1).u32(0).u32(0).u32(16);
-  LoadingArchive loading(b.data);
-  ASSERT_TRUE(loading.archive.Open());
-  KvObject* object = nullptr;
-  loading.archive.SerializeObjectReference(object, nullptr, true);
-  EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(loading.archive.GetUnknownClassCount(), 1u);
-}
-
 // ---- Hostile input ----------------------------------------------------------------
 
 struct Corruption {

@@ -128,9 +128,11 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
   ExpectDumpsMatchDocument(awkwardPath);
 
   // The skeleton is not in the scene: its joints are written in full inside the
-  // first influence (knee, its parent hip inside it), then by reference.
+  // first influence (knee, its parent hip inside it), then by reference. Nor is the
+  // material of the mesh's surface, which is shown in full under the mesh.
   KvScene scene;
   std::unique_ptr<KvSkeleton> skeleton(new KvSkeleton);
+  std::unique_ptr<KvMaterial> loose(new KvMaterial(KvName("loose")));
   auto* hip = new KvJoint(KvName("hip"));
   auto* knee = new KvJoint(KvName("knee"));
   knee->SetParent(hip);
@@ -148,14 +150,18 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
     mesh->AddInfluence(influence);
   }
   mesh->SetSkeleton(skeleton.get());
+  auto* surface = new KvSurface(mesh);
+  surface->SetMaterial(loose.get());
+  mesh->AddSurface(surface);
   scene.AddMesh(mesh);
   const std::string oddPath = TempPath("odd.kvr");
   SaveToFile(&scene, oddPath, 0);
   ExpectDumpsMatchDocument(oddPath);
   std::ostringstream text, err;
   RunDump(oddPath, false, text, err);
-  EXPECT_NE(text.str().find("          #4 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
-                            "              knee (#2) (shown above)\n"),
+  EXPECT_NE(text.str().find("          #6 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
+                            "              knee (#2) (shown above)\n        materials: loose\n"
+                            "          #5 KvMaterial \"loose\": power 0, factor 1\n"),
             std::string::npos)
       << text.str();
 }
@@ -278,6 +284,8 @@ TEST_F(KvrDumpTest, HostileTablesAreRefusedAtOnce) {
   }
 }
 
+// Usage errors of every command are status 2 and say what is wrong, before any
+// file is read.
 TEST_F(KvrDumpTest, UsageErrorsAndHelp) {
   struct Case {
     const char* arguments;
@@ -294,6 +302,15 @@ TEST_F(KvrDumpTest, UsageErrorsAndHelp) {
       {"help nothing", 2, "no command named \"nothing\""},
       {"frobnicate x.ma", 2, "kvr: there is no command \"frobnicate\"; the commands are dump, export, check, render, help "
                              "(kvr --help explains them)\n"},
+      {"export a.ma b.ma -o x.kvr", 2, "-o names the archive of one scene"},
+      {"export a.ma -o x.kvr --output-dir d", 2, "give either -o or --output-dir, not both"},
+      {"export -j 0 a.ma", 2, "--jobs"},
+      {"check", 2, "ARCHIVE is required"},
+      {"render x.kvr --size 0x10", 2, "--size takes WIDTHxHEIGHT, each from 1 to 16384, not \"0x10\""},
+      {"render x.kvr --size 640", 2, "not \"640\""},
+      {"render x.kvr --size 640x480x3", 2, "not \"640x480x3\""},
+      {"render x.kvr --size 16385x2", 2, "not \"16385x2\""},
+      {"render x.kvr --camera cam --frame", 2, "excludes"},
   };
   for (const Case& c : cases) {
     const ProcessRun run = Kvr(c.arguments);
