@@ -161,6 +161,7 @@ TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
     ASSERT_TRUE(archive.Open());
     EXPECT_EQ(archive.GetTables()->names.Size(), 702u) << "the class name, the root's and 700 children's";
     EXPECT_EQ(archive.GetTables()->objectCount, kChildren + 1);
+    EXPECT_EQ(archive.SerializeClassVersion("KvSkeleton"), 0) << "absent from the file";
     KvArray<KvObject*> unowned;
     auto* loaded = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass(), unowned));
     ASSERT_NE(loaded, nullptr) << KvDescribeArchiveError(archive).View();

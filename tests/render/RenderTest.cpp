@@ -303,6 +303,18 @@ TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
   const kvrender::Image wireframe = Render(Sized(100, 100, [](kvrender::Options& o) { o.wireframe = true; }));
   EXPECT_EQ(PixelOf(wireframe, 40, 59), wire);
   EXPECT_EQ(PixelOf(wireframe, 40, 50), kRed);
+
+  // A bone from far outside the picture crossing its corner at 45 degrees, the line
+  // x + y = 50.5 in pixels: about one pixel a column over the 51 columns it crosses.
+  Fresh();
+  maya::AddJointChain(*scene_, {P{-15, -10.05f, 0.5f}, P{5, 9.95f, 0.5f}});
+  maya::AddCamera(*scene_, "cam", P{0, 0, 5.5f}, P{0, 0, 0.5f}, 90);
+  const kvrender::Image corner = Render(Sized(100, 100, [](kvrender::Options& o) { o.skeleton = true; }));
+  int bonePixels = 0;
+  for (uint32_t y = 0; y < 100; ++y) {
+    for (uint32_t x = 0; x < 100; ++x) bonePixels += PixelOf(corner, x, y) == bone ? 1 : 0;
+  }
+  EXPECT_NEAR(bonePixels, 51, 2);
 }
 
 }  // namespace

@@ -42,8 +42,6 @@ TEST_F(NamesTest, TextIsCleanedAndTruncatedAndNoTextIsTheNullName) {
   EXPECT_TRUE(KvName() == KvNullName());
   EXPECT_TRUE(KvName() == KvName(""));
   EXPECT_STREQ(KvNullName().GetAsCString(), "");
-  EXPECT_STREQ(KvDefaultName().GetAsCString(), "Default");
-  EXPECT_STREQ(KvNewActorName().GetAsCString(), "NewActor");
   KvName barred("a|b");
   EXPECT_STREQ(barred.GetAsCString(), "a_b");
   EXPECT_TRUE(barred == KvName("a_b"));

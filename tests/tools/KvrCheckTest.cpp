@@ -249,7 +249,7 @@ TEST_F(KvrCheck, EveryFindingFiresOnAnArchiveBrokenForIt) {
 }
 
 // The command: compiler-style lines and a summary per archive, or one JSON
-// document; exit 1 only for errors, 2 for usage.
+// document; exit 1 only for errors.
 TEST_F(KvrCheck, ReportsLikeACompiler) {
   const std::string healthy = Archive(nullptr, nullptr, "healthy.kvr");
   auto spareMaterial = [](Parts& p) { maya::AddMaterial(*p.scene, "spare", {1, 1, 1, 1}); };
@@ -283,7 +283,6 @@ TEST_F(KvrCheck, ReportsLikeACompiler) {
             (nlohmann::json{{"code", "INFLUENCE_WEIGHTS_NOT_NORMALIZED"}, {"severity", "error"},
                             {"message", "the weights of vertex 0 sum to 0.8, not 1"},
                             {"object", {{"index", 7}, {"class", "KvMesh"}, {"name", "body"}}}, {"offset", nullptr}}));
-  EXPECT_EQ(RunKvr(dir, "check").status, 2);
 }
 
 }  // namespace

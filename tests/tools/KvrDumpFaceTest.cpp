@@ -146,7 +146,7 @@ TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
   DumpEveryFlippedByte(good, ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get(), bad);
 }
 
-TEST_F(KvrDumpFaceTest, FaceGraphPhonemeMapAndAnimationSetAsRoots) {
+TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
   KvFaceGraph graph;
   BuildFace(graph);
   const Json doc = Dump(Save(&graph));
@@ -177,14 +177,7 @@ TEST_F(KvrDumpFaceTest, FaceGraphPhonemeMapAndAnimationSetAsRoots) {
                    "        property \"Morph Target Name\": kind 3, values (0, 0), strings \"Target\"\n");
   EXPECT_HAS(text, "    type groups (5):\n      KvBonePoseNode: \"Open\", \"Pucker\"\n");
 
-  // A phoneme map and an animation set as roots.
-  KvPhonemeMap map;
-  map.entries.PushBack(KvPhonemeMapEntry{12, KvName("Wide"), 1.5f});
-  const Json mapDoc = Dump(Save(&map));
-  EXPECT_EQ(mapDoc["root"], Json::parse(R"({"index":0,"class":"KvPhonemeMap",
-      "entries":[{"phoneme":12,"target":"Wide","amount":1.5}],"targetNames":[]})"));
-  EXPECT_HAS(Text(mapDoc), "  #0 KvPhonemeMap: 1 entries, 0 target names\n    phoneme 12: \"Wide\" amount 1.5\n");
-
+  // An animation set as the root.
   KvAnimSet set;
   set.SetName(KvName("Walk"));
   set.secondName = KvName("Cycle");
