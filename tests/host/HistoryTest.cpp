@@ -110,14 +110,15 @@ protected:
     return indices.items();
   }
 
-  // Unsigned area of a face, in the XY plane.
-  static double areaXY(const Mesh& m, int f) {
+  // Area of a face seen down an axis (0 x, 2 z), positive counter-clockwise.
+  static double area(const Mesh& m, int f, unsigned axis) {
+    const unsigned u = (axis + 1) % 3, v = (axis + 2) % 3;
     double a = 0;
     const auto& loop = m.faces[static_cast<size_t>(f)];
     for (size_t i = 0; i < loop.size(); ++i) {
       const MPoint& p = m.points[static_cast<size_t>(loop[i])];
       const MPoint& q = m.points[static_cast<size_t>(loop[(i + 1) % loop.size()])];
-      a += p.x * q.y - q.x * p.y;
+      a += p[u] * q[v] - q[u] * p[v];
     }
     return a / 2;
   }
@@ -307,8 +308,8 @@ TEST_F(HistoryTest, NonDefaultPrimitivesMatchPointsAndUVsMayaStored) {
 }
 
 TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
-  // Each face's edges are edges of the mesh, every edge is used, and a closed
-  // solid's edges have two faces each.
+  // Each face's edges are edges of the mesh, listed once, every edge is used,
+  // and a closed solid's edges have two faces each.
   struct Case {
     const char* type;
     std::vector<std::pair<std::string, std::vector<Arg>>> attrs;
@@ -338,6 +339,7 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
     }
     std::map<std::pair<int, int>, int> uses;
     for (const auto& e : m.edges) uses[{std::min(e[0], e[1]), std::max(e[0], e[1])}] = 0;
+    EXPECT_EQ(uses.size(), m.edges.size()) << c.type << ": an edge is listed twice";
     for (const auto& f : m.faces)
       for (size_t i = 0; i < f.size(); ++i) {
         auto key = std::make_pair(std::min(f[i], f[(i + 1) % f.size()]), std::max(f[i], f[(i + 1) % f.size()]));
@@ -499,7 +501,8 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
   // Two vertices named with alwaysMergeTwoVertices merge however far apart they are,
   // and nothing else merges.
   std::string strip = generate("polyPlane", "strip", {{"sw", {2}}, {"sh", {1}}});
-  modify(strip, "polyMergeVert", "polyMergeVert2", {{"am", {1}}, {"ics", {2, "vtx[1]", "vtx[5]"}}});
+  modify(strip, "polyMergeVert", "polyMergeVert2",
+         {{"am", {1}}, {"ics", {2, "vtx[1]", "vtx[5]"}}, {"mtc", {"vtx[1]"}}});
   const Mesh named = read(strip);
   ASSERT_EQ(named.points.size(), 5u);
   EXPECT_NEAR(named.points[0].x, -0.5, 1e-12);
@@ -507,9 +510,10 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
 }
 
 TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
-  // An L-shaped hexagon (concave at corner 3) beside a square with a square hole.
+  // An L-shaped hexagon in the YZ plane (concave at corner 4, so no fan from
+  // corner 0 covers it) beside a square with a square hole in the XY plane.
   kvhost::MeshSpec spec;
-  spec.points = {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0},
+  spec.points = {{0, 0, 2}, {0, 0, 0}, {0, 2, 0}, {0, 2, 1}, {0, 1, 1}, {0, 1, 2},
                  {3, 0, 0}, {6, 0, 0}, {6, 3, 0}, {3, 3, 0}, {4, 1, 0}, {5, 1, 0}, {5, 2, 0}, {4, 2, 0}};
   spec.faces = {{0, 1, 2, 3, 4, 5}, {6, 7, 8, 9}};
   spec.holes = {{1, {10, 13, 12, 11}}};
@@ -521,7 +525,7 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
   double lArea = 0, ringArea = 0;
   for (size_t f = 0; f < m.faces.size(); ++f) {
     ASSERT_EQ(m.faces[f].size(), 3u);
-    const double a = areaXY(m, static_cast<int>(f));
+    const double a = area(m, static_cast<int>(f), f < 4 ? 0 : 2);
     EXPECT_GT(a, 0) << "triangle " << f << " keeps the polygon's winding";
     (f < 4 ? lArea : ringArea) += a;
     // Each corner keeps the UV its vertex had in the polygon.
@@ -668,6 +672,14 @@ TEST_F(HistoryTest, DeformersTheHostCannotRunPassTheMeshOnlyWhenTheyChangeNothin
   EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 8);
   b.set("squash1.fac", {0.5});
   EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 0);
+  // Checking the meshes passes over the deformers the host runs; a modifier
+  // after one keeps nothing from the check.
+  std::string tweaked = generate("polyCube", "tweaked");
+  modify(tweaked, "tweak", "tweak1", {}, "ip[0].ig", "og[0]");
+  b.set("tweak1.vl[0].vt[0]", {0, 1, 0});
+  modify(tweaked, "polyTriangulate", "polyTriangulate1");
+  b.scene().checkMeshes();
+  EXPECT_POINT_NEAR(read(tweaked).points[0], -0.5, 0.5, 0.5);
 }
 
 TEST_F(HistoryTest, UVEditsTheHostDoesNotComputeKeepTheEarlierUVsAndSaySo) {

@@ -133,6 +133,9 @@ TEST(MayaAsciiReader, DecodesPolyFacesWithReversedEdgesHolesAndUVs) {
     EXPECT_DOUBLE_EQ(points[7].x, 2.2);
     EXPECT_DOUBLE_EQ(points[9].y, 0.8);
   }
+  // A loop naming an edge the mesh lacks keeps vertex 0 at that corner.
+  ASSERT_TRUE(load(std::string(kMesh) + "\tsetAttr \".fc[4]\" -type \"polyFaces\" f 3 1 12 3;\n").success);
+  EXPECT_EQ(polygonVertices(MFnMesh(node("gridShape")), 4), (std::vector<int>{1, 0, 2}));
 }
 
 // Dense, compact (Maya 2019 and later) and single-element weights all land in
@@ -512,7 +515,8 @@ createNode dagPose -n "p";
 	setAttr ".xm[2000000000]" -type "matrix" 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1;
 )");
   ASSERT_TRUE(r.success) << r.error;
-  EXPECT_EQ(r.warnings.at(0).text, "snippet.ma:5: setAttr mesh.vt: setAttr m.vt[0]: values for 1 of the 200000001 elements of the range");
+  EXPECT_EQ(r.warnings.at(0).text,
+            "snippet.ma:5: setAttr mesh.vt: setAttr m.vt[0]: values for 1 of the 200000001 elements of the range");
   EXPECT_EQ(MFnMesh(node("m")).numVertices(), 0);
   MayaAsciiOptions small;
   small.maxStatementValues = 5;
