@@ -185,26 +185,4 @@ TEST_F(MeshTest, PerFaceMembershipThroughHistoryGroupParts) {
   EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, 0, -1, 0, 0, -1}));
 }
 
-TEST_F(MeshTest, UnevaluableHistoryIsReportedOnceByMeshAndNode) {
-  b.transform("pCube1");
-  std::string shape = b.create("mesh", "pCubeShape1", "pCube1");
-  b.create("polyCube", "polyCube1");
-  b.create("polyBevel3", "polyBevel1");
-  b.connect("polyCube1.out", "polyBevel1.ip");
-  b.connect("polyBevel1.out", shape + ".i");
-  MFnMesh mesh(path(shape));
-  EXPECT_EQ(mesh.numVertices(), 0);
-  EXPECT_EQ(mesh.numPolygons(), 0);
-  MStatus s;
-  MItMeshPolygon it(path(shape), MObject::kNullObj, &s);
-  EXPECT_FALSE(s);
-  const auto& msgs = kvhost::Scene::get().messages();
-  ASSERT_EQ(msgs.size(), 1u) << "reported once";
-  EXPECT_EQ(msgs[0].kind, kvhost::Message::Error);
-  EXPECT_EQ(msgs[0].text, "mesh 'pCubeShape1': 'polyBevel1' (polyBevel3) is not supported; the mesh has no geometry");
-  // Points stored on the shape itself are used instead.
-  b.meshData(shape, cube());
-  EXPECT_EQ(MFnMesh(path(shape)).numVertices(), 8);
-}
-
 }  // namespace

@@ -19,14 +19,6 @@ namespace {
 
 using TransformTest = HostTest;
 
-MMatrix fromRows(std::initializer_list<double> v) {
-  MMatrix m;
-  auto it = v.begin();
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) m[r][c] = *it++;
-  return m;
-}
-
 TEST_F(TransformTest, EveryRotateOrderAppliesItsAxesInOrder) {
   // Rotations of 90 degrees about each axis, applied to (1, 2, 3) by hand:
   // about x (x, y, z) -> (x, -z, y); about y -> (z, y, -x); about z -> (-y, x, z).
@@ -114,13 +106,12 @@ TEST_F(TransformTest, JointTransformationIncludesOrientAndRotation) {
 }
 
 TEST_F(TransformTest, AssumedDecompositionRecomposesAndCarriesNegativeScaleInZ) {
-  const MMatrix flipped = fromRows({-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 5, 6, 7, 1});
+  const double rows[4][4] = {{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, -1, 0}, {5, 6, 7, 1}};
+  const MMatrix flipped(rows);
   MTransformationMatrix tm(flipped);
   double s[3];
   tm.getScale(s, MSpace::kWorld);
-  EXPECT_DOUBLE_EQ(s[0], 1);
-  EXPECT_DOUBLE_EQ(s[1], 1);
-  EXPECT_DOUBLE_EQ(s[2], -1);
+  EXPECT_EQ(std::vector<double>(s, s + 3), (std::vector<double>{1, 1, -1}));
   EXPECT_TRUE(tm.rotation().isEquivalent(MQuaternion(0, 0, 1, 0), 1e-12));
   EXPECT_TRUE(tm.translation(MSpace::kWorld).isEquivalent(MVector(5, 6, 7)));
   EXPECT_TRUE(tm.asMatrix().isEquivalent(flipped, 1e-12));
