@@ -308,7 +308,7 @@ TEST_F(HistoryTest, NonDefaultPrimitivesMatchPointsAndUVsMayaStored) {
 }
 
 TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
-  // Each face's edges are edges of the mesh, listed once, every edge is used,
+  // UVs lie in the unit square; each face's edges are edges of the mesh, listed once, every edge is used,
   // and a closed solid's edges have two faces each.
   struct Case {
     const char* type;
@@ -337,6 +337,8 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
     if (std::string(c.type) == "polyPlatonic") {
       for (const MPoint& p : m.points) EXPECT_NEAR(MVector(p).length(), 1.0, 1e-6) << "the default radius";
     }
+    for (const auto& uv : m.uvs)
+      EXPECT_TRUE(std::min(uv[0], uv[1]) > -1e-6 && std::max(uv[0], uv[1]) < 1 + 1e-6) << c.type << ": UVs in the unit square";
     std::map<std::pair<int, int>, int> uses;
     for (const auto& e : m.edges) uses[{std::min(e[0], e[1]), std::max(e[0], e[1])}] = 0;
     EXPECT_EQ(uses.size(), m.edges.size()) << c.type << ": an edge is listed twice";
@@ -394,9 +396,10 @@ TEST_F(HistoryTest, SubdFaceNumbersNewVerticesEdgesFacesAndUVsAsMayaDoes) {
   EXPECT_EQ(part.faces[1], (std::vector<int>{2, 11, 3, 5, 4}));
 
   b.set("polySubdFace1.m", {1});
+  b.set("polySubdFace1.ics", {1, "f[0:1]"}, "componentList");
   Mesh fan = read(shape);
   EXPECT_EQ(fan.faces[0], (std::vector<int>{0, 1, 8}));
-  EXPECT_EQ(fan.faces.size(), 9u);
+  EXPECT_EQ(fan.faces.size(), 12u);
 }
 
 TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {

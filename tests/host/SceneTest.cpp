@@ -210,6 +210,7 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   b.create("animCurveTA", "curve");
   EXPECT_TRUE(s.setAttr("curve.ktv[0:1]", {0, 0.0, 10, 45.0}));
   EXPECT_TRUE(s.setAttr("curve.tan", {18}));
+  EXPECT_TRUE(s.setAttr("curve.many[0:1]", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) << "five values an element";
   EXPECT_DOUBLE_EQ(MFnDependencyNode(node("curve")).findPlug("tan").asDouble(), 18.0);
   // Added attributes refuse clashing names and unknown types, and connect like built-in ones.
   MObject t = node("t");
@@ -218,6 +219,8 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
   ASSERT_TRUE(s.connectAttr("t.bl", "t.tx"));
   EXPECT_DOUBLE_EQ(MFnDependencyNode(t).findPlug("tx").asDouble(), 0.25);
+  ASSERT_TRUE(s.disconnectAttr("t.bl", "t.tx"));
+  EXPECT_TRUE(s.connectAttr("t.bl", "t.tx")) << "free to connect again once disconnected";
   // Attributes added to a node are listed after its type's, in order, and the list ends there.
   MFnDependencyNode fn(t);
   const unsigned count = fn.attributeCount();
