@@ -243,6 +243,7 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_NEAR(sphere.points[115].x, 0.24999999, kPrinted);
   EXPECT_NEAR(sphere.points[115].y, -0.58778524, kPrinted);
   EXPECT_NEAR(sphere.points[115].z, 0.76942098, kPrinted);
+  EXPECT_NEAR(MVector(sphere.points[180].x, 0, sphere.points[180].z).length(), 1, 1e-6) << "the equator";
   EXPECT_EQ(sphere.faces[360], (std::vector<int>{1, 0, 380}));
   EXPECT_EQ(sphere.edges.size(), 20u * 19u + 20u * 18u + 2u * 20u);
   EXPECT_EQ(sphere.faceUVs[380], (std::vector<int>{18 * 21, 18 * 21 + 1, 419}));
@@ -323,6 +324,7 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
       {"polyPlatonic", {{"subdivisions", {1}}}, 12 + 20 + 30, 60, true},
       {"polyPrism", {}, 6, 5, true},
       {"polyPipe", {}, 80, 80, true},
+      {"polyTorus", {}, 400, 400, true},
       {"polyCylinder", {{"sc", {0}}}, 40, 22, true},
       {"polyCylinder", {{"sc", {3}}, {"sa", {6}}}, 12 + 2 * 12 + 2, 6 + 2 * 18, true},
       {"polyCone", {{"sh", {3}}, {"sc", {2}}}, 20 * 3 + 1 + 20 + 1, 20 * 3 + 40, true},

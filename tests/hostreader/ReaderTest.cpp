@@ -314,6 +314,8 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
 	addAttr -ci true -sn "tb" -ln "tintB" -at "float" -p "tint";
 	addAttr -ci true -m -sn "ids" -ln "ids" -at "long";
 	addAttr -ci true -sn "note" -ln "note" -dt "string";
+	addAttr -ci true -sn "turn" -ln "turn" -at "doubleAngle";
+	setAttr ".turn" 90;
 	setAttr ".tint" -type "float3" 0.25 0.5 0.75 ;
 	setAttr -s 2 ".ids[4:5]" 40 50;
 	setAttr ".note" -type "string" "hello";
@@ -325,6 +327,7 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
   EXPECT_EQ(existingIndices(plugAt("t", "ids")), (std::vector<int>{4, 5}));
   EXPECT_EQ(plugAt("t", "ids[5]").asInt(), 50);
   EXPECT_EQ(plugAt("t", "note").asString(), MString("hello"));
+  EXPECT_NEAR(plugAt("t", "turn").asDouble(), M_PI / 2, 1e-12) << "an added angle holds radians";
 }
 
 // What the host does not know is kept or skipped with one warning per kind,
@@ -396,7 +399,7 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
       {"\"loose string\";\n", "snippet.ma:4: expected a command name"},
       {"createNode transform -n \"a\";\nconnectAttr \"a.t\";\n", "snippet.ma:5: connectAttr: expected SOURCE"},
       {"connectAttr \"a\" \"b.c\";\n", "snippet.ma:4: expected 'node.attribute'"},
-      {"file -rdi x -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file -rdi: expected a reference depth"},
+      {"file -rdi 65537 -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file -rdi: expected a reference depth"},
       {"file -r -ns \"x\" \"x.ma\" \"y.ma\";\n", "snippet.ma:4: file: expected one file name"},
       {"currentUnit -l meter -a degree;\n", "snippet.ma:4: linear unit 'meter' is not supported"},
       {"currentUnit -l centimeter -a gradian;\n", "snippet.ma:4: unknown angle unit 'gradian'"},
