@@ -93,18 +93,6 @@ TEST_F(TransformTest, JointOrientUnderScaledParentWithAndWithoutCompensation) {
   EXPECT_POINT_NEAR(worldPoint("tip", MPoint(1, 0, 0)), 4, 1, 0);
 }
 
-TEST_F(TransformTest, JointTransformationIncludesOrientAndRotation) {
-  b.joint("j", {}, {.t = {1, 2, 3}, .r = {0, 45, 0}, .jo = {0, 45, 0}});
-  MFnIkJoint fn(path("j"));
-  MTransformationMatrix tm(fn.transformationMatrix());
-  MVector t = tm.translation(MSpace::kWorld);
-  EXPECT_NEAR(t.x, 1, 1e-12);
-  EXPECT_NEAR(t.z, 3, 1e-12);
-  MQuaternion q = tm.rotation();
-  EXPECT_TRUE(q.isEquivalent(MQuaternion(M_PI / 2, MVector::yAxis), 1e-9)) << q.x << " " << q.y << " " << q.z << " " << q.w;
-  EXPECT_TRUE(fn.transformation().asMatrix().isEquivalent(fn.transformationMatrix(), 1e-12));
-}
-
 TEST_F(TransformTest, AssumedDecompositionRecomposesAndCarriesNegativeScaleInZ) {
   const double rows[4][4] = {{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, -1, 0}, {5, 6, 7, 1}};
   const MMatrix flipped(rows);
