@@ -476,7 +476,8 @@ public:
   // Incoming connections by hash of the destination plug, so that finding a
   // plug's source does not scan nodes with many inputs (shading groups,
   // default lists); and the next free element of top-level multis for -na.
-  std::unordered_multimap<size_t, Connection*> inIndex;
+  // An entry shares its connection, so one left behind is never dangling.
+  std::unordered_multimap<size_t, std::shared_ptr<Connection>> inIndex;
   std::unordered_map<const Attribute*, int> nextFree;
 
   // Evaluation caches. `genValid` / `matValid` false means "caches empty and

@@ -423,7 +423,7 @@ const Connection* Scene::Impl::incoming(const PlugKey& dst) const {
   if (!dst.node) return nullptr;
   auto range = dst.node->inIndex.equal_range(plugHash(dst));
   for (auto it = range.first; it != range.second; ++it)
-    if (it->second->dst == dst) return it->second;
+    if (it->second->dst == dst) return it->second.get();
   return nullptr;
 }
 
@@ -441,7 +441,7 @@ bool Scene::Impl::connect(const PlugKey& src, const PlugKey& dst, bool force) {
   c->dst = dst;
   src.node->out.push_back(c);
   dst.node->in.push_back(c);
-  dst.node->inIndex.emplace(plugHash(dst), c.get());
+  dst.node->inIndex.emplace(plugHash(dst), c);
   if (dst.attr->multi && dst.attr->chain.size() == 1 && dst.idx[0] >= 0) {
     int& next = dst.node->nextFree[dst.attr];
     next = std::max(next, dst.idx[0] + 1);
@@ -459,7 +459,7 @@ bool Scene::Impl::disconnect(const PlugKey& src, const PlugKey& dst) {
   d->in.erase(it);
   auto range = d->inIndex.equal_range(plugHash(dst));
   for (auto i = range.first; i != range.second; ++i)
-    if (i->second == conn.get()) {
+    if (i->second == conn) {
       d->inIndex.erase(i);
       break;
     }

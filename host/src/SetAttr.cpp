@@ -81,6 +81,14 @@ public:
     return true;
   }
   bool fail(const std::string& what) { return fImpl.fail("setAttr " + fWhere + ": " + what); }
+  // Values that run out inside an index range (Maya sets the elements they
+  // fill and warns) are refused, so that a cut or miscounted statement is
+  // reported and changes nothing. A range given no values sets nothing.
+  bool rangeFilled(int first, int next, int last) {
+    if (next > last || next == first) return true;
+    return fail("values for " + std::to_string(next - first) + " of the " +
+                std::to_string(static_cast<long long>(last) - first + 1) + " elements of the range");
+  }
 
 private:
   std::span<const Arg> fArgs;
@@ -432,12 +440,14 @@ Packing storePacked(Scene::Impl& impl, const Scene::Impl::ParsedPlug& plug, Read
       const int last = plug.rangeAt >= 0 ? plug.rangeLast : first;
       long long lastEntry = -1;
       if (!packable(impl, arrayKey, *lists, firstElement, &lastEntry) || first <= lastEntry) return Packing::NotPacked;
-      for (int j = first; j <= last && !rd.done(); ++j) {  // Maya accepts fewer values than the range holds
+      int j = first;
+      for (; j <= last && !rd.done(); ++j) {
         double v = 0;
         if (!rd.number(v)) return Packing::Failed;
         st.entryIndex.push_back(j);
         st.numbers.push_back(v * scale);
       }
+      if (!rd.rangeFilled(first, j, last)) return Packing::Failed;
       endList(st, firstElement);
     }
     if (!rd.done()) return failed("more values than the plug takes");
@@ -455,7 +465,8 @@ Packing storePacked(Scene::Impl& impl, const Scene::Impl::ParsedPlug& plug, Read
   const size_t width = static_cast<size_t>(values->width);
   st.numbers.reserve(std::min(rd.remaining(), (static_cast<size_t>(last - first) + 1) * width));
   st.indices.reserve(st.numbers.capacity() / width);
-  for (int e = first; e <= last && !rd.done(); ++e) {  // Maya accepts fewer values than the range holds
+  int e = first;
+  for (; e <= last && !rd.done(); ++e) {
     for (size_t c = 0; c < width; ++c) {
       double v = 0;
       if (!rd.number(v)) return Packing::Failed;
@@ -463,6 +474,7 @@ Packing storePacked(Scene::Impl& impl, const Scene::Impl::ParsedPlug& plug, Read
     }
     st.indices.push_back(e);
   }
+  if (!rd.rangeFilled(first, e, last)) return Packing::Failed;
   if (!rd.done()) return failed("more values than the plug takes");
   commitPacked(impl, arrayKey, *values, st);
   return Packing::Stored;
@@ -559,7 +571,8 @@ bool apply(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, R
   }
 
   std::vector<Value> staged;
-  for (int e = first; e <= last && !rd.done(); ++e) {  // Maya accepts fewer values than the range holds
+  int e = first;
+  for (; e <= last && !rd.done(); ++e) {
     Value v;
     if (attr->type == AttrType::Compound) {
       v.kind = Value::Tuple;
@@ -602,6 +615,7 @@ bool apply(Scene::Impl& impl, Node& node, const Scene::Impl::ParsedPlug& plug, R
     }
     staged.push_back(std::move(v));
   }
+  if (!rd.rangeFilled(first, e, last)) return false;
   if (!rd.done()) return rd.fail("more values than the plug takes");
 
   for (size_t i = 0; i < staged.size(); ++i) {

@@ -38,7 +38,7 @@ TEST_F(ApiTest, ArrayAndElementPlugs) {
   b.joint("j1");
   b.connect("j0.wm[0]", "skin.ma[2]");
   b.connect("j1.wm[0]", "skin.ma[9]");
-  b.set("skin.pm[4]", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "matrix");
+  b.set("skin.pm[4]", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});  // a matrix needs no -type
   MFnDependencyNode fn(node("skin"));
   MPlug ma = fn.findPlug("matrix");
   EXPECT_TRUE(ma.isArray());
@@ -155,12 +155,12 @@ TEST_F(ApiTest, HandlesToResetScenesAreDead) {
   MObject t = b.scene().createNode("transform", "gone");
   MDagPath p = path("gone");
   b.scene().reset();
-  MStatus s;
-  MFnDependencyNode fn(t, &s);
-  EXPECT_FALSE(s);
+  MStatus fnStatus, nodeStatus, childStatus;
+  MFnDependencyNode fn(t, &fnStatus);
+  p.node(&nodeStatus);
+  p.child(0, &childStatus);
+  EXPECT_FALSE(fnStatus || nodeStatus || childStatus);
   EXPECT_FALSE(p.isValid());
-  p.node(&s);
-  EXPECT_FALSE(s);
   EXPECT_TRUE(node("gone").isNull());
 }
 

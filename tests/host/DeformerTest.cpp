@@ -192,6 +192,10 @@ TEST_F(BlendShapeTest, InBetweenTargetsAndPerVertexWeights) {
   EXPECT_NEAR(points(base)[2].y, 4, 1e-9);
   b.set("blend.it[0].bw[0]", {0.5});
   EXPECT_POINT_NEAR(points(base)[0], 0, 1, 0);
+  // A connected target whose deltas the file stores too counts once, also past weight 1.
+  b.set("blend.it[0].itg[0].iti[6000].ipt", {1, 0, 2, 0, 1}, "pointArray");
+  b.set("blend.w[0]", {1.5});
+  EXPECT_POINT_NEAR(points(base)[0], 0, 1.5, 0);
 }
 
 TEST_F(BlendShapeTest, AssumedBaseObjectsWeightIndicesAndOnlyConnectedTargets) {

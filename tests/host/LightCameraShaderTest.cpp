@@ -51,7 +51,6 @@ TEST_F(LightCameraShaderTest, AssumedLightIntensityAndDirectionAndSpotAnglesInRa
   EXPECT_NEAR(fn.coneAngle(), 30 * kDeg, 1e-12);
   EXPECT_NEAR(fn.penumbraAngle(), 5 * kDeg, 1e-12);
   EXPECT_DOUBLE_EQ(fn.dropOff(), 2.5);
-  EXPECT_TRUE(path(spot).hasFn(MFn::kLight));
   MStatus s;
   MFnSpotLight wrong(path(point), &s);
   EXPECT_EQ(s, MS::kInvalidParameter);

@@ -164,9 +164,7 @@ TEST_F(SceneTest, NestedMultiPathsAddressTheRightElements) {
   EXPECT_EQ(w.logicalIndex(), 2u);
   MIntArray ids;
   fn.findPlug("wl").elementByLogicalIndex(0).child(0).getExistingArrayAttributeIndices(ids);
-  ASSERT_EQ(ids.length(), 2u);
-  EXPECT_EQ(ids[0], 0);
-  EXPECT_EQ(ids[1], 7);
+  EXPECT_EQ(ids.items(), (std::vector<int>{0, 7}));
   EXPECT_DOUBLE_EQ(fn.findPlug("wl[1].w[4]").asDouble(), 1.0);
   EXPECT_EQ(fn.findPlug("wl").numElements(), 3u);
   MStatus s;
@@ -212,6 +210,7 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   b.create("animCurveTA", "curve");
   EXPECT_TRUE(s.setAttr("curve.ktv[0:1]", {0, 0.0, 10, 45.0}));
   EXPECT_TRUE(s.setAttr("curve.tan", {18}));
+  EXPECT_TRUE(s.setAttr("curve.many[0:1]", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) << "five values an element";
   EXPECT_DOUBLE_EQ(MFnDependencyNode(node("curve")).findPlug("tan").asDouble(), 18.0);
   // Added attributes refuse clashing names and unknown types, and connect like built-in ones.
   MObject t = node("t");
@@ -220,6 +219,8 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   EXPECT_FALSE(s.addAttr(t, {.longName = "odd", .attributeType = "quaternion7"}));
   ASSERT_TRUE(s.connectAttr("t.bl", "t.tx"));
   EXPECT_DOUBLE_EQ(MFnDependencyNode(t).findPlug("tx").asDouble(), 0.25);
+  ASSERT_TRUE(s.disconnectAttr("t.bl", "t.tx"));
+  EXPECT_TRUE(s.connectAttr("t.bl", "t.tx")) << "free to connect again once disconnected";
   // Attributes added to a node are listed after its type's, in order, and the list ends there.
   MFnDependencyNode fn(t);
   const unsigned count = fn.attributeCount();
@@ -245,6 +246,7 @@ TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
       {shape + ".vt[0:1].vx[0:1]", {1.0}, ""},
       {shape + ".vt[-1]", {1.0, 2.0, 3.0}, ""},
       {shape + ".vt[0:1]", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0}, ""},
+      {shape + ".vt[1:2]", {9.0, 9.0, 9.0}, ""},
       {shape + ".fc[0]", {4, 0, 1, 2, 3}, "polyFaces"},
       {shape + ".fc[0]", {Arg::word("f"), 3, 0, 1}, "polyFaces"},
       {shape + ".fc[0]", {Arg::word("f"), 1000000, 0}, "polyFaces"},

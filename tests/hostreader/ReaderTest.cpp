@@ -133,6 +133,9 @@ TEST(MayaAsciiReader, DecodesPolyFacesWithReversedEdgesHolesAndUVs) {
     EXPECT_DOUBLE_EQ(points[7].x, 2.2);
     EXPECT_DOUBLE_EQ(points[9].y, 0.8);
   }
+  // A loop naming an edge the mesh lacks keeps vertex 0 at that corner.
+  ASSERT_TRUE(load(std::string(kMesh) + "\tsetAttr \".fc[4]\" -type \"polyFaces\" f 3 1 12 3;\n").success);
+  EXPECT_EQ(polygonVertices(MFnMesh(node("gridShape")), 4), (std::vector<int>{1, 0, 2}));
 }
 
 // Dense, compact (Maya 2019 and later) and single-element weights all land in
@@ -311,6 +314,8 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
 	addAttr -ci true -sn "tb" -ln "tintB" -at "float" -p "tint";
 	addAttr -ci true -m -sn "ids" -ln "ids" -at "long";
 	addAttr -ci true -sn "note" -ln "note" -dt "string";
+	addAttr -ci true -sn "turn" -ln "turn" -at "doubleAngle";
+	setAttr ".turn" 90;
 	setAttr ".tint" -type "float3" 0.25 0.5 0.75 ;
 	setAttr -s 2 ".ids[4:5]" 40 50;
 	setAttr ".note" -type "string" "hello";
@@ -322,6 +327,7 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
   EXPECT_EQ(existingIndices(plugAt("t", "ids")), (std::vector<int>{4, 5}));
   EXPECT_EQ(plugAt("t", "ids[5]").asInt(), 50);
   EXPECT_EQ(plugAt("t", "note").asString(), MString("hello"));
+  EXPECT_NEAR(plugAt("t", "turn").asDouble(), M_PI / 2, 1e-12) << "an added angle holds radians";
 }
 
 // What the host does not know is kept or skipped with one warning per kind,
@@ -393,7 +399,7 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
       {"\"loose string\";\n", "snippet.ma:4: expected a command name"},
       {"createNode transform -n \"a\";\nconnectAttr \"a.t\";\n", "snippet.ma:5: connectAttr: expected SOURCE"},
       {"connectAttr \"a\" \"b.c\";\n", "snippet.ma:4: expected 'node.attribute'"},
-      {"file -rdi x -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file -rdi: expected a reference depth"},
+      {"file -rdi 65537 -ns \"x\" -rfn \"xRN\" \"x.ma\";\n", "snippet.ma:4: file -rdi: expected a reference depth"},
       {"file -r -ns \"x\" \"x.ma\" \"y.ma\";\n", "snippet.ma:4: file: expected one file name"},
       {"currentUnit -l meter -a degree;\n", "snippet.ma:4: linear unit 'meter' is not supported"},
       {"currentUnit -l centimeter -a gradian;\n", "snippet.ma:4: unknown angle unit 'gradian'"},
@@ -503,7 +509,8 @@ createNode skinCluster -n "s";
 }
 
 // Index ranges far larger than their values, size hints and value counts are
-// bounded by the values actually present, never by the numbers written.
+// bounded by the values actually present, never by the numbers written; a
+// range its values do not fill is refused.
 TEST(MayaAsciiReader, HugeIndicesAndCountsDoNotAllocate) {
   MayaAsciiResult r = load(R"(createNode mesh -n "m";
 	setAttr -s 200000000 ".vt[0:200000000]" 1 2 3;
@@ -517,7 +524,9 @@ createNode dagPose -n "p";
 	setAttr ".xm[2000000000]" -type "matrix" 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1;
 )");
   ASSERT_TRUE(r.success) << r.error;
-  EXPECT_EQ(MFnMesh(node("m")).numVertices(), 1);
+  EXPECT_EQ(r.warnings.at(0).text,
+            "snippet.ma:5: setAttr mesh.vt: setAttr m.vt[0]: values for 1 of the 200000001 elements of the range");
+  EXPECT_EQ(MFnMesh(node("m")).numVertices(), 0);
   MayaAsciiOptions small;
   small.maxStatementValues = 5;
   r = load("createNode mesh -n \"m\";\n\tsetAttr \".vt[0:1]\" 1 2 3 4 5 6;\n", small);
@@ -603,13 +612,14 @@ TEST(MayaAsciiReader, StreamBlocksJoinSeamlessly) {
     text += "\n";
   };
   padTo(block - 3);
-  text += "//";  // a comment that starts one byte before the boundary
-  text += " y\n\tsetAttr \".ty\" 3;\n";
-  padTo(2 * block - 10);
-  text += "\tsetAttr \".tx\" 12345.5;\n";  // the number straddles the second boundary
+  text += "setAttr \".ty\" 3;\n";  // a word across the first boundary
+  padTo(2 * block - 3);
+  text += "// y\n";  // a comment that starts one byte before the second
+  padTo(3 * block - 18);
+  text += "\tsetAttr \".tx\" 12345.5;\n";  // the number across the third
   text += "createNode file -n \"f\";\n\tsetAttr \".ftn\" -type \"string\" \"";
-  size_t length = 3 * block - text.size() + 5;
-  text.append(length, 'p');  // a string across the third boundary
+  const size_t length = block + 5;
+  text.append(length, 'p');  // a string longer than a block
   text += "\";\n";
   std::vector<std::pair<size_t, size_t>> calls;
   MayaAsciiOptions options;

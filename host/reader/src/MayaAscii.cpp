@@ -1067,14 +1067,14 @@ private:
   }
 
   // "setAttr -s N" on a multi that the statement's values, or the statements
-  // after it, fill: room for N elements, never more than the rest of the file
-  // could hold (two bytes an element at least).
+  // after it, fill: room for N elements, never more than the range names or
+  // the rest of the file could hold (two bytes an element at least).
   void reserve(const MObject& node, const PlugText& p, const std::string& plug, double count) {
     if (p.hasRange && !p.rangeOnLast) return;
-    size_t n = static_cast<size_t>(std::min(count, 1e15));
-    if (p.hasRange) n = std::min(n, static_cast<size_t>(p.last - p.first + 1));
     const size_t total = fSrc.total(), done = fSrc.offset();
-    n = std::min(n, total == 0 ? size_t{1} << 16 : (total > done ? total - done : 0) / 2);
+    size_t limit = total == 0 ? size_t{1} << 16 : (total > done ? total - done : 0) / 2;
+    if (p.hasRange) limit = std::min(limit, static_cast<size_t>(p.last - p.first + 1));
+    const size_t n = count < static_cast<double>(limit) ? static_cast<size_t>(count) : limit;
     if (n > 0) fScene.reserve(node, p.lastIndexed ? plug.substr(0, plug.rfind('[')) : plug, n);
   }
 
