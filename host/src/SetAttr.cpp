@@ -81,9 +81,9 @@ public:
     return true;
   }
   bool fail(const std::string& what) { return fImpl.fail("setAttr " + fWhere + ": " + what); }
-  // Values that run out inside an index range (Maya sets the elements they
-  // fill and warns) are refused, so that a cut or miscounted statement is
-  // reported and changes nothing. A range given no values sets nothing.
+  // Values that run out inside an index range are refused, so that a cut or
+  // miscounted statement is reported and changes nothing (rather than setting
+  // the elements they reach). A range given no values sets nothing.
   bool rangeFilled(int first, int next, int last) {
     if (next > last || next == first) return true;
     return fail("values for " + std::to_string(next - first) + " of the " +
