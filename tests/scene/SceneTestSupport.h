@@ -62,10 +62,7 @@ class ByteWriter {
   ByteWriter& Str(const std::string& s) { return Then(out_.str(s)); }
   ByteWriter& Raw(const Bytes& raw) { return Then(out_.append(raw)); }
   // The header of every archive this system writes.
-  ByteWriter& Header() {
-    out_.raw(out_.big ? "KAVB" : "KAVE");
-    return U32(1710).Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
-  }
+  ByteWriter& Header() { return Raw(archive_test::CurrentHeader(out_.big).data); }
   // A matrix flagged as not valid, holding the identity (flags 3, then row order).
   ByteWriter& InvalidIdentity() { return U32(0).U32(3).Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
   const Bytes& Get() const { return out_.data; }
@@ -111,6 +108,13 @@ inline void ExpectVec(const KvVec3& v, float x, float y, float z, float toleranc
   EXPECT_NEAR(v.x, x, tolerance);
   EXPECT_NEAR(v.y, y, tolerance);
   EXPECT_NEAR(v.z, z, tolerance);
+}
+
+// A skeleton's joint names, in its order.
+inline std::vector<std::string> JointNames(const KvSkeleton& skeleton) {
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
+  return names;
 }
 
 // Class-version buckets (hash & 127) of the classes a scene records, computed by

@@ -6,14 +6,6 @@ namespace {
 
 using KvSkeletonTest = SceneTest;
 
-std::vector<std::string> Names(const KvSkeleton& skeleton) {
-  std::vector<std::string> names;
-  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) {
-    names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
-  }
-  return names;
-}
-
 TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
   struct Joint {
     const char* name;
@@ -62,7 +54,7 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
       for (const Joint& j : c.joints) setParent(j);
       skeleton->SortJoints();
     }
-    EXPECT_EQ(Names(*skeleton), c.expected);
+    EXPECT_EQ(JointNames(*skeleton), c.expected);
     // Dropped joints are no longer the skeleton's: they survive it, and are ours.
     std::vector<KvJoint*> dropped;
     for (auto& [name, joint] : byName) {
@@ -118,7 +110,7 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingAndHandsWhatItDrop
     Joint(w, 3, 4).U32(0xFFFFFFFF).U32(3).U32(0).U32(0).U32(0);
     ScenePtr scene(LoadScene(w.Get()));
     ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(Names(*scene->GetSkeleton(0)), version == 0 ? (std::vector<std::string>{"Parent", "Child"})
+    EXPECT_EQ(JointNames(*scene->GetSkeleton(0)), version == 0 ? (std::vector<std::string>{"Parent", "Child"})
                                                           : (std::vector<std::string>{"Child", "Parent"}));
   }
   // The sort drops a null joint, but not the joints after it.
@@ -127,7 +119,7 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingAndHandsWhatItDrop
   Joint(w, 2, 3).U32(0xFFFFFFFF).U32(0).U32(0).U32(0);
   ScenePtr scene(LoadScene(w.Get()));
   ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(Names(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(JointNames(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
   // Two skeletons; the second's only joint has its parent in the first, so the sort
   // drops it: the load hands it back as owned by nothing, and a scene, which must
   // own everything in it, is refused.
