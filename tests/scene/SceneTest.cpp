@@ -92,7 +92,7 @@ TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   // Archives of 1600 to 1699 put a u16 before every string and count, and their
   // class versions in-line; here a scene with a texture, an empty skeleton and a light.
-  ByteWriter w;
+  StreamBuilder w;
   w.Raw({'K', 'A', 'V', 'E'}).U32(1600).U16(0).Str("Tarnwell, Inc.").U16(0).Str("Kavrel Rendering Archive");
   w.U32(1000).U16(0).U16(0).U32(6);  // no class table; six names
   for (const char* name : {"KvScene", "KvTexture", "wood", "KvSkeleton", "KvLight", "sun"}) w.U16(0).U16(0).Str(name);
@@ -111,7 +111,7 @@ TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   object(3, 4, sizeof(KvLight));
   w.U16(0).U16(1).U32(5).U16(0).U32(3);  // versions, the name "sun", the type
   w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 45}).U32(1).U16(0).U32(0);
-  ScenePtr scene(LoadScene(w.Get()));
+  ScenePtr scene(LoadScene(w.Stream()));
   ASSERT_NE(scene, nullptr);
   EXPECT_FALSE(scene->FindTexture(KvName("wood"))->HasImage());
   EXPECT_EQ(scene->GetSkeleton(0)->GetNumJoints(), 0u);
