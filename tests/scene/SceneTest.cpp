@@ -69,21 +69,15 @@ void ExpectIndexesInRange(KvScene& scene, size_t at) {
 
 TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) {
   for (const Bytes& bytes : {LookSceneBytes(), SkinnedSceneBytes()}) {
+    kvtest::ExpectEveryCutFails<KvScene>(bytes);
     for (size_t i = 0; i < bytes.size(); ++i) {
-      LoadResult cut = LoadBytes(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(i)));
-      EXPECT_EQ(cut.scene, nullptr) << "length " << i;
-      EXPECT_NE(cut.message, "") << "length " << i;
-      delete cut.scene;
       for (uint8_t mask : {0xFF, 0x01, 0x80}) {
         Bytes patched = bytes;
         patched[i] ^= mask;
-        LoadResult result = LoadBytes(patched);
-        if (result.scene == nullptr) {
-          EXPECT_NE(result.message, "") << i;
-        } else {
-          ExpectIndexesInRange(*result.scene, i);
-        }
-        delete result.scene;
+        std::string message;
+        ScenePtr scene(kvtest::Load<KvScene>(patched, &message));
+        EXPECT_TRUE(scene != nullptr || !message.empty()) << i;
+        if (scene != nullptr) ExpectIndexesInRange(*scene, i);
       }
     }
   }

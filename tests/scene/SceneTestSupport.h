@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../archive/ArchiveFixtures.h"
-#include "StreamBuilder.h"
+#include "ArchiveStreams.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -61,27 +61,11 @@ using archive_test::ReadFile;
 using archive_test::SaveToFile;
 using archive_test::WriteFile;
 
-// Loads a scene from a copy of `bytes` of exactly their size (so that the address
-// sanitizer sees any read past the end). Null when the load fails, `message` then
-// holding the archive's one-line description of why.
-struct LoadResult {
-  KvScene* scene = nullptr;
-  std::string message;
-};
-
-inline LoadResult LoadBytes(const Bytes& bytes) {
-  LoadResult result;
-  result.scene = static_cast<KvScene*>(archive_test::LoadFromBytes(bytes, &result.message, KvScene::StaticClass()));
-  return result;
-}
-
 using ScenePtr = std::unique_ptr<KvScene>;
 
-inline ScenePtr LoadScene(const Bytes& bytes) {
-  LoadResult result = LoadBytes(bytes);
-  EXPECT_NE(result.scene, nullptr) << result.message;
-  return ScenePtr(result.scene);
-}
+// Loads a scene that must load from a copy of `bytes` of exactly their size (so
+// that the address sanitizer sees any read past the end).
+inline ScenePtr LoadScene(const Bytes& bytes) { return kvtest::MustLoad<KvScene>(bytes); }
 
 inline KvVertex At(float x, float y, float z) {
   KvVertex v;

@@ -118,14 +118,14 @@ TEST_F(KvTextureTest, DescriptionsMustMatchTheirPixelBytes) {
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i + 1);
     Bytes file = OneTextureScene(c.description, pixels);
     if (pixels.size() == 4) file.resize(file.size() - 20);  // the file ends in the pixels
-    LoadResult result = LoadBytes(file);
-    ScenePtr scene(result.scene);
-    EXPECT_EQ(result.message.substr(0, std::strlen(c.error)), c.error) << result.message;
+    std::string message;
+    ScenePtr scene(kvtest::Load<KvScene>(file, &message));
+    EXPECT_EQ(message.substr(0, std::strlen(c.error)), c.error) << message;
     if (*c.error != '\0') {
       EXPECT_EQ(scene, nullptr) << c.error;
       continue;
     }
-    ASSERT_NE(scene, nullptr) << result.message;
+    ASSERT_NE(scene, nullptr) << message;
     uint32_t d[KvTexture::kDescriptionCount];
     (*scene->Textures().begin())->GetDescription(d);
     std::vector<uint32_t> again = c.description;

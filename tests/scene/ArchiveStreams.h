@@ -1,8 +1,11 @@
 // Archive byte streams built by hand, with the name and class-version tables
-// gathered from the stream as it is written.
+// gathered from the stream as it is written, and root objects loaded from bytes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <memory>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -107,5 +110,41 @@ class StreamBuilder {
   std::vector<std::string> names_;
   std::vector<std::pair<std::string, uint16_t>> versions_;
 };
+
+// Loads the root object, of kind T, from `bytes`: null when the archive is not valid
+// afterwards, `error` then saying why.
+template <typename T>
+T* Load(const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
+  return static_cast<T*>(archive_test::LoadFromBytes(bytes, error, T::StaticClass()));
+}
+
+// Whether `bytes` load as a T (which is released again).
+template <typename T>
+bool Loads(const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
+  T* object = Load<T>(bytes, error);
+  const bool loaded = object != nullptr;
+  delete object;
+  return loaded;
+}
+
+// Loads `bytes` as a T that must load; a failure names the archive's reason.
+template <typename T>
+std::unique_ptr<T> MustLoad(const std::vector<uint8_t>& bytes) {
+  std::string error;
+  std::unique_ptr<T> object(Load<T>(bytes, &error));
+  EXPECT_NE(object, nullptr) << error;
+  return object;
+}
+
+// Every proper prefix of `bytes` fails to load, and says why.
+template <typename T>
+void ExpectEveryCutFails(const std::vector<uint8_t>& bytes) {
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    std::string error;
+    EXPECT_FALSE(Loads<T>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)), &error))
+        << length;
+    EXPECT_NE(error, "") << length;
+  }
+}
 
 }  // namespace kvtest
