@@ -72,13 +72,17 @@ class StreamBuilder {
   StreamBuilder& ObjectPart() { return Version("KvObject", 0); }
   StreamBuilder& NamedPart(const std::string& name) { return ObjectPart().Version("KvNamedObject", 0).Name(name); }
 
-  // The object stream alone, without header and tables.
-  const std::vector<uint8_t>& Stream() const { return stream_.data; }
+  // For archives written whole by hand: the header, and the bytes as written,
+  // without the tables Finish adds.
+  StreamBuilder& Header() {
+    U8('K').U8('A').U8('V').U8(stream_.big ? 'B' : 'E').U32(legacy_ ? 1699 : 1710);
+    return Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
+  }
+  const std::vector<uint8_t>& Get() const { return stream_.data; }
 
   std::vector<uint8_t> Finish(uint32_t objectCount) const {
     StreamBuilder out(legacy_, stream_.big);
-    out.U8('K').U8('A').U8('V').U8(stream_.big ? 'B' : 'E').U32(legacy_ ? 1699 : 1710);
-    out.Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
+    out.Header();
     if (legacy_) {
       out.U16(0).Count(0);  // empty tables
     } else {

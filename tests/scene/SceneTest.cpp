@@ -105,7 +105,7 @@ TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   object(3, 4, sizeof(KvLight));
   w.U16(0).U16(1).U32(5).U16(0).U32(3);  // versions, the name "sun", the type
   w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 45}).U32(1).U16(0).U32(0);
-  ScenePtr scene(LoadScene(w.Stream()));
+  ScenePtr scene(LoadScene(w.Get()));
   ASSERT_NE(scene, nullptr);
   EXPECT_FALSE(scene->FindTexture(KvName("wood"))->HasImage());
   EXPECT_EQ(scene->GetSkeleton(0)->GetNumJoints(), 0u);

@@ -51,6 +51,7 @@ class SceneTest : public ::testing::Test {
 };
 
 using kvtest::StreamBuilder;
+using ByteWriter = kvtest::StreamBuilder;  // the name the tool and render tests know it by
 
 // A matrix flagged as not valid, holding the identity (flags 3, then row order).
 inline StreamBuilder& InvalidIdentity(StreamBuilder& s) {
