@@ -122,14 +122,13 @@ TEST_F(ActorTest, ActorSavesToTheGoldenStreamAndLoadsBackInBothByteOrders) {
   KvActor* original = BuildActor();
   const std::vector<uint8_t> golden = GoldenActor();
   EXPECT_EQ(kvtest::SaveToBytes(original), golden);
-  std::string error;
-  std::unique_ptr<KvActor> actor(kvtest::Load<KvActor>(kvtest::SaveToBytes(original, 1), &error));
+  std::unique_ptr<KvActor> actor = kvtest::MustLoad<KvActor>(kvtest::SaveToBytes(original, 1));
   delete original;
-  ASSERT_NE(actor, nullptr) << error;
+  ASSERT_NE(actor, nullptr);
   EXPECT_EQ(actor->GetFaceGraph().GetNumNodes(), 0u) << "current actors store only the compiled graph";
   EXPECT_EQ(kvtest::SaveToBytes(actor.get()), golden);
-  actor.reset(kvtest::Load<KvActor>(GoldenActor(true), &error));
-  ASSERT_NE(actor, nullptr) << error;
+  actor = kvtest::MustLoad<KvActor>(GoldenActor(true));
+  ASSERT_NE(actor, nullptr);
   EXPECT_EQ(kvtest::SaveToBytes(actor.get()), golden) << "the same actor from a 1699 archive";
 }
 
@@ -178,9 +177,8 @@ std::vector<uint8_t> OldActor(uint16_t v, bool phonemeEntry) {
 
 TEST_F(ActorTest, OlderActorsCompileTheirGraphAndFindTheirDefaultGroup) {
   for (uint16_t v = 0; v <= 2; ++v) {
-    std::string error;
-    std::unique_ptr<KvActor> actor(kvtest::Load<KvActor>(OldActor(v, true), &error));
-    ASSERT_NE(actor, nullptr) << error;
+    std::unique_ptr<KvActor> actor = kvtest::MustLoad<KvActor>(OldActor(v, true));
+    ASSERT_NE(actor, nullptr);
     EXPECT_EQ(actor->GetFaceGraph().GetNumNodes() + actor->GetFaceGraph().GetTypeGroups().Size(), 0u)
         << "the stored graph is dropped once compiled";
     EXPECT_EQ(kvtest::SaveToBytes(actor.get()), OldActor(3, v >= 1)) << "actor version " << v;

@@ -105,12 +105,10 @@ TEST_F(AnimTest, SetSavesToTheGoldenStreamLoadsBackInBothByteOrdersAndFailsCutSh
   KvAnimSet* original = BuildSet();
   const std::vector<uint8_t> golden = GoldenSet();
   EXPECT_EQ(kvtest::SaveToBytes(original), golden);
-  std::string error;
-  std::unique_ptr<KvAnimSet> set(kvtest::Load<KvAnimSet>(kvtest::SaveToBytes(original, 1), &error));
+  std::unique_ptr<KvAnimSet> set = kvtest::MustLoad<KvAnimSet>(kvtest::SaveToBytes(original, 1));
   delete original;
-  ASSERT_NE(set, nullptr) << error;
-  std::unique_ptr<KvAnimSet> old(kvtest::Load<KvAnimSet>(GoldenSet(true), &error));
-  ASSERT_NE(old, nullptr) << error;
+  std::unique_ptr<KvAnimSet> old = kvtest::MustLoad<KvAnimSet>(GoldenSet(true));
+  ASSERT_TRUE(set != nullptr && old != nullptr);
   EXPECT_EQ(kvtest::SaveToBytes(old.get()), golden) << "the same set from a 1699 archive";
   EXPECT_EQ(set->group.anims[0].startTime, -0.5f) << "the time range is recomputed";
   EXPECT_EQ(set->group.anims[0].endTime, 4.0f);
@@ -147,9 +145,8 @@ std::vector<uint8_t> OldAnim(uint16_t v, bool legacyArchive, uint16_t fields) {
 TEST_F(AnimTest, LoadsEveryOlderVersion) {
   for (bool legacyArchive : {false, true}) {
     for (uint16_t v = 0; v <= 6; ++v) {
-      std::string error;
-      std::unique_ptr<KvAnimSet> set(kvtest::Load<KvAnimSet>(OldAnim(v, legacyArchive, v), &error));
-      ASSERT_NE(set, nullptr) << error;
+      std::unique_ptr<KvAnimSet> set = kvtest::MustLoad<KvAnimSet>(OldAnim(v, legacyArchive, v));
+      ASSERT_NE(set, nullptr);
       EXPECT_EQ(set->group.anims[0].endTime, 2.0f);
       EXPECT_EQ(kvtest::SaveToBytes(set.get()), OldAnim(6, false, v)) << v << (legacyArchive ? " in 1699" : "");
     }

@@ -140,25 +140,23 @@ TEST_F(FaceGraphTest, GraphSavesToTheGoldenStreamLoadsBackLinkedUpAndFailsCutSho
 
   // Inputs resolve by name (a shared name reaches the first node), types come from
   // the function table (-1 when unknown), and withdrawn functions lose their parameters.
-  std::string error;
-  KvFaceGraph* graph = kvtest::Load<KvFaceGraph>(golden, &error);
-  ASSERT_NE(graph, nullptr) << error;
+  std::unique_ptr<KvFaceGraph> graph = kvtest::MustLoad<KvFaceGraph>(golden);
+  ASSERT_NE(graph, nullptr);
   const std::string wiring =
       "JawOpen()>2 3 ; Time()>3 ; JawSpeed(0:1 )>3 ; Mix(0:10 2:0 1:-1 )>4 ; Smile(3:9 -1:5 )>; Mix()>; "
       "KvBonePoseNode:0 KvCurrentTimeNode:1 KvDeltaNode:2 KvCombinerNode:3 KvMorphTargetNode:4 KvGenericTargetNode:5 ";
   EXPECT_EQ(Wiring(*graph), wiring);
   EXPECT_EQ(graph->FindNode(KvName("NoSuchNode")), nullptr);
   // The same graph by way of the other byte order, and from a 1699 archive.
-  for (const std::vector<uint8_t>& bytes : {kvtest::SaveToBytes(graph, 1), GoldenGraph(true)}) {
-    std::unique_ptr<KvFaceGraph> other(kvtest::Load<KvFaceGraph>(bytes, &error));
-    ASSERT_NE(other, nullptr) << error;
+  for (const std::vector<uint8_t>& bytes : {kvtest::SaveToBytes(graph.get(), 1), GoldenGraph(true)}) {
+    std::unique_ptr<KvFaceGraph> other = kvtest::MustLoad<KvFaceGraph>(bytes);
+    ASSERT_NE(other, nullptr);
     EXPECT_EQ(kvtest::SaveToBytes(other.get()), golden);
   }
   // A second link-up without clearing adds the outputs again, but no group member.
   graph->LinkUp(false);
   EXPECT_EQ(Wiring(*graph), "JawOpen()>2 3 2 3 ; Time()>3 3 ; JawSpeed(0:1 )>3 3 ; Mix(0:10 2:0 1:-1 )>4 4 ; " +
                                 wiring.substr(wiring.find("Smile")));
-  delete graph;
 
   KvFaceGraph none;
   std::unique_ptr<KvFaceGraph> empty(kvtest::Load<KvFaceGraph>(kvtest::SaveToBytes(&none)));
@@ -199,10 +197,8 @@ TEST_F(FaceGraphTest, OlderGraphsLinkUpDropOldParameterObjectsAndKeepReservedGro
     s.Version("KvBonePoseNode", 0).Count(0);
     s.Object(7, "KvGenericTargetNode").NamedPart("Smile").Version("KvFaceGraphNode", 0).F32(0.0f).F32(1.0f).U32(1);
     oldLinks("Jaw", {3, 0});
-    std::string error;
-    std::unique_ptr<KvFaceGraph> graph(
-        kvtest::Load<KvFaceGraph>(s.Version("KvGenericTargetNode", 0).Finish(8), &error));
-    ASSERT_NE(graph, nullptr) << error;
+    auto graph = kvtest::MustLoad<KvFaceGraph>(s.Version("KvGenericTargetNode", 0).Finish(8));
+    ASSERT_NE(graph, nullptr);
     EXPECT_EQ(Wiring(*graph), "Jaw(1:1 )>1 1 ; Smile(0:1 0:1 )>0 ; KvBonePoseNode:0 KvGenericTargetNode:1 ");
     EXPECT_EQ(graph->GetNode(0)->GetMinValue(), -1.0f);
     EXPECT_EQ(graph->GetNode(1)->GetInputOperation(), 1u);

@@ -2,7 +2,6 @@
 // their vertices and texture coordinates, one surface per shading group, the
 // shaders' channels and the textures on their colour.
 #include <cstdint>
-#include <fstream>
 
 #include "PluginFixture.h"
 #include "kv/Material.h"
@@ -23,13 +22,6 @@ Corners CornersOf(KvSurface* surface, bool uv = false) {
     corners.push_back({c[0], c[1], c[2]});
   }
   return corners;
-}
-
-// A 2x2 24-bit uncompressed TGA image, bottom-left origin, BGR pixels.
-void WriteTinyTga(const std::string& path) {
-  const uint8_t bytes[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,
-                           0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 class MeshExport : public PluginTest {};
@@ -59,7 +51,7 @@ TEST_F(MeshExport, ShapesBecomeMeshesWithOneSurfacePerShadingGroupAndSharedMater
   build.mesh("inner", TriangleStrip(1), "group");      // a hidden parent does not count
   build.deformableMesh("deformed", TriangleStrip(2));  // its ...ShapeOrig is intermediate
   const std::string image = Path("checker.tga");
-  WriteTinyTga(image);
+  WriteFile(image, BottomUpTga());
   const std::string missing = Path("missing.png");
   const std::string plainSG = build.material("lambert", "plain", {0.2, 0.4, 0.6});
   build.set("plain.ambc", {0.1, 0.1, 0.1}, "float3");

@@ -17,12 +17,6 @@ namespace {
 using Weights = std::vector<std::vector<std::pair<int, double>>>;
 using Names = std::vector<std::string>;
 
-Names JointNames(KvSkeleton* skeleton) {
-  Names names;
-  for (uint32_t i = 0; i < skeleton->GetNumJoints(); ++i) names.push_back(skeleton->GetJoint(i)->GetName().GetAsCString());
-  return names;
-}
-
 // Each vertex's influences as (joint name, weight), and its run's start.
 struct Influence {
   std::string joint;
@@ -103,7 +97,7 @@ TEST_F(SkeletonExport, JointHierarchiesBecomeSkeletonsOfMirroredLocalTransformsI
   EXPECT_EQ(turned->GetBindScale().x, 2.0f) << "the bind pose is stored once the skeleton is built";
 
   KvSkeleton* arm = scene->GetSkeleton(2);
-  ASSERT_EQ(JointNames(arm), (Names{"arm", "hand"}));
+  ASSERT_EQ(JointNames(*arm), (Names{"arm", "hand"}));
   EXPECT_NEAR(arm->GetJoint(0)->GetTranslation().x, -1.0f, 1e-5f);
   ExpectVec(arm->GetJoint(1)->GetTranslation(), -2, 0, 0, 1e-5f);
   // 30 degrees about Z, mirrored: w' = -cos 15, z' = sin 15.

@@ -115,7 +115,7 @@ TEST_F(KvMathArchiveTest, ValueTypesAreWrittenFieldByFieldInTheArchivesByteOrder
   archive.Flush();
   EXPECT_TRUE(archive.IsValid() && store->Commit());
   archive.Close();
-  EXPECT_EQ(ReadFile(path), ByteWriter(true).Header().Floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Get());
+  EXPECT_EQ(ReadFile(path), StreamBuilder(false, true).Header().Floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Get());
 }
 
 }  // namespace

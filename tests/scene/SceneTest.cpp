@@ -69,21 +69,15 @@ void ExpectIndexesInRange(KvScene& scene, size_t at) {
 
 TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) {
   for (const Bytes& bytes : {LookSceneBytes(), SkinnedSceneBytes()}) {
+    kvtest::ExpectEveryCutFails<KvScene>(bytes);
     for (size_t i = 0; i < bytes.size(); ++i) {
-      LoadResult cut = LoadBytes(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(i)));
-      EXPECT_EQ(cut.scene, nullptr) << "length " << i;
-      EXPECT_NE(cut.message, "") << "length " << i;
-      delete cut.scene;
       for (uint8_t mask : {0xFF, 0x01, 0x80}) {
         Bytes patched = bytes;
         patched[i] ^= mask;
-        LoadResult result = LoadBytes(patched);
-        if (result.scene == nullptr) {
-          EXPECT_NE(result.message, "") << i;
-        } else {
-          ExpectIndexesInRange(*result.scene, i);
-        }
-        delete result.scene;
+        std::string message;
+        ScenePtr scene(kvtest::Load<KvScene>(patched, &message));
+        EXPECT_TRUE(scene != nullptr || !message.empty()) << i;
+        if (scene != nullptr) ExpectIndexesInRange(*scene, i);
       }
     }
   }
@@ -92,7 +86,7 @@ TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) 
 TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
   // Archives of 1600 to 1699 put a u16 before every string and count, and their
   // class versions in-line; here a scene with a texture, an empty skeleton and a light.
-  ByteWriter w;
+  StreamBuilder w;
   w.Raw({'K', 'A', 'V', 'E'}).U32(1600).U16(0).Str("Tarnwell, Inc.").U16(0).Str("Kavrel Rendering Archive");
   w.U32(1000).U16(0).U16(0).U32(6);  // no class table; six names
   for (const char* name : {"KvScene", "KvTexture", "wood", "KvSkeleton", "KvLight", "sun"}) w.U16(0).U16(0).Str(name);

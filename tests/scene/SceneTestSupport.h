@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../archive/ArchiveFixtures.h"
+#include "ArchiveStreams.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -49,57 +50,23 @@ class SceneTest : public ::testing::Test {
   }
 };
 
-// Builds expected bytes in one byte order.
-class ByteWriter {
- public:
-  explicit ByteWriter(bool bigEndian = false) { out_.big = bigEndian; }
-  ByteWriter& U16(uint16_t v) { return Then(out_.u16(v)); }
-  ByteWriter& U32(uint32_t v) { return Then(out_.u32(v)); }
-  ByteWriter& Floats(std::initializer_list<float> values) {
-    for (float f : values) out_.f32(f);
-    return *this;
-  }
-  ByteWriter& Str(const std::string& s) { return Then(out_.str(s)); }
-  ByteWriter& Raw(const Bytes& raw) { return Then(out_.append(raw)); }
-  // The header of every archive this system writes.
-  ByteWriter& Header() {
-    out_.raw(out_.big ? "KAVB" : "KAVE");
-    return U32(1710).Str("Tarnwell, Inc.").Str("Kavrel Rendering Archive").U32(1000);
-  }
-  // A matrix flagged as not valid, holding the identity (flags 3, then row order).
-  ByteWriter& InvalidIdentity() { return U32(0).U32(3).Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
-  const Bytes& Get() const { return out_.data; }
+using kvtest::StreamBuilder;
+using ByteWriter = kvtest::StreamBuilder;  // the name the tool and render tests know it by
 
- private:
-  ByteWriter& Then(const archive_test::Bytes&) { return *this; }
-  archive_test::Bytes out_;
-};
+// A matrix flagged as not valid, holding the identity (flags 3, then row order).
+inline StreamBuilder& InvalidIdentity(StreamBuilder& s) {
+  return s.U32(0).U32(3).Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+}
 
 using archive_test::ReadFile;
 using archive_test::SaveToFile;
 using archive_test::WriteFile;
 
-// Loads a scene from a copy of `bytes` of exactly their size (so that the address
-// sanitizer sees any read past the end). Null when the load fails, `message` then
-// holding the archive's one-line description of why.
-struct LoadResult {
-  KvScene* scene = nullptr;
-  std::string message;
-};
-
-inline LoadResult LoadBytes(const Bytes& bytes) {
-  LoadResult result;
-  result.scene = static_cast<KvScene*>(archive_test::LoadFromBytes(bytes, &result.message, KvScene::StaticClass()));
-  return result;
-}
-
 using ScenePtr = std::unique_ptr<KvScene>;
 
-inline ScenePtr LoadScene(const Bytes& bytes) {
-  LoadResult result = LoadBytes(bytes);
-  EXPECT_NE(result.scene, nullptr) << result.message;
-  return ScenePtr(result.scene);
-}
+// Loads a scene that must load from a copy of `bytes` of exactly their size (so
+// that the address sanitizer sees any read past the end).
+inline ScenePtr LoadScene(const Bytes& bytes) { return kvtest::MustLoad<KvScene>(bytes); }
 
 inline KvVertex At(float x, float y, float z) {
   KvVertex v;
@@ -113,36 +80,11 @@ inline void ExpectVec(const KvVec3& v, float x, float y, float z, float toleranc
   EXPECT_NEAR(v.z, z, tolerance);
 }
 
-// Class-version buckets (hash & 127) of the classes a scene records, computed by
-// hand from the name hash h = h * 33 + byte, starting at 5381.
-struct ClassEntry {
-  uint32_t bucket;
-  const char* name;
-  uint16_t version;
-};
-inline constexpr ClassEntry kName{7, "KvName", 1};
-inline constexpr ClassEntry kNamedObject{34, "KvNamedObject", 0};
-inline constexpr ClassEntry kSurfaceClass{47, "KvSurface", 0};
-inline constexpr ClassEntry kSceneClass{52, "KvScene", 0};
-inline constexpr ClassEntry kTextureClass{55, "KvTexture", 0};
-inline constexpr ClassEntry kLightClass{62, "KvLight", 0};
-inline constexpr ClassEntry kJointClass{74, "KvJoint", 0};
-inline constexpr ClassEntry kMorphTargetClass{83, "KvMorphTarget", 0};
-inline constexpr ClassEntry kMaterialClass{85, "KvMaterial", 0};
-inline constexpr ClassEntry kSkeletonClass{107, "KvSkeleton", 1};
-inline constexpr ClassEntry kCameraClass{111, "KvCamera", 0};
-inline constexpr ClassEntry kMorphControllerClass{112, "KvMorphController", 0};
-inline constexpr ClassEntry kMeshClass{115, "KvMesh", 0};
-inline constexpr ClassEntry kObjectClass{125, "KvObject", 0};
-
-// The header and table block for classes given in ascending bucket order.
-inline ByteWriter& Start(ByteWriter& w, std::initializer_list<ClassEntry> classes,
-                         std::initializer_list<const char*> names, uint32_t objectCount) {
-  w.Header().U16(1).U32(static_cast<uint32_t>(classes.size()));
-  for (const ClassEntry& c : classes) w.U32(c.bucket).U32(1).Str(c.name).U16(c.version);
-  w.U32(static_cast<uint32_t>(names.size()));
-  for (const char* n : names) w.Str(n);
-  return w.U32(objectCount);
+// A skeleton's joint names, in its order.
+inline std::vector<std::string> JointNames(const KvSkeleton& skeleton) {
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
+  return names;
 }
 
 // A 2x2 24-bit uncompressed TGA stored bottom row first (descriptor bit 5 clear).
@@ -192,27 +134,25 @@ inline KvScene* BuildLookScene() {
 }
 
 inline Bytes LookSceneBytes(bool bigEndian = false) {
-  ByteWriter w(bigEndian);
-  Start(w, {kName, kNamedObject, kSceneClass, kTextureClass, kLightClass, kMaterialClass, kCameraClass, kObjectClass},
-        {"KvScene", "KvTexture", "wood", "KvMaterial", "skin", "plain", "KvLight", "p", "s", "KvCamera", "cam"}, 7);
-  w.U32(0).U32(0).U32(sizeof(KvScene));
-  w.U32(1).U32(1).U32(1).U32(sizeof(KvTexture)).U32(2);  // the texture: no image, eight zeros
-  for (int i = 0; i < 8; ++i) w.U32(0);
-  w.U32(2).U32(2).U32(3).U32(sizeof(KvMaterial)).U32(4);
-  w.Floats({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.1f, 1.2f, 1.3f, 1.4f, 1.5f, 1.6f, 1.7f});
-  w.U32(1).Floats({12.5f, 1});  // the texture, by index; power, factor
-  w.U32(3).U32(3).U32(sizeof(KvMaterial)).U32(5);
-  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(1).Floats({0, 1});
-  w.U32(0).U32(0).U32(3);  // no skeletons, no meshes; three lights
-  w.U32(4).U32(6).U32(sizeof(KvLight)).U32(7).U32(1);
-  w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 1.5707964f}).U32(1);
-  w.U32(0xFFFFFFFF);
-  w.U32(5).U32(6).U32(sizeof(KvLight)).U32(8).U32(2);
-  w.Floats({0, 0, 0, 0, -1, 0, 0.5f, 0.25f, 1, 1, 0, 0, 0, 1, 2, 3, 4, 1, 10000, 1, 0, 3, 0, 0, 45}).U32(1);
-  w.U32(1).U32(6).U32(9).U32(sizeof(KvCamera)).U32(10).U32(1);
-  w.Floats({1.5707964f, 1, 1e7f, 1, 1e-8f, 3.4028235e38f, 1, 1, 1, 2, 3, 0.5f, 0.25f, 0.125f});
-  w.InvalidIdentity().InvalidIdentity().InvalidIdentity();
-  return w.Get();
+  StreamBuilder s(false, bigEndian);
+  s.Object(0, "KvScene", sizeof(KvScene)).ObjectPart().Version("KvScene", 0).Count(1);
+  s.Object(1, "KvTexture", sizeof(KvTexture)).NamedPart("wood").Version("KvTexture", 0);
+  for (int i = 0; i < 8; ++i) s.U32(0);  // no image: eight zeros
+  s.Count(2).Object(2, "KvMaterial", sizeof(KvMaterial)).NamedPart("skin").Version("KvMaterial", 0);
+  s.Floats({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.1f, 1.2f, 1.3f, 1.4f, 1.5f, 1.6f, 1.7f});
+  s.U32(1).Floats({12.5f, 1});  // the texture, by index; power, factor
+  s.Object(3, "KvMaterial", sizeof(KvMaterial)).NamedPart("plain");
+  s.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(1).Floats({0, 1});
+  s.Count(0).Count(0).Count(3);  // no skeletons, no meshes; three lights
+  s.Object(4, "KvLight", sizeof(KvLight)).NamedPart("p").Version("KvLight", 0).U32(1);
+  s.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 1.5707964f}).U32(1);
+  s.NullObject();
+  s.Object(5, "KvLight", sizeof(KvLight)).NamedPart("s").U32(2);
+  s.Floats({0, 0, 0, 0, -1, 0, 0.5f, 0.25f, 1, 1, 0, 0, 0, 1, 2, 3, 4, 1, 10000, 1, 0, 3, 0, 0, 45}).U32(1);
+  s.Count(1).Object(6, "KvCamera", sizeof(KvCamera)).NamedPart("cam").Version("KvCamera", 0).U32(1);
+  s.Floats({1.5707964f, 1, 1e7f, 1, 1e-8f, 3.4028235e38f, 1, 1, 1, 2, 3, 0.5f, 0.25f, 0.125f});
+  InvalidIdentity(InvalidIdentity(InvalidIdentity(s)));
+  return s.Finish(7);
 }
 
 // ---- Golden scene of skinned, morphed geometry --------------------------------------------
@@ -285,38 +225,33 @@ inline KvScene* BuildSkinnedScene() {
 }
 
 inline Bytes SkinnedSceneBytes(const MeshFields& f = {}, bool bigEndian = false) {
-  ByteWriter w(bigEndian);
-  Start(w,
-        {kName, kNamedObject, kSurfaceClass, kSceneClass, kJointClass, kMorphTargetClass, kMaterialClass,
-         kSkeletonClass, kMorphControllerClass, kMeshClass, kObjectClass},
-        {"KvScene", "KvMaterial", "skin", "KvSkeleton", "KvJoint", "root", "child", "KvMesh", "m", "KvSurface",
-         "KvMorphController", "t1", "t2"},
-        8);
-  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0);
-  w.U32(1).U32(1).U32(1).U32(sizeof(KvMaterial)).U32(2);
-  w.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(0xFFFFFFFF).Floats({0, 1});
-  w.U32(1).U32(2).U32(3).U32(sizeof(KvSkeleton)).U32(2);  // sorted on saving: root first
-  w.U32(3).U32(4).U32(sizeof(KvJoint)).U32(5);
-  w.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1}).U32(0xFFFFFFFF);
-  w.U32(4).U32(4).U32(sizeof(KvJoint)).U32(6);
-  w.Floats({4, 5, 6, 0, 0, 1, 0, 7, 8, 9, 1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1}).U32(3);  // the parent by index
-  w.U32(1).U32(5).U32(7).U32(sizeof(KvMesh)).U32(8);
-  w.U32(f.vertexCapacity).U32(f.vertexCount);
+  StreamBuilder s(false, bigEndian);
+  s.Object(0, "KvScene", sizeof(KvScene)).ObjectPart().Version("KvScene", 0).Count(0);
+  s.Count(1).Object(1, "KvMaterial", sizeof(KvMaterial)).NamedPart("skin").Version("KvMaterial", 0);
+  s.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).NullObject().Floats({0, 1});
+  // Sorted on saving: root first.
+  s.Count(1).Object(2, "KvSkeleton", sizeof(KvSkeleton)).ObjectPart().Version("KvSkeleton", 1).Count(2);
+  s.Object(3, "KvJoint", sizeof(KvJoint)).NamedPart("root").Version("KvJoint", 0);
+  s.Floats({0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1}).NullObject();
+  s.Object(4, "KvJoint", sizeof(KvJoint)).NamedPart("child");
+  s.Floats({4, 5, 6, 0, 0, 1, 0, 7, 8, 9, 1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1}).U32(3);  // the parent by index
+  s.Count(1).Object(5, "KvMesh", sizeof(KvMesh)).NamedPart("m").Version("KvMesh", 0);
+  s.U32(f.vertexCapacity).U32(f.vertexCount);
   const float positions[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   for (int i = 0; i < 3; ++i) {
-    w.Floats({positions[i][0], positions[i][1], positions[i][2], 0, 0, -1, 0, 0, 0, 1, 0, 0});
-    w.U32(i == 0 ? f.firstInfluence : 0).U32(i == 0 ? f.vertexInfluences : 0);
+    s.Floats({positions[i][0], positions[i][1], positions[i][2], 0, 0, -1, 0, 0, 0, 1, 0, 0});
+    s.U32(i == 0 ? f.firstInfluence : 0).U32(i == 0 ? f.vertexInfluences : 0);
   }
-  w.U32(f.texCoordCapacity).U32(f.texCoordCount);
-  if (f.texCoordPair) w.Floats({0.25f, 0.75f});
-  w.U32(f.influenceCount).U32(4).Floats({0.75f, 0.5f, 0.25f, 0.125f});
-  w.U32(1).U32(6).U32(9).U32(sizeof(KvSurface));
-  w.U32(f.triangleCapacity).U32(f.triangleCount);
-  if (f.triangleCount == 1) w.U32(0).U32(1).U32(f.corner2).U32(0).U32(0).U32(f.texCoord2);
-  w.U32(f.surfaceMaterial).U32(2);  // the surface's material, the mesh's skeleton
-  w.U32(7).U32(10).U32(sizeof(KvMorphController)).U32(2);
-  w.U32(11).U32(1).Floats({1, 2, 3, 4, 5, 6}).U32(2);
-  w.U32(12).U32(2).Floats({0.5f, 0, 0, 0, 0, 0}).U32(0).Floats({-1, 0, 0, 0, 0, 0}).U32(1);
-  w.U32(0).U32(0);
-  return w.Get();
+  s.U32(f.texCoordCapacity).U32(f.texCoordCount);
+  if (f.texCoordPair) s.Floats({0.25f, 0.75f});
+  s.U32(f.influenceCount).U32(4).Floats({0.75f, 0.5f, 0.25f, 0.125f});
+  s.Count(1).Object(6, "KvSurface", sizeof(KvSurface)).ObjectPart().Version("KvSurface", 0);
+  s.U32(f.triangleCapacity).U32(f.triangleCount);
+  if (f.triangleCount == 1) s.U32(0).U32(1).U32(f.corner2).U32(0).U32(0).U32(f.texCoord2);
+  s.U32(f.surfaceMaterial).U32(2);  // the surface's material, the mesh's skeleton
+  s.Object(7, "KvMorphController", sizeof(KvMorphController)).ObjectPart().Version("KvMorphController", 0).Count(2);
+  s.NamedPart("t1").Version("KvMorphTarget", 0).Count(1).Floats({1, 2, 3, 4, 5, 6}).U32(2);
+  s.NamedPart("t2").Count(2).Floats({0.5f, 0, 0, 0, 0, 0}).U32(0).Floats({-1, 0, 0, 0, 0, 0}).U32(1);
+  s.Count(0).Count(0);
+  return s.Finish(8);
 }

@@ -6,14 +6,6 @@ namespace {
 
 using KvSkeletonTest = SceneTest;
 
-std::vector<std::string> Names(const KvSkeleton& skeleton) {
-  std::vector<std::string> names;
-  for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) {
-    names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());
-  }
-  return names;
-}
-
 TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
   struct Joint {
     const char* name;
@@ -62,7 +54,7 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
       for (const Joint& j : c.joints) setParent(j);
       skeleton->SortJoints();
     }
-    EXPECT_EQ(Names(*skeleton), c.expected);
+    EXPECT_EQ(JointNames(*skeleton), c.expected);
     // Dropped joints are no longer the skeleton's: they survive it, and are ours.
     std::vector<KvJoint*> dropped;
     for (auto& [name, joint] : byName) {
@@ -94,57 +86,59 @@ TEST_F(KvSkeletonTest, WorldTransformComposesRotationTranslationScaleAndParent) 
   for (uint32_t i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) EXPECT_EQ(m[i], 0.0f) << i;
 }
 
-// The start of a scene whose skeletons have class version `version`, up to its
-// skeleton count; "KvJoint" is name 2.
-ByteWriter SkeletonScene(uint16_t version, std::initializer_list<const char*> names, uint32_t objects) {
-  ByteWriter w;
-  Start(w, {kName, kNamedObject, kSceneClass, kJointClass, {107, "KvSkeleton", version}, kObjectClass}, names, objects);
-  w.U32(0).U32(0).U32(sizeof(KvScene)).U32(0).U32(0);
-  return w;
+// A scene up to its skeleton count: no textures, no materials.
+StreamBuilder SkeletonScene() {
+  StreamBuilder s;
+  s.Object(0, "KvScene", sizeof(KvScene)).ObjectPart().Version("KvScene", 0).Count(0).Count(0);
+  return s;
+}
+
+// A skeleton of class version `version` up to its joint count.
+StreamBuilder& Skeleton(StreamBuilder& s, uint32_t index, uint16_t version, uint32_t joints) {
+  return s.Object(index, "KvSkeleton", sizeof(KvSkeleton)).ObjectPart().Version("KvSkeleton", version).Count(joints);
 }
 
 // A joint written in full, at rest but for a translation along x; its parent follows.
-ByteWriter& Joint(ByteWriter& w, uint32_t index, uint32_t name, float x = 0) {
-  w.U32(index).U32(2).U32(sizeof(KvJoint)).U32(name);
-  return w.Floats({x, 0, 0, 1, 0, 0, 0, 1, 1, 1, x, 0, 0, 1, 0, 0, 0, 1, 1, 1});
+StreamBuilder& Joint(StreamBuilder& s, uint32_t index, const char* name, float x = 0) {
+  s.Object(index, "KvJoint", sizeof(KvJoint)).NamedPart(name).Version("KvJoint", 0);
+  return s.Floats({x, 0, 0, 1, 0, 0, 0, 1, 1, 1, x, 0, 0, 1, 0, 0, 0, 1, 1, 1});
 }
 
 TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingAndHandsWhatItDropsToTheCaller) {
   // Stored child first, the child carrying its parent in full.
   for (uint16_t version : {0, 1}) {
-    ByteWriter w = SkeletonScene(version, {"KvScene", "KvSkeleton", "KvJoint", "Child", "Parent"}, 4);
-    w.U32(1).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(2);
-    Joint(w, 2, 3);
-    Joint(w, 3, 4).U32(0xFFFFFFFF).U32(3).U32(0).U32(0).U32(0);
-    ScenePtr scene(LoadScene(w.Get()));
+    StreamBuilder s = SkeletonScene();
+    Skeleton(s.Count(1), 1, version, 2);
+    Joint(s, 2, "Child");
+    Joint(s, 3, "Parent").NullObject().U32(3).Count(0).Count(0).Count(0);
+    ScenePtr scene(LoadScene(s.Finish(4)));
     ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(Names(*scene->GetSkeleton(0)), version == 0 ? (std::vector<std::string>{"Parent", "Child"})
+    EXPECT_EQ(JointNames(*scene->GetSkeleton(0)), version == 0 ? (std::vector<std::string>{"Parent", "Child"})
                                                           : (std::vector<std::string>{"Child", "Parent"}));
   }
   // The sort drops a null joint, but not the joints after it.
-  ByteWriter w = SkeletonScene(0, {"KvScene", "KvSkeleton", "KvJoint", "A"}, 3);
-  w.U32(1).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(2).U32(0xFFFFFFFF);
-  Joint(w, 2, 3).U32(0xFFFFFFFF).U32(0).U32(0).U32(0);
-  ScenePtr scene(LoadScene(w.Get()));
+  StreamBuilder s = SkeletonScene();
+  Skeleton(s.Count(1), 1, 0, 2).NullObject();
+  Joint(s, 2, "A").NullObject().Count(0).Count(0).Count(0);
+  ScenePtr scene(LoadScene(s.Finish(3)));
   ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(Names(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(JointNames(*scene->GetSkeleton(0)), (std::vector<std::string>{"A"}));
   // Two skeletons; the second's only joint has its parent in the first, so the sort
   // drops it: the load hands it back as owned by nothing, and a scene, which must
   // own everything in it, is refused.
-  ByteWriter two = SkeletonScene(0, {"KvScene", "KvSkeleton", "KvJoint", "A", "B"}, 5);
-  two.U32(2).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(1);
-  Joint(two, 2, 3).U32(0xFFFFFFFF);
-  two.U32(3).U32(1).U32(sizeof(KvSkeleton)).U32(1);
-  Joint(two, 4, 4).U32(2).U32(0).U32(0).U32(0);
+  StreamBuilder two = SkeletonScene();
+  Joint(Skeleton(two.Count(2), 1, 0, 1), 2, "A").NullObject();
+  Joint(Skeleton(two, 3, 0, 1), 4, "B").U32(2).Count(0).Count(0).Count(0);
+  const Bytes bytes = two.Finish(5);
   std::vector<KvObject*> unowned;
-  scene.reset(static_cast<KvScene*>(archive_test::LoadFromBytes(two.Get(), nullptr, KvScene::StaticClass(), &unowned)));
+  scene.reset(static_cast<KvScene*>(archive_test::LoadFromBytes(bytes, nullptr, KvScene::StaticClass(), &unowned)));
   ASSERT_NE(scene, nullptr);
   EXPECT_EQ(scene->GetSkeleton(1)->GetNumJoints(), 0u);
   ASSERT_EQ(unowned.size(), 1u);
   EXPECT_STREQ(static_cast<KvJoint*>(unowned[0])->GetName().GetAsCString(), "B");
   delete unowned[0];
   const std::string path = TempPath("dropped.kvr");
-  WriteFile(path, two.Get());
+  WriteFile(path, bytes);
   KvString error;
   EXPECT_EQ(KvLoadScene(path.c_str(), &error), nullptr);
   EXPECT_STREQ(error.View(), "a KvJoint in the file is owned by nothing in the scene");
@@ -154,11 +148,10 @@ TEST_F(KvSkeletonTest, DeepLoadedChainDoesNotExhaustTheStack) {
   // A version-0 skeleton of one long chain, stored parents first: the sort after
   // loading and the world transform of the last joint walk all of it.
   constexpr uint32_t kJoints = 100000;
-  ByteWriter w = SkeletonScene(0, {"KvScene", "KvSkeleton", "KvJoint"}, kJoints + 2);
-  w.U32(1).U32(1).U32(1).U32(sizeof(KvSkeleton)).U32(kJoints);
-  for (uint32_t i = 0; i < kJoints; ++i) Joint(w, 2 + i, 0, 1).U32(i == 0 ? 0xFFFFFFFF : 1 + i);
-  w.U32(0).U32(0).U32(0);
-  ScenePtr scene(LoadScene(w.Get()));
+  StreamBuilder s = SkeletonScene();
+  Skeleton(s.Count(1), 1, 0, kJoints);
+  for (uint32_t i = 0; i < kJoints; ++i) Joint(s, 2 + i, "", 1).U32(i == 0 ? 0xFFFFFFFF : 1 + i);
+  ScenePtr scene(LoadScene(s.Count(0).Count(0).Count(0).Finish(kJoints + 2)));
   ASSERT_NE(scene, nullptr);
   KvSkeleton* skeleton = scene->GetSkeleton(0);
   ASSERT_EQ(skeleton->GetNumJoints(), kJoints);

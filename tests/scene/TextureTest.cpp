@@ -13,14 +13,13 @@ const Bytes kBottomRowFirst = {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0
 
 // The scene of one texture "checker" as a file, with `description` and `pixels`.
 Bytes OneTextureScene(const std::vector<uint32_t>& description, const Bytes& pixels) {
-  ByteWriter w;
-  Start(w, {kName, kNamedObject, kSceneClass, kTextureClass, kObjectClass}, {"KvScene", "KvTexture", "checker"}, 2);
-  w.U32(0).U32(0).U32(sizeof(KvScene));
-  w.U32(1).U32(1).U32(1).U32(sizeof(KvTexture)).U32(2);
-  for (uint32_t v : description) w.U32(v);
-  w.Raw(pixels);
-  for (int i = 0; i < 5; ++i) w.U32(0);
-  return w.Get();
+  StreamBuilder s;
+  s.Object(0, "KvScene", sizeof(KvScene)).ObjectPart().Version("KvScene", 0).Count(1);
+  s.Object(1, "KvTexture", sizeof(KvTexture)).NamedPart("checker").Version("KvTexture", 0);
+  for (uint32_t v : description) s.U32(v);
+  s.Raw(pixels);
+  for (int i = 0; i < 5; ++i) s.U32(0);
+  return s.Finish(2);
 }
 
 Bytes Pixels(const KvTexture& texture) { return Bytes(texture.GetPixels(), texture.GetPixels() + 12); }
@@ -119,14 +118,14 @@ TEST_F(KvTextureTest, DescriptionsMustMatchTheirPixelBytes) {
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i + 1);
     Bytes file = OneTextureScene(c.description, pixels);
     if (pixels.size() == 4) file.resize(file.size() - 20);  // the file ends in the pixels
-    LoadResult result = LoadBytes(file);
-    ScenePtr scene(result.scene);
-    EXPECT_EQ(result.message.substr(0, std::strlen(c.error)), c.error) << result.message;
+    std::string message;
+    ScenePtr scene(kvtest::Load<KvScene>(file, &message));
+    EXPECT_EQ(message.substr(0, std::strlen(c.error)), c.error) << message;
     if (*c.error != '\0') {
       EXPECT_EQ(scene, nullptr) << c.error;
       continue;
     }
-    ASSERT_NE(scene, nullptr) << result.message;
+    ASSERT_NE(scene, nullptr) << message;
     uint32_t d[KvTexture::kDescriptionCount];
     (*scene->Textures().begin())->GetDescription(d);
     std::vector<uint32_t> again = c.description;
