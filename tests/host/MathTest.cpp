@@ -26,6 +26,10 @@ TEST(MathTest, QuaternionProductAppliesTheLeftOperandFirst) {
   EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
 }
 
+TEST(MathTest, SmallPivotsAreNotSingular) {
+  EXPECT_TRUE((MMatrix() * 0.1).inverse().isEquivalent(MMatrix() * 10.0, 1e-12));
+}
+
 TEST(MathTest, EulerDecompositionRoundTripsEveryOrderIncludingGimbalLock) {
   const double angles[][3] = {{0.3, -0.7, 1.1}, {2.5, 0.4, -2.9}, {0.2, M_PI / 2, 0.5}, {-1.0, -M_PI / 2, 0.3}};
   for (int order = 0; order <= 5; ++order)

@@ -113,6 +113,9 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
   expectFaces();
   b.scene().setTriangulateMeshes(true);
   EXPECT_EQ(mesh.numPolygons(), 10) << "the square's ring makes eight triangles around its hole";
+  EXPECT_EQ(mesh.currentUVSetName(), MString("map1"));
+  b.connect(shape + ".uvst[1].uvsn", shape + ".cuvs");
+  EXPECT_EQ(mesh.currentUVSetName(), MString("extra")) << "a current set that comes through a connection";
 }
 
 TEST_F(MeshTest, WorldPointsUseTheShapePathsMatrix) {
