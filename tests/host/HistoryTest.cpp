@@ -165,6 +165,10 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
     for (int id : face) corners.insert({each.uvs[static_cast<size_t>(id)][0], each.uvs[static_cast<size_t>(id)][1]});
     EXPECT_EQ(corners, (std::set<std::pair<float, float>>{{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
   }
+  // Two depth divisions split the sides' grids in half along the depth.
+  const std::set<float> halves{0, 0.5f, 1};
+  for (const auto& uv : read(generate("polyCube", "deep", {{"cuv", {2}}, {"sd", {2}}})).uvs)
+    EXPECT_TRUE(halves.count(uv[0]) && halves.count(uv[1])) << uv[0] << " " << uv[1];
 }
 
 TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
@@ -449,6 +453,7 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   ASSERT_EQ(smooth.points.size(), 26u);
   EXPECT_NEAR(smooth.points[3].x, 5.0 / 18.0, 1e-7);
   EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
+  EXPECT_POINT_NEAR(smooth.points[9], 0, -0.375, 0.375);  // edge 0's ends and its two faces' centres
   b.set("polySmoothFace1.c", {0.0});
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
   b.set("polySmoothFace1.dv", {0});
