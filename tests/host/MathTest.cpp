@@ -10,6 +10,7 @@
 #include <maya/MQuaternion.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
+#include <maya/MStringArray.h>
 #include <maya/MVector.h>
 
 namespace {
@@ -26,8 +27,11 @@ TEST(MathTest, QuaternionProductAppliesTheLeftOperandFirst) {
   EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
 }
 
-TEST(MathTest, SmallPivotsAreNotSingular) {
+TEST(MathTest, SmallPivotsAreNotSingularAndStringsSplitSkippingEmptyParts) {
   EXPECT_TRUE((MMatrix() * 0.1).inverse().isEquivalent(MMatrix() * 10.0, 1e-12));
+  MStringArray parts;
+  ASSERT_TRUE(MString("|grp||leaf").split('|', parts));
+  EXPECT_EQ(parts.items(), (std::vector<MString>{"grp", "leaf"}));
 }
 
 TEST(MathTest, EulerDecompositionRoundTripsEveryOrderIncludingGimbalLock) {

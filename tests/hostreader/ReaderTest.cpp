@@ -560,8 +560,8 @@ TEST(MayaAsciiReader, RefusesFilesThatMakeLoadingQuadratic) {
        true},
       {"a node given many children one by one",
        "createNode transform -n \"t\";\n" + repeat(100, [](int i) {
-         std::string n = "c" + std::to_string(i);
-         return "createNode transform -n \"" + n + "\";\nparent \"" + n + "\" \"t\";\n";
+         const std::string c = "c" + std::to_string(i);
+         return "createNode transform -n \"" + c + "\";\nparent " + c + " t;\n";
        }),
        true},
       {"array elements in descending order",
