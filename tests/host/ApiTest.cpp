@@ -184,6 +184,9 @@ TEST_F(ApiTest, TransformFunctionSetReadsAndWritesComponents) {
   EXPECT_TRUE(r.asMatrix().isEquivalent(MEulerRotation(0, 0, M_PI / 2).asMatrix(), 1e-12));
   ASSERT_TRUE(fn.setTranslation(MVector(0, 0, 9), MSpace::kTransform));
   EXPECT_DOUBLE_EQ(path("t").inclusiveMatrix()[3][2], 9.0 + 0.0) << "the pivot moves x and y only";
+  const double doubled[3] = {4, 6, 8};
+  ASSERT_TRUE(fn.setScale(doubled));
+  EXPECT_TRUE(fn.getScale(s) && s[1] == 6.0) << s[1];
   // The rotate axis is an XYZ rotation whatever the rotate order.
   b.transform("axis", {}, {.ro = 1});
   b.set("axis.ra", {90, 90, 0});

@@ -165,6 +165,9 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
     for (int id : face) corners.insert({each.uvs[static_cast<size_t>(id)][0], each.uvs[static_cast<size_t>(id)][1]});
     EXPECT_EQ(corners, (std::set<std::pair<float, float>>{{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
   }
+  const std::set<float> halves{0, 0.5f, 1};
+  for (const auto& uv : read(generate("polyCube", "deep", {{"cuv", {2}}, {"sd", {2}}})).uvs)
+    EXPECT_TRUE(halves.count(uv[0]) && halves.count(uv[1])) << "two depth divisions halve the sides' grids";
 }
 
 TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
@@ -449,6 +452,7 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   ASSERT_EQ(smooth.points.size(), 26u);
   EXPECT_NEAR(smooth.points[3].x, 5.0 / 18.0, 1e-7);
   EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
+  EXPECT_POINT_NEAR(smooth.points[9], 0, -0.375, 0.375);  // edge 0's ends and its two faces' centres
   b.set("polySmoothFace1.c", {0.0});
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
   b.set("polySmoothFace1.dv", {0});
@@ -550,6 +554,12 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
   b.connect("firstOnly.out", b.create("mesh", "passedShape", "passed") + ".i");
   b.scene().setTriangulateMeshes(true);
   EXPECT_EQ(read("passedShape").faces.size(), 4u + 8u) << "the ring still has its hole";
+  // A square dented at its last corner, which a fan from corner 0 would leave.
+  const Mesh d = read(b.mesh("dented", {.points = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0.5, 1, 0}},
+                                         .faces = {{0, 1, 2, 3, 4}}}));
+  double dentedArea = 0;
+  for (size_t f = 0; f < d.faces.size(); ++f) dentedArea += std::fabs(area(d, static_cast<int>(f), 2));
+  EXPECT_NEAR(dentedArea, 3.5, 1e-6) << "the triangles cover the pentagon once";
   b.scene().setTriangulateMeshes(false);
 
   // A convex quad becomes a fan from its first corner; polyTriangulate only

@@ -10,6 +10,7 @@
 #include <maya/MQuaternion.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
+#include <maya/MStringArray.h>
 #include <maya/MVector.h>
 
 namespace {
@@ -24,6 +25,13 @@ TEST(MathTest, QuaternionProductAppliesTheLeftOperandFirst) {
   // A quarter turn about y is (0, sin 45, 0, cos 45), w last.
   EXPECT_NEAR(aboutY.y, std::sqrt(0.5), 1e-15);
   EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
+}
+
+TEST(MathTest, SmallPivotsAreNotSingularAndStringsSplitSkippingEmptyParts) {
+  EXPECT_TRUE((MMatrix() * 0.1).inverse().isEquivalent(MMatrix() * 10.0, 1e-12));
+  MStringArray parts;
+  ASSERT_TRUE(MString("|grp||leaf").split('|', parts));
+  EXPECT_EQ(parts.items(), (std::vector<MString>{"grp", "leaf"}));
 }
 
 TEST(MathTest, EulerDecompositionRoundTripsEveryOrderIncludingGimbalLock) {

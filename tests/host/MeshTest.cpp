@@ -72,6 +72,7 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
   EXPECT_EQ(sets.items(), (std::vector<MString>{"map1", "extra"}));
   EXPECT_EQ(mesh.numUVs(), 5);
   EXPECT_EQ(mesh.numUVs("extra"), 3);
+  EXPECT_EQ(mesh.numUVs("missing"), 0);
   MFloatArray u, v;
   ASSERT_TRUE(mesh.getUVs(u, v));
   ASSERT_EQ(u.length(), 5u);
@@ -113,6 +114,8 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
   expectFaces();
   b.scene().setTriangulateMeshes(true);
   EXPECT_EQ(mesh.numPolygons(), 10) << "the square's ring makes eight triangles around its hole";
+  b.connect(shape + ".uvst[1].uvsn", shape + ".cuvs");
+  EXPECT_EQ(mesh.currentUVSetName(), MString("extra")) << "the current set through a connection, not the stored map1";
 }
 
 TEST_F(MeshTest, WorldPointsUseTheShapePathsMatrix) {

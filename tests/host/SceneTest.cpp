@@ -25,6 +25,9 @@ std::vector<std::string> dagNames(MFn::Type filter, const std::string& pruneAt =
   MStatus s;
   MItDag it(order, filter, &s);
   EXPECT_TRUE(s);
+  // A walk stopped part of the way and reset starts over from the world.
+  for (int step = 0; step < 3 && !it.isDone(); ++step) it.next();
+  EXPECT_TRUE(it.reset());
   for (; !it.isDone(); it.next()) {
     std::string name = MFnDependencyNode(it.item()).name().asChar();
     out.push_back(name);
@@ -326,6 +329,8 @@ TEST_F(SceneTest, DagPathsSharedNamesAndNavigation) {
   ASSERT_TRUE(extended.push(grp.child(1)));
   EXPECT_EQ(extended, path("child"));
   MStatus s;
+  EXPECT_TRUE(MDagPath().transform(&s).isNull());
+  EXPECT_EQ(s, MS::kInvalidParameter) << "an empty path has no transform";
   grp.child(2, &s);
   EXPECT_FALSE(s) << "a child past the end";
   EXPECT_FALSE(extended.push(node("grp")));

@@ -91,6 +91,10 @@ TEST_F(TransformTest, JointOrientUnderScaledParentWithAndWithoutCompensation) {
   b.set("tip.ssc", {true});
   b.set("root.s", {4, 4, 4});
   EXPECT_POINT_NEAR(worldPoint("tip", MPoint(1, 0, 0)), 4, 1, 0);
+  // A joint's rotate axis turns about x first, then y: (0,1,0) -> (0,0,1) -> (1,0,0).
+  b.joint("axis", {}, {});
+  b.set("axis.ra", {90, 90, 0});
+  EXPECT_POINT_NEAR(worldPoint("axis", MPoint(0, 1, 0)), 1, 0, 0);
 }
 
 TEST_F(TransformTest, AssumedDecompositionRecomposesAndCarriesNegativeScaleInZ) {

@@ -150,7 +150,8 @@ TEST(MayaAsciiReader, ReadsTheThreeSkinWeightEncodings) {
       {"dense", "\tsetAttr -s 2 \".wl[0].w[0:1]\" 0.25 0.75;\n\tsetAttr -s 1 \".wl[1].w[2]\" 1;\n"
                 "\tsetAttr -s 2 \".wl[2].w[0:1]\" 0.5 0.5;\n", 1 << 16},
       {"compact", "\tsetAttr \".wl[0:2].w\"\n\t\t2 0 0.25 1 0.75\n\t\t1 2 1\n\t\t2 0 0.5 1 0.5;\n", 1 << 16},
-      {"compact in pieces", "\tsetAttr \".wl[0:2].w\"\n\t\t2 0 0.25 1 0.75\n\t\t1 2 1\n\t\t2 0 0.5 1 0.5;\n", 2},
+      {"compact in pieces, ending with a vertex of no weights",
+       "\tsetAttr \".wl[0:3].w\"\n\t\t2 0 0.25 1 0.75\n\t\t1 2 1\n\t\t2 0 0.5 1 0.5\n\t\t0;\n", 2},
       {"single", "\tsetAttr \".wl[0].w[0]\" 0.25;\n\tsetAttr \".wl[0].w[1]\" 0.75;\n\tsetAttr \".wl[1].w[2]\" 1;\n"
                  "\tsetAttr \".wl[2].w[0]\" 0.5;\n\tsetAttr \".wl[2].w[1]\" 0.5;\n", 1 << 16},
   };
@@ -556,6 +557,12 @@ TEST(MayaAsciiReader, RefusesFilesThatMakeLoadingQuadratic) {
        "createNode transform -n \"t\";\n" +
            repeat(100, [](int i) { return "createNode transform -n \"c" + std::to_string(i) + "\" -p \"t\";\n"; }) +
            "select -ne t;\n" + repeat(100, [](int) { return std::string("\tsetAttr \".tx\" 1;\n"); }),
+       true},
+      {"a node given many children one by one",
+       "createNode transform -n \"t\";\n" + repeat(100, [](int i) {
+         const std::string c = "c" + std::to_string(i);
+         return "createNode transform -n \"" + c + "\";\nparent " + c + " t;\n";
+       }),
        true},
       {"array elements in descending order",
        "createNode mesh -n \"m\";\n" +
