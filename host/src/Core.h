@@ -331,9 +331,6 @@ public:
   }
   // Adds `index`, not held yet, at position `at`.
   void insert(size_t at, int index);
-  void reserve(size_t count) {
-    if (!fRun) fList.reserve(count);
-  }
 
 private:
   void spill();

@@ -43,22 +43,6 @@ std::shared_ptr<const Data> matrixValue(const MMatrix& m) {
   return d;
 }
 
-MMatrix worldAlong(const DagLink* path) {
-  if (!path) return MMatrix();
-  Node* node = path->node.get();
-  // A node with one path keeps its world matrix.
-  bool single = pathsTo(node).size() == 1;
-  if (single && node->hasWorld) return node->worldCache;
-  MMatrix local = localMatrix(*node);
-  MMatrix m = node->type->transform && !getBool(*node, "it") ? local : local * worldAlong(path->up.get());
-  node->matValid = true;
-  if (single) {
-    node->worldCache = m;
-    node->hasWorld = true;
-  }
-  return m;
-}
-
 bool computeValue(const PlugKey& key, Value& out) {
   Node& node = *key.node;
   const std::string& s = key.attr->shortName;
@@ -244,7 +228,21 @@ MMatrix localMatrix(Node& node) {
   return m;
 }
 
-MMatrix worldMatrix(const DagLink* path) { return worldAlong(path); }
+// The world matrix along `path`; a node with one path keeps its world matrix.
+MMatrix worldMatrix(const DagLink* path) {
+  if (!path) return MMatrix();
+  Node* node = path->node.get();
+  bool single = pathsTo(node).size() == 1;
+  if (single && node->hasWorld) return node->worldCache;
+  MMatrix local = localMatrix(*node);
+  MMatrix m = node->type->transform && !getBool(*node, "it") ? local : local * worldMatrix(path->up.get());
+  node->matValid = true;
+  if (single) {
+    node->worldCache = m;
+    node->hasWorld = true;
+  }
+  return m;
+}
 
 DagLink::~DagLink() {
   std::shared_ptr<const DagLink> next = std::move(up);

@@ -563,7 +563,6 @@ void Scene::Impl::reserve(const PlugKey& key, size_t count) {
   if (!s->sub) s->sub = std::make_unique<SlotSub>();
   s->sub->packed = std::make_unique<PackedElems>(*shape);
   PackedElems& p = *s->sub->packed;
-  s->sub->indices.reserve(count);
   if (p.shape == PackedElems::Values) {
     (p.ints ? p.intNumbers.reserve(count * static_cast<size_t>(p.width))
             : p.numbers.reserve(count * static_cast<size_t>(p.width)));
