@@ -101,7 +101,7 @@ inline std::vector<uint8_t> SaveToFile(KvObject* root, const std::string& path, 
 }
 
 // SaveToFile to a temporary file, which is removed again.
-std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder);
+std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0);
 
 // An archive, not yet opened, loading from a copy of `bytes` in a heap block of
 // exactly their size, so that over-reads show under the address sanitizer.

@@ -12,7 +12,7 @@ namespace {
 
 using kvtest::AddNode;
 using kvtest::StreamBuilder;
-using ActorTest = kvtest::RuntimeTest;
+using ActorTest = ::RuntimeTest;
 
 KvAnimGroup Group(const char* name, std::vector<const char*> anims) {
   KvAnimGroup group{KvName(name)};

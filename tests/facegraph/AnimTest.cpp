@@ -10,7 +10,7 @@
 namespace {
 
 using kvtest::StreamBuilder;
-using AnimTest = kvtest::RuntimeTest;
+using AnimTest = ::RuntimeTest;
 
 KvAnimCurve MakeCurve(const char* name, std::vector<float> quadruples, uint32_t interpolation = 0) {
   KvAnimCurve curve;

@@ -17,11 +17,7 @@
 
 namespace kvtest {
 
-using RuntimeTest = ::RuntimeTest;
-
-inline std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder = 0) {
-  return archive_test::SaveToBytes(root, byteOrder);
-}
+using archive_test::SaveToBytes;
 
 // A node of class T named `name`, added to `graph`.
 template <typename T>

@@ -10,7 +10,7 @@
 namespace {
 
 using kvtest::StreamBuilder;
-using FaceGraphTest = kvtest::RuntimeTest;
+using FaceGraphTest = ::RuntimeTest;
 
 template <typename T>
 T* MakeNode(const char* name, float minValue = 0.0f, float maxValue = 1.0f) {
