@@ -128,6 +128,7 @@ class JointIndexes {
 
 void SaveInfluences(KvArchive& archive, KvArray<KvVertexInfluence>& influences) {
   JointIndexes known;
+  const bool counting = archive.IsCounting();  // only the joint references matter then
   const uint32_t count = influences.Size();
   for (uint32_t i = 0; i < count;) {
     const uint32_t block = count - i < kInfluenceBlock ? count - i : kInfluenceBlock;
@@ -137,6 +138,7 @@ void SaveInfluences(KvArchive& archive, KvArray<KvVertexInfluence>& influences) 
       const KvVertexInfluence& influence = influences[i + done];
       uint32_t index = 0;
       if (!known.IndexOf(archive, influence.joint, index)) break;
+      if (counting) continue;
       uint8_t* record = records + done * kInfluenceBytes;
       std::memcpy(record + kInfluenceJoint, &index, 4);
       std::memcpy(record + kInfluenceWeight, &influence.weight, 4);

@@ -96,9 +96,9 @@ TEST_F(ArchiveLayout, EveryValueTypeHasItsEncodingInBothByteOrders) {
       ASSERT_TRUE(archive.Open());
       SerializeValues(archive, values, raw);
       EXPECT_TRUE(values == expected);
-      // Values move through a window of up to 64 KiB when nothing reorders them.
-      EXPECT_EQ(archive.Window(65536) != nullptr, big == (std::endian::native == std::endian::big));
-      EXPECT_EQ(archive.Window(65537), nullptr);
+      // Values move through a window of up to 1 MiB when nothing reorders them.
+      EXPECT_EQ(archive.Window(1u << 20) != nullptr, big == (std::endian::native == std::endian::big));
+      EXPECT_EQ(archive.Window((1u << 20) + 1), nullptr);
       archive.Advance(0);
       archive.Flush();
       ASSERT_TRUE(store->Commit());
