@@ -189,6 +189,13 @@ void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene, const SkinC
   // count: the extra ones have nowhere to go and add no influences.
   int nonWeighted = 0;
   uint32_t n = 0;
+  // Room for up to four weights a vertex (fewer with fewer joints), the usual most
+  // a game skin carries: a big mesh's list then fills in place instead of being
+  // moved through every doubling. Room a vertex does not use is never touched. A
+  // list too big for one block is left to grow as far as it can.
+  const uint32_t perVertex = influences.Size() < 4 ? influences.Size() : 4;
+  const uint64_t room = uint64_t{mesh->GetNumInfluences()} + uint64_t{mesh->GetNumVertices()} * perVertex;
+  if (room * sizeof(KvVertexInfluence) <= UINT32_MAX) mesh->ReserveInfluences(static_cast<uint32_t>(room));
   MDoubleArray weights;
   for (; !geometry.isDone() && n < mesh->GetNumVertices(); geometry.next(), ++n) {
     unsigned int influenceCount = 0;

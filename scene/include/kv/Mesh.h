@@ -108,6 +108,9 @@ class KvMesh : public KvNamedObject {
   uint32_t GetTexCoordCapacity() const { return texCoordCapacity; }
 
   void AddInfluence(const KvVertexInfluence& influence) { influences.PushBack(influence); }
+  // Room for `count` influences in all, so that adding up to that many never moves
+  // the list (beyond it, the list doubles as it grows).
+  void ReserveInfluences(uint32_t count) { influences.Reserve(count); }
   uint32_t GetNumInfluences() const { return influences.Size(); }
   // The caller keeps `index` below GetNumInfluences.
   KvVertexInfluence& GetInfluence(uint32_t index) { return influences[index]; }
