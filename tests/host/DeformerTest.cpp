@@ -34,8 +34,10 @@ protected:
   }
 };
 
-TEST_F(DeformerTest, InfluencesAndWeightsFollowSparseLogicalIndices) {
+// The cluster on one of two meshes: influences, weights, output and input shapes.
+TEST_F(DeformerTest, InfluencesWeightsAndShapesFollowSparseLogicalIndices) {
   std::string shape = b.deformableMesh("body", strip());
+  std::string other = b.mesh("other", strip());
   b.joint("a");
   b.joint("b", "a", {.t = {2, 0, 0}});
   b.joint("c", "b", {.t = {1, 0, 0}});
@@ -51,10 +53,31 @@ TEST_F(DeformerTest, InfluencesAndWeightsFollowSparseLogicalIndices) {
 
   MDoubleArray all;
   unsigned count = 0;
+  EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, all, count));
   ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, all, count));
   EXPECT_EQ(count, 3u);
   const std::vector<double> expected = {0, 0, 1, /**/ 0, 0.5, 0.5, /**/ 0.25, 0, 0, /**/ 0, 0, 0};
   EXPECT_EQ(all.items(), expected);
+  ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, 1, all));
+  EXPECT_EQ(all.items(), (std::vector<double>{0, 0.5, 0, 0})) << "one influence's weights, the array refilled";
+
+  MStatus s;
+  skin.indexForOutputShape(path(other).node(), &s);
+  EXPECT_FALSE(s) << "the cluster does not deform that shape";
+  EXPECT_EQ(skin.indexForOutputShape(path(shape).node(), &s), 0u);
+  EXPECT_TRUE(s) << "success replaces the earlier failure";
+  MDagPath out;
+  ASSERT_TRUE(skin.getPathAtIndex(0, out));
+  EXPECT_EQ(out, path(shape));
+  EXPECT_FALSE(skin.getPathAtIndex(1, out));
+  EXPECT_EQ(skin.inputShapeAtIndex(0), node("bodyShapeOrig")) << "the intermediate mesh upstream";
+  EXPECT_TRUE(skin.inputShapeAtIndex(1, &s).isNull());
+  EXPECT_FALSE(s);
+  MObjectArray shapes;
+  shapes.append(path(other).node());
+  ASSERT_TRUE(skin.getOutputGeometry(shapes));
+  ASSERT_EQ(shapes.length(), 1u) << "the array is refilled, not appended to";
+  EXPECT_EQ(shapes[0], path(shape).node());
 
   // One vertex at a time, as an exporter walks them.
   MItGeometry it(path(shape));
@@ -72,37 +95,6 @@ TEST_F(DeformerTest, InfluencesAndWeightsFollowSparseLogicalIndices) {
   EXPECT_EQ(one.items(), (std::vector<double>{0, 0, 0.5, 0.5}));
 }
 
-TEST_F(DeformerTest, OutputShapeIndexAndPath) {
-  std::string shape = b.deformableMesh("body", strip());
-  std::string other = b.mesh("other", strip());
-  b.joint("a");
-  b.skinCluster("skin", shape, {"a"}, {{{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}});
-  MFnSkinCluster skin(node("skin"));
-  MStatus s;
-  skin.indexForOutputShape(path(other).node(), &s);
-  EXPECT_FALSE(s) << "the cluster does not deform that shape";
-  EXPECT_EQ(skin.indexForOutputShape(path(shape).node(), &s), 0u);
-  EXPECT_TRUE(s) << "success replaces the earlier failure";
-  MDagPath out;
-  ASSERT_TRUE(skin.getPathAtIndex(0, out));
-  EXPECT_EQ(out, path(shape));
-  EXPECT_FALSE(skin.getPathAtIndex(1, out));
-  EXPECT_EQ(skin.inputShapeAtIndex(0), node("bodyShapeOrig")) << "the intermediate mesh upstream";
-  EXPECT_TRUE(skin.inputShapeAtIndex(1, &s).isNull());
-  EXPECT_FALSE(s);
-  MDoubleArray w;
-  unsigned count;
-  EXPECT_FALSE(skin.getWeights(path(other), MObject::kNullObj, w, count));
-  w.append(9);
-  ASSERT_TRUE(skin.getWeights(path(shape), MObject::kNullObj, 0, w));
-  EXPECT_EQ(w.items(), (std::vector<double>{1, 1, 1, 1})) << "one influence's weights, the array refilled";
-  MObjectArray shapes;
-  shapes.append(path(other).node());
-  ASSERT_TRUE(skin.getOutputGeometry(shapes));
-  ASSERT_EQ(shapes.length(), 1u) << "the array is refilled, not appended to";
-  EXPECT_EQ(shapes[0], path(shape).node());
-}
-
 TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
   std::string shape = b.deformableMesh("body", strip());
   b.joint("a");
@@ -111,17 +103,11 @@ TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
   b.skinCluster("skin", shape, {"a", "b"}, {{{0, 1.0}}, {{0, 0.5}, {1, 0.5}}, {{1, 1.0}}, {{1, 1.0}}}, {},
                 "bindPose1");
   // At the bind pose the skin returns its input.
-  MPointArray bound = points(shape);
-  EXPECT_POINT_NEAR(bound[1], 1, 0, 0);
-  EXPECT_POINT_NEAR(bound[2], 3, 0, 0);
+  expectPointsNear(points(shape), {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}});
   // Rotate b by 90 degrees about z: (3,0,0) turns about (2,0,0) to (2,1,0);
   // the half-and-half vertex averages (1,0,0) and (2,-1,0).
   b.set("b.r", {0, 0, 90});
-  MPointArray posed = points(shape);
-  EXPECT_POINT_NEAR(posed[0], 0, 0, 0);
-  EXPECT_POINT_NEAR(posed[1], 1.5, -0.5, 0);
-  EXPECT_POINT_NEAR(posed[2], 2, 1, 0);
-  EXPECT_POINT_NEAR(posed[3], 1, 1, 0);
+  expectPointsNear(points(shape), {{0, 0, 0}, {1.5, -0.5, 0}, {2, 1, 0}, {1, 1, 0}});
   b.set("skin.en", {0.0});
   EXPECT_POINT_NEAR(points(shape)[2], 3, 0, 0);
 }
@@ -146,23 +132,15 @@ protected:
 };
 
 TEST_F(BlendShapeTest, EnvelopeScalesWeightedTargetsAndDeltas) {
-  MPointArray p = points(base);
-  EXPECT_POINT_NEAR(p[0], 0, 2, 0);    // smile, weight 1
-  EXPECT_POINT_NEAR(p[1], 1.5, 0, 0);  // frown, weight 0.5
-  EXPECT_POINT_NEAR(p[2], 3, 0, 0);
-  EXPECT_POINT_NEAR(p[3], 3, 1, 3);    // stored delta, weight 1
+  // Smile at weight 1, frown at 0.5, the stored delta at 1.
+  expectPointsNear(points(base), {{0, 2, 0}, {1.5, 0, 0}, {3, 0, 0}, {3, 1, 3}});
   // Each change of the envelope must reach the cached result.
   MFnBlendShapeDeformer fn(node("blend"));
   ASSERT_TRUE(fn.findPlug("en").setValue(0.5f));
-  p = points(base);
-  EXPECT_POINT_NEAR(p[0], 0, 1, 0);
-  EXPECT_POINT_NEAR(p[1], 1.25, 0, 0);
-  EXPECT_POINT_NEAR(p[3], 3, 1, 1.5);
+  expectPointsNear(points(base), {{0, 1, 0}, {1.25, 0, 0}, {3, 0, 0}, {3, 1, 1.5}});
   ASSERT_TRUE(fn.findPlug("en").setValue(0.0f));
   EXPECT_FLOAT_EQ(fn.envelope(), 0.0f);
-  p = points(base);
-  EXPECT_POINT_NEAR(p[0], 0, 0, 0);
-  EXPECT_POINT_NEAR(p[3], 3, 1, 0);
+  expectPointsNear(points(base), {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}});
   // Moving a target's transform moves the target only: blending is in object space.
   ASSERT_TRUE(fn.findPlug("en").setValue(1.0f));
   b.set("smile.t", {0, 0, 0});
@@ -232,9 +210,8 @@ TEST_F(DeformerTest, FullChainTweakBlendShapeSkin) {
   b.joint("root", {}, {.t = {0, 0, 0}});
   b.skinCluster("skin", shape, {"root"}, {{{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}, {{0, 1.0}}});
   b.set("root.t", {10, 0, 0});
-  MPointArray p = points(shape);
-  EXPECT_POINT_NEAR(p[2], 13, 2, 0);
-  EXPECT_POINT_NEAR(p[3], 13, 1, 0.5);  // the target pulls the tweaked z halfway back
+  // The target pulls the tweaked z of the last point halfway back.
+  expectPointsNear(points(shape), {{10, 0, 0}, {11, 0, 0}, {13, 2, 0}, {13, 1, 0.5}});
   MFnBlendShapeDeformer blend(node("blend"));
   MObjectArray bases;
   blend.getBaseObjects(bases);

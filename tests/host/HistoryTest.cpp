@@ -7,7 +7,6 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MItMeshPolygon.h>
-#include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
@@ -103,11 +102,18 @@ protected:
       for (size_t c = 0; c < 2; ++c) EXPECT_NEAR(m.uvs[i][c], uv[i * 2 + c], kPrinted) << what << " uv " << i;
   }
 
-  static std::vector<int> shaders(const std::string& shape) {
-    MObjectArray groups;
-    MIntArray indices;
-    MFnMesh(path(shape)).getConnectedShaders(0, groups, indices);
-    return indices.items();
+  // Single coordinates {element, axis, value} of a mesh's points or UVs.
+  struct At {
+    size_t element;
+    unsigned axis;
+    double value;
+  };
+  template <typename T>
+  static void expectAt(const std::vector<T>& values, std::initializer_list<At> expected, double tolerance = kPrinted) {
+    for (const At& at : expected) {
+      ASSERT_LT(at.element, values.size());
+      EXPECT_NEAR(values[at.element][at.axis], at.value, tolerance) << "element " << at.element << " axis " << at.axis;
+    }
   }
 
   // Area of a face seen down an axis (0 x, 2 z), positive counter-clockwise.
@@ -158,43 +164,41 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
   EXPECT_EQ(turned.faces, cube.faces);
   EXPECT_TRUE(read(generate("polyCube", "bare", {{"cuv", {0}}})).uvs.empty()) << "cuv 0 makes no UVs";
   // cuv 2 normalises each face separately: every face spans the UV square.
+  auto corners = [](const Mesh& m, size_t f) {
+    std::set<std::pair<float, float>> uv;
+    for (int id : m.faceUVs[f]) uv.insert({m.uvs[static_cast<size_t>(id)][0], m.uvs[static_cast<size_t>(id)][1]});
+    return uv;
+  };
+  const std::set<std::pair<float, float>> square{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   Mesh each = read(generate("polyCube", "each", {{"cuv", {2}}}));
   ASSERT_EQ(each.uvs.size(), 24u);
-  for (const auto& face : each.faceUVs) {
-    std::set<std::pair<float, float>> corners;
-    for (int id : face) corners.insert({each.uvs[static_cast<size_t>(id)][0], each.uvs[static_cast<size_t>(id)][1]});
-    EXPECT_EQ(corners, (std::set<std::pair<float, float>>{{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
-  }
+  for (size_t f = 0; f < each.faces.size(); ++f) EXPECT_EQ(corners(each, f), square) << f;
+  // Two depth divisions halve the grids of the top, bottom and sides; the back
+  // (face 3), one row high, still spans its own.
+  const Mesh deep = read(generate("polyCube", "deep", {{"cuv", {2}}, {"sd", {2}}}));
   const std::set<float> halves{0, 0.5f, 1};
-  for (const auto& uv : read(generate("polyCube", "deep", {{"cuv", {2}}, {"sd", {2}}})).uvs)
-    EXPECT_TRUE(halves.count(uv[0]) && halves.count(uv[1])) << "two depth divisions halve the sides' grids";
+  for (const auto& uv : deep.uvs) EXPECT_TRUE(halves.count(uv[0]) && halves.count(uv[1]));
+  EXPECT_EQ(corners(deep, 3), square);
 }
 
 TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
   Mesh cylinder = read(generate("polyCylinder", "pole", {{"cuv", {3}}}));
   ASSERT_EQ(cylinder.points.size(), 42u);
   // Accumulated float32 rotation, not cos/sin of 18 degrees (0.95105652).
-  EXPECT_NEAR(cylinder.points[0].x, 0.95105714, kPrinted);
-  EXPECT_NEAR(cylinder.points[0].y, -1, kPrinted);
-  EXPECT_NEAR(cylinder.points[0].z, -0.30901718, kPrinted);
+  expectAt(cylinder.points, {{0, 0, 0.95105714}, {0, 1, -1}, {0, 2, -0.30901718}});
   EXPECT_EQ(cylinder.faces[20], (std::vector<int>{1, 0, 40})) << "bottom fan";
   EXPECT_EQ(cylinder.faces[40], (std::vector<int>{20, 21, 41})) << "top fan";
   EXPECT_EQ(cylinder.faceUVs[40], (std::vector<int>{62 + 18, 62 + 17, 83})) << "top rim UVs run the other way";
   ASSERT_EQ(cylinder.uvs.size(), 84u);
-  EXPECT_NEAR(cylinder.uvs[21][0], 0.38749999, kPrinted);
-  EXPECT_NEAR(cylinder.uvs[22][0], 0.39999998, kPrinted);
-  EXPECT_NEAR(cylinder.uvs[40][0], 0.62499976, kPrinted);
-  EXPECT_NEAR(cylinder.uvs[41][1], 0.6875, kPrinted) << "top side row, Maya 2023 and later";
-  EXPECT_NEAR(cylinder.uvs[82][1], 0.15625, kPrinted);
-  EXPECT_NEAR(cylinder.uvs[83][1], 0.84375, kPrinted);
+  // UV 41 starts the top side row, here as Maya 2023 and later place it.
+  expectAt(cylinder.uvs, {{21, 0, 0.38749999}, {22, 0, 0.39999998}, {40, 0, 0.62499976}, {41, 1, 0.6875},
+                          {82, 1, 0.15625}, {83, 1, 0.84375}});
   EXPECT_EQ(cylinder.edges[40], (std::array<int, 3>{0, 20, 1})) << "sides of 18 degrees are soft";
   EXPECT_EQ(cylinder.edges[0][2], 0) << "rims are hard";
 
   b.scene().setMayaVersion(2019);
   Mesh old = read(generate("polyCylinder", "old", {{"cuv", {3}}}));
-  EXPECT_NEAR(old.uvs[41][1], 0.68843985, kPrinted) << "top side row before Maya 2023";
-  EXPECT_NEAR(old.uvs[82][1], 0.15000001, kPrinted);
-  EXPECT_NEAR(old.uvs[83][1], 0.83749998, kPrinted);
+  expectAt(old.uvs, {{41, 1, 0.68843985}, {82, 1, 0.15000001}, {83, 1, 0.83749998}});
 
   Mesh coarse = read(generate("polyCylinder", "coarse", {{"sa", {8}}, {"sh", {3}}}));
   EXPECT_EQ(coarse.points.size(), 34u);
@@ -223,8 +227,7 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
 
   Mesh cone = read(generate("polyCone", "cone", {{"cuv", {3}}}));
   ASSERT_EQ(cone.points.size(), 21u);
-  EXPECT_NEAR(cone.points[16].x, 0.58778524, kPrinted);
-  EXPECT_NEAR(cone.points[16].z, 0.80901706, kPrinted);
+  expectAt(cone.points, {{16, 0, 0.58778524}, {16, 2, 0.80901706}});
   EXPECT_EQ(cone.faces[0].size(), 20u);
   EXPECT_EQ(cone.faces[0][1], 19) << "the base walks backwards";
   EXPECT_EQ(cone.faceUVs[1], (std::vector<int>{20, 21, 41})) << "one apex UV";
@@ -243,9 +246,7 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   Mesh sphere = read(generate("polySphere", "ball"));
   ASSERT_EQ(sphere.points.size(), 382u);
   ASSERT_EQ(sphere.uvs.size(), 439u);
-  EXPECT_NEAR(sphere.points[115].x, 0.24999999, kPrinted);
-  EXPECT_NEAR(sphere.points[115].y, -0.58778524, kPrinted);
-  EXPECT_NEAR(sphere.points[115].z, 0.76942098, kPrinted);
+  expectAt(sphere.points, {{115, 0, 0.24999999}, {115, 1, -0.58778524}, {115, 2, 0.76942098}, {381, 1, 1}});
   EXPECT_NEAR(MVector(sphere.points[180].x, 0, sphere.points[180].z).length(), 1, 1e-6) << "the equator";
   EXPECT_EQ(sphere.faces[360], (std::vector<int>{1, 0, 380}));
   EXPECT_EQ(sphere.edges.size(), 20u * 19u + 20u * 18u + 2u * 20u);
@@ -254,9 +255,7 @@ TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   EXPECT_EQ(sphere.uvs[0][1], 0.05f);
   EXPECT_EQ(sphere.uvs[398][0], std::nextafter(1.0f, 2.0f));
   EXPECT_EQ(sphere.uvs[398][1], 0.95000017f);
-  EXPECT_NEAR(sphere.uvs[399][0], 0.025, kPrinted);
-  EXPECT_NEAR(sphere.uvs[400][0], 0.075, kPrinted);
-  EXPECT_NEAR(sphere.points[381].y, 1, kPrinted);
+  expectAt(sphere.uvs, {{399, 0, 0.025}, {400, 0, 0.075}});
 
   Mesh pinched = read(generate("polySphere", "pinched", {{"cuv", {1}}}));
   ASSERT_EQ(pinched.uvs.size(), 19u * 21u + 2u) << "cuv 1 pinches each pole into one UV";
@@ -362,9 +361,7 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
   }
   // The pipe's walls start where the cylinder's rings do, on the same circle table.
   const Mesh pipe = read(generate("polyPipe", "pipe"));
-  EXPECT_NEAR(pipe.points[0].x, 0.95105714, kPrinted);
-  EXPECT_NEAR(pipe.points[0].z, -0.30901718, kPrinted);
-  EXPECT_NEAR(pipe.points[40].x, 0.95105714 / 2, kPrinted) << "the inner wall";
+  expectAt(pipe.points, {{0, 0, 0.95105714}, {0, 2, -0.30901718}, {40, 0, 0.95105714 / 2}});  // 40: the inner wall
 }
 
 // ------------------------------------------------------------------ modifiers
@@ -422,11 +419,8 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   modify(shape, "polyTweakUV", "polyTweakUV1");
   b.set("polyTweakUV1.uvtk[10]", {0.125, -0.5});
   Mesh tweaked = read(shape);
-  EXPECT_NEAR(tweaked.points[1].y, 0.5, 1e-12);
-  EXPECT_NEAR(tweaked.points[0].y, -0.5, 1e-12);
-  EXPECT_FLOAT_EQ(tweaked.uvs[10][0], 1.0f);
-  EXPECT_FLOAT_EQ(tweaked.uvs[10][1], -0.5f);
-  EXPECT_FLOAT_EQ(tweaked.uvs[11][0], 0.875f);
+  expectAt(tweaked.points, {{1, 1, 0.5}, {0, 1, -0.5}}, 1e-12);
+  expectAt(tweaked.uvs, {{10, 0, 1}, {10, 1, -0.5}, {11, 0, 0.875}}, 1e-7);
 
   // Reverse keeps each loop's first corner and its UV.
   modify(shape, "polyNormal", "polyNormal1", {{"ics", {1, "f[0]"}}});
@@ -450,8 +444,7 @@ TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   modify(soft, "polySmoothFace", "polySmoothFace1");
   Mesh smooth = read(soft);
   ASSERT_EQ(smooth.points.size(), 26u);
-  EXPECT_NEAR(smooth.points[3].x, 5.0 / 18.0, 1e-7);
-  EXPECT_NEAR(smooth.points[3].y, 5.0 / 18.0, 1e-7);
+  expectAt(smooth.points, {{3, 0, 5.0 / 18.0}, {3, 1, 5.0 / 18.0}}, 1e-7);
   EXPECT_POINT_NEAR(smooth.points[9], 0, -0.375, 0.375);  // edge 0's ends and its two faces' centres
   b.set("polySmoothFace1.c", {0.0});
   EXPECT_NEAR(read(soft).points[3].x, 0.5, 1e-12) << "continuity 0 only subdivides";
@@ -595,11 +588,11 @@ TEST_F(HistoryTest, ShadingFollowsFacesThroughDeletionAndTriangulation) {
   b.connect("groupId1.id", "groupParts1.gi");
   b.connect("groupId1.id", shape + ".iog[0].og[0].gid");
   b.connect(shape + ".iog[0].og[0]", sg + ".dsm", true);
-  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, -1, 0, 0, -1, -1}));
+  EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, -1, 0, 0, -1, -1}));
   modify(shape, "deleteComponent", "deleteComponent1", {{"dc", {1, "f[0]"}}}, "ig", "og");
-  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, 0, 0, -1, -1}));
+  EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, 0, 0, -1, -1}));
   modify(shape, "polyTriangulate", "polyTriangulate1", {{"ics", {1, "f[*]"}}});
-  EXPECT_EQ(shaders(shape), (std::vector<int>{-1, -1, 0, 0, 0, 0, -1, -1, -1, -1}));
+  EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, -1, 0, 0, 0, 0, -1, -1, -1, -1}));
 
   // A shape without history keeps its per-face lists; the host's own
   // triangulation carries them to the triangles.
@@ -609,7 +602,7 @@ TEST_F(HistoryTest, ShadingFollowsFacesThroughDeletionAndTriangulation) {
   std::string stored = b.mesh("stored", quads);
   b.assignFaces(stored, sg, {"f[1]"});
   b.scene().setTriangulateMeshes(true);
-  EXPECT_EQ(shaders(stored), (std::vector<int>{-1, -1, 0, 0}));
+  EXPECT_EQ(shaderIndices(stored), (std::vector<int>{-1, -1, 0, 0}));
 }
 
 // ------------------------------------------------------------------ hostile input

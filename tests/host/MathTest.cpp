@@ -27,7 +27,9 @@ TEST(MathTest, QuaternionProductAppliesTheLeftOperandFirst) {
   EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
 }
 
-TEST(MathTest, SmallPivotsAreNotSingularAndStringsSplitSkippingEmptyParts) {
+TEST(MathTest, DeterminantsKeepTheirSignSmallPivotsAreNotSingularAndStringsSplitSkippingEmptyParts) {
+  const double rows[4][4] = {{1, 2, 0, 0}, {3, 4, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  EXPECT_DOUBLE_EQ(MMatrix(rows).det4x4(), -2.0);
   EXPECT_TRUE((MMatrix() * 0.1).inverse().isEquivalent(MMatrix() * 10.0, 1e-12));
   MStringArray parts;
   ASSERT_TRUE(MString("|grp||leaf").split('|', parts));

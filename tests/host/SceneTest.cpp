@@ -36,22 +36,18 @@ std::vector<std::string> dagNames(MFn::Type filter, const std::string& pruneAt =
   return out;
 }
 
-class SceneTest : public HostTest {
-protected:
-  // grp { a { a1, a2 }, b }, c ; a2 also instanced under c.
-  void buildHierarchy() {
-    b.transform("grp");
-    b.transform("a", "grp");
-    b.transform("a1", "a");
-    b.joint("j1", "a");
-    b.transform("a2", "a");
-    b.transform("b", "grp");
-    b.transform("c");
-  }
-};
+using SceneTest = HostTest;
 
-TEST_F(SceneTest, TraversalOrdersPruneAndTypeFiltersKeepTheirDescendants) {
-  buildHierarchy();
+// grp { a { a1 { meshShape }, j1, a2 }, b }, c; then a2, given a child, is
+// also instanced under c.
+TEST_F(SceneTest, TraversalOrdersPruneTypeFiltersAndInstancePaths) {
+  b.transform("grp");
+  b.transform("a", "grp");
+  b.transform("a1", "a");
+  b.joint("j1", "a");
+  b.transform("a2", "a");
+  b.transform("b", "grp");
+  b.transform("c");
   b.create("mesh", "meshShape", "a1");
   EXPECT_EQ(dagNames(MFn::kInvalid), (std::vector<std::string>{"world", "grp", "a", "a1", "meshShape", "j1", "a2", "b", "c"}));
   EXPECT_EQ(dagNames(MFn::kInvalid, "a"), (std::vector<std::string>{"world", "grp", "a", "b", "c"}));
@@ -63,10 +59,8 @@ TEST_F(SceneTest, TraversalOrdersPruneAndTypeFiltersKeepTheirDescendants) {
   EXPECT_EQ(dagNames(MFn::kJoint, {}, MItDag::kBreadthFirst), (std::vector<std::string>{"j1"}));
   EXPECT_EQ(dagNames(MFn::kMesh), (std::vector<std::string>{"meshShape"}));
   EXPECT_EQ(dagNames(MFn::kTransform), (std::vector<std::string>{"grp", "a", "a1", "j1", "a2", "b", "c"}));
-}
 
-TEST_F(SceneTest, InstancedNodeAndItsChildrenAreVisitedOncePerPath) {
-  buildHierarchy();
+  // An instanced node and its children are visited once per path.
   b.transform("leaf", "a2");
   ASSERT_TRUE(b.scene().parent("a2", "c", true));
   auto visits = [&](MItDag::TraversalType order) {
@@ -189,24 +183,27 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
   struct Case {
     std::string plug;
     std::vector<kvhost::Arg> values;
-    std::string type;
+    const char* error;
   };
-  const std::vector<Case> bad = {
-      {"nosuch.tx", {1.0}, ""},
-      {"t.t", {1.0, 2.0}, ""},
-      {"t.tx[2]", {1.0}, ""},
-      {"t.t", {1.0, 2.0, 3.0, 4.0}, ""},
-      {"t.wm[0]", {1.0}, ""},
-      {"t.tx", {kvhost::Arg("text")}, ""},
+  const Case bad[] = {
+      {"nosuch.tx", {1.0}, "no node named 'nosuch'"},
+      {"t.t", {1.0, 2.0}, "setAttr t.t: too few values"},
+      {"t.tx[2]", {1.0}, "'translateX' of 't' is not a multi attribute"},
+      {"t.t", {1.0, 2.0, 3.0, 4.0}, "setAttr t.t: more values than the plug takes"},
+      {"t.wm[0]", {1.0}, "setAttr t.wm[0]: the attribute is computed and cannot be set"},
+      {"t.tx", {kvhost::Arg("text")}, "setAttr t.tx: expected a number, found 'text'"},
+      {"t.t[x", {1.0}, "unclosed '[' in 't[x'"},
   };
   for (const Case& c : bad) {
-    EXPECT_FALSE(s.setAttr(c.plug, std::span<const kvhost::Arg>(c.values), c.type)) << c.plug;
-    EXPECT_FALSE(s.lastError().empty()) << c.plug;
+    EXPECT_FALSE(s.setAttr(c.plug, std::span<const kvhost::Arg>(c.values))) << c.plug;
+    EXPECT_EQ(s.lastError(), c.error) << c.plug;
   }
   EXPECT_FALSE(s.connectAttr("t.tx", "t.wm[0]"));
   EXPECT_FALSE(s.parent("t", "nosuch"));
   EXPECT_TRUE(s.createNode("transform", "x", "nosuch").isNull());
   EXPECT_TRUE(s.createNode("lambert", "y", "t").isNull());
+  EXPECT_TRUE(s.createNode("").isNull());
+  EXPECT_NE(s.lastError().find("node type"), std::string::npos) << s.lastError();
   // Attributes the host does not know are kept, on known and unknown node types alike.
   EXPECT_TRUE(s.setAttr("t.notes", {kvhost::Arg("kept")}, "string"));
   EXPECT_EQ(MFnDependencyNode(node("t")).findPlug("notes").asString(), MString("kept"));

@@ -31,10 +31,8 @@ TEST_F(TransformTest, EveryRotateOrderAppliesItsAxesInOrder) {
   for (const Case& c : cases) {
     std::string name = "t" + std::to_string(c.ro);
     b.transform(name, {}, {.t = {10, 0, 0}, .r = {90, 90, 90}, .ro = c.ro});
-    MPoint p = worldPoint(name, MPoint(1, 2, 3));
-    EXPECT_NEAR(p.x, c.expected.x + 10, 1e-9) << "ro " << c.ro;
-    EXPECT_NEAR(p.y, c.expected.y, 1e-9) << "ro " << c.ro;
-    EXPECT_NEAR(p.z, c.expected.z, 1e-9) << "ro " << c.ro;
+    SCOPED_TRACE(name);
+    EXPECT_POINT_NEAR(worldPoint(name, MPoint(1, 2, 3)), c.expected.x + 10, c.expected.y, c.expected.z);
   }
 }
 

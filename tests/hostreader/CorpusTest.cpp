@@ -17,7 +17,6 @@
 #include <kvhost/Scene.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnMatrixData.h>
 #include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MItDependencyNodes.h>
@@ -26,6 +25,8 @@
 #include <maya/MFnMesh.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
+
+#include "ReaderTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -62,20 +63,6 @@ double relativeDifference(const MMatrix& a, const MMatrix& b) {
   return diff / scale;
 }
 
-MMatrix worldMatrixOf(const MString& name) {
-  MDoubleArray m;
-  EXPECT_EQ(MGlobal::executeCommand("xform -q -ws -m " + name, m), MS::kSuccess) << name.asChar();
-  MMatrix out;
-  if (m.length() == 16)
-    for (unsigned i = 0; i < 16; ++i) out[i / 4][i % 4] = m[i];
-  return out;
-}
-
-MMatrix matrixAt(const MPlug& plug) {
-  MObject data = plug.asMObject();
-  return MFnMatrixData(data).matrix();
-}
-
 // The world matrix of a joint in the bind pose it is a member of, else its
 // current world matrix.
 MMatrix bindMatrixOf(const MFnDependencyNode& joint) {
@@ -86,7 +73,7 @@ MMatrix bindMatrixOf(const MFnDependencyNode& joint) {
     if (!pose.object().hasFn(MFn::kDagPose) || !pose.findPlug("bp").asBool()) continue;
     return matrixAt(pose.findPlug("wm").elementByLogicalIndex(memberships[i].logicalIndex()));
   }
-  return worldMatrixOf(joint.name());
+  return worldMatrix(joint.name());
 }
 
 }  // namespace
