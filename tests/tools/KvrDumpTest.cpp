@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "DumpTestSupport.h"
@@ -15,10 +16,8 @@ using Json = nlohmann::ordered_json;
 
 class KvrDumpTest : public SceneTest {
  protected:
-  // Runs the kvr program with `arguments` (already quoted where needed).
   ProcessRun Kvr(const std::string& arguments) { return RunKvr(TempPath("run"), arguments); }
 
-  // The sample scene saved in `byteOrder`.
   std::string SaveSampleScene(uint32_t byteOrder) {
     ScenePtr scene(BuildSampleScene(TempPath("checker.tga")));
     const std::string path = TempPath(byteOrder == 0 ? "little.kvr" : "big.kvr");
@@ -168,19 +167,15 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
 
 TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const Bytes good = ReadFile(SaveSampleScene(0));
-  Bytes wrongMagic = good;
-  wrongMagic[3] = 'X';
-  Bytes newer = good;
-  newer[4] = 0xAF;  // 1711
-  Bytes trailing = good;
-  trailing.push_back(0);
-  Bytes badCount = good;
-  // The scene's texture count (right after the root's record) claims 1000 textures.
+  // The scene's texture count (1) comes right after the root's record.
   const Bytes sceneRecord = ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).U32(1).Get();
-  auto at = std::search(badCount.begin(), badCount.end(), sceneRecord.begin(), sceneRecord.end());
-  ASSERT_NE(at, badCount.end());
-  at[12] = 0xE8;
-  at[13] = 0x03;
+  const size_t textures = std::search(good.begin(), good.end(), sceneRecord.begin(), sceneRecord.end()) - good.begin() + 12;
+  ASSERT_LT(textures, good.size());
+  auto patched = [&good](const std::function<void(Bytes&)>& patch) {
+    Bytes bytes = good;
+    patch(bytes);
+    return bytes;
+  };
   struct Case {
     const char* what;
     Bytes bytes;
@@ -188,12 +183,12 @@ TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   };
   const Case cases[] = {
       {"empty", {}, "not a KVR archive"},
-      {"wrong magic", wrongMagic, "not a KVR archive"},
-      {"newer version", newer, "unsupported archive version"},
+      {"wrong magic", patched([](Bytes& b) { b[3] = 'X'; }), "not a KVR archive"},
+      {"newer version", patched([](Bytes& b) { b[4] = 0xAF; }), "unsupported archive version"},  // 1711
       {"cut in the header", Bytes(good.begin(), good.begin() + 20), "truncated at byte"},
       {"cut in the object stream", Bytes(good.begin(), good.end() - 30), "truncated at byte"},
-      {"extra byte", trailing, "unexpected byte(s) after the object stream"},
-      {"count beyond the file", badCount, "corrupt at byte"},
+      {"extra byte", patched([](Bytes& b) { b.push_back(0); }), "unexpected byte(s) after the object stream"},
+      {"count beyond the file", patched([&](Bytes& b) { b[textures + 1] = 0x03; }), "corrupt at byte"},  // 769
       {"missing", {}, "cannot be opened: No such file or directory"},
   };
   for (const Case& c : cases) {

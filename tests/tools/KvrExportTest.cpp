@@ -25,13 +25,11 @@ void Write(const fs::path& path, const std::string& text) { std::ofstream(path, 
 class KvrExport : public KvrFolderTest {
  protected:
   std::string Example() const { return (examples_ / "kiri.ma").string(); }
-  // Copies the bundled shot's files named in `files` into `to`.
   void CopyShot(std::initializer_list<const char*> files, const fs::path& to) const {
     fs::create_directories(to);
     for (const char* file : files) fs::copy_file(examples_ / "shot" / file, to / file);
   }
   nlohmann::json Root(const fs::path& archive) { return nlohmann::json::parse(Kvr("dump --json " + Quoted(archive)).out)["root"]; }
-  // The lines of `text` that begin with `prefix`.
   static std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -39,13 +37,6 @@ class KvrExport : public KvrFolderTest {
       if (line.rfind(prefix, 0) == 0) lines.push_back(line);
     }
     return lines;
-  }
-  std::vector<fs::path> Leftovers() const {
-    std::vector<fs::path> temps;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-      if (Contains(entry.path().filename().string(), ".tmp-")) temps.push_back(entry.path());
-    }
-    return temps;
   }
 };
 

@@ -46,22 +46,20 @@ TEST_F(KvrRender, WritesThePictureOrSaysWhyNot) {
   fs::create_directories(dir_ / "folder.png");
   const struct {
     std::string arguments;
-    int status;
     std::string message;
   } cases[] = {
-      {"--camera nope", 1, "no camera named \"nope\"; the archive has: cam"},
-      {"-o " + Quoted(dir_ / "folder.png"), 1, "could not write " + Path("folder.png") + ": Is a directory"},
-      {"-o " + Quoted(dir_ / "missing" / "x.png"), 1, "could not write " + Path("missing/x.png") + ": No such file or directory"},
+      {archive + " --camera nope", "no camera named \"nope\"; the archive has: cam"},
+      {archive + " -o " + Quoted(dir_ / "folder.png"), "could not write " + Path("folder.png") + ": Is a directory"},
+      {archive + " -o " + Quoted(dir_ / "missing" / "x.png"),
+       "could not write " + Path("missing/x.png") + ": No such file or directory"},
+      {Quoted(dir_ / "missing.kvr"), "missing.kvr: cannot be opened"},
   };
   for (const auto& c : cases) {
-    const ProcessRun refused = Kvr("render " + archive + " " + c.arguments);
-    EXPECT_EQ(refused.status, c.status) << c.arguments;
+    const ProcessRun refused = Kvr("render " + c.arguments);
+    EXPECT_EQ(refused.status, 1) << c.arguments;
     EXPECT_TRUE(Contains(refused.err, c.message)) << c.arguments << ": " << refused.err;
   }
-  const ProcessRun missing = Kvr("render " + Quoted(dir_ / "missing.kvr"));
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(Contains(missing.err, "missing.kvr: cannot be opened")) << missing.err;
-  for (const auto& entry : fs::directory_iterator(dir_)) EXPECT_FALSE(Contains(entry.path().string(), ".tmp-"));
+  EXPECT_TRUE(Leftovers().empty());
 }
 
 }  // namespace
