@@ -24,7 +24,8 @@ std::string SurfacesOf(KvMesh* mesh) {
          << surface->GetTriangleCapacity() << "]";
     for (uint32_t t = 0; t < surface->GetNumTriangles(); ++t) {
       const uint32_t *v = surface->GetTriangle(t)->vertices, *uv = surface->GetTriangle(t)->texCoords;
-      text << (t == 0 ? " " : ", ") << v[0] << " " << v[1] << " " << v[2] << "/" << uv[0] << " " << uv[1] << " " << uv[2];
+      text << (t == 0 ? " " : ", ") << v[0] << " " << v[1] << " " << v[2] << "/" << uv[0] << " " << uv[1] << " "
+           << uv[2];
     }
   }
   return text.str();
