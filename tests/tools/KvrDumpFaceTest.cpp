@@ -67,10 +67,6 @@ class KvrDumpFaceTest : public SceneTest {
     EXPECT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.0f));
     return path;
   }
-  std::string SaveActor() {
-    std::unique_ptr<KvActor> actor(BuildActor());
-    return Save(actor.get());
-  }
   static Json Dump(const std::string& path) {
     Json document;
     std::string error;
@@ -88,7 +84,8 @@ class KvrDumpFaceTest : public SceneTest {
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (part) << "\nin:\n" << (text)
 
 TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
-  const std::string path = SaveActor();
+  const std::unique_ptr<KvActor> actor(BuildActor());
+  const std::string path = Save(actor.get());
   const Json doc = Dump(path);
   EXPECT_EQ(doc["objectCount"], 1) << "everything below the actor is held by value";
   // The shared bone "lip" once in the master list; the default group without an

@@ -126,41 +126,22 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
   SaveToFile(&awkward, awkwardPath, 0);
   ExpectDumpsMatchDocument(awkwardPath);
 
-  // The skeleton is not in the scene: its joints are written in full inside the
-  // first influence (knee, its parent hip inside it), then by reference. Nor is the
-  // material of the mesh's surface, which is shown in full under the mesh.
-  KvScene scene;
-  std::unique_ptr<KvSkeleton> skeleton(new KvSkeleton);
-  std::unique_ptr<KvMaterial> loose(new KvMaterial(KvName("loose")));
-  auto* hip = new KvJoint(KvName("hip"));
-  auto* knee = new KvJoint(KvName("knee"));
-  knee->SetParent(hip);
-  skeleton->AddJoint(hip);
-  skeleton->AddJoint(knee);
-  auto* mesh = new KvMesh;
-  mesh->SetNumVertices(1);
-  KvVertex vertex;
-  vertex.influenceCount = 2;
-  mesh->AddVertex(vertex);
-  for (KvJoint* joint : {knee, hip}) {
-    KvVertexInfluence influence;
-    influence.joint = joint;
-    influence.weight = 0.5f;
-    mesh->AddInfluence(influence);
-  }
-  mesh->SetSkeleton(skeleton.get());
-  auto* surface = new KvSurface(mesh);
-  surface->SetMaterial(loose.get());
-  mesh->AddSurface(surface);
-  scene.AddMesh(mesh);
+  // The skinned scene without the skeleton and the material in its lists: the joints
+  // are written in full inside the influence (the child, its parent inside it), then
+  // by reference; the surface's material is shown in full under the mesh.
+  ScenePtr scene(BuildSkinnedScene());
+  const std::unique_ptr<KvSkeleton> skeleton(scene->GetSkeleton(0));
+  const std::unique_ptr<KvMaterial> skin(*scene->Materials().begin());
+  scene->Skeletons().Clear();
+  scene->Materials().Clear();
   const std::string oddPath = TempPath("odd.kvr");
-  SaveToFile(&scene, oddPath, 0);
+  SaveToFile(scene.get(), oddPath, 0);
   ExpectDumpsMatchDocument(oddPath);
   std::ostringstream text, err;
   RunDump(oddPath, false, text, err);
-  EXPECT_NE(text.str().find("          #6 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
-                            "              knee (#2) (shown above)\n        materials: loose\n"
-                            "          #5 KvMaterial \"loose\": power 0, factor 1\n"),
+  EXPECT_NE(text.str().find("          #6 KvSkeleton: 2 joints\n            root (#3) (shown above)\n"
+                            "              child (#2) (shown above)\n        materials: skin\n"
+                            "          #5 KvMaterial \"skin\": power 0, factor 1\n"),
             std::string::npos)
       << text.str();
 }
