@@ -85,7 +85,6 @@ kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset = {0, 0, 0}
 // each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
 kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0);
 
-// The first object named `name` in a scene list, or null.
 template <typename T>
 T* FindNamed(KvList<T*>& list, const std::string& name) {
   for (T* object : list) {

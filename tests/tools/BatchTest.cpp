@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../archive/ArchiveFixtures.h"
 #include "Batch.h"
 
 namespace {
@@ -89,14 +90,12 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
         return static_cast<int>(index);
       },
       [&](size_t index, const std::string& workDir, int status) {
-        std::ifstream note(workDir + "/note.txt");
-        std::string text;
-        std::getline(note, text);
         int64_t start = 0, end = 0;
         std::ifstream(workDir + "/times.txt") >> start >> end;
         starts.push_back(start);
         ends.push_back(end);
-        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " + text);
+        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " +
+                           archive_test::ReadText(workDir + "/note.txt"));
         workDirs.push_back(workDir);
       },
       out, err);
