@@ -39,29 +39,6 @@ struct Parts {
   KvMorphTarget target;
 };
 
-void BuildHealthy(Parts& parts, const std::string& texturePath) {
-  KvScene& scene = *parts.scene;
-  maya::WriteImage(texturePath, maya::ImageFile::kPpm, 2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
-  auto* texture = new KvTexture(KvName("skin.ppm"));
-  texture->LoadImage(KvString(texturePath.c_str()));
-  scene.AddTexture(texture);
-  parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, texture);
-  parts.mesh = maya::AddQuad(scene, "body", {P{-1, 0, 0}, P{1, 0, 0}, P{1, 2, 0}, P{-1, 2, 0}}, parts.material);
-  parts.skeleton = maya::AddJointChain(scene, {P{0, 0, 0}, P{0, 1, 0}});
-  parts.mesh->SetSkeleton(parts.skeleton);
-  for (uint32_t i = 0; i < 4; ++i) {
-    parts.mesh->GetVertex(i)->firstInfluence = parts.mesh->GetNumInfluences();
-    parts.mesh->GetVertex(i)->influenceCount = i == 0 ? 2 : 1;
-    parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(0), i == 0 ? 0.5f : 1.0f, {}, {}});
-    if (i == 0) parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(1), 0.5f, {}, {}});
-  }
-  parts.mesh->ComputeNormals();
-  parts.target = KvMorphTarget(KvName("bulge"));
-  parts.target.AddMorphVertex(KvMorphVertex{{0, 0, 0.1f}, {0, 0, 0}, 2});
-  maya::AddLight(scene, "key", KvLight::kPoint, P{1, 2, 3}, P{0, 0, 0}, 1.0f);
-  maya::AddCamera(scene, "cam", P{0, 1, 5}, P{0, 1, 0}, 50.0f);
-}
-
 // Where a finding says it is: `Class "name"`, "byte" for an offset, "" for nowhere.
 std::string Where(const Finding& f) {
   if (!f.className.empty()) return f.className + (f.objectName.empty() ? "" : " \"" + f.objectName + "\"");
@@ -76,7 +53,27 @@ class KvrCheck : public SceneTest {
                       const std::function<void(std::string&)>& breakBytes = nullptr,
                       const std::string& name = "scene.kvr") {
     Parts parts{new KvScene, nullptr, nullptr, nullptr, {}};
-    BuildHealthy(parts, TempPath("skin.ppm"));
+    KvScene& scene = *parts.scene;
+    maya::WriteImage(TempPath("skin.ppm"), maya::ImageFile::kPpm, 2, 2,
+                     {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255});
+    auto* texture = new KvTexture(KvName("skin.ppm"));
+    texture->LoadImage(KvString(TempPath("skin.ppm").c_str()));
+    scene.AddTexture(texture);
+    parts.material = maya::AddMaterial(scene, "skinMat", {1, 1, 1, 1}, {0, 0, 0, 1}, texture);
+    parts.mesh = maya::AddQuad(scene, "body", {P{-1, 0, 0}, P{1, 0, 0}, P{1, 2, 0}, P{-1, 2, 0}}, parts.material);
+    parts.skeleton = maya::AddJointChain(scene, {P{0, 0, 0}, P{0, 1, 0}});
+    parts.mesh->SetSkeleton(parts.skeleton);
+    for (uint32_t i = 0; i < 4; ++i) {
+      parts.mesh->GetVertex(i)->firstInfluence = parts.mesh->GetNumInfluences();
+      parts.mesh->GetVertex(i)->influenceCount = i == 0 ? 2 : 1;
+      parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(0), i == 0 ? 0.5f : 1.0f, {}, {}});
+      if (i == 0) parts.mesh->AddInfluence(KvVertexInfluence{parts.skeleton->GetJoint(1), 0.5f, {}, {}});
+    }
+    parts.mesh->ComputeNormals();
+    parts.target = KvMorphTarget(KvName("bulge"));
+    parts.target.AddMorphVertex(KvMorphVertex{{0, 0, 0.1f}, {0, 0, 0}, 2});
+    maya::AddLight(scene, "key", KvLight::kPoint, P{1, 2, 3}, P{0, 0, 0}, 1.0f);
+    maya::AddCamera(scene, "cam", P{0, 1, 5}, P{0, 1, 0}, 50.0f);
     if (breakScene) breakScene(parts);
     auto* controller = new KvMorphController;
     controller->AddMorphTarget(parts.target);
