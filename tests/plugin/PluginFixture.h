@@ -97,8 +97,9 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
 // an empty scene with the suite's own runtime, logging where LogLines reads.
 bool RunStageDirectly(bool (*stage)(KvScene*));
 
+inline void ExpectRgb(const KvColor& c, float r, float g, float b) { ExpectVec({c.red, c.green, c.blue}, r, g, b); }
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
-  ExpectVec({c.red, c.green, c.blue}, r, g, b);
+  ExpectRgb(c, r, g, b);
   EXPECT_FLOAT_EQ(c.alpha, a);
 }
 
