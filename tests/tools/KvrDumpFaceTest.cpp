@@ -151,11 +151,10 @@ TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
       "linkFunction":"clamped linear","linkFunctionType":10,"parameters":[1,0.5,0,1],
       "parameterNames":["m","clampx","clampy","clampdir"]}])"));
   EXPECT_EQ(nodes[2]["minValue"], -3);
-  std::string members;
-  for (const auto& item : nodes[4].items()) members += item.key() + " ";
-  EXPECT_EQ(members, "index class name minValue maxValue inputOperation inputLinks userProperties ");
-  EXPECT_EQ(nodes[4]["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
-      "name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}])"));
+  EXPECT_EQ(nodes[4], Json::parse(R"({"index":5,"class":"KvMorphTargetNode","name":"Smile","minValue":0,"maxValue":1,
+      "inputOperation":0,"inputLinks":[{"class":"KvFaceGraphNodeLink","inputName":"Mix","linkFunction":"negate",
+      "linkFunctionType":5,"parameters":[],"parameterNames":[]}],"userProperties":[{"class":
+      "KvFaceGraphNodeUserProperty","name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}]})"));
   EXPECT_EQ(doc["root"]["typeGroups"][0],
             Json::parse(R"({"nodeClass":"KvBonePoseNode","nodes":[{"ref":1},{"ref":6}]})"));
   EXPECT_EQ(doc["root"]["typeGroups"].size(), 5u);

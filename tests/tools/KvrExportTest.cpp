@@ -198,8 +198,7 @@ TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
   CopyShot({"shot.ma", "biped_rig.ma"}, dir_ / "shot");  // without the rig's model
   const std::string to = " -o " + Quoted(out);
   const struct {
-    std::string arguments, shell;
-    std::string message;
+    std::string arguments, shell, message;
   } cases[] = {
       {Quoted(dir_ / "broken.ma") + to, "", "broken.ma:"},
       {Quoted(dir_ / "missing.ma") + to, "", "missing.ma"},

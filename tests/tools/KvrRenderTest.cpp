@@ -16,8 +16,8 @@ class KvrRender : public KvrFolderTest {
 };
 
 // A red quad filling the upper left quarter of what the camera sees: the picture
-// beside the archive by default, top row first; an unknown camera or a picture that cannot replace its output (a folder) fails
-// (1) and leaves no temporary file.
+// beside the archive by default, top row first. An unknown camera, an output that
+// cannot be written or a missing archive fails (1) and leaves no temporary file.
 TEST_F(KvrRender, WritesThePictureOrSaysWhyNot) {
   {
     KvScene scene;
@@ -45,8 +45,7 @@ TEST_F(KvrRender, WritesThePictureOrSaysWhyNot) {
 
   fs::create_directories(dir_ / "folder.png");
   const struct {
-    std::string arguments;
-    std::string message;
+    std::string arguments, message;
   } cases[] = {
       {archive + " --camera nope", "no camera named \"nope\"; the archive has: cam"},
       {archive + " -o " + Quoted(dir_ / "folder.png"), "could not write " + Path("folder.png") + ": Is a directory"},
