@@ -42,8 +42,7 @@ inline bool ExpectDumpsMatchDocument(const std::string& path) {
   EXPECT_EQ(RunDump(path, true, json, err), kExitOk) << err.str();
   EXPECT_EQ(json.str(), document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
   EXPECT_EQ(RunDump(path, false, text, err), kExitOk) << err.str();
-  std::ostringstream expected;
-  expected << "File: " << path << "\n";
+  std::ostringstream expected("File: " + path + "\n", std::ios::ate);
   WriteTextReport(document, expected);
   EXPECT_EQ(text.str(), expected.str());
   return true;
