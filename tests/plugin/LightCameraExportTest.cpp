@@ -84,8 +84,7 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   ExpectVec(point->GetPosition(), -1, 2, 3, 0);
   ExpectVec(point->GetDirection(), 0, 0, 1, 0);  // never set for a point light
   ExpectColor(point->GetColor(), 0.2f, 0.4f, 0.6f, 1);
-  ExpectVec({point->GetIntensityColor().red, point->GetIntensityColor().green, point->GetIntensityColor().blue}, 0.4f,
-            0.8f, 1.2f);  // kept apart from the colour
+  ExpectRgb(point->GetIntensityColor(), 0.4f, 0.8f, 1.2f);  // kept apart from the colour
 
   EXPECT_EQ(sun->GetType(), 3u);
   const MFloatVector hostSun = MFnLight(kvhost::Scene::get().findNode(sunShape)).lightDirection(0, MSpace::kWorld);
@@ -101,8 +100,7 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   EXPECT_EQ(lamp->GetConeAngle(), 28.647888f);
   EXPECT_EQ(lamp->GetDropOff(), 2.5f);
   ExpectColor(lamp->GetColor(), 1, 0.5f, 0.25f, 1);
-  ExpectVec({lamp->GetIntensityColor().red, lamp->GetIntensityColor().green, lamp->GetIntensityColor().blue}, 0.5f,
-            0.25f, 0.125f);
+  ExpectRgb(lamp->GetIntensityColor(), 0.5f, 0.25f, 0.125f);
   ExpectVec(shown->GetPosition(), -4, 0, 0, 0);  // the transform's own translation
 
   ASSERT_EQ(scene->GetNumCameras(), 1 + std::size(cameras));

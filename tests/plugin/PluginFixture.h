@@ -85,7 +85,6 @@ kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset = {0, 0, 0}
 // each square split into two triangles; vertex (c, r) is at (x0 + c, 0, r).
 kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0 = 0.0);
 
-// The first object named `name` in a scene list, or null.
 template <typename T>
 T* FindNamed(KvList<T*>& list, const std::string& name) {
   for (T* object : list) {
@@ -98,8 +97,9 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
 // an empty scene with the suite's own runtime, logging where LogLines reads.
 bool RunStageDirectly(bool (*stage)(KvScene*));
 
+inline void ExpectRgb(const KvColor& c, float r, float g, float b) { ExpectVec({c.red, c.green, c.blue}, r, g, b); }
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
-  ExpectVec({c.red, c.green, c.blue}, r, g, b);
+  ExpectRgb(c, r, g, b);
   EXPECT_FLOAT_EQ(c.alpha, a);
 }
 

@@ -2,6 +2,7 @@
 // names, mirrored local transforms, the forced bind pose, per-vertex influence runs
 // and joint-space offsets, and meshes hanging under joints.
 #include <cmath>
+#include <sstream>
 
 #include <maya/MFnDependencyNode.h>
 #include <maya/MPlug.h>
@@ -17,28 +18,27 @@ namespace {
 using Weights = std::vector<std::vector<std::pair<int, double>>>;
 using Names = std::vector<std::string>;
 
-// Each vertex's influences as (joint name, weight), and its run's start.
-struct Influence {
-  std::string joint;
-  float weight;
-  bool operator==(const Influence&) const = default;
-};
-using Influences = std::vector<std::vector<Influence>>;
-Influences InfluencesOf(KvMesh* mesh, std::vector<uint32_t>* firsts = nullptr) {
-  Influences all;
+// A mesh's skin: its skeleton's first joint ("-" for none), its number of
+// influences, then each vertex's run as joint names and weights (vertices apart by
+// " |"), with the runs' starts in `firsts`. Every offset must be the vertex in the
+// joint's space, bit for bit.
+std::string SkinOf(KvMesh* mesh, std::vector<uint32_t>* firsts = nullptr) {
+  std::ostringstream text;
+  text.precision(9);
+  text << (mesh->GetSkeleton() ? mesh->GetSkeleton()->GetJoint(0)->GetName().GetAsCString() : "-") << " "
+       << mesh->GetNumInfluences() << ":";
   for (uint32_t v = 0; v < mesh->GetNumVertices(); ++v) {
     const KvVertex& vertex = *mesh->GetVertex(v);
     if (firsts != nullptr) firsts->push_back(vertex.firstInfluence);
-    all.emplace_back();
+    text << (v == 0 ? "" : " |");
     for (uint32_t i = vertex.firstInfluence; i < vertex.firstInfluence + vertex.influenceCount; ++i) {
       const KvVertexInfluence& influence = mesh->GetInfluence(i);
-      all.back().push_back({influence.joint->GetName().GetAsCString(), influence.weight});
-      // Every offset is the vertex in the joint's space, bit for bit.
+      text << " " << influence.joint->GetName().GetAsCString() << " " << influence.weight;
       const KvVec3 offset = influence.joint->GetWorldTransform().Inverse().TransformPoint(vertex.position);
       ExpectVec(influence.positionOffset, offset.x, offset.y, offset.z, 0);
     }
   }
-  return all;
+  return text.str();
 }
 
 class SkeletonExport : public PluginTest {};
@@ -179,26 +179,18 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_EQ(CountOf(lines, "No skin for mesh."), 2);
 
   auto mesh = [&](const char* name) { return scene->FindMesh(KvName(name)); };
-  EXPECT_EQ(mesh("leg")->GetSkeleton(), scene->GetSkeleton(0));
-  EXPECT_EQ(InfluencesOf(mesh("leg")), (Influences{{{"hip", 0.5f}, {"ankle", 0.5f}}, {{"hip", 1.0f}},
-                                                   {{"knee", 0.25f}, {"ankle", 0.75f}}, {{"hip", 0.5f}, {"knee", 0.5f}}}));
+  EXPECT_EQ(SkinOf(mesh("leg")), "hip 7: hip 0.5 ankle 0.5 | hip 1 | knee 0.25 ankle 0.75 | hip 0.5 knee 0.5");
   // A point at the hip's mirrored world position sits at the hip's origin.
   EXPECT_NEAR(mesh("leg")->GetInfluence(2).positionOffset.y, -2.0f, 1e-5f) << "vertex 1 is at y 1, the hip at y 3";
   std::vector<uint32_t> firsts;
-  EXPECT_EQ(InfluencesOf(mesh("patch"), &firsts),
-            (Influences{{}, {{"hip", 1e-7f}}, {}, {{"hip", 0.5f}, {"knee", 0.25f}}, {}, {{"toe", 1.0f}}}));
+  EXPECT_EQ(SkinOf(mesh("patch"), &firsts), "hip 4: | hip 1.00000001e-07 | | hip 0.5 knee 0.25 | | toe 1");
   EXPECT_EQ(firsts, (std::vector<uint32_t>{0, 0, 1, 1, 3, 3}));
-  EXPECT_EQ(mesh("patch")->GetNumInfluences(), 4u);
-  EXPECT_EQ(mesh("glove")->GetSkeleton(), scene->GetSkeleton(2));
-  EXPECT_EQ(InfluencesOf(mesh("glove")).at(2), (std::vector<Influence>{{"hand", 1.0f}}));
+  EXPECT_EQ(SkinOf(mesh("glove")), "left 3: hand 1 | hand 1 | hand 1");
   EXPECT_EQ(mesh("glove")->GetInfluence(0).joint->GetParent()->GetName(), KvName("left"));
-  EXPECT_EQ(mesh("copy")->GetSkeleton(), scene->GetSkeleton(2)) << "kept from the first influence";
-  EXPECT_EQ(mesh("copy")->GetNumInfluences(), 0u);
-  EXPECT_EQ(InfluencesOf(mesh("twice")), (Influences(3, {{"knee", 1.0f}})));
-  EXPECT_EQ(mesh("lost")->GetSkeleton(), scene->GetSkeleton(0));
-  EXPECT_EQ(mesh("lost")->GetNumInfluences(), 0u);
-  EXPECT_EQ(mesh("flag")->GetSkeleton(), nullptr);
-  EXPECT_EQ(mesh("flag")->GetNumInfluences(), 0u);
+  EXPECT_EQ(SkinOf(mesh("copy")), "left 0: | |") << "the skeleton is kept from the first influence";
+  EXPECT_EQ(SkinOf(mesh("twice")), "hip 3: knee 1 | knee 1 | knee 1");
+  EXPECT_EQ(SkinOf(mesh("lost")), "hip 0:");
+  EXPECT_EQ(SkinOf(mesh("flag")), "- 0: | |");
 }
 
 // A mesh whose transform hangs under a joint follows it with one weight-1
@@ -228,27 +220,18 @@ TEST_F(SkeletonExport, MeshesUnderAJointFollowItRigidlyAfterTheirOwnInfluences) 
                    "Found socket linked to bone head.", "Found plume linked to bone head.", "Rigidly skinning...",
                    "Finished skinning mesh.", "Finished searching for and creating rigidly skinned meshes..."}));
 
-  KvSkeleton* skeleton = scene->GetSkeleton(0);
   KvMesh* helmet = scene->FindMesh(KvName("helmet"));
   ASSERT_NE(helmet, nullptr);
-  EXPECT_EQ(helmet->GetSkeleton(), skeleton);
-  EXPECT_EQ(InfluencesOf(helmet), (Influences(4, {{"head", 1.0f}})));
+  EXPECT_EQ(SkinOf(helmet), "neck 4: head 1 | head 1 | head 1 | head 1");
   // The helmet's transform sits one unit above the head: its corners' centre is
   // (-0.5, 1, 0.5) in head space, whatever the head's rotation.
   const KvVec3 a = helmet->GetInfluence(0).positionOffset, b = helmet->GetInfluence(3).positionOffset;
   ExpectVec({(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2}, -0.5f, 1, 0.5f, 1e-5f);
-
   std::vector<uint32_t> firsts;
-  KvMesh* pair = scene->GetMesh(0);
-  EXPECT_EQ(InfluencesOf(pair, &firsts), (Influences(3, {{"head", 1.0f}})));
-  EXPECT_EQ(firsts, (std::vector<uint32_t>{3, 4, 5}));
-  EXPECT_EQ(pair->GetNumInfluences(), 6u);
-  EXPECT_EQ(scene->GetMesh(1)->GetNumInfluences(), 0u);
-  KvMesh* plumeMesh = scene->FindMesh(KvName("plume"));
-  firsts.clear();
-  EXPECT_EQ(InfluencesOf(plumeMesh, &firsts), (Influences(3, {{"head", 1.0f}})));
-  EXPECT_EQ(firsts, (std::vector<uint32_t>{4, 5, 6}));
-  EXPECT_EQ(plumeMesh->GetNumInfluences(), 7u);
+  EXPECT_EQ(SkinOf(scene->GetMesh(0), &firsts), "neck 6: head 1 | head 1 | head 1");
+  EXPECT_EQ(SkinOf(scene->GetMesh(1)), "- 0: | | |");
+  EXPECT_EQ(SkinOf(scene->FindMesh(KvName("plume")), &firsts), "neck 7: head 1 | head 1 | head 1");
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{3, 4, 5, 4, 5, 6}));
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "../archive/ArchiveFixtures.h"
 #include "Batch.h"
 
 namespace {
@@ -64,7 +66,7 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   std::ostringstream out, err;
   std::vector<std::string> finished;
   std::vector<std::string> workDirs;
-  std::vector<int64_t> starts, ends;
+  std::vector<std::pair<int64_t, int64_t>> times;  // each task's start and end
   const std::string marker = Marker();
   RunInProcesses(
       4, 3,
@@ -89,14 +91,10 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
         return static_cast<int>(index);
       },
       [&](size_t index, const std::string& workDir, int status) {
-        std::ifstream note(workDir + "/note.txt");
-        std::string text;
-        std::getline(note, text);
-        int64_t start = 0, end = 0;
+        auto& [start, end] = times.emplace_back();
         std::ifstream(workDir + "/times.txt") >> start >> end;
-        starts.push_back(start);
-        ends.push_back(end);
-        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " + text);
+        finished.push_back(std::to_string(index) + ": " + std::to_string(status) + " " +
+                           archive_test::ReadText(workDir + "/note.txt"));
         workDirs.push_back(workDir);
       },
       out, err);
@@ -110,9 +108,9 @@ TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   for (const std::string& dir : workDirs) EXPECT_FALSE(std::filesystem::exists(dir)) << dir;
   // Three at a time: the fourth starts once the quickest of the first three has
   // ended, long before the slowest ends.
-  ASSERT_EQ(starts.size(), 4u);
-  EXPECT_GE(starts[3], ends[2]);
-  EXPECT_LT(starts[3], ends[0]);
+  ASSERT_EQ(times.size(), 4u);
+  EXPECT_GE(times[3].first, times[2].second);
+  EXPECT_LT(times[3].first, times[0].second);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // kvr dump on facial-animation archives: actor, face graph and phoneme map roots in
 // both forms, and damaged actors.
 
-#include <algorithm>
 #include <sstream>
 
 #include "../facegraph/ArchiveBytes.h"
@@ -67,10 +66,6 @@ class KvrDumpFaceTest : public SceneTest {
     EXPECT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.0f));
     return path;
   }
-  std::string SaveActor() {
-    std::unique_ptr<KvActor> actor(BuildActor());
-    return Save(actor.get());
-  }
   static Json Dump(const std::string& path) {
     Json document;
     std::string error;
@@ -82,13 +77,13 @@ class KvrDumpFaceTest : public SceneTest {
     WriteTextReport(document, text);
     return text.str();
   }
-  ProcessRun KvrDump(const std::string& file) { return RunKvr(TempPath("run"), "dump '" + file + "'"); }
 };
 
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (part) << "\nin:\n" << (text)
 
 TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
-  const std::string path = SaveActor();
+  const std::unique_ptr<KvActor> actor(BuildActor());
+  const std::string path = Save(actor.get());
   const Json doc = Dump(path);
   EXPECT_EQ(doc["objectCount"], 1) << "everything below the actor is held by value";
   // The shared bone "lip" once in the master list; the default group without an
@@ -115,7 +110,7 @@ TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
 "name":"Speech","anims":[]}],"phonemeMap":{"class":"KvPhonemeMap","entries":[{"phoneme":4,"target":"Smile",
 "amount":0.5}],"targetNames":["Smile"]}})"));
 
-  const ProcessRun run = KvrDump(path);
+  const ProcessRun run = RunKvr(TempPath("run"), "dump '" + path + "'");
   ASSERT_EQ(run.status, kExitOk) << run.err;
   const std::string& out = run.out;
   EXPECT_HAS(out, "  #0 KvActor \"Ada\": 3 master bones, compiled face graph of 6 nodes, 1 groups besides the "
@@ -131,18 +126,16 @@ TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
   EXPECT_HAS(out, "          bone weights: \"jaw\" 0.5\n          text fields: \"hello\", \"\"\n");
   EXPECT_HAS(out, "      KvPhonemeMap: 1 entries, 1 target names\n        phoneme 4: \"Smile\" amount 0.5\n");
 
-  // Damaged: cut short in the phoneme map, one line and status 1; every byte of the
-  // object stream flipped in turn: what loads renders in both forms, what does not
-  // says why.
+  // Damaged: cut short in the phoneme map, refused saying where (kvr's one line for a
+  // bad file is the scene tests'); every byte of the object stream flipped in turn:
+  // what loads renders in both forms, what does not says why.
   const Bytes good = ReadFile(path);
   const std::string bad = TempPath("bad.kvr");
   WriteFile(bad, Bytes(good.begin(), good.end() - 2));
-  const ProcessRun cut = KvrDump(bad);
-  EXPECT_EQ(cut.status, kExitBadArchive);
-  EXPECT_EQ(cut.out, "");
-  EXPECT_EQ(cut.err.rfind("kvr: " + bad + ": ", 0), 0u) << cut.err;
-  EXPECT_TRUE(Contains(cut.err, " at byte ")) << cut.err;
-  EXPECT_EQ(std::count(cut.err.begin(), cut.err.end(), '\n'), 1) << cut.err;
+  Json none;
+  std::string error;
+  EXPECT_EQ(DumpToJson(bad, none, error), kExitBadArchive);
+  EXPECT_TRUE(Contains(error, " at byte ")) << error;
   DumpEveryFlippedByte(good, ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get(), bad);
 }
 
@@ -158,11 +151,10 @@ TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
       "linkFunction":"clamped linear","linkFunctionType":10,"parameters":[1,0.5,0,1],
       "parameterNames":["m","clampx","clampy","clampdir"]}])"));
   EXPECT_EQ(nodes[2]["minValue"], -3);
-  std::string members;
-  for (const auto& item : nodes[4].items()) members += item.key() + " ";
-  EXPECT_EQ(members, "index class name minValue maxValue inputOperation inputLinks userProperties ");
-  EXPECT_EQ(nodes[4]["userProperties"], Json::parse(R"([{"class":"KvFaceGraphNodeUserProperty",
-      "name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}])"));
+  EXPECT_EQ(nodes[4], Json::parse(R"({"index":5,"class":"KvMorphTargetNode","name":"Smile","minValue":0,"maxValue":1,
+      "inputOperation":0,"inputLinks":[{"class":"KvFaceGraphNodeLink","inputName":"Mix","linkFunction":"negate",
+      "linkFunctionType":5,"parameters":[],"parameterNames":[]}],"userProperties":[{"class":
+      "KvFaceGraphNodeUserProperty","name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}]})"));
   EXPECT_EQ(doc["root"]["typeGroups"][0],
             Json::parse(R"({"nodeClass":"KvBonePoseNode","nodes":[{"ref":1},{"ref":6}]})"));
   EXPECT_EQ(doc["root"]["typeGroups"].size(), 5u);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "DumpTestSupport.h"
@@ -15,10 +16,8 @@ using Json = nlohmann::ordered_json;
 
 class KvrDumpTest : public SceneTest {
  protected:
-  // Runs the kvr program with `arguments` (already quoted where needed).
   ProcessRun Kvr(const std::string& arguments) { return RunKvr(TempPath("run"), arguments); }
 
-  // The sample scene saved in `byteOrder`.
   std::string SaveSampleScene(uint32_t byteOrder) {
     ScenePtr scene(BuildSampleScene(TempPath("checker.tga")));
     const std::string path = TempPath(byteOrder == 0 ? "little.kvr" : "big.kvr");
@@ -127,60 +126,37 @@ TEST_F(KvrDumpTest, BothFormsMatchTheDocumentInMemory) {
   SaveToFile(&awkward, awkwardPath, 0);
   ExpectDumpsMatchDocument(awkwardPath);
 
-  // The skeleton is not in the scene: its joints are written in full inside the
-  // first influence (knee, its parent hip inside it), then by reference. Nor is the
-  // material of the mesh's surface, which is shown in full under the mesh.
-  KvScene scene;
-  std::unique_ptr<KvSkeleton> skeleton(new KvSkeleton);
-  std::unique_ptr<KvMaterial> loose(new KvMaterial(KvName("loose")));
-  auto* hip = new KvJoint(KvName("hip"));
-  auto* knee = new KvJoint(KvName("knee"));
-  knee->SetParent(hip);
-  skeleton->AddJoint(hip);
-  skeleton->AddJoint(knee);
-  auto* mesh = new KvMesh;
-  mesh->SetNumVertices(1);
-  KvVertex vertex;
-  vertex.influenceCount = 2;
-  mesh->AddVertex(vertex);
-  for (KvJoint* joint : {knee, hip}) {
-    KvVertexInfluence influence;
-    influence.joint = joint;
-    influence.weight = 0.5f;
-    mesh->AddInfluence(influence);
-  }
-  mesh->SetSkeleton(skeleton.get());
-  auto* surface = new KvSurface(mesh);
-  surface->SetMaterial(loose.get());
-  mesh->AddSurface(surface);
-  scene.AddMesh(mesh);
+  // The skinned scene without the skeleton and the material in its lists: the joints
+  // are written in full inside the influence (the child, its parent inside it), then
+  // by reference; the surface's material is shown in full under the mesh.
+  ScenePtr scene(BuildSkinnedScene());
+  const std::unique_ptr<KvSkeleton> skeleton(scene->GetSkeleton(0));
+  const std::unique_ptr<KvMaterial> skin(*scene->Materials().begin());
+  scene->Skeletons().Clear();
+  scene->Materials().Clear();
   const std::string oddPath = TempPath("odd.kvr");
-  SaveToFile(&scene, oddPath, 0);
+  SaveToFile(scene.get(), oddPath, 0);
   ExpectDumpsMatchDocument(oddPath);
   std::ostringstream text, err;
   RunDump(oddPath, false, text, err);
-  EXPECT_NE(text.str().find("          #6 KvSkeleton: 2 joints\n            hip (#3) (shown above)\n"
-                            "              knee (#2) (shown above)\n        materials: loose\n"
-                            "          #5 KvMaterial \"loose\": power 0, factor 1\n"),
+  EXPECT_NE(text.str().find("          #6 KvSkeleton: 2 joints\n            root (#3) (shown above)\n"
+                            "              child (#2) (shown above)\n        materials: skin\n"
+                            "          #5 KvMaterial \"skin\": power 0, factor 1\n"),
             std::string::npos)
       << text.str();
 }
 
 TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   const Bytes good = ReadFile(SaveSampleScene(0));
-  Bytes wrongMagic = good;
-  wrongMagic[3] = 'X';
-  Bytes newer = good;
-  newer[4] = 0xAF;  // 1711
-  Bytes trailing = good;
-  trailing.push_back(0);
-  Bytes badCount = good;
-  // The scene's texture count (right after the root's record) claims 1000 textures.
+  // The scene's texture count (1) comes right after the root's record.
   const Bytes sceneRecord = ByteWriter().U32(0).U32(0).U32(sizeof(KvScene)).U32(1).Get();
-  auto at = std::search(badCount.begin(), badCount.end(), sceneRecord.begin(), sceneRecord.end());
-  ASSERT_NE(at, badCount.end());
-  at[12] = 0xE8;
-  at[13] = 0x03;
+  const size_t textures = std::search(good.begin(), good.end(), sceneRecord.begin(), sceneRecord.end()) - good.begin() + 12;
+  ASSERT_LT(textures, good.size());
+  auto patched = [&good](const std::function<void(Bytes&)>& patch) {
+    Bytes bytes = good;
+    patch(bytes);
+    return bytes;
+  };
   struct Case {
     const char* what;
     Bytes bytes;
@@ -188,12 +164,12 @@ TEST_F(KvrDumpTest, BadFilesGiveOneLineAndStatusOne) {
   };
   const Case cases[] = {
       {"empty", {}, "not a KVR archive"},
-      {"wrong magic", wrongMagic, "not a KVR archive"},
-      {"newer version", newer, "unsupported archive version"},
+      {"wrong magic", patched([](Bytes& b) { b[3] = 'X'; }), "not a KVR archive"},
+      {"newer version", patched([](Bytes& b) { b[4] = 0xAF; }), "unsupported archive version"},  // 1711
       {"cut in the header", Bytes(good.begin(), good.begin() + 20), "truncated at byte"},
       {"cut in the object stream", Bytes(good.begin(), good.end() - 30), "truncated at byte"},
-      {"extra byte", trailing, "unexpected byte(s) after the object stream"},
-      {"count beyond the file", badCount, "corrupt at byte"},
+      {"extra byte", patched([](Bytes& b) { b.push_back(0); }), "unexpected byte(s) after the object stream"},
+      {"count beyond the file", patched([&](Bytes& b) { b[textures + 1] = 0x03; }), "corrupt at byte"},  // 769
       {"missing", {}, "cannot be opened: No such file or directory"},
   };
   for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "../archive/ArchiveFixtures.h"
 
@@ -51,8 +52,15 @@ class KvrFolderTest : public ::testing::Test {
                   shell);
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  // `name` in quotes for the shell.
   std::string Quoted(const std::filesystem::path& path) const { return "'" + path.string() + "'"; }
+  // Temporary files of an export or a render that were left behind.
+  std::vector<std::filesystem::path> Leftovers() const {
+    std::vector<std::filesystem::path> temps;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_)) {
+      if (Contains(entry.path().filename().string(), ".tmp-")) temps.push_back(entry.path());
+    }
+    return temps;
+  }
 
   std::filesystem::path dir_, examples_;
 };
