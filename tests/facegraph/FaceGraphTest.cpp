@@ -265,10 +265,9 @@ TEST_F(FaceGraphTest, RejectsHostileGraphs) {
       {"old link parameters in an object table with too many gaps",
        sparse.Version("KvCombinerNode", 0).Finish(1104)}};
   for (const auto& [what, bytes] : cases) {
-    std::string error;
-    EXPECT_FALSE(kvtest::Loads<KvFaceGraph>(bytes, &error)) << what;
-    EXPECT_NE(error.find(std::string("corrupt at byte ")), std::string::npos) << error;
-    EXPECT_NE(error.find(what), std::string::npos) << error;
+    const std::string error = kvtest::LoadError<KvFaceGraph>(bytes);
+    EXPECT_EQ(error.rfind("corrupt at byte ", 0), 0u) << error;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, what, error);
   }
 }
 

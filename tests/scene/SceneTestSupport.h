@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../archive/ArchiveFixtures.h"
-#include "ArchiveStreams.h"
+#include "../archive/ArchiveStreams.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "../archive/ArchiveFixtures.h"
+#include "ArchiveFixtures.h"
 #include "kv/Archive.h"
 
 namespace kvtest {
@@ -140,14 +140,20 @@ std::unique_ptr<T> MustLoad(const std::vector<uint8_t>& bytes) {
   return object;
 }
 
+// Why `bytes`, which must not load as a T, fail to load.
+template <typename T>
+std::string LoadError(const std::vector<uint8_t>& bytes) {
+  std::string error;
+  EXPECT_FALSE(Loads<T>(bytes, &error)) << "loaded, but expected to fail";
+  return error;
+}
+
 // Every proper prefix of `bytes` fails to load, and says why.
 template <typename T>
 void ExpectEveryCutFails(const std::vector<uint8_t>& bytes) {
   for (size_t length = 0; length < bytes.size(); ++length) {
-    std::string error;
-    EXPECT_FALSE(Loads<T>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)), &error))
+    EXPECT_NE(LoadError<T>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length))), "")
         << length;
-    EXPECT_NE(error, "") << length;
   }
 }
 
