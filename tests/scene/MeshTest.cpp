@@ -62,11 +62,10 @@ TEST_F(KvMeshTest, NormalOffsetsAreTheNormalInEachJointsSpace) {
     mesh->GetVertex(v)->influenceCount = runs[v][1];
   }
   mesh->ComputeNormals();
-  ExpectVec(mesh->GetInfluence(0).normalOffset, 0, -0.5f, 0);
-  ExpectVec(mesh->GetInfluence(1).normalOffset, 0, 0, -1);
-  ExpectVec(mesh->GetInfluence(2).normalOffset, 9, 9, 9);
-  ExpectVec(mesh->GetInfluence(3).normalOffset, 0, 0, 0);
-  ExpectVec(mesh->GetInfluence(4).normalOffset, 9, 9, 9);
+  const KvVec3 offsets[] = {{0, -0.5f, 0}, {0, 0, -1}, {9, 9, 9}, {0, 0, 0}, {9, 9, 9}};
+  for (uint32_t i = 0; i < 5; ++i) {
+    ExpectVec(mesh->GetInfluence(i).normalOffset, offsets[i].x, offsets[i].y, offsets[i].z);
+  }
 
   // Many influences alternating between joints deep in a chain, each joint turned a
   // little: every offset equals the direction through the inverse of that joint's
