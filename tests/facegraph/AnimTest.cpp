@@ -80,10 +80,8 @@ std::vector<uint8_t> GoldenSet(bool legacyArchive = false) {
   s.Name("Alias").NamedPart("Speech").Version("KvAnimGroup", 0).Count(2);
   s.NamedPart("Talk").Version("KvAnim", 6).Count(3).NamedPart("jaw").Version("KvAnimCurve", 1).U32(2);
   s.NamedPart("empty").Version("KvAnimCurve", 1).U32(0).NamedPart("lip").Version("KvAnimCurve", 1).U32(0).U32(5);
-  for (float f : {0.0f, 0.0f, 0.1f,  0.2f, 1.0f, 1.0f, 0.3f, 0.4f, -0.5f, 2.0f,
-                  0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f, 4.0f, 1.0f, 0.0f,  0.0f}) {
-    s.F32(f);
-  }
+  s.Floats({0.0f, 0.0f, 0.1f, 0.2f, 1.0f, 1.0f, 0.3f, 0.4f});                                 // jaw's keys
+  s.Floats({-0.5f, 2.0f, 0.0f, 0.0f, 0.25f, 3.0f, 0.0f, 0.0f, 4.0f, 1.0f, 0.0f, 0.0f});  // lip's keys
   s.Count(3).U32(2).U32(0).U32(3).F32(0.5f).F32(0.22f);
   s.Count(2).Version("KvAnimBoneWeight", 0).Name("jaw").F32(0.75f).Version("KvAnimBoneWeight", 0).Name("neck");
   s.F32(0.25f);
