@@ -140,6 +140,24 @@ std::unique_ptr<T> MustLoad(const std::vector<uint8_t>& bytes) {
   return object;
 }
 
+// `original` saves to `golden`; `golden`, `original` saved big-endian, and `legacy` (the
+// same object in an older archive) load and save back to `golden`. Returns the object
+// loaded from `golden`.
+template <typename T>
+std::unique_ptr<T> ExpectGoldenRoundTrip(T* original, const std::vector<uint8_t>& golden,
+                                         const std::vector<uint8_t>& legacy) {
+  EXPECT_EQ(archive_test::SaveToBytes(original), golden);
+  const std::pair<const char*, std::vector<uint8_t>> forms[] = {
+      {"golden", golden}, {"big-endian", archive_test::SaveToBytes(original, 1)}, {"older archive", legacy}};
+  for (const auto& [form, bytes] : forms) {
+    std::unique_ptr<T> loaded = MustLoad<T>(bytes);
+    if (loaded != nullptr) {
+      EXPECT_EQ(archive_test::SaveToBytes(loaded.get()), golden) << form;
+    }
+  }
+  return MustLoad<T>(golden);
+}
+
 // Why `bytes`, which must not load as a T, fail to load.
 template <typename T>
 std::string LoadError(const std::vector<uint8_t>& bytes) {
