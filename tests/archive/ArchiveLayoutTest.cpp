@@ -12,28 +12,21 @@ namespace {
 
 using namespace archive_test;
 
-class ArchiveLayout : public ArchiveTest {
- protected:
-  // root "root" with every field set and one child "a"; the root's shared pointer
-  // refers to the child before the child list owns it.
-  static ArNode* MakeTree() {
-    auto* root = new ArNode("root");
-    root->value = 7;
-    root->weight = 1.5f;
-    root->label = KvString("hi");
-    root->numbers.PushBack(1);
-    root->numbers.PushBack(2);
-    auto* child = new ArNode("a");
-    root->children.PushBack(child);
-    root->shared = child;
-    return root;
-  }
-};
+using ArchiveLayout = ArchiveTest;
 
 TEST_F(ArchiveLayout, SavedFileMatchesHandBuiltBytesAndEveryCutFails) {
-  ArNode* root = MakeTree();
-  const std::vector<uint8_t> bytes = SaveToBytes(root, 0);
-  delete root;
+  // A root with every field set and one child, to which the root's shared pointer
+  // refers before the child list owns it.
+  ArNode root("root");
+  root.value = 7;
+  root.weight = 1.5f;
+  root.label = KvString("hi");
+  root.numbers.PushBack(1);
+  root.numbers.PushBack(2);
+  auto* child = new ArNode("a");
+  root.children.PushBack(child);
+  root.shared = child;
+  const std::vector<uint8_t> bytes = SaveToBytes(&root, 0);
 
   Bytes expected = CurrentHeader(false);
   // Table block: class-table flag, then four non-empty buckets in ascending order.

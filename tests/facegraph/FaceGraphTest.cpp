@@ -9,16 +9,9 @@
 
 namespace {
 
+using kvtest::AddNode;
 using kvtest::StreamBuilder;
 using FaceGraphTest = ::RuntimeTest;
-
-template <typename T>
-T* MakeNode(const char* name, float minValue = 0.0f, float maxValue = 1.0f) {
-  T* node = new T;
-  node->SetName(KvName(name));
-  node->SetRange(minValue, maxValue);
-  return node;
-}
 
 // The graph after link-up: each node as "name(input:type ...)>output ...", inputs and
 // outputs by node index, then each type group as "class:node ...".
@@ -47,16 +40,17 @@ std::string Wiring(const KvFaceGraph& graph) {
 // properties that nodes refuse are not stored.
 KvFaceGraph* BuildGraph() {
   auto* graph = new KvFaceGraph;
-  auto* jaw = MakeNode<KvBonePoseNode>("JawOpen", 0.0f, 2.0f);
+  auto* jaw = AddNode<KvBonePoseNode>(*graph, "JawOpen");
+  jaw->SetRange(0.0f, 2.0f);
   jaw->bones.PushBack(KvBone(KvName("jaw")));
   jaw->bones[0].position[0] = 1.5f;
   jaw->bones[0].rotation[2] = 0.5f;
   jaw->bones[0].scale[1] = 2.0f;
-  auto* time = MakeNode<KvCurrentTimeNode>("Time");
-  auto* delta = MakeNode<KvDeltaNode>("JawSpeed");
-  auto* mix = MakeNode<KvCombinerNode>("Mix");
+  auto* time = AddNode<KvCurrentTimeNode>(*graph, "Time");
+  auto* delta = AddNode<KvDeltaNode>(*graph, "JawSpeed");
+  auto* mix = AddNode<KvCombinerNode>(*graph, "Mix");
   mix->SetInputOperation(3);
-  auto* smile = MakeNode<KvMorphTargetNode>("Smile");
+  auto* smile = AddNode<KvMorphTargetNode>(*graph, "Smile");
   smile->GetUserProperties()[0].SetStringValue(KvString("smile_shape"));
   KvFaceGraphNodeUserProperty tags(KvName("Tags"), 2);
   tags.SetValue(0, 7);
@@ -82,8 +76,7 @@ KvFaceGraph* BuildGraph() {
   missing.inputName = KvName("NoSuchNode");
   missing.linkFnName = KvName("negate");
   smile->AddInputLink(missing);
-  for (KvFaceGraphNode* node : std::vector<KvFaceGraphNode*>{jaw, time, delta, mix, smile}) graph->AddNode(node);
-  graph->AddNode(MakeNode<KvGenericTargetNode>("Mix"));  // the combiner's name again
+  AddNode<KvGenericTargetNode>(*graph, "Mix");  // the combiner's name again
   return graph;
 }
 
@@ -157,12 +150,11 @@ TEST_F(FaceGraphTest, GraphSavesToTheGoldenStreamLoadsBackLinkedUpAndFailsCutSho
   // The smallest elements still load when they fill the bytes after their count
   // exactly: 21 links (12 bytes each, 20 follow), 17 properties (20, 16), 9 bones (44, 8).
   for (int kind = 0; kind < 3; ++kind) {
-    auto* pose = MakeNode<KvBonePoseNode>("P");
+    KvFaceGraph full;
+    auto* pose = AddNode<KvBonePoseNode>(full, "P");
     for (int i = 0; i < 21 && kind == 0; ++i) pose->GetInputLinks().PushBack(KvFaceGraphNodeLink());
     for (int i = 0; i < 17 && kind == 1; ++i) pose->GetUserProperties().PushBack(KvFaceGraphNodeUserProperty());
     for (int i = 0; i < 9 && kind == 2; ++i) pose->bones.PushBack(KvBone());
-    KvFaceGraph full;
-    full.AddNode(pose);
     EXPECT_TRUE(kvtest::Loads<KvFaceGraph>(kvtest::SaveToBytes(&full))) << kind;
   }
   kvtest::ExpectEveryCutFails<KvFaceGraph>(golden);
