@@ -34,11 +34,7 @@ std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
 
 void ArchiveTest::SetUp() {
   g_liveBlocks = 0;
-  KvMemoryConfig config;
-  config.allocationPolicy = 2;  // the functions above
-  config.allocate = &CountedAllocate;
-  config.free = &CountedFree;
-  KvRuntimeStartup(config);
+  KvRuntimeStartup({.allocationPolicy = 2, .allocate = &CountedAllocate, .free = &CountedFree});  // the functions above
 }
 
 void ArchiveTest::TearDown() {
