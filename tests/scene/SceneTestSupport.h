@@ -42,10 +42,10 @@ class SceneTest : public ::testing::Test {
   SceneRuntime runtime_;
 
  public:
-  // A fresh path in the test's temporary directory.
+  // A fresh path of this test (and process).
   std::string TempPath(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + info->test_suite_name() + "_" + info->name() + "_" + name;
+    return archive_test::TempPath(std::string(info->test_suite_name()) + "_" + info->name() + "_" + name);
   }
 };
 
