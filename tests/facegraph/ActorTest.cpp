@@ -183,9 +183,9 @@ TEST_F(ActorTest, RejectsHostileActorsEveryCutAndEveryCorruptedByteThatBreaksThe
     EXPECT_PRED_FORMAT2(testing::IsSubstring, what, kvtest::LoadError<KvActor>(bytes));
   }
 
-  KvActor* original = BuildActor();
+  std::unique_ptr<KvActor> original(BuildActor());
   for (const std::vector<uint8_t>& file :
-       {kvtest::SaveToBytes(original), kvtest::SaveToBytes(original, 1), OldActor(0, true)}) {
+       {kvtest::SaveToBytes(original.get()), kvtest::SaveToBytes(original.get(), 1), OldActor(0, true)}) {
     kvtest::ExpectEveryCutFails<KvActor>(file);
     for (size_t at = 0; at < file.size(); ++at) {
       for (uint8_t pattern : {uint8_t{0xFF}, uint8_t{0x01}}) {
@@ -204,7 +204,6 @@ TEST_F(ActorTest, RejectsHostileActorsEveryCutAndEveryCorruptedByteThatBreaksThe
       }
     }
   }
-  delete original;
 }
 
 TEST_F(ActorTest, InstancesAttachOnceFollowRecompilesAndOutliveTheirActors) {
