@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <unistd.h>
-
 #include "kv/Runtime.h"
 #include "kv/Version.h"
 
@@ -34,11 +32,7 @@ std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
 
 void ArchiveTest::SetUp() {
   g_liveBlocks = 0;
-  KvMemoryConfig config;
-  config.allocationPolicy = 2;  // the functions above
-  config.allocate = &CountedAllocate;
-  config.free = &CountedFree;
-  KvRuntimeStartup(config);
+  KvRuntimeStartup({.allocationPolicy = 2, .allocate = &CountedAllocate, .free = &CountedFree});  // the functions above
 }
 
 void ArchiveTest::TearDown() {
@@ -70,12 +64,6 @@ Bytes CurrentHeader(bool big) {
   header.big = big;
   header.raw(big ? "KAVB" : "KAVE").u32(1710).str(kKvLicenseeName).str(kKvLicenseeProjectName).u32(1000);
   return header;
-}
-
-std::string TempPath(const std::string& name) {
-  const char* dir = std::getenv("TMPDIR");
-  // Tests of one binary run in parallel processes: each has files of its own.
-  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_archive_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::vector<uint8_t> SaveToBytes(KvObject* root, uint32_t byteOrder) {

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -117,6 +120,11 @@ struct LoadingArchive {
 KvObject* LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* error = nullptr,
                         const KvClass* expected = nullptr, std::vector<KvObject*>* unowned = nullptr);
 
-std::string TempPath(const std::string& name);
+// A path in TMPDIR (or /tmp) of this process: tests of one binary, and the suites of
+// several build trees on one machine, run at once.
+inline std::string TempPath(const std::string& name) {
+  const char* dir = std::getenv("TMPDIR");
+  return std::string(dir != nullptr ? dir : "/tmp") + "/kv_test_" + std::to_string(getpid()) + "_" + name;
+}
 
 }  // namespace archive_test

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "ArchiveFixtures.h"
+#include "ArchiveStreams.h"
 #include "kv/Runtime.h"
 
 namespace {
@@ -14,18 +14,10 @@ class ArchiveLoad : public ArchiveTest {
  protected:
   // A current (1710) little-endian archive holding one ArNode "n" with value 5 and
   // no children, with its class table and names.
-  static Bytes SingleNode() {
-    Bytes b = CurrentHeader(false);
-    b.u16(1).u32(4);
-    b.u32(7).u32(1).str("KvName").u16(1);
-    b.u32(30).u32(1).str("ArNode").u16(2);
-    b.u32(34).u32(1).str("KvNamedObject").u16(0);
-    b.u32(125).u32(1).str("KvObject").u16(0);
-    b.u32(2).str("ArNode").str("n");
-    b.u32(1);
-    b.u32(0).u32(0).u32(Size());
-    b.u32(1).u32(5).f32(2.0f).str("txt").u32(1).u32(0x01020304).u32(0xFFFFFFFF).u32(0);
-    return b;
+  static std::vector<uint8_t> SingleNode() {
+    kvtest::StreamBuilder s;
+    s.Object(0, "ArNode", Size()).NamedPart("n").Version("ArNode", 2).U32(5).F32(2.0f).Str("txt");
+    return s.Count(1).U32(0x01020304).NullObject().Count(0).Finish(1);
   }
 };
 
@@ -79,32 +71,30 @@ TEST_F(ArchiveLoad, Version1500HasNoTableBlockAndStringClassNames) {
   b.u16(0).u16(0).u16(0).legacyStr("kid").u16(1);
   b.u32(6).f32(0.0f).legacyStr("").u16(0).u32(0).u32(0xFFFFFFFF).u16(0).u32(0);
 
-  std::string error;
-  auto* node = static_cast<ArNode*>(LoadFromBytes(b.data, &error));
-  ASSERT_NE(node, nullptr) << error;
+  std::unique_ptr<ArNode> node = kvtest::MustLoad<ArNode>(b.data);
+  ASSERT_NE(node, nullptr);
   EXPECT_STREQ(node->GetName().GetAsCString(), "ancient");
   EXPECT_EQ(node->loadedVersion, 1);
   ASSERT_EQ(node->children.Size(), 1u);
   EXPECT_STREQ(node->children[0]->GetName().GetAsCString(), "kid");
   EXPECT_EQ(node->children[0]->value, 6u);
-  delete node;
 }
 
 TEST_F(ArchiveLoad, ProgressCountsPrimitivesButNotStringOrMagicBytes) {
-  Bytes b = SingleNode();
+  const std::vector<uint8_t> bytes = SingleNode();
   // Everything but the magic and the bytes of the nine strings is a counted primitive.
   uint32_t stringBytes = 0;
   for (const char* text : {kKvLicenseeName, kKvLicenseeProjectName, "KvName", "ArNode", "KvNamedObject", "KvObject",
                            "ArNode", "n", "txt"}) {
     stringBytes += static_cast<uint32_t>(std::strlen(text));
   }
-  const float total = static_cast<float>(b.data.size());
-  const float counted = static_cast<float>(b.data.size() - 4 - stringBytes);
+  const float total = static_cast<float>(bytes.size());
+  const float counted = static_cast<float>(bytes.size() - 4 - stringBytes);
   static std::vector<float> reports;
   for (float threshold : {0.0f, 0.25f}) {
     SCOPED_TRACE(threshold);
     reports.clear();
-    LoadingArchive loading(b.data);
+    LoadingArchive loading(bytes);
     KvArchive& archive = loading.archive;
     archive.SetProgressCallback([](float p) { reports.push_back(p); }, threshold);
     ASSERT_TRUE(archive.Open());
@@ -151,7 +141,7 @@ std::vector<uint8_t> WithStream(const std::vector<uint8_t>& good, uint32_t objec
 }
 
 TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
-  const std::vector<uint8_t> good = SingleNode().data;
+  const std::vector<uint8_t> good = SingleNode();
   ASSERT_EQ(good.size(), kStream + 47);
   auto patched = [&](size_t offset, uint32_t value) {
     std::vector<uint8_t> bytes = good;
@@ -207,25 +197,18 @@ TEST_F(ArchiveLoad, MalformedArchivesAreRefused) {
       {"objects nested too deeply", WithStream(good, 5000, deep), "nested too deeply"},
   };
   for (const Corruption& c : cases) {
-    std::string error;
-    KvObject* loaded = LoadFromBytes(c.bytes, &error);
-    EXPECT_EQ(loaded, nullptr) << c.name;
-    EXPECT_NE(error.find(c.expectedError), std::string::npos) << c.name << ": " << error;
-    delete loaded;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, c.expectedError, kvtest::LoadError<ArNode>(c.bytes)) << c.name;
   }
 }
 
 TEST_F(ArchiveLoad, ObjectsNothingOwnsAreTheCallersAndCloseDestroysNothing) {
   // The shared (non-owning) pointer carries an object that no child list claims.
-  Bytes b = CurrentHeader(false);
-  b.u16(1).u32(1).u32(7).u32(1).str("KvName").u16(1);
-  b.u32(1).str("ArNode").u32(2);
-  b.u32(0).u32(0).u32(Size()).u32(0).u32(0).f32(0).u32(0).u32(0);
-  b.u32(1).u32(0).u32(Size()).u32(0).u32(7).f32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0);
-  b.u32(0);
+  kvtest::StreamBuilder s;
+  s.Object(0, "ArNode", Size()).NamedPart("").U32(0).F32(0).Str("").Count(0);
+  s.Object(1, "ArNode", Size()).NamedPart("").U32(7).F32(0).Str("").Count(0).NullObject().Count(0).Count(0);
   std::string error;
   std::vector<KvObject*> unowned;
-  auto* root = static_cast<ArNode*>(LoadFromBytes(b.data, &error, nullptr, &unowned));
+  auto* root = static_cast<ArNode*>(LoadFromBytes(s.Finish(2), &error, nullptr, &unowned));
   ASSERT_NE(root, nullptr) << error;
   ASSERT_EQ(unowned.size(), 1u);
   EXPECT_EQ(unowned[0], root->shared);

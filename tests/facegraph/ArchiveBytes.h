@@ -9,9 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "../archive/ArchiveFixtures.h"
 #include "../runtime/RuntimeTest.h"
-#include "../scene/ArchiveStreams.h"
+#include "../archive/ArchiveStreams.h"
 #include "kv/Archive.h"
 #include "kv/FaceGraph.h"
 

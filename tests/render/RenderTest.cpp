@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MayaSpaceScene.h"
@@ -124,7 +125,6 @@ TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
     maya::AddCamera(*scene_, "cam", P{0, 0, 4}, P{0, 0, 0}, 90);
     EXPECT_GT(Compare(Render(Sized(160, 120)), expected, 3), 160 * 120 / 2);
   }
-
 }
 
 // Texels blend between their centres and repeat beyond 0..1: across u = 0..2, the
@@ -290,14 +290,12 @@ TEST_F(RenderTest, SkeletonAndWireframeOverlays) {
   maya::AddCamera(*scene_, "cam", P{0, 0, 5.5f}, P{0, 0, 0.5f}, 90);
   const Rgb joint{255, 204, 51}, bone{64, 153, 255}, wire{0, 0, 0};
   const kvrender::Image skeleton = Render(Sized(100, 100, [](kvrender::Options& o) { o.skeleton = true; }));
-  const std::vector<std::pair<uint32_t, Rgb>> row50 = {{40, kRed}, {50, joint}, {56, bone}, {60, joint}, {98, bone}};
-  for (const auto& [x, color] : row50) EXPECT_EQ(PixelOf(skeleton, x, 50), color) << x;
-  EXPECT_EQ(PixelOf(skeleton, 50, 53), joint);
-  EXPECT_EQ(PixelOf(skeleton, 50, 54), kRed);
-  // The second chain's bone ends at its joint's dot; the dots are round.
-  const std::vector<std::pair<std::pair<uint32_t, uint32_t>, Rgb>> others = {
-      {{35, 65}, bone}, {{20, 80}, joint}, {{17, 83}, kBackground}, {{53, 53}, kRed}};
-  for (const auto& [at, color] : others) EXPECT_EQ(PixelOf(skeleton, at.first, at.second), color) << at.first << ", " << at.second;
+  // Along row 50 the first chain; below its first joint the dot's edge; then the
+  // second chain's bone, ending at its joint's dot; the dots are round.
+  const std::tuple<uint32_t, uint32_t, Rgb> pixels[] = {
+      {40, 50, kRed},  {50, 50, joint}, {56, 50, bone},  {60, 50, joint},       {98, 50, bone}, {50, 53, joint},
+      {50, 54, kRed},  {35, 65, bone},  {20, 80, joint}, {17, 83, kBackground}, {53, 53, kRed}};
+  for (const auto& [x, y, color] : pixels) EXPECT_EQ(PixelOf(skeleton, x, y), color) << x << ", " << y;
   // The quad's diagonal runs from its corner (-2, -2) to (2, 2): pixels (x, 99 - x).
   EXPECT_EQ(PixelOf(Render(Sized(100, 100)), 40, 59), kRed);
   const kvrender::Image wireframe = Render(Sized(100, 100, [](kvrender::Options& o) { o.wireframe = true; }));

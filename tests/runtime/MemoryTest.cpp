@@ -32,12 +32,9 @@ class PooledRuntime : public ::testing::Test {
  protected:
   void SetUp() override {
     CountingAllocator::allocations = CountingAllocator::releases = 0;
-    KvMemoryConfig config;
-    config.allocationPolicy = 7;  // neither 0 nor 1: the caller's functions
-    config.useMemoryPools = true;
-    config.allocate = &CountingAllocator::Allocate;
-    config.free = &CountingAllocator::Free;
-    KvRuntimeStartup(config);
+    // Policy neither 0 nor 1: the caller's functions.
+    KvRuntimeStartup({.allocationPolicy = 7, .useMemoryPools = true, .allocate = &CountingAllocator::Allocate,
+                      .free = &CountingAllocator::Free});
   }
   void TearDown() override {
     KvRuntimeShutdown();

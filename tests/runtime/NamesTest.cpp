@@ -12,6 +12,7 @@
 namespace {
 
 using NamesTest = RuntimeTest;
+using StringMapTest = RuntimeTest;
 
 TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesIt) {
   const uint32_t listCount = KvGetNameList()->Count();
@@ -75,41 +76,37 @@ TEST(StringHashes, BucketHashCountsSignedBytesAndKeyedHashIsSipHash13) {
 
 // "Ez" and "FY" add the same to the hash, so strings made of them share a bucket
 // in every table. A crowded bucket keeps its order and counts, and finds every key.
-TEST(StringMapTest, CrowdedBucketsKeepOrderAndCountsThroughInsertsAndRemovals) {
-  KvRuntimeStartupDefault();
-  {
-    KvStringMap<int, 128> map;
-    std::vector<std::string> keys;
-    for (int i = 0; i < 64; ++i) {
-      std::string key;
-      for (int bit = 0; bit < 6; ++bit) key += (i >> bit) & 1 ? "FY" : "Ez";
-      keys.push_back(key);
-      ASSERT_TRUE(map.Insert(key.c_str(), 12, i));
-    }
-    const uint32_t bucket = KvStringMap<int, 128>::BucketOf("EzEzEzEzEzEz", 12);
-    ASSERT_EQ(map.Bucket(bucket).Size(), 64u);
-    EXPECT_FALSE(map.Insert(keys[40].c_str(), 12, 99)) << "present already: the first value stays";
-    EXPECT_EQ(*map.Find(keys[40].c_str(), 12), 40);
-    EXPECT_EQ(map.InsertCount(), 64u);
-    EXPECT_EQ(map.CollisionCount(), 63u);
-    EXPECT_EQ(map.HitCount(), 2u);
-    // Remove from the middle, the end and the front; the rest keep their order.
-    for (int gone : {20, 63, 0, 21}) ASSERT_TRUE(map.Remove(keys[gone].c_str(), 12));
-    EXPECT_FALSE(map.Remove(keys[20].c_str(), 12));
-    EXPECT_EQ(map.RemoveCount(), 4u);
-    ASSERT_EQ(map.Bucket(bucket).Size(), 60u);
-    std::vector<int> order;
-    for (const auto& entry : map.Bucket(bucket)) order.push_back(entry.value);
-    std::vector<int> kept;
-    for (int i = 0; i < 64; ++i) {
-      const bool removed = i == 0 || i == 20 || i == 21 || i == 63;
-      if (!removed) kept.push_back(i);
-      const int* found = map.Find(keys[i].c_str(), 12);
-      EXPECT_EQ(found != nullptr ? *found : -1, removed ? -1 : i);
-    }
-    EXPECT_EQ(order, kept);
+TEST_F(StringMapTest, CrowdedBucketsKeepOrderAndCountsThroughInsertsAndRemovals) {
+  KvStringMap<int, 128> map;
+  std::vector<std::string> keys;
+  for (int i = 0; i < 64; ++i) {
+    std::string key;
+    for (int bit = 0; bit < 6; ++bit) key += (i >> bit) & 1 ? "FY" : "Ez";
+    keys.push_back(key);
+    ASSERT_TRUE(map.Insert(key.c_str(), 12, i));
   }
-  KvRuntimeShutdown();
+  const uint32_t bucket = KvStringMap<int, 128>::BucketOf("EzEzEzEzEzEz", 12);
+  ASSERT_EQ(map.Bucket(bucket).Size(), 64u);
+  EXPECT_FALSE(map.Insert(keys[40].c_str(), 12, 99)) << "present already: the first value stays";
+  EXPECT_EQ(*map.Find(keys[40].c_str(), 12), 40);
+  EXPECT_EQ(map.InsertCount(), 64u);
+  EXPECT_EQ(map.CollisionCount(), 63u);
+  EXPECT_EQ(map.HitCount(), 2u);
+  // Remove from the middle, the end and the front; the rest keep their order.
+  for (int gone : {20, 63, 0, 21}) ASSERT_TRUE(map.Remove(keys[gone].c_str(), 12));
+  EXPECT_FALSE(map.Remove(keys[20].c_str(), 12));
+  EXPECT_EQ(map.RemoveCount(), 4u);
+  ASSERT_EQ(map.Bucket(bucket).Size(), 60u);
+  std::vector<int> order;
+  for (const auto& entry : map.Bucket(bucket)) order.push_back(entry.value);
+  std::vector<int> kept;
+  for (int i = 0; i < 64; ++i) {
+    const bool removed = i == 0 || i == 20 || i == 21 || i == 63;
+    if (!removed) kept.push_back(i);
+    const int* found = map.Find(keys[i].c_str(), 12);
+    EXPECT_EQ(found != nullptr ? *found : -1, removed ? -1 : i);
+  }
+  EXPECT_EQ(order, kept);
 }
 
 }  // namespace

@@ -99,23 +99,18 @@ TEST(KvMatrixTest, TransformsAndInverses) {
 
 using KvMathArchiveTest = SceneTest;
 
-TEST_F(KvMathArchiveTest, ValueTypesAreWrittenFieldByFieldInTheArchivesByteOrder) {
+// The golden scenes write the other value types; meshes write texture coordinates in bulk.
+TEST_F(KvMathArchiveTest, TexCoordIsWrittenFieldByFieldInTheArchivesByteOrder) {
   const std::string path = TempPath("values.kvr");
   KvArchiveStoreFile* store = KvArchiveStoreFile::Create(path.c_str());
   KvArchive archive(store, KvArchive::kModeSave, 1);
   ASSERT_TRUE(archive.Open());
-  KvVec3 v{1, 2, 3};
-  KvQuat q{4, 5, 6, 7};
-  KvColor c(8, 9, 10, 11);
   KvTexCoord t{12, 13};
-  KvSerialize(archive, v);
-  KvSerialize(archive, q);
-  KvSerialize(archive, c);
   KvSerialize(archive, t);
   archive.Flush();
   EXPECT_TRUE(archive.IsValid() && store->Commit());
   archive.Close();
-  EXPECT_EQ(ReadFile(path), StreamBuilder(false, true).Header().Floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Get());
+  EXPECT_EQ(ReadFile(path), StreamBuilder(false, true).Header().Floats({12, 13}).Get());
 }
 
 }  // namespace

@@ -62,11 +62,10 @@ TEST_F(KvMeshTest, NormalOffsetsAreTheNormalInEachJointsSpace) {
     mesh->GetVertex(v)->influenceCount = runs[v][1];
   }
   mesh->ComputeNormals();
-  ExpectVec(mesh->GetInfluence(0).normalOffset, 0, -0.5f, 0);
-  ExpectVec(mesh->GetInfluence(1).normalOffset, 0, 0, -1);
-  ExpectVec(mesh->GetInfluence(2).normalOffset, 9, 9, 9);
-  ExpectVec(mesh->GetInfluence(3).normalOffset, 0, 0, 0);
-  ExpectVec(mesh->GetInfluence(4).normalOffset, 9, 9, 9);
+  const KvVec3 offsets[] = {{0, -0.5f, 0}, {0, 0, -1}, {9, 9, 9}, {0, 0, 0}, {9, 9, 9}};
+  for (uint32_t i = 0; i < 5; ++i) {
+    ExpectVec(mesh->GetInfluence(i).normalOffset, offsets[i].x, offsets[i].y, offsets[i].z);
+  }
 
   // Many influences alternating between joints deep in a chain, each joint turned a
   // little: every offset equals the direction through the inverse of that joint's
@@ -98,48 +97,39 @@ TEST_F(KvMeshTest, NormalOffsetsAreTheNormalInEachJointsSpace) {
 }
 
 TEST_F(KvMeshTest, CorruptCountsIndexesAndReferencesFailTheLoad) {
-  const std::pair<const char*, void (*)(MeshFields&)> cases[] = {
-      {"a mesh's vertex count exceeds its capacity", [](MeshFields& f) { f.vertexCount = 4; }},
-      {"a mesh's vertex capacity exceeds the bytes left", [](MeshFields& f) { f.vertexCapacity = 0xFFFFFFFF; }},
-      {"a mesh's texture-coordinate count exceeds its capacity", [](MeshFields& f) { f.texCoordCount = 2; }},
-      {"a mesh's texture-coordinate capacity exceeds the bytes left",
-       [](MeshFields& f) { f.texCoordCapacity = 0x20000000; }},
-      {"a surface's triangle count exceeds its capacity", [](MeshFields& f) { f.triangleCount = 2; }},
+  const std::pair<const char*, MeshFields> cases[] = {
+      {"a mesh's vertex count exceeds its capacity", {.vertexCount = 4}},
+      {"a mesh's vertex capacity exceeds the bytes left", {.vertexCapacity = 0xFFFFFFFF}},
+      {"a mesh's texture-coordinate count exceeds its capacity", {.texCoordCount = 2}},
+      {"a mesh's texture-coordinate capacity exceeds the bytes left", {.texCoordCapacity = 0x20000000}},
+      {"a surface's triangle count exceeds its capacity", {.triangleCount = 2}},
       {"a surface's triangle count exceeds the bytes left",
-       [](MeshFields& f) { f.triangleCapacity = f.triangleCount = 0x10000000; }},
-      {"a triangle names a vertex the mesh does not have", [](MeshFields& f) { f.corner2 = 3; }},
-      {"a triangle names a texture coordinate the mesh does not have", [](MeshFields& f) { f.texCoord2 = 1; }},
-      {"a mesh vertex's influences run past the influence list", [](MeshFields& f) { f.vertexInfluences = 2; }},
-      {"a mesh vertex's influences run past the influence list", [](MeshFields& f) { f.firstInfluence = 0xFFFFFFFF; }},
-      {"a count of 2147483647 is larger than the bytes left", [](MeshFields& f) { f.influenceCount = 0x7FFFFFFF; }},
-      {"object 3 is a KvJoint where a KvMaterial is expected", [](MeshFields& f) { f.surfaceMaterial = 3; }},
+       {.triangleCapacity = 0x10000000, .triangleCount = 0x10000000}},
+      {"a triangle names a vertex the mesh does not have", {.corner2 = 3}},
+      {"a triangle names a texture coordinate the mesh does not have", {.texCoord2 = 1}},
+      {"a mesh vertex's influences run past the influence list", {.vertexInfluences = 2}},
+      {"a mesh vertex's influences run past the influence list", {.firstInfluence = 0xFFFFFFFF}},
+      {"a count of 2147483647 is larger than the bytes left", {.influenceCount = 0x7FFFFFFF}},
+      {"object 3 is a KvJoint where a KvMaterial is expected", {.surfaceMaterial = 3}},
   };
-  for (const auto& [what, patch] : cases) {
-    MeshFields fields;
-    patch(fields);
-    std::string message;
-    EXPECT_FALSE(kvtest::Loads<KvScene>(SkinnedSceneBytes(fields), &message)) << what;
+  for (const auto& [what, fields] : cases) {
+    const std::string message = kvtest::LoadError<KvScene>(SkinnedSceneBytes(fields));
     EXPECT_EQ(message.rfind("corrupt at byte ", 0), 0u) << message;
-    EXPECT_NE(message.find(what), std::string::npos) << message;
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, what, message);
   }
 }
 
 TEST_F(KvMeshTest, LoadsRoomBeyondTheCountsAndFreeTexCoordIndexesWithoutTexCoords) {
   // The writer sets aside one triangle per host polygon and stores only the
   // triangles: room for 2^28 triangles with one stored is a valid surface.
-  MeshFields huge;
-  huge.triangleCapacity = 0x10000000;
-  ScenePtr scene(LoadScene(SkinnedSceneBytes(huge)));
+  ScenePtr scene(LoadScene(SkinnedSceneBytes({.triangleCapacity = 0x10000000})));
   ASSERT_NE(scene, nullptr);
   EXPECT_EQ(scene->GetMesh(0)->GetSurface(0)->GetTriangleCapacity(), 0x10000000u);
   EXPECT_EQ(scene->GetMesh(0)->GetSurface(0)->GetNumTriangles(), 1u);
   // A small loaded surface, with or without its triangle, still takes triangles up
   // to its stored room, keeping the loaded one.
   for (uint32_t stored : {0u, 1u}) {
-    MeshFields small;
-    small.triangleCapacity = 3;
-    small.triangleCount = stored;
-    ScenePtr again(LoadScene(SkinnedSceneBytes(small)));
+    ScenePtr again(LoadScene(SkinnedSceneBytes({.triangleCapacity = 3, .triangleCount = stored})));
     ASSERT_NE(again, nullptr);
     KvSurface* roomy = again->GetMesh(0)->GetSurface(0);
     for (uint32_t t = stored; t < 3; ++t) EXPECT_TRUE(roomy->AddTriangle(KvTriangle{{t, 0, 1}, {0, 0, 0}}));
@@ -149,10 +139,7 @@ TEST_F(KvMeshTest, LoadsRoomBeyondTheCountsAndFreeTexCoordIndexesWithoutTexCoord
     EXPECT_EQ(roomy->GetTriangle(0)->vertices[2], stored == 1 ? 2u : 1u);
   }
   // Without texture coordinates no triangle's texture-coordinate index is checked.
-  MeshFields bare;
-  bare.texCoordCapacity = bare.texCoordCount = 0;
-  bare.texCoordPair = false;
-  bare.texCoord2 = 7;
+  const MeshFields bare{.texCoordCapacity = 0, .texCoordCount = 0, .texCoord2 = 7, .texCoordPair = false};
   ScenePtr plain(LoadScene(SkinnedSceneBytes(bare)));
   ASSERT_NE(plain, nullptr);
   EXPECT_EQ(plain->GetMesh(0)->GetNumTexCoords(), 0u);

@@ -31,6 +31,11 @@ TEST_F(KvSceneTest, TexturesMaterialsLightsAndCamerasMatchTheirGoldenBytes) {
     EXPECT_FALSE(loaded.FindTexture(KvName("wood"))->HasImage());
     EXPECT_EQ(*++loaded.Lights().begin(), nullptr);
   });
+  // The same scene from an archive of 1600 to 1699, which puts a u16 before every
+  // string and count, and its class versions in-line.
+  ScenePtr legacy(LoadScene(LookSceneBytes(false, true)));
+  ASSERT_NE(legacy, nullptr);
+  EXPECT_EQ(SaveToFile(legacy.get(), TempPath("legacy.kvr"), 0), LookSceneBytes());
 }
 
 TEST_F(KvSceneTest, SkinnedMorphedMeshMatchesItsGoldenBytesAndItsNormalOffsetsComeBack) {
@@ -83,39 +88,6 @@ TEST_F(KvSceneTest, EveryTruncationFailsAndEveryFlippedByteFailsOrLoadsInRange) 
   }
 }
 
-TEST_F(KvSceneTest, ReadsAVersion1600Scene) {
-  // Archives of 1600 to 1699 put a u16 before every string and count, and their
-  // class versions in-line; here a scene with a texture, an empty skeleton and a light.
-  StreamBuilder w;
-  w.Raw({'K', 'A', 'V', 'E'}).U32(1600).U16(0).Str("Tarnwell, Inc.").U16(0).Str("Kavrel Rendering Archive");
-  w.U32(1000).U16(0).U16(0).U32(6);  // no class table; six names
-  for (const char* name : {"KvScene", "KvTexture", "wood", "KvSkeleton", "KvLight", "sun"}) w.U16(0).U16(0).Str(name);
-  // An object's index, its class name (KvName's in-line version, then the name's
-  // index), its size and the KvObject version.
-  auto object = [&w](uint32_t index, uint32_t name, uint32_t size) { w.U32(index).U16(1).U32(name).U32(size).U16(0); };
-  w.U32(4);
-  object(0, 0, sizeof(KvScene));
-  w.U16(0).U16(0).U32(1);  // the KvScene version; one texture
-  object(1, 1, sizeof(KvTexture));
-  w.U16(0).U16(1).U32(2).U16(0);  // versions, the name "wood", then no image
-  for (int i = 0; i < 8; ++i) w.U32(0);
-  w.U16(0).U32(0).U16(0).U32(1);  // no materials; one skeleton
-  object(2, 3, sizeof(KvSkeleton));
-  w.U16(1).U16(0).U32(0).U16(0).U32(0).U16(0).U32(1);  // version 1 and no joints; no meshes; one light
-  object(3, 4, sizeof(KvLight));
-  w.U16(0).U16(1).U32(5).U16(0).U32(3);  // versions, the name "sun", the type
-  w.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 45}).U32(1).U16(0).U32(0);
-  ScenePtr scene(LoadScene(w.Get()));
-  ASSERT_NE(scene, nullptr);
-  EXPECT_FALSE(scene->FindTexture(KvName("wood"))->HasImage());
-  EXPECT_EQ(scene->GetSkeleton(0)->GetNumJoints(), 0u);
-  KvLight* light = *scene->Lights().begin();
-  EXPECT_TRUE(light->GetName() == "sun");
-  EXPECT_EQ(light->GetType(), KvLight::kDirectional);
-  EXPECT_EQ(light->GetPosition().z, 3.0f);
-  EXPECT_EQ(light->GetConeAngle(), 45.0f);
-}
-
 TEST_F(KvSceneTest, FindsTakeTheFirstMatchArraysKeepTheirRoomAndBoxesMergeOnlyBoxesWithPoints) {
   KvScene scene;
   auto* first = new KvTexture(KvName("wood"));
@@ -162,15 +134,12 @@ TEST_F(KvSceneTest, FindsTakeTheFirstMatchArraysKeepTheirRoomAndBoxesMergeOnlyBo
   ExpectVec(scene.GetBoundingBox().max, 4, 8, 6, 0);
 }
 
-TEST_F(KvSceneTest, SaveAndLoadFailures) {
+TEST_F(KvSceneTest, SaveFailsWithoutASceneADirectoryOrRoomOnTheDisk) {
   KvScene scene;
   EXPECT_FALSE(KvSaveScene(nullptr, TempPath("never.kvr").c_str(), nullptr, 0.01f));
   EXPECT_TRUE(ReadFile(TempPath("never.kvr")).empty());
   EXPECT_FALSE(KvSaveScene(&scene, "/nonexistent-directory/scene.kvr", nullptr, 0.01f));
   EXPECT_FALSE(KvSaveScene(&scene, "/dev/full", nullptr, 0.01f));  // bytes that never reach the disk
-  KvString error;
-  EXPECT_EQ(KvLoadScene(TempPath("missing.kvr").c_str(), &error), nullptr);
-  EXPECT_NE(std::string(error.View()).find("cannot be opened"), std::string::npos) << error.View();
 }
 
 TEST_F(KvSceneTest, CameraSettersInvalidateMatricesOnlyForChangesOfAtLeastEpsilon) {

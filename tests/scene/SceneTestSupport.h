@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../archive/ArchiveFixtures.h"
-#include "ArchiveStreams.h"
+#include "../archive/ArchiveStreams.h"
 #include "kv/Archive.h"
 #include "kv/Camera.h"
 #include "kv/Light.h"
@@ -43,10 +42,10 @@ class SceneTest : public ::testing::Test {
   SceneRuntime runtime_;
 
  public:
-  // A fresh path in the test's temporary directory.
+  // A fresh path of this test (and process).
   std::string TempPath(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + info->test_suite_name() + "_" + info->name() + "_" + name;
+    return archive_test::TempPath(std::string(info->test_suite_name()) + "_" + info->name() + "_" + name);
   }
 };
 
@@ -133,21 +132,22 @@ inline KvScene* BuildLookScene() {
   return scene;
 }
 
-inline Bytes LookSceneBytes(bool bigEndian = false) {
-  StreamBuilder s(false, bigEndian);
+// With `legacy`, the same scene as a 1699 archive stores it (class versions in-line).
+inline Bytes LookSceneBytes(bool bigEndian = false, bool legacy = false) {
+  StreamBuilder s(legacy, bigEndian);
   s.Object(0, "KvScene", sizeof(KvScene)).ObjectPart().Version("KvScene", 0).Count(1);
   s.Object(1, "KvTexture", sizeof(KvTexture)).NamedPart("wood").Version("KvTexture", 0);
   for (int i = 0; i < 8; ++i) s.U32(0);  // no image: eight zeros
   s.Count(2).Object(2, "KvMaterial", sizeof(KvMaterial)).NamedPart("skin").Version("KvMaterial", 0);
   s.Floats({0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.1f, 1.2f, 1.3f, 1.4f, 1.5f, 1.6f, 1.7f});
   s.U32(1).Floats({12.5f, 1});  // the texture, by index; power, factor
-  s.Object(3, "KvMaterial", sizeof(KvMaterial)).NamedPart("plain");
+  s.Object(3, "KvMaterial", sizeof(KvMaterial)).NamedPart("plain").Version("KvMaterial", 0);
   s.Floats({1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}).U32(1).Floats({0, 1});
   s.Count(0).Count(0).Count(3);  // no skeletons, no meshes; three lights
   s.Object(4, "KvLight", sizeof(KvLight)).NamedPart("p").Version("KvLight", 0).U32(1);
   s.Floats({1, 2, 3, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 10000, 1, 0, 0, 0, 0, 1.5707964f}).U32(1);
   s.NullObject();
-  s.Object(5, "KvLight", sizeof(KvLight)).NamedPart("s").U32(2);
+  s.Object(5, "KvLight", sizeof(KvLight)).NamedPart("s").Version("KvLight", 0).U32(2);
   s.Floats({0, 0, 0, 0, -1, 0, 0.5f, 0.25f, 1, 1, 0, 0, 0, 1, 2, 3, 4, 1, 10000, 1, 0, 3, 0, 0, 45}).U32(1);
   s.Count(1).Object(6, "KvCamera", sizeof(KvCamera)).NamedPart("cam").Version("KvCamera", 0).U32(1);
   s.Floats({1.5707964f, 1, 1e7f, 1, 1e-8f, 3.4028235e38f, 1, 1, 1, 2, 3, 0.5f, 0.25f, 0.125f});
@@ -199,11 +199,7 @@ inline KvScene* BuildSkinnedScene() {
   mesh->GetVertex(0)->influenceCount = 1;
   mesh->SetNumTexCoords(1);
   mesh->AddTexCoord(KvTexCoord{0.25f, 0.75f});
-  KvVertexInfluence influence;
-  influence.joint = child;
-  influence.weight = 0.75f;
-  influence.positionOffset = KvVec3{0.5f, 0.25f, 0.125f};
-  mesh->AddInfluence(influence);
+  mesh->AddInfluence(KvVertexInfluence{child, 0.75f, {0.5f, 0.25f, 0.125f}, {}});
   auto* surface = new KvSurface(mesh);
   surface->SetNumTriangles(1);
   surface->AddTriangle(KvTriangle{{0, 1, 2}, {0, 0, 0}});

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "../archive/ArchiveFixtures.h"
+#include "ArchiveFixtures.h"
 #include "kv/Archive.h"
 
 namespace kvtest {
@@ -140,14 +140,38 @@ std::unique_ptr<T> MustLoad(const std::vector<uint8_t>& bytes) {
   return object;
 }
 
+// `original` saves to `golden`; `golden`, `original` saved big-endian, and `legacy` (the
+// same object in an older archive) load and save back to `golden`. Returns the object
+// loaded from `golden`.
+template <typename T>
+std::unique_ptr<T> ExpectGoldenRoundTrip(T* original, const std::vector<uint8_t>& golden,
+                                         const std::vector<uint8_t>& legacy) {
+  EXPECT_EQ(archive_test::SaveToBytes(original), golden);
+  const std::pair<const char*, std::vector<uint8_t>> forms[] = {
+      {"golden", golden}, {"big-endian", archive_test::SaveToBytes(original, 1)}, {"older archive", legacy}};
+  for (const auto& [form, bytes] : forms) {
+    std::unique_ptr<T> loaded = MustLoad<T>(bytes);
+    if (loaded != nullptr) {
+      EXPECT_EQ(archive_test::SaveToBytes(loaded.get()), golden) << form;
+    }
+  }
+  return MustLoad<T>(golden);
+}
+
+// Why `bytes`, which must not load as a T, fail to load.
+template <typename T>
+std::string LoadError(const std::vector<uint8_t>& bytes) {
+  std::string error;
+  EXPECT_FALSE(Loads<T>(bytes, &error)) << "loaded, but expected to fail";
+  return error;
+}
+
 // Every proper prefix of `bytes` fails to load, and says why.
 template <typename T>
 void ExpectEveryCutFails(const std::vector<uint8_t>& bytes) {
   for (size_t length = 0; length < bytes.size(); ++length) {
-    std::string error;
-    EXPECT_FALSE(Loads<T>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length)), &error))
+    EXPECT_NE(LoadError<T>(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(length))), "")
         << length;
-    EXPECT_NE(error, "") << length;
   }
 }
 
