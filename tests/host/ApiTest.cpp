@@ -9,7 +9,6 @@
 #include <maya/MFnMatrixData.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
-#include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
@@ -160,19 +159,6 @@ TEST_F(ApiTest, CachedValuesFollowEveryKindOfChange) {
   EXPECT_DOUBLE_EQ(worldX(), 7 * 4 + 5.0) << "after connecting the parent's translation and scale";
   b.set("driver.ty", {7});
   EXPECT_DOUBLE_EQ(worldX(), 7 * 4 + 7.0) << "after editing the connected source";
-}
-
-TEST_F(ApiTest, HandlesToResetScenesAreDead) {
-  MObject t = b.scene().createNode("transform", "gone");
-  MDagPath p = path("gone");
-  b.scene().reset();
-  MStatus fnStatus, nodeStatus, childStatus;
-  MFnDependencyNode fn(t, &fnStatus);
-  p.node(&nodeStatus);
-  p.child(0, &childStatus);
-  EXPECT_FALSE(fnStatus || nodeStatus || childStatus);
-  EXPECT_FALSE(p.isValid());
-  EXPECT_TRUE(node("gone").isNull());
 }
 
 TEST_F(ApiTest, TransformFunctionSetReadsAndWritesComponents) {

@@ -586,8 +586,14 @@ TEST_F(HistoryTest, ShadingFollowsFacesThroughDeletionAndTriangulation) {
   modify(shape, "groupParts", "groupParts1", {}, "ig", "og");
   b.set("groupParts1.ic", {1, "f[2:3]"}, "componentList");
   b.connect("groupId1.id", "groupParts1.gi");
-  b.connect("groupId1.id", shape + ".iog[0].og[0].gid");
+  b.connect("groupId1.id", shape + ".iog.og[0].gid");  // left-out index means iog[0]
   b.connect(shape + ".iog[0].og[0]", sg + ".dsm", true);
+  // A set that is not a shading group does not count as shading, nor do vertices.
+  b.create("objectSet", "notShading");
+  b.set(shape + ".iog[0].og[1].gcl", {1, "f[0]"}, "componentList");
+  b.connect(shape + ".iog[0].og[1]", "notShading.dsm", true);
+  b.set(shape + ".iog[0].og[2].gcl", {1, "vtx[0:7]"}, "componentList");
+  b.connect(shape + ".iog[0].og[2]", sg + ".dsm", true);
   EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, -1, 0, 0, -1, -1}));
   modify(shape, "deleteComponent", "deleteComponent1", {{"dc", {1, "f[0]"}}}, "ig", "og");
   EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, 0, 0, -1, -1}));

@@ -3,14 +3,11 @@
 #include <cmath>
 
 #include <maya/MFnBlinnShader.h>
-#include <maya/MFnCamera.h>
 #include <maya/MFnDirectionalLight.h>
 #include <maya/MFnLambertShader.h>
 #include <maya/MFnPhongShader.h>
 #include <maya/MFnPointLight.h>
 #include <maya/MFnSpotLight.h>
-#include <maya/MFnTransform.h>
-#include <maya/MItDag.h>
 #include <maya/MPlugArray.h>
 
 #include "HostTestSupport.h"

@@ -15,18 +15,6 @@
 
 namespace {
 
-TEST(MathTest, QuaternionProductAppliesTheLeftOperandFirst) {
-  MQuaternion aboutX(M_PI / 2, MVector::xAxis), aboutY(M_PI / 2, MVector::yAxis);
-  MVector v(0, 1, 0);
-  // x first: (0,1,0) -> (0,0,1); then y: (0,0,1) -> (1,0,0).
-  MVector both = v * (aboutX * aboutY);
-  EXPECT_TRUE(both.isEquivalent(MVector(1, 0, 0), 1e-12)) << both.x << " " << both.y << " " << both.z;
-  EXPECT_TRUE((aboutX * aboutY).asMatrix().isEquivalent(aboutX.asMatrix() * aboutY.asMatrix(), 1e-12));
-  // A quarter turn about y is (0, sin 45, 0, cos 45), w last.
-  EXPECT_NEAR(aboutY.y, std::sqrt(0.5), 1e-15);
-  EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
-}
-
 TEST(MathTest, DeterminantsKeepTheirSignSmallPivotsAreNotSingularAndStringsSplitSkippingEmptyParts) {
   const double rows[4][4] = {{1, 2, 0, 0}, {3, 4, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
   EXPECT_DOUBLE_EQ(MMatrix(rows).det4x4(), -2.0);
@@ -48,11 +36,18 @@ TEST(MathTest, EulerDecompositionRoundTripsEveryOrderIncludingGimbalLock) {
     }
 }
 
-TEST(MathTest, QuaternionFromMatrixInEveryQuadrant) {
-  const MQuaternion cases[] = {MEulerRotation(0.1, M_PI / 3, 0.5).asQuaternion(), MQuaternion(3.0, MVector(1, 2, 3)),
-                               MQuaternion(M_PI, MVector::xAxis), MQuaternion(M_PI, MVector::yAxis),
-                               MQuaternion(M_PI, MVector::zAxis), MQuaternion()};
-  for (const MQuaternion& q : cases) {
+// Quaternions apply their left operand first, hold w last, and come back from
+// their matrices whichever of w, x, y or z is largest.
+TEST(MathTest, QuaternionsApplyTheLeftOperandFirstAndComeBackFromTheirMatrices) {
+  MQuaternion aboutX(M_PI / 2, MVector::xAxis), aboutY(M_PI / 2, MVector::yAxis);
+  // x first: (0,1,0) -> (0,0,1); then y: (0,0,1) -> (1,0,0).
+  MVector both = MVector(0, 1, 0) * (aboutX * aboutY);
+  EXPECT_TRUE(both.isEquivalent(MVector(1, 0, 0), 1e-12)) << both.x << " " << both.y << " " << both.z;
+  EXPECT_TRUE((aboutX * aboutY).asMatrix().isEquivalent(aboutX.asMatrix() * aboutY.asMatrix(), 1e-12));
+  EXPECT_NEAR(aboutY.y, std::sqrt(0.5), 1e-15);
+  EXPECT_NEAR(aboutY.w, std::sqrt(0.5), 1e-15);
+  for (const MQuaternion& q : {MQuaternion(0.5, MVector(1, 2, 3)), MQuaternion(3.0, MVector(3, 1, 2)),
+                               MQuaternion(3.0, MVector(1, 3, 2)), MQuaternion(3.0, MVector(1, 2, 3))}) {
     MQuaternion back;
     back = q.asMatrix();
     EXPECT_TRUE(back.isEquivalent(q, 1e-12)) << q.x << " " << q.y << " " << q.z << " " << q.w;

@@ -155,24 +155,4 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   EXPECT_TRUE(names.empty());
 }
 
-TEST_F(MeshTest, PerFaceMembershipThroughHistoryGroupParts) {
-  std::string shape = b.deformableMesh("hist", cube());
-  std::string sg = b.material("lambert", "skin");
-  b.create("groupId", "groupId1");
-  b.create("groupParts", "groupParts1");
-  b.set("groupParts1.ic", {2, "f[1]", "f[3:4]"}, "componentList");
-  b.connect("groupId1.id", "groupParts1.gi");
-  b.connect("histShapeOrig.w[0]", "groupParts1.ig");
-  b.connect("groupParts1.og", shape + ".i");
-  b.connect("groupId1.id", shape + ".iog.og[0].gid");  // left-out index means iog[0]
-  b.connect(shape + ".iog[0].og[0]", sg + ".dsm", true);
-  // A set that is not a shading group does not count as shading.
-  b.create("objectSet", "notShading");
-  b.set(shape + ".iog[0].og[1].gcl", {1, "f[0]"}, "componentList");
-  b.connect(shape + ".iog[0].og[1]", "notShading.dsm", true);
-  b.set(shape + ".iog[0].og[2].gcl", {1, "vtx[0:7]"}, "componentList");
-  b.connect(shape + ".iog[0].og[2]", sg + ".dsm", true);
-  EXPECT_EQ(shaderIndices(shape), (std::vector<int>{-1, 0, -1, 0, 0, -1}));
-}
-
 }  // namespace

@@ -13,7 +13,6 @@
 #include <maya/MItDag.h>
 #include <maya/MItDependencyNodes.h>
 #include <maya/MPlug.h>
-#include <maya/MPlugArray.h>
 
 #include "HostTestSupport.h"
 
@@ -331,6 +330,17 @@ TEST_F(SceneTest, DagPathsSharedNamesAndNavigation) {
   grp.child(2, &s);
   EXPECT_FALSE(s) << "a child past the end";
   EXPECT_FALSE(extended.push(node("grp")));
+
+  // Handles to a reset scene are dead.
+  MObject child = node("child");
+  b.scene().reset();
+  MStatus fnStatus, nodeStatus, childStatus;
+  MFnDependencyNode fn(child, &fnStatus);
+  extended.node(&nodeStatus);
+  grp.child(0, &childStatus);
+  EXPECT_FALSE(fnStatus || nodeStatus || childStatus);
+  EXPECT_FALSE(extended.isValid());
+  EXPECT_TRUE(node("child").isNull());
 }
 
 }  // namespace
