@@ -689,11 +689,7 @@ TEST_F(HistoryTest, DeformersTheHostCannotRunPassTheMeshOnlyWhenTheyChangeNothin
   // A squash with no factor, as the deformer's handle leaves it.
   std::string squashed = generate("polyCube", "squashed");
   modify(squashed, "nonLinear", "squash1", {}, "ip[0].ig", "og[0]");
-  kvhost::AttrSpec factor;
-  factor.longName = "factor";
-  factor.shortName = "fac";
-  factor.attributeType = "double";
-  b.scene().addAttr(node("squash1"), factor);
+  b.scene().addAttr(node("squash1"), {.longName = "factor", .shortName = "fac", .attributeType = "double"});
   EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 8);
   b.set("squash1.fac", {0.5});
   EXPECT_EQ(MFnMesh(path(squashed)).numVertices(), 0);
