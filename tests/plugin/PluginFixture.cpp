@@ -33,10 +33,10 @@ void PluginTest::TearDown() {
   std::filesystem::remove_all(dir_);
 }
 
-MStatus PluginTest::Export(const std::string& path, MPxFileTranslator::FileAccessMode mode) {
+MStatus PluginTest::Export(const std::string& path) {
   kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
   if (translator == nullptr) return MS::kFailure;
-  return kvhost::runWriter(*translator, path, mode);
+  return kvhost::runWriter(*translator, path, MPxFileTranslator::kExportAccessMode);
 }
 
 Lines PluginTest::LogLines() const {

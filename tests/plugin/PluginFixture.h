@@ -42,8 +42,7 @@ class PluginTest : public ::testing::Test {
   void TearDown() override;
 
   // One export through a fresh translator object.
-  MStatus Export(const std::string& path,
-                 MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
+  MStatus Export(const std::string& path);
   // Exports to NAME in the test's directory (the export must succeed) and loads it;
   // callers assert that `scene` is non-null.
   LoadedScene ExportAndLoad(const std::string& name) {
