@@ -243,11 +243,7 @@ void PlainFree(void* pointer, uint32_t) { std::free(pointer); }
 // the skeleton dump ends it as one before it does. Either way nothing is written.
 TEST_F(ModuleTest, NoMemoryForTheSceneOrALaterFailingStageEndsTheExport) {
   build.joint("root");
-  KvMemoryConfig config;
-  config.allocationPolicy = 2;
-  config.allocate = ArmedAllocate;
-  config.free = PlainFree;
-  KvRuntimeStartup(config);
+  KvRuntimeStartup(KvMemoryConfig{.allocationPolicy = 2, .allocate = ArmedAllocate, .free = PlainFree});
   RegisterSceneClasses();
   const auto exportScene = [this] { return ExportScene(KvString(Path("out.kvr").c_str())); };
   g_size = sizeof(KvScene);

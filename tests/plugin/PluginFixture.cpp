@@ -61,8 +61,7 @@ Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
 LoadedScene::LoadedScene(const std::string& path) {
   KvString text;
   scene = KvLoadScene(path.c_str(), &text);
-  error = text.View();
-  EXPECT_NE(scene, nullptr) << error;
+  EXPECT_NE(scene, nullptr) << text.View();
 }
 
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {

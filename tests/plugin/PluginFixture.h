@@ -31,7 +31,6 @@ struct LoadedScene {
   KvScene* operator->() const { return scene; }
   SceneRuntime runtime;
   KvScene* scene = nullptr;
-  std::string error;
 };
 
 class PluginTest : public ::testing::Test {
