@@ -87,6 +87,18 @@ TEST(Module, ExportsItsEntryPointsAndRegistersAWriteOnlyTranslatorWhileLoaded) {
 
 class ModuleTest : public PluginTest {};
 
+// Runs `stage` of the exporter library linked into the suite (not the module's) on
+// an empty scene with the suite's own runtime, logging where LogLines reads.
+bool RunStageDirectly(bool (*stage)(KvScene*)) {
+  SceneRuntime runtime;
+  OpenExportLog();
+  auto* scene = new KvScene;
+  const bool result = stage(scene);
+  delete scene;
+  CloseExportLog();
+  return result;
+}
+
 // Every stage logs in order, then the statistics. Translators come and go while the
 // module stays; Export Selected exports everything to the path as given and says so.
 TEST_F(ModuleTest, StagesLogInOrderAndExportSelectedWarnsOnceAndExportsEverything) {

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "kv/ExportLog.h"
-
 namespace plugin_test {
 
 std::unique_ptr<kvhost::PluginModule> PluginTest::module_;
@@ -86,16 +84,6 @@ kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0) {
     }
   }
   return grid;
-}
-
-bool RunStageDirectly(bool (*stage)(KvScene*)) {
-  SceneRuntime runtime;
-  OpenExportLog();
-  auto* scene = new KvScene;
-  const bool result = stage(scene);
-  delete scene;
-  CloseExportLog();
-  return result;
 }
 
 }  // namespace plugin_test

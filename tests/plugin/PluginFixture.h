@@ -91,10 +91,6 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
   return nullptr;
 }
 
-// Runs `stage` of the exporter library linked into the suite (not the module's) on
-// an empty scene with the suite's own runtime, logging where LogLines reads.
-bool RunStageDirectly(bool (*stage)(KvScene*));
-
 inline void ExpectRgb(const KvColor& c, float r, float g, float b) { ExpectVec({c.red, c.green, c.blue}, r, g, b); }
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {
   ExpectRgb(c, r, g, b);

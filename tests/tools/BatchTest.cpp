@@ -59,8 +59,7 @@ TEST(RunInProcesses, StopSignalEndsTheRun) {
 // the fourth has started (their status says whether it had), the third first of all.
 TEST(RunInProcesses, OutputComesWholeAndInTaskOrderWithEachStatus) {
   std::ostringstream out, err;
-  std::vector<std::string> finished;
-  std::vector<std::string> workDirs;
+  std::vector<std::string> finished, workDirs;
   const std::string marker = Marker();
   RunInProcesses(
       4, 3,
