@@ -54,60 +54,13 @@ class BlendShapeExport : public PluginTest {
 
 float Length(const KvVec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-TEST_F(BlendShapeExport, TargetKeepsOnlyTheVerticesItMovesBeyondTheThresholdInBaseSpace) {
-  // The target's placement is replaced by its base's world matrix: half a unit along
-  // the target's own x is, on the turned base, one unit along host -z.
-  const std::string turnedBase = Base("turnedBase", {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 2, 2}});
-  const std::string turned = Target("turned", {{0, {0.5, 0, 0}}}, {.t = {-7, 0, 0}, .r = {0, 0, 45}});
-  build.blendShape("turnShapes", turnedBase, {turned}, {0.0});
-  // Vertex 10 moves half the threshold, vertex 20 twice the threshold, vertex 19
-  // (at x = 9) just past it; the target itself stands far from the base.
-  const std::string bump = Target("bump",
-                                  {{70, {0, 0.5, 0}}, {9, {1, 0, 0}}, {42, {0, 2, 0}}, {10, {0.0005, 0, 0}},
-                                   {20, {0.002, 0, 0}}, {19, {0.0010005, 0, 0}}},
-                                  {.t = {20, 0, -3}});
-  build.blendShape("blendShape1", Base("base"), {bump}, {1.0});
-  auto scene = ExportAndLoad("bump.kvr");
-  ASSERT_NE(scene.scene, nullptr);
-
-  const Lines lines = LogLines();
-  EXPECT_TRUE(HasRun(lines, {"Disabling blend shapes...", "Disabling blend shape turnShapes...",
-                             "Disabling blend shape blendShape1...", "Finished disabling blend shapes."}));
-  EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer blendShape1...", "Blend shape deformer deforms 1 objects.",
-                             "Mesh base deformed with 1 weights.",
-                             "Importing blend shape bump with 100 vertices and 162 polygons...",
-                             "Finished importing blend shapes."}));
-
-  KvMesh* mesh = scene->FindMesh(KvName("base"));
-  ASSERT_NE(mesh, nullptr);
-  // Read with the envelope off: the full-weight target does not deform the mesh.
-  EXPECT_EQ(mesh->GetVertex(9)->position.x, -9.0f);
-  EXPECT_EQ(mesh->GetVertex(42)->position.y, 0.0f);
-  ASSERT_EQ(Morphs(mesh), "bump: 9 19 20 42 70");
-  const KvMorphTarget& target = mesh->GetMorphController()->GetMorphTarget(0);
-  ExpectVec(target.GetMorphVertex(0).positionDelta, -1, 0, 0, 0);  // one unit along host +x
-  // Only the base is narrowed before the subtraction: the target's 9.0010005 is
-  // not first rounded to the float 9.0010004.
-  EXPECT_EQ(target.GetMorphVertex(1).positionDelta.x, static_cast<float>(-(9.0 + 0.0010005) + 9.0));
-  EXPECT_NEAR(target.GetMorphVertex(2).positionDelta.x, -0.002f, 1e-6f);
-  ExpectVec(target.GetMorphVertex(3).positionDelta, 0, 2, 0, 0);
-  ExpectVec(target.GetMorphVertex(4).positionDelta, 0, 0.5f, 0, 0);
-  // Sliding in the plane keeps the normal; lifting an edge vertex tilts it.
-  EXPECT_NEAR(Length(target.GetMorphVertex(0).normalDelta), 0.0f, 1e-6f);
-  EXPECT_GT(Length(target.GetMorphVertex(4).normalDelta), 0.1f);
-  EXPECT_EQ(Envelope("blendShape1"), 0.0) << "the host scene keeps the envelope off";
-
-  KvMesh* turnedMesh = scene->FindMesh(KvName("turnedBase"));
-  ASSERT_EQ(Morphs(turnedMesh), "turned: 0");
-  ExpectVec(turnedMesh->GetMorphController()->GetMorphTarget(0).GetMorphVertex(0).positionDelta, 0, 0, -1, 1e-5f);
-}
-
 // One controller per mesh collects the targets of every deformer on it, in node
-// order. Targets that give nothing are left out: one equal to its base (the
+// order, each keeping only the vertices it moves beyond the threshold, in its base's
+// space. Targets that give nothing are left out: one equal to its base (the
 // controller stays, empty), one with fewer vertices than its base (left out whole),
 // one whose base is not exported, one whose shape was deleted, and one whose base
 // name finds a smaller exported mesh.
-TEST_F(BlendShapeExport, DeformersShareOneControllerAndTargetsWithNothingToGiveAreLeftOut) {
+TEST_F(BlendShapeExport, TargetsKeepTheVerticesTheyMoveInBaseSpaceAndThoseWithNothingToGiveAreLeftOut) {
   const std::string face = Base("face");
   build.mesh("plain", TriangleGrid(2, 2, 20));
   const std::string gone = Target("gone", {{1, {0, 1, 0}}});
@@ -136,10 +89,24 @@ TEST_F(BlendShapeExport, DeformersShareOneControllerAndTargetsWithNothingToGiveA
   build.transform("largeGroup");
   const std::string large = build.deformableMesh("twin", TriangleGrid(9, 9), "largeGroup");
   build.blendShape("twinShapes", large, {Target("twinTarget", {{50, {0, 1, 0}}})}, {0.0});
-  auto scene = ExportAndLoad("nothing.kvr");
+  // The target's placement is replaced by its base's world matrix: half a unit along
+  // the target's own x is, on the turned base, one unit along host -z.
+  const std::string turnedBase = Base("turnedBase", {.t = {1, 2, 3}, .r = {0, 90, 0}, .s = {2, 2, 2}});
+  const std::string turned = Target("turned", {{0, {0.5, 0, 0}}}, {.t = {-7, 0, 0}, .r = {0, 0, 45}});
+  build.blendShape("turnShapes", turnedBase, {turned}, {0.0});
+  // Vertex 10 moves half the threshold, vertex 20 twice the threshold, vertex 19
+  // (at x = 9) just past it; the target itself stands far from the base.
+  const std::string bump = Target("bump",
+                                  {{70, {0, 0.5, 0}}, {9, {1, 0, 0}}, {42, {0, 2, 0}}, {10, {0.0005, 0, 0}},
+                                   {20, {0.002, 0, 0}}, {19, {0.0010005, 0, 0}}},
+                                  {.t = {20, 0, -3}});
+  build.blendShape("blendShape1", Base("base"), {bump}, {1.0});
+  auto scene = ExportAndLoad("blendShapes.kvr");
   ASSERT_NE(scene.scene, nullptr);
 
   const Lines lines = LogLines();
+  EXPECT_TRUE(HasRun(lines, {"Disabling blend shape twinShapes...", "Disabling blend shape turnShapes...",
+                             "Disabling blend shape blendShape1...", "Finished disabling blend shapes."}));
   EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer smile...", "Blend shape deformer deforms 1 objects.",
                              "Mesh face deformed with 2 weights.", kTargetLost,
                              "Importing blend shape frown with 100 vertices and 162 polygons...",
@@ -158,14 +125,40 @@ TEST_F(BlendShapeExport, DeformersShareOneControllerAndTargetsWithNothingToGiveA
                            "Morph target will not be exported"),
             1);
   EXPECT_EQ(CountOf(lines, "Deformed mesh not found in scene!"), 1);
+  EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer blendShape1...", "Blend shape deformer deforms 1 objects.",
+                             "Mesh base deformed with 1 weights.",
+                             "Importing blend shape bump with 100 vertices and 162 polygons...",
+                             "Finished importing blend shapes."}));
 
   auto morphs = [&](const char* name) { return Morphs(scene->FindMesh(KvName(name))); };
   EXPECT_EQ(morphs("face"), "frown: 2; blinkTarget: 3");
-  EXPECT_EQ(Envelope("smile") + Envelope("blink"), 0.0);
+  EXPECT_EQ(Envelope("smile") + Envelope("blink") + Envelope("blendShape1"), 0.0)
+      << "the host scene keeps the envelopes off";
   EXPECT_EQ(morphs("plain"), "-") << "no blend shapes, no controller";
   EXPECT_EQ(morphs("same"), "") << "the controller is given before its targets are read";
   EXPECT_EQ(morphs("sized"), "good: 0");
   EXPECT_EQ(morphs("twin"), "");
+
+  KvMesh* mesh = scene->FindMesh(KvName("base"));
+  ASSERT_NE(mesh, nullptr);
+  // Read with the envelope off: the full-weight target does not deform the mesh.
+  EXPECT_EQ(mesh->GetVertex(9)->position.x, -9.0f);
+  EXPECT_EQ(mesh->GetVertex(42)->position.y, 0.0f);
+  ASSERT_EQ(Morphs(mesh), "bump: 9 19 20 42 70");
+  const KvMorphTarget& target = mesh->GetMorphController()->GetMorphTarget(0);
+  ExpectVec(target.GetMorphVertex(0).positionDelta, -1, 0, 0, 0);  // one unit along host +x
+  // Only the base is narrowed before the subtraction: the target's 9.0010005 is
+  // not first rounded to the float 9.0010004.
+  EXPECT_EQ(target.GetMorphVertex(1).positionDelta.x, static_cast<float>(-(9.0 + 0.0010005) + 9.0));
+  EXPECT_NEAR(target.GetMorphVertex(2).positionDelta.x, -0.002f, 1e-6f);
+  ExpectVec(target.GetMorphVertex(3).positionDelta, 0, 2, 0, 0);
+  ExpectVec(target.GetMorphVertex(4).positionDelta, 0, 0.5f, 0, 0);
+  // Sliding in the plane keeps the normal; lifting an edge vertex tilts it.
+  EXPECT_NEAR(Length(target.GetMorphVertex(0).normalDelta), 0.0f, 1e-6f);
+  EXPECT_GT(Length(target.GetMorphVertex(4).normalDelta), 0.1f);
+  ASSERT_EQ(morphs("turnedBase"), "turned: 0");
+  ExpectVec(scene->FindMesh(KvName("turnedBase"))->GetMorphController()->GetMorphTarget(0).GetMorphVertex(0).positionDelta,
+            0, 0, -1, 1e-5f);
 }
 
 }  // namespace

@@ -90,9 +90,7 @@ TEST_F(LightCameraExport, LightsAndCamerasKeepTheirTypeMirroredPlacementAndValue
   const MFloatVector hostSun = MFnLight(kvhost::Scene::get().findNode(sunShape)).lightDirection(0, MSpace::kWorld);
   const float length = std::sqrt(hostSun.x * hostSun.x + hostSun.y * hostSun.y + hostSun.z * hostSun.z);
   ASSERT_NE(length, 1.0f) << "a direction that shows the second normalisation";
-  EXPECT_EQ(sun->GetDirection().x, -hostSun.x / length);
-  EXPECT_EQ(sun->GetDirection().y, hostSun.y / length);
-  EXPECT_EQ(sun->GetDirection().z, hostSun.z / length);
+  ExpectVec(sun->GetDirection(), -hostSun.x / length, hostSun.y / length, hostSun.z / length, 0);
 
   EXPECT_EQ(lamp->GetType(), 2u);
   ExpectVec(lamp->GetDirection(), 0, -1, 0);

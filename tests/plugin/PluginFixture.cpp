@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "kv/ExportLog.h"
-
 namespace plugin_test {
 
 std::unique_ptr<kvhost::PluginModule> PluginTest::module_;
@@ -33,10 +31,10 @@ void PluginTest::TearDown() {
   std::filesystem::remove_all(dir_);
 }
 
-MStatus PluginTest::Export(const std::string& path, MPxFileTranslator::FileAccessMode mode) {
+MStatus PluginTest::Export(const std::string& path) {
   kvhost::TranslatorPtr translator = kvhost::createTranslator(kTranslatorName);
   if (translator == nullptr) return MS::kFailure;
-  return kvhost::runWriter(*translator, path, mode);
+  return kvhost::runWriter(*translator, path, MPxFileTranslator::kExportAccessMode);
 }
 
 Lines PluginTest::LogLines() const {
@@ -61,8 +59,7 @@ Lines PluginTest::Shown(kvhost::Message::Kind kind) const {
 LoadedScene::LoadedScene(const std::string& path) {
   KvString text;
   scene = KvLoadScene(path.c_str(), &text);
-  error = text.View();
-  EXPECT_NE(scene, nullptr) << error;
+  EXPECT_NE(scene, nullptr) << text.View();
 }
 
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset) {
@@ -87,16 +84,6 @@ kvhost::MeshSpec TriangleGrid(int columns, int rows, double x0) {
     }
   }
   return grid;
-}
-
-bool RunStageDirectly(bool (*stage)(KvScene*)) {
-  SceneRuntime runtime;
-  OpenExportLog();
-  auto* scene = new KvScene;
-  const bool result = stage(scene);
-  delete scene;
-  CloseExportLog();
-  return result;
 }
 
 }  // namespace plugin_test

@@ -31,7 +31,6 @@ struct LoadedScene {
   KvScene* operator->() const { return scene; }
   SceneRuntime runtime;
   KvScene* scene = nullptr;
-  std::string error;
 };
 
 class PluginTest : public ::testing::Test {
@@ -42,8 +41,7 @@ class PluginTest : public ::testing::Test {
   void TearDown() override;
 
   // One export through a fresh translator object.
-  MStatus Export(const std::string& path,
-                 MPxFileTranslator::FileAccessMode mode = MPxFileTranslator::kExportAccessMode);
+  MStatus Export(const std::string& path);
   // Exports to NAME in the test's directory (the export must succeed) and loads it;
   // callers assert that `scene` is non-null.
   LoadedScene ExportAndLoad(const std::string& name) {
@@ -92,10 +90,6 @@ T* FindNamed(KvList<T*>& list, const std::string& name) {
   }
   return nullptr;
 }
-
-// Runs `stage` of the exporter library linked into the suite (not the module's) on
-// an empty scene with the suite's own runtime, logging where LogLines reads.
-bool RunStageDirectly(bool (*stage)(KvScene*));
 
 inline void ExpectRgb(const KvColor& c, float r, float g, float b) { ExpectVec({c.red, c.green, c.blue}, r, g, b); }
 inline void ExpectColor(const KvColor& c, float r, float g, float b, float a) {

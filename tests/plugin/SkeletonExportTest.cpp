@@ -110,7 +110,24 @@ TEST_F(SkeletonExport, JointHierarchiesBecomeSkeletonsOfMirroredLocalTransformsI
       << "the host scene keeps the bind pose";
 }
 
-TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) {
+// A mesh whose transform hangs under a joint follows it with one weight-1 influence
+// per vertex, appended after any it has: from its skin cluster, or from a first
+// rigid skinning (two shapes under one transform export two meshes of its name;
+// the stage finds the first once per shape).
+TEST_F(SkeletonExport, SkinClustersAndRigidSkinsGiveEachVertexItsNonZeroWeightsInJointSpace) {
+  build.joint("neck", {}, {.t = {0, 5, 0}});
+  build.joint("head", "neck", {.t = {0.5, 1, 0}, .r = {0, 0, 20}});
+  build.mesh("collar", TriangleStrip(1, {0, 0, 2}), "neck");
+  build.mesh("pair", TriangleStrip(1), "head");
+  build.create("mesh", "pairShape2", "pair");
+  build.meshData("pairShape2", TriangleStrip(2));
+  build.mesh("helmet", TriangleGrid(1, 1), "head", {.t = {0, 1, 0}});
+  build.mesh("visor", TriangleStrip(1), "head");
+  build.set("visor.v", {false});
+  build.transform("socket", "head");  // no mesh below it
+  build.joint("jaw", "head");         // a joint child is no rigid skin
+  const std::string plume = build.deformableMesh("plume", TriangleStrip(1), "head");
+  build.skinCluster("skinCluster1", plume, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
   build.joint("hip", {}, {.t = {0, 3, 0}});
   build.joint("knee", "hip", {.t = {0.5, -1.5, 0}, .r = {0, 0, 30}});
   build.joint("ankle", "knee", {.t = {0, -1.5, 0.25}, .r = {10, 0, 0}});
@@ -170,13 +187,13 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_TRUE(SpanIs(lines, {"Found influence object: locator", "Found influence object: hip",
                    "Trying to import skin for mesh with no matching skeleton!",
                    "Importing mesh: bare with 3 vertices and 1 polygons..."}));
-  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 7);
+  EXPECT_EQ(CountOf(lines, "Found skinCluster for mesh."), 8);
   EXPECT_TRUE(HasRun(lines, {"Importing mesh: lost with 0 vertices and 0 polygons...", "0 materials applied to mesh.",
                              "Importing mesh skin...", "Found skinCluster for mesh.", "Found influence object: hip",
                              "Couldn't get geometry iterator!"}));
   EXPECT_TRUE(HasRun(lines, {"Found influence object: hand", "skinCluster linkup inconsistency!", "No skin for mesh.",
                              "Importing mesh: lost with 0 vertices and 0 polygons..."}));
-  EXPECT_EQ(CountOf(lines, "No skin for mesh."), 2);
+  EXPECT_EQ(CountOf(lines, "No skin for mesh."), 6);
 
   auto mesh = [&](const char* name) { return scene->FindMesh(KvName(name)); };
   EXPECT_EQ(SkinOf(mesh("leg")), "hip 7: hip 0.5 ankle 0.5 | hip 1 | knee 0.25 ankle 0.75 | hip 0.5 knee 0.5");
@@ -191,46 +208,25 @@ TEST_F(SkeletonExport, SkinClustersGiveEachVertexItsNonZeroWeightsInJointSpace) 
   EXPECT_EQ(SkinOf(mesh("twice")), "hip 3: knee 1 | knee 1 | knee 1");
   EXPECT_EQ(SkinOf(mesh("lost")), "hip 0:");
   EXPECT_EQ(SkinOf(mesh("flag")), "- 0: | |");
-}
 
-// A mesh whose transform hangs under a joint follows it with one weight-1
-// influence per vertex, appended after any it has: from its skin cluster, or from
-// a first rigid skinning (two shapes under one transform export two meshes of its
-// name; the stage finds the first once per shape).
-TEST_F(SkeletonExport, MeshesUnderAJointFollowItRigidlyAfterTheirOwnInfluences) {
-  build.joint("neck", {}, {.t = {0, 5, 0}});
-  build.joint("head", "neck", {.t = {0.5, 1, 0}, .r = {0, 0, 20}});
-  build.mesh("collar", TriangleStrip(1, {0, 0, 2}), "neck");
-  build.mesh("pair", TriangleStrip(1), "head");
-  build.create("mesh", "pairShape2", "pair");
-  build.meshData("pairShape2", TriangleStrip(2));
-  build.mesh("helmet", TriangleGrid(1, 1), "head", {.t = {0, 1, 0}});
-  build.mesh("visor", TriangleStrip(1), "head");
-  build.set("visor.v", {false});
-  build.transform("socket", "head");  // no mesh below it
-  build.joint("jaw", "head");         // a joint child is no rigid skin
-  const std::string plume = build.deformableMesh("plume", TriangleStrip(1), "head");
-  build.skinCluster("skinCluster1", plume, {"neck", "head"}, {{{0, 0.5}, {1, 0.5}}, {{0, 1.0}}, {{1, 1.0}}});
-  auto scene = ExportAndLoad("rigid.kvr");
-  ASSERT_NE(scene.scene, nullptr);
-  EXPECT_TRUE(SpanIs(LogLines(), {"Searching for and creating rigidly skinned meshes...", "Found collar linked to bone neck.",
+  EXPECT_TRUE(SpanIs(lines, {"Searching for and creating rigidly skinned meshes...", "Found collar linked to bone neck.",
                    "Rigidly skinning...", "Finished skinning mesh.", "Found pair linked to bone head.",
                    "Rigidly skinning...", "Finished skinning mesh.", "Rigidly skinning...", "Finished skinning mesh.",
                    "Found helmet linked to bone head.", "Rigidly skinning...", "Finished skinning mesh.",
                    "Found socket linked to bone head.", "Found plume linked to bone head.", "Rigidly skinning...",
                    "Finished skinning mesh.", "Finished searching for and creating rigidly skinned meshes..."}));
 
-  KvMesh* helmet = scene->FindMesh(KvName("helmet"));
+  KvMesh* helmet = mesh("helmet");
   ASSERT_NE(helmet, nullptr);
   EXPECT_EQ(SkinOf(helmet), "neck 4: head 1 | head 1 | head 1 | head 1");
   // The helmet's transform sits one unit above the head: its corners' centre is
   // (-0.5, 1, 0.5) in head space, whatever the head's rotation.
   const KvVec3 a = helmet->GetInfluence(0).positionOffset, b = helmet->GetInfluence(3).positionOffset;
   ExpectVec({(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2}, -0.5f, 1, 0.5f, 1e-5f);
-  std::vector<uint32_t> firsts;
+  firsts.clear();
   EXPECT_EQ(SkinOf(scene->GetMesh(0), &firsts), "neck 6: head 1 | head 1 | head 1");
   EXPECT_EQ(SkinOf(scene->GetMesh(1)), "- 0: | | |");
-  EXPECT_EQ(SkinOf(scene->FindMesh(KvName("plume")), &firsts), "neck 7: head 1 | head 1 | head 1");
+  EXPECT_EQ(SkinOf(mesh("plume"), &firsts), "neck 7: head 1 | head 1 | head 1");
   EXPECT_EQ(firsts, (std::vector<uint32_t>{3, 4, 5, 4, 5, 6}));
 }
 

@@ -10,23 +10,6 @@
 #include "Dump.h"
 #include "SceneTestSupport.h"
 
-// The scene tests' two golden scenes in one, 14 objects: the look scene, its
-// texture given the image BottomUpTga written at `tga`, joined by the skinned
-// scene's material, skeleton and mesh.
-inline KvScene* BuildSampleScene(const std::string& tga) {
-  KvScene* scene = BuildLookScene();
-  WriteFile(tga, BottomUpTga());
-  EXPECT_TRUE((*scene->Textures().begin())->LoadImage(KvString(tga.c_str())));
-  ScenePtr skinned(BuildSkinnedScene());
-  scene->AddMaterial(*skinned->Materials().begin());
-  scene->AddSkeleton(skinned->GetSkeleton(0));
-  scene->AddMesh(skinned->GetMesh(0));
-  skinned->Materials().Clear();
-  skinned->Skeletons().Clear();
-  skinned->Meshes().Clear();
-  return scene;
-}
-
 // kvr dump's two forms of the archive at `path`, made as kvr makes them (the JSON
 // streamed, the text from a summary), against the whole document in memory: the
 // JSON must be that document as nlohmann prints it, the text its WriteTextReport.

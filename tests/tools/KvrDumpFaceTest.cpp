@@ -81,7 +81,7 @@ class KvrDumpFaceTest : public SceneTest {
 
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (part) << "\nin:\n" << (text)
 
-TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
+TEST_F(KvrDumpFaceTest, ActorFaceGraphAndAnimationSetInBothFormsAndADamagedActor) {
   const std::unique_ptr<KvActor> actor(BuildActor());
   const std::string path = Save(actor.get());
   const Json doc = Dump(path);
@@ -137,13 +137,12 @@ TEST_F(KvrDumpFaceTest, ActorInBothFormsAndDamaged) {
   EXPECT_EQ(DumpToJson(bad, none, error), kExitBadArchive);
   EXPECT_TRUE(Contains(error, " at byte ")) << error;
   DumpEveryFlippedByte(good, ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get(), bad);
-}
 
-TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
+  // A face graph and an animation set as the root.
   KvFaceGraph graph;
   BuildFace(graph);
-  const Json doc = Dump(Save(&graph));
-  const Json& nodes = doc["root"]["nodes"];
+  const Json graphDoc = Dump(Save(&graph));
+  const Json& nodes = graphDoc["root"]["nodes"];
   ASSERT_EQ(nodes.size(), 6u);
   for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i]["index"], i + 1);
   EXPECT_EQ(nodes[0]["bones"][0]["position"], Json({0, 0, 3}));
@@ -155,11 +154,11 @@ TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
       "inputOperation":0,"inputLinks":[{"class":"KvFaceGraphNodeLink","inputName":"Mix","linkFunction":"negate",
       "linkFunctionType":5,"parameters":[],"parameterNames":[]}],"userProperties":[{"class":
       "KvFaceGraphNodeUserProperty","name":"Morph Target Name","kind":3,"values":[0,0],"strings":["Target"]}]})"));
-  EXPECT_EQ(doc["root"]["typeGroups"][0],
+  EXPECT_EQ(graphDoc["root"]["typeGroups"][0],
             Json::parse(R"({"nodeClass":"KvBonePoseNode","nodes":[{"ref":1},{"ref":6}]})"));
-  EXPECT_EQ(doc["root"]["typeGroups"].size(), 5u);
+  EXPECT_EQ(graphDoc["root"]["typeGroups"].size(), 5u);
 
-  const std::string text = Text(doc);
+  const std::string text = Text(graphDoc);
   EXPECT_HAS(text, "  #0 KvFaceGraph: 6 nodes, 5 type groups\n    nodes (6):\n"
                    "      #1 KvBonePoseNode \"Open\": range [0, 1], input operation 0, 0 input links, 0 user "
                    "properties, 2 bones\n");
@@ -169,7 +168,6 @@ TEST_F(KvrDumpFaceTest, FaceGraphAndAnimationSetAsRoots) {
                    "        property \"Morph Target Name\": kind 3, values (0, 0), strings \"Target\"\n");
   EXPECT_HAS(text, "    type groups (5):\n      KvBonePoseNode: \"Open\", \"Pucker\"\n");
 
-  // An animation set as the root.
   KvAnimSet set;
   set.SetName(KvName("Walk"));
   set.secondName = KvName("Cycle");

@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "Dump.h"
@@ -106,27 +104,25 @@ TEST_F(KvrExport, BundledExamplesOneByOneAndSideBySide) {
   EXPECT_TRUE(Contains(sideBySide, "Wrote ") && !Contains(sideBySide, "Reading ")) << sideBySide;
 
   // The arm and the bubble are made by construction history: skinned and morphed.
-  const nlohmann::json arm = Root(out / "arm.kvr");
-  const nlohmann::json& mesh = arm["meshes"][0];
-  EXPECT_EQ(mesh["surfaces"][0]["triangles"].size(), 168u);
-  EXPECT_EQ(mesh["vertices"].size(), 86u);
+  EXPECT_TRUE(Contains(Kvr("dump " + Quoted(out / "arm.kvr")).out,
+                       "      #2 KvSkeleton: 2 joints\n        shoulder (#3)\n          elbow (#4)\n    meshes (1):\n"
+                       "      #5 KvMesh \"arm\": 86 vertices, 117 texture coordinates, 168 triangles, 1 surfaces, 98 "
+                       "influences, 0 morph targets\n"));
+  EXPECT_TRUE(Contains(Kvr("dump " + Quoted(out / "bubble.kvr")).out,
+                       "KvMesh \"bubble\": 178 vertices, 219 texture coordinates, 352 triangles, 1 surfaces, 0 "
+                       "influences, 1 morph targets\n        skeleton: (none)\n        materials: soapMat\n"
+                       "        morph target \"stretch\": 178 morph vertices\n"));
   // In the bind pose the arm lies straight along X (mirrored), the elbow's half
   // weighted to the elbow.
+  const nlohmann::json arm = Root(out / "arm.kvr");
   double lowest = 0, highest = 0;
-  for (const auto& v : mesh["vertices"]) {
+  for (const auto& v : arm["meshes"][0]["vertices"]) {
     lowest = std::min(lowest, v["position"][0].get<double>());
     highest = std::max(highest, v["position"][0].get<double>());
     EXPECT_NEAR(v["position"][1].get<double>(), 0, 0.5 + 1e-6);
   }
   EXPECT_NEAR(lowest, -3, 1e-6);
   EXPECT_NEAR(highest, 3, 1e-6);
-  EXPECT_EQ(arm["skeletons"][0]["joints"].size(), 2u);
-  EXPECT_EQ(mesh["influences"].size(), 98u);
-  const nlohmann::json bubble = Root(out / "bubble.kvr");
-  const nlohmann::json& targets = bubble["meshes"][0]["morphController"]["morphTargets"];
-  ASSERT_EQ(targets.size(), 1u);
-  EXPECT_EQ(targets[0]["name"], "stretch");
-  EXPECT_EQ(bubble["meshes"][0]["surfaces"][0]["triangles"].size(), 352u);
 }
 
 // The bundled shot references one rig twice and the rig its model. Without the
@@ -163,19 +159,17 @@ TEST_F(KvrExport, ShotReferencesMissingFoundAndSkipped) {
     const nlohmann::json& mesh = root["meshes"][i];
     const nlohmann::json& skeleton = root["skeletons"][i];
     EXPECT_EQ(mesh["name"], ns + ":model:body");
+    // Skinned to its own character (kvr check below finds every influence's joint in
+    // the mesh's skeleton): four vertices on one joint, eight on two.
     EXPECT_EQ(mesh["skeleton"]["ref"], skeleton["index"]);
-    // Skinned to its own character: four vertices on one joint, eight on two.
-    ASSERT_EQ(mesh["influences"].size(), 20u);
-    for (const nlohmann::json& influence : mesh["influences"]) {
-      const int joint = influence["joint"]["ref"];
-      EXPECT_TRUE(joint > skeleton["index"].get<int>() && joint <= skeleton["index"].get<int>() + 3) << influence;
-    }
+    EXPECT_EQ(mesh["influences"].size(), 20u);
     EXPECT_EQ(skeleton["joints"][0]["name"], ns + ":hips");
     const nlohmann::json& tail = skeleton["joints"][3];
     EXPECT_EQ(tail["name"], ns + ":tail");
     EXPECT_NEAR(tail["translation"][1].get<double>(), i == 0 ? 0.6 : 0.2, 1e-6) << "the shot's edit moves the hero's tail";
     EXPECT_NEAR(tail["translation"][2].get<double>(), i == 0 ? -0.9 : -0.6, 1e-6);
   }
+  EXPECT_EQ(Kvr("check " + Quoted(out)).out, out.string() + ": no problems found\n");
 
   run = Kvr("export --skip-reference villain " + Quoted(scene) + library + " --skip-reference nobody -o " + Quoted(out));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -247,13 +241,9 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
     execl(KVR_BINARY, KVR_BINARY, "export", (dir_ / "big.ma").c_str(), "-o", out.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  // Interrupt as soon as the temporary archive exists.
-  bool sawTemporary = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (!sawTemporary && std::chrono::steady_clock::now() < deadline) {
-    sawTemporary = !Leftovers().empty();
-    if (!sawTemporary) std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
+  // Interrupt as soon as the temporary archive exists (waiting two minutes at most).
+  for (int i = 0; i < 600000 && Leftovers().empty(); ++i) usleep(200);
+  const bool sawTemporary = !Leftovers().empty();
   kill(child, SIGINT);
   int status = 0;
   waitpid(child, &status, 0);
