@@ -152,19 +152,12 @@ TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
     auto* loaded = static_cast<ArNode*>(archive.LoadRoot(ArNode::StaticClass(), unowned));
     ASSERT_NE(loaded, nullptr) << KvDescribeArchiveError(archive).View();
     archive.Close();
-    EXPECT_EQ(loaded->label.Length(), kLongLabel);
     EXPECT_EQ(loaded->loadedVersion, 2);
-    ASSERT_EQ(loaded->children.Size(), kChildren);
+    // Saved again, the loaded tree gives the same bytes: every field, name and
+    // shared reference came back.
+    EXPECT_EQ(SaveToBytes(loaded, order), bytes);
     for (uint32_t i = 0; i < kChildren; ++i) {
-      const ArNode* child = loaded->children[i];
-      ASSERT_EQ(child->value, i);
-      ASSERT_EQ(child->weight, -0.25f * static_cast<float>(i)) << i;
-      ASSERT_EQ(child->label.Length(), i % 7) << i;
-      ASSERT_TRUE(child->GetName() == ("c" + std::to_string(i % 700)).c_str()) << i;
-      ASSERT_EQ(child->numbers.Size(), i % 3) << i;
-      ASSERT_EQ(child->numbers.Capacity(), i % 3) << "loaded arrays are sized exactly";
-      for (uint32_t n = 0; n < i % 3; ++n) ASSERT_EQ(child->numbers[n], i * 0x10001u + n) << i;
-      ASSERT_EQ(child->shared, i < kChildren / 2 ? loaded->children[i + kChildren / 2] : nullptr) << i;
+      ASSERT_EQ(loaded->children[i]->numbers.Capacity(), i % 3) << "loaded arrays are sized exactly";
     }
     delete loaded;
     for (long cut : {1, 2, 5, 4000}) {
