@@ -14,7 +14,7 @@ namespace {
 using NamesTest = RuntimeTest;
 using StringMapTest = RuntimeTest;
 
-TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesIt) {
+TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesItAndTextIsCleanedAndTruncated) {
   const uint32_t listCount = KvGetNameList()->Count();
   auto* a = new KvName("Hip");
   KvName b("Hip");
@@ -37,9 +37,7 @@ TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesIt) {
   EXPECT_EQ(b.GetRefCount(), 3u) << "self-assignment changes nothing";
   KvName again("Knee");
   EXPECT_EQ(again.GetRefCount(), 1u);
-}
 
-TEST_F(NamesTest, TextIsCleanedAndTruncatedAndNoTextIsTheNullName) {
   EXPECT_TRUE(KvName() == KvNullName());
   EXPECT_TRUE(KvName() == KvName(""));
   EXPECT_STREQ(KvNullName().GetAsCString(), "");

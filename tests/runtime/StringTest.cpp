@@ -32,7 +32,7 @@ TEST_F(StringTest, EmptyStringsOwnNothingUntilAskedForText) {
   EXPECT_STREQ(nothing.CStr(), "");
 }
 
-TEST_F(StringTest, AppendsAndCopiesAreSizedExactly) {
+TEST_F(StringTest, AppendsAndCopiesAreSizedExactlyAndEqualityComparesLengthThenBytes) {
   KvString s("abcdef", 3);
   ASSERT_EQ(s.Capacity(), 4u);
   s.Append("de", 2);
@@ -58,9 +58,7 @@ TEST_F(StringTest, AppendsAndCopiesAreSizedExactly) {
   assigned = assigned;
   EXPECT_EQ(assigned.Capacity(), 4u);
   EXPECT_TRUE(assigned == "abc");
-}
 
-TEST_F(StringTest, EqualityComparesLengthThenBytes) {
   EXPECT_TRUE(KvString("abc") == KvString("abc"));
   EXPECT_FALSE(KvString("abc") == KvString("abd"));
   EXPECT_FALSE(KvString("abc") == KvString("ab"));
