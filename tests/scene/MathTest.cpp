@@ -44,7 +44,7 @@ TEST(KvMatrixTest, QuaternionConversion) {
   ExpectMatrix(m, {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}, 2);
 }
 
-TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirstAndCopiesPastAnIdentity) {
+TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirstCopiesPastAnIdentityAndWritesAnExactLastColumn) {
   const KvMatrix scale = Scaling(2, 2, 2), t = Translation(1, 0, 0);
   // Scale then translate: (1,1,1) -> (2,2,2) -> (3,2,2); the other way (4,2,2).
   ExpectVec((scale * t).TransformPoint(KvVec3{1, 1, 1}), 3, 2, 2, 0);
@@ -54,9 +54,7 @@ TEST(KvMatrixTest, MultiplyAppliesTheLeftMatrixFirstAndCopiesPastAnIdentity) {
   const float general[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   ExpectMatrix(KvMatrix() * KvMatrix(general), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0);
   ExpectMatrix(KvMatrix(general) * KvMatrix(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0);
-}
 
-TEST(KvMatrixTest, AffineProductWritesAnExactLastColumnIntoAUsedResult) {
   const float a[16] = {0.1f, 0.2f, 0.3f, 0, 0.4f, 0.5f, 0.6f, 0, 0.7f, 0.8f, 0.9f, 0, 1, 2, 3, 1};
   const float g[16] = {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3, 0, 0, 0, 4};
   // The result held a general matrix: the affine product must replace its column 3.

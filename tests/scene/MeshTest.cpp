@@ -96,7 +96,7 @@ TEST_F(KvMeshTest, NormalOffsetsAreTheNormalInEachJointsSpace) {
   }
 }
 
-TEST_F(KvMeshTest, CorruptCountsIndexesAndReferencesFailTheLoad) {
+TEST_F(KvMeshTest, CorruptCountsIndexesAndReferencesFailTheLoadButRoomBeyondTheCountsLoads) {
   const std::pair<const char*, MeshFields> cases[] = {
       {"a mesh's vertex count exceeds its capacity", {.vertexCount = 4}},
       {"a mesh's vertex capacity exceeds the bytes left", {.vertexCapacity = 0xFFFFFFFF}},
@@ -117,9 +117,7 @@ TEST_F(KvMeshTest, CorruptCountsIndexesAndReferencesFailTheLoad) {
     EXPECT_EQ(message.rfind("corrupt at byte ", 0), 0u) << message;
     EXPECT_PRED_FORMAT2(testing::IsSubstring, what, message);
   }
-}
 
-TEST_F(KvMeshTest, LoadsRoomBeyondTheCountsAndFreeTexCoordIndexesWithoutTexCoords) {
   // The writer sets aside one triangle per host polygon and stores only the
   // triangles: room for 2^28 triangles with one stored is a valid surface.
   ScenePtr scene(LoadScene(SkinnedSceneBytes({.triangleCapacity = 0x10000000})));
@@ -147,7 +145,7 @@ TEST_F(KvMeshTest, LoadsRoomBeyondTheCountsAndFreeTexCoordIndexesWithoutTexCoord
 
 KvMorphVertex Delta(uint32_t index, float x, float y = 0, float z = 0) { return KvMorphVertex{{x, y, z}, {}, index}; }
 
-TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleOnlyWhenCountsMatch) {
+TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleOnlyWhenCountsMatchAndPruningStopsAtTheThreshold) {
   // A triangle naming a missing vertex comes first and adds nothing.
   std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 7}, {0, 1, 2}}));
   const float h = std::sqrt(0.5f);
@@ -167,10 +165,7 @@ TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleOnlyWhenCountsMatch) {
   mismatched.ComputeNormalDeltas(nullptr);
   EXPECT_EQ(mismatched.GetMorphVertex(1).normalDelta.y, 5.0f);
   EXPECT_EQ(mismatched.RemoveSmallDeltas(nullptr, 1.0f), 0u);
-}
 
-TEST_F(KvMorphTest, PruningAtTheThresholdBoundary) {
-  std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
   struct Case {
     const char* what;
     float threshold;
