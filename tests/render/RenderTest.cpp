@@ -154,7 +154,7 @@ TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
 // A white plane under a camera looking straight down from 10 units: each pixel is
 // the sum over the lights of the cosine of their angle of incidence (times a spot's
 // cos^drop-off inside its cone), with no fall-off over distance.
-TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
+TEST_F(RenderTest, LightsShadeByTheirAngleOfIncidenceWithNormalsBlendedAcrossTheSurfaceOnEitherSide) {
   struct Light {
     uint32_t type;
     P position, direction;
@@ -187,11 +187,9 @@ TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
       return level ? std::optional<Rgb>(Grey(*level)) : std::nullopt;
     }, 2);
   }
-}
 
-// Vertex normals blend across a surface and are made unit length again; a surface
-// whose normals face away from the eye is lit on the side the eye sees.
-TEST_F(RenderTest, NormalsBlendAcrossTheSurfaceAndEitherSideIsLit) {
+  // Vertex normals blend across a surface and are made unit length again; a surface
+  // whose normals face away from the eye is lit on the side the eye sees.
   for (float facing : {1.0f, -1.0f}) {
     SCOPED_TRACE(facing);
     KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});
