@@ -6,7 +6,7 @@ namespace {
 
 using KvSkeletonTest = SceneTest;
 
-TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
+TEST_F(KvSkeletonTest, SortOrdersParentsFirstDropsUnreachableJointsAndWorldTransformsCompose) {
   struct Joint {
     const char* name;
     const char* parent;  // "" for a root; "outside" for a joint of no skeleton here
@@ -65,9 +65,7 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
     for (KvJoint* joint : dropped) EXPECT_NE(joint->GetName(), KvName()) << "still alive";
     for (KvJoint* joint : dropped) delete joint;
   }
-}
 
-TEST_F(KvSkeletonTest, WorldTransformComposesRotationTranslationScaleAndParent) {
   const float h = std::sqrt(0.5f);
   KvJoint root, child;
   root.SetRotation(KvQuat{h, 0, 0, h});  // quarter turn about z: x -> y
