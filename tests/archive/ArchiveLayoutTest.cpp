@@ -141,7 +141,6 @@ TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
   for (uint32_t order : {0u, 1u}) {
     SCOPED_TRACE(order);
     const std::vector<uint8_t> bytes = SaveToBytes(&root, order);
-    ASSERT_EQ(bytes[3], order == 0 ? 'E' : 'B');
     LoadingArchive loading(bytes);
     KvArchive& archive = loading.archive;
     ASSERT_TRUE(archive.Open());
@@ -155,7 +154,7 @@ TEST_F(ArchiveLayout, LargeArchivesRoundTripWithEveryObjectAndNameOnce) {
     EXPECT_EQ(loaded->loadedVersion, 2);
     // Saved again, the loaded tree gives the same bytes: every field, name and
     // shared reference came back.
-    EXPECT_EQ(SaveToBytes(loaded, order), bytes);
+    ASSERT_EQ(SaveToBytes(loaded, order), bytes);
     for (uint32_t i = 0; i < kChildren; ++i) {
       ASSERT_EQ(loaded->children[i]->numbers.Capacity(), i % 3) << "loaded arrays are sized exactly";
     }
