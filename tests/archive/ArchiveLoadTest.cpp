@@ -199,7 +199,6 @@ TEST_F(ArchiveLoad, MalformedArchivesAreRefusedAndReadsAfterwardsLeaveValuesAlon
     EXPECT_PRED_FORMAT2(testing::IsSubstring, c.expectedError, kvtest::LoadError<ArNode>(c.bytes)) << c.name;
   }
 
-  // Reads on an archive that did not open leave the caller's values alone.
   LoadingArchive loading({'N', 'O', 'P', 'E', 0, 0, 0, 0});
   KvArchive& archive = loading.archive;
   EXPECT_FALSE(archive.Open());

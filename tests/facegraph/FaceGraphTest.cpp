@@ -206,7 +206,6 @@ TEST_F(FaceGraphTest, OlderGraphsLinkUpDropOldParameterObjectsAndKeepReservedGro
   EXPECT_EQ(reserved->GetNode(1)->GetOutputs().Capacity(), 7u) << "outputs reserved to the stored count";
   EXPECT_TRUE(reserved->GetNode(1)->GetOutputs().Empty());
 
-  // Hostile graphs are refused.
   auto graph = [](uint16_t version, uint32_t nodes) {
     StreamBuilder s;
     s.Object(0, "KvFaceGraph").ObjectPart().Version("KvFaceGraph", version).Count(nodes);

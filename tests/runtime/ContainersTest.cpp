@@ -82,7 +82,7 @@ TEST_F(ContainersTest, ArrayGrowsByDoublingReservesExactlyAndThrowsBeyondTheAllo
   EXPECT_THROW(KvString("x").Append("y", 0xFFFFFFFFu), std::bad_alloc);
 }
 
-TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepAndRemovalKeepsOrder) {
+TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepRemovalKeepsOrderAndListsKeepAddressesAndRemoveEveryMatch) {
   KvArray<Tracked> array(8);
   for (int v : {10, 20, 30, 40}) array.PushBack(v);
   KvArray<Tracked> copy(array);
@@ -101,9 +101,7 @@ TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepAndRemovalKeepsOrder) {
   array.RemoveAt(2);
   EXPECT_EQ(Values(array), (std::vector<int>{20, 30}));
   EXPECT_EQ(array.Capacity(), 8u);
-}
 
-TEST_F(ContainersTest, ListKeepsOrderAndAddressesAndRemovesEveryMatch) {
   KvList<Tracked> list;
   EXPECT_FALSE(list.HasSentinel());
   EXPECT_EQ(list.Find(Tracked(3)), list.Sentinel()) << "not found answers the sentinel, made on first use";

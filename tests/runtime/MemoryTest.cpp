@@ -10,7 +10,6 @@
 
 namespace {
 
-// A caller-supplied allocator that counts what reaches it.
 struct CountingAllocator {
   static inline int allocations = 0;
   static inline int releases = 0;

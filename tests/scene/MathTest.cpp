@@ -69,7 +69,6 @@ TEST(KvMatrixTest, ProductsTransformsAndInverses) {
   EXPECT_FLOAT_EQ(result[3], 0.1f + 0.4f + 0.9f);
   EXPECT_FLOAT_EQ(result[15], 1 + 4 + 9 + 4);
 
-  // Transforms and inverses.
   const float projective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1};
   const KvMatrix p(projective);  // w = z + 1, for points and directions alike
   ExpectVec(p.TransformPoint(KvVec3{2, 4, 1}), 1, 2, 0.5f, 0);

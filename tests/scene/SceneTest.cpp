@@ -36,7 +36,6 @@ TEST_F(KvSceneTest, TexturesMaterialsLightsAndCamerasMatchTheirGoldenBytesAndFai
   ScenePtr legacy(LoadScene(LookSceneBytes(false, true)));
   ASSERT_NE(legacy, nullptr);
   EXPECT_EQ(SaveToFile(legacy.get(), TempPath("legacy.kvr"), 0), LookSceneBytes());
-  // Saving fails without a scene, a directory or room on the disk.
   EXPECT_FALSE(KvSaveScene(nullptr, TempPath("never.kvr").c_str(), nullptr, 0.01f));
   EXPECT_TRUE(ReadFile(TempPath("never.kvr")).empty());
   EXPECT_FALSE(KvSaveScene(legacy.get(), "/nonexistent-directory/scene.kvr", nullptr, 0.01f));
