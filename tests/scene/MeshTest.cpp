@@ -48,19 +48,19 @@ TEST_F(KvMeshTest, NormalsSumUnnormalisedFaceNormalsSkipTrianglesWithAMissingVer
   joint.SetScale(KvVec3{2, 2, 2});
   joint.SetTranslation(KvVec3{5, 6, 7});
   other.SetScale(KvVec3{1, 1, 1});
-  // Influences 0 and 1 are vertex 0's, 2 (no joint) vertex 1's, 3 vertex 3's (which
-  // has no normal); 4 is no vertex's.
-  for (KvJoint* j : {&joint, &other, static_cast<KvJoint*>(nullptr), &joint, &joint}) {
+  // Influences 0 and 1 are vertex 0's, 2 (no joint) and 3 vertex 1's, 4 vertex 3's
+  // (which has no normal); 5 is no vertex's.
+  for (KvJoint* j : {&joint, &other, static_cast<KvJoint*>(nullptr), &joint, &joint, &joint}) {
     skinned->AddInfluence(KvVertexInfluence{j, 0, {}, {9, 9, 9}});
   }
-  const uint32_t runs[4][2] = {{0, 2}, {2, 1}, {0, 0}, {3, 1}};
+  const uint32_t runs[4][2] = {{0, 2}, {2, 2}, {0, 0}, {4, 1}};
   for (uint32_t v = 0; v < 4; ++v) {
     skinned->GetVertex(v)->firstInfluence = runs[v][0];
     skinned->GetVertex(v)->influenceCount = runs[v][1];
   }
   skinned->ComputeNormals();
-  const KvVec3 offsets[] = {{0, -0.5f, 0}, {0, 0, -1}, {9, 9, 9}, {0, 0, 0}, {9, 9, 9}};
-  for (uint32_t i = 0; i < 5; ++i) {
+  const KvVec3 offsets[] = {{0, -0.5f, 0}, {0, 0, -1}, {9, 9, 9}, {0, -0.5f, 0}, {0, 0, 0}, {9, 9, 9}};
+  for (uint32_t i = 0; i < 6; ++i) {
     ExpectVec(skinned->GetInfluence(i).normalOffset, offsets[i].x, offsets[i].y, offsets[i].z);
   }
 
