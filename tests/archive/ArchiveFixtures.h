@@ -48,7 +48,6 @@ class ArNode : public KvNamedObject {
   uint16_t loadedVersion = 0xFFFF;
 };
 
-// Little- or big-endian byte builder.
 struct Bytes {
   bool big = false;
   std::vector<uint8_t> data;

@@ -20,9 +20,9 @@ using namespace archive_test;
 class ArchiveStore : public ArchiveTest {};
 
 // The target changes once, at Commit, into the complete new file with the old
-// file's permissions; until then, and after anything but Commit, it is as it was
-// and no temporary file is left.
-TEST_F(ArchiveStore, WritingReplacesTheTargetOnlyAtCommit) {
+// file's permissions; until then, and after anything but Commit or an incomplete
+// save, it is as it was and no temporary file is left.
+TEST_F(ArchiveStore, WritingReplacesTheTargetOnlyAtCommitAndAnIncompleteSaveLeavesItAsItWas) {
   const std::string path = TempPath("atomic.kvr");
   WriteFile(path, {'o', 'l', 'd'});
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
@@ -65,13 +65,9 @@ TEST_F(ArchiveStore, WritingReplacesTheTargetOnlyAtCommit) {
   struct stat linkInfo {};
   ASSERT_EQ(lstat(link.c_str(), &linkInfo), 0);
   EXPECT_TRUE(S_ISLNK(linkInfo.st_mode));
-  for (const std::string& file : {victim, path, link}) std::remove(file.c_str());
-}
 
-// A save that cannot write every byte (here the process's file size limit stops
-// it, as a full disk would) leaves the old archive and no temporary file.
-TEST_F(ArchiveStore, AnIncompleteSaveLeavesTheTargetAsItWas) {
-  const std::string path = TempPath("limited.kvr");
+  // A save that cannot write every byte (here the process's file size limit stops
+  // it, as a full disk would) leaves the old archive and no temporary file.
   WriteFile(path, std::vector<uint8_t>(10, 1));
   auto* root = new ArNode("root");
   root->label = KvString(std::string(200000, 'x').c_str());
@@ -89,10 +85,8 @@ TEST_F(ArchiveStore, AnIncompleteSaveLeavesTheTargetAsItWas) {
   EXPECT_TRUE(opened && result.opened);
   EXPECT_FALSE(result.written);
   EXPECT_EQ(ReadFile(path), std::vector<uint8_t>(10, 1));
-  char temporary[4096];
-  KvArchiveStoreFile::TemporaryPathFor(path.c_str(), temporary, sizeof temporary);
   EXPECT_NE(access(temporary, F_OK), 0);
-  std::remove(path.c_str());
+  for (const std::string& file : {victim, path, link}) std::remove(file.c_str());
 }
 
 }  // namespace

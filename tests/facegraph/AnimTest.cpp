@@ -20,35 +20,6 @@ KvAnimCurve MakeCurve(const char* name, std::vector<float> quadruples, uint32_t 
   return curve;
 }
 
-TEST_F(AnimTest, TimeRangesSpanTheCurves) {
-  float start = 5.0f, end = 5.0f;
-  KvAnimCurve().GetTimeRange(start, end);
-  EXPECT_EQ(start + end, 0.0f) << "a curve without keys spans 0 to 0";
-
-  // Key times of each curve -> the animation's range. The end starts from the
-  // smallest normal float and never drops below it; only no curves at all give 0..1.
-  struct Row {
-    std::vector<std::vector<float>> curves;
-    float start, end;
-  };
-  const Row rows[] = {{{}, 0.0f, 1.0f},
-                      {{{}, {}}, 0.0f, 1.1754944e-38f},
-                      {{{-3.0f, -2.0f}}, -3.0f, 1.1754944e-38f},
-                      {{{0.0f, 1.0f}, {}, {-0.5f, 0.25f, 4.0f}, {2.0f}}, -0.5f, 4.0f}};
-  for (const Row& row : rows) {
-    KvAnim anim;
-    anim.startTime = 5.0f;
-    for (const std::vector<float>& times : row.curves) {
-      std::vector<float> keys;
-      for (float t : times) keys.insert(keys.end(), {t, 1.0f, 0.0f, 0.0f});
-      anim.curves.PushBack(MakeCurve("c", keys));
-    }
-    anim.RecomputeTimeRange();
-    EXPECT_EQ(anim.startTime, row.start) << row.curves.size() << " curves";
-    EXPECT_EQ(anim.endTime, row.end) << row.curves.size() << " curves";
-  }
-}
-
 KvAnimSet* BuildSet() {
   auto* set = new KvAnimSet;
   set->SetName(KvName("Set"));
@@ -90,7 +61,34 @@ std::vector<uint8_t> GoldenSet(bool legacyArchive = false) {
   return s.Finish(1);
 }
 
-TEST_F(AnimTest, SetSavesToTheGoldenStreamLoadsBackInBothByteOrdersAndFailsCutShort) {
+TEST_F(AnimTest, TimeRangesSpanTheCurvesAndTheSetSavesToTheGoldenStreamLoadsBackAndFailsCutShort) {
+  float start = 5.0f, end = 5.0f;
+  KvAnimCurve().GetTimeRange(start, end);
+  EXPECT_EQ(start + end, 0.0f) << "a curve without keys spans 0 to 0";
+
+  // Key times of each curve -> the animation's range. The end starts from the
+  // smallest normal float and never drops below it; only no curves at all give 0..1.
+  struct Row {
+    std::vector<std::vector<float>> curves;
+    float start, end;
+  };
+  const Row rows[] = {{{}, 0.0f, 1.0f},
+                      {{{}, {}}, 0.0f, 1.1754944e-38f},
+                      {{{-3.0f, -2.0f}}, -3.0f, 1.1754944e-38f},
+                      {{{0.0f, 1.0f}, {}, {-0.5f, 0.25f, 4.0f}, {2.0f}}, -0.5f, 4.0f}};
+  for (const Row& row : rows) {
+    KvAnim anim;
+    anim.startTime = 5.0f;
+    for (const std::vector<float>& times : row.curves) {
+      std::vector<float> keys;
+      for (float t : times) keys.insert(keys.end(), {t, 1.0f, 0.0f, 0.0f});
+      anim.curves.PushBack(MakeCurve("c", keys));
+    }
+    anim.RecomputeTimeRange();
+    EXPECT_EQ(anim.startTime, row.start) << row.curves.size() << " curves";
+    EXPECT_EQ(anim.endTime, row.end) << row.curves.size() << " curves";
+  }
+
   // The smallest elements still load when they fill the bytes after their count
   // exactly: 29 curves (8 bytes each, 28 follow), 13 bone weights (8, 12) and 25
   // per-curve key counts (4, 24).
@@ -135,7 +133,7 @@ std::vector<uint8_t> OldAnim(uint16_t v, bool legacyArchive, uint16_t fields) {
   return s.Finish(1);
 }
 
-TEST_F(AnimTest, LoadsEveryOlderVersion) {
+TEST_F(AnimTest, LoadsEveryOlderVersionAndRejectsKeyBlocksThatDoNotFit) {
   for (bool legacyArchive : {false, true}) {
     for (uint16_t v = 0; v <= 6; ++v) {
       std::unique_ptr<KvAnimSet> set = kvtest::MustLoad<KvAnimSet>(OldAnim(v, legacyArchive, v));
@@ -144,9 +142,7 @@ TEST_F(AnimTest, LoadsEveryOlderVersion) {
       EXPECT_EQ(kvtest::SaveToBytes(set.get()), OldAnim(6, false, v)) << v << (legacyArchive ? " in 1699" : "");
     }
   }
-}
 
-TEST_F(AnimTest, RejectsKeyBlocksThatDoNotFit) {
   struct Case {
     const char* what;  // also part of the error
     uint32_t curves, total;

@@ -18,7 +18,6 @@ namespace kvtest {
 
 using archive_test::SaveToBytes;
 
-// A node of class T named `name`, added to `graph`.
 template <typename T>
 T* AddNode(KvFaceGraph& graph, const char* name) {
   T* node = new T;

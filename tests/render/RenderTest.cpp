@@ -95,7 +95,7 @@ class RenderTest : public SceneTest {
 // coloured quadrants, from RGB and from blue-first TGA pixels. Texture coordinates
 // interpolated linearly across the picture (not perspective-correct) move the
 // quadrant borders; a mirrored x or v swaps the quadrants.
-TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
+TEST_F(RenderTest, TexturesMatchRaysThroughTheCameraAndAreFilteredBetweenTexelCentresAndRepeat) {
   std::vector<uint8_t> rgb;
   for (int row = 0; row < 32; ++row) {
     for (int col = 0; col < 32; ++col) {  // the file's top rows are Maya's v near 1
@@ -125,36 +125,35 @@ TEST_F(RenderTest, TexturedQuadMatchesRaysThroughTheCamera) {
     maya::AddCamera(*scene_, "cam", P{0, 0, 4}, P{0, 0, 0}, 90);
     EXPECT_GT(Compare(Render(Sized(160, 120)), expected, 3), 160 * 120 / 2);
   }
-}
 
-// Texels blend between their centres and repeat beyond 0..1: across u = 0..2, the
-// centres of the top row (black, white) and of the bottom row (white, black) give
-// triangle waves of greys, also once the texture is read back from an archive
-// (which holds the rows bottom up).
-TEST_F(RenderTest, TextureIsFilteredBetweenTexelCentresAndRepeats) {
+  // Texels blend between their centres and repeat beyond 0..1: across u = 0..2, the
+  // centres of the top row (black, white) and of the bottom row (white, black) give
+  // triangle waves of greys, also once the texture is read back from an archive
+  // (which holds the rows bottom up).
+  Fresh();
   KvTexture* texture = Texture("bw.ppm", maya::ImageFile::kPpm, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0});
   maya::AddQuad(*scene_, "strip", {P{-2, -1, 0}, P{2, -1, 0}, P{2, 1, 0}, P{-2, 1, 0}},
                 Flat("strip", {1, 1, 1, 1}, texture), {{0, 0}, {2, 0}, {2, 1}, {0, 1}});
   maya::AddCamera(*scene_, "cam", P{0, 0, 5}, P{0, 0, 0}, 90);
-  auto expected = [](float x, float y) -> std::optional<Rgb> {
+  auto greys = [](float x, float y) -> std::optional<Rgb> {
     const float u = ((x - 50) / 10 + 2) / 2, f = u - std::floor(u);
     if ((y != 15.5f && y != 25.5f) || std::fabs(u - 1) > 0.95f) return std::nullopt;  // v = 0.75, 0.25
     // Black at u = 0.25 and white at 0.75 on the top row; the other way round below.
     const float level = f < 0.25f ? 0.5f - 2 * f : f < 0.75f ? 2 * (f - 0.25f) : 1 - 2 * (f - 0.75f);
     return Grey(y < 20 ? level : 1 - level);
   };
-  Compare(Render(Sized(100, 41)), expected, 2);
+  Compare(Render(Sized(100, 41)), greys, 2);
   const std::string archive = TempPath("strip.kvr");
   ASSERT_TRUE(KvSaveScene(scene_.get(), archive.c_str(), nullptr, 0.01f));
   scene_.reset(KvLoadScene(archive.c_str(), nullptr));
   ASSERT_NE(scene_, nullptr);
-  Compare(Render(Sized(100, 41)), expected, 2);
+  Compare(Render(Sized(100, 41)), greys, 2);
 }
 
 // A white plane under a camera looking straight down from 10 units: each pixel is
 // the sum over the lights of the cosine of their angle of incidence (times a spot's
 // cos^drop-off inside its cone), with no fall-off over distance.
-TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
+TEST_F(RenderTest, LightsShadeByTheirAngleOfIncidenceWithNormalsBlendedAcrossTheSurfaceOnEitherSide) {
   struct Light {
     uint32_t type;
     P position, direction;
@@ -187,11 +186,9 @@ TEST_F(RenderTest, LightsShadeAPlaneByTheirAngleOfIncidence) {
       return level ? std::optional<Rgb>(Grey(*level)) : std::nullopt;
     }, 2);
   }
-}
 
-// Vertex normals blend across a surface and are made unit length again; a surface
-// whose normals face away from the eye is lit on the side the eye sees.
-TEST_F(RenderTest, NormalsBlendAcrossTheSurfaceAndEitherSideIsLit) {
+  // Vertex normals blend across a surface and are made unit length again; a surface
+  // whose normals face away from the eye is lit on the side the eye sees.
   for (float facing : {1.0f, -1.0f}) {
     SCOPED_TRACE(facing);
     KvMaterial* white = maya::AddMaterial(Fresh(), "white", {1, 1, 1, 1});

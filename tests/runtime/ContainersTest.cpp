@@ -50,7 +50,7 @@ class ContainersTest : public ::testing::Test {
   }
 };
 
-TEST_F(ContainersTest, ArrayGrowsByDoublingAndReservesExactly) {
+TEST_F(ContainersTest, ArrayGrowsByDoublingReservesExactlyAndThrowsBeyondTheAllocatorsReach) {
   KvArray<Tracked> array;
   std::vector<uint32_t> capacities = {array.Capacity()};
   for (int i = 0; i < 4; ++i) {
@@ -71,9 +71,18 @@ TEST_F(ContainersTest, ArrayGrowsByDoublingAndReservesExactly) {
   array.Clear();
   EXPECT_EQ(array.Capacity(), 0u);
   EXPECT_EQ(array.Data(), nullptr);
+
+  struct Wide {
+    char bytes[24];
+  };
+  // 178,956,971 x 24 bytes is 2^32 + 8: narrowed to 32 bits it would be 8 bytes.
+  KvArray<Wide> wide;
+  EXPECT_THROW(wide.Reserve(178956971u), std::bad_alloc);
+  EXPECT_EQ(wide.Capacity(), 0u);
+  EXPECT_THROW(KvString("x").Append("y", 0xFFFFFFFFu), std::bad_alloc);
 }
 
-TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepAndRemovalKeepsOrder) {
+TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepRemovalKeepsOrderAndListsKeepAddressesAndRemoveEveryMatch) {
   KvArray<Tracked> array(8);
   for (int v : {10, 20, 30, 40}) array.PushBack(v);
   KvArray<Tracked> copy(array);
@@ -92,20 +101,7 @@ TEST_F(ContainersTest, CopiesAreSizedExactlyAndDeepAndRemovalKeepsOrder) {
   array.RemoveAt(2);
   EXPECT_EQ(Values(array), (std::vector<int>{20, 30}));
   EXPECT_EQ(array.Capacity(), 8u);
-}
 
-TEST_F(ContainersTest, SizesBeyondTheAllocatorsReachThrowInsteadOfWrapping) {
-  struct Wide {
-    char bytes[24];
-  };
-  // 178,956,971 x 24 bytes is 2^32 + 8: narrowed to 32 bits it would be 8 bytes.
-  KvArray<Wide> wide;
-  EXPECT_THROW(wide.Reserve(178956971u), std::bad_alloc);
-  EXPECT_EQ(wide.Capacity(), 0u);
-  EXPECT_THROW(KvString("x").Append("y", 0xFFFFFFFFu), std::bad_alloc);
-}
-
-TEST_F(ContainersTest, ListKeepsOrderAndAddressesAndRemovesEveryMatch) {
   KvList<Tracked> list;
   EXPECT_FALSE(list.HasSentinel());
   EXPECT_EQ(list.Find(Tracked(3)), list.Sentinel()) << "not found answers the sentinel, made on first use";

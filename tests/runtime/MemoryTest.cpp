@@ -10,7 +10,6 @@
 
 namespace {
 
-// A caller-supplied allocator that counts what reaches it.
 struct CountingAllocator {
   static inline int allocations = 0;
   static inline int releases = 0;
@@ -50,7 +49,7 @@ class PooledRuntime : public ::testing::Test {
   }
 };
 
-TEST_F(PooledRuntime, SixteenClassesServeTheSmallestRequestsThatFit) {
+TEST_F(PooledRuntime, SixteenClassesServeTheSmallestRequestsThatFitAndFullChunksGrowAndReuseFreedBlocksFirst) {
   for (uint32_t i = 0; i < kKvPoolSizeClassCount; ++i) {
     EXPECT_EQ(KvGetPoolSizeClass(i).blockSize, 8 * (i + 1));
     ASSERT_NE(KvGetPoolSizeClass(i).firstChunk, nullptr) << "every class owns one chunk from start-up";
@@ -72,9 +71,7 @@ TEST_F(PooledRuntime, SixteenClassesServeTheSmallestRequestsThatFit) {
     }
     KvFree(block, c.size);
   }
-}
 
-TEST_F(PooledRuntime, FullChunkGrowsASecondAndFreedBlocksComeBackFirst) {
   // Each block holds its own pattern; any overlap corrupts a neighbour.
   const KvPoolSizeClass& eights = KvGetPoolSizeClass(0);
   std::vector<void*> blocks;

@@ -14,7 +14,7 @@ namespace {
 using NamesTest = RuntimeTest;
 using StringMapTest = RuntimeTest;
 
-TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesIt) {
+TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesItAndTextIsCleanedAndTruncated) {
   const uint32_t listCount = KvGetNameList()->Count();
   auto* a = new KvName("Hip");
   KvName b("Hip");
@@ -37,9 +37,7 @@ TEST_F(NamesTest, SameTextSharesOneCountedEntryUntilTheLastReleaseRemovesIt) {
   EXPECT_EQ(b.GetRefCount(), 3u) << "self-assignment changes nothing";
   KvName again("Knee");
   EXPECT_EQ(again.GetRefCount(), 1u);
-}
 
-TEST_F(NamesTest, TextIsCleanedAndTruncatedAndNoTextIsTheNullName) {
   EXPECT_TRUE(KvName() == KvNullName());
   EXPECT_TRUE(KvName() == KvName(""));
   EXPECT_STREQ(KvNullName().GetAsCString(), "");
@@ -54,7 +52,7 @@ TEST_F(NamesTest, TextIsCleanedAndTruncatedAndNoTextIsTheNullName) {
   EXPECT_TRUE(overlong == std::string(kKvNameMaxLength - 1, 'x').c_str());
 }
 
-TEST(StringHashes, BucketHashCountsSignedBytesAndKeyedHashIsSipHash13) {
+TEST_F(StringMapTest, BucketHashCountsSignedBytesKeyedHashIsSipHash13AndCrowdedBucketsKeepOrderAndCounts) {
   // 5381 * 33 + 'A' and, for a byte above 127, the negative value it has as a
   // signed byte: 0xC3 is -61.
   EXPECT_EQ(KvHashString("A", 1), 5381u * 33u + 65u);
@@ -72,11 +70,9 @@ TEST(StringHashes, BucketHashCountsSignedBytesAndKeyedHashIsSipHash13) {
   EXPECT_EQ(KvSipHash13(k0, k1, "0123456789abcdef!", 17), 0x26BE39BAAF574274ull);
   EXPECT_EQ(KvSipHash13(k0, k1, "", 0), 0xABAC0158050FC4DCull);
   EXPECT_EQ(KvSipHash13(0, 0, "KvSkeleton", 10), 0xE8D6D5FF31BF37D5ull);
-}
 
-// "Ez" and "FY" add the same to the hash, so strings made of them share a bucket
-// in every table. A crowded bucket keeps its order and counts, and finds every key.
-TEST_F(StringMapTest, CrowdedBucketsKeepOrderAndCountsThroughInsertsAndRemovals) {
+  // "Ez" and "FY" add the same to the hash, so strings made of them share a bucket
+  // in every table. A crowded bucket keeps its order and counts, and finds every key.
   KvStringMap<int, 128> map;
   std::vector<std::string> keys;
   for (int i = 0; i < 64; ++i) {

@@ -8,7 +8,7 @@ namespace {
 
 using StringTest = RuntimeTest;
 
-TEST_F(StringTest, EmptyStringsOwnNothingUntilAskedForText) {
+TEST_F(StringTest, EmptyStringsOwnNothingAppendsAndCopiesAreSizedExactlyAndEqualityComparesLengthThenBytes) {
   KvString fromNull(nullptr);
   KvString fromEmpty("");
   KvString withZeroCount("abc", 0);
@@ -30,9 +30,7 @@ TEST_F(StringTest, EmptyStringsOwnNothingUntilAskedForText) {
   nothing.Append("", 0);
   EXPECT_EQ(nothing.Capacity(), 1u);
   EXPECT_STREQ(nothing.CStr(), "");
-}
 
-TEST_F(StringTest, AppendsAndCopiesAreSizedExactly) {
   KvString s("abcdef", 3);
   ASSERT_EQ(s.Capacity(), 4u);
   s.Append("de", 2);
@@ -58,9 +56,7 @@ TEST_F(StringTest, AppendsAndCopiesAreSizedExactly) {
   assigned = assigned;
   EXPECT_EQ(assigned.Capacity(), 4u);
   EXPECT_TRUE(assigned == "abc");
-}
 
-TEST_F(StringTest, EqualityComparesLengthThenBytes) {
   EXPECT_TRUE(KvString("abc") == KvString("abc"));
   EXPECT_FALSE(KvString("abc") == KvString("abd"));
   EXPECT_FALSE(KvString("abc") == KvString("ab"));

@@ -79,7 +79,6 @@ inline void ExpectVec(const KvVec3& v, float x, float y, float z, float toleranc
   EXPECT_NEAR(v.z, z, tolerance);
 }
 
-// A skeleton's joint names, in its order.
 inline std::vector<std::string> JointNames(const KvSkeleton& skeleton) {
   std::vector<std::string> names;
   for (uint32_t i = 0; i < skeleton.GetNumJoints(); ++i) names.push_back(skeleton.GetJoint(i)->GetName().GetAsCString());

@@ -6,7 +6,7 @@ namespace {
 
 using KvSkeletonTest = SceneTest;
 
-TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
+TEST_F(KvSkeletonTest, SortOrdersParentsFirstDropsUnreachableJointsAndWorldTransformsCompose) {
   struct Joint {
     const char* name;
     const char* parent;  // "" for a root; "outside" for a joint of no skeleton here
@@ -65,9 +65,7 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstAndDropsUnreachableJoints) {
     for (KvJoint* joint : dropped) EXPECT_NE(joint->GetName(), KvName()) << "still alive";
     for (KvJoint* joint : dropped) delete joint;
   }
-}
 
-TEST_F(KvSkeletonTest, WorldTransformComposesRotationTranslationScaleAndParent) {
   const float h = std::sqrt(0.5f);
   KvJoint root, child;
   root.SetRotation(KvQuat{h, 0, 0, h});  // quarter turn about z: x -> y
@@ -104,7 +102,7 @@ StreamBuilder& Joint(StreamBuilder& s, uint32_t index, const char* name, float x
   return s.Floats({x, 0, 0, 1, 0, 0, 0, 1, 1, 1, x, 0, 0, 1, 0, 0, 0, 1, 1, 1});
 }
 
-TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingAndHandsWhatItDropsToTheCaller) {
+TEST_F(KvSkeletonTest, VersionZeroSkeletonsSortAfterLoadingHandBackWhatTheyDropAndSurviveDeepChains) {
   // Stored child first, the child carrying its parent in full.
   for (uint16_t version : {0, 1}) {
     StreamBuilder s = SkeletonScene();
@@ -142,16 +140,14 @@ TEST_F(KvSkeletonTest, VersionZeroSkeletonIsSortedAfterLoadingAndHandsWhatItDrop
   KvString error;
   EXPECT_EQ(KvLoadScene(path.c_str(), &error), nullptr);
   EXPECT_STREQ(error.View(), "a KvJoint in the file is owned by nothing in the scene");
-}
 
-TEST_F(KvSkeletonTest, DeepLoadedChainDoesNotExhaustTheStack) {
   // A version-0 skeleton of one long chain, stored parents first: the sort after
   // loading and the world transform of the last joint walk all of it.
   constexpr uint32_t kJoints = 100000;
-  StreamBuilder s = SkeletonScene();
-  Skeleton(s.Count(1), 1, 0, kJoints);
-  for (uint32_t i = 0; i < kJoints; ++i) Joint(s, 2 + i, "", 1).U32(i == 0 ? 0xFFFFFFFF : 1 + i);
-  ScenePtr scene(LoadScene(s.Count(0).Count(0).Count(0).Finish(kJoints + 2)));
+  StreamBuilder chain = SkeletonScene();
+  Skeleton(chain.Count(1), 1, 0, kJoints);
+  for (uint32_t i = 0; i < kJoints; ++i) Joint(chain, 2 + i, "", 1).U32(i == 0 ? 0xFFFFFFFF : 1 + i);
+  scene = LoadScene(chain.Count(0).Count(0).Count(0).Finish(kJoints + 2));
   ASSERT_NE(scene, nullptr);
   KvSkeleton* skeleton = scene->GetSkeleton(0);
   ASSERT_EQ(skeleton->GetNumJoints(), kJoints);

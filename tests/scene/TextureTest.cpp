@@ -24,7 +24,7 @@ Bytes OneTextureScene(const std::vector<uint32_t>& description, const Bytes& pix
 
 Bytes Pixels(const KvTexture& texture) { return Bytes(texture.GetPixels(), texture.GetPixels() + 12); }
 
-TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUp) {
+TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUpAndAFailedLoadKeepsBlackPixels) {
   const std::string tga = TempPath("checker.tga"), other = TempPath("other.tga");
   WriteFile(tga, BottomUpTga());
   Bytes otherImage = BottomUpTga();
@@ -73,19 +73,17 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUp) {
   back->GetStoredPixels(stored);
   back->GetStoredPixels(stored);  // replaces, never appends
   EXPECT_EQ(Bytes(stored.begin(), stored.end()), kTopRowFirst);
-}
 
-TEST_F(KvTextureTest, FailedLoadKeepsAnImageOfBlackPixels) {
-  KvScene scene;
-  auto* texture = new KvTexture(KvName("checker"));
-  EXPECT_FALSE(texture->LoadImage(KvString(TempPath("missing.tga").c_str())));
-  EXPECT_TRUE(texture->HasImage());
-  scene.AddTexture(texture);
-  // Unlike a texture without an image, it has a size: the image library's default.
-  uint32_t d[KvTexture::kDescriptionCount];
-  texture->GetDescription(d);
+  // A failed load keeps an image of black pixels: unlike a texture without an
+  // image, it has a size, the image library's default.
+  KvScene failedScene;
+  auto* failed = new KvTexture(KvName("checker"));
+  EXPECT_FALSE(failed->LoadImage(KvString(TempPath("missing.tga").c_str())));
+  EXPECT_TRUE(failed->HasImage());
+  failedScene.AddTexture(failed);
+  failed->GetDescription(d);
   ASSERT_NE(d[KvTexture::kDataSize], 0u);
-  EXPECT_EQ(SaveToFile(&scene, TempPath("failed.kvr"), 0),
+  EXPECT_EQ(SaveToFile(&failedScene, TempPath("failed.kvr"), 0),
             OneTextureScene(std::vector<uint32_t>(d, d + 8), Bytes(d[KvTexture::kDataSize], 0)));
   EXPECT_TRUE(KvImageLibraryStartup()) << "IL, ILU and ILUT all recent enough";
 }
