@@ -34,7 +34,10 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUpAndAFai
   auto* texture = new KvTexture(KvName("checker"));
   KvTexture second;
   ASSERT_TRUE(texture->LoadImage(KvString(tga.c_str())));
-  ASSERT_TRUE(second.LoadImage(KvString(other.c_str())));  // an image of its own
+  ASSERT_TRUE(second.LoadImage(KvString(tga.c_str())));
+  const ILint replaced = ilGetInteger(IL_CUR_IMAGE);
+  ASSERT_TRUE(second.LoadImage(KvString(other.c_str())));  // an image of its own, the one before let go
+  EXPECT_TRUE(ilGetInteger(IL_CUR_IMAGE) == replaced || !ilIsImage(static_cast<ILuint>(replaced)));
   uint32_t archived[KvTexture::kDescriptionCount];
   texture->GetArchivedDescription(archived);
   EXPECT_EQ(std::vector<uint32_t>(archived, archived + 8), std::vector<uint32_t>(8, 0)) << "read from no archive";
