@@ -144,14 +144,16 @@ KvMorphVertex Delta(uint32_t index, float x, float y = 0, float z = 0) { return 
 
 TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleOnlyWhenCountsMatchAndPruningStopsAtTheThreshold) {
   // A triangle naming a missing vertex comes first and adds nothing.
-  std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 7}, {0, 1, 2}}));
+  // In the plane x = 1 with the vertex normal (1,0,0), nothing at the origin.
+  std::unique_ptr<KvMesh> tilted(MakeMesh({{1, 2, 3}, {1, 2, 4}, {1, 3, 3}}, {{0, 1, 7}, {0, 1, 2}}));
+  std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
   const float h = std::sqrt(0.5f);
-  // Corner 2 to (0,1,1): face normal (0,1,-1). Unmoved: zero normal deltas.
-  for (const float dz : {1.0f, 0.0f}) {
+  // Corner 2 to (2,3,3): face normal (1,-1,0). Unmoved: zero normal deltas.
+  for (const float dx : {1.0f, 0.0f}) {
     KvMorphTarget target;
-    for (uint32_t i = 0; i < 3; ++i) target.AddMorphVertex(Delta(i, 0, 0, i == 2 ? dz : 0.0f));
-    target.ComputeNormalDeltas(mesh.get());
-    for (uint32_t i = 0; i < 3; ++i) ExpectVec(target.GetMorphVertex(i).normalDelta, 0, dz * h, dz * (1 - h));
+    for (uint32_t i = 0; i < 3; ++i) target.AddMorphVertex(Delta(i, i == 2 ? dx : 0.0f));
+    target.ComputeNormalDeltas(tilted.get());
+    for (uint32_t i = 0; i < 3; ++i) ExpectVec(target.GetMorphVertex(i).normalDelta, dx * (h - 1), -dx * h, 0);
   }
   KvMorphTarget mismatched;
   KvMorphVertex v = Delta(0, 1);

@@ -76,6 +76,8 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUpAndAFai
   back->GetStoredPixels(stored);
   back->GetStoredPixels(stored);  // replaces, never appends
   EXPECT_EQ(Bytes(stored.begin(), stored.end()), kTopRowFirst);
+  ASSERT_TRUE(back->LoadImage(KvString(tga.c_str())));
+  EXPECT_FALSE(back->IsFlipped()) << "a file's image is held as the file has it";
 
   // A failed load keeps an image of black pixels: unlike a texture without an
   // image, it has a size, the image library's default.
