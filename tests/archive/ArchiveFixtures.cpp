@@ -30,15 +30,18 @@ std::unique_ptr<uint8_t[]> CopyOf(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-void ArchiveTest::SetUp() {
+void StartCountingRuntime() {
   g_liveBlocks = 0;
   KvRuntimeStartup({.allocationPolicy = 2, .allocate = &CountedAllocate, .free = &CountedFree});  // the functions above
 }
 
-void ArchiveTest::TearDown() {
+void ShutDownCountingRuntime() {
   KvRuntimeShutdown();
   EXPECT_EQ(g_liveBlocks, 0) << "blocks allocated and never freed";
 }
+
+void ArchiveTest::SetUp() { StartCountingRuntime(); }
+void ArchiveTest::TearDown() { ShutDownCountingRuntime(); }
 
 uint32_t ArchiveTest::Size() { return ArNode::StaticClass()->GetSize(); }
 

@@ -21,8 +21,12 @@
 
 namespace archive_test {
 
-// Each test runs in a runtime whose allocator counts live blocks: by shut-down
-// every block the archive (or anything else) took must be back.
+// Starts the runtime with an allocator that counts live blocks, and shuts it down
+// expecting every block the archive (or anything else) took to be back.
+void StartCountingRuntime();
+void ShutDownCountingRuntime();
+
+// Each test runs in a counting runtime.
 class ArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -37,9 +37,23 @@ struct SceneRuntime {
   }
 };
 
-// Starts the runtime and the scene model for one test, and stops them after it.
+// The same with an allocator that counts blocks: a scene that leaks an object fails
+// the test.
+struct CountingSceneRuntime {
+  CountingSceneRuntime() {
+    archive_test::StartCountingRuntime();
+    RegisterSceneClasses();
+  }
+  ~CountingSceneRuntime() {
+    ShutDownSceneClasses();
+    archive_test::ShutDownCountingRuntime();
+  }
+};
+
+// Starts the runtime and the scene model for one test, and stops them after it (and
+// after a derived fixture's members).
 class SceneTest : public ::testing::Test {
-  SceneRuntime runtime_;
+  CountingSceneRuntime runtime_;
 
  public:
   // A fresh path of this test (and process).
@@ -206,6 +220,7 @@ inline KvScene* BuildSkinnedScene() {
   mesh->AddSurface(surface);
   mesh->SetSkeleton(skeleton);
   mesh->ComputeNormals();
+  mesh->SetMorphController(new KvMorphController());  // replaced below, which frees it
   auto* controller = new KvMorphController();
   KvMorphTarget first(KvName("t1"));
   first.AddMorphVertex(KvMorphVertex{{1, 2, 3}, {4, 5, 6}, 2});
@@ -215,6 +230,7 @@ inline KvScene* BuildSkinnedScene() {
   controller->AddMorphTarget(first);
   controller->AddMorphTarget(second);
   mesh->SetMorphController(controller);
+  mesh->SetMorphController(controller);  // set again: kept
   scene->AddMesh(mesh);
   return scene;
 }
