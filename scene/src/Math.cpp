@@ -1,5 +1,6 @@
 #include "kv/Math.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -143,13 +144,10 @@ void KvBoundingBox::MakeEmpty() {
   max = KvVec3{-kFloatMax, -kFloatMax, -kFloatMax};
 }
 
+// A NaN coordinate leaves the box as it is.
 void KvBoundingBox::Expand(const KvVec3& p) {
-  if (p.x < min.x) min.x = p.x;
-  if (p.x > max.x) max.x = p.x;
-  if (p.y < min.y) min.y = p.y;
-  if (p.y > max.y) max.y = p.y;
-  if (p.z < min.z) min.z = p.z;
-  if (p.z > max.z) max.z = p.z;
+  min = KvVec3{std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
+  max = KvVec3{std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
 }
 
 void KvBoundingBox::Merge(const KvBoundingBox& other) {
