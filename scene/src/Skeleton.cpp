@@ -74,9 +74,41 @@ KvSkeleton::~KvSkeleton() {
   for (KvJoint* joint : joints) delete joint;
 }
 
+namespace {
+
+// Whether sorting would leave `joints` as they are: no null entry, no joint twice,
+// and each joint's parent is either none or the joint before it or one of that
+// joint's ancestors, so the list already runs parents-first, depth first, with
+// roots and siblings in list order. One pass, where the sort itself takes
+// O(n log n); a skeleton built parents-first (as the exporter does) stays in this
+// order joint after joint.
+bool InSortedOrder(const KvArray<KvJoint*>& joints) {
+  const uint32_t n = joints.Size();
+  uint32_t slots = 16;
+  while (slots < 2 * n) slots *= 2;
+  KvArray<const KvJoint*> seen;  // open addressing on the joints' addresses
+  seen.Resize(slots);
+  KvArray<const KvJoint*> path;  // the last joint and its ancestors, root first
+  for (const KvJoint* joint : joints) {
+    if (joint == nullptr) return false;
+    uint32_t slot = static_cast<uint32_t>((reinterpret_cast<uintptr_t>(joint) >> 4) * 2654435761u) & (slots - 1);
+    for (; seen[slot] != nullptr; slot = (slot + 1) & (slots - 1)) {
+      if (seen[slot] == joint) return false;
+    }
+    seen[slot] = joint;
+    const KvJoint* parent = joint->GetParent();
+    while (!path.Empty() && path[path.Size() - 1] != parent) path.RemoveAt(path.Size() - 1);
+    if (parent != nullptr && path.Empty()) return false;
+    path.PushBack(joint);
+  }
+  return true;
+}
+
+}  // namespace
+
 void KvSkeleton::AddJoint(KvJoint* joint) {
   joints.PushBack(joint);
-  SortJoints();
+  if (!InSortedOrder(joints)) SortJoints();
 }
 
 KvJoint* KvSkeleton::FindJoint(const KvName& jointName) const {

@@ -39,6 +39,7 @@ TEST_F(KvSkeletonTest, SortOrdersParentsFirstDropsUnreachableJointsAndWorldTrans
     SCOPED_TRACE(c.what);
     KvJoint outside(KvName("outside"));
     auto* skeleton = new KvSkeleton();
+    skeleton->AddJoint(nullptr);  // passed over
     std::map<std::string, KvJoint*> byName{{"outside", &outside}};
     for (const Joint& j : c.joints) {
       if (byName.count(j.name) == 0) byName[j.name] = new KvJoint(KvName(j.name));
