@@ -674,7 +674,7 @@ MStatus MFnBase::setObject(const MObject& object) {
     fObject = MObject();
     return MS::kInvalidParameter;
   }
-  if (auto* n = dynamic_cast<Node*>(object.object().get()); n && !n->alive) {
+  if (Node* n = object.object()->asNode(); n && !n->alive) {
     fObject = MObject();
     return MS::kInvalidParameter;
   }

@@ -37,10 +37,15 @@ inline int toInt(double d) {
   return static_cast<int>(d);
 }
 
+class Node;
+
 class Object {
 public:
   virtual ~Object() = default;
   virtual MFn::Type apiType() const = 0;
+  // The node this object is, or null; what a dynamic_cast gives, without the type
+  // name comparisons a cast across shared libraries makes on every call.
+  virtual Node* asNode() { return nullptr; }
   virtual bool hasFn(MFn::Type type) const { return type == apiType() || type == MFn::kBase; }
 };
 
@@ -448,6 +453,7 @@ inline size_t plugHash(const PlugKey& k) {
 class Node : public Object, public std::enable_shared_from_this<Node> {
 public:
   MFn::Type apiType() const override { return type->api; }
+  Node* asNode() override { return this; }
   bool hasFn(MFn::Type t) const override;
 
   const Attribute* findAttribute(const std::string& name) const;

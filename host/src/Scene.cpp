@@ -651,7 +651,7 @@ double numberOf(const Value& v, const Attribute* attr, int component) {
 }
 
 Node* nodeOf(const MObject& object) {
-  auto* n = dynamic_cast<Node*>(object.object().get());
+  Node* n = object.isNull() ? nullptr : object.object()->asNode();
   return n && n->alive ? n : nullptr;
 }
 
