@@ -86,8 +86,9 @@ bool ImportRigidSkins(KvScene* scene) {
         }
         // The first host joint of the same name stands for the KvJoint. Names are
         // compared on the node alone: only the match needs its (deep) DAG path.
+        const MString jointName(joint->GetName().GetAsCString());
         for (; !jointIterator.isDone(); jointIterator.next()) {
-          if (!(MFnDependencyNode(jointIterator.item()).name() == joint->GetName().GetAsCString())) continue;
+          if (!(MFnDependencyNode(jointIterator.item()).name() == jointName)) continue;
           MDagPath jointPath;
           jointIterator.getPath(jointPath);
           SkinTransformsUnder(jointPath, scene, skeleton, joint);
