@@ -81,6 +81,8 @@ TEST_F(KvTextureTest, BottomUpFileIsWrittenTopRowFirstAndReadBackBottomUpAndAFai
 
   // A failed load keeps an image of black pixels: unlike a texture without an
   // image, it has a size, the image library's default.
+  const KvTexture none;
+  EXPECT_EQ((std::vector{none.GetWidth(), none.GetHeight(), none.GetBytesPerPixel()}), std::vector<uint32_t>(3, 0));
   KvScene failedScene;
   auto* failed = new KvTexture(KvName("checker"));
   EXPECT_FALSE(failed->LoadImage(KvString(TempPath("missing.tga").c_str())));
