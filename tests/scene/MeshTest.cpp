@@ -145,15 +145,17 @@ KvMorphVertex Delta(uint32_t index, float x, float y = 0, float z = 0) { return 
 TEST_F(KvMorphTest, NormalDeltasFollowTheMovedTriangleOnlyWhenCountsMatchAndPruningStopsAtTheThreshold) {
   // A triangle naming a missing vertex comes first and adds nothing.
   // In the plane x = 1 with the vertex normal (1,0,0), nothing at the origin.
-  std::unique_ptr<KvMesh> tilted(MakeMesh({{1, 2, 3}, {1, 2, 4}, {1, 3, 3}}, {{0, 1, 7}, {0, 1, 2}}));
+  // The fourth vertex is in no triangle.
+  std::unique_ptr<KvMesh> tilted(MakeMesh({{1, 2, 3}, {1, 2, 4}, {1, 3, 3}, {9, 9, 9}}, {{0, 1, 7}, {0, 1, 2}}));
   std::unique_ptr<KvMesh> mesh(MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
   const float h = std::sqrt(0.5f);
   // Corner 2 to (2,3,3): face normal (1,-1,0). Unmoved: zero normal deltas.
   for (const float dx : {1.0f, 0.0f}) {
     KvMorphTarget target;
-    for (uint32_t i = 0; i < 3; ++i) target.AddMorphVertex(Delta(i, i == 2 ? dx : 0.0f));
+    for (uint32_t i = 0; i < 4; ++i) target.AddMorphVertex(Delta(i, i == 2 ? dx : 0.0f));
     target.ComputeNormalDeltas(tilted.get());
     for (uint32_t i = 0; i < 3; ++i) ExpectVec(target.GetMorphVertex(i).normalDelta, dx * (h - 1), -dx * h, 0);
+    ExpectVec(target.GetMorphVertex(3).normalDelta, 0, 0, 0);
   }
   KvMorphTarget mismatched;
   KvMorphVertex v = Delta(0, 1);
