@@ -126,17 +126,10 @@ TEST_F(KvrDumpFaceTest, ActorFaceGraphAndAnimationSetInBothFormsAndADamagedActor
   EXPECT_HAS(out, "          bone weights: \"jaw\" 0.5\n          text fields: \"hello\", \"\"\n");
   EXPECT_HAS(out, "      KvPhonemeMap: 1 entries, 1 target names\n        phoneme 4: \"Smile\" amount 0.5\n");
 
-  // Damaged: cut short in the phoneme map, refused saying where (kvr's one line for a
-  // bad file is the scene tests'); every byte of the object stream flipped in turn:
-  // what loads renders in both forms, what does not says why.
-  const Bytes good = ReadFile(path);
-  const std::string bad = TempPath("bad.kvr");
-  WriteFile(bad, Bytes(good.begin(), good.end() - 2));
-  Json none;
-  std::string error;
-  EXPECT_EQ(DumpToJson(bad, none, error), kExitBadArchive);
-  EXPECT_TRUE(Contains(error, " at byte ")) << error;
-  DumpEveryFlippedByte(good, ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get(), bad);
+  // Damaged: every byte of the object stream flipped in turn: what loads renders in
+  // both forms, what does not says why.
+  DumpEveryFlippedByte(ReadFile(path), ByteWriter().U32(0).U32(0).U32(KvActor::StaticClass()->GetSize()).Get(),
+                       TempPath("bad.kvr"));
 
   // A face graph and an animation set as the root.
   KvFaceGraph graph;
