@@ -63,12 +63,6 @@ class KvrDumpFaceTest : public SceneTest {
     EXPECT_TRUE(KvSaveObject(root, path.c_str(), nullptr, 0.0f));
     return path;
   }
-  static Json Dump(const std::string& path) {
-    Json document;
-    std::string error;
-    EXPECT_EQ(DumpToJson(path, document, error), kExitOk) << error;
-    return document;
-  }
   static std::string Text(const Json& document) {
     std::ostringstream text;
     WriteTextReport(document, text);
@@ -81,7 +75,7 @@ class KvrDumpFaceTest : public SceneTest {
 TEST_F(KvrDumpFaceTest, ActorFaceGraphAndAnimationSetInBothFormsAndADamagedActor) {
   const std::unique_ptr<KvActor> actor(BuildActor());
   const std::string path = Save(actor.get());
-  const Json doc = Dump(path);
+  const Json doc = ExpectDumpsMatchDocument(path);
   EXPECT_EQ(doc["objectCount"], 1) << "everything below the actor is held by value";
   // The shared bone "lip" once in the master list; the default group without an
   // index (held by value).
@@ -128,7 +122,7 @@ TEST_F(KvrDumpFaceTest, ActorFaceGraphAndAnimationSetInBothFormsAndADamagedActor
   // A face graph and an animation set as the root.
   KvFaceGraph graph;
   BuildFace(graph);
-  const Json graphDoc = Dump(Save(&graph));
+  const Json graphDoc = ExpectDumpsMatchDocument(Save(&graph));
   const Json& nodes = graphDoc["root"]["nodes"];
   ASSERT_EQ(nodes.size(), 4u);
   for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i]["index"], i + 1);
@@ -158,7 +152,7 @@ TEST_F(KvrDumpFaceTest, ActorFaceGraphAndAnimationSetInBothFormsAndADamagedActor
   set.SetName(KvName("Walk"));
   set.secondName = KvName("Cycle");
   set.group.SetName(KvName("Steps"));
-  const Json setDoc = Dump(Save(&set));
+  const Json setDoc = ExpectDumpsMatchDocument(Save(&set));
   EXPECT_EQ(setDoc["root"], Json::parse(R"({"index":0,"class":"KvAnimSet","name":"Walk","secondName":"Cycle",
       "group":{"class":"KvAnimGroup","name":"Steps","anims":[]}})"));
   EXPECT_HAS(Text(setDoc), "  #0 KvAnimSet \"Walk\": second name \"Cycle\"\n    KvAnimGroup \"Steps\": 0 animations\n");
