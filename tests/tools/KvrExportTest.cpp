@@ -169,7 +169,6 @@ TEST_F(KvrExport, ShotReferencesMissingFoundAndSkipped) {
   EXPECT_EQ(Root(out)["meshes"][0]["name"], "hero:model:body");
 }
 
-// Every failure is status 1 and leaves an archive already there as it was.
 TEST_F(KvrExport, FailuresLeaveAnExistingArchiveUntouched) {
   const fs::path out = dir_ / "keep.kvr";
   Write(out, "previous archive");
