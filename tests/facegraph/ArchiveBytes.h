@@ -2,13 +2,6 @@
 // and nodes added to a graph; archive streams come from the scene tests' builder.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "../runtime/RuntimeTest.h"
 #include "../archive/ArchiveStreams.h"
 #include "kv/Archive.h"

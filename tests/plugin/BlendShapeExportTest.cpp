@@ -105,27 +105,26 @@ TEST_F(BlendShapeExport, TargetsKeepTheVerticesTheyMoveInBaseSpaceAndThoseWithNo
   ASSERT_NE(scene.scene, nullptr);
 
   const Lines lines = LogLines();
-  EXPECT_TRUE(HasRun(lines, {"Disabling blend shape twinShapes...", "Disabling blend shape turnShapes...",
+  EXPECT_TRUE(SpanIs(lines, {"Disabling blend shape twinShapes...", "Disabling blend shape turnShapes...",
                              "Disabling blend shape blendShape1...", "Finished disabling blend shapes."}));
-  EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer smile...", "Blend shape deformer deforms 1 objects.",
+  EXPECT_TRUE(SpanIs(lines, {"Importing blend shape deformer smile...", "Blend shape deformer deforms 1 objects.",
                              "Mesh face deformed with 2 weights.", kTargetLost,
                              "Importing blend shape frown with 100 vertices and 162 polygons...",
                              "Importing blend shape deformer blink..."}));
   EXPECT_TRUE(SpanIs(lines, {"Importing blend shape deformer hiddenShapes...", "Blend shape deformer deforms 2 objects.",
                    "Mesh hiddenBase deformed with 1 weights.", "Deformed mesh not found in scene!",
                    "Mesh extra deformed with 1 weights.", kTargetLost, "Importing blend shape deformer sameShapes..."}));
-  EXPECT_TRUE(HasRun(lines, {"Importing blend shape sameTarget with 100 vertices and 162 polygons...",
+  EXPECT_TRUE(SpanIs(lines, {"Importing blend shape sameTarget with 100 vertices and 162 polygons...",
                              "Warning: optimization removed ALL vertices!  Morph target will not be exported",
                              "Importing blend shape deformer sizeShapes..."}));
-  EXPECT_TRUE(HasRun(lines,
+  EXPECT_TRUE(SpanIs(lines,
                      {"Importing blend shape small with 90 vertices and 144 polygons...",
                       "Warning: blend shape small has fewer vertices than its base!  Morph target will not be exported",
                       "Importing blend shape good with 100 vertices and 162 polygons..."}));
   EXPECT_EQ(CountOf(lines, "Warning: exported mesh twin has fewer vertices than the base of blend shape twinTarget!  "
                            "Morph target will not be exported"),
             1);
-  EXPECT_EQ(CountOf(lines, "Deformed mesh not found in scene!"), 1);
-  EXPECT_TRUE(HasRun(lines, {"Importing blend shape deformer blendShape1...", "Blend shape deformer deforms 1 objects.",
+  EXPECT_TRUE(SpanIs(lines, {"Importing blend shape deformer blendShape1...", "Blend shape deformer deforms 1 objects.",
                              "Mesh base deformed with 1 weights.",
                              "Importing blend shape bump with 100 vertices and 162 polygons...",
                              "Finished importing blend shapes."}));

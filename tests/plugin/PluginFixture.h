@@ -72,10 +72,6 @@ inline ::testing::AssertionResult SpanIs(const Lines& lines, const Lines& run) {
   if (span == run) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the lines there are " << ::testing::PrintToString(span);
 }
-// Whether `run` appears in `lines` as consecutive lines.
-inline bool HasRun(const Lines& lines, const Lines& run) {
-  return std::search(lines.begin(), lines.end(), run.begin(), run.end()) != lines.end();
-}
 
 // A strip of `count` triangles along +x at z = 0, y alternating 0 and 1.
 kvhost::MeshSpec TriangleStrip(int count, const kvhost::Vec3& offset = {0, 0, 0});
