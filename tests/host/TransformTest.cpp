@@ -1,8 +1,6 @@
 // World matrices of transforms and joints against hand-computed values,
 // decomposition, setting a transformation, the xform command and bind poses.
 
-#include <cmath>
-
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnIkJoint.h>
@@ -71,10 +69,10 @@ TEST_F(TransformTest, PivotsAndShear) {
   EXPECT_POINT_NEAR(worldPoint("shr", MPoint(0, 0, 1)), 0, 2, 1);
 
   b.transform("axis");
-  b.set("axis.ra", {0, 0, 90});
+  b.set("axis.ra", {90, 90, 0});
   b.set("axis.r", {90, 0, 0});
-  // Rotate axis first: (0,1,0) -> z by 90 -> (-1,0,0) -> x by 90 -> (-1,0,0).
-  EXPECT_POINT_NEAR(worldPoint("axis", MPoint(0, 1, 0)), -1, 0, 0);
+  // The rotate axis first, about x then y: (0,1,0) -> (0,0,1) -> (1,0,0); then x by 90 -> (1,0,0).
+  EXPECT_POINT_NEAR(worldPoint("axis", MPoint(0, 1, 0)), 1, 0, 0);
 }
 
 TEST_F(TransformTest, JointOrientUnderScaledParentWithAndWithoutCompensation) {
@@ -133,8 +131,6 @@ TEST_F(TransformTest, SetTransformationReproducesTheMatrixOnJointsAndTransforms)
     ASSERT_TRUE(fn.set(MTransformationMatrix(target))) << name;
     EXPECT_TRUE(fn.transformationMatrix().isEquivalent(target, 1e-9)) << name;
   }
-  MFnIkJoint joint(path("j"));
-  EXPECT_TRUE(joint.set(MTransformationMatrix(target)));
 }
 
 TEST_F(TransformTest, XformRoundTripsWorldMatricesAndUpdatesChildren) {
