@@ -403,12 +403,8 @@ TEST_F(HistoryTest, SubdFaceNumbersNewVerticesEdgesFacesAndUVsAsMayaDoes) {
 
 TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   std::string shape = generate("polyCube", "box", {{"cuv", {4}}});
-  std::vector<double> m(16, 0.0);
-  m[0] = 2, m[5] = 1, m[10] = 1, m[15] = 1, m[12] = 10;  // scale x by 2, move x by 10
-  b.create("transformGeometry", "freeze");
-  b.set("freeze.txf", std::vector<Arg>(m.begin(), m.end()), "matrix");
-  b.connect("boxNode.out", "freeze.ig");
-  b.connect("freeze.og", shape + ".i");
+  // Scale x by 2, move x by 10.
+  modify(shape, "transformGeometry", "freeze", {{"txf", {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 1}}}, "ig", "og");
   EXPECT_NEAR(read(shape).points[1].x, 11, 1e-12);
 
   modify(shape, "polyTweak", "polyTweak1");
