@@ -316,7 +316,7 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
 
 // What the host does not know is kept or skipped with one warning per kind,
 // carrying the count and the line of the first occurrence; the kinds are bounded.
-TEST(MayaAsciiReader, CountsUnknownTypesAttributesAndStatementsOnceAndBoundsTheKinds) {
+TEST(MayaAsciiReader, CountsUnknownTypesAttributesAndStatementsOnceBoundsTheKindsAndFailsWhenStrict) {
   MayaAsciiResult r = load(R"(createNode polyBevel3 -n "c1";
 createNode polyBevel3 -n "c2";
 	setAttr ".w" 4;
@@ -352,6 +352,18 @@ lockNode -l 1 ;
   EXPECT_EQ(r.warningCount(), 1500);
   ASSERT_NE(r.findWarning("other warnings"), nullptr);
   EXPECT_EQ(r.findWarning("other warnings")->count, 500);
+  // Values the host refuses are warnings too, and errors when strict ("1e" has no
+  // exponent digits: a word, not a number).
+  const char* refused = "createNode transform -n \"t\";\n\tsetAttr \".t\" -type \"string\" \"x\";\n"
+                        "connectAttr \"t.msg\" \"nowhere.msg\";\n\tsetAttr \".tx\" 1e;\n";
+  r = load(refused);
+  ASSERT_TRUE(r.success) << r.error;
+  EXPECT_EQ(r.warnings.size(), 3u);
+  MayaAsciiOptions strict;
+  strict.strict = true;
+  r = load(refused, strict);
+  EXPECT_FALSE(r.success);
+  EXPECT_EQ(r.error.rfind("snippet.ma:5: setAttr transform.t -type string", 0), 0u) << r.error;
 }
 
 // Malformed statements stop the read with "file:line: what was expected".
@@ -412,21 +424,6 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
   r = kvhost::readMayaAsciiFile("/nonexistent/scene.ma");
   EXPECT_FALSE(r.success);
   EXPECT_NE(r.error.find("cannot open"), std::string::npos) << r.error;
-}
-
-// Values the host refuses are warnings by default and errors when strict.
-TEST(MayaAsciiReader, HostRefusalsAreWarningsUnlessStrict) {
-  // "1e" has no exponent digits: a word, not a number.
-  const char* body = "createNode transform -n \"t\";\n\tsetAttr \".t\" -type \"string\" \"x\";\n"
-                     "connectAttr \"t.msg\" \"nowhere.msg\";\n\tsetAttr \".tx\" 1e;\n";
-  MayaAsciiResult lenient = load(body);
-  ASSERT_TRUE(lenient.success) << lenient.error;
-  EXPECT_EQ(lenient.warnings.size(), 3u);
-  MayaAsciiOptions strict;
-  strict.strict = true;
-  MayaAsciiResult r = load(body, strict);
-  EXPECT_FALSE(r.success);
-  EXPECT_EQ(r.error.rfind("snippet.ma:5: setAttr transform.t -type string", 0), 0u) << r.error;
 }
 
 // Big arrays read back the same however their values come: whole statements in
