@@ -1,6 +1,6 @@
 // Meshes through MFnMesh and the iterators: face vertices from edge loops
-// (reversed edges, holes), UV sets and per-corner UV ids, world points,
-// shading assignments, and meshes whose geometry the host cannot make.
+// (reversed edges, holes), UV sets and per-corner UV ids, world points and
+// shading assignments.
 
 #include <maya/MFloatArray.h>
 #include <maya/MItGeometry.h>
