@@ -13,16 +13,11 @@
 
 namespace {
 
+// Four points on the x axis and one triangle fan, enough for weights.
+const kvhost::MeshSpec kStrip{.points = {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}}, .faces = {{0, 1, 3}, {1, 2, 3}}};
+
 class DeformerTest : public HostTest {
 protected:
-  // Four points on the x axis and one triangle fan, enough for weights.
-  static kvhost::MeshSpec strip() {
-    kvhost::MeshSpec s;
-    s.points = {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}};
-    s.faces = {{0, 1, 3}, {1, 2, 3}};
-    return s;
-  }
-
   static MPointArray points(const std::string& shape, MSpace::Space space = MSpace::kObject) {
     MPointArray p;
     EXPECT_TRUE(MFnMesh(path(shape)).getPoints(p, space));
@@ -32,8 +27,8 @@ protected:
 
 // The cluster on one of two meshes: influences, weights, output and input shapes.
 TEST_F(DeformerTest, InfluencesWeightsAndShapesFollowSparseLogicalIndices) {
-  std::string shape = b.deformableMesh("body", strip());
-  std::string other = b.mesh("other", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
+  std::string other = b.mesh("other", kStrip);
   b.joint("a");
   b.joint("b", "a", {.t = {2, 0, 0}});
   b.joint("c", "b", {.t = {1, 0, 0}});
@@ -92,7 +87,7 @@ TEST_F(DeformerTest, InfluencesWeightsAndShapesFollowSparseLogicalIndices) {
 }
 
 TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
-  std::string shape = b.deformableMesh("body", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
   b.joint("a");
   b.joint("b", "a", {.t = {2, 0, 0}});
   b.bindPose("bindPose1", {"a", "b"});
@@ -112,8 +107,8 @@ class BlendShapeTest : public DeformerTest {
 protected:
   void SetUp() override {
     DeformerTest::SetUp();
-    base = b.deformableMesh("face", strip());
-    kvhost::MeshSpec smile = strip(), frown = strip();
+    base = b.deformableMesh("face", kStrip);
+    kvhost::MeshSpec smile = kStrip, frown = kStrip;
     smile.points[0] = {0, 2, 0};
     frown.points[1] = {2, 0, 0};
     b.mesh("smile", smile, {}, {.t = {50, 0, 0}});
@@ -154,12 +149,9 @@ TEST_F(BlendShapeTest, InBetweenTargetsAndPerVertexWeights) {
   // Group 3 has no item above weight 0, so it adds nothing and the groups after it still count.
   b.set("blend.w[3]", {1.0});
   b.set("blend.it[0].itg[3].iti[5000].ipt", {1, 0, 9, 0, 1}, "pointArray");
-  struct Case {
-    double weight, y;
-  };
-  for (const Case& c : {Case{0.25, 2}, Case{0.5, 4}, Case{0.75, 5}, Case{1.0, 6}, Case{1.5, 8}}) {
-    b.set("blend.w[4]", {c.weight});
-    EXPECT_NEAR(points(base)[2].y, c.y, 1e-9) << "weight " << c.weight;
+  for (auto [weight, y] : {std::pair{0.25, 2.0}, {0.5, 4.0}, {0.75, 5.0}, {1.0, 6.0}, {1.5, 8.0}}) {
+    b.set("blend.w[4]", {weight});
+    EXPECT_NEAR(points(base)[2].y, y, 1e-9) << "weight " << weight;
   }
   // Per-vertex target weights scale that target only; base weights scale all.
   b.set("blend.it[0].itg[4].tw[2]", {0.5});
@@ -190,13 +182,13 @@ TEST_F(BlendShapeTest, AssumedBaseObjectsWeightIndicesAndOnlyConnectedTargets) {
 
 TEST_F(DeformerTest, FullChainTweakBlendShapeSkin) {
   // Orig -> tweak -> blendShape -> skinCluster -> shape, as Maya builds it.
-  std::string shape = b.deformableMesh("body", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
   b.create("tweak", "tweak1");
   b.scene().disconnectAttr("bodyShapeOrig.w[0]", shape + ".i");
   b.connect("bodyShapeOrig.w[0]", "tweak1.ip[0].ig");
   b.connect("tweak1.og[0]", shape + ".i");
   b.set("tweak1.vl[0].vt[3]", {0, 0, 1});
-  kvhost::MeshSpec up = strip();
+  kvhost::MeshSpec up = kStrip;
   up.points[2] = {3, 4, 0};
   b.mesh("up", up);
   b.blendShape("blend", shape, {"upShape"}, {0.5});

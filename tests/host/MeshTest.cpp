@@ -37,12 +37,9 @@ protected:
     return shape;
   }
 
-  static kvhost::MeshSpec cube() {
-    kvhost::MeshSpec s;
-    s.points = {{-1, -1, 1}, {1, -1, 1}, {-1, 1, 1}, {1, 1, 1}, {-1, 1, -1}, {1, 1, -1}, {-1, -1, -1}, {1, -1, -1}};
-    s.faces = {{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 1, 0}, {1, 7, 5, 3}, {6, 0, 2, 4}};
-    return s;
-  }
+  static inline const kvhost::MeshSpec kCube{
+      .points = {{-1, -1, 1}, {1, -1, 1}, {-1, 1, 1}, {1, 1, 1}, {-1, 1, -1}, {1, 1, -1}, {-1, -1, -1}, {1, -1, -1}},
+      .faces = {{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 1, 0}, {1, 7, 5, 3}, {6, 0, 2, 4}}};
 };
 
 // Face vertices follow edge loops (reversed edges, holes); UV ids are per
@@ -121,7 +118,7 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
 TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   // Maya files write `connectAttr "shape.iog" "SG.dsm" -na`; the connection is
   // the shape's first instance, instObjGroups[0].
-  std::string whole = b.mesh("whole", cube());
+  std::string whole = b.mesh("whole", kCube);
   std::string sg = b.material("lambert", "grey");
   b.connect(whole + ".iog", sg + ".dsm", true);
   std::vector<std::string> names;
@@ -132,7 +129,7 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   ASSERT_EQ(sources.length(), 1u);
   EXPECT_EQ(sources[0].logicalIndex(), 0u);
 
-  std::string split = b.mesh("split", cube());
+  std::string split = b.mesh("split", kCube);
   std::string red = b.material("blinn", "red"), blue = b.material("phong", "blue");
   b.assignFaces(split, red, {"f[0:1]", "f[4]"});
   b.assignFaces(split, blue, {"f[2]"});
@@ -140,7 +137,7 @@ TEST_F(MeshTest, ShadersWholeObjectAndPerFace) {
   EXPECT_EQ(shaderIndices(split, &names), (std::vector<int>{0, 0, 1, -1, 0, -1}));
   EXPECT_EQ(names, (std::vector<std::string>{"redSG", "blueSG"}));
 
-  std::string bare = b.mesh("bare", cube());
+  std::string bare = b.mesh("bare", kCube);
   MStatus s;
   EXPECT_EQ(MFnMesh(path(bare)).numUVs(&s), 0);
   EXPECT_TRUE(s) << "no UV sets means no UVs, not an error";

@@ -19,17 +19,14 @@ using TransformTest = HostTest;
 TEST_F(TransformTest, EveryRotateOrderAppliesItsAxesInOrder) {
   // Rotations of 90 degrees about each axis, applied to (1, 2, 3) by hand:
   // about x (x, y, z) -> (x, -z, y); about y -> (z, y, -x); about z -> (-y, x, z).
-  struct Case {
-    int ro;
-    MPoint expected;
-  };
-  const Case cases[] = {{0, {3, 2, -1}}, {1, {-2, 1, 3}}, {2, {1, -3, 2}},
-                        {3, {2, 1, -3}}, {4, {-1, 3, 2}}, {5, {3, -2, 1}}};
-  for (const Case& c : cases) {
-    std::string name = "t" + std::to_string(c.ro);
-    b.transform(name, {}, {.t = {10, 0, 0}, .r = {90, 90, 90}, .ro = c.ro});
+  // Rotate order ro rotates (1, 2, 3) to expected[ro].
+  const MPoint expected[] = {{3, 2, -1}, {-2, 1, 3}, {1, -3, 2}, {2, 1, -3}, {-1, 3, 2}, {3, -2, 1}};
+  for (int ro = 0; ro < 6; ++ro) {
+    std::string name = "t" + std::to_string(ro);
+    b.transform(name, {}, {.t = {10, 0, 0}, .r = {90, 90, 90}, .ro = ro});
     SCOPED_TRACE(name);
-    EXPECT_POINT_NEAR(worldPoint(name, MPoint(1, 2, 3)), c.expected.x + 10, c.expected.y, c.expected.z);
+    const MPoint& e = expected[ro];
+    EXPECT_POINT_NEAR(worldPoint(name, MPoint(1, 2, 3)), e.x + 10, e.y, e.z);
   }
 }
 
