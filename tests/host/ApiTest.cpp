@@ -3,17 +3,13 @@
 
 #include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
-#include <maya/MFnDependencyNode.h>
 #include <maya/MFnGeometryFilter.h>
 #include <maya/MTransformationMatrix.h>
 #include <maya/MFnMatrixData.h>
-#include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
 #include <maya/MIntArray.h>
-#include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
-#include <maya/MPointArray.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,12 +20,7 @@ namespace {
 
 using ApiTest = HostTest;
 
-kvhost::MeshSpec triangle() {
-  kvhost::MeshSpec s;
-  s.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  s.faces = {{0, 1, 2}};
-  return s;
-}
+const kvhost::MeshSpec kTriangle{.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, .faces = {{0, 1, 2}}};
 
 TEST_F(ApiTest, ArrayAndElementPlugs) {
   b.create("skinCluster", "skin");
@@ -100,7 +91,7 @@ TEST_F(ApiTest, InstancesHaveTheirOwnWorldMatricesAndShading) {
   b.transform("left", {}, {.t = {-5, 0, 0}});
   b.transform("right", {}, {.t = {5, 0, 0}});
   std::string shape = b.create("mesh", "sharedShape", "left");
-  b.meshData(shape, triangle());
+  b.meshData(shape, kTriangle);
   ASSERT_TRUE(b.scene().parent(shape, "right", true));
   MDagPathArray paths;
   ASSERT_TRUE(MDagPath::getAllPathsTo(node(shape), paths));
@@ -130,7 +121,7 @@ TEST_F(ApiTest, InstancesHaveTheirOwnWorldMatricesAndShading) {
 TEST_F(ApiTest, CachedValuesFollowEveryKindOfChange) {
   b.transform("a", {}, {.t = {1, 0, 0}});
   b.transform("b", {}, {.t = {0, 10, 0}});
-  std::string shape = b.mesh("m", triangle(), "a");
+  std::string shape = b.mesh("m", kTriangle, "a");
   auto worldX = [&] {
     MPointArray p;
     MFnMesh(path(shape)).getPoints(p, MSpace::kWorld);
@@ -143,7 +134,7 @@ TEST_F(ApiTest, CachedValuesFollowEveryKindOfChange) {
   EXPECT_DOUBLE_EQ(worldX(), 1.0) << "after reparenting";
   b.set(shape + ".vt[1]", {7, 0, 0});
   EXPECT_DOUBLE_EQ(worldX(), 7.0) << "after editing a stored vertex";
-  std::string other = b.mesh("src", triangle());
+  std::string other = b.mesh("src", kTriangle);
   b.set(other + ".vt[1]", {-2, 0, 0});
   b.connect(other + ".o", shape + ".i");
   EXPECT_DOUBLE_EQ(worldX(), -2.0) << "after connecting an input mesh";

@@ -5,28 +5,19 @@
 #include <maya/MDagPathArray.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MFnBlendShapeDeformer.h>
-#include <maya/MFnDependencyNode.h>
-#include <maya/MFnMesh.h>
 #include <maya/MFnSkinCluster.h>
 #include <maya/MItGeometry.h>
-#include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
-#include <maya/MPointArray.h>
 
 #include "HostTestSupport.h"
 
 namespace {
 
+// Four points on the x axis and one triangle fan, enough for weights.
+const kvhost::MeshSpec kStrip{.points = {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}}, .faces = {{0, 1, 3}, {1, 2, 3}}};
+
 class DeformerTest : public HostTest {
 protected:
-  // Four points on the x axis and one triangle fan, enough for weights.
-  static kvhost::MeshSpec strip() {
-    kvhost::MeshSpec s;
-    s.points = {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {3, 1, 0}};
-    s.faces = {{0, 1, 3}, {1, 2, 3}};
-    return s;
-  }
-
   static MPointArray points(const std::string& shape, MSpace::Space space = MSpace::kObject) {
     MPointArray p;
     EXPECT_TRUE(MFnMesh(path(shape)).getPoints(p, space));
@@ -36,8 +27,8 @@ protected:
 
 // The cluster on one of two meshes: influences, weights, output and input shapes.
 TEST_F(DeformerTest, InfluencesWeightsAndShapesFollowSparseLogicalIndices) {
-  std::string shape = b.deformableMesh("body", strip());
-  std::string other = b.mesh("other", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
+  std::string other = b.mesh("other", kStrip);
   b.joint("a");
   b.joint("b", "a", {.t = {2, 0, 0}});
   b.joint("c", "b", {.t = {1, 0, 0}});
@@ -96,7 +87,7 @@ TEST_F(DeformerTest, InfluencesWeightsAndShapesFollowSparseLogicalIndices) {
 }
 
 TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
-  std::string shape = b.deformableMesh("body", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
   b.joint("a");
   b.joint("b", "a", {.t = {2, 0, 0}});
   b.bindPose("bindPose1", {"a", "b"});
@@ -108,16 +99,16 @@ TEST_F(DeformerTest, LinearBlendSkinningFollowsTheJoints) {
   // the half-and-half vertex averages (1,0,0) and (2,-1,0).
   b.set("b.r", {0, 0, 90});
   expectPointsNear(points(shape), {{0, 0, 0}, {1.5, -0.5, 0}, {2, 1, 0}, {1, 1, 0}});
-  b.set("skin.en", {0.0});
-  EXPECT_POINT_NEAR(points(shape)[2], 3, 0, 0);
+  b.set("skin.en", {0.5});
+  EXPECT_POINT_NEAR(points(shape)[2], 2.5, 0.5, 0);
 }
 
 class BlendShapeTest : public DeformerTest {
 protected:
   void SetUp() override {
     DeformerTest::SetUp();
-    base = b.deformableMesh("face", strip());
-    kvhost::MeshSpec smile = strip(), frown = strip();
+    base = b.deformableMesh("face", kStrip);
+    kvhost::MeshSpec smile = kStrip, frown = kStrip;
     smile.points[0] = {0, 2, 0};
     frown.points[1] = {2, 0, 0};
     b.mesh("smile", smile, {}, {.t = {50, 0, 0}});
@@ -158,12 +149,9 @@ TEST_F(BlendShapeTest, InBetweenTargetsAndPerVertexWeights) {
   // Group 3 has no item above weight 0, so it adds nothing and the groups after it still count.
   b.set("blend.w[3]", {1.0});
   b.set("blend.it[0].itg[3].iti[5000].ipt", {1, 0, 9, 0, 1}, "pointArray");
-  struct Case {
-    double weight, y;
-  };
-  for (const Case& c : {Case{0.25, 2}, Case{0.5, 4}, Case{0.75, 5}, Case{1.0, 6}, Case{1.5, 8}}) {
-    b.set("blend.w[4]", {c.weight});
-    EXPECT_NEAR(points(base)[2].y, c.y, 1e-9) << "weight " << c.weight;
+  for (auto [weight, y] : {std::pair{0.25, 2.0}, {0.5, 4.0}, {0.75, 5.0}, {1.0, 6.0}, {1.5, 8.0}}) {
+    b.set("blend.w[4]", {weight});
+    EXPECT_NEAR(points(base)[2].y, y, 1e-9) << "weight " << weight;
   }
   // Per-vertex target weights scale that target only; base weights scale all.
   b.set("blend.it[0].itg[4].tw[2]", {0.5});
@@ -194,13 +182,13 @@ TEST_F(BlendShapeTest, AssumedBaseObjectsWeightIndicesAndOnlyConnectedTargets) {
 
 TEST_F(DeformerTest, FullChainTweakBlendShapeSkin) {
   // Orig -> tweak -> blendShape -> skinCluster -> shape, as Maya builds it.
-  std::string shape = b.deformableMesh("body", strip());
+  std::string shape = b.deformableMesh("body", kStrip);
   b.create("tweak", "tweak1");
   b.scene().disconnectAttr("bodyShapeOrig.w[0]", shape + ".i");
   b.connect("bodyShapeOrig.w[0]", "tweak1.ip[0].ig");
   b.connect("tweak1.og[0]", shape + ".i");
   b.set("tweak1.vl[0].vt[3]", {0, 0, 1});
-  kvhost::MeshSpec up = strip();
+  kvhost::MeshSpec up = kStrip;
   up.points[2] = {3, 4, 0};
   b.mesh("up", up);
   b.blendShape("blend", shape, {"upShape"}, {0.5});
@@ -209,11 +197,6 @@ TEST_F(DeformerTest, FullChainTweakBlendShapeSkin) {
   b.set("root.t", {10, 0, 0});
   // The target pulls the tweaked z of the last point halfway back.
   expectPointsNear(points(shape), {{10, 0, 0}, {11, 0, 0}, {13, 2, 0}, {13, 1, 0.5}});
-  MFnBlendShapeDeformer blend(node("blend"));
-  MObjectArray bases;
-  blend.getBaseObjects(bases);
-  ASSERT_EQ(bases.length(), 1u);
-  EXPECT_EQ(bases[0], path(shape).node()) << "the base is the shape at the end of the chain";
 }
 
 }  // namespace

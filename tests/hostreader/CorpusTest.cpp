@@ -2,26 +2,21 @@
 // with those the host computes from the joints' attributes. (That every scene
 // loads and exports is the corpus test of kvr export.)
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <kvhost/MayaAscii.h>
 #include <kvhost/Scene.h>
-#include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MItDependencyNodes.h>
-#include <maya/MMatrix.h>
-#include <maya/MPlug.h>
 #include <maya/MFnMesh.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>
@@ -142,13 +137,7 @@ TEST(MayaAsciiCorpus, PatchedScenesFailCleanly) {
   const char* patches[] = {"\"", ";", "[", "]", ":", "(", ")", "{", "-", ".", "|", "\\", "4000000000", "1e300",
                            "-7", "xform", "f", "mu", "h", "\n", "createNode mesh -n \"m\";", "//"};
   const int rounds = std::getenv("KV_READER_PATCH_ROUNDS") ? std::atoi(std::getenv("KV_READER_PATCH_ROUNDS")) : 150;
-  uint64_t seed = 0x9E3779B97F4A7C15ull;
-  auto random = [&]() {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
-  };
+  std::mt19937_64 random(0x9E3779B97F4A7C15ull);
   for (const auto& path : scenes) {
     std::ifstream in(path, std::ios::binary);
     std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -16,7 +16,6 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MItDag.h>
 #include <maya/MPlug.h>
-#include <maya/MString.h>
 
 namespace fs = std::filesystem;
 using kvhost::MayaAsciiOptions;
