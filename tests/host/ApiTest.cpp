@@ -3,13 +3,17 @@
 
 #include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MFnGeometryFilter.h>
 #include <maya/MTransformationMatrix.h>
 #include <maya/MFnMatrixData.h>
+#include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
 #include <maya/MIntArray.h>
+#include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
+#include <maya/MPointArray.h>
 
 #include <algorithm>
 #include <cmath>

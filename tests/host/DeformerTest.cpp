@@ -5,9 +5,12 @@
 #include <maya/MDagPathArray.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MFnBlendShapeDeformer.h>
+#include <maya/MFnMesh.h>
 #include <maya/MFnSkinCluster.h>
 #include <maya/MItGeometry.h>
+#include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
+#include <maya/MPointArray.h>
 
 #include "HostTestSupport.h"
 

@@ -4,15 +4,19 @@
 // host's own triangulation, and hostile parameters.
 
 #include <maya/MFloatArray.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
 #include <maya/MItMeshPolygon.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
+#include <maya/MPointArray.h>
 #include <maya/MStringArray.h>
 
 #include <array>
 #include <cmath>
 #include <map>
 #include <set>
+
 
 #include "HostTestSupport.h"
 

@@ -3,10 +3,13 @@
 // shading assignments.
 
 #include <maya/MFloatArray.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
 #include <maya/MItGeometry.h>
 #include <maya/MItMeshPolygon.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
+#include <maya/MPointArray.h>
 #include <maya/MStringArray.h>
 
 #include "HostTestSupport.h"

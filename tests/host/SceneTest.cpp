@@ -3,9 +3,13 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MPointArray.h>
 #include <maya/MIntArray.h>
 #include <maya/MItDag.h>
 #include <maya/MItDependencyNodes.h>

@@ -2,6 +2,7 @@
 // decomposition, setting a transformation, the xform command and bind poses.
 
 #include <maya/MDoubleArray.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MFnIkJoint.h>
 #include <maya/MFnMatrixData.h>
 #include <maya/MFnTransform.h>

@@ -2,6 +2,8 @@
 // with those the host computes from the joints' attributes. (That every scene
 // loads and exports is the corpus test of kvr export.)
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,9 +16,13 @@
 
 #include <kvhost/MayaAscii.h>
 #include <kvhost/Scene.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MItDependencyNodes.h>
+#include <maya/MMatrix.h>
+#include <maya/MPlug.h>
 #include <maya/MFnMesh.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPointArray.h>

@@ -1,6 +1,8 @@
 // The Maya ASCII reader on small scenes, one feature at a time, checked
 // through the Maya API of the host.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -15,6 +17,8 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>
+#include <maya/MMatrix.h>
+#include <maya/MPlug.h>
 #include <maya/MPointArray.h>
 #include <maya/MString.h>
 
