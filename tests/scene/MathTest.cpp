@@ -82,9 +82,10 @@ TEST(KvMatrixTest, ProductsTransformsAndInverses) {
   // A general matrix is inverted as affine: its column 3 is dropped.
   const float withColumn3[16] = {2, 0, 0, 7, 0, 4, 0, 7, 0, 0, 8, 7, 2, 4, 8, 9};
   ExpectMatrix(KvMatrix(withColumn3).Inverse(), {0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 0.125f, 0, -1, -1, -1, 1}, 2);
-  // Rotation, scale and translation undo each other.
+  // Rotation (about an axis off every plane, so no entry is zero), scale and
+  // translation undo each other.
   KvMatrix m;
-  m.SetFromQuat(KvQuat{std::sqrt(0.5f), std::sqrt(0.5f), 0, 0});
+  m.SetFromQuat(KvQuat{0.8f, 0.4f, 0.2f, 0.4f});
   m = m * Translation(3, -2, 5);
   m.Scale(KvVec3{2, 3, 0.5f});
   const KvVec3 v{0.3f, -1.7f, 2.5f};
