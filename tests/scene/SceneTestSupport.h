@@ -25,26 +25,14 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// The runtime and the scene model, started for the guard's lifetime.
+// The runtime and the scene model, started for the guard's lifetime. The runtime's
+// allocator counts blocks: a scene that leaks an object fails the test.
 struct SceneRuntime {
   SceneRuntime() {
-    KvRuntimeStartupDefault();
-    RegisterSceneClasses();
-  }
-  ~SceneRuntime() {
-    ShutDownSceneClasses();
-    KvRuntimeShutdown();
-  }
-};
-
-// The same with an allocator that counts blocks: a scene that leaks an object fails
-// the test.
-struct CountingSceneRuntime {
-  CountingSceneRuntime() {
     archive_test::StartCountingRuntime();
     RegisterSceneClasses();
   }
-  ~CountingSceneRuntime() {
+  ~SceneRuntime() {
     ShutDownSceneClasses();
     archive_test::ShutDownCountingRuntime();
   }
@@ -53,7 +41,7 @@ struct CountingSceneRuntime {
 // Starts the runtime and the scene model for one test, and stops them after it (and
 // after a derived fixture's members).
 class SceneTest : public ::testing::Test {
-  CountingSceneRuntime runtime_;
+  SceneRuntime runtime_;
 
  public:
   // A fresh path of this test (and process).
