@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -230,7 +231,8 @@ TEST_F(KvrExport, InterruptedExportLeavesTheOutputAndNoTemporaryFile) {
     _exit(127);
   }
   // Interrupt as soon as the temporary archive exists (waiting two minutes at most).
-  for (int i = 0; i < 600000 && Leftovers().empty(); ++i) usleep(200);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (Leftovers().empty() && std::chrono::steady_clock::now() < deadline) usleep(200);
   const bool sawTemporary = !Leftovers().empty();
   kill(child, SIGINT);
   int status = 0;
