@@ -13,6 +13,7 @@
 #include "kv/Name.h"
 #include "kv/Scene.h"
 #include "kv/Skeleton.h"
+#include "kv/StringMap.h"
 
 namespace {
 
@@ -66,17 +67,35 @@ void SkinTransformsUnder(const MDagPath& jointPath, KvScene* scene, KvSkeleton* 
   }
 }
 
+// The first host joint of each name, in the order of a depth-first joint walk.
+using FirstJointOfName = KvStringMap<MDagPath, 1024>;
+
+// Walks `joints` to its end, keeping the path of each name's first joint.
+void IndexJoints(MItDag& joints, FirstJointOfName& firstOfName) {
+  for (; !joints.isDone(); joints.next()) {
+    const MString name = MFnDependencyNode(joints.item()).name();
+    if (firstOfName.Find(name.asChar(), name.length()) != nullptr) continue;
+    MDagPath path;
+    joints.getPath(path);
+    firstOfName.Insert(name.asChar(), name.length(), path);
+  }
+}
+
 }  // namespace
 
 bool ImportRigidSkins(KvScene* scene) {
   LogPrintf("Searching for and creating rigidly skinned meshes...");
   if (scene != nullptr) {
+    FirstJointOfName firstOfName;
+    bool indexed = false;
     for (uint32_t s = 0; s < scene->GetNumSkeletons(); ++s) {
       KvSkeleton* skeleton = scene->GetSkeleton(s);
       if (skeleton == nullptr) continue;
       // A skeleton holds no null joint: its parents-first sort drops them.
       for (uint32_t j = 0; j < skeleton->GetNumJoints(); ++j) {
         KvJoint* joint = skeleton->GetJoint(j);
+        // Each KvJoint still asks for its iterator: a host that cannot make one
+        // ends the stage there, with the joints before it bound.
         MStatus status;
         MItDag jointIterator(MItDag::kDepthFirst, MFn::kJoint, &status);
         if (!status) {
@@ -84,15 +103,14 @@ bool ImportRigidSkins(KvScene* scene) {
           LogPrintf("Failed to create jointIterator!");
           return false;
         }
-        // The first host joint of the same name stands for the KvJoint. Names are
-        // compared on the node alone: only the match needs its (deep) DAG path.
-        const MString jointName(joint->GetName().GetAsCString());
-        for (; !jointIterator.isDone(); jointIterator.next()) {
-          if (!(MFnDependencyNode(jointIterator.item()).name() == jointName)) continue;
-          MDagPath jointPath;
-          jointIterator.getPath(jointPath);
-          SkinTransformsUnder(jointPath, scene, skeleton, joint);
-          break;
+        // The first host joint of the same name stands for the KvJoint. One walk
+        // finds it for every name: the host's joints do not change during the
+        // stage, so each KvJoint's own walk would meet the same joint first.
+        if (!indexed) IndexJoints(jointIterator, firstOfName);
+        indexed = true;
+        const KvString& name = joint->GetName().GetAsString();
+        if (const MDagPath* jointPath = firstOfName.Find(name.View(), name.Length())) {
+          SkinTransformsUnder(*jointPath, scene, skeleton, joint);
         }
       }
     }

@@ -1,8 +1,10 @@
 // Skin weights: binds one exported mesh to the skeleton of its skin cluster's first
 // influence and gives every vertex its weighted joint influences.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include <maya/MDagPath.h>
 #include <maya/MDagPathArray.h>
@@ -50,6 +52,43 @@ KvSkeleton* SkeletonHolding(KvScene* scene, const KvName& jointName) {
   }
   return nullptr;
 }
+
+// The joints of a skeleton by name: Find gives what FindJoint gives, the first
+// joint in list order with that name, in O(log n), so a cluster with one influence
+// per joint does not scan the skeleton once per influence. Names compare by their
+// interned entry, an unattached name as the null name, as KvName's == does.
+class JointsByName {
+ public:
+  explicit JointsByName(const KvSkeleton& skeleton) : entries(skeleton.GetNumJoints()) {
+    for (uint32_t j = 0; j < skeleton.GetNumJoints(); ++j) {
+      KvJoint* joint = skeleton.GetJoint(j);
+      if (joint != nullptr) entries.PushBack(Entry{EntryOf(joint->GetName()), j, joint});
+    }
+    std::sort(entries.begin(), entries.end(), Less);
+  }
+
+  KvJoint* Find(const KvName& name) const {
+    const Entry key{EntryOf(name), 0, nullptr};
+    const Entry* found = std::lower_bound(entries.begin(), entries.end(), key, Less);
+    return found != entries.end() && found->name == key.name ? found->joint : nullptr;
+  }
+
+ private:
+  struct Entry {
+    const KvName::Node* name;
+    uint32_t index;
+    KvJoint* joint;
+  };
+  static const KvName::Node* EntryOf(const KvName& name) {
+    name.GetAsString();  // attaches an unattached name to the null name
+    return name.GetNode();
+  }
+  static bool Less(const Entry& a, const Entry& b) {
+    if (a.name != b.name) return std::less<const KvName::Node*>()(a.name, b.name);
+    return a.index < b.index;
+  }
+  KvArray<Entry> entries;
+};
 
 // The bits of a weight narrowed to 32 bits, without the sign: zero exactly when
 // the narrowed weight is zero.
@@ -175,12 +214,12 @@ void ImportMeshSkin(MDagPath meshPath, KvMesh* mesh, KvScene* scene, const SkinC
     LogPrintf("Couldn't get geometry iterator!");
     return;
   }
-  KvSkeleton* skeleton = mesh->GetSkeleton();
+  const JointsByName joints(*mesh->GetSkeleton());
   KvArray<InfluenceJoint> influences(influenceObjects.length());
   for (unsigned int i = 0; i < influenceObjects.length(); ++i) {
     InfluenceJoint influence;
     influence.name = MFnDagNode(influenceObjects[i]).name();
-    influence.joint = skeleton->FindJoint(KvName(influence.name.asChar()));
+    influence.joint = joints.Find(KvName(influence.name.asChar()));
     influences.PushBack(influence);
   }
 
