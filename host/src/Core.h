@@ -432,6 +432,7 @@ struct NodeType {
 };
 
 class Node;
+struct DagLink;
 
 struct PlugKey {
   Node* node = nullptr;
@@ -474,6 +475,8 @@ public:
 
   std::vector<Node*> parents;   // DAG parents, one per instance
   std::vector<Node*> children;  // DAG children in sibling order
+  std::vector<std::shared_ptr<const DagLink>> paths;  // pathsTo's answer as of dagVersion `pathsVersion`
+  uint64_t pathsVersion = 0;
 
   std::vector<std::shared_ptr<Connection>> in, out;
   // Incoming connections by hash of the destination plug, so that finding a
@@ -564,11 +567,14 @@ using DagLinks = std::vector<std::shared_ptr<const DagLink>>;
 
 struct Scene::Impl {
   std::vector<std::shared_ptr<Node>> nodes;  // creation order
-  // pathsTo's answers, dropped whenever a node is parented or unparented.
-  std::unordered_map<const Node*, DagLinks> pathCache;
-  void dagChanged() {
-    if (!pathCache.empty()) pathCache.clear();
-  }
+  // pathsTo keeps its answer on each node, valid while the node's stamp equals
+  // this; parenting or unparenting any node moves it on, so every answer is
+  // formed again when next asked for.
+  uint64_t dagVersion = 1;
+  void dagChanged() { ++dagVersion; }
+  // A node's kept paths start with a link that owns the node: they are let go
+  // here, and on reset, or the node would keep itself alive.
+  ~Impl();
   std::unordered_multimap<std::string, Node*> byName;
   std::shared_ptr<Node> world;
   std::unordered_map<std::string, std::unique_ptr<NodeType>> types;

@@ -253,8 +253,8 @@ DagLink::~DagLink() {
 const DagLinks& pathsTo(Node* node) {
   static const DagLinks none;
   if (!node || !node->isDag() || node == node->scene->world.get()) return none;
-  auto& cache = node->scene->pathCache;
-  if (auto it = cache.find(node); it != cache.end()) return it->second;
+  const uint64_t version = node->scene->dagVersion;
+  if (node->pathsVersion == version) return node->paths;
   DagLinks out;
   for (Node* p : node->parents) {
     if (!p) {
@@ -263,7 +263,9 @@ const DagLinks& pathsTo(Node* node) {
     }
     for (const auto& up : pathsTo(p)) out.push_back(std::make_shared<const DagLink>(node->shared_from_this(), up));
   }
-  return cache.emplace(node, std::move(out)).first->second;
+  node->paths = std::move(out);
+  node->pathsVersion = version;
+  return node->paths;
 }
 
 MMatrix worldMatrixOfNode(Node& node, int instance) {

@@ -660,6 +660,10 @@ Node* nodeOf(const MObject& object) {
 Scene::Scene() : fImpl(std::make_unique<Impl>()) {}
 Scene::~Scene() = default;
 
+Scene::Impl::~Impl() {
+  for (auto& n : nodes) n->paths.clear();
+}
+
 Scene& Scene::get() {
   static Scene scene;
   return scene;
@@ -678,6 +682,7 @@ void Scene::reset() {
     n->nextFree.clear();
     n->parents.clear();
     n->children.clear();
+    n->paths.clear();
     n->geomCache.clear();
     n->shapeCache.reset();
     n->apiCache.reset();
