@@ -191,6 +191,11 @@ bool Exporter::ExportOne(const std::string& scenePath, const std::string& output
   // it is read and exported stay as holes in the heap, resident until the end.
   // Below 2 MB, blocks reuse freed heap memory, which spares fresh pages.
   mallopt(M_MMAP_THRESHOLD, 2 << 20);
+  // Reading a scene frees many small blocks between larger ones. With fast bins,
+  // each larger request merges every small block freed since the last one, more
+  // of them as the heap grows: an eighth of exporting 10,000 small meshes.
+  // Without them a freed block is merged once, when it is freed.
+  mallopt(M_MXFAST, 0);
 
   // 1. The scene, into the host, as File > Open does.
   kvhost::MayaAsciiOptions readOptions;

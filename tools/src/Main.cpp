@@ -1,7 +1,6 @@
 // kvr: the command-line face of the Kavrel Rendering Archive tools.
 #include <CLI/CLI.hpp>
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -31,11 +30,6 @@ struct SceneModel {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Reading a scene frees many small blocks between larger ones. With glibc's
-  // fast bins, each larger request merges every small block freed since the
-  // last, again and again as the heap grows: an eighth of exporting 10,000
-  // small meshes. Without them a freed block is merged once, when it is freed.
-  mallopt(M_MXFAST, 0);
   CLI::App app{"Kavrel Rendering Archive tools", "kvr"};
   app.set_version_flag("--version", std::string("kvr ") + KVR_VERSION);
   app.require_subcommand(1);
