@@ -197,12 +197,3 @@ MVector MFnCamera::viewDirection(MSpace::Space space, MStatus* status) const {
   return direction(MVector(0, 0, -1), space);
 }
 
-MVector MFnCamera::upDirection(MSpace::Space space, MStatus* status) const {
-  if (!node(status)) return MVector();
-  return direction(MVector(0, 1, 0), space);
-}
-
-MPoint MFnCamera::eyePoint(MSpace::Space space, MStatus* status) const {
-  if (!node(status)) return MPoint();
-  return space == MSpace::kWorld ? MPoint() * pathOrFirst().inclusiveMatrix() : MPoint();
-}

@@ -26,8 +26,6 @@ public:
   double verticalFieldOfView(MStatus* status = nullptr) const;
   // (0, 0, -1) in object space; for kWorld rotated by the world matrix.
   MVector viewDirection(MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
-  MVector upDirection(MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
-  MPoint eyePoint(MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;
 
 private:
   MVector direction(const MVector& local, MSpace::Space space) const;
