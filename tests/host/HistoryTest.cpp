@@ -359,6 +359,8 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
   // The pipe's walls start where the cylinder's rings do, on the same circle table.
   const Mesh pipe = read(generate("polyPipe", "pipe"));
   expectAt(pipe.points, {{0, 0, 0.95105714}, {0, 2, -0.30901718}, {40, 0, 0.95105714 / 2}});  // 40: the inner wall
+  EXPECT_FALSE(pipe.uvs.empty());
+  EXPECT_TRUE(read(generate("polyPipe", "bare", {{"cuv", {0}}})).uvs.empty());
 }
 
 // ------------------------------------------------------------------ modifiers

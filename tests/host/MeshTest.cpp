@@ -81,6 +81,7 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
     for (int c = 0; c < 3; ++c) EXPECT_EQ(uvOf(1, c), (std::vector<int>{1, 4, 2}[static_cast<size_t>(c)])) << c;
     EXPECT_EQ(uvOf(1, 2, &extra), 2);
     // The square has map1 UVs on its outer loop only, and none in "extra".
+    EXPECT_EQ(uvOf(0, 0), 0);
     EXPECT_EQ(uvOf(0, 3), 3);
     EXPECT_EQ(uvOf(0, 4), -1) << "hole corner without UVs";
     EXPECT_EQ(uvOf(0, 0, &extra), -1);
@@ -93,8 +94,11 @@ TEST_F(MeshTest, LoopsHolesAndPerCornerUVsSurviveEvaluatingAgain) {
   b.set(shape + ".fc[2]", {Arg::word("f"), 3, 8, 9, -2, Arg::word("mu"), 0, 3, 5, 4, 2}, "polyFaces");
   ASSERT_EQ(mesh.numPolygons(), 3);
   EXPECT_EQ(uvOf(2, 0), -1) << "UV 5 is not stored yet";
-  b.set(shape + ".uvst[0].uvsp[5]", {0.5, 0.5});
-  EXPECT_EQ(uvOf(2, 0), 5);
+  b.set(shape + ".uvst[0].uvsp[6]", {0.5, 0.5});
+  EXPECT_EQ(uvOf(2, 0), 5) << "a gap below a stored UV is a UV at 0 0";
+  ASSERT_TRUE(mesh.getUVs(u, v));
+  EXPECT_EQ(u.items(), (std::vector<float>{0, 1, 1, 0, 1, 0, 0.5}));
+  EXPECT_EQ(v.items(), (std::vector<float>{0, 0, 1, 1, -1, 0, 0.5}));
   b.set(shape + ".vt[9]", {9, 9, 0});
   EXPECT_EQ(mesh.numVertices(), 10);
   expectFaces();

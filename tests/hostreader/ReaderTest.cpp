@@ -405,6 +405,10 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
        "snippet.ma:5: polyFaces: expected an integer"},
       {"createNode mesh -n \"m\";\n\tsetAttr \".fc[2000000000]\" -type \"polyFaces\" f 3 0 1 2;\n",
        "snippet.ma:5: polyFaces start at face 2000000000 but only 0 faces precede them"},
+      {"createNode mesh -n \"m\";\n\tsetAttr \".fc[0:1]\" -type \"polyFaces\" f 3 0 1 2 f 3 0 2 3;\n"
+       "\tsetAttr \".fc[2:3]\" -type \"polyFaces\" f 3 0 1 2 f 3 0 2 3;\n"
+       "\tsetAttr \".fc[5]\" -type \"polyFaces\" f 3 0 1 2;\n",
+       "snippet.ma:7: polyFaces start at face 5 but only 4 faces precede them"},
       {"createNode mesh -n \"m\";\n\tsetAttr \".ed[0]\" 0 1e30 0;\n", "snippet.ma:5: setAttr .ed: expected an integer"},
       {"createNode transform -n \"t\";\n\tsetAttr \".ro\" 2.5;\n", "snippet.ma:5: setAttr .ro: expected an integer"},
       {"createNode skinCluster -n \"s\";\n\tsetAttr \".wl[0:1].w\" 1 1e12 0.5 1 0 1;\n",
