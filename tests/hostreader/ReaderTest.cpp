@@ -227,6 +227,7 @@ createNode transform -n "t1";
 	setAttr ".tx" 1e-16;
 	setAttr ".ty" -0;
 	setAttr ".tz" .5;
+	setAttr ".sx" 2.5e-1;
 createNode transform -n "t2";
 	setAttr ".v" off;
 	setAttr ".dh" on;
@@ -245,7 +246,7 @@ createNode polySmoothFace -n "smooth";
   for (const char* t : {"t2", "t3", "t4"}) EXPECT_TRUE(plugAt(t, "dh").asBool()) << t;
   EXPECT_TRUE(plugAt("smooth", "peh").asBool());
   EXPECT_TRUE(plugAt("t4", "v").asBool());
-  expectValues({{"t1.tx", 1e-16}, {"t1.tz", 0.5}});
+  expectValues({{"t1.tx", 1e-16}, {"t1.tz", 0.5}, {"t1.sx", 0.25}});
   // A NUL byte inside a string is a character of it, not the end of the file.
   using namespace std::string_literals;
   EXPECT_TRUE(load("createNode file -n \"z\";\n\tsetAttr \".ftn\" -type \"string\" \"a\0b\";\n"s).success);

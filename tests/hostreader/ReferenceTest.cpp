@@ -133,7 +133,7 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"heroRN\" \"heroRN\" 5\n"
         "\t\t7 \"hero:a.translateX\" \"hero:b.translateX\"\n"
         "\t\t5 4 \"heroRN\" \"hero:b.translateY\" \"heroRN.placeHolderList[1]\" \"\"\n"
-        "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[9]\" \"\"\n"
+        "\t\t5 3 \"heroRN\" \"hero:a.translateZ\" \"heroRN.placeHolderList[10]\" \"\"\n"
         "\t\t2 \"hero:ghost\" \"translateX\" \" 1\"\n"
         "\t\t0 \"|hero:a\" \"|nowhere\" \"-s -r \"\n"
         // Lock edits change nothing here; an edit type unknown to the reader is skipped.
@@ -151,7 +151,7 @@ TEST_F(References, PlaceholderEditsAndAssumedDisconnectEditTypeSeven) {
         "createNode transform -n \"driver\";\n\tsetAttr \".tx\" 9;\n"
         "createNode transform -n \"sink\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[1]\";\n"
-        "connectAttr \"heroRN.phl[9]\" \"sink.tz\";\n"
+        "connectAttr \"heroRN.phl[10]\" \"sink.tz\";\n"
         "connectAttr \"driver.tx\" \"heroRN.phl[3]\";\n"
         "connectAttr \"driver.iog\" \"heroRN.phl[4]\";\n");
   MayaAsciiResult r = read("shot.ma");
@@ -235,6 +235,7 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   EXPECT_EQ(r.references.back().node, "d4RN");
   EXPECT_NE(r.findWarning("reference node 'goneRN' is named by two 'file -r' statements"), nullptr);
   EXPECT_NE(r.findWarning("namespace 'a' is already taken; the reference loads into 'a1'"), nullptr);
+  EXPECT_EQ(r.findWarning("reference edit"), nullptr) << "edits of a reference that did not load are not warnings";
 
   // Files that reference each other many times over use up the work budget.
   scene("fan0.ma", "");
@@ -247,7 +248,20 @@ TEST_F(References, UnloadableReferencesAreListedAndLeftOut) {
   MayaAsciiResult fan = read("fan8.ma", budget);
   EXPECT_FALSE(fan.success);
   EXPECT_TRUE(contains(fan.error, ".ma:3: the scene would make the host work too long (references loaded)")) << fan.error;
-  EXPECT_EQ(r.findWarning("reference edit"), nullptr) << "edits of a reference that did not load are not warnings";
+  // So do edits that keep changing a referenced node with many children: running
+  // out ends the read, where a malformed edit would only be skipped.
+  std::string crowd = "createNode transform -n \"t\";\n", edits;
+  for (int i = 0; i < 100; ++i) {
+    crowd += "createNode transform -n \"c" + std::to_string(i) + "\" -p \"t\";\n";
+    edits += " 2 \"c:t\" \"translateX\" \" 1\"";
+  }
+  scene("crowd.ma", crowd);
+  scene("edited.ma", "file -r -ns \"c\" -rfn \"cRN\" \"crowd.ma\";\ncreateNode reference -n \"cRN\";\n"
+                     "\tsetAttr \".ed\" -type \"dataReferenceEdits\" \"cRN\" \"cRN\" 100" + edits + ";\n");
+  budget.maxHostWork = std::size_t{1} << 17;
+  MayaAsciiResult edited = read("edited.ma", budget);
+  EXPECT_TRUE(contains(edited.error, "edited.ma:4: the scene would make the host work too long (changes to a node"))
+      << edited.error;
 }
 
 // The stored paths of a project that moved: relative to the referencing
