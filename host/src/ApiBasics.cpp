@@ -1,6 +1,5 @@
 // MStatus, MString, MObject and the type names of MFn.
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -62,22 +61,6 @@ MString& MString::operator+=(int value) {
 MString& MString::operator+=(unsigned int value) {
   fText += std::to_string(value);
   return *this;
-}
-
-MString MString::substring(int start, int end) const {
-  if (start < 0 || end < start || static_cast<size_t>(start) >= fText.size()) return MString();
-  size_t last = std::min(static_cast<size_t>(end), fText.size() - 1);
-  return MString(fText.substr(static_cast<size_t>(start), last - static_cast<size_t>(start) + 1));
-}
-
-int MString::index(char c) const {
-  size_t p = fText.find(c);
-  return p == std::string::npos ? -1 : static_cast<int>(p);
-}
-
-int MString::rindex(char c) const {
-  size_t p = fText.rfind(c);
-  return p == std::string::npos ? -1 : static_cast<int>(p);
 }
 
 MStatus MString::split(char delimiter, MStringArray& parts) const {

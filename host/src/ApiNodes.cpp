@@ -235,15 +235,6 @@ MMatrix MDagPath::inclusiveMatrix(MStatus* status) const {
   return kvhost::worldMatrix(fTail.get());
 }
 
-MMatrix MDagPath::exclusiveMatrix(MStatus* status) const {
-  if (!pathAlive(*this)) {
-    setStatus(status, MS::kFailure);
-    return MMatrix();
-  }
-  setStatus(status, MS::kSuccess);
-  return kvhost::worldMatrix(fTail ? fTail->up.get() : nullptr);
-}
-
 MString MDagPath::fullPathName(MStatus* status) const {
   setStatus(status, pathAlive(*this) ? MS::kSuccess : MS::kFailure);
   std::string s;

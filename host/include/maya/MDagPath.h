@@ -41,7 +41,6 @@ public:
   unsigned int instanceNumber(MStatus* status = nullptr) const;
   bool isInstanced(MStatus* status = nullptr) const;
   MMatrix inclusiveMatrix(MStatus* status = nullptr) const;
-  MMatrix exclusiveMatrix(MStatus* status = nullptr) const;
   MMatrix inclusiveMatrixInverse(MStatus* status = nullptr) const { return inclusiveMatrix(status).inverse(); }
   MString fullPathName(MStatus* status = nullptr) const;
   MString partialPathName(MStatus* status = nullptr) const;

@@ -47,10 +47,6 @@ public:
   MString& set(double value, int precision = 14);
   MString& set(const char* text) { fText = text ? text : ""; return *this; }
 
-  // Characters start..end inclusive; empty when out of range.
-  MString substring(int start, int end) const;
-  int index(char c) const;
-  int rindex(char c) const;
   MStatus split(char delimiter, MStringArray& parts) const;
   MString toLowerCase() const;
   MString toUpperCase() const;
