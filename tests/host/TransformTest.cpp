@@ -39,6 +39,8 @@ TEST_F(TransformTest, WorldMatrixIsLocalTimesParentWorld) {
   MObject parentMatrix;
   ASSERT_TRUE(MFnDependencyNode(node("child")).findPlug("pm").elementByLogicalIndex(0).getValue(parentMatrix));
   EXPECT_TRUE(MFnMatrixData(parentMatrix).matrix().isEquivalent(path("parent").inclusiveMatrix(), 1e-12));
+  ASSERT_TRUE(MFnDependencyNode(node("child")).findPlug("pim").elementByLogicalIndex(0).getValue(parentMatrix));
+  EXPECT_TRUE(MFnMatrixData(parentMatrix).matrix().isEquivalent(path("parent").inclusiveMatrix().inverse(), 1e-12));
   b.set("child.it", {false});
   EXPECT_POINT_NEAR(worldPoint("child", MPoint()), 1, 0, 0);
 }
@@ -128,6 +130,12 @@ TEST_F(TransformTest, SetTransformationReproducesTheMatrixOnJointsAndTransforms)
     ASSERT_TRUE(fn.set(MTransformationMatrix(target))) << name;
     EXPECT_TRUE(fn.transformationMatrix().isEquivalent(target, 1e-9)) << name;
   }
+  // A transformation read off a scaled transform brings its scale pivot along.
+  b.transform("pivoted", {}, {.s = {2, 1, 1}});
+  b.set("pivoted.sp", {1, 0, 0});
+  MFnTransform copy(path("t")), pivoted(path("pivoted"));
+  ASSERT_TRUE(copy.set(pivoted.transformation()));
+  EXPECT_TRUE(copy.transformationMatrix().isEquivalent(pivoted.transformationMatrix(), 1e-12));
 }
 
 TEST_F(TransformTest, XformRoundTripsWorldMatricesAndUpdatesChildren) {

@@ -285,6 +285,7 @@ rename "c" "e";
   EXPECT_DOUBLE_EQ(worldMatrix("persp")[3][2], 3.0);
   for (const char* name : {"top", "front", "side", "lambert1", "initialShadingGroup", "time1", "e"})
     EXPECT_FALSE(node(name).isNull()) << name;
+  expectValues({{"topShape.coi", 1000.1}, {"sideShape.ow", 30.0}});
   EXPECT_TRUE(plugAt("initialShadingGroup", "ro").asBool());
   EXPECT_DOUBLE_EQ(plugAt("time1", "o").asDouble(), 12.0);
   EXPECT_EQ(existingIndices(plugAt("defaultShaderList1", "s")).size(), 2u);
