@@ -413,7 +413,7 @@ TEST(MayaAsciiReader, ReportsMalformedStatementsWithTheirLine) {
        "snippet.ma:7: polyFaces start at face 5 but only 4 faces precede them"},
       {"createNode mesh -n \"m\";\n\tsetAttr \".ed[0]\" 0 1e30 0;\n", "snippet.ma:5: setAttr .ed: expected an integer"},
       {"createNode transform -n \"t\";\n\tsetAttr \".ro\" 2.5;\n", "snippet.ma:5: setAttr .ro: expected an integer"},
-      {"createNode skinCluster -n \"s\";\n\tsetAttr \".wl[0:1].w\" 1 1e12 0.5 1 0 1;\n",
+      {"createNode skinCluster -n \"s\";\n\tsetAttr \".wl[0:1].w\" 1 0 1 1 1e12 0.5;\n",
        "snippet.ma:5: setAttr: expected a weight index"},
       {"createNode skinCluster -n \"s\";\n\tsetAttr \".wl[0:1].w\" -2 0 0.5;\n",
        "snippet.ma:5: setAttr: expected a count of weights"},
