@@ -228,7 +228,8 @@ TEST_F(SceneTest, PrimitiveOperationsRejectBadInput) {
 
 TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
   kvhost::Scene& s = b.scene();
-  std::string shape = b.mesh("m", {.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, .faces = {{0, 1, 2}}});
+  std::string shape = b.mesh("m", {.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, .faces = {{0, 1, 2}},
+                                   .uvSets = {{"map1", {{0, 0}, {1, 0}, {0, 1}}, {{0, 1, 2}}}}});
   using kvhost::Arg;
   struct Case {
     std::string plug;
@@ -259,11 +260,16 @@ TEST_F(SceneTest, MalformedStatementsFailWithoutChangingTheScene) {
       {shape + ".vt[300000000:300000001]", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}, ""},
       {shape + ".iog[0].og[0].gcl", {1, "f[99999999999]"}, "componentList"},
       {shape + ".fc[0]", {Arg::word("f"), 1e300, 0}, "polyFaces"},
+      {shape + ".fc[1]", {Arg::word("f"), 3, 0, 1, 2, Arg::word("mu"), 0, 3, 0, 1, 2, Arg::word("x")}, "polyFaces"},
   };
   for (const Case& c : bad) EXPECT_FALSE(s.setAttr(c.plug, std::span<const Arg>(c.values), c.type)) << c.plug;
+  // A face written afterwards gets nothing from the refused ones: no UVs.
+  b.set(shape + ".fc[1]", {Arg::word("f"), 3, 0, 1, 2}, "polyFaces");
   MFnMesh mesh(path(shape));
   EXPECT_EQ(mesh.numVertices(), 3);
-  EXPECT_EQ(mesh.numPolygons(), 1);
+  EXPECT_EQ(mesh.numPolygons(), 2);
+  int uv = 0;
+  EXPECT_FALSE(mesh.getPolygonUVid(1, 0, uv));
   MPointArray p;
   mesh.getPoints(p);
   EXPECT_POINT_NEAR(p[1], 1, 0, 0);
