@@ -308,8 +308,9 @@ TEST_F(HistoryTest, NonDefaultPrimitivesMatchPointsAndUVsMayaStored) {
 }
 
 TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
-  // UVs lie in the unit square; each face's edges are edges of the mesh, listed once, every edge is used,
-  // and a closed solid's edges have two faces each.
+  // UVs lie in the unit square and, where a shape has UVs, every corner has one and no face's UVs lie on
+  // a line; each face's edges are edges of the mesh, listed once, every edge is used, and a closed solid's
+  // edges have two faces each.
   struct Case {
     const char* type;
     std::vector<std::pair<std::string, std::vector<Arg>>> attrs;
@@ -340,6 +341,17 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
     }
     for (const auto& uv : m.uvs)
       EXPECT_TRUE(std::min(uv[0], uv[1]) > -1e-6 && std::max(uv[0], uv[1]) < 1 + 1e-6) << c.type << ": UVs in the unit square";
+    for (size_t f = 0; f < m.faces.size() && !m.uvs.empty(); ++f) {
+      const auto& ids = m.faceUVs[f];
+      double uvArea = 0;
+      for (size_t i = 0; i < ids.size(); ++i) {
+        const int from = ids[i], to = ids[(i + 1) % ids.size()];
+        ASSERT_GE(std::min(from, to), 0) << c.type << ": face " << f << " lacks UVs";
+        const auto &p = m.uvs[static_cast<size_t>(from)], &q = m.uvs[static_cast<size_t>(to)];
+        uvArea += p[0] * q[1] - q[0] * p[1];
+      }
+      EXPECT_GT(std::fabs(uvArea), 1e-9) << c.type << ": face " << f;
+    }
     std::map<std::pair<int, int>, int> uses;
     for (const auto& e : m.edges) uses[{std::min(e[0], e[1]), std::max(e[0], e[1])}] = 0;
     EXPECT_EQ(uses.size(), m.edges.size()) << c.type << ": an edge is listed twice";
