@@ -491,6 +491,14 @@ TEST_F(HistoryTest, UniteMergeAndDeleteRenumberWhatIsLeftInOrder) {
   MStringArray sets;
   MFnMesh(path(joined)).getUVSetNames(sets);
   EXPECT_EQ(sets.items(), (std::vector<MString>{"map1"}));
+  // Reversing a shell (mode 4) turns the right plane over and leaves the left one.
+  b.create("polyNormal", "shell");
+  b.set("shell.nm", {4});
+  b.set("shell.ics", {1, "f[1]"}, "componentList");
+  b.connect("polyUnite1.out", "shell.ip");
+  b.transform("turned");
+  b.connect("shell.out", b.create("mesh", "turnedShape", "turned") + ".i");
+  EXPECT_EQ(read("turnedShape").faces, (std::vector<std::vector<int>>{both.faces[0], {4, 6, 7, 5}}));
 
   // The planes touch along x = 0.5: those two pairs of vertices merge.
   modify(joined, "polyMergeVert", "polyMergeVert1", {{"d", {0.01}}});
