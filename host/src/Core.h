@@ -27,6 +27,13 @@ const char* apiTypeName(MFn::Type type);
 // Largest logical index a plug path may use; files never come near it, and
 // it keeps index arithmetic far from overflow.
 constexpr int kMaxLogicalIndex = (1 << 28) - 1;
+// What "setAttr -s N" reserves beyond N elements: corners for N quads of a
+// polyFaces list, and four weights for each of N skin weight lists (as many as
+// game skins keep), at most kMaxReservedValues of either. More grows as any
+// array does.
+constexpr size_t kReservedCornersPerFace = 4;
+constexpr size_t kReservedEntriesPerElement = 4;
+constexpr size_t kMaxReservedValues = size_t{1} << 26;
 
 // A number from a file or a plug as an int: NaN gives 0, values beyond the
 // int range are clamped (a plain cast would be undefined).

@@ -551,8 +551,13 @@ const Slot* Scene::Impl::lookup(const PlugKey& key, Slot& scratch) {
 
 void Scene::Impl::reserve(const PlugKey& key, size_t count) {
   const Attribute* a = key.attr;
+  // Room the file has not named yet is only reserved: pages nothing writes to
+  // are never made resident, and a growing array is not moved to fresh pages at
+  // every doubling.
   if (a->data == DataType::PolyFaces) {
-    key.node->faces.faces.reserve(key.node->faces.faces.size() + count);
+    Node::StoredFaces& stored = key.node->faces;
+    stored.faces.reserve(stored.faces.size() + count);
+    stored.edges.reserve(stored.edges.size() + std::min(count * kReservedCornersPerFace, kMaxReservedValues));
     return;
   }
   if (!a->multi || key.idx.empty() || key.idx.back() >= 0) return;
@@ -568,6 +573,9 @@ void Scene::Impl::reserve(const PlugKey& key, size_t count) {
             : p.numbers.reserve(count * static_cast<size_t>(p.width)));
   } else {
     p.entryStart.reserve(count + 1);
+    const size_t entries = std::min(count * kReservedEntriesPerElement, kMaxReservedValues);
+    p.entryIndex.reserve(entries);
+    p.numbers.reserve(entries);
   }
 }
 

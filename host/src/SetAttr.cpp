@@ -214,7 +214,10 @@ bool readPolyFaces(Reader& rd, int firstFace, int lastFace, Node& node) {
         stored.holes.push_back(static_cast<int64_t>(loopFirst));
     } else if (code == 3) {
       auto it = std::find_if(stored.uvs.begin(), stored.uvs.end(), [&](const auto& uv) { return uv.set == set; });
-      if (it == stored.uvs.end()) it = stored.uvs.insert(stored.uvs.end(), {set, {}});
+      if (it == stored.uvs.end()) {
+        it = stored.uvs.insert(stored.uvs.end(), {set, {}});
+        it->ids.reserve(stored.edges.capacity());  // a UV for every corner the faces have room for
+      }
       ids = &it->ids;
       ids->resize(std::max(ids->size(), stored.edges.size()), -1);
     }
