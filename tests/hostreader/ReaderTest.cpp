@@ -267,6 +267,7 @@ select -ne :defaultShaderList1;
 	setAttr -s 4 ".s";
 select -ne :initialShadingGroup;
 	setAttr ".ro" yes;
+select -ne :hardwareRenderingGlobals;
 connectAttr "red.msg" ":defaultShaderList1.s" -na;
 connectAttr "blue.msg" ":defaultShaderList1.s" -na;
 createNode transform -n "a";
@@ -283,7 +284,7 @@ rename "c" "e";
 )"));
   EXPECT_TRUE(node("persp1").isNull());
   EXPECT_DOUBLE_EQ(worldMatrix("persp")[3][2], 3.0);
-  for (const char* name : {"top", "front", "side", "lambert1", "initialShadingGroup", "time1", "e"})
+  for (const char* name : {"top", "front", "side", "lambert1", "initialShadingGroup", "time1", "hardwareRenderingGlobals", "e"})
     EXPECT_FALSE(node(name).isNull()) << name;
   expectValues({{"topShape.coi", 1000.1}, {"sideShape.ow", 30.0}});
   EXPECT_TRUE(plugAt("initialShadingGroup", "ro").asBool());
@@ -307,6 +308,8 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
 	addAttr -ci true -m -sn "ids" -ln "ids" -at "long";
 	addAttr -ci true -sn "note" -ln "note" -dt "string";
 	addAttr -ci true -sn "turn" -ln "turn" -at "doubleAngle";
+	addAttr -ci true -sn "wts" -ln "weights" -dt "doubleArray";
+	setAttr ".wts" -type "doubleArray" 2 0.25 0.5 ;
 	setAttr ".turn" 90;
 	setAttr ".tint" -type "float3" 0.25 0.5 0.75 ;
 	setAttr -s 2 ".ids[4:5]" 40 50;
@@ -317,6 +320,7 @@ TEST(MayaAsciiReader, AddsDynamicAttributes) {
   EXPECT_EQ(plugAt("t", "ids[5]").asInt(), 50);
   EXPECT_EQ(plugAt("t", "note").asString(), MString("hello"));
   EXPECT_NEAR(plugAt("t", "turn").asDouble(), M_PI / 2, 1e-12) << "an added angle holds radians";
+  EXPECT_EQ(plugAt("t", "wts").asMObject().apiType(), MFn::kDoubleArrayData);
 }
 
 // What the host does not know is kept or skipped with one warning per kind,
