@@ -1,9 +1,10 @@
-// Lights and shaders through their function sets: defaults, directions, spot
-// angles and channel names.
+// Lights, cameras and shaders through their function sets: defaults,
+// directions, spot angles and channel names.
 
 #include <cmath>
 
 #include <maya/MFnBlinnShader.h>
+#include <maya/MFnCamera.h>
 #include <maya/MFnDirectionalLight.h>
 #include <maya/MFnLambertShader.h>
 #include <maya/MFnPointLight.h>
@@ -51,7 +52,12 @@ TEST_F(LightCameraShaderTest, AssumedLightIntensityAndDirectionAndSpotAnglesInRa
   EXPECT_EQ(s, MS::kInvalidParameter);
 }
 
-TEST_F(LightCameraShaderTest, ShaderDefaultsAndChannels) {
+TEST_F(LightCameraShaderTest, CameraAndShaderDefaultsAndChannels) {
+  // Maya's default 35 mm lens on a 1.417 x 0.945 inch film back: 54.43 by 37.85 degrees.
+  MFnCamera camera(path(b.camera("cam")));
+  EXPECT_NEAR(camera.horizontalFieldOfView(), 54.4321 * kDeg, 1e-5);
+  EXPECT_NEAR(camera.verticalFieldOfView(), 37.8492 * kDeg, 1e-5);
+
   kvhost::Scene::get().ensureDefaultNodes();
   MFnLambertShader lambert1(node("lambert1"));
   EXPECT_EQ(lambert1.color(), MColor(0.5f, 0.5f, 0.5f));
