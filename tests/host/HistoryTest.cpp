@@ -16,6 +16,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 
 
 #include "HostTestSupport.h"
@@ -153,6 +154,10 @@ TEST_F(HistoryTest, CubeIsMayasCubeForDefaultSubdividedAndTurnedNodes) {
   EXPECT_EQ(tall.faces.size(), 26u);
   EXPECT_EQ(tall.edges.size(), 52u);
   EXPECT_EQ(tall.edges[1], (std::array<int, 3>{2, 3, 1})) << "row edges inside a band are soft";
+  // After the strip's edges, each side's inner rows from the back, then its columns.
+  const Mesh grid = read(generate("polyCube", "grid", {{"sw", {2}}, {"sh", {2}}, {"sd", {2}}}));
+  ASSERT_EQ(grid.edges.size(), 48u);
+  EXPECT_EQ(grid.edges[40], (std::array<int, 3>{17, 24, 1}));
 
   Mesh turned = read(generate("polyCube", "turned", {{"ax", {0, 0, 1}}}));
   expectAll<3>(turned.points, {-0.5, -0.5, -0.5, 0.5, -0.5, -0.5, -0.5, -0.5, 0.5, 0.5, -0.5, 0.5,
@@ -371,7 +376,10 @@ TEST_F(HistoryTest, ShapesWithoutMayaDataHaveSoundTopology) {
   // The pipe's walls start where the cylinder's rings do, on the same circle table.
   const Mesh pipe = read(generate("polyPipe", "pipe"));
   expectAt(pipe.points, {{0, 0, 0.95105714}, {0, 2, -0.30901718}, {40, 0, 0.95105714 / 2}});  // 40: the inner wall
-  EXPECT_FALSE(pipe.uvs.empty());
+  // The outer wall's UVs fill the upper half of the square, from its first row.
+  std::vector<std::array<float, 2>> wallUVs;
+  for (int id : pipe.faceUVs[0]) wallUVs.push_back(pipe.uvs.at(static_cast<size_t>(id)));
+  EXPECT_EQ(wallUVs, (std::vector<std::array<float, 2>>{{0, 0.5f}, {0.05f, 0.5f}, {0.05f, 1}, {0, 1}}));
   EXPECT_TRUE(read(generate("polyPipe", "bare", {{"cuv", {0}}})).uvs.empty());
 }
 
@@ -566,12 +574,17 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
   b.connect("firstOnly.out", b.create("mesh", "passedShape", "passed") + ".i");
   b.scene().setTriangulateMeshes(true);
   EXPECT_EQ(read("passedShape").faces.size(), 4u + 8u) << "the ring still has its hole";
-  // A square dented at its last corner, which a fan from corner 0 would leave.
-  const Mesh d = read(b.mesh("dented", {.points = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0.5, 1, 0}},
-                                         .faces = {{0, 1, 2, 3, 4}}}));
-  double dentedArea = 0;
-  for (size_t f = 0; f < d.faces.size(); ++f) dentedArea += std::fabs(area(d, static_cast<int>(f), 2));
-  EXPECT_NEAR(dentedArea, 3.5, 1e-6) << "the triangles cover the pentagon once";
+  // A square dented at its last corner, which a fan from corner 0 would leave,
+  // and a pentagon whose dent, corner 0, lies inside the triangle of corners 1, 3, 4.
+  const std::tuple<const char*, std::vector<kvhost::Vec3>, double> pentagons[] = {
+      {"dented", {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0.5, 1, 0}}, 3.5},
+      {"notched", {{1, 2, 0}, {4, 0, 0}, {3, 4, 0}, {3, 3, 0}, {0, 2, 0}}, 4.5}};
+  for (const auto& [name, points, expectedArea] : pentagons) {
+    const Mesh d = read(b.mesh(name, {.points = points, .faces = {{0, 1, 2, 3, 4}}}));
+    double dentedArea = 0;
+    for (size_t f = 0; f < d.faces.size(); ++f) dentedArea += std::fabs(area(d, static_cast<int>(f), 2));
+    EXPECT_NEAR(dentedArea, expectedArea, 1e-6) << name << ": the triangles cover the pentagon once";
+  }
   b.scene().setTriangulateMeshes(false);
 
   // A convex quad becomes a fan from its first corner; polyTriangulate only
