@@ -438,8 +438,8 @@ struct NodeType {
   std::vector<std::unique_ptr<Attribute>> owned;
 };
 
-class Node;
 struct DagLink;
+using DagLinks = std::vector<std::shared_ptr<const DagLink>>;
 
 struct PlugKey {
   Node* node = nullptr;
@@ -482,7 +482,7 @@ public:
 
   std::vector<Node*> parents;   // DAG parents, one per instance
   std::vector<Node*> children;  // DAG children in sibling order
-  std::vector<std::shared_ptr<const DagLink>> paths;  // pathsTo's answer as of dagVersion `pathsVersion`
+  DagLinks paths;  // pathsTo's answer, as of the scene's dagVersion `pathsVersion`
   uint64_t pathsVersion = 0;
 
   std::vector<std::shared_ptr<Connection>> in, out;
@@ -570,7 +570,6 @@ struct DagLink {
   mutable std::shared_ptr<const DagLink> up;  // emptied only by the destructor
   unsigned int length;                        // nodes from the top down to `node`
 };
-using DagLinks = std::vector<std::shared_ptr<const DagLink>>;
 
 struct Scene::Impl {
   std::vector<std::shared_ptr<Node>> nodes;  // creation order
