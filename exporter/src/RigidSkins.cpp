@@ -106,8 +106,10 @@ bool ImportRigidSkins(KvScene* scene) {
         // The first host joint of the same name stands for the KvJoint. One walk
         // finds it for every name: the host's joints do not change during the
         // stage, so each KvJoint's own walk would meet the same joint first.
-        if (!indexed) IndexJoints(jointIterator, firstOfName);
-        indexed = true;
+        if (!indexed) {
+          IndexJoints(jointIterator, firstOfName);
+          indexed = true;
+        }
         const KvString& name = joint->GetName().GetAsString();
         if (const MDagPath* jointPath = firstOfName.Find(name.View(), name.Length())) {
           SkinTransformsUnder(*jointPath, scene, skeleton, joint);

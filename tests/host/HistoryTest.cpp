@@ -581,9 +581,9 @@ TEST_F(HistoryTest, TriangulationKeepsCornersUVsAndHoles) {
       {"notched", {{1, 2, 0}, {4, 0, 0}, {3, 4, 0}, {3, 3, 0}, {0, 2, 0}}, 4.5}};
   for (const auto& [name, points, expectedArea] : pentagons) {
     const Mesh d = read(b.mesh(name, {.points = points, .faces = {{0, 1, 2, 3, 4}}}));
-    double dentedArea = 0;
-    for (size_t f = 0; f < d.faces.size(); ++f) dentedArea += std::fabs(area(d, static_cast<int>(f), 2));
-    EXPECT_NEAR(dentedArea, expectedArea, 1e-6) << name << ": the triangles cover the pentagon once";
+    double covered = 0;
+    for (size_t f = 0; f < d.faces.size(); ++f) covered += std::fabs(area(d, static_cast<int>(f), 2));
+    EXPECT_NEAR(covered, expectedArea, 1e-6) << name << ": the triangles cover the pentagon once";
   }
   b.scene().setTriangulateMeshes(false);
 
